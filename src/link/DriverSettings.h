@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/RegistryStore.h"
+
+#include <QString>
+#include <QVariant>
+
+// The driver settings: one registry key under HKEY_LOCAL_MACHINE shared by all drivers and
+// windows, whose values fill the module variables of Module().settings and Module().link.
+
+inline const QString DriverKeyPath = QStringLiteral("SOFTWARE\\ASCOM\\Focuser Drivers\\VUZA_VU.Focuser");
+
+// The rights every settings key is opened or created with (63).
+inline constexpr REGSAM SettingsKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY
+                                            | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | KEY_CREATE_LINK;
+
+// Makes sure the driver key exists (with every default on the first run), loads its values
+// into the module variables, writes back the default of any missing value, and refreshes
+// the automation server's registration entries. Reports nothing.
+void CheckRegistry();
+
+// Writes `value` as REG_SZ (1: text and a NUL), REG_DWORD (4: a 32-bit signed number) or
+// type 5 (a Single of the value rounded to a whole number). Any other type writes nothing
+// and returns 0. A value that does not convert to the type writes nothing and returns
+// ERROR_INVALID_PARAMETER. Otherwise the registry's result.
+LSTATUS SetRegistryValue(HKEY key, const QString &name, int32_t type, const QVariant &value);
+
+// Reads a value into `result`: a QString for REG_SZ (without its final NUL), an int32_t for
+// REG_DWORD, a float for type 5. Returns 0, the registry's error (2 when the value is
+// missing; `result` untouched), or -1 for any other type (`result` untouched). A failing
+// read of the text itself empties `result`.
+LSTATUS QueryRegistryValue(HKEY key, const QString &name, QVariant &result);
+
+// Stores a value read from the registry into a variable of the program's types as the
+// original language's assignment did (a text must be numeric for a number, a Boolean is
+// True for non-zero). A value that does not convert or does not fit leaves the variable
+// unchanged and returns false.
+bool AssignRegistryValue(bool &variable, const QVariant &value);
+bool AssignRegistryValue(int16_t &variable, const QVariant &value);
+bool AssignRegistryValue(int32_t &variable, const QVariant &value);
+bool AssignRegistryValue(float &variable, const QVariant &value);
+bool AssignRegistryValue(QString &variable, const QVariant &value);

@@ -1,0 +1,8 @@
+#include "link/ModuleState.h"
+
+
+ModuleState &Module()
+{
+    static ModuleState state;
+    return state;
+}

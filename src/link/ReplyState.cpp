@@ -1,0 +1,119 @@
+#include "link/ReplyState.h"
+
+#include <exception>
+#include <utility>
+
+namespace {
+
+// A failing dispatch entry or hook costs its own pair or chunk, never the walk.
+template<typename Call>
+void trapped(Call &&call)
+{
+    try {
+        call();
+    } catch (const std::exception &) {
+    }
+}
+
+// Keeps the string's buffer, so a receiver's steady stream allocates nothing per chunk.
+void assign(QString &to, QStringView from)
+{
+    to.resize(0);
+    to.append(from);
+}
+
+} // namespace
+
+ReplyState::ReplyState(Dispatcher dispatch) : m_dispatch(std::move(dispatch)) {}
+
+ReplyState::~ReplyState()
+{
+    if (m_destroyed)
+        *m_destroyed = true;
+}
+
+void ReplyState::setChunkHook(ChunkHook hook)
+{
+    m_chunkHook = std::move(hook);
+}
+
+void ReplyState::Handle_Received(const QString &data)
+{
+    if (m_destroyed) {
+        m_queued.append(data);
+        return;
+    }
+
+    bool destroyed = false;
+    m_destroyed = &destroyed;
+    QString chunk = data; // our own: the caller's buffer may change while a dispatch waits
+    for (;;) {
+        if (m_chunkHook) {
+            trapped([&] { m_chunkHook(chunk); });
+            if (destroyed)
+                return;
+        }
+        walk(chunk, destroyed);
+        if (destroyed)
+            return;
+        if (m_queued.isEmpty())
+            break;
+        chunk = m_queued.takeFirst();
+    }
+    m_destroyed = nullptr;
+}
+
+// Pieces are the text between blanks. The piece after the last blank is incomplete and waits
+// for the next chunk; a chunk ending in a blank has no such piece. The record's fields are
+// written once at the end, so tokens are views into the chunk (or the joined first piece).
+void ReplyState::walk(const QString &data, const bool &destroyed)
+{
+    if (data.isEmpty())
+        return;
+    const QStringView text(data);
+    const bool endsInBlank = text.back() == u' ';
+
+    QStringView token;
+    QStringView code = Code;
+    bool codeChanged = false;
+
+    qsizetype start = 0;
+    for (bool first = true;; first = false) {
+        const qsizetype blank = text.indexOf(u' ', start);
+        const QStringView piece = text.sliced(start, (blank < 0 ? text.size() : blank) - start);
+        if (first && Partial) {
+            assign(m_joined, Carry);
+            m_joined.append(piece);
+            token = m_joined;
+        } else {
+            token = piece;
+        }
+        if (blank < 0)
+            break;
+
+        if (!code.isEmpty()) {
+            trapped([&] { m_dispatch(code, token); });
+            if (destroyed)
+                return;
+            if (!token.isEmpty()) {
+                code = {};
+                codeChanged = true;
+            }
+        }
+        // Runs after the dispatch: a code right after a code is first offered as its value.
+        if (!token.isEmpty() && token.front() == u':') {
+            code = token;
+            codeChanged = true;
+        }
+
+        if (blank == text.size() - 1)
+            break;
+        start = blank + 1;
+    }
+
+    if (codeChanged)
+        assign(Code, code);
+    assign(Token, token);
+    assign(Carry, token);
+    Partial = !endsInBlank;
+}

@@ -1,0 +1,378 @@
+#include "link/Serial.h"
+
+#include "link/ModuleState.h"
+#include "platform/Clock.h"
+
+#include <QThread>
+
+namespace {
+
+const QString serialSource = QStringLiteral("ASCOM Helper Serial Port Object");
+
+VbError ownError(int32_t number, const char *text)
+{
+    return VbError(number, QString::fromLatin1(text), serialSource);
+}
+
+// Errors of the port layer itself carry its numbers and texts and no source.
+VbError portNotOpen() { return VbError(8012, QStringLiteral("The device is not open")); }
+VbError portAlreadyOpen() { return VbError(8005, QStringLiteral("Port already open")); }
+VbError invalidPortNumber() { return VbError(8002, QStringLiteral("Invalid port number")); }
+
+const QUuid IID_IDispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}"));
+
+// True once the tick `clock` is at or past `deadline`, across the 32-bit wrap.
+bool reached(uint32_t clock, uint32_t deadline)
+{
+    return static_cast<int32_t>(clock - deadline) >= 0;
+}
+
+// Lowers the thread's scheduling priority while a blocking receive waits.
+struct BelowNormalPriority
+{
+    BelowNormalPriority() { QThread::currentThread()->setPriority(QThread::LowPriority); }
+    ~BelowNormalPriority() { QThread::currentThread()->setPriority(QThread::NormalPriority); }
+};
+
+} // namespace
+
+Serial::Serial()
+{
+    m_settings = QStringLiteral("9600,N,8,1");
+    m_port.setFlowControl(QSerialPort::SoftwareControl);
+    // Nothing is ever dropped: the input buffer grows while the firmware wizard holds it.
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::readyRead, this, &Serial::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &Serial::onError);
+}
+
+Serial::~Serial()
+{
+    m_port.close();
+}
+
+QString Serial::devicePath(int16_t port)
+{
+    const QString configured = qEnvironmentVariable(qPrintable(QStringLiteral("VKM_COM%1").arg(port)));
+    return configured.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : configured;
+}
+
+void Serial::setPort(int16_t iNewValue)
+{
+    if (m_port.isOpen())
+        throw portAlreadyOpen();
+    if (iNewValue < 1)
+        throw invalidPortNumber();
+    m_commPort = iNewValue;
+}
+
+void Serial::setReceiveTimeout(int16_t seconds)
+{
+    if (seconds < 1 || seconds > 120)
+        throw ownError(ErrTimeoutRange, "Timeout must be 1 - 120 seconds.");
+    m_receiveTimeoutMs = seconds * 1000;
+}
+
+void Serial::setConnected(bool bNewValue)
+{
+    if (!bNewValue) {
+        m_port.close();
+        return;
+    }
+    if (!m_port.isOpen()) {
+        m_port.setPortName(devicePath(m_commPort));
+        if (!m_port.open(QIODevice::ReadWrite)) {
+            const auto error = m_port.error();
+            m_port.clearError();
+            if (error == QSerialPort::PermissionError)
+                throw portAlreadyOpen();
+            throw invalidPortNumber();
+        }
+        applySettings();
+    }
+    ClearBuffers();
+}
+
+void Serial::applySettings()
+{
+    m_port.setBaudRate(Speed());
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::SoftwareControl);
+    // A pseudo-terminal refuses the modem lines; that is not a failure to open.
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+}
+
+Serial::PortSpeed Serial::Speed() const
+{
+    static const QList<int32_t> speeds = {ps300, ps1200, ps2400, ps4800, ps9600, ps14400,
+                                          ps19200, ps28800, ps38400, ps57600, ps115200};
+    const QString baud = m_settings.section(QLatin1Char(','), 0, 0);
+    for (int32_t speed : speeds)
+        if (baud == QString::number(speed))
+            return static_cast<PortSpeed>(speed);
+    throw ownError(ErrUnsupportedSpeed, "Unsupported port speed. Use the PortSpeed enumeration.");
+}
+
+void Serial::setSpeed(int32_t eNewValue)
+{
+    switch (eNewValue) {
+    case ps300: case ps1200: case ps2400: case ps4800: case ps9600: case ps14400:
+    case ps19200: case ps28800: case ps38400: case ps57600: case ps115200:
+        m_settings = QString::number(eNewValue) + QStringLiteral(",N,8,1");
+        if (m_port.isOpen())
+            m_port.setBaudRate(eNewValue);
+        return;
+    default:
+        throw ownError(ErrUnsupportedSpeed, "Unsupported port speed. Use the PortSpeed enumeration.");
+    }
+}
+
+void Serial::Transmit(const QString &Data)
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.write(Data.toLatin1());
+    // On the wire before we return. What a controller holding XOFF keeps back stays
+    // queued and leaves from the event loop; nothing blocks.
+    m_port.flush();
+}
+
+void Serial::TransmitBinary(const QByteArray &Data)
+{
+    requireOpen();
+    m_port.write(Data);
+    m_port.flush();
+}
+
+void Serial::requireOpen() const
+{
+    if (!m_port.isOpen())
+        throw portNotOpen();
+}
+
+qint64 Serial::msecsLeft(uint32_t deadline) const
+{
+    return std::max<qint64>(0, static_cast<int32_t>(deadline - Clock::GetTickCount()));
+}
+
+// Reads at most `maxBytes` (all when negative); when nothing is buffered, waits up to
+// `msecs` for the port without serving any other event.
+QByteArray Serial::readUpTo(qint64 maxBytes, int msecs)
+{
+    if (m_port.bytesAvailable() == 0 && msecs > 0)
+        m_port.waitForReadyRead(msecs);
+    return maxBytes < 0 ? m_port.readAll() : m_port.read(maxBytes);
+}
+
+Serial::Received<QString> Serial::Receive()
+{
+    Received<QString> result;
+    if (!m_port.isOpen()) {
+        result.error = portNotOpen();
+        return result;
+    }
+    BelowNormalPriority priority;
+    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
+    while (result.value.isEmpty() && !reached(clock, deadline)) {
+        clock = Clock::GetTickCount();
+        result.value += QString::fromLatin1(readUpTo(-1, int(msecsLeft(deadline))));
+    }
+    if (reached(clock, deadline))
+        result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
+    return result;
+}
+
+Serial::Received<QString> Serial::ReceiveCounted(int16_t Count)
+{
+    Received<QString> result;
+    if (Count < 1) {
+        result.error = ownError(ErrCharacterCount, "Character count must be positive and greater than 0.");
+        return result;
+    }
+    if (!m_port.isOpen()) {
+        result.error = portNotOpen();
+        return result;
+    }
+    BelowNormalPriority priority;
+    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
+    while (result.value.size() < Count) {
+        if (reached(clock, deadline))
+            break;
+        clock = Clock::GetTickCount();
+        result.value += QString::fromLatin1(readUpTo(1, int(msecsLeft(deadline))));
+    }
+    if (reached(clock, deadline))
+        result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
+    return result;
+}
+
+Serial::Received<QString> Serial::ReceiveTerminated(const QString &Terminator)
+{
+    Received<QString> result;
+    if (Terminator.isEmpty()) {
+        result.error = ownError(ErrEmptyTerminator, "Terminator string must have at least one character.");
+        return result;
+    }
+    if (!m_port.isOpen()) {
+        result.error = portNotOpen();
+        return result;
+    }
+    BelowNormalPriority priority;
+    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
+    while (!result.value.endsWith(Terminator) && !reached(clock, deadline)) {
+        clock = Clock::GetTickCount();
+        result.value += QString::fromLatin1(readUpTo(1, int(msecsLeft(deadline))));
+    }
+    if (reached(clock, deadline))
+        result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
+    return result;
+}
+
+Serial::Received<uint8_t> Serial::ReceiveByte()
+{
+    Received<uint8_t> result;
+    if (!m_port.isOpen()) {
+        result.error = portNotOpen();
+        return result;
+    }
+    BelowNormalPriority priority;
+    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    for (;;) {
+        if (reached(Clock::GetTickCount(), deadline)) {
+            result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
+            return result;
+        }
+        const QByteArray byte = readUpTo(1, int(msecsLeft(deadline)));
+        if (!byte.isEmpty()) {
+            result.value = static_cast<uint8_t>(byte[0]);
+            return result;
+        }
+    }
+}
+
+void Serial::ClearBuffers()
+{
+    requireOpen();
+    m_port.clear(QSerialPort::AllDirections);
+    m_port.readAll(); // what Qt had already taken in
+}
+
+int16_t Serial::InBufferCount() const
+{
+    requireOpen();
+    return static_cast<int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
+}
+
+QString Serial::RecieveNoTimeout()
+{
+    requireOpen();
+    return QString::fromLatin1(m_port.readAll());
+}
+
+int16_t Serial::OutBufferCount() const
+{
+    requireOpen();
+    return static_cast<int16_t>(std::min<qint64>(m_port.bytesToWrite(), INT16_MAX));
+}
+
+int32_t Serial::GetInterfaceSafetyOptions(const QUuid *riid, uint32_t *pdwSupportedOptions, uint32_t *pdwEnabledOptions) const
+{
+    if (pdwSupportedOptions)
+        *pdwSupportedOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+    if (!riid)
+        return 0;
+    if (*riid != IID_IDispatch)
+        return E_NOINTERFACE;
+    if (pdwEnabledOptions)
+        *pdwEnabledOptions = m_safeForScripting ? INTERFACESAFE_FOR_UNTRUSTED_CALLER : 0;
+    return 0;
+}
+
+int32_t Serial::SetInterfaceSafetyOptions(const QUuid *riid, uint32_t dwOptionsSetMask, uint32_t dwEnabledOptions) const
+{
+    if (!riid)
+        return 0;
+    if (*riid != IID_IDispatch)
+        return E_NOINTERFACE;
+    if ((dwEnabledOptions & dwOptionsSetMask) != INTERFACESAFE_FOR_UNTRUSTED_CALLER || !m_safeForScripting)
+        return E_FAIL;
+    return 0;
+}
+
+void Serial::onReadyRead()
+{
+    // Deliver from the event loop, not from inside readyRead: the port does not announce
+    // new arrivals while its readyRead is being handled, and a subscriber may pump events
+    // (a modal box, a wait) for a long time.
+    if (m_deliveryQueued)
+        return;
+    m_deliveryQueued = true;
+    QMetaObject::invokeMethod(this, &Serial::deliver, Qt::QueuedConnection);
+}
+
+void Serial::deliver()
+{
+    m_deliveryQueued = false;
+    // While the firmware wizard talks to the boot loader the input stays buffered for it.
+    if (Module().tools.FlashAckFlag || !m_port.isOpen() || m_port.bytesAvailable() == 0)
+        return;
+    handOut(QString::fromLatin1(m_port.readAll()));
+}
+
+void Serial::subscribe(QObject *receiver, std::function<void(const QString &)> handler)
+{
+    auto subscriber = std::make_shared<Subscriber>();
+    subscriber->receiver = receiver;
+    subscriber->handler = std::move(handler);
+    m_subscribers.push_back(subscriber);
+    connect(receiver, &QObject::destroyed, this, [this, receiver] { unsubscribe(receiver); });
+}
+
+void Serial::unsubscribe(QObject *receiver)
+{
+    std::erase_if(m_subscribers, [receiver](const std::shared_ptr<Subscriber> &s) {
+        if (s->receiver != receiver)
+            return false;
+        s->removed = true;
+        return true;
+    });
+}
+
+void Serial::handOut(const QString &chunk)
+{
+    for (const auto &subscriber : m_subscribers)
+        subscriber->pending << chunk;
+    // A subscriber still busy with an earlier chunk (it pumps events) gets this one from
+    // its own loop below once it returns, so its order is kept.
+    const auto subscribers = m_subscribers;
+    for (const auto &subscriber : subscribers) {
+        if (subscriber->busy)
+            continue;
+        subscriber->busy = true;
+        while (!subscriber->removed && !subscriber->pending.isEmpty()) {
+            const QString next = subscriber->pending.takeFirst();
+            try {
+                subscriber->handler(next);
+            } catch (const std::exception &) {
+                // A receiver's failure must not starve the others.
+            }
+        }
+        subscriber->busy = false;
+    }
+}
+
+void Serial::onError(QSerialPort::SerialPortError error)
+{
+    // A device that went away (adapter pulled, simulator gone): close instead of looping
+    // on errors. Framing, parity and overrun errors are ignored.
+    // A device that is gone reports a read error on every turn of the event loop.
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen())
+        m_port.close();
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "platform/VbError.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QStringList>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The program's only transport to the controller: one serial port, text sent exactly as
+// given, and every received chunk handed to all subscribers (their MyEvent handlers).
+//
+// Port n is the device named by $VKM_COM<n>, else /dev/ttyS<n-1>. Text is Latin-1 both
+// ways. Members that "report" throw VbError with the number, text and source the clients
+// know; Transmit never reports.
+class Serial : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum PortSpeed : int32_t {
+        ps300 = 300,
+        ps1200 = 1200,
+        ps2400 = 2400,
+        ps4800 = 4800,
+        ps9600 = 9600,
+        ps14400 = 14400,
+        ps19200 = 19200,
+        ps28800 = 28800,
+        ps38400 = 38400,
+        ps57600 = 57600,
+        ps115200 = 115200,
+    };
+
+    // A blocking receive's value, with the error it reports (the value is kept even when
+    // the deadline passed while the last read completed it).
+    template <typename T>
+    struct Received
+    {
+        T value{};
+        std::optional<VbError> error;
+    };
+
+    static constexpr int32_t ErrUnsupportedSpeed = int32_t(0x80040400);
+    static constexpr int32_t ErrTimeoutRange = int32_t(0x80040401);
+    static constexpr int32_t ErrTimedOut = int32_t(0x80040402);
+    static constexpr int32_t ErrEmptyTerminator = int32_t(0x80040403);
+    static constexpr int32_t ErrCharacterCount = int32_t(0x80040404);
+    static constexpr int32_t E_NOINTERFACE = int32_t(0x80004002);
+    static constexpr int32_t E_FAIL = int32_t(0x80004005);
+    static constexpr uint32_t INTERFACESAFE_FOR_UNTRUSTED_CALLER = 1;
+
+    Serial();
+    ~Serial() override;
+
+    int16_t Port() const { return m_commPort; }
+    void setPort(int16_t iNewValue);
+
+    int16_t ReceiveTimeout() const { return static_cast<int16_t>(m_receiveTimeoutMs / 1000); }
+    void setReceiveTimeout(int16_t seconds);
+
+    bool Connected() const { return m_port.isOpen(); }
+    void setConnected(bool bNewValue);
+
+    PortSpeed Speed() const;
+    void setSpeed(int32_t eNewValue);
+
+    void Transmit(const QString &Data);
+    void TransmitBinary(const QByteArray &Data);
+
+    Received<QString> Receive();
+    Received<uint8_t> ReceiveByte();
+    Received<QString> ReceiveCounted(int16_t Count);
+    Received<QString> ReceiveTerminated(const QString &Terminator);
+
+    void ClearBuffers();
+    int16_t InBufferCount() const;
+    QString RecieveNoTimeout();
+    int16_t OutBufferCount() const;
+
+    // Safety options for script hosts; `riid` null means "no interface given".
+    int32_t GetInterfaceSafetyOptions(const QUuid *riid, uint32_t *pdwSupportedOptions, uint32_t *pdwEnabledOptions) const;
+    int32_t SetInterfaceSafetyOptions(const QUuid *riid, uint32_t dwOptionsSetMask, uint32_t dwEnabledOptions) const;
+
+    // The port's settings text, "9600,N,8,1" at creation.
+    QString Settings() const { return m_settings; }
+
+    // The device path that port number `port` opens.
+    static QString devicePath(int16_t port);
+
+    // Subscribes `handler` to every received chunk (the receiver's MyEvent handler) until
+    // `receiver` is destroyed or unsubscribes. Every subscriber gets every chunk, in order.
+    // A handler that pumps events keeps receiving: later chunks reach the others at once
+    // and reach it right after it returns, never out of order.
+    void subscribe(QObject *receiver, std::function<void(const QString &s)> handler);
+    void unsubscribe(QObject *receiver);
+
+private:
+    struct Subscriber
+    {
+        QObject *receiver = nullptr;
+        std::function<void(const QString &)> handler;
+        QStringList pending;
+        bool busy = false;
+        bool removed = false;
+    };
+
+    void handOut(const QString &chunk);
+    void onReadyRead();
+    void deliver();
+    void onError(QSerialPort::SerialPortError error);
+    void applySettings();
+    void requireOpen() const;
+    qint64 msecsLeft(uint32_t deadline) const;
+    QByteArray readUpTo(qint64 maxBytes, int msecs);
+
+    QSerialPort m_port;
+    int16_t m_commPort = 1;
+    QString m_settings;
+    int32_t m_receiveTimeoutMs = 5000;
+    bool m_safeForScripting = true;
+    bool m_deliveryQueued = false;
+    std::vector<std::shared_ptr<Subscriber>> m_subscribers;
+};

@@ -1,0 +1,106 @@
+#include "platform/UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace {
+
+// The desktop's own dialogs.
+class DesktopPrompts final : public UserPrompts
+{
+public:
+    int messageBox(const MessageBoxRequest &request) override
+    {
+        using namespace vbconst;
+        QMessageBox box;
+        box.setText(request.prompt);
+        box.setWindowTitle(request.title);
+        switch (request.icon()) {
+        case vbCritical: box.setIcon(QMessageBox::Critical); break;
+        case vbQuestion: box.setIcon(QMessageBox::Question); break;
+        case vbExclamation: box.setIcon(QMessageBox::Warning); break;
+        case vbInformation: box.setIcon(QMessageBox::Information); break;
+        default: break;
+        }
+        QList<std::pair<QMessageBox::StandardButton, int>> buttons;
+        switch (request.buttonSet()) {
+        case vbOKCancel: buttons = {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}}; break;
+        case vbAbortRetryIgnore:
+            buttons = {{QMessageBox::Abort, vbAbort}, {QMessageBox::Retry, vbRetry}, {QMessageBox::Ignore, vbIgnore}};
+            break;
+        case vbYesNoCancel:
+            buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
+            break;
+        case vbYesNo: buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}}; break;
+        case vbRetryCancel: buttons = {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}}; break;
+        default: buttons = {{QMessageBox::Ok, vbOK}}; break;
+        }
+        for (const auto &b : buttons)
+            box.addButton(b.first);
+        const int defaultIndex = (request.buttons & vbDefaultButton3) ? 2 : (request.buttons & vbDefaultButton2) ? 1 : 0;
+        if (defaultIndex < buttons.size())
+            box.setDefaultButton(buttons[defaultIndex].first);
+        const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+        for (const auto &b : buttons)
+            if (b.first == pressed)
+                return b.second;
+        // Closed by the window manager: the cancel answer where there is one.
+        return buttons.size() > 1 && buttons.last().second == vbCancel ? vbCancel : buttons.first().second;
+    }
+
+    std::optional<QString> openFile(const FileDialogRequest &request) override
+    {
+        const QString name = QFileDialog::getOpenFileName(nullptr, request.title, startPath(request), qtFilter(request.filter));
+        return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+    }
+
+    std::optional<QString> saveFile(const FileDialogRequest &request) override
+    {
+        const QString name = QFileDialog::getSaveFileName(nullptr, request.title, startPath(request), qtFilter(request.filter));
+        return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+    }
+
+private:
+    static QString startPath(const FileDialogRequest &request)
+    {
+        if (request.initialDir.isEmpty())
+            return request.fileName;
+        return request.fileName.isEmpty() ? request.initialDir : request.initialDir + QLatin1Char('/') + request.fileName;
+    }
+
+    // "Text (*.txt)|*.txt|All (*.*)|*.*" becomes "Text (*.txt);;All (*)".
+    static QString qtFilter(const QString &vbFilter)
+    {
+        const QStringList parts = vbFilter.split(QLatin1Char('|'));
+        QStringList filters;
+        for (int i = 0; i + 1 < parts.size(); i += 2) {
+            QString patterns = parts[i + 1];
+            patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QStringLiteral("*.*"), QStringLiteral("*"));
+            filters << parts[i] + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
+        }
+        return filters.join(QStringLiteral(";;"));
+    }
+};
+
+UserPrompts *installed = nullptr;
+
+} // namespace
+
+UserPrompts &UserPrompts::current()
+{
+    static DesktopPrompts desktop;
+    return installed ? *installed : desktop;
+}
+
+void UserPrompts::install(UserPrompts *prompts)
+{
+    installed = prompts;
+}
+
+int MsgBox(const QString &prompt, int buttons, const QString &title)
+{
+    MessageBoxRequest request{prompt, buttons, title.isEmpty() ? QCoreApplication::applicationName() : title};
+    return UserPrompts::current().messageBox(request);
+}

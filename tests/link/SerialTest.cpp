@@ -1,0 +1,280 @@
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/Wait.h"
+#include "support/ControllerSimulator.h"
+
+#include <QStringList>
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SerialTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.isOpen()) << qPrintable(sim.errorString());
+        qputenv("VKM_COM1", sim.devicePath().toLocal8Bit());
+        Module().tools.FlashAckFlag = false;
+    }
+    void TearDown() override { Module().tools.FlashAckFlag = false; }
+
+    void open()
+    {
+        serial.setPort(1);
+        serial.setConnected(true);
+        ASSERT_TRUE(serial.Connected());
+    }
+
+    // Collects the chunks handed out.
+    void subscribe()
+    {
+        serial.subscribe(&receiver, [this](const QString &s) { chunks << s; });
+    }
+
+    ControllerSimulator sim;
+    Serial serial;
+    QObject receiver;
+    QObject secondReceiver;
+    QStringList chunks;
+};
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+TEST_F(SerialTest, CreatedClosedOnPortOneAtNineThousandSixHundredBaud)
+{
+    EXPECT_FALSE(serial.Connected());
+    EXPECT_EQ(serial.Port(), 1);
+    EXPECT_EQ(serial.Settings(), QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(serial.Speed(), Serial::ps9600);
+    EXPECT_EQ(serial.ReceiveTimeout(), 5);
+}
+
+TEST_F(SerialTest, TransmitSendsExactlyTheTextAndIsOnTheWireWhenItReturns)
+{
+    open();
+    serial.Transmit(QStringLiteral(" Q "));
+    EXPECT_EQ(serial.OutBufferCount(), 0);
+    serial.Transmit(QStringLiteral("b1234 "));
+    serial.Transmit(QStringLiteral("x\u00B0\u00FF"));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q b1234 x\u00B0\u00FF"), 2000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" Q b1234 x\u00B0\u00FF"));
+}
+
+TEST_F(SerialTest, TransmitOnAClosedPortIsDroppedSilently)
+{
+    EXPECT_NO_THROW(serial.Transmit(QStringLiteral("! ")));
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(SerialTest, EverySubscriberGetsTheSameChunksAndStatusBytesKeepTheirCodes)
+{
+    open();
+    QStringList first, second;
+    serial.subscribe(&receiver, [&](const QString &s) { first << s; });
+    serial.subscribe(&secondReceiver, [&](const QString &s) { second << s; });
+    sim.sendRaw(QByteArray(":x \x06\xB0 "));
+    EXPECT_TRUE(Wait::Until(2000, [&] { return first.join(QString()).size() >= 6; }));
+    EXPECT_EQ(first, second);
+    const QString all = first.join(QString());
+    EXPECT_EQ(all, QStringLiteral(":x \u0006\u00B0 "));
+    EXPECT_EQ(all.at(4).unicode(), 0xB0);
+}
+
+TEST_F(SerialTest, ChunksCutByArrivalReachSubscribersSeparately)
+{
+    open();
+    subscribe();
+    sim.setChunking({4});
+    sim.sendRaw(":s 1234 ");
+    EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QStringLiteral(":s 1234 "); }));
+    EXPECT_EQ(chunks, QStringList({QStringLiteral(":s 1"), QStringLiteral("234 ")}));
+}
+
+TEST_F(SerialTest, ArrivalsAreDeliveredWhileASubscriberPumpsInsideItsHandler)
+{
+    open();
+    QStringList outer, other;
+    bool waited = false;
+    serial.subscribe(&receiver, [&](const QString &s) {
+        outer << s;
+        if (s.contains(QLatin1String("first")) && !waited) {
+            waited = true;
+            sim.sendRaw("second ");
+            // A modal box or a driver wait: the next arrival must still come through.
+            Wait::Until(2000, [&] { return outer.join(QString()).contains(QLatin1String("second")); });
+        }
+    });
+    serial.subscribe(&secondReceiver, [&](const QString &s) { other << s; });
+    sim.sendRaw("first ");
+    EXPECT_TRUE(Wait::Until(3000, [&] { return other.join(QString()).contains(QLatin1String("second")); }));
+    EXPECT_TRUE(outer.join(QString()).contains(QLatin1String("second")));
+    EXPECT_EQ(other.join(QString()), QStringLiteral("first second "));
+    EXPECT_EQ(outer.join(QString()), QStringLiteral("first second "));
+}
+
+TEST_F(SerialTest, ASubscriberGoneDuringDeliveryGetsNothingMore)
+{
+    open();
+    auto doomed = std::make_unique<QObject>();
+    QStringList seen;
+    serial.subscribe(doomed.get(), [&](const QString &s) {
+        seen << s;
+        doomed.reset();
+    });
+    subscribe();
+    sim.sendRaw("one ");
+    ASSERT_TRUE(Wait::Until(2000, [&] { return !chunks.isEmpty(); }));
+    sim.sendRaw("two ");
+    ASSERT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QStringLiteral("one two "); }));
+    EXPECT_EQ(seen, QStringList({QStringLiteral("one ")}));
+}
+
+TEST_F(SerialTest, WhileTheFlashFlagIsSetNothingIsDeliveredAndNothingIsLost)
+{
+    open();
+    subscribe();
+    Module().tools.FlashAckFlag = true;
+    const QByteArray big(6000, 'k'); // more than the original 4096-byte input buffer
+    sim.sendRaw(big);
+    EXPECT_TRUE(Wait::Until(3000, [&] { return serial.InBufferCount() == 6000; }));
+    EXPECT_TRUE(chunks.isEmpty());
+    EXPECT_EQ(serial.RecieveNoTimeout(), QString::fromLatin1(big));
+    EXPECT_EQ(serial.InBufferCount(), 0);
+    EXPECT_EQ(serial.RecieveNoTimeout(), QString());
+}
+
+TEST_F(SerialTest, OpeningAnOpenPortEmptiesItsBuffersWithoutError)
+{
+    open();
+    Module().tools.FlashAckFlag = true;
+    sim.sendRaw("pending ");
+    ASSERT_TRUE(Wait::Until(2000, [&] { return serial.InBufferCount() == 8; }));
+    EXPECT_NO_THROW(serial.setConnected(true));
+    EXPECT_TRUE(serial.Connected());
+    EXPECT_EQ(serial.InBufferCount(), 0);
+}
+
+TEST_F(SerialTest, AMissingPortStaysClosedAndReportsTheLayersError)
+{
+    qputenv("VKM_COM7", "/dev/nonexistent-vkm-port");
+    serial.setPort(7);
+    try {
+        serial.setConnected(true);
+        FAIL() << "no error";
+    } catch (const VbError &e) {
+        EXPECT_EQ(e.number(), 8002);
+        EXPECT_TRUE(e.source().isEmpty());
+    }
+    EXPECT_FALSE(serial.Connected());
+    qunsetenv("VKM_COM7");
+}
+
+TEST_F(SerialTest, ThePortNumberCannotChangeWhileOpen)
+{
+    open();
+    EXPECT_THROW(serial.setPort(2), VbError);
+    EXPECT_EQ(serial.Port(), 1);
+    serial.setConnected(false);
+    serial.setPort(2);
+    EXPECT_EQ(serial.Port(), 2);
+}
+
+TEST_F(SerialTest, AVanishedDeviceClosesThePortWithoutSpinning)
+{
+    open();
+    sim.vanish();
+    EXPECT_TRUE(Wait::Until(2000, [&] { return !serial.Connected(); }));
+    const double cpuBefore = cpuSeconds();
+    Wait::For(200);
+    EXPECT_LT(cpuSeconds() - cpuBefore, 0.05);
+    EXPECT_NO_THROW(serial.Transmit(QStringLiteral("! ")));
+}
+
+TEST_F(SerialTest, OwnRefusalsCarryTheirNumbersTextsAndSource)
+{
+    struct Case
+    {
+        std::function<void()> call;
+        int32_t number;
+        const char *text;
+    };
+    const Case cases[] = {
+        {[&] { serial.setReceiveTimeout(0); }, Serial::ErrTimeoutRange, "Timeout must be 1 - 120 seconds."},
+        {[&] { serial.setReceiveTimeout(121); }, Serial::ErrTimeoutRange, "Timeout must be 1 - 120 seconds."},
+        {[&] { serial.setSpeed(2000); }, Serial::ErrUnsupportedSpeed, "Unsupported port speed. Use the PortSpeed enumeration."},
+    };
+    for (const Case &c : cases) {
+        try {
+            c.call();
+            ADD_FAILURE() << c.text;
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.number(), c.number);
+            EXPECT_EQ(e.description(), QString::fromLatin1(c.text));
+            EXPECT_EQ(e.source(), QStringLiteral("ASCOM Helper Serial Port Object"));
+        }
+    }
+    EXPECT_EQ(serial.ReceiveTimeout(), 5);
+    EXPECT_EQ(serial.Settings(), QStringLiteral("9600,N,8,1"));
+    serial.setReceiveTimeout(120);
+    EXPECT_EQ(serial.ReceiveTimeout(), 120);
+    serial.setSpeed(Serial::ps14400);
+    EXPECT_EQ(serial.Settings(), QStringLiteral("14400,N,8,1"));
+    EXPECT_EQ(serial.Speed(), Serial::ps14400);
+
+    const auto counted = serial.ReceiveCounted(0);
+    ASSERT_TRUE(counted.error);
+    EXPECT_EQ(counted.error->number(), Serial::ErrCharacterCount);
+    EXPECT_EQ(counted.error->description(), QStringLiteral("Character count must be positive and greater than 0."));
+    const auto terminated = serial.ReceiveTerminated(QString());
+    ASSERT_TRUE(terminated.error);
+    EXPECT_EQ(terminated.error->number(), Serial::ErrEmptyTerminator);
+    EXPECT_EQ(terminated.error->description(), QStringLiteral("Terminator string must have at least one character."));
+}
+
+TEST_F(SerialTest, BlockingReceivesReadWhatArrivesOrTimeOut)
+{
+    open();
+    Module().tools.FlashAckFlag = true; // keep the subscribers from taking the bytes
+    serial.setReceiveTimeout(1);
+    sim.sendRaw("ab#cd");
+    ASSERT_TRUE(Wait::Until(2000, [&] { return serial.InBufferCount() == 5; }));
+    const auto terminated = serial.ReceiveTerminated(QStringLiteral("#"));
+    EXPECT_FALSE(terminated.error);
+    EXPECT_EQ(terminated.value, QStringLiteral("ab#"));
+    const auto counted = serial.ReceiveCounted(1);
+    EXPECT_EQ(counted.value, QStringLiteral("c"));
+    const auto byte = serial.ReceiveByte();
+    EXPECT_FALSE(byte.error);
+    EXPECT_EQ(byte.value, 'd');
+    const auto nothing = serial.Receive();
+    ASSERT_TRUE(nothing.error);
+    EXPECT_EQ(nothing.error->number(), Serial::ErrTimedOut);
+    EXPECT_EQ(nothing.error->description(), QStringLiteral("Timed out waiting for received data."));
+    EXPECT_TRUE(nothing.value.isEmpty());
+}
+
+TEST_F(SerialTest, SafetyOptionsAnswerOnlyForIDispatch)
+{
+    const QUuid dispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}"));
+    const QUuid other(QStringLiteral("{00000000-0000-0000-C000-000000000046}"));
+    uint32_t supported = 0, enabled = 0;
+    EXPECT_EQ(serial.GetInterfaceSafetyOptions(&dispatch, &supported, &enabled), 0);
+    EXPECT_EQ(supported, 1u);
+    EXPECT_EQ(enabled, 1u);
+    EXPECT_EQ(serial.GetInterfaceSafetyOptions(&other, &supported, &enabled), Serial::E_NOINTERFACE);
+    EXPECT_EQ(serial.GetInterfaceSafetyOptions(nullptr, &supported, &enabled), 0);
+    EXPECT_EQ(serial.SetInterfaceSafetyOptions(&dispatch, 1, 1), 0);
+    EXPECT_EQ(serial.SetInterfaceSafetyOptions(&dispatch, 3, 3), Serial::E_FAIL);
+    EXPECT_EQ(serial.SetInterfaceSafetyOptions(&other, 1, 1), Serial::E_NOINTERFACE);
+    EXPECT_EQ(serial.SetInterfaceSafetyOptions(nullptr, 0, 0), 0);
+}

@@ -1,0 +1,529 @@
+#include "support/ControllerSimulator.h"
+
+#include "platform/Wait.h"
+#include "support/PseudoTerminal.h"
+#include "support/SimulatorReports.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr int StepsPerTurn = 72000;
+constexpr int CommandPauseMs = 50; // an unterminated command is taken after this pause
+constexpr int CoverPhaseTicks = 10;
+
+int foldTurn(int steps)
+{
+    return ((steps % StepsPerTurn) + StepsPerTurn) % StepsPerTurn;
+}
+
+int stepToward(int toGo, int speed)
+{
+    const int step = std::min(std::abs(toGo), speed);
+    return toGo < 0 ? -step : step;
+}
+
+QString sensorCode(ControllerSimulator::Sensor sensor)
+{
+    switch (sensor) {
+    case ControllerSimulator::Sensor::Ambient: return QStringLiteral(":t1");
+    case ControllerSimulator::Sensor::Primary: return QStringLiteral(":t2");
+    case ControllerSimulator::Sensor::Secondary: return QStringLiteral(":t3");
+    case ControllerSimulator::Sensor::Electronics: return QStringLiteral(":t7");
+    }
+    return {};
+}
+
+} // namespace
+
+ControllerSimulator::ControllerSimulator(QObject *parent)
+    : QObject(parent)
+    , m_terminal(new PseudoTerminal(this))
+    , m_values(SimulatorReports::defaultValues())
+{
+    connect(m_terminal, &PseudoTerminal::bytesReceived, this, &ControllerSimulator::onBytes);
+    m_commandPause.setSingleShot(true);
+    m_commandPause.setInterval(CommandPauseMs);
+    connect(&m_commandPause, &QTimer::timeout, this, &ControllerSimulator::takePendingCommand);
+    m_motion.setInterval(10);
+    m_motion.setTimerType(Qt::PreciseTimer);
+    connect(&m_motion, &QTimer::timeout, this, &ControllerSimulator::tick);
+}
+
+ControllerSimulator::~ControllerSimulator() = default;
+
+QString ControllerSimulator::devicePath() const { return m_terminal->slavePath(); }
+bool ControllerSimulator::isOpen() const { return m_terminal->isOpen(); }
+QString ControllerSimulator::errorString() const { return m_terminal->errorString(); }
+
+void ControllerSimulator::setSilent(bool silent) { m_silent = silent; }
+void ControllerSimulator::setChunking(const QList<int> &cutOffsets) { m_terminal->setCuts(cutOffsets); }
+void ControllerSimulator::setRandomChunking(quint32 seed, int maxChunk) { m_terminal->setRandomCuts(seed, maxChunk); }
+void ControllerSimulator::clearChunking() { m_terminal->clearCuts(); }
+bool ControllerSimulator::hasPendingOutput() const { return m_terminal->hasPendingOutput(); }
+void ControllerSimulator::sendRaw(const QByteArray &bytes) { m_terminal->write(bytes); }
+
+void ControllerSimulator::vanish()
+{
+    m_terminal->hangUp();
+    m_commandPause.stop();
+    m_commandText.clear();
+}
+
+bool ControllerSimulator::waitForReceived(const QString &text, int timeoutMs)
+{
+    return Wait::Until(timeoutMs, [&] { return m_received.contains(text); });
+}
+
+// --- the command stream ---
+
+void ControllerSimulator::onBytes(const QByteArray &bytes)
+{
+    m_received += QString::fromLatin1(bytes);
+    for (char c : bytes) {
+        if (c == ' ')
+            takePendingCommand();
+        else if (c != '\x11' && c != '\x13') // flow control from the line discipline
+            m_commandText.append(c);
+    }
+    if (m_commandText.isEmpty())
+        m_commandPause.stop();
+    else
+        m_commandPause.start();
+    emit bytesReceived(bytes);
+}
+
+void ControllerSimulator::takePendingCommand()
+{
+    if (m_commandText.isEmpty())
+        return;
+    const QString command = QString::fromLatin1(m_commandText);
+    m_commandText.clear();
+    execute(command);
+    emit commandReceived(command);
+}
+
+void ControllerSimulator::execute(const QString &command)
+{
+    const QChar letter = command.front();
+    const QString argument = command.mid(1);
+    const bool hasArgument = !argument.isEmpty();
+    if (!hasArgument && SimulatorReports::queries().contains(letter)) {
+        answer(SimulatorReports::queries().value(letter));
+        return;
+    }
+    if (executeFocuser(letter, argument, hasArgument) || executeRotator(letter, argument, hasArgument)
+        || executeStepper(letter, argument) || executeTemperature(letter, argument))
+        return;
+    executeSettings(letter, argument);
+}
+
+bool ControllerSimulator::executeFocuser(QChar letter, const QString &argument, bool hasArgument)
+{
+    bool isNumber = false;
+    const int number = argument.toInt(&isNumber);
+    switch (letter.unicode()) {
+    case 'b':
+        if (isNumber) {
+            m_focuserHoming = false;
+            setFocuserTarget(number);
+        }
+        return true;
+    case 'S':
+        m_focuserHoming = false;
+        setFocuserTarget(m_focuserPosition);
+        return true;
+    case 'o':
+        m_focuserHoming = m_focuserPosition != 0;
+        setFocuserTarget(0);
+        if (!m_focuserHoming)
+            setFocuserHomed(true);
+        return true;
+    case 'U':
+        setMotorForcedOff(isNumber && number != 0);
+        return true;
+    case '+': m_values[":tc"] = argument; return true;
+    case '=': m_values[":tcc"] = argument; return true;
+    case '`': setFlag(":frp", 1, number != 0); return true;
+    case 'f': setFlag(":frp", 8, true); return true;
+    case 'F':
+        if (argument.contains('.'))
+            return false; // a calibration coefficient
+        m_values[":tcm"] = argument;
+        return true;
+    default:
+        return !hasArgument && letter == 'H'; // sent after a link; nothing to do
+    }
+}
+
+bool ControllerSimulator::executeRotator(QChar letter, const QString &argument, bool hasArgument)
+{
+    bool isNumber = false;
+    const int number = argument.toInt(&isNumber);
+    switch (letter.unicode()) {
+    case 'j':
+        if (!isNumber)
+            return false;
+        m_rotatorHoming = false;
+        m_rotatorToGo = number;
+        startMotion();
+        return true;
+    case 'q':
+        if (!isNumber)
+            return false;
+        m_rotatorHoming = false;
+        m_rotatorToGo = number == 0 ? 0 : m_rotatorToGo + number;
+        startMotion();
+        return true;
+    case 'r': {
+        int toGo = -m_rotatorPosition;
+        if (toGo < -StepsPerTurn / 2)
+            toGo += StepsPerTurn;
+        m_rotatorHoming = toGo != 0;
+        m_rotatorToGo = toGo;
+        if (!m_rotatorHoming)
+            setRotatorHomed(true);
+        startMotion();
+        return true;
+    }
+    case 'p':
+        if (!isNumber)
+            return false;
+        setRotatorPosition(number);
+        return true;
+    case 'i':
+        if (hasArgument)
+            return false;
+        m_rotatorWrap = 0;
+        return true;
+    case 'v':
+        if (hasArgument)
+            return false;
+        setFlag(":rrp", 8, true);
+        return true;
+    case '/': setFlag(":rrp", 1, number != 0); return true;
+    default: return false;
+    }
+}
+
+bool ControllerSimulator::executeStepper(QChar letter, const QString &argument)
+{
+    bool isNumber = false;
+    const int number = argument.toInt(&isNumber);
+    if (!isNumber)
+        return false;
+    static const QString moveLetters = QStringLiteral("aBCd");
+    if (const qsizetype channel = moveLetters.indexOf(letter); channel >= 0) {
+        m_stepperToGo[size_t(channel)] += number;
+        startMotion();
+        return true;
+    }
+    switch (letter.unicode()) {
+    case '0': m_values[":S2M"] = argument; return true;
+    case '3': // halt one channel, or all for any other number
+        for (int channel = 1; channel <= 4; ++channel) {
+            if (number == channel || number < 1 || number > 4)
+                m_stepperToGo[size_t(channel - 1)] = 0;
+        }
+        return true;
+    case '7':
+        if (number == 1 || number == 4) {
+            m_coverState = number == 1 ? 2 : 5;
+            m_coverTicks = CoverPhaseTicks;
+            startMotion();
+        }
+        return true;
+    case '9': { // current: 64 per channel offset
+        const int channel = std::clamp(number / 64, 0, 3);
+        m_values[QStringLiteral(":S%1C").arg(channel + 2)] = QString::number(number - 64 * channel);
+        return true;
+    }
+    case 'D': { // microstep mode: 4 per channel, channels from 1
+        const int channel = number / 4;
+        if (channel >= 1 && channel <= 4)
+            m_values[QStringLiteral(":S%1SM").arg(channel + 1)] = QString::number(number % 4);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool ControllerSimulator::executeTemperature(QChar letter, const QString &argument)
+{
+    switch (letter.unicode()) {
+    case 'y':
+        m_values[":fm"] = QStringLiteral("0");
+        m_values[":fs"] = argument;
+        return true;
+    case 'n': m_values[":fm"] = argument; return true;
+    case 'O': m_values[":ft"] = argument; return true;
+    case 'g': m_values[":fg"] = argument; return true;
+    case 'w': m_values[":sm"] = argument; return true;
+    case 's':
+        m_values[":sm"] = QStringLiteral("0");
+        m_values[":ss"] = argument;
+        return true;
+    case 'P': m_values[":st"] = argument; return true;
+    case 'c': m_values[":d1"] = argument; return true;
+    case 'k': m_values[":d2"] = argument; return true;
+    default: return false;
+    }
+}
+
+bool ControllerSimulator::executeSettings(QChar letter, const QString &argument)
+{
+    if (const QString code = SimulatorReports::settingCodes().value(letter); !code.isEmpty()) {
+        m_values[code] = argument;
+        return true;
+    }
+    bool isNumber = false;
+    const double number = argument.toDouble(&isNumber);
+    const auto scaled = [&] { return QString::number(std::llround(number * 100000)); };
+    switch (letter.unicode()) {
+    case '{':
+        m_values[":ifo"] = QString::number(number != 0 ? 1 : 0);
+        m_values[":ifa"] = QStringLiteral("0");
+        return true;
+    case '}': m_values[":ifa"] = QStringLiteral("1"); return true;
+    // temperature calibration: slopes and intercepts of the sensors
+    case 'A': if (isNumber) m_values[":sl1"] = scaled(); return isNumber;
+    case 'B': if (isNumber) m_values[":sl2"] = argument; return isNumber;
+    case 'C': if (isNumber) m_values[":sl3"] = argument; return isNumber;
+    case 'D': if (isNumber) m_values[":of1"] = scaled(); return isNumber;
+    case 'E': if (isNumber) m_values[":of2"] = argument; return isNumber;
+    case 'F': if (isNumber) m_values[":of3"] = argument; return isNumber;
+    default: return false; // unknown commands are ignored
+    }
+}
+
+void ControllerSimulator::answer(const QStringList &codes)
+{
+    if (m_silent)
+        return;
+    QByteArray burst;
+    for (const QString &code : codes) {
+        QString text = value(code);
+        if (text.isEmpty())
+            text = QStringLiteral("0"); // never leave a code without its value
+        burst += (code + ' ' + text + ' ').toLatin1();
+    }
+    m_terminal->write(burst);
+}
+
+// --- report values ---
+
+QString ControllerSimulator::value(const QString &code) const
+{
+    const auto text = [](int number) { return QString::number(number); };
+    if (code == QLatin1String(":s"))
+        return text(m_focuserTarget);
+    if (code == QLatin1String(":a"))
+        return text(m_focuserPosition);
+    if (code == QLatin1String(":mo") || code == QLatin1String(":mb"))
+        return text(m_motorForcedOff ? 1 : 0);
+    if (code == QLatin1String(":rs"))
+        return text(rotatorTarget());
+    if (code == QLatin1String(":rt"))
+        return text(m_rotatorPosition);
+    if (code == QLatin1String(":wr"))
+        return text(m_rotatorWrap);
+    if (code == QLatin1String(":CS"))
+        return text(m_coverState);
+    if (code == QLatin1String(":SIM")) {
+        int bits = 0;
+        for (int channel = 1; channel <= 4; ++channel)
+            bits |= stepperMoving(channel) ? 1 << (channel - 1) : 0;
+        return text(bits);
+    }
+    static const QStringList stepperCodes = {":S1", ":S2", ":S3", ":S4"};
+    if (const qsizetype channel = stepperCodes.indexOf(code); channel >= 0)
+        return text(m_stepperPosition[size_t(channel)]);
+    return m_values.value(code);
+}
+
+void ControllerSimulator::setValue(const QString &code, const QString &text)
+{
+    m_values[code] = text;
+}
+
+void ControllerSimulator::setFlag(const QString &code, int bit, bool on)
+{
+    const int bits = m_values.value(code).toInt();
+    m_values[code] = QString::number(on ? bits | bit : bits & ~bit);
+}
+
+// --- focuser ---
+
+void ControllerSimulator::setFocuserPosition(int steps)
+{
+    m_focuserPosition = m_focuserTarget = steps;
+}
+
+void ControllerSimulator::setFocuserTarget(int steps)
+{
+    m_focuserTarget = steps;
+    startMotion();
+}
+
+bool ControllerSimulator::focuserMoving() const { return m_focuserPosition != m_focuserTarget; }
+
+void ControllerSimulator::setFocuserSpeed(int stepsPer10ms)
+{
+    m_focuserSpeed = std::max(stepsPer10ms, 0);
+    startMotion();
+}
+
+bool ControllerSimulator::focuserHomed() const { return m_values.value(":h") == QLatin1String("1"); }
+void ControllerSimulator::setFocuserHomed(bool homed) { m_values[":h"] = QString::number(homed ? 1 : 0); }
+
+void ControllerSimulator::setMotorForcedOff(bool off)
+{
+    m_motorForcedOff = off;
+    startMotion();
+}
+
+// --- rotator ---
+
+void ControllerSimulator::setRotatorPosition(int steps)
+{
+    m_rotatorPosition = foldTurn(steps);
+    m_rotatorToGo = 0;
+    m_rotatorHoming = false;
+}
+
+int ControllerSimulator::rotatorTarget() const { return foldTurn(m_rotatorPosition + m_rotatorToGo); }
+
+void ControllerSimulator::setRotatorTarget(int steps)
+{
+    m_rotatorToGo = foldTurn(steps) - m_rotatorPosition;
+    startMotion();
+}
+
+void ControllerSimulator::setRotatorWrap(int steps) { m_rotatorWrap = steps; }
+
+void ControllerSimulator::setRotatorSpeed(int stepsPer10ms)
+{
+    m_rotatorSpeed = std::max(stepsPer10ms, 0);
+    startMotion();
+}
+
+bool ControllerSimulator::rotatorHomed() const { return m_values.value(":rh") == QLatin1String("1"); }
+void ControllerSimulator::setRotatorHomed(bool homed) { m_values[":rh"] = QString::number(homed ? 1 : 0); }
+
+// --- temperatures, fan and heaters ---
+
+double ControllerSimulator::temperature(Sensor sensor) const
+{
+    return m_values.value(sensorCode(sensor)).toDouble() / 100;
+}
+
+void ControllerSimulator::setTemperature(Sensor sensor, double fahrenheit)
+{
+    m_values[sensorCode(sensor)] = QString::number(std::lround(fahrenheit * 100));
+}
+
+int ControllerSimulator::fanMode() const { return m_values.value(":fm").toInt(); }
+void ControllerSimulator::setFanMode(int mode) { m_values[":fm"] = QString::number(mode); }
+int ControllerSimulator::fanSpeed() const { return m_values.value(":fs").toInt(); }
+void ControllerSimulator::setFanSpeed(int percent) { m_values[":fs"] = QString::number(percent); }
+int ControllerSimulator::heaterMode() const { return m_values.value(":sm").toInt(); }
+void ControllerSimulator::setHeaterMode(int mode) { m_values[":sm"] = QString::number(mode); }
+int ControllerSimulator::heaterPower() const { return m_values.value(":ss").toInt(); }
+void ControllerSimulator::setHeaterPower(int percent) { m_values[":ss"] = QString::number(percent); }
+
+int ControllerSimulator::dewHeaterPower(int zone) const
+{
+    return m_values.value(zone == 2 ? ":d2" : ":d1").toInt();
+}
+
+void ControllerSimulator::setDewHeaterPower(int zone, int percent)
+{
+    m_values[zone == 2 ? ":d2" : ":d1"] = QString::number(percent);
+}
+
+// --- steppers and cover ---
+
+int ControllerSimulator::stepperPosition(int channel) const
+{
+    return channel >= 1 && channel <= 4 ? m_stepperPosition[size_t(channel - 1)] : 0;
+}
+
+void ControllerSimulator::setStepperPosition(int channel, int steps)
+{
+    if (channel < 1 || channel > 4)
+        return;
+    m_stepperPosition[size_t(channel - 1)] = steps;
+    m_stepperToGo[size_t(channel - 1)] = 0;
+}
+
+bool ControllerSimulator::stepperMoving(int channel) const
+{
+    return channel >= 1 && channel <= 4 && m_stepperToGo[size_t(channel - 1)] != 0;
+}
+
+void ControllerSimulator::setStepperSpeed(int stepsPer10ms)
+{
+    m_stepperSpeed = std::max(stepsPer10ms, 0);
+    startMotion();
+}
+
+void ControllerSimulator::setCoverState(int state)
+{
+    m_coverState = state;
+    m_coverTicks = 0;
+}
+
+// --- motion ---
+
+bool ControllerSimulator::anythingMoving() const
+{
+    return focuserMoving() || rotatorMoving() || m_coverTicks > 0
+        || std::any_of(m_stepperToGo.begin(), m_stepperToGo.end(), [](int toGo) { return toGo != 0; });
+}
+
+void ControllerSimulator::startMotion()
+{
+    if (anythingMoving() && !m_motion.isActive())
+        m_motion.start();
+}
+
+void ControllerSimulator::tick()
+{
+    if (!m_motorForcedOff)
+        m_focuserPosition += stepToward(m_focuserTarget - m_focuserPosition, m_focuserSpeed);
+    if (m_focuserHoming && !focuserMoving()) {
+        m_focuserHoming = false;
+        setFocuserHomed(true);
+    }
+
+    const int rotatorStep = stepToward(m_rotatorToGo, m_rotatorSpeed);
+    m_rotatorPosition = foldTurn(m_rotatorPosition + rotatorStep);
+    m_rotatorWrap += rotatorStep;
+    m_rotatorToGo -= rotatorStep;
+    if (m_rotatorHoming && m_rotatorToGo == 0) {
+        m_rotatorHoming = false;
+        setRotatorHomed(true);
+    }
+
+    for (size_t i = 0; i < m_stepperToGo.size(); ++i) {
+        const int step = stepToward(m_stepperToGo[i], m_stepperSpeed);
+        m_stepperPosition[i] += step;
+        m_stepperToGo[i] -= step;
+    }
+
+    if (m_coverTicks > 0 && --m_coverTicks == 0) {
+        // Opening runs 2, 3, 7 (open); closing 5, 6, 0 (closed).
+        static const QHash<int, int> next = {{2, 3}, {3, 7}, {5, 6}, {6, 0}};
+        m_coverState = next.value(m_coverState, m_coverState);
+        if (m_coverState == 3 || m_coverState == 6)
+            m_coverTicks = CoverPhaseTicks;
+    }
+
+    if (!anythingMoving())
+        m_motion.stop();
+}
