@@ -1,0 +1,87 @@
+#pragma once
+
+#include "link/ReplyState.h"
+#include "platform/Dispatch.h"
+#include "platform/VbTimer.h"
+
+#include <QObject>
+#include <QStringView>
+#include <memory>
+
+class Serial;
+class connector;
+
+// What every automation class shares: it holds the process through a connector, talks
+// through the shared link, reads the report stream with its own parser, links with the
+// controller by the "! " handshake, and polls for status by the cache rule.
+class DriverFrame : public Dispatch
+{
+public:
+    ~DriverFrame() override;
+
+protected:
+    DriverFrame();
+
+    // The class's report table: one completed (code, value) pair of the stream.
+    virtual void dispatchReport(QStringView code, QStringView value) = 0;
+
+    // The handshake as the focuser does it: up to 4 tries, each waiting for the 500 ms tick.
+    // `portCheck` (the Connected form) reopens the port when it is open on another number
+    // than PortNumber. Refuses with "No response from focuser".
+    void linkFocuserStyle(bool value, bool portCheck);
+
+    // The handshake of the other classes: up to 7 tries on a timer of `firstInterval` ms;
+    // `laterInterval` (not 0) becomes the period after the first tick. `opening` runs
+    // after success, before the console rule. Refuses with "No response from VKM".
+    struct VkmHandshake
+    {
+        bool portCheck = false;
+        int laterInterval = 0;
+        bool stopTimerOnFailure = false;
+        std::function<void()> opening;
+        std::function<void()> afterSuccess;
+    };
+    void linkVkmStyle(bool value, const VkmHandshake &form);
+
+    // The polling rule: when `cacheAgeMs` is 0 or at least that long has passed since
+    // LastQuery, sends `query`, runs `clearSeen` and serves events until `seen` or
+    // `waitMs`. Returns whether the report came (callers return their cache either way).
+    bool poll(int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
+              const std::function<bool()> &seen, int waitMs);
+    // The same rule on a last-query tick of the caller's own (classes with several queries).
+    bool poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
+              const std::function<bool()> &seen, int waitMs);
+
+    // The same wait without the cache test or a query (getters that always ask).
+    void send(const QString &command);
+    bool portOpen() const;
+    // Opens the shared port, when closed, on the number the link already holds.
+    void openPortAsIs();
+
+    // Shows the console (1) or the main window (2) unless the main window is open.
+    void ShowForm(int16_t n);
+    static QString AppVersion();
+
+    // The client's call fails with this error.
+    [[noreturn]] static void refuse(int32_t number, const QString &description, const QString &source);
+
+    std::shared_ptr<Serial> cm;
+    VbTimer tm;
+    ReplyState m_reply;
+    bool Linked = false;
+    bool LinkPending = false;
+    bool AckReceived = false;
+    bool WaitingForTick = false;
+    uint32_t LastQuery = 0;
+
+private:
+    enum class TickStyle { Focuser, Vkm };
+    void tm_Tick();
+    void openPort(bool portCheck);
+    void showConsoleOnLink();
+
+    std::unique_ptr<connector> conn;
+    QObject m_receiver; // the subscription's and the timer's context
+    TickStyle m_tickStyle = TickStyle::Vkm;
+    int m_laterInterval = 0;
+};

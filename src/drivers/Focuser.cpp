@@ -1,0 +1,305 @@
+#include "drivers/Focuser.h"
+
+#include "drivers/DriverErrors.h"
+#include "link/DriverSettings.h"
+#include "link/ModuleState.h"
+#include "platform/Clock.h"
+#include "platform/Vb.h"
+
+#include <cstdlib>
+
+namespace {
+
+const QString VkmSource = QStringLiteral("VKM");
+
+// The controller's focus-recall state from ":frp", shared by every Focuser object:
+// 0 recall off, 4 recall on, 8 recall on with a position recorded.
+int16_t FocusRecallCode = 0;
+
+int16_t capped(int16_t count)
+{
+    return std::min<int16_t>(count + 1, 3);
+}
+
+} // namespace
+
+Focuser::Focuser()
+{
+    CheckRegistry();
+    LastQuery = Clock::GetTickCount();
+
+    PropertyGet("Link", [this] { return Link(); });
+    PropertyLet("Link", [this](const Variant &value) { setLink(value); });
+    PropertyGet("absolute", [] { return true; });
+    PropertyGet("StepSize", [] { return 0.5625; });
+    PropertyGet("MaxStep", [] { return int32_t(40000); });
+    PropertyGet("IsMoving", [this] { return IsMoving(); });
+    PropertyGet("Position", [this] { return Position(); });
+    PropertyGet("TempComp", [this] { return TempComp(); });
+    PropertyLet("TempComp", [this](bool value) { setTempComp(value); });
+    PropertyGet("TempCompManualMode", [this] { return TempCompManualMode(); });
+    PropertyLet("TempCompManualMode", [this](bool value) { setTempCompManualMode(value); });
+    PropertyGet("TempCompAvailable", [] { return true; });
+    PropertyGet("Temperature", [this] { return Temperature(); });
+    PropertyGet("MaxIncrement", [] { return int32_t(40000); });
+    Method("Move", [this](int32_t position) { Move(position); });
+    Method("Halt", [this] { Halt(); });
+    Method("ShowForm", [this](int16_t n) { ShowForm(n); });
+    PropertyGet("AppVersion", [] { return AppVersion(); });
+    PropertyGet("Connected", [this] { return Connected(); });
+    PropertyLet("Connected", [this](bool value) { setConnected(value); });
+    PropertyGet("TempCompCoefficient", [this] { return TempCompCoefficient(); });
+    PropertyLet("TempCompCoefficient", [this](float value) { setTempCompCoefficient(value); });
+    PropertyGet("TempCompMovementThreshold", [this] { return TempCompMovementThreshold(); });
+    PropertyLet("TempCompMovementThreshold", [this](int16_t value) { setTempCompMovementThreshold(value); });
+    PropertyGet("SetPosition", [this] { return SetPosition(); });
+    PropertyGet("CCDSoftSmallStepSize", [] { return Module().settings.SmallStepSize; });
+    PropertyGet("CCDSoftLargeStepSize", [] { return Module().settings.LargeStepSize; });
+    PropertyGet("RecallFocusPosition", [this] { return RecallFocusPosition(); });
+    PropertyLet("RecallFocusPosition", [this](bool value) { setRecallFocusPosition(value); });
+    PropertyGet("FocusPositionRecorded", [this] { return FocusPositionRecorded(); });
+    Method("RecordFocusPosition", [this] { RecordFocusPosition(); });
+}
+
+void Focuser::setLink(const Variant &value)
+{
+    // Anything that is not False links.
+    bool on = true;
+    try {
+        on = value.toBoolean();
+    } catch (const VbError &) {
+    }
+    linkFocuserStyle(on, false);
+    if (on) {
+        send(QStringLiteral("V "));
+        send(QStringLiteral(" T "));
+        if (!Module().focuser.TempCompCoefficientKnown)
+            send(QStringLiteral("l "));
+    }
+}
+
+void Focuser::setConnected(bool value)
+{
+    linkFocuserStyle(value, true);
+}
+
+int16_t Focuser::IsMoving()
+{
+    poll(0, QStringLiteral(" Q "), [this] { EvaluatedCount = 0; }, [this] { return EvaluatedCount > 0; }, 250);
+    return Moving ? -1 : 0;
+}
+
+int32_t Focuser::Position()
+{
+    poll(0, QStringLiteral(" Q "), [this] { ActualCount = 0; }, [this] { return ActualCount > 0; }, 250);
+    return Actual;
+}
+
+bool Focuser::pollStatus()
+{
+    return poll(501, QStringLiteral(" Q "), [this] { ActualCount = 0; }, [this] { return ActualCount > 0; }, 500);
+}
+
+void Focuser::setTempComp(bool value)
+{
+    CompensationActive = value;
+    if (!value)
+        send(QStringLiteral(" +0 "));
+    else
+        send(ManualRequested ? QStringLiteral(" +2 ") : QStringLiteral(" +1 "));
+}
+
+bool Focuser::TempCompManualMode()
+{
+    pollStatus();
+    return CompensationManual;
+}
+
+void Focuser::setTempCompManualMode(bool value)
+{
+    ManualRequested = value;
+    ManualRequestSet = true;
+}
+
+Variant Focuser::Temperature()
+{
+    poll(0, QStringLiteral(" T "), [this] { TemperatureSeen = false; }, [this] { return TemperatureSeen; }, 1000);
+    if (Module().settings.Celcius == 1)
+        return Variant((TemperatureValue.toDouble() - 32) * 5 / 9);
+    return TemperatureValue;
+}
+
+void Focuser::Move(int32_t position)
+{
+    if (!portOpen())
+        refuse(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource);
+    if (CompensationActive && !CompensationManual)
+        refuse(DriverErrors::InvalidOperation,
+               QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
+    PreviousTarget = position;
+    if (Module().focuser.ForceMotorOff) {
+        Module().focuser.ForceMotorOff = false;
+        send(QStringLiteral("U0 "));
+    }
+    Moving = true;
+    send(QStringLiteral("b") + QString::number(position) + QLatin1Char(' '));
+}
+
+void Focuser::Halt()
+{
+    if (Linked)
+        send(QStringLiteral("S "));
+}
+
+float Focuser::TempCompCoefficient()
+{
+    poll(0, QStringLiteral(" l "), [this] { CompensationSeen = 0; }, [this] { return CompensationSeen != 0; }, 500);
+    if (!Module().focuser.TempCompCoefficientKnown) {
+        send(QStringLiteral("l "));
+        refuse(DriverErrors::Unavailable,
+               QStringLiteral("Temperature compensation coefficient currently unavailable, try again."), VkmSource);
+    }
+    return Module().focuser.TempCompCoefficient;
+}
+
+void Focuser::setTempCompCoefficient(float value)
+{
+    if (value < -10 || value > 10)
+        refuse(DriverErrors::ValueOutOfRange,
+               QStringLiteral("Temperature compensation coefficient value out of range."), VkmSource);
+    auto &focuser = Module().focuser;
+    // Without the sensor's slope the command would wipe the controller's coefficient.
+    if (focuser.TempCompSlope == 0) {
+        send(QStringLiteral("l "));
+        refuse(DriverErrors::Unavailable,
+               QStringLiteral("Temperature compensation coefficient currently unavailable, try again."), VkmSource);
+    }
+    focuser.TempCompCoefficient = value;
+    const float steps = value * focuser.TempCompSlope * 1000.0f;
+    send(QStringLiteral(" =") + QString::number(vb::CLng(double(steps))) + QLatin1Char(' '));
+}
+
+int16_t Focuser::TempCompMovementThreshold()
+{
+    poll(0, QStringLiteral(" l "), [this] { CompensationSeen = 0; }, [this] { return CompensationSeen != 0; }, 500);
+    if (!Module().focuser.TempCompCoefficientKnown) {
+        send(QStringLiteral("l "));
+        refuse(DriverErrors::Unavailable,
+               QStringLiteral("Temperature compensation movement threshold currently unavailable, try again."),
+               VkmSource);
+    }
+    return vb::CInt(double(Module().focuser.TempCompThreshold));
+}
+
+void Focuser::setTempCompMovementThreshold(int16_t value)
+{
+    if (value < 0 || value > 100)
+        refuse(DriverErrors::ValueOutOfRange,
+               QStringLiteral("Temperature compensation movement threshold value out of range."), VkmSource);
+    Module().focuser.TempCompThreshold = value;
+    send(QStringLiteral(" F") + QString::number(value) + QLatin1Char(' '));
+}
+
+int32_t Focuser::SetPosition()
+{
+    pollStatus();
+    return Target;
+}
+
+bool Focuser::RecallFocusPosition()
+{
+    pollStatus();
+    return FocusRecallCode > 0;
+}
+
+void Focuser::setRecallFocusPosition(bool value)
+{
+    if (value && FocusRecallCode == 0)
+        send(QStringLiteral(" `1 "));
+    else if (!value && FocusRecallCode != 0)
+        send(QStringLiteral(" `0 "));
+}
+
+bool Focuser::FocusPositionRecorded() const
+{
+    return FocusRecallCode >= 8;
+}
+
+void Focuser::RecordFocusPosition()
+{
+    send(QStringLiteral(" f "));
+}
+
+void Focuser::evaluateMotion(QStringView value)
+{
+    const QString text = value.toString();
+    if (vb::IsNumeric(text)) {
+        Actual = vb::CLng(text);
+        ActualCount = capped(ActualCount);
+    }
+    if (TargetCount == 0)
+        return;
+    if (PreviousTarget == -50000)
+        PreviousTarget = Target;
+    Moving = !(std::llabs(int64_t(Target) - Actual) <= 5 && PreviousTarget == Target);
+    EvaluatedCount = capped(EvaluatedCount);
+}
+
+void Focuser::dispatchReport(QStringView code, QStringView value)
+{
+    auto &focuser = Module().focuser;
+    if (code == u":a") {
+        evaluateMotion(value);
+        return;
+    }
+    if (code == u":!") {
+        AckReceived = true;
+        return;
+    }
+    const QString text = value.toString();
+    if (code == u":tc") {
+        if (text == QLatin1String("1")) {
+            CompensationActive = true;
+            CompensationManual = false;
+            if (!ManualRequestSet) {
+                ManualRequested = false;
+                ManualRequestSet = true;
+            }
+        } else if (text == QLatin1String("2")) {
+            CompensationActive = true;
+            CompensationManual = true;
+            if (!ManualRequestSet) {
+                ManualRequested = true;
+                ManualRequestSet = true;
+            }
+        } else if (vb::IsNumeric(text)) {
+            CompensationActive = false;
+        }
+        return;
+    }
+    if (!vb::IsNumeric(text))
+        return;
+    if (code == u":s") {
+        Target = vb::CLng(text);
+        TargetCount = capped(TargetCount);
+    } else if (code == u":tcc") {
+        if (focuser.TempCompSlope != 0) {
+            focuser.TempCompCoefficient = vb::CSng(vb::CDbl(text) / focuser.TempCompSlope / 1000);
+            focuser.TempCompCoefficientKnown = true;
+            CompensationSeen = 1;
+        }
+    } else if (code == u":tcm") {
+        focuser.TempCompThreshold = vb::CLng(text);
+        CompensationSeen = 1;
+    } else if (code == u":t1") {
+        TemperatureValue = Variant(vb::CDbl(text) / 100);
+        TemperatureSeen = true;
+    } else if (code == u":of1") {
+        focuser.TempCompOffset = vb::CSng(vb::CDbl(text) / 100000);
+    } else if (code == u":sl1") {
+        focuser.TempCompSlope = vb::CSng(vb::CDbl(text) / 100000);
+    } else if (code == u":frp") {
+        const int32_t recall = vb::CLng(text);
+        FocusRecallCode = recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
+    }
+}

@@ -1,0 +1,283 @@
+#include "drivers/DriverErrors.h"
+#include "drivers/Focuser.h"
+#include "link/DriverSettings.h"
+#include "platform/Wait.h"
+#include "support/ControllerBench.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+class FocuserTest : public ControllerBench
+{
+protected:
+    // Links through the automation member, as a client would, and forgets the traffic.
+    void linkUp(Focuser &focuser)
+    {
+        focuser.Let(QStringLiteral("Link"), Variant(true));
+        ASSERT_TRUE(focuser.Get(QStringLiteral("Link")).toBoolean());
+        Wait::Until(300, [] { return false; }); // let the opening queries' answers arrive
+        sim.clearReceived();
+    }
+
+    // Feeds the object's parser as if the controller had reported it.
+    void report(const QByteArray &text)
+    {
+        sim.sendRaw(text);
+        ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.hasPendingOutput(); }));
+        Wait::For(30);
+    }
+
+    static void expectRefusal(const std::function<void()> &call, int32_t number, const char *text,
+                              const char *source = "VKM")
+    {
+        try {
+            call();
+            ADD_FAILURE() << "no refusal: " << text;
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.number(), number);
+            EXPECT_EQ(e.description(), QString::fromLatin1(text));
+            EXPECT_EQ(e.source(), QString::fromLatin1(source));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(FocuserTest, LinkAnsweredSendsTheOpeningQueriesInOrder)
+{
+    Focuser focuser;
+    focuser.Let(QStringLiteral("link"), Variant(true));
+    EXPECT_TRUE(focuser.Get(QStringLiteral("LINK")).toBoolean());
+    EXPECT_TRUE(focuser.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("! V  T l "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral("! V  T l "));
+}
+
+TEST_F(FocuserTest, ConnectedSendsNothingAfterTheHandshake)
+{
+    Focuser focuser;
+    focuser.Let(QStringLiteral("Connected"), Variant(true));
+    EXPECT_TRUE(focuser.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_EQ(sim.received(), QStringLiteral("! "));
+}
+
+TEST_F(FocuserTest, ASilentControllerGetsFourTriesHalfASecondApartThenTheRefusal)
+{
+    sim.setSilent(true);
+    Focuser focuser;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    expectRefusal([&] { focuser.Let(QStringLiteral("Link"), Variant(true)); }, DriverErrors::LinkFailed,
+                  "No response from focuser", "");
+    EXPECT_GE(elapsed.elapsed(), 1900);
+    EXPECT_LT(elapsed.elapsed(), 3500);
+    EXPECT_EQ(sim.received(), QStringLiteral("! ! ! ! "));
+    EXPECT_FALSE(focuser.Get(QStringLiteral("Link")).toBoolean());
+    EXPECT_TRUE(sharedLink()->Connected()); // the port stays open
+}
+
+TEST_F(FocuserTest, ConnectedReopensOnThePortNumberAndLinkDoesNot)
+{
+    ControllerSimulator second;
+    qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
+    Focuser focuser; // reads the registry: port 1
+    focuser.Let(QStringLiteral("Connected"), Variant(true));
+    ASSERT_EQ(sharedLink()->Port(), 1);
+
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, DriverKeyPath, &key), 0);
+    SetRegistryValue(key, QStringLiteral("PORT"), 4, Variant(int32_t(2)).toLong());
+    RegCloseKey(key);
+    Focuser other; // its creation reads port 2
+    ASSERT_EQ(Module().link.PortNumber, 2);
+
+    other.Let(QStringLiteral("Link"), Variant(true));
+    EXPECT_EQ(sharedLink()->Port(), 1) << "Link must not reopen an open port";
+    other.Let(QStringLiteral("Connected"), Variant(true));
+    EXPECT_EQ(sharedLink()->Port(), 2);
+    EXPECT_TRUE(second.waitForReceived(QStringLiteral("! "), 2000));
+    sharedLink()->setConnected(false);
+}
+
+TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryoneButTheirFlags)
+{
+    Focuser a, b;
+    linkUp(a);
+    b.Let(QStringLiteral("Connected"), Variant(true));
+    a.Let(QStringLiteral("Connected"), Variant(false));
+    EXPECT_FALSE(sharedLink()->Connected());
+    EXPECT_FALSE(a.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_TRUE(b.Get(QStringLiteral("Connected")).toBoolean());
+}
+
+TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    Module().focuser.ForceMotorOff = true;
+    focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1234))});
+    EXPECT_FALSE(Module().focuser.ForceMotorOff);
+    focuser.Call(QStringLiteral("move"), {Variant(QStringLiteral("-5"))});
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("U0 b1234 b-5 "), 2000));
+    EXPECT_EQ(sim.received(), QStringLiteral("U0 b1234 b-5 "));
+}
+
+TEST_F(FocuserTest, MoveRefusalsSendNothing)
+{
+    Focuser focuser;
+    expectRefusal([&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))}); }, DriverErrors::NotLinked,
+                  "Serial link not established");
+    linkUp(focuser);
+    report(":tc 1 ");
+    expectRefusal([&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))}); },
+                  DriverErrors::InvalidOperation, "Temperature compensation active, focus movement not allowed.");
+    report(":tc 2 "); // manual compensation allows moves
+    focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))});
+    Wait::For(50);
+    EXPECT_EQ(sim.received(), QStringLiteral("b10 "));
+}
+
+TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    sim.setFocuserSpeed(0);
+    focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))});
+    struct Step
+    {
+        int target, actual;
+        int16_t moving;
+    };
+    // Target 900 is not the commanded one; 1000/995 is within 5; 1000/994 is not.
+    const Step steps[] = {{900, 900, -1}, {1000, 995, 0}, {1000, 994, -1}, {1000, 1005, 0}};
+    for (const Step &s : steps) {
+        sim.setFocuserPosition(s.actual);
+        sim.setFocuserTarget(s.target);
+        EXPECT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), s.moving) << s.target << "/" << s.actual;
+    }
+}
+
+TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    sim.setFocuserPosition(4321);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 4321);
+    EXPECT_LT(elapsed.elapsed(), 200);
+    EXPECT_EQ(sim.received(), QStringLiteral(" Q "));
+
+    sim.setSilent(true); // no answer: the last value, after the wait, without error
+    elapsed.restart();
+    EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 4321);
+    EXPECT_GE(elapsed.elapsed(), 240);
+}
+
+TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    // Without the sensor slope the coefficient cannot be sent: ask for it and refuse.
+    Module().focuser.TempCompSlope = 0;
+    expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); },
+                  DriverErrors::Unavailable, "Temperature compensation coefficient currently unavailable, try again.");
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("l "), 1000));
+    sim.clearReceived();
+
+    report(":sl1 50000 ");
+    focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0));
+    focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(10.0));
+    expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(10.01)); },
+                  DriverErrors::ValueOutOfRange, "Temperature compensation coefficient value out of range.");
+    focuser.Let(QStringLiteral("TempCompMovementThreshold"), Variant(int16_t(100)));
+    for (int16_t bad : {int16_t(101), int16_t(-1)})
+        expectRefusal([&] { focuser.Let(QStringLiteral("TempCompMovementThreshold"), Variant(bad)); },
+                      DriverErrors::ValueOutOfRange,
+                      "Temperature compensation movement threshold value out of range.");
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" =1000  =5000  F100 "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" =1000  =5000  F100 "));
+}
+
+TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)
+{
+    sim.setValue(QStringLiteral(":tcc"), QString()); // the controller does not know it
+    Focuser focuser;
+    linkUp(focuser);
+    sim.setSilent(true);
+    Module().focuser.TempCompCoefficientKnown = false;
+    expectRefusal([&] { focuser.Get(QStringLiteral("TempCompCoefficient")); }, DriverErrors::Unavailable,
+                  "Temperature compensation coefficient currently unavailable, try again.");
+    expectRefusal([&] { focuser.Get(QStringLiteral("TempCompMovementThreshold")); }, DriverErrors::Unavailable,
+                  "Temperature compensation movement threshold currently unavailable, try again.");
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" l l  l l "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" l l  l l "));
+    sim.setSilent(false);
+    sim.setValue(QStringLiteral(":sl1"), QStringLiteral("100000"));
+    sim.setValue(QStringLiteral(":tcc"), QStringLiteral("1500"));
+    EXPECT_FLOAT_EQ(focuser.Get(QStringLiteral("TempCompCoefficient")).toSingle(), 1.5f);
+}
+
+TEST_F(FocuserTest, RecallCodesFromTheReport)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    struct Case
+    {
+        const char *value;
+        bool recall, recorded;
+    };
+    const Case cases[] = {{"0", false, false}, {"2", false, false}, {"1", true, false}, {"3", true, false},
+                          {"5", true, false},  {"7", true, false},  {"9", true, true}};
+    for (const Case &c : cases) {
+        report(QByteArray(":frp ") + c.value + " ");
+        EXPECT_EQ(focuser.Get(QStringLiteral("FocusPositionRecorded")).toBoolean(), c.recorded) << c.value;
+    }
+    // Recall on with code 8: switching it on sends nothing, off sends " `0 ".
+    sim.clearReceived();
+    focuser.Let(QStringLiteral("RecallFocusPosition"), Variant(true));
+    focuser.Let(QStringLiteral("RecallFocusPosition"), Variant(false));
+    focuser.Call(QStringLiteral("RecordFocusPosition"));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" `0  f "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" `0  f "));
+}
+
+TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
+{
+    Focuser focuser;
+    linkUp(focuser);
+    sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
+    Module().settings.Celcius = 1;
+    EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 20.0);
+    Module().settings.Celcius = 0;
+    EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 68.0);
+    sim.clearReceived();
+    focuser.Let(QStringLiteral("TempComp"), Variant(true));
+    focuser.Let(QStringLiteral("TempCompManualMode"), Variant(true));
+    focuser.Let(QStringLiteral("TempComp"), Variant(true));
+    focuser.Let(QStringLiteral("TempComp"), Variant(false));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" +1  +2  +0 "), 1000));
+}
+
+TEST_F(FocuserTest, FixedPropertiesAndUnknownMembers)
+{
+    Focuser focuser;
+    EXPECT_TRUE(focuser.Get(QStringLiteral("Absolute")).toBoolean());
+    EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("StepSize")).toDouble(), 0.5625);
+    EXPECT_EQ(focuser.Get(QStringLiteral("MaxStep")).toLong(), 40000);
+    EXPECT_EQ(focuser.Get(QStringLiteral("MaxIncrement")).toLong(), 40000);
+    EXPECT_TRUE(focuser.Get(QStringLiteral("TempCompAvailable")).toBoolean());
+    EXPECT_EQ(focuser.Get(QStringLiteral("CCDSoftLargeStepSize")).toInteger(), 80);
+    EXPECT_EQ(focuser.Get(QStringLiteral("CCDSoftSmallStepSize")).toInteger(), 5);
+    EXPECT_EQ(focuser.Get(QStringLiteral("AppVersion")).toString().count(QLatin1Char('.')), 2);
+    try {
+        focuser.Get(QStringLiteral("NoSuchMember"));
+        FAIL();
+    } catch (const VbError &e) {
+        EXPECT_EQ(e.number(), 438);
+    }
+    focuser.Call(QStringLiteral("Halt")); // unlinked: nothing, no error
+    Wait::For(30);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
