@@ -2,6 +2,7 @@
 
 #include "link/AutomationRegistration.h"
 #include "link/ModuleState.h"
+#include "platform/Variant.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 
@@ -74,40 +75,40 @@ const char *const ReadOrder[] = {
     "AutoReverse",  "Detector",      "Celcius",
 };
 
-// The number a value stands for, as the original language coerced it; throws VbError 13
-// for a text that is not numeric.
-double numberOf(const QVariant &value)
+// A value read from or written to the store, as a late-bound value, so that it converts
+// as the original language's assignment did.
+Variant asVariant(const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::UnknownType:
-        return 0;
+        return Variant();
     case QMetaType::Bool:
-        return value.toBool() ? -1 : 0;
+        return Variant(value.toBool());
     case QMetaType::QString:
-        return vb::CDbl(value.toString());
+        return Variant(value.toString());
+    case QMetaType::Float:
+        return Variant(value.toFloat());
+    case QMetaType::Short:
+        return Variant(int16_t(value.toInt()));
+    case QMetaType::Int:
+        return Variant(int32_t(value.toInt()));
     default:
         bool ok = false;
         const double number = value.toDouble(&ok);
         if (!ok)
             throw VbError::typeMismatch();
-        return number;
+        return Variant(number);
     }
+}
+
+double numberOf(const QVariant &value)
+{
+    return asVariant(value).toDouble();
 }
 
 QString textOf(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::UnknownType:
-        return QString();
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Float:
-        return vb::CStr(value.toFloat());
-    default:
-        return vb::CStr(numberOf(value));
-    }
+    return asVariant(value).toString();
 }
 
 template <typename Assignment>
@@ -302,22 +303,22 @@ LSTATUS QueryRegistryValue(HKEY key, const QString &name, QVariant &result)
 
 bool AssignRegistryValue(bool &variable, const QVariant &value)
 {
-    return tryAssign([&] { variable = numberOf(value) != 0; });
+    return tryAssign([&] { variable = asVariant(value).toBoolean(); });
 }
 
 bool AssignRegistryValue(int16_t &variable, const QVariant &value)
 {
-    return tryAssign([&] { variable = vb::CInt(numberOf(value)); });
+    return tryAssign([&] { variable = asVariant(value).toInteger(); });
 }
 
 bool AssignRegistryValue(int32_t &variable, const QVariant &value)
 {
-    return tryAssign([&] { variable = vb::CLng(numberOf(value)); });
+    return tryAssign([&] { variable = asVariant(value).toLong(); });
 }
 
 bool AssignRegistryValue(float &variable, const QVariant &value)
 {
-    return tryAssign([&] { variable = vb::CSng(numberOf(value)); });
+    return tryAssign([&] { variable = asVariant(value).toSingle(); });
 }
 
 bool AssignRegistryValue(QString &variable, const QVariant &value)
