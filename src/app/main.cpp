@@ -1,4 +1,7 @@
 #include "drivers/Focuser.h"
+#include "drivers/Rotator.h"
+#include "drivers/Stepper.h"
+#include "drivers/Temperature.h"
 #include "link/AutomationRegistration.h"
 #include "link/connector.h"
 #include "platform/AutomationServer.h"
@@ -17,5 +20,8 @@ int main(int argc, char **argv)
 
     AutomationServer &server = AutomationServer::Session();
     server.RegisterClass(QStringLiteral("VUZA_VU.Focuser"), [] { return std::make_shared<Focuser>(); });
+    server.RegisterClass(QStringLiteral("VUZA_VU.Rotator"), [] { return std::make_shared<Rotator>(); });
+    server.RegisterClass(QStringLiteral("VUZA_VU.Temperature"), [] { return std::make_shared<Temperature>(); });
+    server.RegisterClass(QStringLiteral("VUZA_VU.Stepper"), [] { return std::make_shared<Stepper>(); });
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "drivers/Focuser.h"
 
 #include "drivers/DriverErrors.h"
+#include "drivers/frmDialog.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "platform/Clock.h"
@@ -45,6 +46,7 @@ Focuser::Focuser()
     Method("Move", [this](int32_t position) { Move(position); });
     Method("Halt", [this] { Halt(); });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
+    Method("SetupDialog", [] { frmDialog::showModal(); });
     PropertyGet("AppVersion", [] { return AppVersion(); });
     PropertyGet("Connected", [this] { return Connected(); });
     PropertyLet("Connected", [this](bool value) { setConnected(value); });

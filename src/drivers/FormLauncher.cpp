@@ -1,11 +1,15 @@
 #include "drivers/FormLauncher.h"
 
+#include "drivers/frmRotatorSetup.h"
+
 namespace FormLauncher {
 
 // The console and the main window are not part of this build yet; showing them does nothing.
 void ShowConsole() {}
 void ShowMainWindow() {}
-// Nor is the rotator setup dialog.
-void ShowRotatorSetup() {}
+void ShowRotatorSetup()
+{
+    frmRotatorSetup::showModal();
+}
 
 } // namespace FormLauncher

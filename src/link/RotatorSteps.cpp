@@ -14,3 +14,39 @@ void ReduceRotatorSteps(int32_t &steps)
         steps = static_cast<int32_t>(steps < 0 ? -folded : folded);
     }
 }
+
+int32_t FoldRotatorHalfTurn(int32_t steps, bool halfTurnFolds)
+{
+    const bool beyondHalf = halfTurnFolds ? steps >= RotatorStepsPerHalfTurn : steps > RotatorStepsPerHalfTurn;
+    // Only counts already within one turn reach here from the movers; 64-bit keeps any
+    // other count from wrapping.
+    return beyondHalf ? static_cast<int32_t>(int64_t(steps) - RotatorStepsPerTurn) : steps;
+}
+
+int32_t FoldRotatorMove(int32_t steps, bool halfTurnFolds)
+{
+    ReduceRotatorSteps(steps);
+    return FoldRotatorHalfTurn(steps, halfTurnFolds);
+}
+
+int64_t RotatorWrapLimitSteps(int32_t zelLimit)
+{
+    return int64_t(zelLimit) * RotatorStepsPerDegree;
+}
+
+bool RotatorMoveExceedsWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
+{
+    return std::llabs(int64_t(steps) + wrap) > RotatorWrapLimitSteps(zelLimit);
+}
+
+int32_t RotatorOtherWayRound(int32_t steps)
+{
+    // Counts within one turn stay within 32 bits either way.
+    return static_cast<int32_t>(steps > 0 ? int64_t(steps) - RotatorStepsPerTurn
+                                          : int64_t(steps) + RotatorStepsPerTurn);
+}
+
+int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
+{
+    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorOtherWayRound(steps) : steps;
+}

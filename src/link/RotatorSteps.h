@@ -2,10 +2,36 @@
 
 #include <cstdint>
 
-// Rotator step arithmetic: 200 steps per degree, 72000 per turn.
+// Rotator step arithmetic: 200 steps per degree, 72000 per turn. The Rotator driver and the
+// windows (goto, jog, TheSky follow, dial) share these rules.
 constexpr int32_t RotatorStepsPerDegree = 200;
 constexpr int32_t RotatorStepsPerTurn = 72000;
+constexpr int32_t RotatorStepsPerHalfTurn = 36000;
 
 // Folds the magnitude of `steps` into 1..72000 keeping the sign; 0 stays 0 and a whole
 // number of turns stays a full turn (144000 gives 72000).
 void ReduceRotatorSteps(int32_t &steps);
+
+// The half-turn fold that follows ReduceRotatorSteps before a move: a count of more than half
+// a turn goes the short way (steps - 72000). Whether exactly half a turn (36000) folds differs
+// between the callers: the Rotator driver and the TheSky follow fold it (`halfTurnFolds`
+// true: 36000 gives -36000), the main window's goto keeps it. Negative counts are not folded.
+int32_t FoldRotatorHalfTurn(int32_t steps, bool halfTurnFolds);
+
+// ReduceRotatorSteps, then FoldRotatorHalfTurn: the relative move as the driver computes it.
+int32_t FoldRotatorMove(int32_t steps, bool halfTurnFolds);
+
+// The cable-wrap limit in steps: ZELLimit (degrees) x 200, exact for any ZELLimit.
+int64_t RotatorWrapLimitSteps(int32_t zelLimit);
+
+// True when a relative move of `steps` from the cable wrap `wrap` would leave the wrap beyond
+// the limit: |steps + wrap| > ZELLimit x 200. Exactly at the limit is still within it.
+bool RotatorMoveExceedsWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
+
+// The same move the other way round: steps - 72000 for a positive count, steps + 72000 for
+// 0 or a negative one (0 becomes a full turn). Not tested against the limit again.
+int32_t RotatorOtherWayRound(int32_t steps);
+
+// The wrap rule of a relative move: the steps themselves when the wrap stays within the
+// limit, else the other way round. `steps` is already folded (FoldRotatorMove).
+int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/DriverSettings.h"
+
+#include <QDialog>
+#include <QVariant>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+// What the focuser and rotator setup dialogs share: a modal, top-most dialog over the driver
+// key, with the port list "COM1".."COM20", the console option and OK/Cancel. The key is
+// opened when the dialog loads and closed when it goes; when it does not open, the dialog
+// works on the module values and OK writes nothing.
+class DriverSetupDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ~DriverSetupDialog() override;
+
+    QLabel *Label2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *cmbPorts = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QCheckBox *Check1 = nullptr;
+
+    virtual void cmdOK_Click() = 0;
+    void cmdCancel_Click();
+
+protected:
+    // `name` is the window's name, `title` the text above the port list.
+    DriverSetupDialog(const QString &name, const QString &caption, const QString &title, QWidget *parent);
+
+    // Opens the driver key and reads "PORT" and "ControlConsole".
+    void openKeyAndReadLinkSettings();
+    // Reads one value into `variable`; a missing value is written back with its default.
+    template <typename T>
+    void readSetting(const QString &name, DWORD type, const QVariant &defaultValue, T &variable);
+    // Selects the port and sets the console option from the module values.
+    void showLinkSettings();
+
+    // ControlConsole from the check box.
+    void takeConsoleOption();
+    // Puts the shared link on the chosen port, closing and reopening it when it was open.
+    void applyPort();
+    // Writes "PORT" and "ControlConsole"; true when the key is open to write more.
+    bool writeLinkSettings();
+
+    HKEY key() const { return m_key; }
+    // Where a dialog adds its own controls: between the console option and the buttons.
+    QVBoxLayout *body() const { return m_body; }
+
+private:
+    bool readValue(const QString &name, DWORD type, const QVariant &defaultValue, QVariant &value);
+
+    HKEY m_key = 0;
+    bool m_keyOpen = false;
+    QVBoxLayout *m_body = nullptr;
+};
+
+template <typename T>
+void DriverSetupDialog::readSetting(const QString &name, DWORD type, const QVariant &defaultValue, T &variable)
+{
+    QVariant value;
+    if (readValue(name, type, defaultValue, value))
+        AssignRegistryValue(variable, value);
+}

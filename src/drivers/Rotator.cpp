@@ -1,0 +1,417 @@
+#include "drivers/Rotator.h"
+
+#include "drivers/DriverErrors.h"
+#include "drivers/FormLauncher.h"
+#include "link/DriverSettings.h"
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "platform/Clock.h"
+#include "platform/Vb.h"
+#include "platform/Wait.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace {
+
+const QString OrvaSource = QStringLiteral("ORVA");
+const QString RotatorSource = QStringLiteral("VKM.ROTATOR");
+const QString StatusQuery = QStringLiteral(" R ");
+
+// The number the Part gives the unwrap and wrap-limit refusals.
+constexpr int32_t PartNumberOne = 1;
+
+// Getters query when more than this many milliseconds have passed since the last query.
+constexpr int CacheAgeMs = 501;
+constexpr int WaitMs = 500;
+
+// The controller's rotator-recall state from ":rrp", shared by every Rotator object:
+// 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
+int16_t RotatorRecallCode = 0;
+
+// IsNumeric of a late-bound value: numbers, Booleans and Empty are numeric, text when it
+// reads as a number.
+bool IsNumeric(const Variant &value)
+{
+    switch (value.type()) {
+    case Variant::Type::Empty:
+    case Variant::Type::Boolean:
+    case Variant::Type::Integer:
+    case Variant::Type::Long:
+    case Variant::Type::Single:
+    case Variant::Type::Double:
+        return true;
+    case Variant::Type::String:
+        return vb::IsNumeric(value.toString());
+    default:
+        return false;
+    }
+}
+
+// The value as an If against False reads it: anything that is not False is True.
+bool NotFalse(const Variant &value)
+{
+    try {
+        return value.toBoolean();
+    } catch (const VbError &) {
+        return true;
+    }
+}
+
+// A whole step count that fits a Long, or nothing.
+std::optional<int32_t> LongSteps(double steps)
+{
+    if (!std::isfinite(steps) || steps < double(std::numeric_limits<int32_t>::min())
+        || steps > double(std::numeric_limits<int32_t>::max()))
+        return std::nullopt;
+    return int32_t(steps);
+}
+
+// Int(x): the largest whole number not above x, as a Long.
+std::optional<int32_t> FloorSteps(double product)
+{
+    return std::isfinite(product) ? LongSteps(vb::Int(product)) : std::nullopt;
+}
+
+// CLng(x): halves to even, as a Long.
+std::optional<int32_t> RoundedSteps(double product)
+{
+    try {
+        return vb::CLng(product);
+    } catch (const VbError &) {
+        return std::nullopt;
+    }
+}
+
+void Count(int16_t &counter)
+{
+    if (counter < std::numeric_limits<int16_t>::max())
+        ++counter;
+}
+
+// The class's out-of-range refusal. The Part leaves open what a move whose step count does not
+// fit a Long does: Move and MoveAbsolute refuse it with this text before sending anything.
+[[noreturn]] void RefuseOutOfRange()
+{
+    throw VbError(DriverErrors::ValueOutOfRange, QStringLiteral("Value out of range."), OrvaSource);
+}
+
+} // namespace
+
+Rotator::Rotator()
+{
+    Homed = false;
+    openPortAsIs();
+    AckReceived = false;
+    Linked = false;
+    ActivateLimit = false;
+    CheckRegistry();
+    LastQuery = Clock::GetTickCount();
+    WrapSeen = false;
+
+    PropertyGet("Position", [this] { return Position(); });
+    PropertyGet("SetPosition", [this] { return SetPosition(); });
+    PropertyGet("Link", [this] { return Link(); });
+    PropertyLet("Link", [this](const Variant &value) { setLink(value); });
+    PropertyGet("absolute", [this] { return absolute(); });
+    PropertyGet("StepSize", [] { return 1.0 / RotatorStepsPerDegree; });
+    Method("GoHome", [this] { GoHome(); });
+    PropertyGet("PosPositionLimit", [this] { return PosPositionLimit(); });
+    PropertyLet("PosPositionLimit", [this](const Variant &value) { setPosPositionLimit(value); });
+    PropertyGet("NegPositionLimit", [this] { return NegPositionLimit(); });
+    PropertyLet("NegPositionLimit", [this](const Variant &value) { setNegPositionLimit(value); });
+    PropertyGet("ActivatePositionLimit", [this] { return ActivatePositionLimit(); });
+    PropertyLet("ActivatePositionLimit", [this](const Variant &value) { setActivatePositionLimit(value); });
+    PropertyGet("IsMoving", [this] { return IsMoving(); });
+    PropertyGet("MaxIncrement", [] { return int16_t(360); });
+    Method("Move", [this](double degrees) { Move(degrees); });
+    Method("MoveAbsolute", [this](double degrees) { MoveAbsolute(degrees); });
+    Method("SetupDialog", [] { FormLauncher::ShowRotatorSetup(); });
+    Method("Halt", [this] { Halt(); });
+    Method("ShowForm", [this](int16_t n) { ShowForm(n); });
+    PropertyGet("AppVersion", [] { return AppVersion(); });
+    PropertyGet("Connected", [this] { return Connected(); });
+    PropertyLet("Connected", [this](bool value) { setConnected(value); });
+    Method("FindHome", [this] { GoHome(); });
+    PropertyGet("Moving", [this] { return IsMoving(); });
+    PropertyGet("Name", [] { return QStringLiteral("ORVA VKM"); });
+    PropertyGet("RecallRotatorPosition", [this] { return RecallRotatorPosition(); });
+    PropertyLet("RecallRotatorPosition", [this](bool value) { setRecallRotatorPosition(value); });
+    PropertyGet("RotatorPositionRecorded", [this] { return RotatorPositionRecorded(); });
+    Method("RecordRotatorPosition", [this] { RecordRotatorPosition(); });
+    PropertyGet("Wrap", [this] { return Wrap(); });
+    Method("ZeroWrap", [this] { ZeroWrap(); });
+    Method("Unwrap", [this](const Variant &degrees) { Unwrap(degrees); });
+    PropertyGet("WrapLimit", [this] { return WrapLimit(); });
+    PropertyLet("WrapLimit", [this](const Variant &value) { setWrapLimit(value); });
+    Method("ResetPosition", [this](float angle) { ResetPosition(angle); });
+    PropertyGet("PositionAngle", [this] { return Position(); });
+    PropertyLet("PositionAngle", [this](double degrees) { MoveAbsolute(degrees); });
+    PropertyGet("Resolution", [] { return 1.0 / RotatorStepsPerDegree; });
+    PropertyGet("Reverse", [this] { return Reverse(); });
+    PropertyLet("Reverse", [this](bool value) { setReverse(value); });
+}
+
+// --- link ---
+
+void Rotator::setLink(const Variant &value)
+{
+    VkmHandshake form;
+    form.opening = [this] {
+        send(QStringLiteral("H "));
+        send(QStringLiteral("R "));
+    };
+    linkVkmStyle(NotFalse(value), form);
+}
+
+void Rotator::setConnected(bool value)
+{
+    VkmHandshake form;
+    form.portCheck = true;
+    form.opening = [this] {
+        send(QStringLiteral("H "));
+        send(QStringLiteral("R "));
+    };
+    linkVkmStyle(value, form);
+}
+
+// --- status getters ---
+
+void Rotator::queryStatus(int16_t &replies, bool alwaysQuery)
+{
+    poll(alwaysQuery ? 0 : CacheAgeMs, StatusQuery, [&replies] { replies = 0; },
+         [&replies] { return replies > 0; }, WaitMs);
+}
+
+double Rotator::Position()
+{
+    queryStatus(PositionReplies, false);
+    return ActualAngle;
+}
+
+double Rotator::SetPosition()
+{
+    queryStatus(TargetReplies, false);
+    return TargetAngle;
+}
+
+bool Rotator::IsMoving()
+{
+    queryStatus(MovingReplies, !TargetSeen);
+    return MovingState;
+}
+
+double Rotator::Wrap()
+{
+    // WrapSeen is not cleared by the query: the wait ends at once when a report came earlier.
+    poll(WrapSeen ? CacheAgeMs : 0, StatusQuery, [] {}, [this] { return WrapSeen; }, WaitMs);
+    const double degrees = double(Module().rotator.RotatorWrap) / RotatorStepsPerDegree;
+    WrapSeen = false;
+    return degrees;
+}
+
+// --- limits the client keeps (no move consults them) ---
+
+void Rotator::setPosPositionLimit(const Variant &value)
+{
+    if (!IsNumeric(value))
+        refuse(DriverErrors::ValueOutOfRange, QStringLiteral("PosPositionLimit must be numeric."), OrvaSource);
+    const double limit = value.toDouble();
+    if (limit > 720 || limit < 0)
+        RefuseOutOfRange();
+    PosLimit = limit;
+}
+
+void Rotator::setNegPositionLimit(const Variant &value)
+{
+    if (!IsNumeric(value))
+        // The Part leaves this text open; it follows PosPositionLimit's.
+        refuse(DriverErrors::ValueOutOfRange, QStringLiteral("NegPositionLimit must be numeric."), OrvaSource);
+    const double limit = value.toDouble();
+    if (limit < -720 || limit > 0)
+        RefuseOutOfRange();
+    NegLimit = limit;
+}
+
+void Rotator::setActivatePositionLimit(const Variant &value)
+{
+    ActivateLimit = NotFalse(value);
+}
+
+// --- moves ---
+
+void Rotator::requireOpenPort() const
+{
+    if (!portOpen())
+        refuse(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource);
+}
+
+int32_t Rotator::sendRelativeMove(int32_t steps)
+{
+    steps = FoldRotatorMove(steps, true);
+    const int32_t sent = RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit);
+    send(QStringLiteral("j") + QString::number(sent) + QLatin1Char(' '));
+    return steps;
+}
+
+void Rotator::Move(double degrees)
+{
+    requireOpenPort();
+    const std::optional<int32_t> steps = FloorSteps(degrees * RotatorStepsPerDegree);
+    if (!steps)
+        RefuseOutOfRange();
+    const int32_t folded = sendRelativeMove(*steps);
+    TargetAngle = ActualAngle + double(folded) / RotatorStepsPerDegree;
+    MovingState = true;
+}
+
+void Rotator::MoveAbsolute(double degrees)
+{
+    requireOpenPort();
+    const std::optional<int32_t> steps = FloorSteps((degrees - ActualAngle) * RotatorStepsPerDegree);
+    std::optional<int32_t> target = RoundedSteps(degrees * RotatorStepsPerDegree);
+    if (!steps || !target)
+        RefuseOutOfRange();
+    sendRelativeMove(*steps);
+    ReduceRotatorSteps(*target);
+    TargetAngle = double(*target) / RotatorStepsPerDegree;
+    MovingState = true;
+}
+
+void Rotator::GoHome()
+{
+    requireOpenPort();
+    send(QStringLiteral("r "));
+}
+
+void Rotator::Halt()
+{
+    if (!Linked)
+        return;
+    send(QStringLiteral("q0 "));
+    Wait::DoEvents();
+}
+
+// --- position recall, wrap and position counter ---
+
+bool Rotator::RecallRotatorPosition() const
+{
+    return RotatorRecallCode >= 1;
+}
+
+void Rotator::setRecallRotatorPosition(bool value)
+{
+    if (value && RotatorRecallCode == 0)
+        send(QStringLiteral(" /1 "));
+    else if (!value && RotatorRecallCode != 0)
+        send(QStringLiteral(" /0 "));
+}
+
+bool Rotator::RotatorPositionRecorded() const
+{
+    return RotatorRecallCode >= 8;
+}
+
+void Rotator::RecordRotatorPosition()
+{
+    send(QStringLiteral(" v "));
+}
+
+void Rotator::ZeroWrap()
+{
+    send(QStringLiteral(" i "));
+}
+
+void Rotator::Unwrap(const Variant &degrees)
+{
+    if (!IsNumeric(degrees))
+        refuse(PartNumberOne, QStringLiteral("Illegal unwrap value."), QString());
+    // v x 200 in the value's own type: a Single gives a single-precision product; whole
+    // numbers and Booleans give whole products (Variant arithmetic widens rather than
+    // overflows), text and Doubles a double product.
+    double product;
+    if (degrees.type() == Variant::Type::Single)
+        product = double(degrees.toSingle() * float(RotatorStepsPerDegree));
+    else
+        product = degrees.toDouble() * RotatorStepsPerDegree;
+    const std::optional<int32_t> steps = RoundedSteps(product);
+    if (!steps)
+        refuse(PartNumberOne, QStringLiteral("Illegal unwrap value."), QString());
+    send(QStringLiteral(" j") + QString::number(*steps) + QLatin1Char(' '));
+}
+
+int32_t Rotator::WrapLimit() const
+{
+    return Module().settings.ZELLimit;
+}
+
+void Rotator::setWrapLimit(const Variant &value)
+{
+    if (!IsNumeric(value) || value.toDouble() < 0 || value.toDouble() > 2000)
+        refuse(PartNumberOne, QStringLiteral("Illegal wrap limit value."), QString());
+    const int32_t limit = value.toLong();
+    Module().settings.ZELLimit = limit;
+    HKEY key = 0;
+    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
+        SetRegistryValue(key, QStringLiteral("ZELLimit"), REG_DWORD, QVariant(limit));
+        RegCloseKey(key);
+    }
+}
+
+void Rotator::ResetPosition(float angle)
+{
+    if (!(angle >= 0 && angle <= 360))
+        refuse(DriverErrors::ValueOutOfRange, QStringLiteral("Reset Position Angle out of range"), RotatorSource);
+    // angle x 200 is a Single product.
+    const float product = angle * float(RotatorStepsPerDegree);
+    send(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));
+}
+
+// --- reports ---
+
+void Rotator::dispatchReport(QStringView code, QStringView value)
+{
+    if (code == u":!") {
+        AckReceived = true;
+        return;
+    }
+    const QString text = value.toString();
+    const bool numeric = vb::IsNumeric(text);
+    // A value that does not convert drops its entry; the walk goes on.
+    try {
+        if (code == u":rs") {
+            if (!numeric)
+                return;
+            TargetAngle = vb::CDbl(text) / RotatorStepsPerDegree;
+            TargetSeen = true;
+            Count(TargetReplies);
+        } else if (code == u":rt") {
+            if (numeric)
+                ActualAngle = vb::CDbl(text) / RotatorStepsPerDegree;
+            MovingState = std::abs(TargetAngle - ActualAngle) > 0 && TargetSeen;
+            if (TargetSeen)
+                Count(MovingReplies);
+            Count(PositionReplies);
+        } else if (code == u":wr") {
+            if (!numeric)
+                return;
+            Module().rotator.RotatorWrap = vb::CLng(text);
+            WrapSeen = true;
+        } else if (code == u":rh") {
+            if (numeric)
+                Homed = vb::CDbl(text) == 1;
+        } else if (code == u":rrp") {
+            if (!numeric)
+                return;
+            const double recall = vb::CDbl(text);
+            if (recall != 2.0 * vb::CInt(recall / 2)) {
+                Homed = true;
+                RotatorRecallCode = recall >= 8 ? 8 : 4;
+            } else {
+                RotatorRecallCode = 0;
+            }
+        }
+    } catch (const VbError &) {
+    }
+}

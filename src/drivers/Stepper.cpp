@@ -1,0 +1,269 @@
+#include "drivers/Stepper.h"
+
+#include "drivers/DriverErrors.h"
+#include "drivers/FormLauncher.h"
+#include "link/DriverSettings.h"
+#include "platform/Clock.h"
+#include "platform/Vb.h"
+#include "platform/Wait.h"
+
+namespace {
+
+const QString OrvaSource = QStringLiteral("ORVA");
+
+// Bits of channels 1 to 4 in the presence and limit-switch masks.
+constexpr std::array<int, 4> PresentBit = {8, 2, 128, 32};
+constexpr std::array<int, 4> SwitchABit = {4, 1, 64, 16};
+constexpr std::array<int, 4> SwitchBBit = {8, 2, 128, 32};
+
+// The set-up reports name the channels 2 to 5, the position reports 1 to 4.
+const QStringList PositionCodes = {":S1", ":S2", ":S3", ":S4"};
+const QStringList MicrostepCodes = {":S2SM", ":S3SM", ":S4SM", ":S5SM"};
+const QStringList CurrentCodes = {":S2C", ":S3C", ":S4C", ":S5C"};
+
+QString command(QLatin1Char letter, int32_t number)
+{
+    return letter + vb::CStr(number) + QLatin1Char(' ');
+}
+
+// A value that is no whole number of the field's type leaves the field as it was.
+template <typename T> bool assignWhole(T &field, const QString &text)
+{
+    try {
+        if constexpr (sizeof(T) == 2)
+            field = vb::CInt(text);
+        else
+            field = vb::CLng(text);
+        return true;
+    } catch (const VbError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+Stepper::Stepper()
+{
+    openPortAsIs();
+    CheckRegistry();
+    // A status getter right after creation returns its zero value without asking.
+    const uint32_t now = Clock::GetTickCount();
+    for (QueryState &state : m_queries)
+        state.lastQuery = now;
+
+    for (int n = 1; n <= 4; ++n)
+        PropertyGet(QStringLiteral("StepperPresent%1").arg(n), [this, n] { return StepperPresent(n); });
+    for (int n = 1; n <= 4; ++n) {
+        const QString name = QStringLiteral("StepperCurrent%1").arg(n);
+        PropertyLet(name, [this, n](double amperes) { setStepperCurrent(n, amperes); });
+        PropertyGet(name, [this, n] { return StepperCurrent(n); });
+    }
+    PropertyLet("OperationMode", [this](int16_t mode) { setOperationMode(mode); });
+    PropertyGet("OperationMode", [this] { return OperationMode(); });
+    PropertyGet("PrimaryCoverState", [this] { return PrimaryCoverState(); });
+    Method("PrimaryOpen", [this] { PrimaryOpen(); });
+    Method("PrimaryClose", [this] { PrimaryClose(); });
+    for (int n = 1; n <= 4; ++n) {
+        PropertyGet(QStringLiteral("StepperLimitSwitch%1A").arg(n), [this, n] { return StepperLimitSwitch(n, false); });
+        PropertyGet(QStringLiteral("StepperLimitSwitch%1B").arg(n), [this, n] { return StepperLimitSwitch(n, true); });
+    }
+    for (int n = 1; n <= 4; ++n) {
+        const QString name = QStringLiteral("MicrostepMode%1").arg(n);
+        PropertyLet(name, [this, n](int16_t mode) { setMicrostepMode(n, mode); });
+        PropertyGet(name, [this, n] { return MicrostepMode(n); });
+    }
+    for (int n = 1; n <= 4; ++n)
+        PropertyGet(QStringLiteral("Stepper%1Position").arg(n), [this, n] { return StepperPosition(n); });
+    for (int n = 1; n <= 4; ++n)
+        PropertyGet(QStringLiteral("IsMoving%1").arg(n), [this, n] { return IsMoving(n); });
+    Method("Halt", [this](int16_t channel) { Halt(channel); });
+    PropertyGet("Name", [] { return QStringLiteral("ORVA VKM STEPPER INTERFACE"); });
+    for (int n = 1; n <= 4; ++n)
+        Method(QStringLiteral("MoveRelative%1").arg(n), [this, n](int32_t steps) { MoveRelative(n, steps); });
+    Method("SetupDialog", [] { FormLauncher::ShowRotatorSetup(); });
+    Method("ShowForm", [this](int16_t n) { ShowForm(n); });
+    PropertyGet("AppVersion", [] { return AppVersion(); });
+    PropertyGet("Connected", [this] { return Connected(); });
+    PropertyLet("Connected", [this](bool value) { setConnected(value); });
+}
+
+void Stepper::setConnected(bool value)
+{
+    VkmHandshake form;
+    form.portCheck = true;
+    form.opening = [this] { send(QStringLiteral("1 ")); };
+    linkVkmStyle(value, form);
+}
+
+void Stepper::query(Query kind, const QString &command)
+{
+    QueryState &state = m_queries[kind];
+    poll(state.lastQuery, 501, command, [&state] { state.replies = 0; }, [&state] { return state.replies > 0; }, 500);
+}
+
+void Stepper::awaitConfiguration()
+{
+    if (ConfigSeen)
+        return;
+    send(QStringLiteral("1 "));
+    Wait::Until(500, [this] { return ConfigSeen; });
+}
+
+bool Stepper::StepperPresent(int channel)
+{
+    query(PresenceQuery, QStringLiteral(" 3 "));
+    return PresentBits & PresentBit[channel - 1];
+}
+
+bool Stepper::StepperLimitSwitch(int channel, bool switchB)
+{
+    query(SwitchQuery, channel == 1 && !switchB ? QStringLiteral("6 ") : QStringLiteral(" 6 "));
+    return SwitchBits & (switchB ? SwitchBBit : SwitchABit)[channel - 1];
+}
+
+int32_t Stepper::StepperPosition(int channel)
+{
+    query(PositionQuery, QStringLiteral(" 2 "));
+    return Positions[channel - 1];
+}
+
+bool Stepper::IsMoving(int channel)
+{
+    query(MovingQuery, QStringLiteral(" 4 "));
+    return MovingFlags[channel - 1];
+}
+
+int16_t Stepper::PrimaryCoverState()
+{
+    query(CoverQuery, QStringLiteral(" 8 "));
+    return CoverState;
+}
+
+double Stepper::StepperCurrent(int channel)
+{
+    awaitConfiguration();
+    return Currents[channel - 1] / 90.0;
+}
+
+void Stepper::setStepperCurrent(int channel, double amperes)
+{
+    if (!(amperes >= 0 && amperes <= 1))
+        return;
+    const int16_t units = vb::CInt(amperes * 90);
+    send(command(QLatin1Char('9'), units + 64 * (channel - 1)));
+    Currents[channel - 1] = units;
+}
+
+int16_t Stepper::MicrostepMode(int channel)
+{
+    awaitConfiguration();
+    return MicrostepModes[channel - 1];
+}
+
+void Stepper::setMicrostepMode(int channel, int16_t mode)
+{
+    if (mode < 0 || mode > 3)
+        return;
+    send(command(QLatin1Char('D'), mode + 4 * channel));
+    MicrostepModes[channel - 1] = mode;
+}
+
+int16_t Stepper::OperationMode()
+{
+    awaitConfiguration();
+    return OpMode;
+}
+
+void Stepper::setOperationMode(int16_t mode)
+{
+    if (mode != 0 && mode != 1)
+        return;
+    send(command(QLatin1Char('0'), mode));
+    OpMode = mode;
+}
+
+void Stepper::requirePortOpen() const
+{
+    if (!portOpen())
+        refuse(DriverErrors::NotLinked, QStringLiteral("VKM not connected"), OrvaSource);
+}
+
+void Stepper::moveCover(const QString &command)
+{
+    requirePortOpen();
+    if (OpMode != 1)
+        refuse(DriverErrors::InvalidOperation, QStringLiteral("Operation Mode is not set as Primary Mirror Cover"),
+               OrvaSource);
+    send(command);
+}
+
+void Stepper::PrimaryOpen()
+{
+    moveCover(QStringLiteral("71 "));
+}
+
+void Stepper::PrimaryClose()
+{
+    moveCover(QStringLiteral("74 "));
+}
+
+void Stepper::Halt(int16_t channel)
+{
+    if (channel >= 0 && channel <= 16)
+        send(command(QLatin1Char('3'), channel));
+}
+
+void Stepper::MoveRelative(int channel, int32_t steps)
+{
+    static const char Letters[] = "aBCd";
+    requirePortOpen();
+    send(command(QLatin1Char(Letters[channel - 1]), steps));
+}
+
+void Stepper::dispatchReport(QStringView code, QStringView value)
+{
+    if (code == u":!") {
+        AckReceived = true;
+        return;
+    }
+    const QString name = code.toString();
+    const QString text = value.toString();
+    // The codes below take their value only when there is one; the counters step even
+    // when the value does not convert.
+    if (const qsizetype i = PositionCodes.indexOf(name); i >= 0) {
+        if (text.isEmpty())
+            return;
+        assignWhole(Positions[size_t(i)], text);
+        if (i == 3)
+            ++m_queries[PositionQuery].replies;
+    } else if (const qsizetype i = MicrostepCodes.indexOf(name); i >= 0) {
+        if (text.isEmpty())
+            return;
+        assignWhole(MicrostepModes[size_t(i)], text);
+        if (i == 3)
+            ConfigSeen = true;
+    } else if (const qsizetype i = CurrentCodes.indexOf(name); i >= 0) {
+        if (!text.isEmpty())
+            assignWhole(Currents[size_t(i)], text);
+    } else if (name == QLatin1String(":SW")) {
+        if (text.isEmpty())
+            return;
+        assignWhole(SwitchBits, text);
+        ++m_queries[SwitchQuery].replies;
+    } else if (name == QLatin1String(":S2M")) {
+        if (!text.isEmpty())
+            assignWhole(OpMode, text);
+    } else if (name == QLatin1String(":CS")) {
+        assignWhole(CoverState, text);
+        ++m_queries[CoverQuery].replies;
+    } else if (name == QLatin1String(":SP")) {
+        assignWhole(PresentBits, text);
+        ++m_queries[PresenceQuery].replies;
+    } else if (name == QLatin1String(":SIM")) {
+        if (int32_t bits = 0; assignWhole(bits, text)) {
+            for (size_t k = 0; k < MovingFlags.size(); ++k)
+                MovingFlags[k] = (bits >> k) & 1;
+        }
+        ++m_queries[MovingQuery].replies;
+    }
+}

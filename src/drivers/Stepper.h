@@ -1,0 +1,70 @@
+#pragma once
+
+#include "drivers/DriverFrame.h"
+
+#include <array>
+
+// The controller's four auxiliary stepper channels (numbered 1 to 4) and the primary mirror
+// cover as automation clients see them. Creating one opens the shared port at once when it
+// is closed, on the number the link already holds.
+//
+// Status getters share a query per kind (presence, limit switches, positions, motion,
+// cover): each kind asks when more than 500 ms have passed since its last query, then
+// waits up to 500 ms for its report. Settings getters (currents, microstep modes, operation
+// mode) ask "1 " until the controller's settings report has come once. Out-of-range
+// settings are ignored without an error.
+class Stepper : public DriverFrame
+{
+public:
+    Stepper();
+
+    bool Connected() const { return Linked; }
+    void setConnected(bool value);
+
+    bool StepperPresent(int channel);
+    bool StepperLimitSwitch(int channel, bool switchB);
+    int32_t StepperPosition(int channel);
+    bool IsMoving(int channel);
+    int16_t PrimaryCoverState();
+
+    // Amperes, 0 to 1, in steps of 1/90 A.
+    double StepperCurrent(int channel);
+    void setStepperCurrent(int channel, double amperes);
+    int16_t MicrostepMode(int channel);
+    void setMicrostepMode(int channel, int16_t mode);
+    // Channel 1: 0 general stepper, 1 primary mirror cover.
+    int16_t OperationMode();
+    void setOperationMode(int16_t mode);
+
+    void PrimaryOpen();
+    void PrimaryClose();
+    void Halt(int16_t channel);
+    void MoveRelative(int channel, int32_t steps);
+
+protected:
+    void dispatchReport(QStringView code, QStringView value) override;
+
+private:
+    enum Query { PresenceQuery, SwitchQuery, PositionQuery, MovingQuery, CoverQuery, QueryCount };
+    struct QueryState
+    {
+        uint32_t lastQuery = 0;
+        int replies = 0;
+    };
+
+    void query(Query kind, const QString &command);
+    void awaitConfiguration();
+    void requirePortOpen() const;
+    void moveCover(const QString &command);
+
+    std::array<QueryState, QueryCount> m_queries{};
+    std::array<int32_t, 4> Positions{};
+    int16_t SwitchBits = 0;
+    std::array<int16_t, 4> MicrostepModes{};
+    int16_t OpMode = 0;
+    std::array<int16_t, 4> Currents{};
+    int16_t CoverState = 0;
+    int16_t PresentBits = 0;
+    std::array<bool, 4> MovingFlags{};
+    bool ConfigSeen = false;
+};

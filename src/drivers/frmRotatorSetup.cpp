@@ -1,0 +1,23 @@
+#include "drivers/frmRotatorSetup.h"
+
+frmRotatorSetup::frmRotatorSetup(QWidget *parent)
+    : DriverSetupDialog(QStringLiteral("frmRotatorSetup"), QStringLiteral("Setup ORVA VKM Rotator"),
+                        QStringLiteral("ORVA VKM ZEL Control 1.0"), parent)
+{
+    openKeyAndReadLinkSettings();
+    showLinkSettings();
+}
+
+void frmRotatorSetup::cmdOK_Click()
+{
+    takeConsoleOption();
+    applyPort();
+    writeLinkSettings();
+    accept();
+}
+
+void frmRotatorSetup::showModal()
+{
+    frmRotatorSetup dialog;
+    dialog.exec();
+}

@@ -1,0 +1,91 @@
+#include "settings/frmCalculateStepSize.h"
+
+#include "link/ModuleState.h"
+#include "platform/Controls.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "settings/DecimalKeyFilter.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+
+namespace {
+
+constexpr double InchesPerUnitPower = 0.025; // step size at magnification 0
+
+} // namespace
+
+frmCalculateStepSize::frmCalculateStepSize(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmCalculateStepSize"));
+    setWindowTitle(QStringLiteral("Calculate Step Size"));
+    Label1 = NewControl<QLabel>(this, "Label1", QStringLiteral("Secondary magnification"));
+    txtMag = NewControl<QLineEdit>(this, "txtMag");
+    Label2 = NewControl<QLabel>(this, "Label2", QStringLiteral("Step Size (0.001\")"));
+    lblStepSize = NewControl<QLabel>(this, "lblStepSize");
+    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+    cmdOK->setDefault(true);
+    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(txtMag, 0, 1);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(lblStepSize, 1, 1);
+    grid->addLayout(ButtonRow({cmdOK, cmdCancel}), 2, 0, 1, 2);
+
+    DecimalKeyFilter::install(txtMag);
+    connect(txtMag, &QLineEdit::textChanged, this, &frmCalculateStepSize::txtMag_Change);
+    connect(cmdOK, &QPushButton::clicked, this, &frmCalculateStepSize::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmCalculateStepSize::cmdCancel_Click);
+    Form_Load();
+}
+
+void frmCalculateStepSize::Form_Load()
+{
+    const float stepSize = Module().settings.StepSize;
+    const double ratio = double(stepSize) / InchesPerUnitPower - 1;
+    const double magnification = ratio >= 0 ? std::sqrt(ratio) : 0;
+    try {
+        txtMag->setText(vb::Format(magnification, QStringLiteral("0.000")));
+        // Opens on the stored value itself, not the one recomputed from the rounded magnification.
+        lblStepSize->setText(vb::Format(stepSize, QStringLiteral("0.000")));
+    } catch (const VbError &) {
+    }
+}
+
+void frmCalculateStepSize::txtMag_Change()
+{
+    const QString text = txtMag->text();
+    try {
+        const double m = vb::IsNumeric(text) ? vb::CDbl(text) : 0;
+        lblStepSize->setText(vb::Format((m * m + 1) * InchesPerUnitPower, QStringLiteral("0.000")));
+    } catch (const VbError &) {
+    }
+}
+
+void frmCalculateStepSize::cmdOK_Click()
+{
+    const QString shown = lblStepSize->text();
+    if (!shown.isEmpty()) {
+        try {
+            Module().settings.StepSize = vb::CSng(shown);
+        } catch (const VbError &) {
+        }
+    }
+    accept();
+}
+
+void frmCalculateStepSize::cmdCancel_Click()
+{
+    reject();
+}
+
+void frmCalculateStepSize::showModal(QWidget *parent)
+{
+    frmCalculateStepSize dialog(parent);
+    dialog.exec();
+}

@@ -1,0 +1,653 @@
+// The Rotator automation class against the simulated controller: in process through its
+// late-bound members, and end to end over D-Bus.
+#include "drivers/DriverErrors.h"
+#include "drivers/Rotator.h"
+#include "link/DriverSettings.h"
+#include "platform/AutomationServer.h"
+#include "platform/CreateObject.h"
+#include "platform/Wait.h"
+#include "support/ControllerBench.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
+#include <QElapsedTimer>
+#include <cmath>
+
+namespace {
+
+class RotatorTest : public ControllerBench
+{
+protected:
+    void SetUp() override
+    {
+        ControllerBench::SetUp();
+        // The Rotator opens the port on the number the link holds: make it port 1.
+        if (auto link = sharedLink(); link && !link->Connected())
+            link->setPort(1);
+    }
+
+    // Links through the automation member, as a client would, and forgets the traffic.
+    void linkUp(Dispatch &rotator)
+    {
+        rotator.Let(QStringLiteral("Link"), Variant(true));
+        ASSERT_TRUE(rotator.Get(QStringLiteral("Link")).toBoolean());
+        Wait::Until(300, [] { return false; }); // let the answer to "R " arrive
+        sim.clearReceived();
+    }
+
+    // Feeds the object's parser as if the controller had reported it.
+    void report(const QByteArray &text)
+    {
+        sim.sendRaw(text);
+        ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.hasPendingOutput(); }));
+        Wait::For(30);
+    }
+
+    // The commands sent so far, once `expected` has arrived (or the deadline passed).
+    QString receivedAfter(const QString &expected)
+    {
+        sim.waitForReceived(expected, 2000);
+        Wait::For(30); // anything sent after it shows too
+        return sim.received();
+    }
+
+    static void expectRefusal(const std::function<void()> &call, int32_t number, const char *text,
+                              const char *source)
+    {
+        try {
+            call();
+            ADD_FAILURE() << "no refusal: " << text;
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.number(), number) << text;
+            EXPECT_EQ(e.description(), QString::fromLatin1(text));
+            EXPECT_EQ(e.source(), QString::fromLatin1(source)) << text;
+        }
+    }
+
+    static void move(Dispatch &rotator, double degrees)
+    {
+        rotator.Call(QStringLiteral("Move"), {Variant(degrees)});
+    }
+};
+
+} // namespace
+
+// --- creation and the link ---
+
+TEST_F(RotatorTest, CreationOpensTheClosedPortAndSendsNothing)
+{
+    ASSERT_FALSE(sharedLink()->Connected());
+    Rotator rotator;
+    EXPECT_TRUE(sharedLink()->Connected());
+    EXPECT_EQ(sharedLink()->Port(), 1);
+    EXPECT_FALSE(rotator.Get(QStringLiteral("Link")).toBoolean());
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(RotatorTest, CreationOpensOnTheLinksNumberNotThePortSetting)
+{
+    ControllerSimulator second;
+    qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
+    {
+        Rotator first; // creates the driver key: port 1
+    }
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, DriverKeyPath, &key), 0);
+    SetRegistryValue(key, QStringLiteral("PORT"), REG_DWORD, int32_t(2));
+    RegCloseKey(key);
+    sharedLink()->setConnected(false);
+
+    Rotator rotator; // reads port 2 into PortNumber, but opens the link as it stands
+    ASSERT_EQ(Module().link.PortNumber, 2);
+    EXPECT_TRUE(sharedLink()->Connected());
+    EXPECT_EQ(sharedLink()->Port(), 1);
+
+    rotator.Let(QStringLiteral("Link"), Variant(true)); // Link keeps an open port
+    EXPECT_EQ(sharedLink()->Port(), 1);
+    EXPECT_EQ(receivedAfter(QStringLiteral("! H R ")), QStringLiteral("! H R "));
+
+    rotator.Let(QStringLiteral("Connected"), Variant(true)); // Connected reopens on PortNumber
+    EXPECT_EQ(sharedLink()->Port(), 2);
+    EXPECT_TRUE(second.waitForReceived(QStringLiteral("! H R "), 2000));
+    EXPECT_EQ(second.received(), QStringLiteral("! H R "));
+    sharedLink()->setConnected(false);
+}
+
+TEST_F(RotatorTest, LinkAndConnectedSendHThenRAfterTheHandshake)
+{
+    Rotator rotator;
+    rotator.Let(QStringLiteral("link"), Variant(QStringLiteral("yes"))); // anything but False links
+    EXPECT_TRUE(rotator.Get(QStringLiteral("LINK")).toBoolean());
+    EXPECT_TRUE(rotator.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_EQ(receivedAfter(QStringLiteral("! H R ")), QStringLiteral("! H R "));
+
+    sim.clearReceived();
+    Rotator other;
+    other.Let(QStringLiteral("Connected"), Variant(true));
+    EXPECT_TRUE(other.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_EQ(receivedAfter(QStringLiteral("! H R ")), QStringLiteral("! H R "));
+}
+
+TEST_F(RotatorTest, ASilentControllerGetsSevenTriesAQuarterSecondApartThenTheRefusal)
+{
+    sim.setSilent(true);
+    Rotator rotator;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    expectRefusal([&] { rotator.Let(QStringLiteral("Link"), Variant(true)); }, DriverErrors::LinkFailed,
+                  "No response from VKM", "");
+    EXPECT_GE(elapsed.elapsed(), 7 * 250 - 100);
+    EXPECT_LT(elapsed.elapsed(), 4000);
+    EXPECT_EQ(sim.received(), QStringLiteral("! ! ! ! ! ! ! "));
+    EXPECT_FALSE(rotator.Get(QStringLiteral("Link")).toBoolean());
+    EXPECT_TRUE(sharedLink()->Connected());
+}
+
+TEST_F(RotatorTest, UnlinkingClosesThePortForEveryoneButTheirFlags)
+{
+    Rotator a, b;
+    linkUp(a);
+    b.Let(QStringLiteral("Connected"), Variant(true));
+    a.Let(QStringLiteral("Link"), Variant(false));
+    EXPECT_FALSE(sharedLink()->Connected());
+    EXPECT_FALSE(a.Get(QStringLiteral("Link")).toBoolean());
+    EXPECT_TRUE(b.Get(QStringLiteral("Connected")).toBoolean());
+}
+
+// --- relative and absolute moves ---
+
+TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    sim.setRotatorSpeed(0);
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    ASSERT_EQ(Module().rotator.RotatorWrap, 0);
+    const struct
+    {
+        double degrees;
+        const char *sent;
+    } cases[] = {
+        {190, "j-34000 "},  {-190, "j-38000 "}, {360, "j0 "},      {0, "j0 "},       {180, "j-36000 "},
+        {-180, "j-36000 "}, {0.004, "j0 "},     {-0.004, "j-1 "},  {720.5, "j100 "}, {179.995, "j35999 "},
+        {-360, "j-72000 "}, {-400, "j-8000 "},  {1e6, "j-16000 "},
+    };
+    for (const auto &c : cases) {
+        sim.clearReceived();
+        move(rotator, c.degrees);
+        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+    }
+}
+
+TEST_F(RotatorTest, MoveGoesTheOtherWayRoundBeyondTheWrapLimit)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    sim.setRotatorSpeed(0);
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540))); // 108000 steps
+    const struct
+    {
+        const char *wrap;
+        double degrees;
+        const char *sent;
+    } cases[] = {
+        {"100000", 45, "j-63000 "},   // 109000 beyond: the other way
+        {"99000", 45, "j9000 "},      // exactly 108000: the direct way
+        {"-107000", -10, "j70000 "},  // -109000 beyond, negative: plus a turn
+        {"110000", 0, "j72000 "},     // no move at all, already beyond: a full turn
+        {"100000", 190, "j-34000 "},  // folded to -34000: 66000 is within
+        {"-100000", -190, "j34000 "}, // -138000 beyond: -38000 + 72000
+    };
+    for (const auto &c : cases) {
+        report(QByteArray(":wr ") + c.wrap + " ");
+        ASSERT_EQ(Module().rotator.RotatorWrap, QByteArray(c.wrap).toInt());
+        sim.clearReceived();
+        move(rotator, c.degrees);
+        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent))
+            << c.wrap << " " << c.degrees;
+    }
+}
+
+TEST_F(RotatorTest, MoveSetsTheTargetFromTheFoldedStepsAndMovingAtOnce)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    sim.setRotatorSpeed(0);
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    sim.setRotatorPosition(2000); // the rotator stands at 10 degrees
+    ASSERT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 10.0);
+    report(":wr 100000 ");
+    // The getters below come within 500 ms of that query: they return what the moves set.
+    move(rotator, 45); // sent the other way round, the target is still 10 + 45
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 55.0);
+    EXPECT_TRUE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    move(rotator, 190); // folded to -170
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), -160.0);
+}
+
+TEST_F(RotatorTest, MoveAbsoluteMovesByTheDifferenceAndTargetsTheFoldedAngle)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    sim.setRotatorSpeed(0);
+    sim.setRotatorPosition(2000);
+    ASSERT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 10.0);
+    sim.clearReceived();
+    rotator.Call(QStringLiteral("MoveAbsolute"), {Variant(400.0)}); // 78000 steps fold to 6000
+    EXPECT_EQ(receivedAfter(QStringLiteral("j6000 ")), QStringLiteral("j6000 "));
+    // Within 500 ms of the last query: the computed target, without asking.
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 40.0);
+
+    sim.clearReceived();
+    rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0025)); // Int(0.4999...) = 0 steps
+    EXPECT_EQ(receivedAfter(QStringLiteral("j0 ")), QStringLiteral("j0 "));
+    // The target is CLng(2000.5) = 2000: halves to even.
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 10.0);
+}
+
+TEST_F(RotatorTest, MovesRefuseWhileThePortIsClosedAndSendNothing)
+{
+    Rotator rotator;
+    sharedLink()->setConnected(false);
+    const auto notLinked = [&](const std::function<void()> &call) {
+        expectRefusal(call, DriverErrors::NotLinked, "Rotator not linked", "ORVA");
+    };
+    notLinked([&] { move(rotator, 10); });
+    notLinked([&] { rotator.Call(QStringLiteral("MoveAbsolute"), {Variant(10.0)}); });
+    notLinked([&] { rotator.Call(QStringLiteral("GoHome")); });
+    notLinked([&] { rotator.Call(QStringLiteral("FindHome")); });
+    notLinked([&] { rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0)); });
+    EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    sharedLink()->setConnected(true);
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    for (double degrees : {1.1e7, -1.1e7, double(INFINITY), double(NAN)}) {
+        expectRefusal([&] { rotator.Move(degrees); }, DriverErrors::ValueOutOfRange, "Value out of range.", "ORVA");
+        expectRefusal([&] { rotator.MoveAbsolute(degrees); }, DriverErrors::ValueOutOfRange, "Value out of range.",
+                      "ORVA");
+    }
+    expectRefusal([&] { rotator.Call(QStringLiteral("Unwrap"), {Variant(1.1e7)}); }, 1, "Illegal unwrap value.", "");
+    // The largest angle that fits still moves: Int(10737418.23 x 200) = 2147483646.
+    move(rotator, 10737418.23);
+    Wait::For(50);
+    EXPECT_EQ(sim.received(), QStringLiteral("j11646 ")); // folded into one turn
+}
+
+// --- getters and the query rule ---
+
+TEST_F(RotatorTest, GettersWithinHalfASecondOfCreationReturnZeroWithoutAsking)
+{
+    Rotator rotator;
+    sim.setRotatorPosition(4000);
+    EXPECT_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 0.0);
+    EXPECT_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 0.0);
+    EXPECT_EQ(rotator.Get(QStringLiteral("Position")).type(), Variant::Type::Double);
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(RotatorTest, PositionQueriesOnceAndServesTheCacheForHalfASecond)
+{
+    Rotator rotator;
+    linkUp(rotator);
+    sim.setRotatorPosition(9000);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 45.0);
+    EXPECT_LT(elapsed.elapsed(), 300);
+    sim.setRotatorPosition(10000);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 45.0);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("PositionAngle")).toDouble(), 45.0);
+    EXPECT_EQ(sim.received(), QStringLiteral(" R "));
+    Wait::For(520);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 50.0);
+    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
+
+    sim.setSilent(true); // no answer: the cached value after the wait, without error
+    Wait::For(520);
+    elapsed.restart();
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 50.0);
+    EXPECT_GE(elapsed.elapsed(), 490);
+}
+
+TEST_F(RotatorTest, IsMovingAsksEveryTimeUntilATargetIsReported)
+{
+    sim.setSilent(true);
+    Rotator rotator;
+    EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    EXPECT_FALSE(rotator.Get(QStringLiteral("Moving")).toBoolean());
+    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
+
+    sim.setSilent(false);
+    sim.clearReceived();
+    sim.setRotatorSpeed(0);
+    sim.setRotatorTarget(4000);
+    EXPECT_TRUE(rotator.Get(QStringLiteral("IsMoving")).toBoolean()); // :rs 4000, :rt 0
+    EXPECT_TRUE(rotator.Get(QStringLiteral("IsMoving")).toBoolean()); // cached now
+    EXPECT_EQ(sim.received(), QStringLiteral(" R "));
+    sim.setRotatorSpeed(400);
+    ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.rotatorMoving(); }));
+    Wait::For(520);
+    EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 20.0);
+}
+
+TEST_F(RotatorTest, MovingFollowsTheReportsOnlyAfterATarget)
+{
+    Rotator rotator;
+    report(":rt 100 "); // no target seen: not moving
+    EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    report(":rs 200 :rt 100 ");
+    Wait::For(520);
+    sim.setSilent(true);
+    EXPECT_TRUE(rotator.Get(QStringLiteral("Moving")).toBoolean());
+    report(":rt x "); // not numeric: the angle stays, the state is recomputed
+    EXPECT_TRUE(rotator.IsMoving());
+    report(":rt 200 ");
+    EXPECT_FALSE(rotator.IsMoving());
+}
+
+TEST_F(RotatorTest, WrapWaitsOnlyUntilAWrapReportHasBeenSeenAndReadingClearsIt)
+{
+    Rotator rotator;
+    linkUp(rotator); // the answer to "R " carried ":wr 0"
+    sim.setRotatorWrap(9000);
+    Wait::For(520);
+    // Asks, but the report seen earlier ends the wait at once: the old value.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), 0.0);
+    EXPECT_LT(elapsed.elapsed(), 100);
+    EXPECT_EQ(receivedAfter(QStringLiteral(" R ")), QStringLiteral(" R "));
+    ASSERT_TRUE(Wait::Until(1000, [] { return Module().rotator.RotatorWrap == 9000; }));
+    // Within 500 ms and a report seen: the cache, without asking; the read clears the flag.
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), 45.0);
+    EXPECT_EQ(sim.received(), QStringLiteral(" R "));
+    // So the next read, still within 500 ms, asks and waits for the report.
+    sim.setRotatorWrap(-300);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), -1.5);
+    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
+    EXPECT_EQ(Module().rotator.RotatorWrap, -300);
+}
+
+// --- reports ---
+
+TEST_F(RotatorTest, HomedAndRecallFromTheReports)
+{
+    Rotator rotator;
+    EXPECT_FALSE(rotator.Get(QStringLiteral("absolute")).toBoolean());
+    report(":rh 1 ");
+    EXPECT_TRUE(rotator.Get(QStringLiteral("Absolute")).toBoolean());
+    report(":rh 2 ");
+    EXPECT_FALSE(rotator.Get(QStringLiteral("absolute")).toBoolean());
+    report(":rrp 1 ");
+    EXPECT_TRUE(rotator.Get(QStringLiteral("absolute")).toBoolean());
+
+    const struct
+    {
+        const char *value;
+        bool recall, recorded;
+    } cases[] = {{"9", true, true},  {"8", false, false}, {"3", true, false},
+                 {"2.5", true, false}, {"0", false, false}, {"x", false, false}}; // "x" is ignored
+    for (const auto &c : cases) {
+        report(QByteArray(":rrp ") + c.value + " ");
+        EXPECT_EQ(rotator.Get(QStringLiteral("RecallRotatorPosition")).toBoolean(), c.recall) << c.value;
+        EXPECT_EQ(rotator.Get(QStringLiteral("RotatorPositionRecorded")).toBoolean(), c.recorded) << c.value;
+    }
+}
+
+TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)
+{
+    Rotator rotator;
+    report(":rrp 0 ");
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(false));
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
+    report(":rrp 5 ");
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(false));
+    EXPECT_EQ(receivedAfter(QStringLiteral(" /1  /0 ")), QStringLiteral(" /1  /0 "));
+}
+
+// --- commands without a wait ---
+
+TEST_F(RotatorTest, CommandTextsOfTheSimpleMembers)
+{
+    Rotator rotator;
+    rotator.Call(QStringLiteral("Halt")); // unlinked: nothing, no error
+    linkUp(rotator);
+    rotator.Call(QStringLiteral("GoHome"));
+    rotator.Call(QStringLiteral("FindHome"));
+    rotator.Call(QStringLiteral("RecordRotatorPosition"));
+    rotator.Call(QStringLiteral("ZeroWrap"));
+    rotator.Call(QStringLiteral("Halt"));
+    const QString expected = QStringLiteral("r r  v  i q0 ");
+    EXPECT_EQ(receivedAfter(expected), expected);
+}
+
+TEST_F(RotatorTest, UnwrapSendsTheStepsInTheValuesOwnArithmetic)
+{
+    Rotator rotator;
+    const struct
+    {
+        Variant degrees;
+        const char *sent;
+    } cases[] = {
+        {Variant(45.0), " j9000 "},
+        {Variant(1.0025), " j200 "},                    // 200.5 in double: halves to even
+        {Variant(1.0025f), " j201 "},                   // a Single product is 200.500015
+        {Variant(QStringLiteral("-1.0025")), " j-200 "}, // text: a double product
+        {Variant(int16_t(180)), " j36000 "},            // an Integer widens instead of overflowing
+        {Variant(true), " j-200 "},
+        {Variant(), " j0 "},
+    };
+    for (const auto &c : cases) {
+        sim.clearReceived();
+        rotator.Call(QStringLiteral("Unwrap"), {c.degrees});
+        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.sent;
+    }
+    sim.clearReceived();
+    expectRefusal([&] { rotator.Call(QStringLiteral("Unwrap"), {Variant(QStringLiteral("left"))}); }, 1,
+                  "Illegal unwrap value.", "");
+    Wait::For(30);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(RotatorTest, ResetPositionTakesASingleAngleFromZeroTo360)
+{
+    Rotator rotator;
+    rotator.Call(QStringLiteral("ResetPosition"), {Variant(360.0)});
+    rotator.Call(QStringLiteral("ResetPosition"), {Variant(1.0025)}); // Single product: 201
+    rotator.Call(QStringLiteral("ResetPosition"), {Variant(0.0125)}); // 2.5: halves to even
+    rotator.Call(QStringLiteral("ResetPosition"), {Variant(int16_t(0))});
+    const QString expected = QStringLiteral(" p72000  p201  p2  p0 ");
+    EXPECT_EQ(receivedAfter(expected), expected);
+    sim.clearReceived();
+    for (double bad : {-0.001, 360.001})
+        expectRefusal([&] { rotator.Call(QStringLiteral("ResetPosition"), {Variant(bad)}); },
+                      DriverErrors::ValueOutOfRange, "Reset Position Angle out of range", "VKM.ROTATOR");
+    Wait::For(30);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+// --- the wrap limit and the client's own values ---
+
+TEST_F(RotatorTest, WrapLimitIsCheckedRoundedAndWrittenToTheStore)
+{
+    Rotator rotator;
+    const auto storedLimit = [] {
+        HKEY key = 0;
+        EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, DriverKeyPath, &key), 0);
+        QVariant value;
+        EXPECT_EQ(QueryRegistryValue(key, QStringLiteral("ZELLimit"), value), 0);
+        RegCloseKey(key);
+        return value;
+    };
+    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(720)));
+    EXPECT_EQ(rotator.Get(QStringLiteral("WrapLimit")).toLong(), 720);
+    EXPECT_EQ(rotator.Get(QStringLiteral("WrapLimit")).type(), Variant::Type::Long);
+    EXPECT_EQ(Module().settings.ZELLimit, 720);
+    const QVariant stored = storedLimit();
+    EXPECT_EQ(stored.typeId(), QMetaType::Int); // a REG_DWORD
+    EXPECT_EQ(stored.toInt(), 720);
+
+    const struct
+    {
+        Variant value;
+        int32_t limit;
+    } accepted[] = {{Variant(2000.0), 2000}, {Variant(0.0), 0}, {Variant(100.5), 100},
+                    {Variant(QStringLiteral("101.5")), 102}, {Variant(int16_t(540)), 540}};
+    for (const auto &a : accepted) {
+        rotator.Let(QStringLiteral("WrapLimit"), a.value);
+        EXPECT_EQ(Module().settings.ZELLimit, a.limit);
+        EXPECT_EQ(storedLimit().toInt(), a.limit);
+    }
+    for (const Variant &bad : {Variant(2000.5), Variant(-0.5), Variant(QStringLiteral("wide")), Variant(int32_t(5000))})
+        expectRefusal([&] { rotator.Let(QStringLiteral("WrapLimit"), bad); }, 1, "Illegal wrap limit value.", "");
+    EXPECT_EQ(Module().settings.ZELLimit, 540);
+    EXPECT_EQ(storedLimit().toInt(), 540);
+
+    // The next object reads the limit back from the store.
+    Module().settings.ZELLimit = 0;
+    Rotator next;
+    EXPECT_EQ(next.Get(QStringLiteral("WrapLimit")).toLong(), 540);
+}
+
+TEST_F(RotatorTest, PositionLimitsAreKeptForTheClientOnly)
+{
+    Rotator rotator;
+    rotator.Let(QStringLiteral("PosPositionLimit"), Variant(720.0));
+    rotator.Let(QStringLiteral("NegPositionLimit"), Variant(QStringLiteral("-720")));
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("PosPositionLimit")).toDouble(), 720.0);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("NegPositionLimit")).toDouble(), -720.0);
+    expectRefusal([&] { rotator.Let(QStringLiteral("PosPositionLimit"), Variant(QStringLiteral("far"))); },
+                  DriverErrors::ValueOutOfRange, "PosPositionLimit must be numeric.", "ORVA");
+    expectRefusal([&] { rotator.Let(QStringLiteral("NegPositionLimit"), Variant(QStringLiteral("far"))); },
+                  DriverErrors::ValueOutOfRange, "NegPositionLimit must be numeric.", "ORVA");
+    for (double bad : {720.5, -0.1})
+        expectRefusal([&] { rotator.Let(QStringLiteral("PosPositionLimit"), Variant(bad)); },
+                      DriverErrors::ValueOutOfRange, "Value out of range.", "ORVA");
+    for (double bad : {-720.5, 0.1})
+        expectRefusal([&] { rotator.Let(QStringLiteral("NegPositionLimit"), Variant(bad)); },
+                      DriverErrors::ValueOutOfRange, "Value out of range.", "ORVA");
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("PosPositionLimit")).toDouble(), 720.0);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("NegPositionLimit")).toDouble(), -720.0);
+
+    EXPECT_FALSE(rotator.Get(QStringLiteral("ActivatePositionLimit")).toBoolean());
+    rotator.Let(QStringLiteral("ActivatePositionLimit"), Variant(QStringLiteral("on")));
+    EXPECT_TRUE(rotator.Get(QStringLiteral("ActivatePositionLimit")).toBoolean());
+    rotator.Let(QStringLiteral("ActivatePositionLimit"), Variant(false));
+    EXPECT_FALSE(rotator.Get(QStringLiteral("ActivatePositionLimit")).toBoolean());
+    rotator.Let(QStringLiteral("Reverse"), Variant(true));
+    EXPECT_TRUE(rotator.Get(QStringLiteral("Reverse")).toBoolean());
+    Wait::For(30);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(RotatorTest, FixedProperties)
+{
+    Rotator rotator;
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("StepSize")).toDouble(), 0.005);
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Resolution")).toDouble(), 0.005);
+    EXPECT_EQ(rotator.Get(QStringLiteral("MaxIncrement")).type(), Variant::Type::Integer);
+    EXPECT_EQ(rotator.Get(QStringLiteral("MaxIncrement")).toInteger(), 360);
+    EXPECT_EQ(rotator.Get(QStringLiteral("Name")).toString(), QStringLiteral("ORVA VKM"));
+    EXPECT_EQ(rotator.Get(QStringLiteral("AppVersion")).toString().count(QLatin1Char('.')), 2);
+    rotator.Call(QStringLiteral("ShowForm"), {Variant(int16_t(3))}); // no such window: nothing
+}
+
+TEST_F(RotatorTest, SetupDialogShowsTheRotatorSetupModallyUntilItCloses)
+{
+    Rotator rotator;
+    QString title;
+    QTimer::singleShot(100, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            title = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    rotator.Call(QStringLiteral("SetupDialog"));
+    EXPECT_EQ(title, QStringLiteral("Setup ORVA VKM Rotator"));
+}
+
+// --- over D-Bus ---
+
+namespace {
+
+class RotatorOverDBus : public RotatorTest
+{
+protected:
+    void SetUp() override
+    {
+        RotatorTest::SetUp();
+        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "no session bus: run under dbus-run-session";
+        m_serverBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("vkm-rotator-server"));
+        server = std::make_unique<AutomationServer>(m_serverBus);
+        ASSERT_TRUE(server->RegisterClass(progId(), [] { return std::make_shared<Rotator>(); }));
+    }
+    void TearDown() override
+    {
+        server.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("vkm-rotator-server"));
+        RotatorTest::TearDown();
+    }
+
+    // Test programs share the bus: a name of this one's own.
+    static QString progId()
+    {
+        return QStringLiteral("VkmTest.Rotator%1").arg(QCoreApplication::applicationPid());
+    }
+
+    std::unique_ptr<AutomationServer> server;
+
+private:
+    QDBusConnection m_serverBus{QString()};
+};
+
+} // namespace
+
+TEST_F(RotatorOverDBus, LinkMoveAndRefusalsCrossTheBus)
+{
+    auto rotator = CreateObject(progId());
+    ASSERT_TRUE(rotator);
+    EXPECT_EQ(server->ObjectCount(), 1);
+    rotator->Let(QStringLiteral("Link"), Variant(true));
+    EXPECT_TRUE(rotator->Get(QStringLiteral("Link")).toBoolean());
+    EXPECT_EQ(receivedAfter(QStringLiteral("! H R ")), QStringLiteral("! H R "));
+
+    rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    report(":wr 0 ");
+    sim.setRotatorSpeed(0);
+    sim.clearReceived();
+    rotator->Call(QStringLiteral("Move"), {Variant(int32_t(190))});
+    rotator->Call(QStringLiteral("move"), {Variant(QStringLiteral("360"))});
+    report(":wr 100000 ");
+    rotator->Call(QStringLiteral("Move"), {Variant(45.0)});
+    EXPECT_EQ(receivedAfter(QStringLiteral("j-34000 j0 j-63000 ")), QStringLiteral("j-34000 j0 j-63000 "));
+
+    const Variant increment = rotator->Get(QStringLiteral("MaxIncrement"));
+    EXPECT_EQ(increment.type(), Variant::Type::Integer);
+    EXPECT_EQ(increment.toInteger(), 360);
+    EXPECT_EQ(rotator->Get(QStringLiteral("WrapLimit")).type(), Variant::Type::Long);
+
+    expectRefusal([&] { rotator->Let(QStringLiteral("WrapLimit"), Variant(2000.5)); }, 1,
+                  "Illegal wrap limit value.", "");
+    expectRefusal([&] { rotator->Call(QStringLiteral("ResetPosition"), {Variant(-1.0)}); },
+                  DriverErrors::ValueOutOfRange, "Reset Position Angle out of range", "VKM.ROTATOR");
+    rotator->Let(QStringLiteral("Connected"), Variant(false));
+    expectRefusal([&] { rotator->Call(QStringLiteral("GoHome")); }, DriverErrors::NotLinked, "Rotator not linked",
+                  "ORVA");
+
+    rotator.reset();
+    EXPECT_TRUE(Wait::Until(5000, [&] { return server->ObjectCount() == 0; }));
+}

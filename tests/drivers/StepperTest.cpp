@@ -1,0 +1,171 @@
+#include "drivers/DriverErrors.h"
+#include "drivers/Stepper.h"
+#include "link/DriverSettings.h"
+#include "platform/Wait.h"
+#include "support/ControllerBench.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+class StepperTest : public ControllerBench
+{
+protected:
+    static bool get(Stepper &s, const QString &member) { return s.Get(member).toBoolean(); }
+
+    // Lets the status queries' cache of a new object run out.
+    static void outliveTheCache() { Wait::Until(510, [] { return false; }); }
+};
+
+} // namespace
+
+TEST_F(StepperTest, CreationOpensThePortOnTheLinksNumberAndConnectedAsksForTheSettings)
+{
+    {
+        Stepper first; // writes the settings key
+    }
+    sharedLink()->setConnected(false);
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, DriverKeyPath, &key), 0);
+    SetRegistryValue(key, QStringLiteral("PORT"), 4, 2);
+    RegCloseKey(key);
+
+    Stepper s;
+    EXPECT_TRUE(sharedLink()->Connected());
+    EXPECT_EQ(sharedLink()->Port(), 1) << "not the registry's port 2";
+    EXPECT_TRUE(sim.received().isEmpty());
+
+    Module().link.PortNumber = 1; // so that Connected keeps the simulator's port
+    s.Let(QStringLiteral("Connected"), Variant(true));
+    EXPECT_TRUE(s.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("! 1 "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral("! 1 "));
+}
+
+TEST_F(StepperTest, ChannelBitsFromTheStatusReports)
+{
+    sim.setSilent(true); // the reports below are the only truth, whenever a getter asks
+    Stepper s;
+    struct Row
+    {
+        const char *reports;
+        const char *trueMembers;
+    };
+    const Row rows[] = {
+        {":SP 136 :SW 12 :SIM 5 ", "StepperPresent1 StepperPresent3 StepperLimitSwitch1A StepperLimitSwitch1B "
+                                   "IsMoving1 IsMoving3"},
+        {":SP 34 :SW 81 :SIM 10 ", "StepperPresent2 StepperPresent4 StepperLimitSwitch2A StepperLimitSwitch3A "
+                                   "StepperLimitSwitch4A IsMoving2 IsMoving4"},
+        {":SP 0 :SW 162 :SIM 0 ", "StepperLimitSwitch2B StepperLimitSwitch3B StepperLimitSwitch4B"},
+    };
+    QStringList members;
+    for (int n = 1; n <= 4; ++n)
+        members << QStringLiteral("StepperPresent%1").arg(n) << QStringLiteral("StepperLimitSwitch%1A").arg(n)
+                << QStringLiteral("StepperLimitSwitch%1B").arg(n) << QStringLiteral("IsMoving%1").arg(n);
+    for (const Row &row : rows) {
+        report(row.reports);
+        const QStringList expected = QString::fromLatin1(row.trueMembers).split(QLatin1Char(' '));
+        for (const QString &member : members)
+            EXPECT_EQ(get(s, member), expected.contains(member)) << row.reports << qPrintable(member);
+    }
+    report(":S1 10 :S2 -20 :S3 30 :S4 40 :S4 abc :CS 7 ");
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(s.Get(QStringLiteral("Stepper%1Position").arg(n)).toLong(), (n == 2 ? -20 : 10 * n)) << n;
+    EXPECT_EQ(s.Get(QStringLiteral("PrimaryCoverState")).toInteger(), 7);
+}
+
+TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
+{
+    sim.setValue(QStringLiteral(":SP"), QStringLiteral("2"));
+    sim.setValue(QStringLiteral(":SW"), QStringLiteral("4"));
+    sim.setStepperPosition(3, -1234);
+    sim.setCoverState(5);
+    Stepper a, b;
+    EXPECT_FALSE(get(a, QStringLiteral("StepperPresent2"))) << "fresh: the cache answers";
+    outliveTheCache();
+    EXPECT_TRUE(get(a, QStringLiteral("StepperPresent2")));
+    EXPECT_FALSE(get(a, QStringLiteral("StepperPresent1")));
+    EXPECT_TRUE(get(a, QStringLiteral("StepperLimitSwitch1A")));
+    EXPECT_FALSE(get(b, QStringLiteral("StepperLimitSwitch4B")));
+    EXPECT_EQ(a.Get(QStringLiteral("Stepper3Position")).toLong(), -1234);
+    EXPECT_FALSE(get(a, QStringLiteral("IsMoving3")));
+    EXPECT_EQ(a.Get(QStringLiteral("PrimaryCoverState")).toInteger(), 5);
+    EXPECT_EQ(a.Get(QStringLiteral("Stepper3Position")).toLong(), -1234);
+    // Only the first limit switch asks without the leading blank.
+    EXPECT_EQ(sim.received(), QStringLiteral(" 3 6  6  2  4  8 "));
+}
+
+TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
+{
+    sim.setSilent(true);
+    Stepper s;
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode1")).toInteger(), 0);
+    report(":S2SM 1 :S3SM 2 :S4SM 3 :S2C 45 :S2M 1 ");
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode1")).toInteger(), 1);
+    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+
+    report(":S5SM 2 :S5C 90 ");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 2);
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent4")).toDouble(), 1.0);
+    EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
+    EXPECT_LT(elapsed.elapsed(), 100);
+    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+}
+
+TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
+{
+    Stepper s;
+    report(":S5SM 0 :S3C 45 ");
+    const std::pair<const char *, Variant> lets[] = {
+        {"StepperCurrent1", Variant(0.5)},    {"StepperCurrent4", Variant(1.0)},
+        {"StepperCurrent2", Variant(1.01)},   {"StepperCurrent3", Variant(-0.1)},
+        {"StepperCurrent3", Variant(0.25)},   // 22.5 rounds to even
+        {"MicrostepMode4", Variant(int16_t(3))}, {"MicrostepMode1", Variant(int16_t(0))},
+        {"MicrostepMode2", Variant(int16_t(4))}, {"OperationMode", Variant(int16_t(2))},
+        {"OperationMode", Variant(int16_t(1))},
+    };
+    for (const auto &[member, value] : lets)
+        s.Let(QString::fromLatin1(member), value);
+    for (int16_t channel : {int16_t(17), int16_t(-1), int16_t(0), int16_t(16)})
+        s.Call(QStringLiteral("Halt"), {Variant(channel)});
+    s.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(10))});
+    s.Call(QStringLiteral("MoveRelative2"), {Variant(int32_t(-500))});
+    s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(2147483647))});
+    s.Call(QStringLiteral("MoveRelative4"), {Variant(int32_t(0))});
+    const QString expected = QStringLiteral("945 9282 9150 D19 D4 01 30 316 a10 B-500 C2147483647 d0 ");
+    EXPECT_TRUE(sim.waitForReceived(expected, 1000));
+    EXPECT_EQ(sim.received(), expected);
+
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent2")).toDouble(), 0.5) << "the reported 45 stays";
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 3);
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode2")).toInteger(), 0);
+    EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
+    EXPECT_EQ(s.Get(QStringLiteral("Name")).toString(), QStringLiteral("ORVA VKM STEPPER INTERFACE"));
+    EXPECT_EQ(s.Get(QStringLiteral("AppVersion")).toString().count(QLatin1Char('.')), 2);
+}
+
+TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
+{
+    Stepper s;
+    sharedLink()->setConnected(false);
+    const int32_t notLinked = DriverErrors::NotLinked;
+    expectRefusal([&] { s.Call(QStringLiteral("PrimaryOpen")); }, notLinked, "VKM not connected", "ORVA");
+    expectRefusal([&] { s.Call(QStringLiteral("PrimaryClose")); }, notLinked, "VKM not connected", "ORVA");
+    expectRefusal([&] { s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(5))}); }, notLinked,
+                  "VKM not connected", "ORVA");
+
+    sharedLink()->setConnected(true);
+    const char *notCover = "Operation Mode is not set as Primary Mirror Cover";
+    expectRefusal([&] { s.Call(QStringLiteral("PrimaryOpen")); }, DriverErrors::InvalidOperation, notCover, "ORVA");
+    report(":S2M 1 ");
+    s.Call(QStringLiteral("PrimaryOpen"));
+    s.Call(QStringLiteral("PrimaryClose"));
+    report(":S2M 0 ");
+    expectRefusal([&] { s.Call(QStringLiteral("PrimaryClose")); }, DriverErrors::InvalidOperation, notCover, "ORVA");
+    Wait::For(50);
+    EXPECT_EQ(sim.received(), QStringLiteral("71 74 "));
+}

@@ -1,0 +1,207 @@
+#include "drivers/DriverErrors.h"
+#include "drivers/Temperature.h"
+#include "platform/Wait.h"
+#include "support/ControllerBench.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+class TemperatureTest : public ControllerBench
+{
+protected:
+    // Opens the port without a handshake and forgets the traffic.
+    void openPort()
+    {
+        sharedLink()->setConnected(true);
+        ASSERT_TRUE(sharedLink()->Connected());
+    }
+
+    // Feeds the object's parser through its public member, led by a fresh ":t1" so that the
+    // getters that follow take the cache instead of asking the controller.
+    static void parse(Temperature &t, const QString &reports)
+    {
+        t.Call(QStringLiteral("Handle_Received"), {Variant(QStringLiteral(":t1 6800 ") + reports)});
+    }
+};
+
+// The seven unanswered tries take about 30 seconds.
+class TemperatureSlowTest : public TemperatureTest
+{
+};
+
+} // namespace
+
+TEST_F(TemperatureTest, ConnectedAnsweredSendsTheTemperatureQuery)
+{
+    Temperature t;
+    EXPECT_TRUE(sim.received().isEmpty()) << "a closed port gets no query at creation";
+    t.Let(QStringLiteral("Connected"), Variant(true));
+    EXPECT_TRUE(t.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("! T "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral("! T "));
+}
+
+TEST_F(TemperatureSlowTest, ASilentControllerGetsSevenTriesTheLaterOnesFiveSecondsApart)
+{
+    sim.setSilent(true);
+    Temperature t;
+    QElapsedTimer elapsed;
+    QList<qint64> tries;
+    QObject::connect(&sim, &ControllerSimulator::commandReceived, &sim, [&](const QString &command) {
+        if (command == QLatin1String("!"))
+            tries.append(elapsed.elapsed());
+    });
+    elapsed.start();
+    expectRefusal([&] { t.Let(QStringLiteral("Connected"), Variant(true)); }, DriverErrors::LinkFailed,
+                  "No response from VKM", "");
+    EXPECT_EQ(sim.received(), QStringLiteral("! ! ! ! ! ! ! "));
+    ASSERT_EQ(tries.size(), 7);
+    EXPECT_LT(tries[1] - tries[0], 600) << "the first try waits for the 250 ms tick";
+    for (int i = 2; i < tries.size(); ++i) {
+        EXPECT_GE(tries[i] - tries[i - 1], 4900) << i;
+        EXPECT_LT(tries[i] - tries[i - 1], 5600) << i;
+    }
+    EXPECT_FALSE(t.Get(QStringLiteral("Connected")).toBoolean());
+}
+
+TEST_F(TemperatureTest, GettersAskOnceASecondAndAReportedAmbientCountsAsFresh)
+{
+    openPort();
+    sim.setTemperature(ControllerSimulator::Sensor::Primary, 66.5);
+    {
+        Temperature t; // the open port gets " T " at once
+        EXPECT_DOUBLE_EQ(t.Get(QStringLiteral("AmbientTemp")).toDouble(), 68.0);
+        EXPECT_DOUBLE_EQ(t.Get(QStringLiteral("PrimaryTemp")).toDouble(), 66.5);
+        EXPECT_EQ(t.Get(QStringLiteral("AmbientTempRaw")).toInteger(), 512);
+        Wait::For(50);
+        EXPECT_EQ(sim.received(), QStringLiteral(" T T "));
+    }
+    sim.clearReceived();
+    sim.setSilent(true);
+    Temperature fresh;
+    // An ambient report that some window asked for: no query, no wait.
+    report(":t1 7000 ");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_DOUBLE_EQ(fresh.Get(QStringLiteral("AmbientTemp")).toDouble(), 70.0);
+    EXPECT_LT(elapsed.elapsed(), 200);
+    EXPECT_EQ(sim.received(), QStringLiteral(" T "));
+}
+
+TEST_F(TemperatureTest, ReportsTakenWithinTheirRanges)
+{
+    Temperature t;
+    parse(t, QStringLiteral(":vr 2.10b "));
+    EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("2.10b"));
+    struct Case
+    {
+        const char *reports;
+        const char *member;
+        double expected;
+    };
+    // Each row follows the previous ones: an ignored value keeps the last one taken.
+    const Case cases[] = {
+        {":t2 6650 ", "PrimaryTemp", 66.5},         {":t3 6700 ", "SecondaryTemp", 67},
+        {":t7 8050 ", "ElectronicTemp", 80.5},      {":t5 500 ", "PrimaryTempRaw", 500},
+        {":t6 -3 ", "SecondaryTempRaw", -3},        {":t4 512 :t4 99999 ", "AmbientTempRaw", 512},
+        {":ss 120 ", "SecondaryHeaterPower", 100},  {":ss 40 :ss -5 ", "SecondaryHeaterPower", 40},
+        {":st -35 ", "SecondaryHeaterSetpoint", -3.5}, {":st 101 ", "SecondaryHeaterSetpoint", -3.5},
+        {":fg 5 ", "FanAggressiveness", 0.5},       {":fg 0 ", "FanAggressiveness", 0.5},
+        {":ft 100 ", "FanDeadband", 10},            {":ft 101 ", "FanDeadband", 10},
+        {":fm 2 ", "FanMode", 2},                   {":fm 3 ", "FanMode", 2},
+        {":fs 55 ", "FanSpeed", 55},                {":fs 101 ", "FanSpeed", 55},
+        {":sm 1 ", "SecondaryHeaterMode", 1},       {":sm -1 ", "SecondaryHeaterMode", 1},
+        {":d1 150 ", "DewHeater1Power", 100},       {":d2 30 :d2 abc ", "DewHeater2Power", 30},
+    };
+    for (const Case &c : cases) {
+        parse(t, QString::fromLatin1(c.reports));
+        EXPECT_FLOAT_EQ(float(t.Get(QString::fromLatin1(c.member)).toDouble()), float(c.expected)) << c.reports;
+    }
+    t.Call(QStringLiteral("Handle_Received"), {Variant(int32_t(5))}); // not report text: no harm
+    EXPECT_EQ(t.Get(QStringLiteral("TemperatureUnits")).toInteger(), 1);
+}
+
+TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
+{
+    Temperature t; // created on a closed port: no query whose answer could overtake the test
+    openPort();
+    parse(t, QString());
+    sim.clearReceived();
+    const std::pair<const char *, Variant> lets[] = {
+        {"FanAggressiveness", Variant(0.1)},   {"FanAggressiveness", Variant(10.0)},
+        {"FanDeadband", Variant(0.25)},        {"FanDeadband", Variant(0.0)},
+        {"SecondaryHeaterSetpoint", Variant(2.5)}, {"SecondaryHeaterSetpoint", Variant(-10.0)},
+        {"SecondaryHeaterMode", Variant(int16_t(0))}, {"SecondaryHeaterPower", Variant(int16_t(60))},
+        {"SecondaryHeaterMode", Variant(int16_t(1))}, {"SecondaryHeaterMode", Variant(int16_t(2))},
+        {"FanSpeed", Variant(int16_t(100))},   {"DewHeater1Power", Variant(int16_t(50))},
+        {"DewHeater2Power", Variant(int16_t(0))},
+    };
+    for (const auto &[member, value] : lets)
+        t.Let(QString::fromLatin1(member), value);
+    const QString expected = QStringLiteral(" g1  g100  O2.5  O0 P25 P-100 s0 s60 w1 w2 y100 c50 k0 ");
+    EXPECT_TRUE(sim.waitForReceived(expected, 1000));
+    EXPECT_EQ(sim.received(), expected);
+    EXPECT_FLOAT_EQ(t.Get(QStringLiteral("FanDeadband")).toSingle(), 0.0f);
+    EXPECT_EQ(t.Get(QStringLiteral("SecondaryHeaterPower")).toInteger(), 60);
+}
+
+TEST_F(TemperatureTest, FanModeWaitsForTheStatusReport)
+{
+    Temperature t; // created on a closed port: no query whose answer could overtake the test
+    openPort();
+    parse(t, QStringLiteral(":fs 40 "));
+    sim.clearReceived();
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); // no ":d2" yet: nothing
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+    EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 0);
+
+    parse(t, QStringLiteral(":d2 0 "));
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
+    EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the stored speed goes along
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(2)));
+    EXPECT_EQ(t.Get(QStringLiteral("FanSpeed")).toInteger(), 0);
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("n1 y40 n2 "), 1000));
+    EXPECT_EQ(sim.received(), QStringLiteral("n1 y40 n2 "));
+}
+
+TEST_F(TemperatureTest, RefusalsStoreAndSendNothing)
+{
+    Temperature t; // created on a closed port: no query whose answer could overtake the test
+    openPort();
+    parse(t, QStringLiteral(":fm 1 :sm 2 :d2 0 "));
+    sim.clearReceived();
+    struct Case
+    {
+        const char *member;
+        Variant value;
+        int32_t number;
+        const char *text;
+    };
+    const int32_t range = DriverErrors::ValueOutOfRange;
+    const Case cases[] = {
+        {"FanMode", Variant(int16_t(3)), range, "Fan Mode value out of range."},
+        {"FanMode", Variant(int16_t(-1)), range, "Fan Mode value out of range."},
+        {"FanSpeed", Variant(int16_t(101)), range, "Fan Speed value out of range."},
+        {"FanSpeed", Variant(int16_t(50)), DriverErrors::InvalidOperation, "Fan Mode is not Manual."},
+        {"FanDeadband", Variant(10.01), range, "Deadband value out of range."},
+        {"FanDeadband", Variant(-0.1), range, "Deadband value out of range."},
+        {"FanAggressiveness", Variant(0.09), range, "Aggressiveness value out of range."},
+        {"FanAggressiveness", Variant(10.5), range, "Aggressiveness value out of range."},
+        {"SecondaryHeaterMode", Variant(int16_t(3)), range, "Secondary heater mode value out of range."},
+        {"SecondaryHeaterPower", Variant(int16_t(-1)), range, "Secondary Power value out of range."},
+        {"SecondaryHeaterPower", Variant(int16_t(10)), DriverErrors::InvalidOperation,
+         "Secondary heater mode is not Manual."},
+        {"SecondaryHeaterSetpoint", Variant(10.5), range, "Secondary heater setpoint value out of range."},
+        {"DewHeater1Power", Variant(int16_t(101)), range, "Dew heater 1 Power value out of range."},
+        {"DewHeater2Power", Variant(int16_t(-1)), range, "Dew heater 2 Power value out of range."},
+    };
+    for (const Case &c : cases)
+        expectRefusal([&] { t.Let(QString::fromLatin1(c.member), c.value); }, c.number, c.text, "VKM");
+    Wait::For(50);
+    EXPECT_TRUE(sim.received().isEmpty()) << qPrintable(sim.received());
+    EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
+    EXPECT_FLOAT_EQ(t.Get(QStringLiteral("FanDeadband")).toSingle(), 0.0f);
+}
