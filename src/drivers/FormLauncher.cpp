@@ -1,12 +1,18 @@
 #include "drivers/FormLauncher.h"
 
 #include "drivers/frmRotatorSetup.h"
+#include "windows/Forms.h"
 
 namespace FormLauncher {
 
-// The console and the main window are not part of this build yet; showing them does nothing.
+// The console is not part of this build yet; showing it does nothing.
 void ShowConsole() {}
-void ShowMainWindow() {}
+
+void ShowMainWindow()
+{
+    ShowMainForm();
+}
+
 void ShowRotatorSetup()
 {
     frmRotatorSetup::showModal();

@@ -1,0 +1,379 @@
+// The main window's life cycle: load, connect, menus, toolbar, tabs and unload.
+#include "windows/frmMain.h"
+
+#include "link/DriverSettings.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "link/connector.h"
+#include "platform/DataFolder.h"
+#include "platform/SystemTimer.h"
+#include "platform/UserPrompts.h"
+#include "platform/VbError.h"
+#include "platform/VbFiles.h"
+#include "windows/EditHold.h"
+#include "windows/frmAbout.h"
+#include "windows/frmProperties.h"
+#include "windows/StoredPositionFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolBar>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <algorithm>
+
+namespace {
+
+const QString QueryUnloadQuestion = QStringLiteral(
+    "Data logging is active and you are closing all VKM windows.  An active ASCOM session is detected and data "
+    "logging can continue if desired.  To continue data logging press <Yes>, to stop data logging press <No>, to "
+    "keep this window open press <Cancel>");
+
+// Stored records into a table whose slot 0 stands for "<new>": the listed records count.
+template <typename Record>
+int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *list, QVector<float> *temperatures)
+{
+    table = QVector<Record>(21);
+    if (temperatures)
+        *temperatures = QVector<float>(21);
+    list->clear();
+    list->addItem(QStringLiteral("<new>"));
+    int count = 1;
+    for (int n = 1; n <= records.size(); ++n) {
+        if (n >= table.size() - 1) {
+            table.resize(table.size() + 20);
+            if (temperatures)
+                temperatures->resize(table.size());
+        }
+        const Record &record = records[n - 1];
+        if (record.Description.trimmed().isEmpty())
+            continue;
+        table[n] = record;
+        if constexpr (std::is_same_v<Record, FocusRecord>) {
+            if (temperatures)
+                (*temperatures)[n] = record.Temperature;
+        }
+        list->addItem(record.Description);
+        ++count;
+    }
+    list->setCurrentIndex(0);
+    return count;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
+{
+    setObjectName(QStringLiteral("frmMain"));
+    m_reply.setChunkHook([this](const QString &chunk) { logChunk(chunk); });
+
+    struct TimerSetup { VbTimer &timer; const char *name; int interval; bool enabled; void (frmMain::*tick)(); };
+    const TimerSetup timers[] = {
+        {Timer1, "Timer1", 30, false, &frmMain::Timer1_Timer},     {Timer2, "Timer2", 100, true, &frmMain::Timer2_Timer},
+        {Timer3, "Timer3", 2000, true, &frmMain::Timer3_Timer},    {Timer4, "Timer4", 250, true, &frmMain::Timer4_Timer},
+        {Timer5, "Timer5", 15000, false, &frmMain::Timer5_Timer},  {Timer6, "Timer6", 1000, false, &frmMain::Timer6_Timer},
+        {tmrTheSky, "tmrTheSky", 1000, false, nullptr},
+    };
+    for (const TimerSetup &t : timers) {
+        t.timer.setObjectName(QString::fromLatin1(t.name));
+        t.timer.setInterval(t.interval);
+        if (t.tick)
+            connect(&t.timer, &VbTimer::Tick, this, t.tick);
+        t.timer.setEnabled(t.enabled);
+    }
+
+    buildLayout();
+    connect(SSTab1, &QTabWidget::currentChanged, this, &frmMain::SSTab1_Click);
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    if (!m_unloaded) {
+        VbFiles::Close(ReceiveLogNumber);
+        VbFiles::Close(DebugFileNumber);
+    }
+}
+
+void frmMain::showError(const std::exception &e)
+{
+    const auto *vbError = dynamic_cast<const VbError *>(&e);
+    const QString text = QStringLiteral("Error number: %1 %2")
+                             .arg(vbError ? vbError->number() : 0)
+                             .arg(vbError ? vbError->description() : QString::fromUtf8(e.what()));
+    MsgBox(text, vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+void frmMain::Form_Load()
+{
+    ModuleState &m = Module();
+    // The receive log: a window without one keeps working, its lines are dropped.
+    try {
+        ReceiveLogNumber = VbFiles::FreeFile();
+        VbFiles::Open(ReceiveLogNumber, DataFolder::file(QStringLiteral("log.log")), VbFiles::Mode::Output);
+        VbFiles::Print(ReceiveLogNumber, QStringLiteral("start\r\n"));
+    } catch (const VbError &) {
+        VbFiles::Close(ReceiveLogNumber);
+        ReceiveLogNumber = 0;
+    }
+
+    try {
+        m.rotator.RotatorMovePending = false;
+        m.rotator.RotatorPositionRecorded = false;
+        RotatorRecordPending = true;
+        CheckRegistry();
+        MainConnector = std::make_unique<connector>();
+        GetSerial = MainConnector->Class();
+        if (GetSerial)
+            GetSerial->subscribe(this, [this](const QString &s) { cm_MyEvent(s); });
+        mnuConnect_Click();
+
+        m.link.SettingsWindowOpen = false;
+        FocusJogSteps = 1;
+        RotJogSteps = 100;
+        FocuserHomed = false;
+        m.link.FirmwareVersion = QStringLiteral("Not Available");
+
+        loadStoredPositions();
+
+        if (m.settings.FocusStep >= 0 && m.settings.FocusStep <= 3) {
+            optFocus[m.settings.FocusStep]->setChecked(true);
+            FocusJogSteps = std::array<int32_t, 4>{1, 10, 25, 100}[m.settings.FocusStep];
+        }
+        if (m.settings.RotateStep >= 0 && m.settings.RotateStep <= 4) {
+            optRot[m.settings.RotateStep]->setChecked(true);
+            txtRot->setText(m.settings.RotateStepOption);
+            RotJogSteps = std::array<int32_t, 5>{100, 200, 1000, 9000, 0}[m.settings.RotateStep];
+        }
+        if (m.tools.LogTimerId != 0 || m.tools.LoggingActive)
+            setLoggingStates(true);
+        Check1->setChecked(m.focuser.ForceMotorOff);
+        SSTab1->setCurrentIndex(m.rotator.RotatorTabShown ? 2 : 0);
+        if (m.settings.MainPosX >= 0 && m.settings.MainPosY >= 0)
+            move(m.settings.MainPosX, m.settings.MainPosY);
+        m.link.MainFormOpen = true;
+
+        cmbMirrorSpacing->clear();
+        cmbMirrorSpacing->addItem(QStringLiteral("Secondary Deviation (0.001\")"));
+        cmbMirrorSpacing->addItem(QStringLiteral("Focal Plane Deviation (0.001\")"));
+        cmbMirrorSpacing->setCurrentIndex(0);
+
+        for (const char *query : {" J ", " l ", " Q "})
+            GetSerial->Transmit(QString::fromLatin1(query));
+
+        // A stored limit outside the spinner's range shows clamped.
+        udLimits->setValue(std::clamp<int32_t>(m.settings.ZELLimit, udLimits->minimum(), udLimits->maximum()));
+
+        DebugFileNumber = VbFiles::FreeFile();
+        VbFiles::Open(DebugFileNumber, DataFolder::file(QStringLiteral("debug.txt")), VbFiles::Mode::Output);
+        VbFiles::Print(DebugFileNumber, QStringLiteral("\"cse\",\"sKi\",\"sKp\",\"sKd\",\"sdi\",\"t6\",\"sd1\",\"ss\",\"t4\","
+                                                       "\"ce\",\"si\",\"sil\",\"dt\",\"sp\",\"time\"\r\n"));
+
+        if (m.thesky.TheSky) {
+            tmrTheSky.setEnabled(true);
+            chkConnectTheSky->setChecked(true);
+        }
+        // Check box values: 0 cleared, 1 checked, 2 grayed; anything else shows as the nearest.
+        const Qt::CheckState celsiusStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+        chkCelcius->setTristate(true);
+        chkCelcius->setCheckState(celsiusStates[std::clamp<int>(m.settings.Celcius, 0, 2)]);
+
+        StepperSteps = {1, 5, 10, 25, 0};
+        for (QComboBox *list : cmbStepSize) {
+            list->clear();
+            for (int i = 0; i < 4; ++i)
+                list->addItem(QString::number(StepperSteps[i]));
+            list->setCurrentIndex(0);
+        }
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+}
+
+void frmMain::loadStoredPositions()
+{
+    ModuleState::Positions &p = Module().positions;
+    const auto rotator = StoredPositionFile::readRotator(DataFolder::file(StoredPositionFile::RotatorFileName));
+    p.RotatorPositionCount = loadTable(rotator, p.RotatorPositions, cmbRotStore, nullptr);
+    const auto focus = StoredPositionFile::readFocus(DataFolder::file(StoredPositionFile::FocusFileName));
+    p.FocusPositionCount = int16_t(loadTable(focus, p.FocusPositions, Combo1, &p.FocusTemperatures));
+}
+
+void frmMain::setConnectedStates(bool connected)
+{
+    for (QAction *a : tbrToolBar->actions()) {
+        if (a->objectName() == QLatin1String("DialPhoneNumber"))
+            a->setEnabled(!connected);
+        else if (a->objectName() == QLatin1String("HangUpPhone"))
+            a->setEnabled(connected);
+    }
+    mnuConnect->setEnabled(!connected);
+    mnuDisconnect->setEnabled(connected);
+}
+
+void frmMain::setLoggingStates(bool logging)
+{
+    for (QAction *a : tbrToolBar->actions()) {
+        if (a->objectName() == QLatin1String("Log"))
+            a->setEnabled(!logging);
+        else if (a->objectName() == QLatin1String("StopLog"))
+            a->setEnabled(logging);
+    }
+    mnuStartLog->setEnabled(!logging);
+    mnuStopLog->setEnabled(logging);
+}
+
+void frmMain::mnuConnect_Click()
+{
+    if (!GetSerial)
+        return;
+    const int16_t port = Module().link.PortNumber;
+    try {
+        if (!GetSerial->Connected() && port > 0)
+            GetSerial->setPort(port);
+        if (!GetSerial->Connected())
+            GetSerial->setConnected(true);
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbOKOnly);
+        GetSerial->setConnected(false);
+        setConnectedStates(false);
+        return;
+    }
+    ControllerRestarted = false;
+    HandshakeRetries = 0;
+    GetSerial->Transmit(QStringLiteral(" ! "));
+    Timer6.setInterval(1000);
+    Timer6.setEnabled(true);
+    setConnectedStates(true);
+}
+
+void frmMain::mnuDisconnect_Click()
+{
+    if (GetSerial && GetSerial->Connected())
+        GetSerial->setConnected(false);
+    setConnectedStates(false);
+}
+
+void frmMain::mnuStopLog_Click()
+{
+    ModuleState::Tools &t = Module().tools;
+    t.LoggingActive = false;
+    VbFiles::Close(t.LogFileNumber);
+    setLoggingStates(false);
+    if (t.LogTimerId != 0) {
+        SystemTimer::KillTimer(uint32_t(t.LogTimerId));
+        t.LogTimerId = 0;
+    }
+}
+
+void frmMain::mnuExit_Click()
+{
+    close();
+}
+
+void frmMain::mnuSettings_Click()
+{
+    frmProperties::showModal(this);
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout::showWindow();
+}
+
+// The keys whose windows are not built yet do nothing.
+void frmMain::tbrToolBar_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("DialPhoneNumber"))
+        mnuConnect_Click();
+    else if (key == QLatin1String("HangUpPhone"))
+        mnuDisconnect_Click();
+    else if (key == QLatin1String("StopLog"))
+        mnuStopLog_Click();
+    else if (key == QLatin1String("Properties"))
+        mnuSettings_Click();
+}
+
+void frmMain::SSTab1_Click(int tab)
+{
+    ModuleState &m = Module();
+    m.rotator.RotatorTabShown = tab == 2;
+    if (tab == 2) {
+        const bool theSky = bool(m.thesky.TheSky);
+        chkConnectTheSky->setChecked(theSky);
+        if (!theSky)
+            cmdZELUtils->setEnabled(false);
+    }
+    if (tab == 3)
+        pnlPrimaryCover->setVisible(PrimaryCoverMode == 1);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_unloaded || !Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Form_Unload();
+}
+
+bool frmMain::Form_QueryUnload()
+{
+    ModuleState &m = Module();
+    if (m.link.ConsoleFormOpen || !m.tools.LoggingActive)
+        return true;
+    try {
+        if (m.link.ClientCount == 1) {
+            mnuStopLog_Click();
+            return true;
+        }
+        const int answer = MsgBox(QueryUnloadQuestion, vbconst::vbYesNoCancel | vbconst::vbQuestion, QStringLiteral("VKM"));
+        if (answer == vbconst::vbCancel)
+            return false;
+        if (answer == vbconst::vbNo)
+            mnuStopLog_Click();
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbExclamation, QStringLiteral("VKM"));
+    }
+    return true;
+}
+
+void frmMain::Form_Unload()
+{
+    ModuleState &m = Module();
+    m_unloaded = true;
+    try {
+        m.settings.MainPosX = x();
+        m.settings.MainPosY = y();
+        HKEY key = 0;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
+            SetRegistryValue(key, QStringLiteral("FocusStep"), REG_DWORD, m.settings.FocusStep);
+            SetRegistryValue(key, QStringLiteral("RotateStep"), REG_DWORD, m.settings.RotateStep);
+            SetRegistryValue(key, QStringLiteral("RotateStepOption"), REG_SZ, m.settings.RotateStepOption);
+            SetRegistryValue(key, QStringLiteral("MainPosX"), REG_DWORD, m.settings.MainPosX);
+            SetRegistryValue(key, QStringLiteral("MainPosY"), REG_DWORD, m.settings.MainPosY);
+            SetRegistryValue(key, QStringLiteral("ZELLimit"), REG_DWORD, m.settings.ZELLimit);
+            SetRegistryValue(key, QStringLiteral("Celcius"), REG_DWORD, m.settings.Celcius);
+            RegCloseKey(key);
+        }
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+    // The files are closed before the link is released: that may end the process.
+    VbFiles::Close(ReceiveLogNumber);
+    VbFiles::Close(DebugFileNumber);
+    if (GetSerial)
+        GetSerial->unsubscribe(this);
+    GetSerial.reset();
+    m.link.MainFormOpen = false;
+    m.focuser.ForceMotorOff = Check1->isChecked();
+    MainConnector.reset();
+}

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "link/ReplyState.h"
+#include "platform/VbTimer.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTabWidget;
+class QToolBar;
+class EditHold;
+class Serial;
+class connector;
+
+// The operator's full control window, "ORVA Korvane": four tabs (focus, temperature,
+// rotator, steppers), menus, toolbar and status bar. It holds the link while it is loaded,
+// parses every report, polls the controller by tab and keeps the shared state.
+//
+// The handlers of the operator's commands on the tabs belong to the same class and are
+// added where they are written; the controls are all here.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // True once the window has unloaded (closed); it is deleted soon after.
+    bool isUnloaded() const { return m_unloaded; }
+
+    // --- what other windows and tools use ---
+    std::shared_ptr<Serial> GetSerial; // the shared link while the window is loaded
+    int16_t PrimaryCoverMode = 0;      // 1: stepper channel 1 drives the primary mirror cover
+    void Handle_Received(const QString &data);
+    void cm_MyEvent(const QString &s);
+
+    // --- menus, toolbar, tabs ---
+    void mnuConnect_Click();
+    void mnuDisconnect_Click();
+    void mnuStopLog_Click();
+    void mnuSettings_Click();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+    void tbrToolBar_ButtonClick(const QString &key);
+    void SSTab1_Click(int tab);
+    void setConnectedStates(bool connected);
+    void setLoggingStates(bool logging);
+
+    // --- timers (intervals and states as the window starts) ---
+    VbTimer Timer1; // jog repeat
+    VbTimer Timer2; // planetarium hold release
+    VbTimer Timer3; // edit-hold release and delayed goto
+    VbTimer Timer4; // status poll
+    VbTimer Timer5; // motor-error latch release
+    VbTimer Timer6; // connect handshake
+    VbTimer tmrTheSky;
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    void Timer5_Timer();
+    void Timer6_Timer();
+
+    // The focuser and rotator gotos that Timer3 repeats; set by the command handlers.
+    std::function<void()> cmdGoto_Click;
+    std::function<void()> cmdRotGOTO_Click;
+
+    // --- window variables ---
+    int16_t DebugFileNumber = 0;
+    int16_t ReceiveLogNumber = 0;
+    bool FocuserHomed = false;
+    int32_t IdealSpacingPosition = 0;
+    int16_t CoverState = 0;
+    bool ControllerRestarted = false;
+    int16_t HandshakeRetries = 0;
+    bool FocusErrorShown = false;
+    bool WrapLimitStopped = false;
+    bool RotatorRecordPending = false;
+    bool TheSkyUpdateHold = false;
+    int32_t FocusJogSteps = 1;
+    int32_t RotJogSteps = 100;
+    std::array<int16_t, 5> StepperSteps{};
+    int16_t JogButton = 0;
+    int16_t JogTicks = 0;
+    bool FocusGotoPending = false;
+    bool RotGotoPending = false;
+    bool SkipSlewConfirm = false;
+    int16_t HoldCount = 0; // consecutive chunks that arrived while a hold was set
+
+    // The edit-hold flags, in the order the hold count tests them.
+    bool FanGainHold = false;
+    bool FanSpeedHold = false;
+    bool HeaterPowerHold = false;
+    bool Dew1Hold = false;
+    bool Dew2Hold = false;
+    bool FanThresholdHold = false;
+    bool HeaterSetpointHold = false;
+    bool HeaterModeHold = false;
+    bool FanModeHold = false;
+    bool RecallFocusPressed = false;
+    bool RecallRotatorPressed = false;
+    EditHold *Holds = nullptr;
+
+    // --- controls ---
+    QTabWidget *SSTab1 = nullptr;
+    QToolBar *tbrToolBar = nullptr;
+    std::array<QLabel *, 2> StatusPanel{}; // panels 1 and 2
+    QAction *mnuConnect = nullptr, *mnuDisconnect = nullptr, *mnuSettings = nullptr;
+    QAction *mnuStartLog = nullptr, *mnuStopLog = nullptr, *mnuExit = nullptr;
+    QAction *mnuFirmware = nullptr, *mnuSecHeatWiz = nullptr, *mnuTempCal = nullptr;
+    QAction *mnuMiniConsole = nullptr, *mnuPlot = nullptr, *mnuHelpTopics = nullptr, *mnuAbout = nullptr;
+
+    // Focus tab
+    QLabel *lblSet = nullptr, *lblActual = nullptr, *lblMotorCurrent = nullptr, *lblMotorStatus = nullptr;
+    QLabel *lblIdealMirrorSpacing = nullptr;
+    QComboBox *cmbMirrorSpacing = nullptr, *Combo1 = nullptr;
+    QCheckBox *Check1 = nullptr, *chkRecallFocus = nullptr;
+    QPushButton *cmdRecordFocus = nullptr, *cmdSetMirrorSpacing = nullptr, *cmdGoto = nullptr, *cmdHome = nullptr;
+    QPushButton *cmdStopFocus = nullptr, *cmdStore = nullptr, *cmdTempComp = nullptr, *cmdSynchTempComp = nullptr;
+    QLineEdit *txtPosition = nullptr;
+    std::array<QRadioButton *, 4> optFocus{};
+    std::array<QPushButton *, 4> Command1{}; // jog buttons: 0, 1 focuser, 2, 3 rotator
+
+    // Temperature tab
+    std::array<QLabel *, 3> lblTemp{};
+    std::array<QRadioButton *, 2> optFan{}, optSec{};
+    QSpinBox *UpDown1 = nullptr, *UpDown2 = nullptr, *UpDown3 = nullptr, *UpDown5 = nullptr, *UpDown6 = nullptr;
+    QLabel *lblFanSet = nullptr, *lblFanGain = nullptr, *lblSecSet = nullptr;
+    std::array<QSpinBox *, 2> udDew1{};
+    QCheckBox *chkCelcius = nullptr;
+
+    // Rotator tab
+    QLabel *lblRot = nullptr, *lblRotAct = nullptr, *lblWrap = nullptr;
+    QLineEdit *txtRotGOTO = nullptr, *txtRot = nullptr;
+    QPushButton *cmdRotGOTO = nullptr, *cmdRotStore = nullptr, *cmdRotHome = nullptr, *cmdStopRot = nullptr;
+    QPushButton *cmdRecordRotator = nullptr, *cmdUnwrap = nullptr, *cmdWrapZero = nullptr, *cmdZELUtils = nullptr;
+    QPushButton *Command2 = nullptr; // shows the dial
+    QComboBox *cmbRotStore = nullptr;
+    QCheckBox *chkRecalRotator = nullptr, *chkConnectTheSky = nullptr;
+    std::array<QRadioButton *, 5> optRot{};
+    QSpinBox *udLimits = nullptr;
+
+    // Steppers tab
+    std::array<QGroupBox *, 4> Frame3{};
+    std::array<QLabel *, 4> lblStepperPosition{}, lblLimit1{}, lblLimit2{};
+    std::array<QPushButton *, 4> cmdStepUp{}, cmdStepDown{};
+    std::array<QComboBox *, 4> cmbStepSize{};
+    QGroupBox *pnlPrimaryCover = nullptr;
+    QLabel *lblPrimaryCoverStatus = nullptr;
+    QPushButton *cmdOpenPrimaryCover = nullptr, *cmdClosePrimaryCover = nullptr;
+
+    // (F - 32) x 5 / 9.
+    static double FahrenheitToCelsius(double f);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout();
+    QWidget *buildFocusTab();
+    QWidget *buildTemperatureTab();
+    QWidget *buildRotatorTab();
+    QWidget *buildSteppersTab();
+    void buildMenusAndToolbar();
+    void Form_Load();
+    bool Form_QueryUnload();
+    void Form_Unload();
+    void loadStoredPositions();
+    void showError(const std::exception &e);
+
+    // The report parser.
+    void logChunk(const QString &chunk);
+    void dispatch(QStringView code, QStringView value);
+    void showFocusError(const QString &text);
+    void rotatorTarget(double v);
+    void rotatorActual(double v);
+    void rotatorWrap(double v);
+    void debugValue(const QString &text);
+    void restartTimer3();
+
+    std::unique_ptr<connector> MainConnector;
+    ReplyState m_reply;
+    QStringList m_pendingErrorBoxes; // motor error messages, shown after the chunk's walk
+    bool m_unloaded = false;
+};

@@ -1,0 +1,177 @@
+// The main window's timers: status poll, connect handshake, jog repeat, the delayed goto
+// and edit-hold release, and the two latch releases.
+#include "windows/frmMain.h"
+
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "link/Serial.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "windows/EditHold.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <cstdlib>
+
+namespace {
+
+const QString WrapLimitWarning = QStringLiteral("Warning:  Can not slew past wrap limit.");
+const QString HomeFirstWarning = QStringLiteral(
+    "Warning:  You must first find the home position before moving to absolute positions.  Please press the 'HOME' "
+    "button and try again.");
+
+} // namespace
+
+void frmMain::Timer4_Timer()
+{
+    const ModuleState &m = Module();
+    try {
+        if (!GetSerial || !GetSerial->Connected() || m.link.SettingsWindowOpen)
+            return;
+        switch (SSTab1->currentIndex()) {
+        case 0:
+            GetSerial->Transmit(QStringLiteral(" Q "));
+            break;
+        case 1: {
+            // The data log and the graph send their own queries; poll only when faster.
+            const double period = Timer4.Interval() / 1000.0;
+            bool send = !m.tools.LoggingActive && !m.tools.GraphRunning;
+            if (!send && m.tools.LoggingActive)
+                send = period < m.tools.LogInterval;
+            if (!send && m.tools.GraphRunning)
+                send = period < m.tools.GraphPeriod;
+            if (send)
+                GetSerial->Transmit(QStringLiteral(" T "));
+            break;
+        }
+        case 2:
+            GetSerial->Transmit(QStringLiteral(" R "));
+            GetSerial->Transmit(QStringLiteral(" d0 "));
+            break;
+        case 3:
+            GetSerial->Transmit(PrimaryCoverMode != 0 ? QStringLiteral("8 ") : QStringLiteral("2 6 3 "));
+            break;
+        }
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+}
+
+void frmMain::Timer6_Timer()
+{
+    try {
+        Timer6.setEnabled(false);
+        if (!GetSerial)
+            return;
+        if (ControllerRestarted) {
+            GetSerial->Transmit(QStringLiteral(" V "));
+            GetSerial->Transmit(QStringLiteral(" l "));
+        } else if (HandshakeRetries < 3) {
+            ++HandshakeRetries;
+            Timer6.setEnabled(true);
+            GetSerial->Transmit(QStringLiteral(" ! "));
+        } else {
+            MsgBox(QStringLiteral("Warning:  Unable to communicate with controller."), vbconst::vbOKOnly);
+            setConnectedStates(false);
+            GetSerial->setConnected(false);
+            HandshakeRetries = 0;
+        }
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+}
+
+void frmMain::Timer1_Timer()
+{
+    const ModuleState &m = Module();
+    try {
+        ++JogTicks;
+        if (JogTicks == 4)
+            Timer1.setInterval(50);
+        if (!GetSerial || !GetSerial->Connected())
+            return;
+        if (JogButton == 0 || JogButton == 1) {
+            const int32_t steps = JogButton == 0 ? FocusJogSteps : -FocusJogSteps;
+            GetSerial->Transmit(QStringLiteral("m%1 ").arg(steps));
+            return;
+        }
+        if (JogButton != 2 && JogButton != 3)
+            return;
+        if (optRot[4]->isChecked())
+            RotJogSteps = 0;
+        if (RotJogSteps == 0) {
+            const QString text = txtRot->text();
+            if (!vb::IsNumeric(text) || std::abs(vb::CDbl(text)) >= 360)
+                return;
+            RotJogSteps = vb::CLng(vb::CDbl(text) * 200);
+        }
+        RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
+        const int64_t s = JogButton == 2 ? -int64_t(RotJogSteps) : int64_t(RotJogSteps);
+        const int64_t wrap = std::llabs(int64_t(m.rotator.RotatorWrap) + s + m.rotator.RotatorSetPosition
+                                        - m.rotator.RotatorPosition);
+        const bool towardLimit = JogButton == 2 ? m.rotator.RotatorDirection < 0 : m.rotator.RotatorDirection > 0;
+        if (wrap > RotatorWrapLimitSteps(m.settings.ZELLimit) && towardLimit) {
+            // Stopped before the box opens, so the box cannot stack copies of itself.
+            Timer1.setEnabled(false);
+            MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
+            return;
+        }
+        GetSerial->Transmit(QStringLiteral("q%1 ").arg(s));
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+}
+
+void frmMain::Timer3_Timer()
+{
+    ModuleState &m = Module();
+    try {
+        while (QGuiApplication::overrideCursor())
+            QGuiApplication::restoreOverrideCursor();
+        Timer3.setEnabled(false);
+        Holds->clearAll();
+        WrapLimitStopped = false;
+        if (m.rotator.RotatorMovePending && m.rotator.RotatorMoving) {
+            Timer3.setEnabled(true);
+            return;
+        }
+        m.rotator.RotatorMovePending = false;
+        if (FocusGotoPending) {
+            FocusGotoPending = false;
+            if (FocuserHomed) {
+                SkipSlewConfirm = true;
+                if (cmdGoto_Click)
+                    cmdGoto_Click();
+            } else {
+                MsgBox(HomeFirstWarning, vbconst::vbExclamation, QStringLiteral("ORVA"));
+            }
+        }
+        if (RotGotoPending) {
+            RotGotoPending = false;
+            if (m.rotator.RotatorHomed) {
+                SkipSlewConfirm = true;
+                if (cmdRotGOTO_Click)
+                    cmdRotGOTO_Click();
+            } else {
+                MsgBox(HomeFirstWarning, vbconst::vbExclamation, QStringLiteral("ORVA"));
+            }
+        }
+    } catch (const std::exception &e) {
+        showError(e);
+    }
+}
+
+void frmMain::Timer2_Timer()
+{
+    TheSkyUpdateHold = false;
+    Timer2.setEnabled(false);
+}
+
+void frmMain::Timer5_Timer()
+{
+    FocusErrorShown = false;
+    Timer5.setEnabled(false);
+}

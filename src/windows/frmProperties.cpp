@@ -1,0 +1,124 @@
+#include "windows/frmProperties.h"
+
+#include "link/DriverSettings.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/Controls.h"
+#include "platform/UserPrompts.h"
+#include "platform/VbError.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int PortCount = 20;
+
+} // namespace
+
+frmProperties::frmProperties(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmProperties"));
+    setWindowTitle(QStringLiteral("CommPort Properties"));
+    Label1 = NewControl<QLabel>(this, "Label1", QStringLiteral("Port:"));
+    cboPort = NewControl<QComboBox>(this, "cboPort");
+    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+    cmdOK->setDefault(true);
+    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
+
+    auto *port = new QHBoxLayout;
+    port->addWidget(Label1);
+    port->addWidget(cboPort);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(port);
+    layout->addLayout(ButtonRow({cmdOK, cmdCancel}));
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmProperties::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmProperties::cmdCancel_Click);
+    Form_Load();
+}
+
+void frmProperties::Form_Load()
+{
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    LoadPropertySettings();
+}
+
+void frmProperties::LoadPropertySettings()
+{
+    for (int n = 1; n <= PortCount; ++n)
+        cboPort->addItem(QStringLiteral("Com%1").arg(n));
+    const int16_t port = Module().link.PortNumber;
+    cboPort->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
+}
+
+void frmProperties::cmdCancel_Click()
+{
+    reject();
+}
+
+void frmProperties::cmdOK_Click()
+{
+    ModuleState::Link &link = Module().link;
+    const int16_t former = link.PortNumber;
+    const int16_t chosen = int16_t(cboPort->currentIndex() + 1);
+    // Nothing chosen is no change.
+    if (chosen == 0 || chosen == former) {
+        accept();
+        return;
+    }
+    link.PortNumber = chosen;
+    movePort(chosen);
+    if (storePortNumber(chosen) != ERROR_SUCCESS) {
+        // Back to the port as it was, so that the link and PortNumber agree.
+        link.PortNumber = former;
+        movePort(former);
+        MsgBox(QStringLiteral("Unable to open registry key"), vbconst::vbOKOnly | vbconst::vbExclamation);
+        return;
+    }
+    accept();
+}
+
+void frmProperties::movePort(int16_t port)
+{
+    const std::shared_ptr<Serial> serial = Module().link.SharedSerial;
+    if (!serial)
+        return;
+    // Failures of the link itself are not shown by this window.
+    const bool wasOpen = serial->Connected();
+    try {
+        if (wasOpen)
+            serial->setConnected(false);
+        serial->setPort(port);
+        if (wasOpen)
+            serial->setConnected(true);
+    } catch (const VbError &) {
+    }
+}
+
+LSTATUS frmProperties::storePortNumber(int16_t port)
+{
+    HKEY key = 0;
+    LSTATUS rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, QString(), REG_OPTION_NON_VOLATILE,
+                                SettingsKeyAccess, &key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    rc = SetRegistryValue(key, QStringLiteral("PORT"), REG_DWORD, port);
+    RegCloseKey(key);
+    return rc;
+}
+
+void frmProperties::showModal(QWidget *parent)
+{
+    frmProperties window(parent);
+    window.exec();
+}

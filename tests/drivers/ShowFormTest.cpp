@@ -1,0 +1,24 @@
+#include "drivers/Focuser.h"
+#include "platform/Wait.h"
+#include "support/ControllerBench.h"
+#include "windows/Forms.h"
+#include "windows/frmMain.h"
+
+using ShowFormTest = ControllerBench;
+
+TEST_F(ShowFormTest, TwoShowsTheMainWindowOnceAndNothingOpensWhileItIsLoaded)
+{
+    Focuser focuser;
+    ASSERT_EQ(MainForm(false), nullptr);
+    focuser.Call(QStringLiteral("ShowForm"), {Variant(int16_t(2))});
+    frmMain *window = MainForm(false);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(Module().link.MainFormOpen);
+    focuser.Call(QStringLiteral("ShowForm"), {Variant(int16_t(2))});
+    EXPECT_EQ(MainForm(false), window);
+
+    window->close();
+    Wait::Until(2000, [] { return MainForm(false) == nullptr; });
+    EXPECT_FALSE(Module().link.MainFormOpen);
+}

@@ -1,0 +1,288 @@
+#include "MainWindowFixture.h"
+
+#include "platform/VbFiles.h"
+#include "windows/StoredPositionFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QtEndian>
+
+namespace {
+
+const QString FocusFile = QStringLiteral("ORVA.DAT");
+const QString RotatorFile = QStringLiteral("RUDOdovovez.DAT");
+
+void removeDataFile(const QString &name)
+{
+    QFile::remove(DataFolder::file(name));
+}
+
+// A record as the store writes it, byte by byte.
+QByteArray record(const QByteArray &description, qint32 position, std::optional<float> temperature, int length)
+{
+    QByteArray bytes = description.leftJustified(50, ' ');
+    char number[4];
+    qToLittleEndian(position, number);
+    bytes.append(number, 4);
+    if (temperature) {
+        qToLittleEndian(*temperature, number);
+        bytes.append(number, 4);
+    }
+    return bytes.leftJustified(length, '\0');
+}
+
+void writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(DataFolder::path() + QLatin1Char('/') + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QStringList items(QComboBox *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->itemText(i);
+    return out;
+}
+
+QAction *toolbarKey(const char *key)
+{
+    return MainForm(false)->findChild<QAction *>(QString::fromLatin1(key));
+}
+
+} // namespace
+
+using MainWindowLifeCycle = MainWindowFixture;
+
+TEST_F(MainWindowLifeCycle, FirstStartWithoutStoredPositionsCreatesEmptyFiles)
+{
+    removeDataFile(FocusFile);
+    removeDataFile(RotatorFile);
+    openQuiet();
+    EXPECT_EQ(items(control<QComboBox>("Combo1")), QStringList{"<new>"});
+    EXPECT_EQ(items(control<QComboBox>("cmbRotStore")), QStringList{"<new>"});
+    EXPECT_EQ(Module().positions.FocusPositionCount, 1);
+    EXPECT_EQ(Module().positions.RotatorPositionCount, 1);
+    EXPECT_TRUE(QFile::exists(DataFolder::file(FocusFile)));
+    EXPECT_TRUE(QFile::exists(DataFolder::file(RotatorFile)));
+    EXPECT_TRUE(fileBytes(FocusFile).isEmpty());
+    EXPECT_TRUE(fileBytes(RotatorFile).isEmpty());
+
+    // The next start with the two empty files counts the same.
+    closeMain();
+    openQuiet();
+    EXPECT_EQ(Module().positions.FocusPositionCount, 1);
+    EXPECT_EQ(Module().positions.RotatorPositionCount, 1);
+}
+
+TEST_F(MainWindowLifeCycle, StoredRecordsAreListedAndCountedOncePlusOne)
+{
+    removeDataFile(FocusFile);
+    removeDataFile(RotatorFile);
+    // Lower-case names on disk: found whatever the spelling.
+    writeFile(QStringLiteral("orva.dat"), record("Caf\xe9 focus", 12345, 68.5f, 108) + record("", 1, 1.0f, 108)
+                                              + record("Second", -20, 40.25f, 108)
+                                              + record("Third", 7, -3.5f, 108).left(58));
+    writeFile(QStringLiteral("rudodovovez.dat"), record("East", 90, {}, 104) + record("West", 270, {}, 104)
+                                                     + record("North", 0, {}, 104) + QByteArray(20, '\0'));
+    openQuiet();
+    const ModuleState::Positions &p = Module().positions;
+    const QStringList focus = items(control<QComboBox>("Combo1"));
+    ASSERT_EQ(focus.size(), 4);
+    EXPECT_EQ(focus[1], QString::fromLatin1("Caf\xe9 focus").leftJustified(50));
+    EXPECT_EQ(p.FocusPositionCount, 4);
+    EXPECT_EQ(p.FocusPositions[1].Position, 12345);
+    EXPECT_EQ(p.FocusPositions[3].Position, -20);
+    EXPECT_FLOAT_EQ(p.FocusTemperatures[1], 68.5f);
+    EXPECT_FLOAT_EQ(p.FocusTemperatures[3], 40.25f);
+    EXPECT_FLOAT_EQ(p.FocusTemperatures[4], -3.5f);
+    EXPECT_EQ(items(control<QComboBox>("cmbRotStore")).size(), 4);
+    EXPECT_EQ(p.RotatorPositionCount, 4);
+    EXPECT_EQ(p.RotatorPositions[2].Position, 270);
+    EXPECT_EQ(control<QComboBox>("cmbRotStore")->currentIndex(), 0);
+}
+
+TEST(StoredPositionFile, RecordBytes)
+{
+    FocusRecord f{QString::fromLatin1("Caf\xe9"), 258, 1.0f};
+    const QByteArray bytes = StoredPositionFile::encode(f);
+    ASSERT_EQ(bytes.size(), 58);
+    EXPECT_EQ(bytes.left(50), QByteArray("Caf\xe9").leftJustified(50, ' '));
+    EXPECT_EQ(bytes.mid(50), QByteArray::fromHex("020100000000803f"));
+    EXPECT_EQ(StoredPositionFile::encode(RotatorRecord{QStringLiteral("x"), -1}).mid(50), QByteArray::fromHex("ffffffff"));
+}
+
+TEST_F(MainWindowLifeCycle, LoadSendsTheHandshakeThenTheQueriesInOrder)
+{
+    openQuiet();
+    ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
+    EXPECT_TRUE(sim.received().startsWith(QStringLiteral(" !  J  l  Q "))) << sim.received().toStdString();
+    EXPECT_FALSE(toolbarKey("DialPhoneNumber")->isEnabled());
+    EXPECT_TRUE(toolbarKey("HangUpPhone")->isEnabled());
+    EXPECT_TRUE(Module().link.MainFormOpen);
+    EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("Not Available"));
+}
+
+TEST_F(MainWindowLifeCycle, AnAnsweredHandshakeAsksForVersionAndSettingsOnce)
+{
+    frmMain *form = open();
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000));
+    EXPECT_TRUE(form->ControllerRestarted);
+    EXPECT_EQ(sim.received().count(QStringLiteral(" ! ")), 1);
+    EXPECT_TRUE(sim.received().contains(QStringLiteral("1 ")));
+    EXPECT_FALSE(form->Timer6.Enabled());
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+TEST_F(MainWindowLifeCycle, ASilentControllerGetsFourTriesThenTheWarning)
+{
+    frmMain *form = openQuiet();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(Wait::Until(6000, [&] { return !prompts.boxes.isEmpty(); }));
+    EXPECT_GE(clock.elapsed(), 3500);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Unable to communicate with controller."));
+    EXPECT_EQ(prompts.boxes[0].buttons, 0);
+    EXPECT_EQ(sim.received().count(QStringLiteral(" ! ")), 4);
+    EXPECT_FALSE(Module().link.SharedSerial->Connected());
+    EXPECT_TRUE(form->mnuConnect->isEnabled());
+    EXPECT_FALSE(form->mnuDisconnect->isEnabled());
+    EXPECT_EQ(form->HandshakeRetries, 0);
+}
+
+TEST_F(MainWindowLifeCycle, ThePollAsksForTheVisibleTab)
+{
+    frmMain *form = open();
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000)); // the handshake is done
+    struct Case { int tab; int16_t coverMode; const char *query; };
+    const Case cases[] = {{0, 0, " Q "}, {1, 0, " T "}, {2, 0, " R  d0 "}, {3, 0, "2 6 3 "}, {3, 1, "8 "}};
+    for (const Case &c : cases) {
+        form->SSTab1->setCurrentIndex(c.tab);
+        form->PrimaryCoverMode = c.coverMode;
+        sim.clearReceived();
+        EXPECT_TRUE(sim.waitForReceived(QString::fromLatin1(c.query), 2000)) << c.tab << " " << sim.received().toStdString();
+    }
+    EXPECT_FALSE(Module().rotator.RotatorTabShown);
+
+    // With the options window open the poll is quiet.
+    Module().link.SettingsWindowOpen = true;
+    form->SSTab1->setCurrentIndex(0);
+    ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
+    sim.clearReceived();
+    int ticks = 0;
+    QObject::connect(&form->Timer4, &VbTimer::Tick, [&] { ++ticks; });
+    ASSERT_TRUE(Wait::Until(3000, [&] { return ticks >= 3; }));
+    ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
+    EXPECT_EQ(sim.received(), QStringLiteral("MARK "));
+}
+
+TEST_F(MainWindowLifeCycle, TheRotatorTabIsRememberedAndCoverPanelFollowsTheMode)
+{
+    frmMain *form = openQuiet();
+    form->SSTab1->setCurrentIndex(2);
+    EXPECT_TRUE(Module().rotator.RotatorTabShown);
+    EXPECT_FALSE(control("cmdZELUtils")->isEnabled());
+    form->PrimaryCoverMode = 1;
+    form->SSTab1->setCurrentIndex(3);
+    EXPECT_FALSE(Module().rotator.RotatorTabShown);
+    EXPECT_FALSE(control("pnlPrimaryCover")->isHidden());
+    Module().rotator.RotatorTabShown = true;
+    closeMain();
+    form = openQuiet();
+    EXPECT_EQ(form->SSTab1->currentIndex(), 2);
+}
+
+TEST_F(MainWindowLifeCycle, UnloadWritesTheSevenSettings)
+{
+    frmMain *form = openQuiet();
+    ModuleState::Settings &s = Module().settings;
+    s.FocusStep = 2;
+    s.RotateStep = 4;
+    s.RotateStepOption = QStringLiteral("12.25");
+    s.ZELLimit = 720;
+    s.Celcius = 1;
+    form->move(40, 30);
+    control<QCheckBox>("Check1")->setChecked(true);
+    closeMain();
+    EXPECT_EQ(readSetting(QStringLiteral("FocusStep")), QVariant(int32_t(2)));
+    EXPECT_EQ(readSetting(QStringLiteral("RotateStep")), QVariant(int32_t(4)));
+    EXPECT_EQ(readSetting(QStringLiteral("RotateStepOption")), QVariant(QStringLiteral("12.25")));
+    EXPECT_EQ(readSetting(QStringLiteral("ZELLimit")), QVariant(int32_t(720)));
+    EXPECT_EQ(readSetting(QStringLiteral("Celcius")), QVariant(int32_t(1)));
+    EXPECT_EQ(readSetting(QStringLiteral("MainPosX")), QVariant(int32_t(s.MainPosX)));
+    EXPECT_EQ(readSetting(QStringLiteral("MainPosY")), QVariant(int32_t(s.MainPosY)));
+    EXPECT_FALSE(Module().link.MainFormOpen);
+    EXPECT_TRUE(Module().focuser.ForceMotorOff);
+    EXPECT_EQ(Module().link.ClientCount, 1);
+    EXPECT_EQ(MainForm(false), nullptr);
+}
+
+TEST_F(MainWindowLifeCycle, StoredValuesOutOfRangeAreClampedForDisplayAndTheLoadGoesOn)
+{
+    writeSetting(QStringLiteral("ZELLimit"), REG_DWORD, int32_t(5000));
+    writeSetting(QStringLiteral("Celcius"), REG_DWORD, int32_t(7));
+    openQuiet();
+    EXPECT_EQ(control<QSpinBox>("udLimits")->value(), 1080);
+    EXPECT_EQ(control<QCheckBox>("chkCelcius")->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(Module().settings.ZELLimit, 5000);
+    EXPECT_EQ(control<QComboBox>("cmbStepSize_3")->count(), 4);
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    writeSetting(QStringLiteral("ZELLimit"), REG_DWORD, int32_t(540));
+    writeSetting(QStringLiteral("Celcius"), REG_DWORD, int32_t(0));
+    Module().settings.ZELLimit = 540;
+    Module().settings.Celcius = 0;
+}
+
+TEST_F(MainWindowLifeCycle, ClosingWhileLoggingWithAClientAsks)
+{
+    struct Case { int answer; bool stays; bool loggingAfter; };
+    const Case cases[] = {{vbconst::vbCancel, true, true}, {vbconst::vbYes, false, true}, {vbconst::vbNo, false, false}};
+    for (const Case &c : cases) {
+        openQuiet();
+        Module().tools.LoggingActive = true;
+        prompts.boxes.clear();
+        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        MainForm(false)->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_TRUE(prompts.boxes[0].prompt.startsWith(QStringLiteral("Data logging is active and you are closing all VKM windows.")));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbYesNoCancel | vbconst::vbQuestion);
+        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+        EXPECT_EQ(MainForm(false) != nullptr, c.stays) << c.answer;
+        EXPECT_EQ(Module().tools.LoggingActive, c.loggingAfter) << c.answer;
+        Module().tools.LoggingActive = false;
+        closeMain();
+    }
+}
+
+class MainWindowEnd : public MainWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+    }
+};
+
+TEST_F(MainWindowEnd, ClosingTheLastHolderEndsTheProcessWithTheLogsComplete)
+{
+    EXPECT_EXIT(
+        {
+            Module().link.ClientCount = 0;
+            frmMain *form = openQuiet();
+            Module().tools.LoggingActive = true; // only holder: logging stops without asking
+            form->Handle_Received(QStringLiteral(":s 77 "));
+            form->Handle_Received(QStringLiteral(":d 5 :d * "));
+            form->close();
+            std::_Exit(4);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fileBytes(QStringLiteral("log.log")).endsWith("6, :s 77 \r\n10, :d 5 :d * \r\n"));
+    EXPECT_TRUE(fileBytes(QStringLiteral("debug.txt")).contains("\r\n5,#"));
+}
