@@ -168,7 +168,10 @@ QByteArray Serial::readUpTo(qint64 maxBytes, int msecs)
     return maxBytes < 0 ? m_port.readAll() : m_port.read(maxBytes);
 }
 
-Serial::Received<QString> Serial::Receive()
+// Reads `readLength` characters at a time (all that is buffered when negative) until
+// `complete` is satisfied or the receive time-out passes. The time-out is reported whenever
+// the last clock reading was at or past the deadline, with the text read so far.
+Serial::Received<QString> Serial::receiveText(qint64 readLength, const std::function<bool(const QString &)> &complete)
 {
     Received<QString> result;
     if (!m_port.isOpen()) {
@@ -177,62 +180,33 @@ Serial::Received<QString> Serial::Receive()
     }
     BelowNormalPriority priority;
     const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
-    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
-    while (result.value.isEmpty() && !reached(clock, deadline)) {
+    std::optional<uint32_t> clock; // no reading yet
+    while (!complete(result.value) && !(clock && reached(*clock, deadline))) {
         clock = Clock::GetTickCount();
-        result.value += QString::fromLatin1(readUpTo(-1, int(msecsLeft(deadline))));
+        result.value += QString::fromLatin1(readUpTo(readLength, int(msecsLeft(deadline))));
     }
-    if (reached(clock, deadline))
+    if (clock && reached(*clock, deadline))
         result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
     return result;
+}
+
+Serial::Received<QString> Serial::Receive()
+{
+    return receiveText(-1, [](const QString &text) { return !text.isEmpty(); });
 }
 
 Serial::Received<QString> Serial::ReceiveCounted(int16_t Count)
 {
-    Received<QString> result;
-    if (Count < 1) {
-        result.error = ownError(ErrCharacterCount, "Character count must be positive and greater than 0.");
-        return result;
-    }
-    if (!m_port.isOpen()) {
-        result.error = portNotOpen();
-        return result;
-    }
-    BelowNormalPriority priority;
-    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
-    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
-    while (result.value.size() < Count) {
-        if (reached(clock, deadline))
-            break;
-        clock = Clock::GetTickCount();
-        result.value += QString::fromLatin1(readUpTo(1, int(msecsLeft(deadline))));
-    }
-    if (reached(clock, deadline))
-        result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
-    return result;
+    if (Count < 1)
+        return {QString(), ownError(ErrCharacterCount, "Character count must be positive and greater than 0.")};
+    return receiveText(1, [Count](const QString &text) { return text.size() >= Count; });
 }
 
 Serial::Received<QString> Serial::ReceiveTerminated(const QString &Terminator)
 {
-    Received<QString> result;
-    if (Terminator.isEmpty()) {
-        result.error = ownError(ErrEmptyTerminator, "Terminator string must have at least one character.");
-        return result;
-    }
-    if (!m_port.isOpen()) {
-        result.error = portNotOpen();
-        return result;
-    }
-    BelowNormalPriority priority;
-    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
-    uint32_t clock = deadline - static_cast<uint32_t>(m_receiveTimeoutMs) - 1;
-    while (!result.value.endsWith(Terminator) && !reached(clock, deadline)) {
-        clock = Clock::GetTickCount();
-        result.value += QString::fromLatin1(readUpTo(1, int(msecsLeft(deadline))));
-    }
-    if (reached(clock, deadline))
-        result.error = ownError(ErrTimedOut, "Timed out waiting for received data.");
-    return result;
+    if (Terminator.isEmpty())
+        return {QString(), ownError(ErrEmptyTerminator, "Terminator string must have at least one character.")};
+    return receiveText(1, [&Terminator](const QString &text) { return text.endsWith(Terminator); });
 }
 
 Serial::Received<uint8_t> Serial::ReceiveByte()

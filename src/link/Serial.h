@@ -117,6 +117,7 @@ private:
     void requireOpen() const;
     qint64 msecsLeft(uint32_t deadline) const;
     QByteArray readUpTo(qint64 maxBytes, int msecs);
+    Received<QString> receiveText(qint64 readLength, const std::function<bool(const QString &)> &complete);
 
     QSerialPort m_port;
     int16_t m_commPort = 1;

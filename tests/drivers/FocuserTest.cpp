@@ -16,29 +16,15 @@ protected:
     {
         focuser.Let(QStringLiteral("Link"), Variant(true));
         ASSERT_TRUE(focuser.Get(QStringLiteral("Link")).toBoolean());
-        Wait::Until(300, [] { return false; }); // let the opening queries' answers arrive
+        Wait::For(300); // let the opening queries' answers arrive
         sim.clearReceived();
     }
 
-    // Feeds the object's parser as if the controller had reported it.
-    void report(const QByteArray &text)
-    {
-        sim.sendRaw(text);
-        ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.hasPendingOutput(); }));
-        Wait::For(30);
-    }
-
+    // Refusals of this class carry the source "VKM" unless a test says otherwise.
     static void expectRefusal(const std::function<void()> &call, int32_t number, const char *text,
                               const char *source = "VKM")
     {
-        try {
-            call();
-            ADD_FAILURE() << "no refusal: " << text;
-        } catch (const VbError &e) {
-            EXPECT_EQ(e.number(), number);
-            EXPECT_EQ(e.description(), QString::fromLatin1(text));
-            EXPECT_EQ(e.source(), QString::fromLatin1(source));
-        }
+        ControllerBench::expectRefusal(call, number, text, source);
     }
 };
 

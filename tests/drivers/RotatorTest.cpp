@@ -37,33 +37,12 @@ protected:
         sim.clearReceived();
     }
 
-    // Feeds the object's parser as if the controller had reported it.
-    void report(const QByteArray &text)
-    {
-        sim.sendRaw(text);
-        ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.hasPendingOutput(); }));
-        Wait::For(30);
-    }
-
     // The commands sent so far, once `expected` has arrived (or the deadline passed).
     QString receivedAfter(const QString &expected)
     {
         sim.waitForReceived(expected, 2000);
         Wait::For(30); // anything sent after it shows too
         return sim.received();
-    }
-
-    static void expectRefusal(const std::function<void()> &call, int32_t number, const char *text,
-                              const char *source)
-    {
-        try {
-            call();
-            ADD_FAILURE() << "no refusal: " << text;
-        } catch (const VbError &e) {
-            EXPECT_EQ(e.number(), number) << text;
-            EXPECT_EQ(e.description(), QString::fromLatin1(text));
-            EXPECT_EQ(e.source(), QString::fromLatin1(source)) << text;
-        }
     }
 
     static void move(Dispatch &rotator, double degrees)

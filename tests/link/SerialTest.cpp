@@ -2,9 +2,9 @@
 #include "link/Serial.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
+#include "support/CpuTime.h"
 
 #include <QStringList>
-#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,13 +39,6 @@ protected:
     QObject secondReceiver;
     QStringList chunks;
 };
-
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
 
 } // namespace
 

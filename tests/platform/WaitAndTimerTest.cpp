@@ -2,23 +2,11 @@
 #include "platform/SystemTimer.h"
 #include "platform/VbTimer.h"
 #include "platform/Wait.h"
+#include "support/CpuTime.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <ctime>
 #include <gtest/gtest.h>
-
-namespace {
-
-// CPU time of this process, to tell a blocking wait from a spinning one.
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-} // namespace
 
 TEST(Clock, NeverReadsAsLongAgoAndDifferencesSurviveTheWrap)
 {
