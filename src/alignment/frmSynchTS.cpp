@@ -1,0 +1,107 @@
+#include "alignment/frmSynchTS.h"
+
+#include "alignment/ControlWindowHooks.h"
+#include "alignment/TheSkyAutomation.h"
+#include "alignment/PierSide.h"
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "platform/Controls.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// TheSky's indicator to `steps` of the rotator, and the chart redrawn.
+void TurnTheSkyTo(int32_t steps)
+{
+    TheSkyAutomation::SetCameraAngle(double(steps) / RotatorStepsPerDegree);
+    TheSkyAutomation::RefreshChart();
+}
+
+} // namespace
+
+frmSynchTS::frmSynchTS(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmSynchTS"));
+    setWindowTitle(QStringLiteral("Synchronise ZEL and TheSky"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setModal(true);
+    cmdZELtoTS = NewControl<QPushButton>(this, "cmdZELtoTS",
+                                         QStringLiteral("Synchronize the ZEL position to TheSky north angle."));
+    cmdTStoZEL = NewControl<QPushButton>(this, "cmdTStoZEL", QStringLiteral("Set TheSky to the current ZEL position."));
+    cmdSetOffset = NewControl<QPushButton>(
+        this, "cmdSetOffset", QStringLiteral("Synchronize later.  Retain current offset between ZEL and TheSky angles."));
+    auto *layout = new QVBoxLayout(this);
+    for (QPushButton *button : {cmdZELtoTS, cmdTStoZEL, cmdSetOffset})
+        layout->addWidget(button);
+    connect(cmdZELtoTS, &QPushButton::clicked, this, &frmSynchTS::cmdZELtoTS_Click);
+    connect(cmdTStoZEL, &QPushButton::clicked, this, &frmSynchTS::cmdTStoZEL_Click);
+    connect(cmdSetOffset, &QPushButton::clicked, this, &frmSynchTS::cmdSetOffset_Click);
+}
+
+void frmSynchTS::ask(QWidget *parent)
+{
+    frmSynchTS window(parent);
+    window.exec();
+}
+
+void frmSynchTS::attempt(const std::function<void()> &work)
+{
+    try {
+        work();
+        accept();
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbExclamation, QStringLiteral("VKM ERROR OCCURED"));
+    }
+}
+
+void frmSynchTS::cmdZELtoTS_Click()
+{
+    attempt([] {
+        ModuleState &m = Module();
+        const double angle = TheSkyAutomation::CameraAngle();
+        SendThroughControlWindow(QStringLiteral("p") + vb::CStr(vb::Int(angle * RotatorStepsPerDegree))
+                                 + QLatin1Char(' '));
+        m.thesky.ZELOffset = 0;
+        RecordZELSynchedToTelescope(m.settings.CheckTelescope ? m.thesky.PierSide : int16_t(0));
+    });
+}
+
+void frmSynchTS::cmdSetOffset_Click()
+{
+    attempt([] {
+        const double angle = TheSkyAutomation::CameraAngle();
+        const QString caption = ControlWindows().MainRotatorCaption ? ControlWindows().MainRotatorCaption() : QString();
+        const float rotator = vb::CSng(caption);
+        Module().thesky.ZELOffset = vb::CSng(angle - rotator);
+    });
+}
+
+void frmSynchTS::cmdTStoZEL_Click()
+{
+    attempt([] {
+        ModuleState &m = Module();
+        const int32_t set = m.rotator.RotatorSetPosition;
+        if (!(m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope)) {
+            TurnTheSkyTo(set);
+            HoldOffFollow();
+            RecordZELSynchedToTelescope(0);
+            return;
+        }
+        const int16_t synched = m.settings.ZELSynchedToTelescope;
+        if (synched == 0 || synched == m.thesky.PierSide) {
+            TurnTheSkyTo(set);
+            HoldOffFollow();
+            return;
+        }
+        // Synchronised on the other side of the pier: the counter is half a turn off.
+        const int32_t n = OtherPierSidePosition(set);
+        SendThroughControlWindow(QStringLiteral("p") + vb::CStr(n) + QLatin1Char(' '));
+        TurnTheSkyTo(n);
+        HoldOffFollow();
+        RecordZELSynchedToTelescope(m.thesky.PierSide);
+    });
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QPushButton;
+
+// "Synchronise ZEL and TheSky": brings the rotator's angle and the camera indicator's angle
+// in TheSky into agreement, one of three ways. Each button does its work and closes the
+// window; a failure shows its error and leaves the window open for another choice.
+class frmSynchTS : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmSynchTS(QWidget *parent = nullptr);
+
+    QPushButton *cmdZELtoTS = nullptr;
+    QPushButton *cmdTStoZEL = nullptr;
+    QPushButton *cmdSetOffset = nullptr;
+
+    // The rotator's position counter takes TheSky's angle.
+    void cmdZELtoTS_Click();
+    // TheSky's indicator takes the rotator's angle.
+    void cmdTStoZEL_Click();
+    // The present difference becomes ZELOffset.
+    void cmdSetOffset_Click();
+
+    // Shows a fresh window modally.
+    static void ask(QWidget *parent = nullptr);
+
+private:
+    // Runs a button's work; closes the window when it succeeds.
+    void attempt(const std::function<void()> &work);
+};

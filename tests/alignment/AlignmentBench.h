@@ -1,0 +1,63 @@
+#pragma once
+
+#include "alignment/ControlWindowHooks.h"
+#include "alignment/TheSkyAutomation.h"
+#include "support/ControllerBench.h"
+#include "support/DriverKey.h"
+#include "support/FakeTheSky.h"
+#include "support/RecordingPrompts.h"
+#include "QStringPrinter.h"
+
+#include <QList>
+#include <utility>
+
+// The simulated controller on the main window's link, the fake planetarium program with a
+// camera indicator "Camera", its objects created, and the control windows' hooks recorded.
+class AlignmentBench : public ControllerBench
+{
+protected:
+    void SetUp() override
+    {
+        ControllerBench::SetUp();
+        sharedLink()->setPort(1);
+        sharedLink()->setConnected(true);
+        ASSERT_TRUE(sharedLink()->Connected());
+        DriverKey::store(QStringLiteral("Detector"), REG_SZ, QStringLiteral("Camera"));
+        ModuleState &m = Module();
+        m.link.MainFormOpen = true;
+        m.settings.Detector = QStringLiteral("Camera");
+        sky = FakeTheSky::Install();
+        sky->fovis[QStringLiteral("Camera")] = FakeTheSky::Fovi();
+        ASSERT_TRUE(TheSkyAutomation::CreateChartObjects());
+        ASSERT_TRUE(TheSkyAutomation::CreateTelescopeObject());
+        sky->journal.clear();
+        ControlWindowHooks &hooks = ControlWindows();
+        hooks.MainRotatorCaption = [this] { return rotatorCaption; };
+        hooks.RestartMainTimer3 = [this](int32_t ms) { restarts << std::pair(QStringLiteral("main"), ms); };
+        hooks.RestartConsoleTimer3 = [this](int32_t ms) { restarts << std::pair(QStringLiteral("console"), ms); };
+    }
+
+    void TearDown() override
+    {
+        TheSkyAutomation::ReleaseObjects();
+        FakeTheSky::Uninstall();
+        ControlWindows() = ControlWindowHooks();
+        ControllerBench::TearDown();
+    }
+
+    // Everything the controller has received, once a marker sent after it has arrived.
+    QString sent()
+    {
+        const QString marker = QStringLiteral("zz ");
+        sharedLink()->Transmit(marker);
+        EXPECT_TRUE(sim.waitForReceived(marker, 2000));
+        QString all = sim.received();
+        sim.clearReceived();
+        return all.left(all.size() - marker.size());
+    }
+
+    std::shared_ptr<FakeTheSky> sky;
+    RecordingPrompts prompts;
+    QString rotatorCaption;
+    QList<std::pair<QString, int32_t>> restarts;
+};

@@ -1,0 +1,138 @@
+#include "AlignmentBench.h"
+
+#include "alignment/frmSynchTS.h"
+#include "support/WidgetInput.h"
+
+#include <QStringList>
+
+namespace {
+
+// Opens the dialog and presses `button`; the dialog must close by itself unless it fails,
+// in which case the test closes it after the press.
+bool pressAndClose(const char *button)
+{
+    bool stayedOpen = false;
+    WidgetInput::whenModal([button, &stayedOpen](QWidget *w) {
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Synchronise ZEL and TheSky"));
+        EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        WidgetInput::click(w, button);
+        stayedOpen = w->isVisible();
+        if (stayedOpen)
+            w->close();
+    });
+    frmSynchTS::ask();
+    return !stayedOpen;
+}
+
+} // namespace
+
+using SynchTS = AlignmentBench;
+
+TEST_F(SynchTS, ZelToTheSkyRelabelsTheRotatorAndRecordsTheSide)
+{
+    struct Case { double angle; bool checkTelescope; int16_t pierSide; const char *sent; int recorded; };
+    const Case cases[] = {
+        {90.0, true, -1, "p18000 ", -1},
+        {90.0, false, -1, "p18000 ", 0},
+        {10.004, true, 1, "p2000 ", 1},    // Int: rounds down
+        {-0.001, false, 1, "p-1 ", 0},
+    };
+    for (const Case &c : cases) {
+        ModuleState &m = Module();
+        m.thesky.ZELOffset = 5;
+        m.settings.CheckTelescope = c.checkTelescope;
+        m.thesky.PierSide = c.pierSide;
+        sky->fovis[QStringLiteral("Camera")].angle = c.angle;
+        EXPECT_TRUE(pressAndClose("cmdZELtoTS"));
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+        EXPECT_EQ(m.thesky.ZELOffset, 0.0f);
+        EXPECT_EQ(m.settings.ZELSynchedToTelescope, c.recorded);
+        EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")).toInt(), c.recorded);
+        EXPECT_FALSE(m.rotator.RotatorMovePending);
+    }
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
+{
+    struct Case {
+        bool recorded, checkTelescope; int16_t synched, pierSide; int32_t set;
+        const char *sent; double angle; int storedAfter; // -9: the record untouched
+    };
+    const Case cases[] = {
+        {true, true, -1, 1, 36000, "p72000 ", 360, 1},   // other side: half a turn on
+        {true, true, -1, 1, 36001, "p1 ", 0.005, 1},     // and off
+        {true, true, 1, 1, 20000, "", 100, -9},          // same side
+        {true, true, 0, -1, 20000, "", 100, -9},         // never synchronised
+        {true, false, 1, -1, 20000, "", 100, 0},         // telescope not watched
+        {false, true, 1, -1, 20000, "", 100, 0},         // position not kept
+    };
+    for (const Case &c : cases) {
+        ModuleState &m = Module();
+        m.rotator.RotatorPositionRecorded = c.recorded;
+        m.settings.CheckTelescope = c.checkTelescope;
+        m.settings.ZELSynchedToTelescope = c.synched;
+        DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, int32_t(-9));
+        m.thesky.PierSide = c.pierSide;
+        m.rotator.RotatorSetPosition = c.set;
+        m.rotator.RotatorMovePending = false;
+        m.thesky.ZELOffset = 3;
+        restarts.clear();
+        sky->journal.clear();
+        EXPECT_TRUE(pressAndClose("cmdTStoZEL"));
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.set;
+        EXPECT_DOUBLE_EQ(sky->fovis[QStringLiteral("Camera")].angle, c.angle);
+        EXPECT_EQ(sky->journal.last(), QStringLiteral("Chart.Refresh"));
+        EXPECT_TRUE(sky->journal[sky->journal.size() - 2].startsWith(QStringLiteral("FOVs.Property(Camera,0,1)=")));
+        EXPECT_EQ(m.thesky.ZELOffset, 0.0f);
+        EXPECT_TRUE(m.rotator.RotatorMovePending);
+        EXPECT_EQ(restarts, (QList<std::pair<QString, int32_t>>{{QStringLiteral("main"), 2000}}));
+        EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")).toInt(), c.storedAfter) << c.set;
+    }
+}
+
+TEST_F(SynchTS, TheSkyToZelRestartsTheConsoleTimerWithoutTheMainWindow)
+{
+    Module().link.MainFormOpen = false;
+    Module().link.ConsoleFormOpen = true;
+    EXPECT_TRUE(pressAndClose("cmdTStoZEL"));
+    EXPECT_EQ(restarts, (QList<std::pair<QString, int32_t>>{{QStringLiteral("console"), 2000}}));
+}
+
+TEST_F(SynchTS, SetOffsetKeepsTheDifferenceUnreduced)
+{
+    sky->fovis[QStringLiteral("Camera")].angle = 10;
+    rotatorCaption = QStringLiteral("350.00");
+    EXPECT_TRUE(pressAndClose("cmdSetOffset"));
+    EXPECT_EQ(Module().thesky.ZELOffset, -340.0f);
+    EXPECT_EQ(sent(), QString());
+    EXPECT_FALSE(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")).isValid());
+}
+
+TEST_F(SynchTS, FailuresShowTheErrorAndKeepTheDialogOpen)
+{
+    // Steps done before the failure stay done: the command sent, the offset cleared.
+    struct Case { const char *button; std::function<void()> arrange; const char *message; const char *sent; float offset; };
+    const Case cases[] = {
+        {"cmdZELtoTS", [] { RegDeleteKey(HKEY_LOCAL_MACHINE, DriverKeyPath); },
+         "Unable to read registry", "p18000 ", 0},
+        {"cmdSetOffset", [this] { rotatorCaption = QStringLiteral("ZEL"); }, "Type mismatch", "", 7},
+        {"cmdZELtoTS", [this] { sky->failMember(QStringLiteral("FOVs.Property"), VbError(1000, QStringLiteral("No FOVI"))); },
+         "No FOVI", "", 7},
+        {"cmdTStoZEL", [] { Module().thesky.TheSkyChart.reset(); }, "Object variable or With block variable not set", "", 7},
+    };
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        sky->fovis[QStringLiteral("Camera")].angle = 90;
+        Module().thesky.ZELOffset = 7;
+        c.arrange();
+        EXPECT_FALSE(pressAndClose(c.button)) << c.message;
+        ASSERT_EQ(prompts.boxes.size(), 1) << c.message;
+        EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM ERROR OCCURED"));
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.message;
+        EXPECT_EQ(Module().thesky.ZELOffset, c.offset) << c.message;
+        sky->clearFailures();
+    }
+}
