@@ -5,8 +5,10 @@
 
 namespace FormLauncher {
 
-// The console is not part of this build yet; showing it does nothing.
-void ShowConsole() {}
+void ShowConsole()
+{
+    ShowConsoleForm();
+}
 
 void ShowMainWindow()
 {

@@ -1,5 +1,6 @@
 #include "windows/Forms.h"
 
+#include "windows/frmConsole.h"
 #include "windows/frmMain.h"
 #include "windows/frmRotIndicator.h"
 #include "windows/frmWrapMessage.h"
@@ -17,23 +18,35 @@ W *instance(QPointer<W> &slot, bool create)
     return slot.data();
 }
 
+// A window's load runs when it is created, so an unloaded one (its deletion still pending)
+// is never handed out again.
+template <typename W>
+W *loadedInstance(QPointer<W> &slot, bool create)
+{
+    if (slot && slot->isUnloaded())
+        slot = nullptr;
+    if (!slot && create) {
+        slot = new W;
+        slot->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return slot.data();
+}
+
 QPointer<frmMain> g_main;
+QPointer<frmConsole> g_console;
 QPointer<frmRotIndicator> g_rotIndicator;
 QPointer<frmWrapMessage> g_wrapMessage;
 
 } // namespace
 
-// The main window's load runs when it is created, so an unloaded one (its deletion still
-// pending) is never handed out again.
 frmMain *MainForm(bool create)
 {
-    if (g_main && g_main->isUnloaded())
-        g_main = nullptr;
-    if (!g_main && create) {
-        g_main = new frmMain;
-        g_main->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    return g_main.data();
+    return loadedInstance(g_main, create);
+}
+
+frmConsole *ConsoleForm(bool create)
+{
+    return loadedInstance(g_console, create);
 }
 
 frmRotIndicator *RotIndicatorForm(bool create)
@@ -49,6 +62,13 @@ frmWrapMessage *WrapMessageForm(bool create)
 void ShowMainForm()
 {
     frmMain *form = MainForm();
+    form->show();
+    form->raise();
+}
+
+void ShowConsoleForm()
+{
+    frmConsole *form = ConsoleForm();
     form->show();
     form->raise();
 }

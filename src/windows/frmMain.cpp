@@ -6,11 +6,13 @@
 #include "link/Serial.h"
 #include "link/connector.h"
 #include "platform/DataFolder.h"
-#include "platform/SystemTimer.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 #include "windows/EditHold.h"
+#include "windows/Forms.h"
+#include "windows/WindowParts.h"
+#include "windows/WindowRules.h"
 #include "windows/frmAbout.h"
 #include "windows/frmProperties.h"
 #include "windows/StoredPositionFile.h"
@@ -29,11 +31,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString QueryUnloadQuestion = QStringLiteral(
-    "Data logging is active and you are closing all VKM windows.  An active ASCOM session is detected and data "
-    "logging can continue if desired.  To continue data logging press <Yes>, to stop data logging press <No>, to "
-    "keep this window open press <Cancel>");
 
 // Stored records into a table whose slot 0 stands for "<new>": the listed records count.
 template <typename Record>
@@ -74,24 +71,16 @@ frmMain::frmMain(QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     m_reply.setChunkHook([this](const QString &chunk) { logChunk(chunk); });
 
-    struct TimerSetup { VbTimer &timer; const char *name; int interval; bool enabled; void (frmMain::*tick)(); };
-    const TimerSetup timers[] = {
-        {Timer1, "Timer1", 30, false, &frmMain::Timer1_Timer},     {Timer2, "Timer2", 100, true, &frmMain::Timer2_Timer},
-        {Timer3, "Timer3", 2000, true, &frmMain::Timer3_Timer},    {Timer4, "Timer4", 250, true, &frmMain::Timer4_Timer},
-        {Timer5, "Timer5", 15000, false, &frmMain::Timer5_Timer},  {Timer6, "Timer6", 1000, false, &frmMain::Timer6_Timer},
-        {tmrTheSky, "tmrTheSky", 1000, false, nullptr},
-    };
-    for (const TimerSetup &t : timers) {
-        t.timer.setObjectName(QString::fromLatin1(t.name));
-        t.timer.setInterval(t.interval);
-        if (t.tick)
-            connect(&t.timer, &VbTimer::Tick, this, t.tick);
-        t.timer.setEnabled(t.enabled);
-    }
+    WindowParts::setUpTimers<frmMain>(
+        this, {{Timer1, "Timer1", 30, false, &frmMain::Timer1_Timer},     {Timer2, "Timer2", 100, true, &frmMain::Timer2_Timer},
+               {Timer3, "Timer3", 2000, true, &frmMain::Timer3_Timer},    {Timer4, "Timer4", 250, true, &frmMain::Timer4_Timer},
+               {Timer5, "Timer5", 15000, false, &frmMain::Timer5_Timer},  {Timer6, "Timer6", 1000, false, &frmMain::Timer6_Timer},
+               {tmrTheSky, "tmrTheSky", 1000, false, nullptr}});
 
     buildLayout();
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmMain::SSTab1_Click);
     Form_Load();
+    connectAfterLoad();
 }
 
 frmMain::~frmMain()
@@ -104,11 +93,7 @@ frmMain::~frmMain()
 
 void frmMain::showError(const std::exception &e)
 {
-    const auto *vbError = dynamic_cast<const VbError *>(&e);
-    const QString text = QStringLiteral("Error number: %1 %2")
-                             .arg(vbError ? vbError->number() : 0)
-                             .arg(vbError ? vbError->description() : QString::fromUtf8(e.what()));
-    MsgBox(text, vbconst::vbExclamation, QStringLiteral("VKM"));
+    WindowRules::ShowHandlerError(e);
 }
 
 void frmMain::Form_Load()
@@ -263,14 +248,15 @@ void frmMain::mnuDisconnect_Click()
 
 void frmMain::mnuStopLog_Click()
 {
-    ModuleState::Tools &t = Module().tools;
-    t.LoggingActive = false;
-    VbFiles::Close(t.LogFileNumber);
+    WindowRules::StopDataLogging();
     setLoggingStates(false);
-    if (t.LogTimerId != 0) {
-        SystemTimer::KillTimer(uint32_t(t.LogTimerId));
-        t.LogTimerId = 0;
-    }
+}
+
+// The console is shown first: its holder keeps the process alive when this window goes.
+void frmMain::mnuMiniConsole_Click()
+{
+    ShowConsoleForm();
+    close();
 }
 
 void frmMain::mnuExit_Click()
@@ -299,6 +285,8 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
         mnuStopLog_Click();
     else if (key == QLatin1String("Properties"))
         mnuSettings_Click();
+    else if (key == QLatin1String("Mini"))
+        mnuMiniConsole_Click();
 }
 
 void frmMain::SSTab1_Click(int tab)
@@ -327,23 +315,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 bool frmMain::Form_QueryUnload()
 {
-    ModuleState &m = Module();
-    if (m.link.ConsoleFormOpen || !m.tools.LoggingActive)
-        return true;
-    try {
-        if (m.link.ClientCount == 1) {
-            mnuStopLog_Click();
-            return true;
-        }
-        const int answer = MsgBox(QueryUnloadQuestion, vbconst::vbYesNoCancel | vbconst::vbQuestion, QStringLiteral("VKM"));
-        if (answer == vbconst::vbCancel)
-            return false;
-        if (answer == vbconst::vbNo)
-            mnuStopLog_Click();
-    } catch (const VbError &e) {
-        MsgBox(e.description(), vbconst::vbExclamation, QStringLiteral("VKM"));
-    }
-    return true;
+    return WindowRules::MayCloseWhileLogging(Module().link.ConsoleFormOpen, [this] { mnuStopLog_Click(); });
 }
 
 void frmMain::Form_Unload()

@@ -54,6 +54,7 @@ public:
     void mnuSettings_Click();
     void mnuAbout_Click();
     void mnuExit_Click();
+    void mnuMiniConsole_Click();
     void tbrToolBar_ButtonClick(const QString &key);
     void SSTab1_Click(int tab);
     void setConnectedStates(bool connected);
@@ -77,6 +78,59 @@ public:
     // The focuser and rotator gotos that Timer3 repeats; set by the command handlers.
     std::function<void()> cmdGoto_Click;
     std::function<void()> cmdRotGOTO_Click;
+
+    // --- fan, heater, dew-heater and entry handlers ---
+    void optFan_Click(int Index);
+    void optSec_Click(int Index);
+    void UpDown1_Change();
+    void UpDown2_Change();
+    void UpDown3_Change();
+    void UpDown5_Change();
+    void UpDown6_Change();
+    void udDew1_Change(int Index);
+    void UpDown2_MouseDown();
+    void UpDown5_MouseDown();
+    void optFocus_Click(int Index);
+    void optRot_Click(int Index);
+    void txtRot_Change();
+    void txtRot_Click();
+    void txtRot_KeyUp();
+    void txtRot_LostFocus();
+    void udLimits_Change();
+    void udLimits_LostFocus();
+    // The goto boxes' key filter: whether a typed character is kept, given the box's text.
+    static bool GotoKeyAccepted(QChar typed, const QString &text);
+
+    // --- focuser, stepper, cover and compensation commands ---
+    void Check1_MouseUp();
+    void chkCelcius_Click();
+    void chkRecallFocus_MouseUp();
+    void cmdHome_Click();
+    void cmdStopFocus_Click();
+    void cmdRecordFocus_Click();
+    void Combo1_Click();
+    void cmdStore_Click(); // hands over StorePosition, StoreIndex, StoreTemperature
+    void cmdSetMirrorSpacing_Click();
+    void cmdStepDown_Click(int Index);
+    void cmdStepUp_Click(int Index);
+    void cmdOpenPrimaryCover_Click();
+    void cmdClosePrimaryCover_Click();
+    void cmdTempComp_Click();
+    void cmdSynchTempComp_Click();
+
+    // --- rotator commands and jog buttons ---
+    void cmbRotStore_Click();
+    void cmdRotHome_Click();
+    void cmdStopRot_Click();
+    void cmdRecordRotator_Click();
+    void chkRecalRotator_MouseUp();
+    void cmdRotStore_Click(); // hands over StorePosition, StoreIndex, StoreRotatorMode
+    void cmdUnwrap_Click();
+    void cmdWrapZero_Click();
+    void cmdZELUtils_Click(); // the alignment tools window, once it exists
+    void Command2_Click();
+    void Command1_MouseDown(int Index);
+    void Command1_MouseUp(int Index);
 
     // --- window variables ---
     int16_t DebugFileNumber = 0;
@@ -190,6 +244,21 @@ private:
     void rotatorWrap(double v);
     void debugValue(const QString &text);
     void restartTimer3();
+
+    // The command handlers' wiring and shared steps.
+    void connectCommands();
+    void connectAfterLoad();
+    void trapped(const std::function<void()> &handler);
+    void send(const QString &command);
+    bool portOpen() const;
+    bool portRefused();
+    bool focusMoveRefused(bool compensationGuard);
+    void focusGoto();
+    void rotatorGoto();
+    void sendStepper(int Index, bool down);
+    void sendCover(const QString &command);
+    bool jogStepRefused();
+    void rotatorJog(int Index);
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;

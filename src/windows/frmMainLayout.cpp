@@ -3,6 +3,7 @@
 #include "windows/frmMain.h"
 
 #include "windows/EditHold.h"
+#include "windows/WindowParts.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -26,25 +27,12 @@
 
 namespace {
 
-template <typename W>
-W *named(W *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-QString element(const char *name, int index)
-{
-    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
-}
+using WindowParts::element;
+using WindowParts::named;
 
 QLabel *label(const QString &name, const QString &caption = QString())
 {
-    auto *l = named(new QLabel(caption), name);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
-    return l;
+    return WindowParts::readout(name, 70, caption);
 }
 
 QLabel *caption(const QString &text)
@@ -109,6 +97,7 @@ void frmMain::buildLayout()
         Holds->watch(o, FanModeHold);
     Holds->watch(chkRecallFocus, RecallFocusPressed);
     Holds->watch(chkRecalRotator, RecallRotatorPressed);
+    connectCommands();
 }
 
 QWidget *frmMain::buildFocusTab()
@@ -415,6 +404,7 @@ void frmMain::buildMenusAndToolbar()
     connect(mnuStopLog, &QAction::triggered, this, &frmMain::mnuStopLog_Click);
     connect(mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(mnuMiniConsole, &QAction::triggered, this, &frmMain::mnuMiniConsole_Click);
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));

@@ -12,6 +12,7 @@
 #include "windows/ControlSink.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
+#include "windows/WindowRules.h"
 #include "windows/frmRotIndicator.h"
 #include "windows/frmWrapMessage.h"
 
@@ -28,22 +29,8 @@
 
 namespace {
 
-// One statement of the parser: a failing conversion or control write skips it alone.
-template <typename F>
-void skip(F &&statement)
-{
-    try {
-        statement();
-    } catch (const std::exception &) {
-    }
-}
-
-// A spinner takes a value only inside its range; outside it the write fails and is skipped.
-void setSpin(QSpinBox *spin, int32_t value)
-{
-    if (value >= spin->minimum() && value <= spin->maximum())
-        spin->setValue(value);
-}
+using WindowRules::setSpin;
+using WindowRules::skip;
 
 void setBackColourRed(QPushButton *button, bool red)
 {
@@ -124,17 +111,8 @@ void frmMain::rotatorTarget(double v)
 {
     ModuleState &m = Module();
     skip([&] { lblRot->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
-    if (v != m.rotator.RotatorSetPosition && m.thesky.TheSky && !TheSkyUpdateHold) {
-        skip([&] {
-            const double angle = v / 200 + m.thesky.ZELOffset;
-            m.thesky.TheSkyFOVs->Let(QStringLiteral("Property"),
-                                     VariantArray{Variant(m.settings.Detector), Variant(int16_t(0)), Variant(int16_t(1))},
-                                     Variant(angle));
-        });
-        skip([&] { m.thesky.TheSkyChart->Call(QStringLiteral("Refresh")); });
-        m.rotator.RotatorMovePending = true;
+    if (WindowRules::PushRotatorTargetToTheSky(v, TheSkyUpdateHold))
         restartTimer3();
-    }
     skip([&] { m.rotator.RotatorSetPosition = vb::CLng(v); });
 }
 
@@ -142,18 +120,16 @@ void frmMain::rotatorActual(double v)
 {
     ModuleState::Rotator &r = Module().rotator;
     skip([&] { lblRotAct->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
-    if (v != r.RotatorPosition) {
-        r.RotatorDirection = v > r.RotatorPosition ? 1 : -1;
-        if (!r.RotIndicatorShown)
+    const bool shown = r.RotIndicatorShown;
+    if (WindowRules::NoteRotatorActual(v)) {
+        if (!shown)
             RotIndicatorForm()->showIndicator();
-    } else if (r.RotIndicatorShown) {
+    } else if (shown) {
         if (frmRotIndicator *dial = RotIndicatorForm(false)) {
             dial->Timer1.setEnabled(false);
             dial->close();
         }
     }
-    skip([&] { r.RotatorPosition = vb::CLng(v); });
-    r.RotatorMoving = r.RotatorPosition != r.RotatorSetPosition;
 }
 
 void frmMain::rotatorWrap(double v)
@@ -166,9 +142,7 @@ void frmMain::rotatorWrap(double v)
         return; // the stop test needs the new wrap
     }
     skip([&] { lblWrap->setText(vb::Format(v / 200, QStringLiteral("#,##0.0"))); });
-    const int64_t limit = RotatorWrapLimitSteps(m.settings.ZELLimit);
-    if (r.LastWrap != 0 && !WrapLimitStopped
-        && ((r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit))) {
+    if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
         // The transmit leaves at once; nothing is pumped inside the parser.
         if (GetSerial)
             GetSerial->Transmit(QStringLiteral("q0 "));
@@ -320,13 +294,13 @@ void frmMain::dispatch(QStringView codeView, QStringView valueView)
         auto &group = fan ? optFan : optSec;
         group[(v == 0 || v == 2) ? 0 : 1]->setChecked(true);
     } else if (code == F(":fs") || code == F(":ss")) {
-        if (!numeric || v < 0)
+        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
+        if (!power)
             return;
         const bool fan = code == F(":fs");
-        const int32_t shown = v > 100 ? 100 : vb::CLng(v);
         if (!(fan ? FanSpeedHold : HeaterPowerHold))
-            setSpin(fan ? UpDown2 : UpDown5, shown);
-        (fan ? m.temperatures.FanSpeed : m.temperatures.SecondaryHeaterPower) = v > 100 ? int16_t(100) : vb::CInt(v);
+            setSpin(fan ? UpDown2 : UpDown5, *power);
+        (fan ? m.temperatures.FanSpeed : m.temperatures.SecondaryHeaterPower) = int16_t(*power);
     } else if (code == F(":fg")) {
         if (numeric && !FanGainHold && v >= 1 && v <= 100)
             setSpin(UpDown3, vb::CInt(v / 10));
@@ -338,9 +312,9 @@ void frmMain::dispatch(QStringView codeView, QStringView valueView)
             setSpin(UpDown6, vb::CLng(v));
     } else if (code == F(":d1") || code == F(":d2")) {
         const int zone = code == F(":d1") ? 0 : 1;
-        if (!numeric || (zone == 0 ? Dew1Hold : Dew2Hold) || v < 0)
-            return;
-        setSpin(udDew1[zone], v > 100 ? 100 : vb::CLng(v));
+        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
+        if (power && !(zone == 0 ? Dew1Hold : Dew2Hold))
+            setSpin(udDew1[zone], *power);
     }
     // --- rotator ---
     else if (code == F(":rs")) {

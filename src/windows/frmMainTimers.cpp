@@ -9,6 +9,7 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "windows/EditHold.h"
+#include "windows/WindowRules.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -86,7 +87,6 @@ void frmMain::Timer6_Timer()
 
 void frmMain::Timer1_Timer()
 {
-    const ModuleState &m = Module();
     try {
         ++JogTicks;
         if (JogTicks == 4)
@@ -110,10 +110,7 @@ void frmMain::Timer1_Timer()
         }
         RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
         const int64_t s = JogButton == 2 ? -int64_t(RotJogSteps) : int64_t(RotJogSteps);
-        const int64_t wrap = std::llabs(int64_t(m.rotator.RotatorWrap) + s + m.rotator.RotatorSetPosition
-                                        - m.rotator.RotatorPosition);
-        const bool towardLimit = JogButton == 2 ? m.rotator.RotatorDirection < 0 : m.rotator.RotatorDirection > 0;
-        if (wrap > RotatorWrapLimitSteps(m.settings.ZELLimit) && towardLimit) {
+        if (WindowRules::RotatorJogPastWrap(s, JogButton == 3)) {
             // Stopped before the box opens, so the box cannot stack copies of itself.
             Timer1.setEnabled(false);
             MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));

@@ -2,6 +2,7 @@
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 #include "windows/Forms.h"
+#include "windows/frmConsole.h"
 #include "windows/frmMain.h"
 
 using ShowFormTest = ControllerBench;
@@ -21,4 +22,24 @@ TEST_F(ShowFormTest, TwoShowsTheMainWindowOnceAndNothingOpensWhileItIsLoaded)
     window->close();
     Wait::Until(2000, [] { return MainForm(false) == nullptr; });
     EXPECT_FALSE(Module().link.MainFormOpen);
+}
+
+TEST_F(ShowFormTest, OneShowsOneConsoleOnlyWhileTheMainWindowIsClosed)
+{
+    Focuser focuser;
+    focuser.Call(QStringLiteral("ShowForm"), {Variant(int16_t(1))});
+    frmConsole *console = ConsoleForm(false);
+    ASSERT_NE(console, nullptr);
+    EXPECT_TRUE(console->isVisible());
+    EXPECT_TRUE(Module().link.ConsoleFormOpen);
+    focuser.Call(QStringLiteral("ShowForm"), {Variant(int16_t(1))});
+    EXPECT_EQ(ConsoleForm(false), console);
+    console->close();
+    Wait::Until(2000, [] { return ConsoleForm(false) == nullptr; });
+    EXPECT_FALSE(Module().link.ConsoleFormOpen);
+
+    Module().link.MainFormOpen = true;
+    focuser.Call(QStringLiteral("ShowForm"), {Variant(int16_t(1))});
+    EXPECT_EQ(ConsoleForm(false), nullptr);
+    Module().link.MainFormOpen = false;
 }

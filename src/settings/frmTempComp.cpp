@@ -1,0 +1,230 @@
+#include "settings/frmTempComp.h"
+
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/ControlEvents.h"
+#include "platform/Controls.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+const QString Title = QStringLiteral("VKM");
+
+// The handlers ignore run-time failures and go on with their next step.
+template <typename F>
+void ignoring(F &&step)
+{
+    try {
+        step();
+    } catch (const std::exception &) {
+    }
+}
+
+bool confirmed(const QString &question)
+{
+    return MsgBox(question, vbconst::vbOKCancel | vbconst::vbQuestion, Title) != vbconst::vbCancel;
+}
+
+// Keys that only move the focus or close the dialog do not change a spinner.
+bool changesValue(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyRelease)
+        return true;
+    switch (static_cast<const QKeyEvent *>(event)->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : QDialog(parent), m_link(std::move(link))
+{
+    setObjectName(QStringLiteral("frmTempComp"));
+    setWindowTitle(QStringLiteral("Temperature Compensation"));
+
+    Frame1 = NewControl<QGroupBox>(this, "Frame1");
+    optC = NewControl<QRadioButton>(Frame1, "optC", QStringLiteral("(Counts/C)"));
+    optF = NewControl<QRadioButton>(Frame1, "optF", QStringLiteral("(Counts/F)"));
+    optF->setChecked(true);
+    auto *units = new QVBoxLayout(Frame1);
+    units->addWidget(optC);
+    units->addWidget(optF);
+
+    auto *modes = new QGroupBox(this);
+    auto *modeColumn = new QVBoxLayout(modes);
+    const char *modeCaptions[] = {"Off", "Automatic", "Manual"};
+    for (int i = 0; i < 3; ++i) {
+        optTempComp[i] = new QRadioButton(QString::fromLatin1(modeCaptions[i]), modes);
+        optTempComp[i]->setObjectName(QStringLiteral("optTempComp_%1").arg(i));
+        modeColumn->addWidget(optTempComp[i]);
+    }
+
+    UpDown2 = NewControl<QSpinBox>(this, "UpDown2");
+    UpDown2->setRange(-1000, 1000);
+    lblVKMoef = NewControl<QLabel>(this, "lblVKMoef", QStringLiteral("0"));
+    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1->setRange(0, 100);
+    lblTCMin = NewControl<QLabel>(this, "lblTCMin", QStringLiteral("0"));
+    for (QSpinBox *spin : {UpDown1, UpDown2})
+        spin->setKeyboardTracking(false);
+    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Temp Comp Coefficient:")), 0, 0);
+    grid->addWidget(UpDown2, 0, 1);
+    grid->addWidget(lblVKMoef, 0, 2);
+    grid->addWidget(Frame1, 0, 3, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Movement Threshold (counts):")), 1, 0);
+    grid->addWidget(UpDown1, 1, 1);
+    grid->addWidget(lblTCMin, 1, 2);
+    grid->addWidget(modes, 2, 0, 1, 4);
+    grid->addLayout(ButtonRow({cmdOK, cmdCancel}), 3, 0, 1, 4);
+
+    Timer1.setInterval(2000);
+    connect(&Timer1, &VbTimer::Tick, this, &frmTempComp::Timer1_Timer);
+    connect(optC, &QRadioButton::toggled, this, &frmTempComp::showCoefficient);
+    connect(UpDown2, &QSpinBox::valueChanged, this, &frmTempComp::showCoefficient);
+    connect(UpDown1, &QSpinBox::valueChanged, this, &frmTempComp::UpDown1_Change);
+    for (QSpinBox *spin : {UpDown1, UpDown2}) {
+        OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this](QEvent *e) {
+            if (changesValue(e))
+                ValuesChanged = true;
+            return false;
+        });
+    }
+    connect(cmdOK, &QPushButton::clicked, this, &frmTempComp::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmTempComp::cmdCancel_Click);
+    Form_Load();
+}
+
+frmTempComp::~frmTempComp()
+{
+    stopWaiting();
+}
+
+void frmTempComp::showModal(LinkSource link, QWidget *parent)
+{
+    frmTempComp dialog(std::move(link), parent);
+    dialog.exec();
+}
+
+void frmTempComp::Form_Load()
+{
+    ModuleState::Focuser &f = Module().focuser;
+    if (f.TempCompMode < 0 || f.TempCompMode > 2)
+        f.TempCompMode = 0;
+    optTempComp[f.TempCompMode]->setChecked(true);
+    transmit(QStringLiteral(" l "));
+    if (f.TempCompCoefficientKnown) {
+        showControllerValues();
+    } else {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        m_waiting = true;
+        Timer1.setEnabled(true);
+    }
+    ValuesChanged = false;
+}
+
+// The controller's values into the spinners: a coefficient beyond the spinner's range shows 0.
+// The late look uses the same rules as the load, so nothing in range is clipped or dropped.
+void frmTempComp::showControllerValues()
+{
+    const ModuleState::Focuser &f = Module().focuser;
+    ignoring([&] {
+        const float tenths = f.TempCompCoefficient * 10;
+        UpDown2->setValue(std::abs(tenths) <= float(UpDown2->maximum()) ? vb::CLng(double(tenths)) : 0);
+    });
+    if (f.TempCompThreshold >= UpDown1->minimum() && f.TempCompThreshold <= UpDown1->maximum())
+        UpDown1->setValue(f.TempCompThreshold);
+}
+
+void frmTempComp::Timer1_Timer()
+{
+    Timer1.setEnabled(false);
+    stopWaiting();
+    if (Module().focuser.TempCompCoefficientKnown)
+        showControllerValues();
+    else
+        MsgBox(QStringLiteral("Failed to recieve Temperature Compensation Coefficient from VKM."),
+               vbconst::vbExclamation, Title);
+}
+
+// Per degree Fahrenheit as held; per degree Celsius the same coefficient times 1.8.
+void frmTempComp::showCoefficient()
+{
+    ignoring([this] {
+        const double perF = UpDown2->value() / 10.0;
+        lblVKMoef->setText(optF->isChecked() ? vb::Format(perF, QStringLiteral("0.0"))
+                                             : vb::Format(perF * 1.8, QStringLiteral("0.00")));
+    });
+}
+
+void frmTempComp::UpDown1_Change()
+{
+    Module().focuser.TempCompThreshold = UpDown1->value();
+    lblTCMin->setText(QString::number(UpDown1->value()));
+}
+
+void frmTempComp::cmdOK_Click()
+{
+    ModuleState::Focuser &f = Module().focuser;
+    if (ValuesChanged) {
+        if (!confirmed(QStringLiteral("Upload changes to VKM?")))
+            return;
+        ignoring([&] {
+            const double counts = double(f.TempCompSlope) * UpDown2->value() * 100;
+            transmit(QStringLiteral(" =%1 ").arg(vb::CLng(counts)));
+        });
+        transmit(QStringLiteral(" F%1 ").arg(UpDown1->value()));
+        f.TempCompCoefficient = float(UpDown2->value() / 10.0);
+    }
+    f.TempCompMode = optTempComp[0]->isChecked() ? 0 : optTempComp[1]->isChecked() ? 1 : 2;
+    accept();
+}
+
+void frmTempComp::cmdCancel_Click()
+{
+    if (ValuesChanged && !confirmed(QStringLiteral("Discard changes?")))
+        return;
+    QDialog::reject();
+}
+
+void frmTempComp::reject()
+{
+    cmdCancel_Click();
+}
+
+void frmTempComp::transmit(const QString &command)
+{
+    ignoring([&] {
+        if (const std::shared_ptr<Serial> link = m_link ? m_link() : nullptr)
+            link->Transmit(command);
+    });
+}
+
+void frmTempComp::stopWaiting()
+{
+    if (m_waiting)
+        QGuiApplication::restoreOverrideCursor();
+    m_waiting = false;
+}

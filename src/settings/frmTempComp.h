@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/VbTimer.h"
+
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class Serial;
+
+// "Temperature Compensation": the focuser's compensation coefficient (counts per degree,
+// held in tenths by UpDown2), movement threshold (UpDown1) and mode (off, automatic,
+// manual) as the controller holds them. OK uploads changed values and stores the mode in
+// TempCompMode; Cancel sends nothing. The caller sends the mode itself.
+class frmTempComp : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The link the dialog sends through, fetched anew for each command (the main window's).
+    using LinkSource = std::function<std::shared_ptr<Serial>()>;
+
+    explicit frmTempComp(LinkSource link, QWidget *parent = nullptr);
+    ~frmTempComp() override;
+
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *optC = nullptr;
+    QRadioButton *optF = nullptr;
+    std::array<QRadioButton *, 3> optTempComp{}; // the index is the mode
+    QSpinBox *UpDown2 = nullptr;                 // coefficient x 10
+    QLabel *lblVKMoef = nullptr;
+    QSpinBox *UpDown1 = nullptr;                 // threshold in counts
+    QLabel *lblTCMin = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    VbTimer Timer1; // one late look at the controller's values
+
+    // True once the operator has worked either spinner.
+    bool ValuesChanged = false;
+
+    void Timer1_Timer();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // Shows a fresh dialog modally; the caller reads TempCompMode afterwards.
+    static void showModal(LinkSource link, QWidget *parent = nullptr);
+
+    // Closing by the title bar or Escape is Cancel.
+    void reject() override;
+
+private:
+    void Form_Load();
+    void showControllerValues();
+    void showCoefficient(); // optC_Click, optF_Click and UpDown2_Change
+    void UpDown1_Change();
+    void transmit(const QString &command);
+    void stopWaiting();
+
+    LinkSource m_link;
+    bool m_waiting = false; // the hourglass is shown
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/VbTimer.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QString>
+#include <initializer_list>
+
+// Small pieces the operator windows are built from: controls under their own names (an
+// array element as name_index) and the window timers.
+namespace WindowParts {
+
+template <typename W>
+W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+inline QString element(const char *name, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+// A sunken read-out label.
+inline QLabel *readout(const QString &name, int minimumWidth, const QString &caption = QString())
+{
+    auto *l = named(new QLabel(caption), name);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumWidth(minimumWidth);
+    return l;
+}
+
+// A window timer with its start interval and state; `tick` may be null.
+template <typename Window>
+struct TimerSetup
+{
+    VbTimer &timer;
+    const char *name;
+    int interval;
+    bool enabled;
+    void (Window::*tick)();
+};
+
+template <typename Window>
+void setUpTimers(Window *window, std::initializer_list<TimerSetup<Window>> timers)
+{
+    for (const TimerSetup<Window> &t : timers) {
+        t.timer.setObjectName(QString::fromLatin1(t.name));
+        t.timer.setInterval(t.interval);
+        if (t.tick)
+            QObject::connect(&t.timer, &VbTimer::Tick, window, t.tick);
+        t.timer.setEnabled(t.enabled);
+    }
+}
+
+} // namespace WindowParts

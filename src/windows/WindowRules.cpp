@@ -1,0 +1,127 @@
+#include "windows/WindowRules.h"
+
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "platform/Dispatch.h"
+#include "platform/SystemTimer.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "platform/VbFiles.h"
+
+#include <QSpinBox>
+#include <cstdlib>
+
+namespace WindowRules {
+
+namespace {
+
+const QString LoggingCloseQuestion = QStringLiteral(
+    "Data logging is active and you are closing all VKM windows.  An active ASCOM session is detected and data "
+    "logging can continue if desired.  To continue data logging press <Yes>, to stop data logging press <No>, to "
+    "keep this window open press <Cancel>");
+
+} // namespace
+
+bool MayCloseWhileLogging(bool otherWindowOpen, const std::function<void()> &stopLogging)
+{
+    const ModuleState &m = Module();
+    if (otherWindowOpen || !m.tools.LoggingActive)
+        return true;
+    try {
+        if (m.link.ClientCount == 1) {
+            stopLogging();
+            return true;
+        }
+        const int answer = MsgBox(LoggingCloseQuestion, vbconst::vbYesNoCancel | vbconst::vbQuestion, QStringLiteral("VKM"));
+        if (answer == vbconst::vbCancel)
+            return false;
+        if (answer == vbconst::vbNo)
+            stopLogging();
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbExclamation, QStringLiteral("VKM"));
+    }
+    return true;
+}
+
+void ShowHandlerError(const std::exception &e)
+{
+    const auto *vbError = dynamic_cast<const VbError *>(&e);
+    const QString text = QStringLiteral("Error number: %1 %2")
+                             .arg(vbError ? vbError->number() : 0)
+                             .arg(vbError ? vbError->description() : QString::fromUtf8(e.what()));
+    MsgBox(text, vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+void StopDataLogging()
+{
+    ModuleState::Tools &t = Module().tools;
+    t.LoggingActive = false;
+    VbFiles::Close(t.LogFileNumber);
+    if (t.LogTimerId != 0) {
+        SystemTimer::KillTimer(uint32_t(t.LogTimerId));
+        t.LogTimerId = 0;
+    }
+}
+
+void setSpin(QSpinBox *spin, int32_t value)
+{
+    if (value >= spin->minimum() && value <= spin->maximum())
+        spin->setValue(value);
+}
+
+std::optional<int32_t> ReportedPower(double v)
+{
+    if (v < 0)
+        return std::nullopt;
+    return v > 100 ? 100 : vb::CLng(v);
+}
+
+bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold)
+{
+    ModuleState &m = Module();
+    if (v == m.rotator.RotatorSetPosition || !m.thesky.TheSky || theSkyUpdateHold)
+        return false;
+    // A planetarium that does not answer is skipped silently.
+    skip([&] {
+        const double angle = v / 200 + m.thesky.ZELOffset;
+        m.thesky.TheSkyFOVs->Let(QStringLiteral("Property"),
+                                 VariantArray{Variant(m.settings.Detector), Variant(int16_t(0)), Variant(int16_t(1))},
+                                 Variant(angle));
+    });
+    skip([&] { m.thesky.TheSkyChart->Call(QStringLiteral("Refresh")); });
+    m.rotator.RotatorMovePending = true;
+    return true;
+}
+
+bool NoteRotatorActual(double v)
+{
+    ModuleState::Rotator &r = Module().rotator;
+    const bool changed = v != r.RotatorPosition;
+    if (changed)
+        r.RotatorDirection = v > r.RotatorPosition ? 1 : -1;
+    skip([&] { r.RotatorPosition = vb::CLng(v); });
+    r.RotatorMoving = r.RotatorPosition != r.RotatorSetPosition;
+    return changed;
+}
+
+bool WrapLimitCrossed()
+{
+    const ModuleState &m = Module();
+    const ModuleState::Rotator &r = m.rotator;
+    const int64_t limit = RotatorWrapLimitSteps(m.settings.ZELLimit);
+    if (r.LastWrap == 0)
+        return false;
+    return (r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit);
+}
+
+bool RotatorJogPastWrap(int64_t signedSteps, bool positiveButton)
+{
+    const ModuleState &m = Module();
+    const ModuleState::Rotator &r = m.rotator;
+    const int64_t predicted = std::llabs(int64_t(r.RotatorWrap) + signedSteps + r.RotatorSetPosition - r.RotatorPosition);
+    const bool towardLimit = positiveButton ? r.RotatorDirection > 0 : r.RotatorDirection < 0;
+    return predicted > RotatorWrapLimitSteps(m.settings.ZELLimit) && towardLimit;
+}
+
+} // namespace WindowRules

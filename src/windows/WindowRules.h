@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+
+class QSpinBox;
+
+// Rules that the main window and the console apply alike: their shared report handling,
+// the rotator jog's wrap guard, stopping the data log and the handlers' error box.
+namespace WindowRules {
+
+// One statement of a report parser: a failing conversion or control write skips it alone.
+template <typename F>
+void skip(F &&statement)
+{
+    try {
+        statement();
+    } catch (const std::exception &) {
+    }
+}
+
+// A spinner takes a report's value only inside its range; outside it nothing changes.
+void setSpin(QSpinBox *spin, int32_t value);
+
+// Whether an operator window may close while data logging runs: with the other window open
+// or no logging, yes; when the window is the only holder, logging stops; otherwise the
+// operator chooses to go on logging, to stop it (`stopLogging`) or to keep the window (false).
+bool MayCloseWhileLogging(bool otherWindowOpen, const std::function<void()> &stopLogging);
+
+// The handlers' error box: "Error number: " & number & " " & description, titled "VKM".
+void ShowHandlerError(const std::exception &e);
+
+// Stops data logging: clears LoggingActive, closes the log file and kills its timer.
+void StopDataLogging();
+
+// A fan, heater or dew-heater power report: 0 to 100 as a whole number, above 100 as 100;
+// nothing for a negative value.
+std::optional<int32_t> ReportedPower(double v);
+
+// A new rotator target (steps) that differs from the set position is pushed to the
+// planetarium's field-of-view indicator unless the follow holds it. True when pushed: the
+// move is then pending and the caller restarts its move-watch timer.
+bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold);
+
+// The rotator's actual position (steps): direction when it changed, then the position and
+// the moving flag. True when the position changed.
+bool NoteRotatorActual(double v);
+
+// True when the wrap just reported has grown past the limit or fallen below its negative;
+// never for the first report after a wrap of 0 or an unchanged one.
+bool WrapLimitCrossed();
+
+// The jog repeat's guard: true when a step of `signedSteps` would leave the predicted wrap
+// beyond the limit while the rotator turns the button's way (`positiveButton`: direction > 0).
+bool RotatorJogPastWrap(int64_t signedSteps, bool positiveButton);
+
+} // namespace WindowRules

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "link/ReplyState.h"
+#include "platform/VbTimer.h"
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTabBar;
+class QToolBar;
+class EditHold;
+class Serial;
+class connector;
+
+// The compact console: a small top-most window with focuser and rotator jogs, the three
+// temperatures, fan, secondary heater and dew heaters. It holds the link like the main
+// window, reads its own subset of the reports and polls the controller by tab.
+class frmConsole : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmConsole(QWidget *parent = nullptr);
+    ~frmConsole() override;
+
+    // True once the window has unloaded (closed); it is deleted soon after.
+    bool isUnloaded() const { return m_unloaded; }
+
+    // The shared link while the window is loaded.
+    std::shared_ptr<Serial> GetSerial() const { return cm; }
+    void cm_MyEvent(const QString &s);
+    void Handle_Received(const QString &data);
+
+    bool Form_QueryUnload();
+
+    // --- timers ---
+    VbTimer Timer1;    // jog repeat
+    VbTimer Timer2;    // status poll
+    VbTimer Timer3;    // end of the edit holds, rotator-move watch
+    VbTimer Timer4;    // end of TheSkyUpdateHold
+    VbTimer tmrTheSky; // planetarium follow
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+
+    // --- the operator's controls ---
+    void cmdFocusHome_Click();
+    void cmdFocusStop_Click();
+    void cmdRotateHome_Click();
+    void cmdRotateStop_Click();
+    void cmdMove_MouseDown(int index);
+    void cmdMove_MouseUp(int index);
+    void UpDown1_Change();
+    void UpDown2_Change();
+    void UpDown3_Change();
+    void UpDown4_Change();
+    void UpDown5_Change();
+    void UpDown6_Change();
+    void optFan_Click(int index);
+    void optSec_Click(int index);
+    void chkDew1_Click();
+    void chkDew2_Click();
+    void lblDew1_Change();
+    void lblDew2_Change();
+    void TabStrip1_Click();
+    void Toolbar1_ButtonClick(int button); // 1-based
+
+    // The pointer's buttons now. A jog's repeat runs only while the left one is down: the
+    // release of a button while a modal box is open never reaches the button.
+    static std::function<Qt::MouseButtons()> PointerButtons;
+
+    // --- window variables ---
+    bool Pinned = false;
+    int16_t FocusIncrement = 0;
+    int32_t RotateIncrement = 0;
+    int16_t JogButton = 0;
+    int16_t JogTicks = 0;
+    bool FanHold = false;
+    bool HeaterHold = false;
+    bool Dew1Hold = false;
+    bool Dew2Hold = false;
+    bool FanArmed = false;
+    bool HeaterArmed = false;
+    bool WrapLimitStopped = false;
+    bool TheSkyUpdateHold = false;
+    EditHold *Holds = nullptr;
+
+    // --- controls ---
+    QTabBar *TabStrip1 = nullptr;
+    std::array<QWidget *, 5> conTab{};
+    QToolBar *Toolbar1 = nullptr;
+    QAction *cmdShowMain = nullptr, *cmdPin = nullptr; // toolbar buttons 2 and 3
+    QLabel *lblActual = nullptr, *lblRotate = nullptr;
+    std::array<QRadioButton *, 2> optSet{};
+    std::array<QLabel *, 2> lblAmbient{};
+    QLabel *lblPrimary = nullptr, *lblSecondary = nullptr;
+    std::array<QRadioButton *, 3> optFan{}, optSec{};
+    QSpinBox *UpDown1 = nullptr, *UpDown2 = nullptr, *UpDown3 = nullptr, *UpDown4 = nullptr, *UpDown5 = nullptr,
+             *UpDown6 = nullptr;
+    QLabel *lblFanPower = nullptr, *lblSecPower = nullptr, *lblDew1 = nullptr, *lblDew2 = nullptr;
+    QLabel *lblfocusIncrement = nullptr, *lblRotateIncrement = nullptr;
+    QCheckBox *chkDew1 = nullptr, *chkDew2 = nullptr;
+    std::array<QPushButton *, 4> cmdMove{};
+    QPushButton *cmdFocusHome = nullptr, *cmdFocusStop = nullptr, *cmdRotateHome = nullptr, *cmdRotateStop = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    QWidget *buildFocusPage();
+    QWidget *buildRotatePage();
+    struct PowerPage
+    {
+        QLabel *ambient;
+        const char *mirrorCaption;
+        QLabel *mirror;
+        const char *modeName;
+        std::array<QRadioButton *, 3> &modes;
+        const char *powerCaption;
+        QLabel *power;
+        QSpinBox *spin;
+    };
+    QWidget *buildPowerPage(const PowerPage &page);
+    QWidget *buildDewPage();
+    void connectControls();
+    void Form_Load();
+    void Form_Unload();
+    void setPinned(bool pinned);
+    bool portOpen() const;
+    bool requirePort(const QString &message);
+    void restartTimer3();
+
+    // The parser.
+    void dispatch(QStringView code, QStringView value);
+    void rotatorTarget(double v);
+    void rotatorActual(const QString &text);
+    void rotatorWrap(const QString &text);
+
+    // The jog.
+    void applyFocusIncrement();
+    void applyRotateIncrement();
+    int32_t customRotateIncrement() const;
+    bool rotatorJogPress(int index);
+    void rotatorJogRepeat();
+    void powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed);
+    void homeClick(const QString &question, const QString &command);
+    void dewClick(QCheckBox *box, QSpinBox *spin);
+
+    std::shared_ptr<Serial> cm;
+    std::unique_ptr<connector> ConsoleConnector;
+    ReplyState m_reply;
+    bool m_jogHeld = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,224 @@
+// The main window's focuser, stepper, mirror-cover and temperature-compensation commands.
+#include "windows/frmMain.h"
+
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/Vb.h"
+#include "settings/frmTempComp.h"
+#include "windows/frmMainCommands.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace MainMessages;
+
+// Force motor off, then compensation (when the move is the focuser's), then the port.
+bool frmMain::focusMoveRefused(bool compensationGuard)
+{
+    if (Check1->checkState() == Qt::Checked) {
+        MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
+        return true;
+    }
+    if (compensationGuard && Module().focuser.TempCompMode != 0) {
+        MsgBox(CompensationActive, vbconst::vbInformation, Vkm);
+        return true;
+    }
+    return portRefused();
+}
+
+// A goto that Timer3 repeats skips its question once; a refused one leaves no skip behind.
+void frmMain::focusGoto()
+{
+    if (focusMoveRefused(true) || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
+        SkipSlewConfirm = false;
+        return;
+    }
+    SkipSlewConfirm = false;
+    if (FocuserHomed) {
+        const QString text = txtPosition->text();
+        if (!vb::IsNumeric(text)) {
+            QApplication::beep();
+            return;
+        }
+        send(QStringLiteral("b%1 ").arg(vb::CStr(vb::Int(vb::CDbl(text)))));
+        return;
+    }
+    // Not homed yet: home first, Timer3 repeats the goto when the home report has come.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FocusGotoPending = true;
+    send(QStringLiteral("o "));
+    Timer3.setInterval(2000);
+    restartTimer3();
+}
+
+void frmMain::Check1_MouseUp()
+{
+    trapped([this] { send(Check1->checkState() == Qt::Unchecked ? QStringLiteral("U0 ") : QStringLiteral("U32 ")); });
+}
+
+void frmMain::chkCelcius_Click()
+{
+    trapped([this] {
+        // Check box values: 0 cleared, 1 checked, 2 grayed.
+        const Qt::CheckState state = chkCelcius->checkState();
+        Module().settings.Celcius = int16_t(state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0);
+    });
+}
+
+void frmMain::chkRecallFocus_MouseUp()
+{
+    trapped([this] { send(chkRecallFocus->isChecked() ? QStringLiteral(" `1 ") : QStringLiteral(" `0 ")); });
+}
+
+void frmMain::cmdHome_Click()
+{
+    trapped([this] {
+        if (Confirmed(QStringLiteral("Confirm slew home?")))
+            send(QStringLiteral("h"));
+    });
+}
+
+void frmMain::cmdStopFocus_Click()
+{
+    trapped([this] { send(QStringLiteral("S ")); });
+}
+
+void frmMain::cmdRecordFocus_Click()
+{
+    send(QStringLiteral(" f "));
+}
+
+// A stored position chosen: its position, compensated for the temperature on request, and a
+// goto to it unless it is "<new>" or where the focuser stands.
+void frmMain::Combo1_Click()
+{
+    trapped([this] {
+        ModuleState &m = Module();
+        const int i = Combo1->currentIndex();
+        if (m.positions.FocusPositions.isEmpty() || !m.link.MainFormOpen || i < 0)
+            return;
+        if (m.focuser.TempCompMode != 0) {
+            MsgBox(CompensationActiveFocuser, vbconst::vbInformation, Vkm);
+            return;
+        }
+        const FocusRecord &record = Element(m.positions.FocusPositions, i);
+        const float current = m.focuser.TempCompTemperature;
+        txtPosition->setText(QString::number(record.Position));
+        if (record.Temperature != current) {
+            const QString question = QStringLiteral("Compensate temperature? (current=%1, saved=%2)")
+                                         .arg(vb::Format(current, QStringLiteral("#0.0")),
+                                              vb::Format(record.Temperature, QStringLiteral("#0.0")));
+            if (MsgBox(question, vbconst::vbYesNo | vbconst::vbQuestion, Vkm) == vbconst::vbYes) {
+                const float shift = (current - record.Temperature) * m.focuser.TempCompCoefficient;
+                txtPosition->setText(QString::number(vb::CLng(record.Position + double(shift))));
+            }
+        }
+        if (i != 0 && txtPosition->text() != lblActual->text())
+            focusGoto();
+    });
+}
+
+// Hands the position to the focus store editor.
+void frmMain::cmdStore_Click()
+{
+    trapped([this] {
+        ModuleState &m = Module();
+        const int i = Combo1->currentIndex();
+        m.positions.StoreTemperature =
+            i == 0 ? m.focuser.TempCompTemperature : Element(m.positions.FocusTemperatures, i);
+        m.positions.StoreIndex = i;
+        if (vb::IsNumeric(lblActual->text()))
+            m.positions.StorePosition = vb::CLng(lblActual->text());
+        m.positions.StoreRotatorMode = false;
+    });
+}
+
+// The position is read before anything is sent: a caption that is no number sends nothing.
+void frmMain::cmdSetMirrorSpacing_Click()
+{
+    trapped([this] {
+        if (!FocuserHomed) {
+            MsgBox(QStringLiteral("You must first set home position before setting ideal mirror spacing."),
+                   vbconst::vbInformation, Vkm);
+            return;
+        }
+        if (!Confirmed(QStringLiteral("Set current position for ideal mirror spacing?")))
+            return;
+        const QString actual = lblActual->text();
+        const int32_t position = vb::CLng(actual);
+        send(QStringLiteral(" E%1 ").arg(actual));
+        IdealSpacingPosition = position;
+    });
+}
+
+void frmMain::sendStepper(int Index, bool down)
+{
+    trapped([&] {
+        if (Index < 0 || Index > 3)
+            return;
+        const char letters[] = {'a', 'B', 'C', 'd'};
+        const int list = cmbStepSize[Index]->currentIndex();
+        if (list < 0 || list >= int(StepperSteps.size()))
+            throw VbError(9, QStringLiteral("Subscript out of range"));
+        send(QStringLiteral("%1%2%3 ")
+                 .arg(QLatin1Char(letters[Index]))
+                 .arg(down ? QStringLiteral("-") : QString())
+                 .arg(StepperSteps[list]));
+    });
+}
+
+void frmMain::cmdStepDown_Click(int Index)
+{
+    sendStepper(Index, true);
+}
+
+void frmMain::cmdStepUp_Click(int Index)
+{
+    sendStepper(Index, false);
+}
+
+void frmMain::sendCover(const QString &command)
+{
+    trapped([&] {
+        if (CoverState == 9) {
+            MsgBox(QStringLiteral("Stepper motors are unplugged"));
+            return;
+        }
+        send(command);
+    });
+}
+
+void frmMain::cmdOpenPrimaryCover_Click()
+{
+    sendCover(QStringLiteral("71 "));
+}
+
+void frmMain::cmdClosePrimaryCover_Click()
+{
+    sendCover(QStringLiteral("74 "));
+}
+
+// The dialog sets the mode; the button shows it and sends it, also after a cancel.
+void frmMain::cmdTempComp_Click()
+{
+    ModuleState &m = Module();
+    send(QStringLiteral(" :V "));
+    frmTempComp::showModal([this] { return GetSerial; }, this);
+    int16_t &mode = m.focuser.TempCompMode;
+    if (mode != 1 && mode != 2)
+        mode = 0;
+    const char *captions[] = {"Temperature Compensation = OFF", "Temperature Compensation = AUTO",
+                              "Temperature Compensation = MAN"};
+    cmdTempComp->setText(QString::fromLatin1(captions[mode]));
+    cmdSynchTempComp->setEnabled(mode == 2);
+    send(QStringLiteral(" +%1 ").arg(mode));
+}
+
+void frmMain::cmdSynchTempComp_Click()
+{
+    send(QStringLiteral(" +2 "));
+}

@@ -1,0 +1,228 @@
+// The main window's rotator commands (goto in degrees, home, stop, unwrap, stored positions,
+// record and recall) and the four press-and-hold jog buttons.
+#include "windows/frmMain.h"
+
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "platform/Vb.h"
+#include "platform/Wait.h"
+#include "windows/Forms.h"
+#include "windows/frmMainCommands.h"
+#include "windows/frmRotIndicator.h"
+#include "windows/frmUnwrap.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <cmath>
+#include <cstdlib>
+
+using namespace MainMessages;
+
+namespace {
+
+QString relativeMove(int64_t steps)
+{
+    return QStringLiteral("j%1 ").arg(steps);
+}
+
+} // namespace
+
+void frmMain::rotatorGoto()
+{
+    ModuleState &m = Module();
+    if (portRefused() || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
+        SkipSlewConfirm = false;
+        return;
+    }
+    SkipSlewConfirm = false;
+    if (!m.rotator.RotatorHomed) {
+        // Home first; Timer3 repeats the goto once the rotator reports its home.
+        RotGotoPending = true;
+        send(QStringLiteral("H "));
+        Timer3.setInterval(2000);
+        restartTimer3();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        return;
+    }
+    const QString text = txtRotGOTO->text();
+    if (!vb::IsNumeric(text)) {
+        QApplication::beep();
+        return;
+    }
+    const double target = vb::Int((vb::CDbl(text) - m.thesky.ZELOffset) * RotatorStepsPerDegree);
+    const int32_t d = FoldRotatorMove(vb::CLng(target - m.rotator.RotatorPosition), false);
+    if (!RotatorMoveExceedsWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit))
+        send(relativeMove(d));
+    else if (m.settings.AutoReverse != 0)
+        send(relativeMove(RotatorOtherWayRound(d)));
+    else
+        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
+}
+
+void frmMain::cmbRotStore_Click()
+{
+    trapped([this] {
+        const ModuleState &m = Module();
+        const int i = cmbRotStore->currentIndex();
+        if (m.positions.RotatorPositions.isEmpty() || i < 0)
+            return;
+        txtRotGOTO->setText(QString::number(Element(m.positions.RotatorPositions, i).Position));
+        if (i != 0 && txtRotGOTO->text() != lblRot->text())
+            rotatorGoto();
+    });
+}
+
+void frmMain::cmdRotHome_Click()
+{
+    trapped([this] {
+        const QString question =
+            chkConnectTheSky->isChecked()
+                ? QStringLiteral("Warning:  Homing while connected to TheSky will cause loss of TheSky/ZEL "
+                                 "synchronization.  Do you want to continue?")
+                : QStringLiteral("Confirm Rotate HOME");
+        if (Confirmed(question))
+            send(QStringLiteral("r "));
+    });
+}
+
+void frmMain::cmdStopRot_Click()
+{
+    trapped([this] {
+        send(QStringLiteral("q0 "));
+        Wait::DoEvents();
+    });
+}
+
+void frmMain::cmdRecordRotator_Click()
+{
+    send(QStringLiteral(" v "));
+}
+
+void frmMain::chkRecalRotator_MouseUp()
+{
+    trapped([this] { send(chkRecalRotator->isChecked() ? QStringLiteral("/1 ") : QStringLiteral("/0 ")); });
+}
+
+// Hands the angle (whole degrees) to the rotator store editor.
+void frmMain::cmdRotStore_Click()
+{
+    trapped([this] {
+        ModuleState::Positions &p = Module().positions;
+        p.StoreIndex = cmbRotStore->currentIndex();
+        if (vb::IsNumeric(lblRot->text()))
+            p.StorePosition = vb::CLng(lblRot->text());
+        p.StoreRotatorMode = true;
+    });
+}
+
+void frmMain::cmdUnwrap_Click()
+{
+    const int16_t choice = frmUnwrap::ask(this);
+    if (choice == 0)
+        return;
+    const int32_t wrap = Module().rotator.RotatorWrap;
+    if (choice == 1) {
+        send(QStringLiteral(" ") + relativeMove(-int64_t(wrap)));
+        return;
+    }
+    if (std::llabs(wrap) <= RotatorStepsPerHalfTurn
+        && !Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
+                                     "result in a greater wrap.  Do you wish to continue?")))
+        return;
+    send(wrap > 0 ? QStringLiteral(" j-72000 ") : QStringLiteral(" j72000 "));
+}
+
+void frmMain::cmdWrapZero_Click()
+{
+    if (Confirmed(QStringLiteral("Initialize wrap to current ZEL position?")))
+        send(QStringLiteral(" i "));
+}
+
+// The alignment tools window opens here once it exists.
+void frmMain::cmdZELUtils_Click() {}
+
+void frmMain::Command2_Click()
+{
+    RotIndicatorForm()->showIndicator();
+}
+
+// A press moves one step at once; Timer1 repeats it while the button is held.
+void frmMain::Command1_MouseDown(int Index)
+{
+    trapped([&] {
+        if (Check1->checkState() == Qt::Checked) {
+            MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
+            return;
+        }
+        if ((Index == 0 || Index == 1) && Module().focuser.TempCompMode != 0) {
+            MsgBox(CompensationActive, vbconst::vbInformation, Vkm);
+            return;
+        }
+        if (portRefused())
+            return;
+        JogButton = int16_t(Index);
+        JogTicks = 0;
+        Timer1.setInterval(300);
+        Timer1.setEnabled(true);
+        if (Index == 0 || Index == 1)
+            send(QStringLiteral("m%1 ").arg(Index == 0 ? FocusJogSteps : -FocusJogSteps));
+        else if (Index == 2 || Index == 3)
+            rotatorJog(Index);
+    });
+}
+
+void frmMain::Command1_MouseUp(int)
+{
+    trapped([this] { Timer1.setEnabled(false); });
+}
+
+// The custom step from txtRot into RotJogSteps. A refusal also stops the repeat, which would
+// otherwise run on after the message took the button's release.
+bool frmMain::jogStepRefused()
+{
+    const QString text = txtRot->text();
+    const bool numeric = vb::IsNumeric(text);
+    const double degrees = numeric ? vb::CDbl(text) : 0;
+    if (numeric && std::abs(degrees) < 360 && degrees > 0) {
+        RotJogSteps = vb::CLng(degrees * RotatorStepsPerDegree);
+        return false;
+    }
+    Timer1.setEnabled(false);
+    MsgBox(numeric ? QStringLiteral("Step size must be less than 360 degrees and positive.") : InvalidRotatorStep,
+           vbconst::vbExclamation, Vkm);
+    return true;
+}
+
+// Button 2 turns the rotator down, button 3 up; near the wrap limit the move either goes the
+// other way round (AutoReverse) or is refused, and the repeat stops.
+void frmMain::rotatorJog(int Index)
+{
+    const ModuleState &m = Module();
+    const bool up = Index == 3;
+    if (optRot[4]->isChecked())
+        RotJogSteps = 0;
+    if ((up ? RotJogSteps == 0 : RotJogSteps < 1) && jogStepRefused())
+        return;
+    RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
+    const int64_t s = RotJogSteps;
+    const int64_t wrap = m.rotator.RotatorWrap;
+    const int64_t after = (up ? s : -s) + wrap + m.rotator.RotatorSetPosition - m.rotator.RotatorPosition;
+    const bool towardLimit = up ? m.rotator.RotatorDirection > 0 : m.rotator.RotatorDirection < 0;
+    if (std::llabs(after) <= RotatorWrapLimitSteps(m.settings.ZELLimit) || !towardLimit) {
+        send(relativeMove(up ? s : -s));
+        return;
+    }
+    Timer1.setEnabled(false);
+    if (m.settings.AutoReverse == 0) {
+        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
+        return;
+    }
+    if (up)
+        send(relativeMove(wrap > 0 ? s - RotatorStepsPerTurn : s));
+    else
+        send(relativeMove(wrap > 0 ? -s : RotatorStepsPerTurn - s));
+}

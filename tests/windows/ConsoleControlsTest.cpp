@@ -1,0 +1,315 @@
+#include "ConsoleFixture.h"
+
+#include <QElapsedTimer>
+
+class ConsoleControls : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        Module().settings.ZELLimit = 540;
+        Module().settings.AutoReverse = 1;
+    }
+};
+
+TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
+{
+    Module().settings.RotateStep = 1; // 1 degree
+    open();
+    QPushButton *ccw = form->cmdMove[2];
+    EXPECT_EQ(ccw->toolTip(), QStringLiteral("Rotate CCW"));
+    EXPECT_EQ(form->cmdMove[3]->toolTip(), QStringLiteral("Rotate CW"));
+
+    QList<qint64> repeats;
+    QElapsedTimer clock;
+    QObject::connect(&sim, &ControllerSimulator::commandReceived, &sim, [&](const QString &command) {
+        if (command == QLatin1String("q200"))
+            repeats << clock.elapsed();
+    });
+    clock.start();
+    press(ccw);
+    ASSERT_TRUE(Wait::Until(3000, [&] { return repeats.size() >= 8; }));
+    release(ccw);
+    EXPECT_FALSE(form->Timer1.Enabled());
+    EXPECT_TRUE(sent().startsWith(QStringLiteral("j200 q200 q200 ")));
+
+    // Ticks at 300, 600, 900 and 1200 ms, then every 50 ms (arrivals are a little late).
+    const qint64 expected[] = {300, 600, 900, 1200, 1250, 1300, 1350, 1400};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_GE(repeats[i], expected[i] - 5) << i;
+        EXPECT_LT(repeats[i], expected[i] + 60) << i;
+    }
+}
+
+TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
+{
+    struct Case { int16_t focusStep; int16_t rotateStep; const char *option; int button; const char *press; const char *repeat; };
+    const Case cases[] = {
+        {2, 0, "0", 1, "m-25 ", "m-25 "},
+        {3, 0, "0", 0, "m100 ", "m100 "},
+        {0, 4, "180", 3, "j-36000 ", "q36000 "}, // half a turn: the repeat folds it, the press does not
+        {0, 4, "180", 2, "j36000 ", "q36000 "},
+        {0, 4, "270", 2, "j-18000 ", "q-18000 "},
+        {0, 3, "0", 3, "j-9000 ", "q-9000 "},
+        {0, 0, "0", 2, "j100 ", "q100 "},
+    };
+    for (const Case &c : cases) {
+        Module().settings.FocusStep = c.focusStep;
+        Module().settings.RotateStep = c.rotateStep;
+        Module().settings.RotateStepOption = QString::fromLatin1(c.option);
+        open();
+        press(form->cmdMove[c.button]);
+        EXPECT_TRUE(form->Timer1.Enabled()) << c.press;
+        form->Timer1_Timer();
+        form->Timer1_Timer();
+        release(form->cmdMove[c.button]);
+        EXPECT_EQ(sent(), QString::fromLatin1(c.press) + c.repeat + c.repeat) << c.press;
+        closeWindows();
+    }
+}
+
+TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
+{
+    ModuleState &m = Module();
+    m.settings.RotateStep = 2; // 5 degrees, 1000 steps
+    open();
+    m.rotator.RotatorWrap = 107500;
+    m.rotator.RotatorDirection = 1;
+
+    // AutoReverse: one step the other way round, no repeat.
+    press(form->cmdMove[2]);
+    release(form->cmdMove[2]);
+    EXPECT_EQ(sent(), QStringLiteral("j-71000 "));
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+
+    m.rotator.RotatorWrap = -107500;
+    m.rotator.RotatorDirection = -1;
+    press(form->cmdMove[3]);
+    EXPECT_FALSE(form->Timer1.Enabled());
+    release(form->cmdMove[3]);
+    EXPECT_EQ(sent(), QStringLiteral("j71000 "));
+
+    // Without it: the warning, nothing sent.
+    m.settings.AutoReverse = 0;
+    press(form->cmdMove[3]);
+    EXPECT_FALSE(form->Timer1.Enabled());
+    release(form->cmdMove[3]);
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Can not slew past wrap limit."));
+    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+    EXPECT_EQ(sent(), QString());
+
+    // The repeat at the limit stops before its warning opens, whatever AutoReverse says.
+    m.settings.AutoReverse = 1;
+    m.rotator.RotatorWrap = 107500;
+    m.rotator.RotatorDirection = 0;
+    press(form->cmdMove[2]);
+    EXPECT_TRUE(form->Timer1.Enabled());
+    m.rotator.RotatorDirection = 1;
+    bool timerOnWhileShown = true;
+    prompts.answer = [&](const MessageBoxRequest &) {
+        timerOnWhileShown = form->Timer1.Enabled();
+        return int(vbconst::vbOK);
+    };
+    form->Timer1_Timer();
+    EXPECT_FALSE(timerOnWhileShown);
+    EXPECT_EQ(prompts.boxes.size(), 2);
+    release(form->cmdMove[2]);
+    EXPECT_EQ(sent(), QStringLiteral("j1000 "));
+}
+
+TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
+{
+    struct Case { int answer; bool stillHeld; const char *sent; bool repeats; };
+    const Case cases[] = {
+        {vbconst::vbOK, true, "U0 m10 ", true},
+        {vbconst::vbOK, false, "U0 m10 ", false}, // let go while the box was open
+        {vbconst::vbCancel, true, "", false},
+    };
+    Module().settings.FocusStep = 1;
+    open();
+    for (const Case &c : cases) {
+        Module().focuser.ForceMotorOff = true;
+        frmConsole::PointerButtons = [&] { return c.stillHeld ? Qt::MouseButtons(Qt::LeftButton) : Qt::MouseButtons(); };
+        bool timerOnWhileAsked = true;
+        prompts.answer = [&](const MessageBoxRequest &) {
+            timerOnWhileAsked = form->Timer1.Enabled();
+            return c.answer;
+        };
+        prompts.boxes.clear();
+        press(form->cmdMove[0]);
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt,
+                  QStringLiteral("The focus motor is in a 'Forced Off' state.  Would you like to enable?"));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
+        EXPECT_FALSE(timerOnWhileAsked);
+        EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
+        EXPECT_EQ(Module().focuser.ForceMotorOff, c.answer == vbconst::vbCancel);
+        release(form->cmdMove[0]);
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+    }
+
+    // A release lost to the box: the next tick finds the pointer up and ends the repeat.
+    Module().focuser.ForceMotorOff = false;
+    prompts.answer = nullptr;
+    frmConsole::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
+    press(form->cmdMove[1]);
+    ASSERT_TRUE(form->Timer1.Enabled());
+    frmConsole::PointerButtons = [] { return Qt::MouseButtons(); };
+    form->Timer1_Timer();
+    EXPECT_FALSE(form->Timer1.Enabled());
+    EXPECT_EQ(sent(), QStringLiteral("m-10 "));
+}
+
+TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
+{
+    open(false);
+    struct Case { std::function<void()> act; const char *message; };
+    const Case cases[] = {
+        {[&] { form->cmdFocusHome->click(); }, "Port not open."},
+        {[&] { form->cmdRotateStop->click(); }, "Port not open."},
+        {[&] { press(form->cmdMove[1]); }, "Error:  The communications port is not open."},
+        {[&] { form->UpDown2->setValue(20); }, "Error:  The communications port is not open."},
+    };
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        c.act();
+        ASSERT_EQ(prompts.boxes.size(), 1) << c.message;
+        EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
+        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+    }
+    EXPECT_FALSE(form->Timer1.Enabled());
+    EXPECT_FALSE(form->FanArmed); // a closed port does not arm the mode buttons
+}
+
+TEST_F(ConsoleControls, HomeAndStopButtons)
+{
+    open();
+    struct Case { QPushButton *button; int answer; const char *question; const char *sent; };
+    const Case cases[] = {
+        {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "h"},
+        {form->cmdFocusHome, vbconst::vbCancel, "Confirm move focus HOME?", ""},
+        {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "r "},
+        {form->cmdRotateHome, vbconst::vbCancel, "Confirm Rotate HOME", ""},
+        {form->cmdFocusStop, vbconst::vbOK, nullptr, "S "},
+        {form->cmdRotateStop, vbconst::vbOK, nullptr, "q0 "},
+    };
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        c.button->click();
+        EXPECT_EQ(prompts.boxes.size(), c.question ? 1 : 0) << c.sent;
+        if (c.question) {
+            EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.question));
+            EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+        }
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+    }
+}
+
+TEST_F(ConsoleControls, SpinnersAndModeButtonsSendOnlyWhenWorked)
+{
+    open();
+    // A report chooses a mode before any spinner changed: nothing is sent.
+    feed({":fm 0 "});
+    EXPECT_EQ(sent(), QString());
+
+    // Moving the fan spinner sends with a leading blank and arms the mode buttons.
+    form->TabStrip1->setCurrentIndex(2);
+    press(form->UpDown2);
+    form->UpDown2->setValue(40);
+    form->UpDown2->setValue(50);
+    release(form->UpDown2);
+    EXPECT_TRUE(form->FanArmed);
+    EXPECT_EQ(sent(), QStringLiteral(" y40  y50 "));
+    EXPECT_EQ(form->lblFanPower->text(), QStringLiteral("50"));
+    form->Timer3_Timer(); // the hold ends
+
+    form->optFan[2]->click();
+    form->UpDown2->setValue(40); // not held: no command
+    form->optFan[0]->click();
+    form->optFan[1]->click();
+    EXPECT_EQ(sent(), QStringLiteral("n2 y40 n1 "));
+
+    form->TabStrip1->setCurrentIndex(3);
+    press(form->UpDown4);
+    form->UpDown4->setValue(30);
+    release(form->UpDown4);
+    form->Timer3_Timer();
+    form->optSec[0]->click();
+    form->optSec[1]->click();
+    form->optSec[2]->click();
+    EXPECT_EQ(sent(), QStringLiteral(" s30 s30 w1 w2 "));
+
+    // Unticking dew heater 1 with the mouse sends its power of 0 and locks its spinner.
+    form->TabStrip1->setCurrentIndex(4);
+    feed({":d1 30 :d2 60 "});
+    ASSERT_TRUE(form->chkDew1->isChecked());
+    press(form->chkDew1);
+    release(form->chkDew1);
+    EXPECT_FALSE(form->chkDew1->isChecked());
+    EXPECT_EQ(form->UpDown5->value(), 0);
+    EXPECT_FALSE(form->UpDown5->isEnabled());
+    press(form->chkDew2);
+    release(form->chkDew2);
+    EXPECT_EQ(sent(), QStringLiteral(" c0  k0 "));
+    // The spinners' release lets the reports in again one second later.
+    ASSERT_TRUE(Wait::Until(3000, [&] { return !form->Dew1Hold && !form->FanHold; }));
+}
+
+TEST_F(ConsoleControls, StepSpinnersSetIncrementsAndTheStoredIndexes)
+{
+    Module().settings.RotateStepOption = QStringLiteral("12.5");
+    open();
+    struct Case { int focus; int rotate; int16_t focusIncrement; const char *focusLabel; int32_t rotateIncrement; const char *rotateLabel; };
+    const Case cases[] = {{0, 0, 1, "1", 100, "0.5"}, {1, 1, 10, "10", 200, "1.0"}, {2, 2, 25, "25", 1000, "5.0"},
+                          {3, 3, 100, "100", 9000, "45.0"}, {3, 4, 100, "100", 2500, "12.5"}};
+    for (const Case &c : cases) {
+        form->UpDown1->setValue(c.focus);
+        form->UpDown3->setValue(c.rotate);
+        EXPECT_EQ(form->FocusIncrement, c.focusIncrement);
+        EXPECT_EQ(form->lblfocusIncrement->text(), QString::fromLatin1(c.focusLabel));
+        EXPECT_EQ(form->RotateIncrement, c.rotateIncrement);
+        EXPECT_EQ(form->lblRotateIncrement->text(), QString::fromLatin1(c.rotateLabel));
+        EXPECT_EQ(Module().settings.FocusStep, c.focus);
+        EXPECT_EQ(Module().settings.RotateStep, c.rotate);
+    }
+}
+
+TEST_F(ConsoleControls, ThePollAsksForTheVisibleTab)
+{
+    open();
+    const char *expected[] = {" Q ", " R  d0 ", " T ", " T ", " T "};
+    for (int tab = 0; tab < 5; ++tab) {
+        form->TabStrip1->setCurrentIndex(tab);
+        EXPECT_TRUE(form->conTab[tab]->isVisible());
+        EXPECT_EQ(Module().rotator.RotatorTabShown, tab == 1);
+        form->Timer2_Timer();
+        EXPECT_EQ(sent(), QString::fromLatin1(expected[tab])) << tab;
+    }
+    Module().link.SharedSerial->setConnected(false);
+    form->Timer2_Timer();
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+TEST_F(ConsoleControls, PinAndUnpin)
+{
+    open();
+    EXPECT_TRUE(form->Pinned);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->cmdPin->toolTip(), QStringLiteral("Unpin Window"));
+    EXPECT_EQ(form->cmdShowMain->toolTip(), QStringLiteral("Show full application "));
+    form->cmdPin->trigger();
+    EXPECT_FALSE(form->Pinned);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->cmdPin->toolTip(), QStringLiteral("Pin Window"));
+    EXPECT_EQ(form->cmdPin->property("Image").toInt(), 3);
+    EXPECT_TRUE(form->isVisible());
+    form->cmdPin->trigger();
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->cmdPin->toolTip(), QStringLiteral("Unpin Window"));
+    EXPECT_EQ(form->cmdPin->property("Image").toInt(), 2);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "MainWindowFixture.h"
+#include "support/OperatorInput.h"
+#include "windows/EditHold.h"
+
+#include <functional>
+
+// A loaded main window whose poll and handshake are stopped, so that only what a test does
+// reaches the simulator.
+class MainWindowCommands : public MainWindowFixture
+{
+protected:
+    frmMain *form = nullptr;
+
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        form = openQuiet();
+        form->Timer4.setEnabled(false);
+        form->Timer6.setEnabled(false);
+        ASSERT_TRUE(flushTo(QStringLiteral("START ")));
+    }
+
+    // The text that `act` sends, and nothing else.
+    QString sentBy(const std::function<void()> &act)
+    {
+        sim.clearReceived();
+        act();
+        const QString marker = QStringLiteral("MARK ");
+        EXPECT_TRUE(flushTo(marker));
+        QString sent = sim.received();
+        if (sent.endsWith(marker))
+            sent.chop(marker.size());
+        return sent;
+    }
+
+    // The states the focuser and jog guards test: force motor off, compensation, the port.
+    void setGuards(bool forceOff, int16_t compensationMode, bool portOpen)
+    {
+        form->Check1->setChecked(forceOff);
+        Module().focuser.TempCompMode = compensationMode;
+        if (portOpen)
+            form->mnuConnect_Click();
+        else
+            form->mnuDisconnect_Click();
+        form->Timer6.setEnabled(false);
+    }
+
+    // The prompt texts shown so far, and forgets them.
+    QStringList takeBoxes()
+    {
+        QStringList texts;
+        for (const MessageBoxRequest &box : prompts.boxes)
+            texts << box.prompt;
+        prompts.boxes.clear();
+        return texts;
+    }
+};

@@ -1,0 +1,241 @@
+#include "MainWindowCommandsFixture.h"
+
+#include "support/WidgetInput.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace OperatorInput;
+
+using MainWindowFocusCommands = MainWindowCommands;
+
+namespace {
+
+const QString ForceMotorMessage = QStringLiteral("FORCE MOTOR OFF is checked.  Please uncheck to move motor.");
+const QString CompensationMessage = QStringLiteral("Temperature compensation is active.  Focus movement is disabled.");
+const QString PortMessage = QStringLiteral("Error:  The communications port is not open.");
+
+} // namespace
+
+TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
+{
+    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; };
+    const Case cases[] = {
+        {true, 1, false, ForceMotorMessage, vbconst::vbInformation, "VKM"},
+        {false, 2, false, CompensationMessage, vbconst::vbInformation, "VKM"},
+        {false, 0, false, PortMessage, vbconst::vbExclamation, "ORVA"},
+    };
+    form->FocuserHomed = true;
+    form->txtPosition->setText(QStringLiteral("100"));
+    for (const Case &c : cases) {
+        setGuards(c.forceOff, c.mode, c.portOpen);
+        form->SkipSlewConfirm = true;
+        form->cmdGoto->click();
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt, c.message);
+        EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
+        EXPECT_EQ(prompts.boxes[0].title, QString::fromLatin1(c.title));
+        EXPECT_FALSE(form->SkipSlewConfirm) << "a refused goto leaves no skipped question behind";
+        prompts.boxes.clear();
+    }
+}
+
+TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
+{
+    form->FocuserHomed = true;
+    struct Case { const char *entry; const char *sent; };
+    const Case cases[] = {{"1234.9", "b1234 "}, {"-5.5", "b-6 "}, {"-5", "b-5 "}, {"abc", ""}};
+    for (const Case &c : cases) {
+        form->txtPosition->setText(QString::fromLatin1(c.entry));
+        EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QString::fromLatin1(c.sent)) << c.entry;
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Confirm slew?"));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
+        prompts.boxes.clear();
+    }
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    form->txtPosition->setText(QStringLiteral("10"));
+    EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QString());
+}
+
+TEST_F(MainWindowFocusCommands, GotoBeforeTheHomeReportHomesAndRepeatsWithoutAsking)
+{
+    form->txtPosition->setText(QStringLiteral("100"));
+    EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
+    EXPECT_TRUE(form->FocusGotoPending);
+    EXPECT_TRUE(form->Timer3.Enabled());
+    EXPECT_EQ(form->Timer3.Interval(), 2000);
+    form->Handle_Received(QStringLiteral(":h 1 "));
+    EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("b100 "));
+    EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")}); // only the first press asked
+}
+
+TEST_F(MainWindowFocusCommands, ButtonsAndCheckBoxesSendTheirCommands)
+{
+    struct Case { const char *control; const char *sent; const char *question; };
+    const Case cases[] = {
+        {"cmdHome", "h", "Confirm slew home?"},
+        {"cmdStopFocus", "S ", nullptr},
+        {"cmdRecordFocus", " f ", nullptr},
+        {"cmdSynchTempComp", " +2 ", nullptr},
+        {"Check1", "U32 ", nullptr},
+        {"Check1", "U0 ", nullptr},
+        {"chkRecallFocus", " `1 ", nullptr},
+        {"chkRecallFocus", " `0 ", nullptr},
+        {"cmdRecordRotator", " v ", nullptr},
+        {"chkRecalRotator", "/1 ", nullptr},
+        {"chkRecalRotator", "/0 ", nullptr},
+        {"cmdStopRot", "q0 ", nullptr},
+        {"cmdWrapZero", " i ", "Initialize wrap to current ZEL position?"},
+    };
+    form->cmdSynchTempComp->setEnabled(true);
+    for (const Case &c : cases) {
+        EXPECT_EQ(sentBy([&] { click(control(QString::fromLatin1(c.control))); }), QString::fromLatin1(c.sent))
+            << c.control;
+        EXPECT_EQ(takeBoxes(), c.question ? QStringList{QString::fromLatin1(c.question)} : QStringList()) << c.control;
+    }
+    // The recall boxes hold off their reports while pressed, then the release timer lets go.
+    EXPECT_TRUE(form->RecallFocusPressed);
+    EXPECT_TRUE(form->Timer3.Enabled());
+
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    EXPECT_EQ(sentBy([&] { form->cmdHome->click(); }), QString());
+    EXPECT_EQ(sentBy([&] { form->cmdWrapZero->click(); }), QString());
+}
+
+TEST_F(MainWindowFocusCommands, CelsiusBoxSetsTheSettingAndSkipsGrayed)
+{
+    form->chkCelcius->setCheckState(Qt::Unchecked);
+    click(form->chkCelcius);
+    EXPECT_EQ(form->chkCelcius->checkState(), Qt::Checked);
+    EXPECT_EQ(Module().settings.Celcius, 1);
+    click(form->chkCelcius);
+    EXPECT_EQ(Module().settings.Celcius, 0);
+    form->chkCelcius->setCheckState(Qt::PartiallyChecked);
+    EXPECT_EQ(Module().settings.Celcius, 2);
+}
+
+TEST_F(MainWindowFocusCommands, SteppersAndTheMirrorCover)
+{
+    struct Case { int channel; int listIndex; bool down; const char *sent; };
+    const Case cases[] = {{2, 2, true, "C-10 "}, {0, 0, false, "a1 "}, {1, 3, false, "B25 "}, {3, 1, true, "d-5 "}};
+    for (const Case &c : cases) {
+        form->cmbStepSize[c.channel]->setCurrentIndex(c.listIndex);
+        QPushButton *button = c.down ? form->cmdStepDown[c.channel] : form->cmdStepUp[c.channel];
+        EXPECT_EQ(sentBy([&] { button->click(); }), QString::fromLatin1(c.sent));
+    }
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+
+    // No cover report yet: the commands go out.
+    EXPECT_EQ(sentBy([&] { form->cmdOpenPrimaryCover->click(); }), QStringLiteral("71 "));
+    form->Handle_Received(QStringLiteral(":CS 9 "));
+    for (QPushButton *button : {form->cmdOpenPrimaryCover, form->cmdClosePrimaryCover}) {
+        EXPECT_EQ(sentBy([&] { button->click(); }), QString());
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Stepper motors are unplugged"));
+        EXPECT_EQ(prompts.boxes[0].buttons, int(vbconst::vbOKOnly));
+        EXPECT_EQ(prompts.boxes[0].title, QCoreApplication::applicationName());
+        prompts.boxes.clear();
+    }
+    form->Handle_Received(QStringLiteral(":CS 0 "));
+    EXPECT_EQ(sentBy([&] { form->cmdClosePrimaryCover->click(); }), QStringLiteral("74 "));
+}
+
+TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
+{
+    form->cmbStepSize[1]->clear();
+    EXPECT_EQ(sentBy([&] { form->cmdStepUp[1]->click(); }), QString());
+    form->FocuserHomed = true; // the position caption is still empty
+    EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
+    const QStringList expected = {QStringLiteral("Error number: 9 Subscript out of range"),
+                                  QStringLiteral("Set current position for ideal mirror spacing?"),
+                                  QStringLiteral("Error number: 13 Type mismatch")};
+    EXPECT_EQ(takeBoxes(), expected);
+}
+
+TEST_F(MainWindowFocusCommands, IdealMirrorSpacingNeedsTheHome)
+{
+    form->Handle_Received(QStringLiteral(":a 1234 "));
+    EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
+    EXPECT_EQ(takeBoxes(),
+              QStringList{QStringLiteral("You must first set home position before setting ideal mirror spacing.")});
+    form->FocuserHomed = true;
+    EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QStringLiteral(" E1234 "));
+    EXPECT_EQ(form->IdealSpacingPosition, 1234);
+}
+
+TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
+{
+    ModuleState &m = Module();
+    m.positions.FocusPositions[1] = FocusRecord{QStringLiteral("Cold"), 5000, 60.0f};
+    m.positions.FocusPositions[2] = FocusRecord{QStringLiteral("Same"), 4000, 70.0f};
+    m.focuser.TempCompTemperature = 70.0f;
+    m.focuser.TempCompCoefficient = -2.5f;
+    form->FocuserHomed = true;
+    form->Combo1->addItem(QStringLiteral("Cold"));
+    form->Combo1->addItem(QStringLiteral("Same"));
+
+    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; };
+    const QString question = QStringLiteral("Compensate temperature? (current=70.0, saved=60.0)");
+    const Case cases[] = {
+        {1, vbconst::vbYes, "4975", "b4975 ", {question, QStringLiteral("Confirm slew?")}},
+        {2, vbconst::vbYes, "4000", "b4000 ", {QStringLiteral("Confirm slew?")}},
+        {1, vbconst::vbNo, "5000", "b5000 ", {question, QStringLiteral("Confirm slew?")}},
+        {0, vbconst::vbNo, "0", "", {QStringLiteral("Compensate temperature? (current=70.0, saved=0.0)")}},
+    };
+    for (const Case &c : cases) {
+        prompts.answer = [&](const MessageBoxRequest &box) {
+            return box.buttonSet() == vbconst::vbYesNo ? c.answer : int(vbconst::vbOK);
+        };
+        EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
+        EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
+        EXPECT_EQ(takeBoxes(), c.boxes) << c.entry;
+    }
+
+    // Where the focuser already stands no goto follows; compensation refuses the choice.
+    form->Handle_Received(QStringLiteral(":a 4000 "));
+    EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(2); }), QString());
+    m.focuser.TempCompMode = 1;
+    EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(1); }), QString());
+    EXPECT_EQ(takeBoxes().last(), QStringLiteral("Temperature compensation is active.  Focuser movement is disabled."));
+}
+
+TEST_F(MainWindowFocusCommands, StoreButtonsHandOverTheirValues)
+{
+    ModuleState::Positions &p = Module().positions;
+    Module().focuser.TempCompTemperature = 65.5f;
+    form->Handle_Received(QStringLiteral(":a 1234 :rs 18050 "));
+    form->cmdStore->click();
+    EXPECT_EQ(p.StorePosition, 1234);
+    EXPECT_EQ(p.StoreIndex, 0);
+    EXPECT_FLOAT_EQ(p.StoreTemperature, 65.5f);
+    EXPECT_FALSE(p.StoreRotatorMode);
+    form->cmdRotStore->click();
+    EXPECT_EQ(p.StorePosition, 90); // 90.25 degrees
+    EXPECT_TRUE(p.StoreRotatorMode);
+}
+
+TEST_F(MainWindowFocusCommands, CompensationButtonAsksTheDialogAndSendsTheMode)
+{
+    struct Case { int16_t modeBefore; const char *choose; const char *button; const char *caption; bool synch; const char *mode; };
+    const Case cases[] = {
+        {1, "optTempComp_2", "cmdOK", "Temperature Compensation = MAN", true, " +2 "},
+        {2, "optTempComp_1", "cmdOK", "Temperature Compensation = AUTO", false, " +1 "},
+        {7, "optTempComp_2", "cmdCancel", "Temperature Compensation = OFF", false, " +0 "},
+    };
+    for (const Case &c : cases) {
+        Module().focuser.TempCompMode = c.modeBefore;
+        WidgetInput::whenModal([&](QWidget *dialog) {
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Temperature Compensation"));
+            dialog->findChild<QRadioButton *>(QString::fromLatin1(c.choose))->setChecked(true);
+            WidgetInput::click(dialog, c.button);
+        });
+        EXPECT_EQ(sentBy([&] { form->cmdTempComp->click(); }), QStringLiteral(" :V  l ") + QString::fromLatin1(c.mode));
+        EXPECT_EQ(form->cmdTempComp->text(), QString::fromLatin1(c.caption));
+        EXPECT_EQ(form->cmdSynchTempComp->isEnabled(), c.synch);
+    }
+}

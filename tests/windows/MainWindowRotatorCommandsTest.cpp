@@ -1,0 +1,235 @@
+#include "MainWindowCommandsFixture.h"
+
+#include "support/WidgetInput.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace OperatorInput;
+
+class MainWindowRotatorCommands : public MainWindowCommands
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowCommands::SetUp();
+        ModuleState &m = Module();
+        m.settings.ZELLimit = 540;
+        m.settings.AutoReverse = 1;
+        m.rotator.RotatorHomed = true;
+    }
+};
+
+TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
+{
+    ModuleState &m = Module();
+    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; };
+    const Case cases[] = {
+        {0, 0, 0, 1, "90", "j18000 "},
+        {0, 0, 0, 1, "270", "j-18000 "},
+        {0, 0, 0, 1, "180", "j36000 "},        // half a turn keeps its direction
+        {-1, 0, 0, 1, "180", "j-35999 "},      // one step more goes the other way
+        {18000, 0, 0, 1, "0", "j-18000 "},
+        {0, 0, 10, 1, "100", "j18000 "},       // the sky offset comes off first
+        {0, 0, 0, 1, "810", "j18000 "},        // whole turns fold away
+        {0, 100000, 0, 1, "50", "j-62000 "},   // 110000 is past 108000: the other way round
+        {0, -100000, 0, 1, "-50", "j62000 "},
+        {0, 108000, 0, 1, "-50", "j-10000 "},  // away from the limit
+        {0, 98000, 0, 1, "50", "j10000 "},     // exactly at the limit is within it
+        {0, 100000, 0, 0, "50", ""},           // refused
+    };
+    for (const Case &c : cases) {
+        m.rotator.RotatorPosition = c.position;
+        m.rotator.RotatorWrap = c.wrap;
+        m.thesky.ZELOffset = c.offset;
+        m.settings.AutoReverse = c.autoReverse;
+        form->txtRotGOTO->setText(QString::fromLatin1(c.entry));
+        EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString::fromLatin1(c.sent)) << c.entry << " " << c.wrap;
+        QStringList expected{QStringLiteral("Confirm slew?")};
+        if (!*c.sent)
+            expected << QStringLiteral("Warning:  Can not slew past wrap limit.");
+        EXPECT_EQ(takeBoxes(), expected) << c.entry;
+    }
+}
+
+TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
+{
+    ModuleState &m = Module();
+    form->txtRotGOTO->setText(QStringLiteral("90"));
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString());
+    prompts.answer = nullptr;
+    form->txtRotGOTO->setText(QStringLiteral("x"));
+    EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString()); // beeps
+    takeBoxes();
+
+    // Not homed: home, then the goto runs by itself once the home report is in.
+    m.rotator.RotatorHomed = false;
+    form->txtRotGOTO->setText(QStringLiteral("90"));
+    EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QStringLiteral("H "));
+    EXPECT_TRUE(form->RotGotoPending);
+    EXPECT_EQ(form->Timer3.Interval(), 2000);
+    form->Handle_Received(QStringLiteral(":rh 1 "));
+    EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("j18000 "));
+    EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")});
+
+    form->mnuDisconnect_Click();
+    form->SkipSlewConfirm = true;
+    form->cmdRotGOTO->click();
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error:  The communications port is not open."));
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
+    EXPECT_FALSE(form->SkipSlewConfirm);
+}
+
+TEST_F(MainWindowRotatorCommands, StoredRotatorPositionGoesThereUnlessNew)
+{
+    Module().positions.RotatorPositions[1] = RotatorRecord{QStringLiteral("East"), 90};
+    form->cmbRotStore->addItem(QStringLiteral("East"));
+    EXPECT_EQ(sentBy([&] { form->cmbRotStore->setCurrentIndex(1); }), QStringLiteral("j18000 "));
+    EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
+    EXPECT_EQ(sentBy([&] { form->cmbRotStore->setCurrentIndex(0); }), QString());
+    EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("0"));
+}
+
+TEST_F(MainWindowRotatorCommands, HomeAsksAccordingToTheSkyFollow)
+{
+    const QString theSkyWarning = QStringLiteral(
+        "Warning:  Homing while connected to TheSky will cause loss of TheSky/ZEL synchronization.  Do you want to "
+        "continue?");
+    struct Case { bool theSky; int answer; const char *sent; QString question; };
+    const Case cases[] = {
+        {false, vbconst::vbOK, "r ", QStringLiteral("Confirm Rotate HOME")},
+        {true, vbconst::vbOK, "r ", theSkyWarning},
+        {true, vbconst::vbCancel, "", theSkyWarning},
+    };
+    for (const Case &c : cases) {
+        form->chkConnectTheSky->setChecked(c.theSky);
+        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        EXPECT_EQ(sentBy([&] { form->cmdRotHome->click(); }), QString::fromLatin1(c.sent));
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt, c.question);
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
+        prompts.boxes.clear();
+    }
+}
+
+TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
+{
+    const QString smallWrap = QStringLiteral(
+        "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
+        "wish to continue?");
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; };
+    const Case cases[] = {
+        {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
+        {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
+        {36000, "cmdOK", false, vbconst::vbOK, " j-72000 ", true},
+        {36000, "cmdOK", false, vbconst::vbCancel, "", true},
+        {36001, "cmdOK", false, vbconst::vbOK, " j-72000 ", false},
+        {0, "cmdOK", false, vbconst::vbOK, " j72000 ", true},
+        {-50000, "cmdOK", false, vbconst::vbOK, " j72000 ", false},
+        {40000, "cmdCancel", true, vbconst::vbOK, "", false},
+    };
+    for (const Case &c : cases) {
+        Module().rotator.RotatorWrap = c.wrap;
+        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        WidgetInput::whenModal([&](QWidget *unwrap) {
+            unwrap->findChild<QRadioButton *>(QString::fromLatin1(c.full ? "Option1" : "Option2"))->setChecked(true);
+            WidgetInput::click(unwrap, c.button);
+        });
+        EXPECT_EQ(sentBy([&] { form->cmdUnwrap->click(); }), QString::fromLatin1(c.sent)) << c.wrap;
+        EXPECT_EQ(takeBoxes(), c.asked ? QStringList{smallWrap} : QStringList()) << c.wrap;
+    }
+}
+
+TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
+{
+    ModuleState &m = Module();
+    // The repeat runs on unless the press was refused or met the wrap limit.
+    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int16_t direction; int16_t autoReverse; const char *sent; bool repeats; const char *message; };
+    const Case cases[] = {
+        {0, 100, nullptr, 0, 0, 1, "m25 ", true, nullptr},
+        {1, 100, nullptr, 0, 0, 1, "m-25 ", true, nullptr},
+        {3, 1000, nullptr, 0, 0, 1, "j1000 ", true, nullptr},
+        {2, 1000, nullptr, 0, 0, 1, "j-1000 ", true, nullptr},
+        {3, 0, "200", 0, 0, 1, "j-32000 ", true, nullptr},   // 200 degrees go the short way
+        {2, 0, "200", 0, 0, 1, "j32000 ", true, nullptr},
+        {3, 0, "12.25", 0, 0, 1, "j2450 ", true, nullptr},
+        {3, 200, nullptr, 108000, 1, 1, "j-71800 ", false, nullptr}, // into the limit: the other way round
+        {3, 200, nullptr, -108400, 1, 1, "j200 ", false, nullptr},
+        {2, 200, nullptr, -108000, -1, 1, "j71800 ", false, nullptr},
+        {2, 200, nullptr, 108400, -1, 1, "j-200 ", false, nullptr},
+        {3, 200, nullptr, 108000, -1, 1, "j200 ", true, nullptr},   // moving the other way: no limit
+        {3, 200, nullptr, 108000, 1, 0, "", false, "Warning:  Can not slew past wrap limit."},
+        {3, 0, "360", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
+        {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
+        {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
+        {3, 0, "abc", 0, 0, 1, "", false, "Invalid value for rotator step size."},
+    };
+    form->FocusJogSteps = 25;
+    for (const Case &c : cases) {
+        form->optRot[c.custom ? 4 : 0]->setChecked(true);
+        form->txtRot->setText(QString::fromLatin1(c.custom ? c.custom : ""));
+        form->RotJogSteps = c.rotSteps;
+        m.rotator.RotatorWrap = c.wrap;
+        m.rotator.RotatorDirection = c.direction;
+        m.settings.AutoReverse = c.autoReverse;
+        form->JogTicks = 9;
+        QPushButton *button = form->Command1[c.button];
+        EXPECT_EQ(sentBy([&] { press(button); }), QString::fromLatin1(c.sent)) << c.button << " " << c.sent;
+        EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.sent;
+        EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
+        if (*c.sent) {
+            EXPECT_EQ(form->JogButton, c.button);
+            EXPECT_EQ(form->JogTicks, 0);
+        }
+        release(button);
+        EXPECT_FALSE(form->Timer1.Enabled());
+    }
+}
+
+TEST_F(MainWindowRotatorCommands, JogGuardsShowOnlyTheFirstRefusal)
+{
+    struct Case { int button; bool forceOff; int16_t mode; bool portOpen; const char *message; };
+    const Case cases[] = {
+        {2, true, 0, false, "FORCE MOTOR OFF is checked.  Please uncheck to move motor."},
+        {0, false, 1, false, "Temperature compensation is active.  Focus movement is disabled."},
+        {3, false, 1, false, "Error:  The communications port is not open."},
+        {3, false, 1, true, nullptr},
+    };
+    form->optRot[0]->setChecked(true);
+    for (const Case &c : cases) {
+        setGuards(c.forceOff, c.mode, c.portOpen);
+        press(form->Command1[c.button]);
+        EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList());
+        EXPECT_EQ(form->Timer1.Enabled(), c.message == nullptr);
+        release(form->Command1[c.button]);
+    }
+}
+
+// Holding a jog button: the press moves, then repeats at 300, 600, 900 and 1200 ms, then
+// every 50 ms.
+TEST_F(MainWindowRotatorCommands, HeldJogRepeatsSlowlyThenFast)
+{
+    form->Timer1.setInterval(50); // as a previous long hold leaves it
+    form->FocusJogSteps = 1;
+    sim.clearReceived();
+    QElapsedTimer clock;
+    clock.start();
+    press(form->Command1[1]);
+    QList<qint64> arrivals;
+    ASSERT_TRUE(Wait::Until(3000, [&] {
+        while (sim.received().count(QStringLiteral("m-1 ")) > arrivals.size())
+            arrivals << clock.elapsed();
+        return arrivals.size() >= 7;
+    }));
+    release(form->Command1[1]);
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], 250) << i;
+    EXPECT_LT(arrivals[6] - arrivals[4], 250);
+    EXPECT_EQ(form->Timer1.Interval(), 50);
+}
