@@ -6,6 +6,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
+#include "support/DriverKey.h"
 #include "support/RecordingPrompts.h"
 #include "windows/Forms.h"
 #include "windows/frmMain.h"
@@ -90,16 +91,7 @@ protected:
         RegCloseKey(key);
     }
 
-    static QVariant readSetting(const QString &name)
-    {
-        HKEY key = 0;
-        QVariant value;
-        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
-            QueryRegistryValue(key, name, value);
-            RegCloseKey(key);
-        }
-        return value;
-    }
+    static QVariant readSetting(const QString &name) { return DriverKey::stored(name); }
 
     static QByteArray fileBytes(const QString &name)
     {
