@@ -2,6 +2,7 @@
 // poll and the release timers.
 #include "windows/frmConsole.h"
 
+#include "alignment/ControlWindowHooks.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
@@ -30,7 +31,7 @@ frmConsole::frmConsole(QWidget *parent)
     WindowParts::setUpTimers<frmConsole>(
         this, {{Timer1, "Timer1", 300, false, &frmConsole::Timer1_Timer}, {Timer2, "Timer2", 250, true, &frmConsole::Timer2_Timer},
                {Timer3, "Timer3", 1000, false, &frmConsole::Timer3_Timer}, {Timer4, "Timer4", 2000, false, &frmConsole::Timer4_Timer},
-               {tmrTheSky, "tmrTheSky", 1000, false, nullptr}});
+               {tmrTheSky, "tmrTheSky", 1000, false, &frmConsole::tmrTheSky_Timer}});
     buildLayout();
     connectControls();
     Form_Load();
@@ -61,6 +62,10 @@ void frmConsole::restartTimer3()
 void frmConsole::Form_Load()
 {
     ModuleState &m = Module();
+    ControlWindows().RestartConsoleTimer3 = [this](int32_t ms) {
+        Timer3.setInterval(ms);
+        restartTimer3();
+    };
     try {
         ConsoleConnector = std::make_unique<connector>();
         cm = ConsoleConnector->Class();
@@ -125,6 +130,7 @@ void frmConsole::Form_Unload()
     m_unloaded = true;
     Timer1.setEnabled(false);
     m.link.ConsoleFormOpen = false;
+    ControlWindows().RestartConsoleTimer3 = nullptr;
     m.settings.MiniPosX = x();
     m.settings.MiniPosY = y();
     HKEY key = 0;
@@ -225,4 +231,25 @@ void frmConsole::Timer4_Timer()
 {
     TheSkyUpdateHold = false;
     Timer4.setEnabled(false);
+}
+
+// The follow has turned or relabelled the rotator itself: the parser leaves TheSky alone
+// for 2 s.
+void frmConsole::HoldTheSkyUpdate()
+{
+    TheSkyUpdateHold = true;
+    Timer4.setInterval(2000);
+    Timer4.setEnabled(false);
+    Timer4.setEnabled(true);
+}
+
+void frmConsole::tmrTheSky_Timer()
+{
+    m_follow.Tick();
+}
+
+void frmConsole::Transmit(const QString &command)
+{
+    if (cm)
+        cm->Transmit(command);
 }

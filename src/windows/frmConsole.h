@@ -2,6 +2,7 @@
 
 #include "link/ReplyState.h"
 #include "platform/VbTimer.h"
+#include "windows/TheSkyFollow.h"
 
 #include <QWidget>
 #include <array>
@@ -23,7 +24,7 @@ class connector;
 // The compact console: a small top-most window with focuser and rotator jogs, the three
 // temperatures, fan, secondary heater and dew heaters. It holds the link like the main
 // window, reads its own subset of the reports and polls the controller by tab.
-class frmConsole : public QWidget
+class frmConsole : public QWidget, private TheSkyFollowHost
 {
     Q_OBJECT
 
@@ -51,6 +52,7 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
     void Timer4_Timer();
+    void tmrTheSky_Timer();
 
     // --- the operator's controls ---
     void cmdFocusHome_Click();
@@ -158,6 +160,15 @@ private:
     void dewClick(QCheckBox *box, QSpinBox *spin);
 
     std::shared_ptr<Serial> cm;
+    // TheSky follow: this window as its host.
+    Window kind() const override { return Window::Console; }
+    void Transmit(const QString &command) override;
+    void HoldTheSkyUpdate() override;
+    void RestartMoveWatch() override { restartTimer3(); }
+    void EnableFollowTimer(bool enabled) override { tmrTheSky.setEnabled(enabled); }
+    QWidget *PromptParent() override { return this; }
+    TheSkyFollow m_follow{*this};
+
     std::unique_ptr<connector> ConsoleConnector;
     ReplyState m_reply;
     bool m_jogHeld = false;

@@ -1,6 +1,7 @@
 // The main window's life cycle: load, connect, menus, toolbar, tabs and unload.
 #include "windows/frmMain.h"
 
+#include "alignment/ControlWindowHooks.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
@@ -75,7 +76,7 @@ frmMain::frmMain(QWidget *parent)
         this, {{Timer1, "Timer1", 30, false, &frmMain::Timer1_Timer},     {Timer2, "Timer2", 100, true, &frmMain::Timer2_Timer},
                {Timer3, "Timer3", 2000, true, &frmMain::Timer3_Timer},    {Timer4, "Timer4", 250, true, &frmMain::Timer4_Timer},
                {Timer5, "Timer5", 15000, false, &frmMain::Timer5_Timer},  {Timer6, "Timer6", 1000, false, &frmMain::Timer6_Timer},
-               {tmrTheSky, "tmrTheSky", 1000, false, nullptr}});
+               {tmrTheSky, "tmrTheSky", 1000, false, &frmMain::tmrTheSky_Timer}});
 
     buildLayout();
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmMain::SSTab1_Click);
@@ -99,6 +100,12 @@ void frmMain::showError(const std::exception &e)
 void frmMain::Form_Load()
 {
     ModuleState &m = Module();
+    ControlWindowHooks &hooks = ControlWindows();
+    hooks.MainRotatorCaption = [this] { return lblRot->text(); };
+    hooks.RestartMainTimer3 = [this](int32_t ms) {
+        Timer3.setInterval(ms);
+        restartTimer3();
+    };
     // The receive log: a window without one keeps working, its lines are dropped.
     try {
         ReceiveLogNumber = VbFiles::FreeFile();
@@ -346,6 +353,8 @@ void frmMain::Form_Unload()
         GetSerial->unsubscribe(this);
     GetSerial.reset();
     m.link.MainFormOpen = false;
+    ControlWindows().MainRotatorCaption = nullptr;
+    ControlWindows().RestartMainTimer3 = nullptr;
     m.focuser.ForceMotorOff = Check1->isChecked();
     MainConnector.reset();
 }

@@ -2,6 +2,7 @@
 
 #include "link/ReplyState.h"
 #include "platform/VbTimer.h"
+#include "windows/TheSkyFollow.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -30,7 +31,7 @@ class connector;
 //
 // The handlers of the operator's commands on the tabs belong to the same class and are
 // added where they are written; the controls are all here.
-class frmMain : public QMainWindow
+class frmMain : public QMainWindow, private TheSkyFollowHost
 {
     Q_OBJECT
 
@@ -128,6 +129,8 @@ public:
     void cmdUnwrap_Click();
     void cmdWrapZero_Click();
     void cmdZELUtils_Click(); // the alignment tools window, once it exists
+    void chkConnectTheSky_MouseUp();
+    void tmrTheSky_Timer();
     void Command2_Click();
     void Command1_MouseDown(int Index);
     void Command1_MouseUp(int Index);
@@ -259,6 +262,17 @@ private:
     void sendCover(const QString &command);
     bool jogStepRefused();
     void rotatorJog(int Index);
+
+    // TheSky follow: this window as its host.
+    Window kind() const override { return Window::Main; }
+    void Transmit(const QString &command) override { send(command); }
+    void HoldTheSkyUpdate() override;
+    void RestartMoveWatch() override { restartTimer3(); }
+    void EnableFollowTimer(bool enabled) override { tmrTheSky.setEnabled(enabled); }
+    void SetConnectBox(bool checked) override;
+    void EnableUtilities(bool enabled) override;
+    QWidget *PromptParent() override { return this; }
+    TheSkyFollow m_follow{*this};
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;

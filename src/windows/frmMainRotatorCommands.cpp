@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
 #include <cstdlib>
@@ -144,6 +145,21 @@ void frmMain::cmdWrapZero_Click()
 
 // The alignment tools window opens here once it exists.
 void frmMain::cmdZELUtils_Click() {}
+
+void frmMain::chkConnectTheSky_MouseUp()
+{
+    m_follow.ConnectTheSky(chkConnectTheSky->isChecked());
+}
+
+void frmMain::SetConnectBox(bool checked)
+{
+    chkConnectTheSky->setChecked(checked);
+}
+
+void frmMain::EnableUtilities(bool enabled)
+{
+    cmdZELUtils->setEnabled(enabled);
+}
 
 void frmMain::Command2_Click()
 {

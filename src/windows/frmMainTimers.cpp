@@ -167,6 +167,21 @@ void frmMain::Timer2_Timer()
     Timer2.setEnabled(false);
 }
 
+// The follow has turned or relabelled the rotator itself: the parser leaves TheSky alone
+// for 2 s.
+void frmMain::HoldTheSkyUpdate()
+{
+    TheSkyUpdateHold = true;
+    Timer2.setInterval(2000);
+    Timer2.setEnabled(false);
+    Timer2.setEnabled(true);
+}
+
+void frmMain::tmrTheSky_Timer()
+{
+    m_follow.Tick();
+}
+
 void frmMain::Timer5_Timer()
 {
     FocusErrorShown = false;

@@ -105,6 +105,7 @@ void frmMain::connectCommands()
     connect(cmdUnwrap, &QPushButton::clicked, this, &frmMain::cmdUnwrap_Click);
     connect(cmdWrapZero, &QPushButton::clicked, this, &frmMain::cmdWrapZero_Click);
     connect(cmdZELUtils, &QPushButton::clicked, this, &frmMain::cmdZELUtils_Click);
+    connect(chkConnectTheSky, &QAbstractButton::clicked, this, &frmMain::chkConnectTheSky_MouseUp);
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     for (int i = 0; i < 4; ++i) {
         connect(Command1[i], &QPushButton::pressed, this, [this, i] { Command1_MouseDown(i); });

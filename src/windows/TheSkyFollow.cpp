@@ -1,0 +1,417 @@
+#include "windows/TheSkyFollow.h"
+
+#include "alignment/PierSide.h"
+#include "alignment/TheSkyAutomation.h"
+#include "alignment/frmSynchTS.h"
+#include "alignment/frmTheSkyMove.h"
+#include "alignment/frmZELEastWest.h"
+#include "alignment/frmZELPromptFlip.h"
+#include "link/ModuleState.h"
+#include "link/RotatorSteps.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/Wait.h"
+#include "windows/frmPromptMoveTelescope.h"
+
+#include <QDeadlineTimer>
+#include <cmath>
+#include <functional>
+
+namespace TS = TheSkyAutomation;
+
+int TheSkyFollow::SlewWaitLimitMs = 5 * 60 * 1000;
+int TheSkyFollow::SlewPollMs = 50;
+
+namespace {
+
+const QString ErrorTitle = QStringLiteral("VKM ERROR OCCURED");
+
+// Marks a tick or connect under way for its whole length, prompts and waits included.
+class BusyScope
+{
+public:
+    BusyScope() { TheSkyFollow::shared().Busy = true; }
+    ~BusyScope() { TheSkyFollow::shared().Busy = false; }
+};
+
+// Hours folded into -12..+12, so that 23.9 h and 0.2 h lie 0.3 h apart.
+double FoldHourAngle(double hours)
+{
+    double h = std::fmod(hours, 24.0);
+    if (h > 12)
+        h -= 24;
+    else if (h <= -12)
+        h += 24;
+    return h;
+}
+
+// The indicator's angle less ZELOffset, folded into 0..360 degrees.
+double IndicatorDegrees(double angle)
+{
+    double d = std::fmod(angle - double(Module().thesky.ZELOffset), 360.0);
+    if (d < 0)
+        d += 360;
+    return d >= 360 ? 0 : d;
+}
+
+int32_t IndicatorSteps(double angle)
+{
+    return int32_t(vb::Int(IndicatorDegrees(angle) * RotatorStepsPerDegree));
+}
+
+// Two step counts compared within one turn: the difference in -36000..36000.
+int64_t StepsApart(int64_t a, int64_t b)
+{
+    int64_t d = (a - b) % RotatorStepsPerTurn;
+    if (d > RotatorStepsPerHalfTurn)
+        d -= RotatorStepsPerTurn;
+    else if (d < -RotatorStepsPerHalfTurn)
+        d += RotatorStepsPerTurn;
+    return d;
+}
+
+// Indicator and set position agree when both, rounded to a twentieth of a degree, name the
+// same angle; whole turns apart count as the same.
+bool AnglesAgree(double angle, int32_t setPosition)
+{
+    const int64_t indicator = int64_t(vb::Int(IndicatorDegrees(angle) * 20 + 0.5));
+    const int64_t rotator = int64_t(vb::Int(setPosition / 10.0 + 0.5));
+    return (indicator - rotator) % (RotatorStepsPerTurn / 10) == 0;
+}
+
+void Warn(const QString &text, int icon = vbconst::vbExclamation)
+{
+    MsgBox(text, icon, QStringLiteral("VKM"));
+}
+
+} // namespace
+
+TheSkyFollow::TheSkyFollow(TheSkyFollowHost &host) : m_host(host) {}
+
+TheSkyFollow::Shared &TheSkyFollow::shared()
+{
+    static Shared s;
+    return s;
+}
+
+void TheSkyFollow::send(const QString &letter, int32_t value)
+{
+    m_host.Transmit(letter + vb::CStr(value) + QLatin1Char(' '));
+}
+
+// --- connection ---
+
+void TheSkyFollow::ConnectTheSky(bool boxChecked)
+{
+    ModuleState &m = Module();
+    m.thesky.UtilitiesFormOpen = false;
+    if (!boxChecked) {
+        Disconnect();
+        return;
+    }
+    BusyScope busy;
+    bool createdNow = false;
+    if (!m.thesky.TheSky) {
+        createdNow = true;
+        if (!TS::CreateChartObjects() || !showIndicator()) {
+            m_host.SetConnectBox(false);
+            return;
+        }
+    }
+    const bool newTelescope = !m.thesky.TheSkyTelescope;
+    if (newTelescope) {
+        createdNow = true;
+        if (!TS::CreateTelescopeObject()) {
+            m_host.SetConnectBox(false);
+            return;
+        }
+    }
+    connectSteps(createdNow, newTelescope);
+}
+
+bool TheSkyFollow::showIndicator()
+{
+    bool visible = false;
+    try {
+        visible = TS::GetFovi(TS::FoviVisible).toBoolean();
+    } catch (const VbError &) {
+        Warn(QStringLiteral("The current FOVI is not found the TheSky available FOVIs.  Please choose a new FOVI "
+                            "under Rotator Options."));
+        return false;
+    }
+    if (visible)
+        return true;
+    try {
+        TS::SetFovi(TS::FoviVisible, true);
+    } catch (const VbError &) {
+        Warn(QStringLiteral("Unable to set FOVI visiblity."));
+        return false;
+    }
+    Warn(QStringLiteral("FOVI set visible."), vbconst::vbInformation);
+    return true;
+}
+
+void TheSkyFollow::connectSteps(bool createdNow, bool newTelescope)
+{
+    const ModuleState &m = Module();
+    // With objects made by this click a failing step ends the connect; with objects that
+    // were already there it is skipped.
+    auto step = [&](const std::function<void()> &work) {
+        try {
+            work();
+            return true;
+        } catch (const VbError &e) {
+            if (!createdNow)
+                return true;
+            if (e.number() == 429) {
+                MsgBox(QStringLiteral("Error:  Unable to connect to the sky.  Please make sure The Sky version 5.00.100 "
+                                      "or greater is installed, and that the proper The Sky version is configured in "
+                                      "VKM options."),
+                       vbconst::vbExclamation, ErrorTitle);
+                m_host.EnableUtilities(false);
+            } else {
+                MsgBox(e.description(), vbconst::vbExclamation, ErrorTitle);
+            }
+            m_host.SetConnectBox(false);
+            return false;
+        }
+    };
+    if (newTelescope && !step([] {
+            if (!TS::TelescopeConnected())
+                TS::ConnectTelescope();
+        }))
+        return;
+    if (m.settings.CheckTelescope && !step([this] { findPierSide(); }))
+        return;
+    m_host.EnableUtilities(true);
+    if (!step([this] { compareAtConnect(); }) || !step([this] { resetOffsets(); }))
+        return;
+    m_host.EnableFollowTimer(true);
+}
+
+void TheSkyFollow::findPierSide()
+{
+    const double lst = TS::LocalSiderealTime();
+    const double ra = TS::TelescopeRa();
+    const double hourAngle = FoldHourAngle(lst - ra);
+    int16_t &side = Module().thesky.PierSide;
+    if (std::abs(hourAngle) < 0.67)
+        side = frmZELEastWest::ask(m_host.PromptParent());
+    else
+        side = hourAngle < 0 ? -1 : 1; // east of the meridian: the telescope is on the west side
+}
+
+void TheSkyFollow::compareAtConnect()
+{
+    const ModuleState &m = Module();
+    const double angle = TS::CameraAngle();
+    bool differ = std::llabs(StepsApart(IndicatorSteps(angle), m.rotator.RotatorSetPosition)) > 2;
+    const int16_t synched = m.settings.ZELSynchedToTelescope;
+    if (!differ && m.settings.CheckTelescope && m.rotator.RotatorPositionRecorded && synched != 0)
+        differ = synched != m.thesky.PierSide;
+    if (!differ)
+        return;
+    Warn(QStringLiteral("Warning:  TheSky and the ZEL angles are different.  You must set a synchronization option."));
+    frmSynchTS::ask(m_host.PromptParent());
+}
+
+void TheSkyFollow::resetOffsets()
+{
+    Shared &s = shared();
+    s.LastFOVIOffsetDec = 0;
+    s.LastFOVIOffsetRA = 0;
+    TS::SetFovi(TS::FoviOffsetEastWest, 0.0);
+    TS::SetFovi(TS::FoviOffsetNorthSouth, 0.0);
+    TS::RefreshChart();
+}
+
+void TheSkyFollow::Disconnect()
+{
+    TS::ReleaseObjects();
+    m_host.EnableUtilities(false);
+    m_host.EnableFollowTimer(false);
+}
+
+// --- follow tick ---
+
+void TheSkyFollow::Tick()
+{
+    const ModuleState &m = Module();
+    if (shared().Busy || !m.thesky.TheSky || m.rotator.RotatorMovePending || m.thesky.UtilitiesFormOpen)
+        return;
+    BusyScope busy;
+    try {
+        keepChartSetting();
+        watchMeridian();
+        followIndicator();
+        if (m.settings.EnableSlew)
+            slewToOffset();
+    } catch (const std::exception &e) {
+        stopFollowing(QString::fromUtf8(e.what()));
+    }
+}
+
+void TheSkyFollow::stopFollowing(const QString &description)
+{
+    MsgBox(description, vbconst::vbExclamation, ErrorTitle);
+    m_host.EnableFollowTimer(false);
+    Module().thesky.TheSky.reset();
+    m_host.SetConnectBox(false);
+    m_host.EnableUtilities(false);
+}
+
+void TheSkyFollow::keepChartSetting()
+{
+    if (TS::ChartDocumentProperty(22).toDouble() == 1) {
+        TS::SetChartDocumentProperty(22, int16_t(0));
+        TS::RefreshChart();
+    }
+}
+
+void TheSkyFollow::watchMeridian()
+{
+    const ModuleState &m = Module();
+    if (!m.thesky.TheSkyTelescope || !m.settings.CheckTelescope || !TS::TelescopeConnected())
+        return;
+    Shared &s = shared();
+    const bool slewing = !TS::IsSlewComplete();
+    if (slewing)
+        ++s.SlewTickCount;
+    if (s.SlewTickCount > 10 && !slewing) {
+        checkMeridian();
+        s.SlewTickCount = 0;
+    }
+}
+
+void TheSkyFollow::checkMeridian()
+{
+    const double lst = TS::LocalSiderealTime();
+    const double ra = TS::TelescopeRa();
+    const double hourAngle = FoldHourAngle(lst - ra);
+    const int16_t side = Module().thesky.PierSide;
+    if (hourAngle < -0.1 && side == 1)
+        flip(-1);
+    else if (hourAngle >= -0.1 && side == -1)
+        flip(1);
+}
+
+void TheSkyFollow::flip(int16_t newSide)
+{
+    const int16_t choice = frmZELPromptFlip::ask(m_host.PromptParent());
+    if (choice == 0)
+        return;
+    // Read after the answer: reports may have come in meanwhile.
+    const int32_t n = OtherPierSidePosition(Module().rotator.RotatorSetPosition);
+    if (choice == 1)
+        flipRotator(n, newSide);
+    else
+        flipTheSky(n);
+    Module().thesky.PierSide = newSide;
+    RecordZELSynchedToTelescope(newSide);
+}
+
+// The counter is relabelled by half a turn, then the rotator turns half a turn back.
+void TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
+{
+    send(QStringLiteral("p"), n);
+    if (m_host.kind() == TheSkyFollowHost::Window::Main) {
+        m_host.HoldTheSkyUpdate();
+        send(QStringLiteral("j"), Module().rotator.RotatorWrap > 18000 ? -RotatorStepsPerHalfTurn
+                                                                        : RotatorStepsPerHalfTurn);
+        return;
+    }
+    // The console turns a first step, lets the controller take it, then the rest.
+    const int32_t towards = newSide == -1 ? 1 : -1;
+    send(QStringLiteral("q"), 2 * towards);
+    m_host.HoldTheSkyUpdate();
+    for (int pass = 0; pass < 1000; ++pass)
+        Wait::DoEvents();
+    send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards);
+}
+
+// TheSky's indicator turns half a turn with the relabelled counter; the rotator stays.
+void TheSkyFollow::flipTheSky(int32_t n)
+{
+    ModuleState &m = Module();
+    m.rotator.RotatorMovePending = true;
+    m_host.RestartMoveWatch();
+    send(QStringLiteral("p"), n);
+    TS::SetCameraAngle(double(n) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+    TS::RefreshChart();
+    m.rotator.RotatorSetPosition = n;
+}
+
+void TheSkyFollow::followIndicator()
+{
+    ModuleState &m = Module();
+    const double angle = TS::CameraAngle();
+    if (AnglesAgree(angle, m.rotator.RotatorSetPosition))
+        return;
+    if (!m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent())) {
+        turnRotatorTo(angle);
+    } else {
+        // Put TheSky back to the rotator.
+        TS::SetCameraAngle(double(m.rotator.RotatorSetPosition) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+        TS::RefreshChart();
+        m.rotator.RotatorMovePending = true;
+        m_host.RestartMoveWatch();
+    }
+    m_host.HoldTheSkyUpdate();
+}
+
+void TheSkyFollow::turnRotatorTo(double angle)
+{
+    const ModuleState &m = Module();
+    const int64_t apart = int64_t(IndicatorSteps(angle)) - m.rotator.RotatorPosition;
+    if (apart < INT32_MIN || apart > INT32_MAX)
+        throw VbError::overflow();
+    const int32_t steps = FoldRotatorMove(int32_t(apart), true);
+    if (!RotatorMoveExceedsWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit))
+        send(QStringLiteral("j"), steps);
+    else if (m.settings.AutoReverse)
+        send(QStringLiteral("j"), RotatorOtherWayRound(steps));
+    else
+        Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
+}
+
+// --- offset slew ---
+
+void TheSkyFollow::slewToOffset()
+{
+    Shared &s = shared();
+    const double y = TS::GetFovi(TS::FoviOffsetNorthSouth).toDouble();
+    const double x = TS::GetFovi(TS::FoviOffsetEastWest).toDouble();
+    if (std::abs(y - s.LastFOVIOffsetDec) <= 1.0 / 120 && std::abs(x - s.LastFOVIOffsetRA) <= 1.0 / 120)
+        return;
+    if (!frmPromptMoveTelescope::ask(m_host.PromptParent())) {
+        // Not offered again until the indicator moves once more.
+        s.LastFOVIOffsetDec = y;
+        s.LastFOVIOffsetRA = x;
+        return;
+    }
+    TS::SetAsynchronous(0);
+    if (y != 0) {
+        TS::Jog(std::abs(y), y < 0 ? QStringLiteral("North") : QStringLiteral("South"));
+        waitForSlew();
+    }
+    if (x != 0) {
+        TS::Jog(std::abs(x), x < 0 ? QStringLiteral("East") : QStringLiteral("West"));
+        waitForSlew();
+    }
+    const double ra = TS::ScreenRa();
+    const double dec = TS::ScreenDec();
+    TS::SetScreenRa(ra - x / 60 / 15);
+    TS::SetScreenDec(dec - y / 60);
+    resetOffsets();
+}
+
+// Serves events meanwhile; a telescope that never stands ends the follow.
+void TheSkyFollow::waitForSlew()
+{
+    const QDeadlineTimer deadline(SlewWaitLimitMs);
+    while (!TS::IsSlewComplete()) {
+        if (deadline.hasExpired())
+            throw VbError(1, QStringLiteral("Error:  TheSky did not report the end of the telescope slew."));
+        Wait::For(SlewPollMs);
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "windows/TheSkyFollowHost.h"
+
+#include <cstdint>
+
+// Keeps the rotator and TheSky's camera indicator in step, for the main window and the
+// console alike: the connection (main window only), the follow tick with its meridian
+// watch, and the telescope's offset slew. The window-specific parts go through the host.
+class TheSkyFollow
+{
+public:
+    explicit TheSkyFollow(TheSkyFollowHost &host);
+
+    // The connect box after the operator's click: connects when checked, else disconnects.
+    void ConnectTheSky(bool boxChecked);
+    void Disconnect();
+    // One tick of tmrTheSky.
+    void Tick();
+
+    // What both windows' ticks share.
+    struct Shared
+    {
+        int16_t SlewTickCount = 0;     // ticks TheSky reported slewing since the last meridian check
+        double LastFOVIOffsetRA = 0;   // last offsets seen, arcminutes
+        double LastFOVIOffsetDec = 0;
+        bool Busy = false;             // a tick or connect is under way (waiting on a prompt or the telescope)
+    };
+    static Shared &shared();
+
+    // Bound of each wait for the telescope's jog to end, and the polling period.
+    static int SlewWaitLimitMs;
+    static int SlewPollMs;
+
+private:
+    bool showIndicator();
+    void connectSteps(bool createdNow, bool newTelescope);
+    void findPierSide();
+    void compareAtConnect();
+    void resetOffsets();
+
+    void keepChartSetting();
+    void watchMeridian();
+    void checkMeridian();
+    void flip(int16_t newSide);
+    void flipRotator(int32_t n, int16_t newSide);
+    void flipTheSky(int32_t n);
+    void followIndicator();
+    void turnRotatorTo(double angle);
+    void slewToOffset();
+    void waitForSlew();
+    void stopFollowing(const QString &description);
+    void send(const QString &letter, int32_t value);
+
+    TheSkyFollowHost &m_host;
+};

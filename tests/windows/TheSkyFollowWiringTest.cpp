@@ -1,0 +1,84 @@
+#include "ConsoleFixture.h"
+
+#include "alignment/ControlWindowHooks.h"
+#include "alignment/TheSkyAutomation.h"
+#include "support/DriverKey.h"
+#include "support/FakeTheSky.h"
+#include "support/OperatorInput.h"
+
+// The follow as the two windows run it: the connect box, tmrTheSky and the hold timers.
+class TheSkyFollowWiring : public ConsoleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ConsoleFixture::SetUp();
+        DriverKey::store(QStringLiteral("Detector"), REG_SZ, QStringLiteral("Camera"));
+        Module().settings.Detector = QStringLiteral("Camera");
+        sky = FakeTheSky::Install();
+        sky->fovis[QStringLiteral("Camera")].angle = 10;
+    }
+    void TearDown() override
+    {
+        ConsoleFixture::TearDown();
+        TheSkyAutomation::ReleaseObjects();
+        FakeTheSky::Uninstall();
+    }
+
+    // The rotator standing at 10 degrees.
+    static void rotatorAt2000()
+    {
+        ModuleState::Rotator &r = Module().rotator;
+        r.RotatorSetPosition = r.RotatorPosition = 2000;
+        r.RotatorMovePending = false;
+    }
+
+    // The operator turns the indicator by half a degree.
+    void turnIndicator() { sky->fovis[QStringLiteral("Camera")].angle = 10.5; }
+
+    std::shared_ptr<FakeTheSky> sky;
+};
+
+TEST_F(TheSkyFollowWiring, MainWindowConnectsFollowsAndDisconnectsByItsBox)
+{
+    Serial &link = *Module().link.SharedSerial;
+    link.setPort(1);
+    link.setConnected(true);
+    frmMain *main = MainForm();
+    main->show();
+    main->Timer4.setEnabled(false);
+    EXPECT_EQ(ControlWindows().MainRotatorCaption(), main->lblRot->text());
+
+    rotatorAt2000();
+    OperatorInput::click(main->chkConnectTheSky);
+    ASSERT_TRUE(Module().thesky.TheSky);
+    EXPECT_TRUE(main->tmrTheSky.Enabled());
+    EXPECT_TRUE(main->cmdZELUtils->isEnabled());
+
+    turnIndicator();
+    sent();
+    emit main->tmrTheSky.Tick();
+    EXPECT_TRUE(sent().endsWith(QStringLiteral("j100 ")));
+    EXPECT_TRUE(main->TheSkyUpdateHold);
+    EXPECT_TRUE(main->Timer2.Enabled());
+    EXPECT_EQ(main->Timer2.Interval(), 2000);
+
+    OperatorInput::click(main->chkConnectTheSky);
+    EXPECT_FALSE(Module().thesky.TheSky || Module().thesky.TheSkyTelescope);
+    EXPECT_FALSE(main->tmrTheSky.Enabled());
+    EXPECT_FALSE(main->cmdZELUtils->isEnabled());
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+TEST_F(TheSkyFollowWiring, ConsoleFollowsWithItsOwnHold)
+{
+    ASSERT_TRUE(TheSkyAutomation::CreateChartObjects());
+    open();
+    EXPECT_TRUE(form->tmrTheSky.Enabled());
+    rotatorAt2000();
+    turnIndicator();
+    emit form->tmrTheSky.Tick();
+    EXPECT_EQ(sent(), QStringLiteral("j100 "));
+    EXPECT_TRUE(form->TheSkyUpdateHold);
+    EXPECT_TRUE(form->Timer4.Enabled());
+}
