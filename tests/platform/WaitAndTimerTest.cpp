@@ -96,8 +96,9 @@ TEST(SystemTimer, RunsUntilKilledAlsoFromItsOwnCallback)
     int calls = 0;
     uint32_t id = 0;
     id = SystemTimer::SetTimer(10, [&] {
-        if (++calls == 3)
+        if (++calls == 3) {
             EXPECT_TRUE(SystemTimer::KillTimer(id));
+        }
     });
     EXPECT_NE(id, 0u);
     EXPECT_TRUE(Wait::Until(2000, [&] { return calls >= 3; }));

@@ -31,8 +31,9 @@ TEST_F(MainWindowEntries, SpinnersSendOnlyWhatTheOperatorSets)
         form->Holds->clearAll();
         EXPECT_EQ(sentBy([&] { spin->setValue(c.start); }), QString()) << c.spinner;
         EXPECT_EQ(sentBy([&] { key(spin, c.key); }), QString::fromLatin1(c.sent)) << c.spinner;
-        if (c.label)
+        if (c.label) {
             EXPECT_EQ(control<QLabel>(QString::fromLatin1(c.label))->text(), QString::fromLatin1(c.caption));
+        }
     }
     EXPECT_TRUE(prompts.boxes.isEmpty());
 

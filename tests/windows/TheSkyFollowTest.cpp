@@ -68,8 +68,9 @@ private:
         if (whileOpen)
             whileOpen();
         const auto [window, button] = m_queue.isEmpty() ? std::pair<const char *, const char *>() : m_queue.takeFirst();
-        if (window)
+        if (window) {
             EXPECT_EQ(w->objectName(), QString::fromLatin1(window));
+        }
         if (button)
             WidgetInput::click(w, button);
         else
@@ -292,9 +293,10 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
         follow.ConnectTheSky(true); // the dialog is closed unanswered
         EXPECT_EQ(answers.shown, c.warned ? QStringList{"frmSynchTS"} : QStringList()) << c.angle << " " << c.set;
         ASSERT_EQ(prompts.boxes.size(), c.warned ? 1 : 0);
-        if (c.warned)
+        if (c.warned) {
             EXPECT_EQ(prompts.boxes[0].prompt,
                       "Warning:  TheSky and the ZEL angles are different.  You must set a synchronization option.");
+        }
         EXPECT_TRUE(host.followTimer);
     }
 }
@@ -329,8 +331,9 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
             const bool differ = *c.sent || c.warned;
             EXPECT_EQ(host.holds, differ ? 1 : 0) << c.angle << " " << c.set;
             EXPECT_EQ(prompts.boxes.size(), c.warned ? 1 : 0);
-            if (c.warned)
+            if (c.warned) {
                 EXPECT_EQ(prompts.boxes[0].prompt, "Warning:  Can not slew past wrap limit.");
+            }
         }
 }
 
