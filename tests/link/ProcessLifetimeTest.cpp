@@ -69,6 +69,8 @@ TEST(StartRoutine, StartedByHandTheProgramStaysWithoutAWindowOrAnOpenPort)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VKM_COM1"), sim.devicePath());
+    // Off the bus: tests running beside this one must not reach this program by its names.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/vkm-test-no-bus"));
     vkm.setProcessEnvironment(env);
     vkm.start(QStringLiteral(VKM_EXECUTABLE), {});
     ASSERT_TRUE(vkm.waitForStarted(5000));
