@@ -1,14 +1,20 @@
 #include "settings/DecimalKeyFilter.h"
 
-#include <QKeyEvent>
+#include "platform/ControlEvents.h"
+
 #include <QLineEdit>
 
-void DecimalKeyFilter::install(QLineEdit *box)
+namespace DecimalKeyFilter {
+
+void install(QLineEdit *box)
 {
-    box->installEventFilter(new DecimalKeyFilter(box));
+    OnControlEvent(box, {QEvent::KeyPress}, [box](QEvent *event) {
+        const QChar typed = TypedCharacter(event);
+        return !typed.isNull() && !accepts(typed, box->text());
+    });
 }
 
-bool DecimalKeyFilter::accepts(QChar typed, const QString &text)
+bool accepts(QChar typed, const QString &text)
 {
     if (typed.isDigit() && typed.unicode() < 0x80)
         return true;
@@ -18,17 +24,4 @@ bool DecimalKeyFilter::accepts(QChar typed, const QString &text)
     return typed == QLatin1Char('.') && !text.contains(QLatin1Char('.'));
 }
 
-bool DecimalKeyFilter::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const QString typed = key->text();
-    if (typed.isEmpty() || key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return false;
-    const QChar c = typed.front();
-    const bool controlKey = (c.unicode() < 0x20 && c != QLatin1Char('\b')) || c.unicode() == 0x7F;
-    if (controlKey)
-        return false;
-    return !accepts(c, static_cast<QLineEdit *>(watched)->text());
-}
+} // namespace DecimalKeyFilter
