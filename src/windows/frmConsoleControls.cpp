@@ -32,20 +32,6 @@ bool confirmed(const QString &question)
 
 } // namespace
 
-bool frmConsole::eventFilter(QObject *watched, QEvent *event)
-{
-    for (int i = 0; i < 4; ++i) {
-        if (watched != cmdMove[i])
-            continue;
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
-            cmdMove_MouseDown(i);
-        else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
-            cmdMove_MouseUp(i);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 void frmConsole::homeClick(const QString &question, const QString &command)
 {
     try {

@@ -2,6 +2,8 @@
 // each control under its own name (array elements as name_index).
 #include "windows/frmConsole.h"
 
+#include "platform/ControlEvents.h"
+
 #include "windows/EditHold.h"
 #include "windows/WindowParts.h"
 
@@ -12,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -209,8 +212,18 @@ void frmConsole::connectControls()
     connect(cmdFocusStop, &QPushButton::clicked, this, &frmConsole::cmdFocusStop_Click);
     connect(cmdRotateHome, &QPushButton::clicked, this, &frmConsole::cmdRotateHome_Click);
     connect(cmdRotateStop, &QPushButton::clicked, this, &frmConsole::cmdRotateStop_Click);
-    for (QPushButton *b : cmdMove)
-        b->installEventFilter(this);
+    // Left-button press and release of the jog buttons, seen before the button handles them.
+    for (int i = 0; i < 4; ++i) {
+        OnControlEvent(cmdMove[i], {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}, [this, i](QEvent *event) {
+            if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+                return false;
+            if (event->type() == QEvent::MouseButtonPress)
+                cmdMove_MouseDown(i);
+            else
+                cmdMove_MouseUp(i);
+            return false;
+        });
+    }
 
     // Each power spinner's value shows in the label beside it before its change handler runs;
     // a dew heater's label then ticks its check box.
