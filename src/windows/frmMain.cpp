@@ -7,6 +7,7 @@
 #include "link/Serial.h"
 #include "link/connector.h"
 #include "platform/DataFolder.h"
+#include "platform/HelpViewer.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
@@ -279,6 +280,20 @@ void frmMain::mnuSettings_Click()
 void frmMain::mnuAbout_Click()
 {
     frmAbout::showWindow();
+}
+
+void frmMain::mnuHelpTopics_Click()
+{
+    showHelp(QStringLiteral("VKM Help.chm"));
+}
+
+// Help files live beside the program (the data folder); without one the operator is told.
+void frmMain::showHelp(const QString &fileName)
+{
+    const QString path = DataFolder::file(fileName);
+    if (!HelpViewer::Open(path))
+        MsgBox(QStringLiteral("The help file \"%1\" could not be opened.").arg(path), vbconst::vbExclamation,
+               QStringLiteral("VKM"));
 }
 
 // The keys whose windows are not built yet do nothing.

@@ -54,6 +54,8 @@ public:
     void mnuStopLog_Click();
     void mnuSettings_Click();
     void mnuAbout_Click();
+    void mnuHelpTopics_Click();
+    void showHelp(const QString &fileName);
     void mnuExit_Click();
     void mnuMiniConsole_Click();
     void tbrToolBar_ButtonClick(const QString &key);

@@ -6,6 +6,7 @@
 #include "windows/WindowParts.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -404,6 +405,12 @@ void frmMain::buildMenusAndToolbar()
     connect(mnuStopLog, &QAction::triggered, this, &frmMain::mnuStopLog_Click);
     connect(mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(mnuHelpTopics, &QAction::triggered, this, &frmMain::mnuHelpTopics_Click);
+    // F1 opens the application's help file.
+    auto *f1 = new QAction(this);
+    f1->setShortcut(QKeySequence::HelpContents);
+    addAction(f1);
+    connect(f1, &QAction::triggered, this, [this] { showHelp(QStringLiteral("VKMhelp.chm")); });
     connect(mnuMiniConsole, &QAction::triggered, this, &frmMain::mnuMiniConsole_Click);
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));

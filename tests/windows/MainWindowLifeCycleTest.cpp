@@ -286,3 +286,14 @@ TEST_F(MainWindowEnd, ClosingTheLastHolderEndsTheProcessWithTheLogsComplete)
     EXPECT_TRUE(fileBytes(QStringLiteral("log.log")).endsWith("6, :s 77 \r\n10, :d 5 :d * \r\n"));
     EXPECT_TRUE(fileBytes(QStringLiteral("debug.txt")).contains("\r\n5,#"));
 }
+
+TEST_F(MainWindowLifeCycle, HelpWithoutItsFileTellsTheOperatorWhichFileIsMissing)
+{
+    frmMain *form = openQuiet();
+    form->findChild<QAction *>(QStringLiteral("mnuHelpTopics"))->trigger();
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt,
+              QStringLiteral("The help file \"%1\" could not be opened.").arg(DataFolder::file(QStringLiteral("VKM Help.chm"))));
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+    EXPECT_EQ(prompts.boxes[0].icon(), vbconst::vbExclamation);
+}
