@@ -5,6 +5,8 @@
 #include "link/RotatorSteps.h"
 #include "platform/VbError.h"
 
+#include <cmath>
+
 void RecordZELSynchedToTelescope(int16_t pierSide)
 {
     HKEY key = 0;
@@ -19,4 +21,14 @@ int32_t OtherPierSidePosition(int32_t setPosition)
 {
     return setPosition > RotatorStepsPerHalfTurn ? setPosition - RotatorStepsPerHalfTurn
                                                  : setPosition + RotatorStepsPerHalfTurn;
+}
+
+double FoldHourAngle(double hours)
+{
+    double h = std::fmod(hours, 24.0);
+    if (h > 12)
+        h -= 24;
+    else if (h <= -12)
+        h += 24;
+    return h;
 }

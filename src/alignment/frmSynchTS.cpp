@@ -1,6 +1,6 @@
 #include "alignment/frmSynchTS.h"
 
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 #include "alignment/TheSkyAutomation.h"
 #include "alignment/PierSide.h"
 #include "link/ModuleState.h"
@@ -74,7 +74,7 @@ void frmSynchTS::cmdSetOffset_Click()
 {
     attempt([] {
         const double angle = TheSkyAutomation::CameraAngle();
-        const QString caption = ControlWindows().MainRotatorCaption ? ControlWindows().MainRotatorCaption() : QString();
+        const QString caption = ControlWindows().Main ? ControlWindows().Main->RotatorCaption() : QString();
         const float rotator = vb::CSng(caption);
         Module().thesky.ZELOffset = vb::CSng(angle - rotator);
     });

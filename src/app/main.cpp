@@ -1,10 +1,13 @@
+#include "drivers/DriverDialogs.h"
 #include "drivers/Focuser.h"
+#include "drivers/FormLauncher.h"
 #include "drivers/Rotator.h"
 #include "drivers/Stepper.h"
 #include "drivers/Temperature.h"
 #include "link/AutomationRegistration.h"
 #include "link/connector.h"
 #include "platform/AutomationServer.h"
+#include "windows/Forms.h"
 
 #include <QApplication>
 
@@ -16,6 +19,9 @@ int main(int argc, char **argv)
     // The process lives until its last link holder ends it, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     RegisterAutomationClasses();
+    InstallDriverDialogs();
+    DriverForms().ShowConsole = ShowConsoleForm;
+    DriverForms().ShowMainWindow = ShowMainForm;
     Main();
 
     AutomationServer &server = AutomationServer::Session();

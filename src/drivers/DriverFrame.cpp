@@ -75,7 +75,7 @@ void DriverFrame::openPort(bool portCheck)
 void DriverFrame::showConsoleOnLink()
 {
     if (Module().link.ControlConsole == 1 && !Module().link.MainFormOpen)
-        FormLauncher::ShowConsole();
+        Launch(DriverForms().ShowConsole);
 }
 
 void DriverFrame::linkFocuserStyle(bool value, bool portCheck)
@@ -180,9 +180,9 @@ void DriverFrame::ShowForm(int16_t n)
     if (Module().link.MainFormOpen)
         return;
     if (n == 1)
-        FormLauncher::ShowConsole();
+        Launch(DriverForms().ShowConsole);
     else if (n == 2)
-        FormLauncher::ShowMainWindow();
+        Launch(DriverForms().ShowMainWindow);
 }
 
 QString DriverFrame::AppVersion()

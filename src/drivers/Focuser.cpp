@@ -1,7 +1,7 @@
 #include "drivers/Focuser.h"
 
 #include "drivers/DriverErrors.h"
-#include "drivers/frmDialog.h"
+#include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "platform/Clock.h"
@@ -46,7 +46,7 @@ Focuser::Focuser()
     Method("Move", [this](int32_t position) { Move(position); });
     Method("Halt", [this] { Halt(); });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
-    Method("SetupDialog", [] { frmDialog::showModal(); });
+    Method("SetupDialog", [] { Launch(DriverForms().ShowFocuserSetup); });
     PropertyGet("AppVersion", [] { return AppVersion(); });
     PropertyGet("Connected", [this] { return Connected(); });
     PropertyLet("Connected", [this](bool value) { setConnected(value); });

@@ -1,23 +1,7 @@
 #include "drivers/FormLauncher.h"
 
-#include "drivers/frmRotatorSetup.h"
-#include "windows/Forms.h"
-
-namespace FormLauncher {
-
-void ShowConsole()
+FormLauncher &DriverForms()
 {
-    ShowConsoleForm();
+    static FormLauncher launcher;
+    return launcher;
 }
-
-void ShowMainWindow()
-{
-    ShowMainForm();
-}
-
-void ShowRotatorSetup()
-{
-    frmRotatorSetup::showModal();
-}
-
-} // namespace FormLauncher

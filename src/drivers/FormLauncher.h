@@ -1,13 +1,26 @@
 #pragma once
 
-// The windows a driver object opens: the console and the main window, modeless, each
-// created on first use.
-namespace FormLauncher {
+#include <functional>
 
-void ShowConsole();
-void ShowMainWindow();
-// The rotator setup dialog frmRotatorSetup (Rotator and Stepper SetupDialog), modal: returns
-// when it closes.
-void ShowRotatorSetup();
+// The windows a driver object opens. The automation classes know no window: the program
+// fills these in at start (InstallDriverDialogs, InstallControlForms); an empty entry opens
+// nothing.
+struct FormLauncher
+{
+    // The console and the main window, modeless, each created on first use.
+    std::function<void()> ShowConsole;
+    std::function<void()> ShowMainWindow;
+    // The setup dialogs, modal: each returns when its dialog closes. The rotator's serves
+    // the Rotator and the Stepper.
+    std::function<void()> ShowFocuserSetup;
+    std::function<void()> ShowRotatorSetup;
+};
 
-} // namespace FormLauncher
+FormLauncher &DriverForms();
+
+// Runs `show` when it is set.
+inline void Launch(const std::function<void()> &show)
+{
+    if (show)
+        show();
+}

@@ -34,17 +34,6 @@ public:
     ~BusyScope() { TheSkyFollow::shared().Busy = false; }
 };
 
-// Hours folded into -12..+12, so that 23.9 h and 0.2 h lie 0.3 h apart.
-double FoldHourAngle(double hours)
-{
-    double h = std::fmod(hours, 24.0);
-    if (h > 12)
-        h -= 24;
-    else if (h <= -12)
-        h += 24;
-    return h;
-}
-
 // The indicator's angle less ZELOffset, folded into 0..360 degrees.
 double IndicatorDegrees(double angle)
 {

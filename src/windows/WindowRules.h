@@ -30,9 +30,6 @@ void setSpin(QSpinBox *spin, int32_t value);
 // operator chooses to go on logging, to stop it (`stopLogging`) or to keep the window (false).
 bool MayCloseWhileLogging(bool otherWindowOpen, const std::function<void()> &stopLogging);
 
-// The handlers' error box: "Error number: " & number & " " & description, titled "VKM".
-void ShowHandlerError(const std::exception &e);
-
 // Stops data logging: clears LoggingActive, closes the log file and kills its timer.
 void StopDataLogging();
 

@@ -1,8 +1,9 @@
 // The console's life cycle: load, close and unload, the tab strip, the toolbar, the status
 // poll and the release timers.
 #include "windows/frmConsole.h"
+#include "link/HandlerError.h"
 
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
@@ -59,13 +60,16 @@ void frmConsole::restartTimer3()
     Timer3.setEnabled(true);
 }
 
+void frmConsole::RestartTimer3(int32_t intervalMs)
+{
+    Timer3.setInterval(intervalMs);
+    restartTimer3();
+}
+
 void frmConsole::Form_Load()
 {
     ModuleState &m = Module();
-    ControlWindows().RestartConsoleTimer3 = [this](int32_t ms) {
-        Timer3.setInterval(ms);
-        restartTimer3();
-    };
+    ControlWindows().Console = this;
     try {
         ConsoleConnector = std::make_unique<connector>();
         cm = ConsoleConnector->Class();
@@ -105,7 +109,7 @@ void frmConsole::Form_Load()
         if (m.settings.MiniPosX >= 0 && m.settings.MiniPosY >= 0)
             move(m.settings.MiniPosX, m.settings.MiniPosY);
     } catch (const std::exception &e) {
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 
@@ -130,7 +134,8 @@ void frmConsole::Form_Unload()
     m_unloaded = true;
     Timer1.setEnabled(false);
     m.link.ConsoleFormOpen = false;
-    ControlWindows().RestartConsoleTimer3 = nullptr;
+    if (ControlWindows().Console == this)
+        ControlWindows().Console = nullptr;
     m.settings.MiniPosX = x();
     m.settings.MiniPosY = y();
     HKEY key = 0;
@@ -179,7 +184,7 @@ void frmConsole::Toolbar1_ButtonClick(int button)
             setPinned(!Pinned);
         }
     } catch (const std::exception &e) {
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 
@@ -210,7 +215,7 @@ void frmConsole::Timer2_Timer()
             break;
         }
     } catch (const std::exception &e) {
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 

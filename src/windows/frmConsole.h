@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ControlWindowHooks.h"
 #include "link/ReplyState.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
@@ -24,7 +25,7 @@ class connector;
 // The compact console: a small top-most window with focuser and rotator jogs, the three
 // temperatures, fan, secondary heater and dew heaters. It holds the link like the main
 // window, reads its own subset of the reports and polls the controller by tab.
-class frmConsole : public QWidget, private TheSkyFollowHost
+class frmConsole : public QWidget, public ControlWindowAccess, private TheSkyFollowHost
 {
     Q_OBJECT
 
@@ -37,6 +38,8 @@ public:
 
     // The shared link while the window is loaded.
     std::shared_ptr<Serial> GetSerial() const { return cm; }
+    std::shared_ptr<Serial> link() const override { return cm; }
+    void RestartTimer3(int32_t intervalMs) override;
     void cm_MyEvent(const QString &s);
     void Handle_Received(const QString &data);
 

@@ -1,6 +1,7 @@
 // The console's controls: jogs with their repeat, home and stop, the step spinners, fan,
 // heater and dew-heater controls.
 #include "windows/frmConsole.h"
+#include "link/HandlerError.h"
 
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
@@ -38,7 +39,7 @@ void frmConsole::homeClick(const QString &question, const QString &command)
         if (requirePort(PortNotOpen) && confirmed(question))
             cm->Transmit(command);
     } catch (const std::exception &e) {
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 
@@ -99,7 +100,7 @@ void frmConsole::cmdMove_MouseDown(int index)
             Timer1.setEnabled(true);
     } catch (const std::exception &e) {
         Timer1.setEnabled(false);
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 
@@ -174,7 +175,7 @@ void frmConsole::Timer1_Timer()
             rotatorJogRepeat();
     } catch (const std::exception &e) {
         Timer1.setEnabled(false);
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 
@@ -210,7 +211,7 @@ void frmConsole::UpDown3_Change()
         Module().settings.RotateStep = int16_t(UpDown3->value());
         applyRotateIncrement();
     } catch (const std::exception &e) {
-        WindowRules::ShowHandlerError(e);
+        ShowHandlerError(e);
     }
 }
 

@@ -1,7 +1,8 @@
 // The main window's life cycle: load, connect, menus, toolbar, tabs and unload.
 #include "windows/frmMain.h"
+#include "link/HandlerError.h"
 
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
@@ -17,7 +18,7 @@
 #include "windows/WindowRules.h"
 #include "windows/frmAbout.h"
 #include "windows/frmProperties.h"
-#include "windows/StoredPositionFile.h"
+#include "settings/StoredPositionFile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -95,18 +96,37 @@ frmMain::~frmMain()
 
 void frmMain::showError(const std::exception &e)
 {
-    WindowRules::ShowHandlerError(e);
+    ShowHandlerError(e);
+}
+
+void frmMain::RestartTimer3(int32_t intervalMs)
+{
+    Timer3.setInterval(intervalMs);
+    restartTimer3();
+}
+
+QString frmMain::RotatorCaption() const
+{
+    return lblRot->text();
+}
+
+void frmMain::setRotatorGotoText(const QString &text)
+{
+    txtRotGOTO->setText(text);
+}
+
+void frmMain::setPrimaryCoverMode(int16_t mode)
+{
+    PrimaryCoverMode = mode;
+    pnlPrimaryCover->setVisible(mode == 1);
 }
 
 void frmMain::Form_Load()
 {
     ModuleState &m = Module();
-    ControlWindowHooks &hooks = ControlWindows();
-    hooks.MainRotatorCaption = [this] { return lblRot->text(); };
-    hooks.RestartMainTimer3 = [this](int32_t ms) {
-        Timer3.setInterval(ms);
-        restartTimer3();
-    };
+    m_focusList = ComboBoxList(Combo1);
+    m_rotatorList = ComboBoxList(cmbRotStore);
+    ControlWindows().Main = this;
     // The receive log: a window without one keeps working, its lines are dropped.
     try {
         ReceiveLogNumber = VbFiles::FreeFile();
@@ -322,7 +342,7 @@ void frmMain::SSTab1_Click(int tab)
             cmdZELUtils->setEnabled(false);
     }
     if (tab == 3)
-        pnlPrimaryCover->setVisible(PrimaryCoverMode == 1);
+        setPrimaryCoverMode(PrimaryCoverMode);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -368,8 +388,8 @@ void frmMain::Form_Unload()
         GetSerial->unsubscribe(this);
     GetSerial.reset();
     m.link.MainFormOpen = false;
-    ControlWindows().MainRotatorCaption = nullptr;
-    ControlWindows().RestartMainTimer3 = nullptr;
+    if (ControlWindows().Main == this)
+        ControlWindows().Main = nullptr;
     m.focuser.ForceMotorOff = Check1->isChecked();
     MainConnector.reset();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "link/ControlWindowHooks.h"
 #include "link/ReplyState.h"
+#include "platform/ListControl.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
 
@@ -31,7 +33,7 @@ class connector;
 //
 // The handlers of the operator's commands on the tabs belong to the same class and are
 // added where they are written; the controls are all here.
-class frmMain : public QMainWindow, private TheSkyFollowHost
+class frmMain : public QMainWindow, public MainWindowAccess, private TheSkyFollowHost
 {
     Q_OBJECT
 
@@ -45,8 +47,18 @@ public:
     // --- what other windows and tools use ---
     std::shared_ptr<Serial> GetSerial; // the shared link while the window is loaded
     int16_t PrimaryCoverMode = 0;      // 1: stepper channel 1 drives the primary mirror cover
-    void Handle_Received(const QString &data);
+    void Handle_Received(const QString &data) override;
     void cm_MyEvent(const QString &s);
+
+    // --- what the windows below this one reach through ControlWindows().Main ---
+    std::shared_ptr<Serial> link() const override { return GetSerial; }
+    void RestartTimer3(int32_t intervalMs) override;
+    QString RotatorCaption() const override;
+    void setRotatorGotoText(const QString &text) override;
+    int16_t primaryCoverMode() const override { return PrimaryCoverMode; }
+    void setPrimaryCoverMode(int16_t mode) override;
+    ListControl &FocusList() override { return m_focusList; }
+    ListControl &RotatorList() override { return m_rotatorList; }
 
     // --- menus, toolbar, tabs ---
     void mnuConnect_Click();
@@ -278,6 +290,8 @@ private:
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;
+    ComboBoxList m_focusList{nullptr};
+    ComboBoxList m_rotatorList{nullptr};
     QStringList m_pendingErrorBoxes; // motor error messages, shown after the chunk's walk
     bool m_unloaded = false;
 };

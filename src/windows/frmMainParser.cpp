@@ -9,7 +9,8 @@
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbFiles.h"
-#include "windows/ControlSink.h"
+#include "link/ControlWindowHooks.h"
+#include "platform/NamedControls.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
@@ -172,8 +173,8 @@ void frmMain::dispatch(QStringView codeView, QStringView valueView)
     const bool numeric = vb::IsNumeric(text);
     const double v = numeric ? vb::CDbl(text) : 0.0;
     const bool settingsOpen = m.link.SettingsWindowOpen;
-    ControlSink *cal = settingsOpen ? ReportTargets::settingsWindow() : nullptr;
-    ControlSink *wizard = m.tools.HeaterWizardOpen ? ReportTargets::heaterWizard() : nullptr;
+    ControlSink *cal = settingsOpen ? ControlWindows().SettingsWindow : nullptr;
+    ControlSink *wizard = m.tools.HeaterWizardOpen ? ControlWindows().HeaterWizard : nullptr;
     auto toCal = [&](auto &&write) {
         if (cal)
             skip([&] { write(*cal); });

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 #include "alignment/TheSkyAutomation.h"
 #include "support/ControllerBench.h"
 #include "support/DriverKey.h"
+#include "support/FakeControlWindows.h"
 #include "support/FakeTheSky.h"
 #include "support/RecordingPrompts.h"
 #include "QStringPrinter.h"
@@ -31,17 +32,12 @@ protected:
         ASSERT_TRUE(TheSkyAutomation::CreateChartObjects());
         ASSERT_TRUE(TheSkyAutomation::CreateTelescopeObject());
         sky->journal.clear();
-        ControlWindowHooks &hooks = ControlWindows();
-        hooks.MainRotatorCaption = [this] { return rotatorCaption; };
-        hooks.RestartMainTimer3 = [this](int32_t ms) { restarts << std::pair(QStringLiteral("main"), ms); };
-        hooks.RestartConsoleTimer3 = [this](int32_t ms) { restarts << std::pair(QStringLiteral("console"), ms); };
     }
 
     void TearDown() override
     {
         TheSkyAutomation::ReleaseObjects();
         FakeTheSky::Uninstall();
-        ControlWindows() = ControlWindowHooks();
         ControllerBench::TearDown();
     }
 
@@ -58,6 +54,6 @@ protected:
 
     std::shared_ptr<FakeTheSky> sky;
     RecordingPrompts prompts;
-    QString rotatorCaption;
-    QList<std::pair<QString, int32_t>> restarts;
+    FakeMainWindow main;
+    FakeConsole console;
 };

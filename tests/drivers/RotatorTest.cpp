@@ -545,20 +545,6 @@ TEST_F(RotatorTest, FixedProperties)
     rotator.Call(QStringLiteral("ShowForm"), {Variant(int16_t(3))}); // no such window: nothing
 }
 
-TEST_F(RotatorTest, SetupDialogShowsTheRotatorSetupModallyUntilItCloses)
-{
-    Rotator rotator;
-    QString title;
-    QTimer::singleShot(100, [&] {
-        if (QWidget *dialog = QApplication::activeModalWidget()) {
-            title = dialog->windowTitle();
-            dialog->close();
-        }
-    });
-    rotator.Call(QStringLiteral("SetupDialog"));
-    EXPECT_EQ(title, QStringLiteral("Setup ORVA VKM Rotator"));
-}
-
 // --- over D-Bus ---
 
 namespace {

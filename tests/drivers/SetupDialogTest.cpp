@@ -1,5 +1,6 @@
 #include "drivers/Focuser.h"
-#include "drivers/FormLauncher.h"
+#include "drivers/DriverDialogs.h"
+#include "drivers/Rotator.h"
 #include "drivers/frmDialog.h"
 #include "drivers/frmRotatorSetup.h"
 #include "link/DriverSettings.h"
@@ -264,10 +265,12 @@ TEST_F(SetupDialogTest, WithoutTheKeyTheDialogsWorkOnTheVariablesAndWriteNothing
 TEST_F(SetupDialogTest, SetupDialogMembersShowTheirDialogModallyAndOnTop)
 {
     struct Case { const char *dialog; std::function<void()> show; };
+    InstallDriverDialogs();
     Focuser focuser;
+    Rotator rotator;
     const Case cases[] = {
         {"frmDialog", [&] { focuser.Call(QStringLiteral("SetupDialog")); }},
-        {"frmRotatorSetup", [] { FormLauncher::ShowRotatorSetup(); }},
+        {"frmRotatorSetup", [&] { rotator.Call(QStringLiteral("SetupDialog")); }},
     };
     for (const Case &c : cases) {
         bool seen = false;

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "platform/VbFiles.h"
-#include "windows/StoredPositionFile.h"
+#include "settings/StoredPositionFile.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
-#include "windows/ControlSink.h"
+#include "link/ControlWindowHooks.h"
+#include "platform/NamedControls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -204,8 +205,8 @@ TEST_F(MainWindowParser, OptionsWindowAndHeaterWizardAreFilledOnlyWhileOpen)
     }
     (new QLabel(&wizard))->setObjectName(QStringLiteral("lblKP_0"));
     NamedControls calSink(&cal), wizardSink(&wizard);
-    ReportTargets::setSettingsWindow(&calSink);
-    ReportTargets::setHeaterWizard(&wizardSink);
+    ControlWindows().SettingsWindow = &calSink;
+    ControlWindows().HeaterWizard = &wizardSink;
     auto text = [&](const char *name) { return cal.findChild<QLineEdit *>(QString::fromLatin1(name))->text(); };
 
     feed({":p 12.5x :sil 7 "});
@@ -232,8 +233,8 @@ TEST_F(MainWindowParser, OptionsWindowAndHeaterWizardAreFilledOnlyWhileOpen)
     EXPECT_EQ(cal.findChild<QComboBox *>(QStringLiteral("cmbStepperMode_1"))->currentIndex(), 1);
     EXPECT_EQ(cal.findChild<QComboBox *>(QStringLiteral("cmbStepperStepMode_2"))->currentIndex(), 3);
 
-    ReportTargets::setSettingsWindow(nullptr);
-    ReportTargets::setHeaterWizard(nullptr);
+    ControlWindows().SettingsWindow = nullptr;
+    ControlWindows().HeaterWizard = nullptr;
     Module().tools.DownloadState = 0;
     feed({":p 3 :sil 9 "}); // open flag but no window: only the state moves
     EXPECT_EQ(Module().tools.DownloadState, 1);

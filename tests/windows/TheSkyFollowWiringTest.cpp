@@ -1,6 +1,6 @@
 #include "ConsoleFixture.h"
 
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 #include "alignment/TheSkyAutomation.h"
 #include "support/DriverKey.h"
 #include "support/FakeTheSky.h"
@@ -47,7 +47,7 @@ TEST_F(TheSkyFollowWiring, MainWindowConnectsFollowsAndDisconnectsByItsBox)
     frmMain *main = MainForm();
     main->show();
     main->Timer4.setEnabled(false);
-    EXPECT_EQ(ControlWindows().MainRotatorCaption(), main->lblRot->text());
+    EXPECT_EQ(ControlWindows().Main->RotatorCaption(), main->lblRot->text());
 
     rotatorAt2000();
     OperatorInput::click(main->chkConnectTheSky);

@@ -4,9 +4,9 @@
 #include <QString>
 #include <QWidget>
 
-// Controls of another window that the main window's report parser writes, addressed by
-// their names ("txtKP", "lblTemp_5", "UpDown3_2"). Each call throws VbError when the control
-// is missing or cannot hold the value, as a failing property write did; the parser skips it.
+// Controls of a window addressed by their names, for code that cannot see the window
+// itself ("txtKP", "lblTemp_5", "UpDown3_2"). Each call throws VbError when the control
+// is missing or cannot hold the value, as a failing property write does.
 class ControlSink
 {
 public:
@@ -41,12 +41,3 @@ private:
 
     QPointer<QWidget> m_form;
 };
-
-// Where the windows that the parser fills register themselves while they are loaded: the
-// options window and the secondary-heater wizard. Null while the window is not loaded.
-namespace ReportTargets {
-ControlSink *settingsWindow();
-void setSettingsWindow(ControlSink *sink);
-ControlSink *heaterWizard();
-void setHeaterWizard(ControlSink *sink);
-} // namespace ReportTargets

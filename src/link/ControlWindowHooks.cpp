@@ -1,4 +1,4 @@
-#include "alignment/ControlWindowHooks.h"
+#include "link/ControlWindowHooks.h"
 
 #include "link/ModuleState.h"
 #include "link/Serial.h"
@@ -23,7 +23,8 @@ void HoldOffFollow()
     ModuleState &m = Module();
     m.thesky.ZELOffset = 0;
     m.rotator.RotatorMovePending = true;
-    const auto &restart = m.link.MainFormOpen ? ControlWindows().RestartMainTimer3 : ControlWindows().RestartConsoleTimer3;
-    if (restart)
-        restart(2000);
+    const ControlWindowHooks &hooks = ControlWindows();
+    ControlWindowAccess *window = m.link.MainFormOpen ? static_cast<ControlWindowAccess *>(hooks.Main) : hooks.Console;
+    if (window)
+        window->RestartTimer3(2000);
 }

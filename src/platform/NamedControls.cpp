@@ -1,4 +1,4 @@
-#include "windows/ControlSink.h"
+#include "platform/NamedControls.h"
 
 #include "platform/VbError.h"
 
@@ -69,17 +69,3 @@ int NamedControls::listIndex(const QString &name) const
 {
     return find<QComboBox>(name)->currentIndex();
 }
-
-namespace ReportTargets {
-
-namespace {
-ControlSink *g_settings = nullptr;
-ControlSink *g_heater = nullptr;
-} // namespace
-
-ControlSink *settingsWindow() { return g_settings; }
-void setSettingsWindow(ControlSink *sink) { g_settings = sink; }
-ControlSink *heaterWizard() { return g_heater; }
-void setHeaterWizard(ControlSink *sink) { g_heater = sink; }
-
-} // namespace ReportTargets

@@ -1,11 +1,27 @@
 #include "drivers/Focuser.h"
+#include "drivers/FormLauncher.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 #include "windows/Forms.h"
 #include "windows/frmConsole.h"
 #include "windows/frmMain.h"
 
-using ShowFormTest = ControllerBench;
+// The drivers' ShowForm opens the windows the program installs at start.
+class ShowFormTest : public ControllerBench
+{
+protected:
+    void SetUp() override
+    {
+        ControllerBench::SetUp();
+        DriverForms().ShowConsole = ShowConsoleForm;
+        DriverForms().ShowMainWindow = ShowMainForm;
+    }
+    void TearDown() override
+    {
+        DriverForms() = FormLauncher();
+        ControllerBench::TearDown();
+    }
+};
 
 TEST_F(ShowFormTest, TwoShowsTheMainWindowOnceAndNothingOpensWhileItIsLoaded)
 {

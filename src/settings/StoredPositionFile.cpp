@@ -1,4 +1,4 @@
-#include "windows/StoredPositionFile.h"
+#include "settings/StoredPositionFile.h"
 
 #include <QFile>
 #include <QtEndian>
