@@ -52,14 +52,19 @@ public:
 
     std::optional<QString> openFile(const FileDialogRequest &request) override
     {
-        const QString name = QFileDialog::getOpenFileName(nullptr, request.title, startPath(request), qtFilter(request.filter));
+        const QString name = QFileDialog::getOpenFileName(nullptr, request.title, startPath(request), DialogFilter(request.filter));
         return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
     }
 
     std::optional<QString> saveFile(const FileDialogRequest &request) override
     {
-        const QString name = QFileDialog::getSaveFileName(nullptr, request.title, startPath(request), qtFilter(request.filter));
-        return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+        QFileDialog dialog(nullptr, request.title, startPath(request), DialogFilter(request.filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
     }
 
 private:
@@ -69,24 +74,30 @@ private:
             return request.fileName;
         return request.fileName.isEmpty() ? request.initialDir : request.initialDir + QLatin1Char('/') + request.fileName;
     }
-
-    // "Text (*.txt)|*.txt|All (*.*)|*.*" becomes "Text (*.txt);;All (*)".
-    static QString qtFilter(const QString &vbFilter)
-    {
-        const QStringList parts = vbFilter.split(QLatin1Char('|'));
-        QStringList filters;
-        for (int i = 0; i + 1 < parts.size(); i += 2) {
-            QString patterns = parts[i + 1];
-            patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QStringLiteral("*.*"), QStringLiteral("*"));
-            filters << parts[i] + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
-        }
-        return filters.join(QStringLiteral(";;"));
-    }
 };
 
 UserPrompts *installed = nullptr;
 
 } // namespace
+
+QString DialogFilter(const QString &vbFilter)
+{
+    const QStringList parts = vbFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (QString p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            p = p.trimmed();
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+            for (const QString &variant : {p, p.toLower(), p.toUpper()})
+                if (!patterns.contains(variant))
+                    patterns << variant;
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
 
 UserPrompts &UserPrompts::current()
 {

@@ -41,7 +41,16 @@ struct FileDialogRequest
     int filterIndex = 1;
     QString initialDir;
     QString fileName;   // proposed name
+    // Save only: whether the dialog itself asks before replacing a file (off where the
+    // caller asks its own question), and the suffix added to a name typed without one.
+    bool confirmOverwrite = true;
+    QString defaultSuffix;
 };
+
+// The dialog filter for a "Description|patterns|..." filter: "Text (*.txt)|*.txt|All (*.*)|*.*"
+// becomes "Text (*.txt *.TXT);;All (*)". Each pattern also matches its name in the other
+// case, as the file names of the desktop this format comes from do.
+QString DialogFilter(const QString &vbFilter);
 
 class UserPrompts
 {

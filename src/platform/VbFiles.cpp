@@ -1,5 +1,6 @@
 #include "platform/VbFiles.h"
 
+#include "platform/Vb.h"
 #include "platform/VbError.h"
 
 #include <QFile>
@@ -9,11 +10,76 @@
 namespace VbFiles {
 
 namespace {
-std::map<int16_t, std::unique_ptr<QFile>> &files()
+
+// An open file; one opened for input is read whole at open and consumed from `pos`.
+struct OpenFile
 {
-    static std::map<int16_t, std::unique_ptr<QFile>> open;
+    std::unique_ptr<QFile> file;
+    QByteArray input;
+    qsizetype pos = 0;
+    bool reading = false;
+};
+
+std::map<int16_t, OpenFile> &files()
+{
+    static std::map<int16_t, OpenFile> open;
     return open;
 }
+
+OpenFile &opened(int16_t number)
+{
+    auto it = files().find(number);
+    if (it == files().end())
+        throw VbError(52, QStringLiteral("Bad file name or number"));
+    return it->second;
+}
+
+OpenFile &forInput(int16_t number)
+{
+    OpenFile &f = opened(number);
+    if (!f.reading)
+        throw VbError(54, QStringLiteral("Bad file mode"));
+    return f;
+}
+
+VbError pastEnd()
+{
+    return VbError(62, QStringLiteral("Input past end of file"));
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// Consumes one line ending (CR LF, LF or CR) at `pos`, if there is one.
+void skipLineEnd(OpenFile &f)
+{
+    if (f.pos < f.input.size() && f.input[f.pos] == '\r')
+        ++f.pos;
+    if (f.pos < f.input.size() && f.input[f.pos] == '\n')
+        ++f.pos;
+}
+
+QString fieldText(const Variant &v)
+{
+    switch (v.type()) {
+    case Variant::Type::Empty:
+        return QString();
+    case Variant::Type::Boolean:
+        return v.toBoolean() ? QStringLiteral("#TRUE#") : QStringLiteral("#FALSE#");
+    case Variant::Type::Integer:
+    case Variant::Type::Long:
+        return QString::number(v.toLong());
+    case Variant::Type::Single:
+        return vb::CStr(v.toSingle());
+    case Variant::Type::Double:
+        return vb::CStr(v.toDouble());
+    default:
+        return QLatin1Char('"') + v.toString() + QLatin1Char('"');
+    }
+}
+
 } // namespace
 
 int16_t FreeFile()
@@ -28,23 +94,105 @@ void Open(int16_t number, const QString &path, Mode mode)
 {
     if (files().count(number))
         throw VbError(55, QStringLiteral("File already open"));
-    auto file = std::make_unique<QFile>(path);
-    const QIODevice::OpenMode flags = mode == Mode::Append ? QIODevice::WriteOnly | QIODevice::Append
-                                                           : QIODevice::WriteOnly | QIODevice::Truncate;
-    // Unbuffered: every Print is one write(2) and visible at once.
-    if (!file->open(flags | QIODevice::Unbuffered))
-        throw VbError(75, QStringLiteral("Path/File access error"));
-    files()[number] = std::move(file);
+    OpenFile f;
+    f.file = std::make_unique<QFile>(path);
+    if (mode == Mode::Input) {
+        if (!f.file->open(QIODevice::ReadOnly))
+            throw VbError(53, QStringLiteral("File not found"));
+        f.input = f.file->readAll();
+        f.file->close();
+        f.reading = true;
+    } else {
+        const QIODevice::OpenMode flags = mode == Mode::Append ? QIODevice::WriteOnly | QIODevice::Append
+                                                               : QIODevice::WriteOnly | QIODevice::Truncate;
+        // Unbuffered: every Print is one write(2) and visible at once.
+        if (!f.file->open(flags | QIODevice::Unbuffered))
+            throw VbError(75, QStringLiteral("Path/File access error"));
+    }
+    files()[number] = std::move(f);
 }
 
 void Print(int16_t number, const QString &text)
 {
-    auto it = files().find(number);
-    if (it == files().end())
-        throw VbError(52, QStringLiteral("Bad file name or number"));
+    OpenFile &f = opened(number);
+    if (f.reading)
+        throw VbError(54, QStringLiteral("Bad file mode"));
     const QByteArray bytes = text.toLatin1();
-    if (it->second->write(bytes) != bytes.size())
+    if (f.file->write(bytes) != bytes.size())
         throw VbError(61, QStringLiteral("Disk full"));
+}
+
+QString WriteRecordText(std::initializer_list<Variant> fields)
+{
+    QStringList texts;
+    for (const Variant &v : fields)
+        texts << fieldText(v);
+    return texts.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+void Write(int16_t number, std::initializer_list<Variant> fields)
+{
+    Print(number, WriteRecordText(fields));
+}
+
+QString LineInput(int16_t number)
+{
+    OpenFile &f = forInput(number);
+    if (f.pos >= f.input.size())
+        throw pastEnd();
+    const qsizetype start = f.pos;
+    while (f.pos < f.input.size() && !isLineEnd(f.input[f.pos]))
+        ++f.pos;
+    const QString line = QString::fromLatin1(f.input.mid(start, f.pos - start));
+    skipLineEnd(f);
+    return line;
+}
+
+QString Input(int16_t number)
+{
+    OpenFile &f = forInput(number);
+    const QByteArray &in = f.input;
+    while (f.pos < in.size() && (in[f.pos] == ' ' || in[f.pos] == '\t' || isLineEnd(in[f.pos])))
+        ++f.pos;
+    if (f.pos >= in.size())
+        throw pastEnd();
+    QByteArray field;
+    if (in[f.pos] == '"') {
+        const qsizetype close = in.indexOf('"', f.pos + 1);
+        const qsizetype end = close < 0 ? in.size() : close;
+        field = in.mid(f.pos + 1, end - f.pos - 1);
+        f.pos = close < 0 ? in.size() : close + 1;
+        // Whatever stands between the closing quote and the separator is dropped.
+        while (f.pos < in.size() && in[f.pos] != ',' && !isLineEnd(in[f.pos]))
+            ++f.pos;
+    } else {
+        const qsizetype start = f.pos;
+        while (f.pos < in.size() && in[f.pos] != ',' && !isLineEnd(in[f.pos]))
+            ++f.pos;
+        field = in.mid(start, f.pos - start).trimmed();
+    }
+    if (f.pos < in.size() && in[f.pos] == ',')
+        ++f.pos;
+    else
+        skipLineEnd(f);
+    return QString::fromLatin1(field);
+}
+
+bool EndOfFile(int16_t number)
+{
+    const OpenFile &f = forInput(number);
+    return f.pos >= f.input.size();
+}
+
+bool EndOfFields(int16_t number)
+{
+    const OpenFile &f = forInput(number);
+    for (qsizetype i = f.pos; i < f.input.size(); ++i) {
+        const char c = f.input[i];
+        if (c != ' ' && c != '\t' && !isLineEnd(c))
+            return false;
+    }
+    return true;
 }
 
 void Close(int16_t number)
@@ -52,7 +200,8 @@ void Close(int16_t number)
     auto it = files().find(number);
     if (it == files().end())
         return;
-    it->second->close();
+    if (it->second.file->isOpen())
+        it->second.file->close();
     files().erase(it);
 }
 

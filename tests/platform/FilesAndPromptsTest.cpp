@@ -50,6 +50,52 @@ TEST(VbFiles, EachPrintIsOnDiskAtOnceAsSingleByteText)
     }
 }
 
+TEST(VbFiles, WriteRecordsAndReadThemBackByFieldAndByLine)
+{
+    EXPECT_EQ(VbFiles::WriteRecordText({Variant(QStringLiteral("Kp")), Variant(QStringLiteral("12.5"))}),
+              QStringLiteral("\"Kp\",\"12.5\"\r\n"));
+    EXPECT_EQ(VbFiles::WriteRecordText({Variant(QStringLiteral("t")), Variant(72.5f), Variant(int16_t(-3)), Variant(68.12f),
+                                        Variant(0.1), Variant(true), Variant()}),
+              QStringLiteral("\"t\",72.5,-3,68.12,0.1,#TRUE#,\r\n"));
+
+    const QString path = DataFolder::file(QStringLiteral("vbfiles-input.dat"));
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("\"Kp\", \"a, b\" \r\n  IFMode ,2.7\nlast\r\r\n\r\n  \r\n");
+    out.close();
+    const int16_t n = VbFiles::FreeFile();
+    VbFiles::Open(n, path, VbFiles::Mode::Input);
+    QStringList fields;
+    while (!VbFiles::EndOfFields(n))
+        fields << VbFiles::Input(n);
+    EXPECT_EQ(fields, (QStringList{"Kp", "a, b", "IFMode", "2.7", "last"}));
+    EXPECT_FALSE(VbFiles::EndOfFile(n));
+    try {
+        VbFiles::Input(n);
+        FAIL();
+    } catch (const VbError &e) {
+        EXPECT_EQ(e.number(), 62);
+    }
+    VbFiles::Close(n);
+
+    VbFiles::Open(n, path, VbFiles::Mode::Input);
+    QStringList lines;
+    while (!VbFiles::EndOfFile(n))
+        lines << VbFiles::LineInput(n);
+    EXPECT_EQ(lines, (QStringList{"\"Kp\", \"a, b\" ", "  IFMode ,2.7", "last", "", "", "  "}));
+    EXPECT_THROW(VbFiles::Print(n, QStringLiteral("x")), VbError);
+    VbFiles::Close(n);
+    EXPECT_THROW(VbFiles::Open(n, path + QStringLiteral(".missing"), VbFiles::Mode::Input), VbError);
+}
+
+TEST(UserPrompts, DialogFiltersMatchBothCases)
+{
+    EXPECT_EQ(DialogFilter(QStringLiteral("S19 File (*.S19; *.S2)|*.s19;*.s2")),
+              QStringLiteral("S19 File (*.S19; *.S2) (*.s19 *.S19 *.s2 *.S2)"));
+    EXPECT_EQ(DialogFilter(QStringLiteral("Data (*.dat)|*.dat|All (*.*)|*.*")),
+              QStringLiteral("Data (*.dat) (*.dat *.DAT);;All (*.*) (*)"));
+}
+
 TEST(UserPrompts, TheRecorderSeesEveryBoxAndAnswersIt)
 {
     RecordingPrompts prompts;
