@@ -23,14 +23,22 @@ inline QString element(const char *name, int index)
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
 }
 
+// A label whose changes stay inside it: of a fixed size, so a new text never lays out its
+// window again, and opaque, so its repaint does not repaint what lies behind it.
+inline QLabel *fixedLabel(QLabel *l, int width)
+{
+    l->setFixedSize(width, l->sizeHint().height());
+    l->setAutoFillBackground(true);
+    return l;
+}
+
 // A sunken read-out label.
-inline QLabel *readout(const QString &name, int minimumWidth, const QString &caption = QString())
+inline QLabel *readout(const QString &name, int width, const QString &caption = QString())
 {
     auto *l = named(new QLabel(caption), name);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(minimumWidth);
-    return l;
+    return fixedLabel(l, width);
 }
 
 // A window timer with its start interval and state; `tick` may be null.

@@ -79,8 +79,16 @@ void frmMain::buildLayout()
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("sbStatusBar"));
     for (int i = 0; i < 2; ++i) {
+        // The panel stretches; its text sits in a fixed-size label inside, so a new reading
+        // does not lay out the status bar again.
+        auto *panel = new QWidget;
+        auto *row = new QHBoxLayout(panel);
+        row->setContentsMargins(0, 0, 0, 0);
         StatusPanel[i] = named(new QLabel, element("Panel", i + 1));
-        bar->addPermanentWidget(StatusPanel[i], 1);
+        WindowParts::fixedLabel(StatusPanel[i], StatusPanel[i]->fontMetrics().horizontalAdvance(QStringLiteral("Amb Temp -000.0 F")) + 8);
+        row->addWidget(StatusPanel[i]);
+        row->addStretch();
+        bar->addPermanentWidget(panel, 1);
     }
 
     // The edit-hold controls, in the order the hold count tests them.
