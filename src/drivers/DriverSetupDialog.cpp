@@ -20,7 +20,7 @@ constexpr int PortCount = 20;
 
 DriverSetupDialog::DriverSetupDialog(const QString &name, const QString &caption, const QString &title,
                                      QWidget *parent)
-    : QDialog(parent)
+    : OkCancelDialog(parent)
 {
     setObjectName(name);
     setWindowTitle(caption);
@@ -34,9 +34,7 @@ DriverSetupDialog::DriverSetupDialog(const QString &name, const QString &caption
     Label1 = NewControl<QLabel>(this, "Label1", QStringLiteral("COM Port"));
     cmbPorts = NewControl<QComboBox>(this, "cmbPorts");
     Check1 = NewControl<QCheckBox>(this, "Check1", QStringLiteral("Launch control console"));
-    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
 
     auto *port = new QHBoxLayout;
     port->addWidget(Label1);
@@ -48,21 +46,14 @@ DriverSetupDialog::DriverSetupDialog(const QString &name, const QString &caption
     layout->addLayout(port);
     layout->addWidget(Check1);
     layout->addLayout(m_body);
-    layout->addLayout(ButtonRow({cmdOK, cmdCancel}));
+    layout->addLayout(buttonRow());
 
-    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
-    connect(cmdCancel, &QPushButton::clicked, this, &DriverSetupDialog::cmdCancel_Click);
 }
 
 DriverSetupDialog::~DriverSetupDialog()
 {
     if (m_keyOpen)
         RegCloseKey(m_key);
-}
-
-void DriverSetupDialog::cmdCancel_Click()
-{
-    reject();
 }
 
 void DriverSetupDialog::openKeyAndReadLinkSettings()

@@ -2,7 +2,7 @@
 
 #include "link/DriverSettings.h"
 
-#include <QDialog>
+#include "platform/OkCancelDialog.h"
 #include <QVariant>
 
 class QCheckBox;
@@ -15,7 +15,7 @@ class QVBoxLayout;
 // key, with the port list "COM1".."COM20", the console option and OK/Cancel. The key is
 // opened when the dialog loads and closed when it goes; when it does not open, the dialog
 // works on the module values and OK writes nothing.
-class DriverSetupDialog : public QDialog
+class DriverSetupDialog : public OkCancelDialog
 {
     Q_OBJECT
 
@@ -25,12 +25,8 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label1 = nullptr;
     QComboBox *cmbPorts = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
     QCheckBox *Check1 = nullptr;
 
-    virtual void cmdOK_Click() = 0;
-    void cmdCancel_Click();
 
 protected:
     // `name` is the window's name, `title` the text above the port list.

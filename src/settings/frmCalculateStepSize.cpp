@@ -18,7 +18,7 @@ constexpr double InchesPerUnitPower = 0.025; // step size at magnification 0
 
 } // namespace
 
-frmCalculateStepSize::frmCalculateStepSize(QWidget *parent) : QDialog(parent)
+frmCalculateStepSize::frmCalculateStepSize(QWidget *parent) : OkCancelDialog(parent)
 {
     setObjectName(QStringLiteral("frmCalculateStepSize"));
     setWindowTitle(QStringLiteral("Calculate Step Size"));
@@ -26,21 +26,17 @@ frmCalculateStepSize::frmCalculateStepSize(QWidget *parent) : QDialog(parent)
     txtMag = NewControl<QLineEdit>(this, "txtMag");
     Label2 = NewControl<QLabel>(this, "Label2", QStringLiteral("Step Size (0.001\")"));
     lblStepSize = NewControl<QLabel>(this, "lblStepSize");
-    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(txtMag, 0, 1);
     grid->addWidget(Label2, 1, 0);
     grid->addWidget(lblStepSize, 1, 1);
-    grid->addLayout(ButtonRow({cmdOK, cmdCancel}), 2, 0, 1, 2);
+    grid->addLayout(buttonRow(), 2, 0, 1, 2);
 
     DecimalKeyFilter::install(txtMag);
     connect(txtMag, &QLineEdit::textChanged, this, &frmCalculateStepSize::txtMag_Change);
-    connect(cmdOK, &QPushButton::clicked, this, &frmCalculateStepSize::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmCalculateStepSize::cmdCancel_Click);
     Form_Load();
 }
 
@@ -77,11 +73,6 @@ void frmCalculateStepSize::cmdOK_Click()
         }
     }
     accept();
-}
-
-void frmCalculateStepSize::cmdCancel_Click()
-{
-    reject();
 }
 
 void frmCalculateStepSize::showModal(QWidget *parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/OkCancelDialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -9,7 +9,7 @@ class QPushButton;
 // "Calculate Step Size": the focuser step size (0.001 inch per step) from the secondary
 // mirror's magnification m, s = (m^2 + 1) x 0.025. OK stores the shown value, rounded to
 // three decimals, in StepSize; Cancel changes nothing.
-class frmCalculateStepSize : public QDialog
+class frmCalculateStepSize : public OkCancelDialog
 {
     Q_OBJECT
 
@@ -20,11 +20,8 @@ public:
     QLineEdit *txtMag = nullptr;
     QLabel *Label2 = nullptr;
     QLabel *lblStepSize = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
 
     // Shows a fresh dialog modally; the caller reads StepSize afterwards.
     static void showModal(QWidget *parent = nullptr);

@@ -56,7 +56,7 @@ bool changesValue(const QEvent *event)
 
 } // namespace
 
-frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : QDialog(parent), m_link(std::move(link))
+frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : OkCancelDialog(parent), m_link(std::move(link))
 {
     setObjectName(QStringLiteral("frmTempComp"));
     setWindowTitle(QStringLiteral("Temperature Compensation"));
@@ -86,8 +86,6 @@ frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : QDialog(parent), m_
     lblTCMin = NewControl<QLabel>(this, "lblTCMin", QStringLiteral("0"));
     for (QSpinBox *spin : {UpDown1, UpDown2})
         spin->setKeyboardTracking(false);
-    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
-    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Temp Comp Coefficient:")), 0, 0);
@@ -98,7 +96,7 @@ frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : QDialog(parent), m_
     grid->addWidget(UpDown1, 1, 1);
     grid->addWidget(lblTCMin, 1, 2);
     grid->addWidget(modes, 2, 0, 1, 4);
-    grid->addLayout(ButtonRow({cmdOK, cmdCancel}), 3, 0, 1, 4);
+    grid->addLayout(buttonRow(), 3, 0, 1, 4);
 
     Timer1.setInterval(2000);
     connect(&Timer1, &VbTimer::Tick, this, &frmTempComp::Timer1_Timer);
@@ -112,8 +110,6 @@ frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : QDialog(parent), m_
             return false;
         });
     }
-    connect(cmdOK, &QPushButton::clicked, this, &frmTempComp::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmTempComp::cmdCancel_Click);
     Form_Load();
 }
 
@@ -207,11 +203,6 @@ void frmTempComp::cmdCancel_Click()
     if (ValuesChanged && !confirmed(QStringLiteral("Discard changes?")))
         return;
     QDialog::reject();
-}
-
-void frmTempComp::reject()
-{
-    cmdCancel_Click();
 }
 
 void frmTempComp::transmit(const QString &command)

@@ -2,7 +2,7 @@
 
 #include "platform/VbTimer.h"
 
-#include <QDialog>
+#include "platform/OkCancelDialog.h"
 #include <array>
 #include <functional>
 #include <memory>
@@ -18,7 +18,7 @@ class Serial;
 // held in tenths by UpDown2), movement threshold (UpDown1) and mode (off, automatic,
 // manual) as the controller holds them. OK uploads changed values and stores the mode in
 // TempCompMode; Cancel sends nothing. The caller sends the mode itself.
-class frmTempComp : public QDialog
+class frmTempComp : public OkCancelDialog
 {
     Q_OBJECT
 
@@ -37,22 +37,18 @@ public:
     QLabel *lblVKMoef = nullptr;
     QSpinBox *UpDown1 = nullptr;                 // threshold in counts
     QLabel *lblTCMin = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
     VbTimer Timer1; // one late look at the controller's values
 
     // True once the operator has worked either spinner.
     bool ValuesChanged = false;
 
     void Timer1_Timer();
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
+    void cmdCancel_Click() override;
 
     // Shows a fresh dialog modally; the caller reads TempCompMode afterwards.
     static void showModal(LinkSource link, QWidget *parent = nullptr);
 
-    // Closing by the title bar or Escape is Cancel.
-    void reject() override;
 
 private:
     void Form_Load();

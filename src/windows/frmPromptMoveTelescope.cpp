@@ -1,13 +1,12 @@
 #include "windows/frmPromptMoveTelescope.h"
 
 #include "link/ModuleState.h"
-#include "windows/OkCancelButtons.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmPromptMoveTelescope::frmPromptMoveTelescope(QWidget *parent) : QDialog(parent)
+frmPromptMoveTelescope::frmPromptMoveTelescope(QWidget *parent) : OkCancelDialog(parent)
 {
     setObjectName(QStringLiteral("frmPromptMoveTelescope"));
     setWindowTitle(QStringLiteral("ORVA VKM"));
@@ -16,9 +15,7 @@ frmPromptMoveTelescope::frmPromptMoveTelescope(QWidget *parent) : QDialog(parent
     Label1->setObjectName(QStringLiteral("Label1"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
-    layout->addLayout(okCancelButtons(this, cmdOK, cmdCancel));
-    connect(cmdOK, &QPushButton::clicked, this, &frmPromptMoveTelescope::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmPromptMoveTelescope::cmdCancel_Click);
+    layout->addLayout(buttonRow());
 }
 
 void frmPromptMoveTelescope::cmdOK_Click()
@@ -28,11 +25,6 @@ void frmPromptMoveTelescope::cmdOK_Click()
 }
 
 void frmPromptMoveTelescope::cmdCancel_Click()
-{
-    reject();
-}
-
-void frmPromptMoveTelescope::reject()
 {
     Module().thesky.MoveTelescopeConfirmed = false;
     QDialog::reject();

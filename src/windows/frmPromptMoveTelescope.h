@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/OkCancelDialog.h"
 
 class QLabel;
 class QPushButton;
 
 // "Slew telescope to new FOV position?", topmost. The answer goes to
 // MoveTelescopeConfirmed; closing by the title bar answers Cancel.
-class frmPromptMoveTelescope : public QDialog
+class frmPromptMoveTelescope : public OkCancelDialog
 {
     Q_OBJECT
 
@@ -15,14 +15,11 @@ public:
     explicit frmPromptMoveTelescope(QWidget *parent = nullptr);
 
     QLabel *Label1 = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
+    void cmdCancel_Click() override;
 
     // Shows a fresh window modally and returns MoveTelescopeConfirmed.
     static bool ask(QWidget *parent = nullptr);
 
-    void reject() override;
 };

@@ -21,25 +21,21 @@ constexpr int PortCount = 20;
 
 } // namespace
 
-frmProperties::frmProperties(QWidget *parent) : QDialog(parent)
+frmProperties::frmProperties(QWidget *parent) : OkCancelDialog(parent)
 {
     setObjectName(QStringLiteral("frmProperties"));
     setWindowTitle(QStringLiteral("CommPort Properties"));
     Label1 = NewControl<QLabel>(this, "Label1", QStringLiteral("Port:"));
     cboPort = NewControl<QComboBox>(this, "cboPort");
-    cmdOK = NewControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
 
     auto *port = new QHBoxLayout;
     port->addWidget(Label1);
     port->addWidget(cboPort);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(port);
-    layout->addLayout(ButtonRow({cmdOK, cmdCancel}));
+    layout->addLayout(buttonRow());
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmProperties::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmProperties::cmdCancel_Click);
     Form_Load();
 }
 
@@ -59,11 +55,6 @@ void frmProperties::LoadPropertySettings()
         cboPort->addItem(QStringLiteral("Com%1").arg(n));
     const int16_t port = Module().link.PortNumber;
     cboPort->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
-}
-
-void frmProperties::cmdCancel_Click()
-{
-    reject();
 }
 
 void frmProperties::cmdOK_Click()

@@ -2,7 +2,7 @@
 
 #include "platform/RegistryStore.h"
 
-#include <QDialog>
+#include "platform/OkCancelDialog.h"
 
 class QComboBox;
 class QLabel;
@@ -11,7 +11,7 @@ class QPushButton;
 // "CommPort Properties": the serial port of the controller link. OK applies a changed port
 // to the shared link at once (closing and reopening it when it was open) and stores it as
 // "PORT" in the driver key.
-class frmProperties : public QDialog
+class frmProperties : public OkCancelDialog
 {
     Q_OBJECT
 
@@ -20,11 +20,8 @@ public:
 
     QLabel *Label1 = nullptr;
     QComboBox *cboPort = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
 
     // Shows a fresh window modally and returns when it closes.
     static void showModal(QWidget *parent = nullptr);

@@ -1,13 +1,12 @@
 #include "windows/frmUnwrap.h"
 
 #include "link/ModuleState.h"
-#include "windows/OkCancelButtons.h"
 
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-frmUnwrap::frmUnwrap(QWidget *parent) : QDialog(parent)
+frmUnwrap::frmUnwrap(QWidget *parent) : OkCancelDialog(parent)
 {
     setObjectName(QStringLiteral("frmUnwrap"));
     setWindowTitle(QStringLiteral("Unwrap ZEL"));
@@ -19,9 +18,7 @@ frmUnwrap::frmUnwrap(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Option1);
     layout->addWidget(Option2);
-    layout->addLayout(okCancelButtons(this, cmdOK, cmdCancel));
-    connect(cmdOK, &QPushButton::clicked, this, &frmUnwrap::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmUnwrap::cmdCancel_Click);
+    layout->addLayout(buttonRow());
 }
 
 void frmUnwrap::cmdOK_Click()
@@ -31,11 +28,6 @@ void frmUnwrap::cmdOK_Click()
 }
 
 void frmUnwrap::cmdCancel_Click()
-{
-    reject();
-}
-
-void frmUnwrap::reject()
 {
     Module().rotator.UnwrapChoice = 0;
     QDialog::reject();
