@@ -130,6 +130,8 @@ void StoredPositionEditor::Form_Load()
         setCells(k, storedCells(k));
     }
     CurrentRecord = Module().positions.StoreIndex;
+    if (CurrentRecord < 0 || CurrentRecord >= gridRows()) // no list entry chosen
+        CurrentRecord = 0;
     selectRow(CurrentRecord);
     loadTextBoxes(CurrentRecord);
     Dirty = false;
