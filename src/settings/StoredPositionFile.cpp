@@ -1,7 +1,11 @@
 #include "settings/StoredPositionFile.h"
 
+#include "platform/VbError.h"
+
 #include <QFile>
 #include <QtEndian>
+#include <filesystem>
+#include <system_error>
 
 namespace StoredPositionFile {
 
@@ -10,9 +14,25 @@ namespace {
 constexpr int FocusDataLength = DescriptionLength + 4 + 4;
 constexpr int RotatorDataLength = DescriptionLength + 4;
 
+VbError accessError()
+{
+    return VbError(75, QStringLiteral("Path/File access error"));
+}
+
+VbError ioError()
+{
+    return VbError(57, QStringLiteral("Device I/O error"));
+}
+
+// One byte per character, counted by code point so that a character outside the BMP is one '?'.
 QByteArray description(const QString &text)
 {
-    QByteArray bytes = text.left(DescriptionLength).toLatin1();
+    QByteArray bytes;
+    for (const char32_t c : text.toUcs4()) {
+        if (bytes.size() == DescriptionLength)
+            break;
+        bytes.append(c <= 0xFF ? char(c) : '?');
+    }
     bytes.append(DescriptionLength - bytes.size(), ' ');
     return bytes;
 }
@@ -43,21 +63,27 @@ auto records(const QByteArray &bytes, int recordLength, int dataLength, Decode d
     return out;
 }
 
-bool writeAt(const QString &path, int n, int recordLength, QByteArray record)
+void writeAt(const QString &path, int n, int recordLength, QByteArray record)
 {
     if (n < 1)
-        return false;
+        throw VbError(63, QStringLiteral("Bad record number"));
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
-        return false;
+        throw accessError();
     const qint64 offset = qint64(n - 1) * recordLength;
     if (file.size() < offset && !file.resize(offset))
-        return false;
+        throw ioError();
     record.append(recordLength - record.size(), '\0');
-    return file.seek(offset) && file.write(record) == record.size() && file.flush();
+    if (!file.seek(offset) || file.write(record) != record.size() || !file.flush())
+        throw ioError();
 }
 
 } // namespace
+
+QString fitDescription(const QString &text)
+{
+    return text.left(DescriptionLength).leftJustified(DescriptionLength, QLatin1Char(' '));
+}
 
 QByteArray encode(const FocusRecord &record)
 {
@@ -93,14 +119,48 @@ QList<RotatorRecord> readRotator(const QString &path)
     });
 }
 
-bool write(const QString &path, int n, const FocusRecord &record)
+void write(const QString &path, int n, const FocusRecord &record)
 {
-    return writeAt(path, n, FocusRecordLength, encode(record));
+    writeAt(path, n, FocusRecordLength, encode(record));
 }
 
-bool write(const QString &path, int n, const RotatorRecord &record)
+void write(const QString &path, int n, const RotatorRecord &record)
 {
-    return writeAt(path, n, RotatorRecordLength, encode(record));
+    writeAt(path, n, RotatorRecordLength, encode(record));
+}
+
+void removeRecord(const QString &path, const QString &tempPath, int recordLength, int n, int records)
+{
+    QFile source(path);
+    if (!source.open(QIODevice::ReadWrite))
+        throw accessError();
+    const QByteArray bytes = source.readAll();
+    source.close();
+
+    if (QFile::exists(tempPath) && !QFile::remove(tempPath))
+        throw accessError();
+    QFile temp(tempPath);
+    if (!temp.open(QIODevice::WriteOnly))
+        throw accessError();
+    bool written = true;
+    for (int i = 1; i <= records && written; ++i) {
+        if (i == n)
+            continue;
+        QByteArray record = bytes.mid(qsizetype(i - 1) * recordLength, recordLength);
+        record.append(recordLength - record.size(), '\0');
+        written = temp.write(record) == record.size();
+    }
+    written = written && temp.flush();
+    temp.close();
+    if (!written) {
+        QFile::remove(tempPath);
+        throw ioError();
+    }
+
+    std::error_code failed;
+    std::filesystem::rename(QFile::encodeName(tempPath).toStdString(), QFile::encodeName(path).toStdString(), failed);
+    if (failed)
+        throw accessError();
 }
 
 } // namespace StoredPositionFile

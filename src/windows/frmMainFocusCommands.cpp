@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
+#include "settings/frmStoreFocus.h"
 #include "settings/frmTempComp.h"
 #include "windows/frmMainCommands.h"
 
@@ -122,7 +123,7 @@ void frmMain::Combo1_Click()
     });
 }
 
-// Hands the position to the focus store editor.
+// Hands the position to the focus store editor and shows it.
 void frmMain::cmdStore_Click()
 {
     trapped([this] {
@@ -134,6 +135,7 @@ void frmMain::cmdStore_Click()
         if (vb::IsNumeric(lblActual->text()))
             m.positions.StorePosition = vb::CLng(lblActual->text());
         m.positions.StoreRotatorMode = false;
+        frmStoreFocus::showModal(this);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "link/RotatorSteps.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
+#include "settings/frmStoreRotator.h"
 #include "windows/Forms.h"
 #include "windows/frmMainCommands.h"
 #include "windows/frmRotIndicator.h"
@@ -108,7 +109,7 @@ void frmMain::chkRecalRotator_MouseUp()
     trapped([this] { send(chkRecalRotator->isChecked() ? QStringLiteral("/1 ") : QStringLiteral("/0 ")); });
 }
 
-// Hands the angle (whole degrees) to the rotator store editor.
+// Hands the angle (whole degrees) to the rotator store editor and shows it.
 void frmMain::cmdRotStore_Click()
 {
     trapped([this] {
@@ -117,6 +118,7 @@ void frmMain::cmdRotStore_Click()
         if (vb::IsNumeric(lblRot->text()))
             p.StorePosition = vb::CLng(lblRot->text());
         p.StoreRotatorMode = true;
+        frmStoreRotator::showModal(this);
     });
 }
 

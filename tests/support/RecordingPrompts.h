@@ -3,6 +3,7 @@
 #include "platform/UserPrompts.h"
 
 #include <QList>
+#include <QStringList>
 #include <functional>
 
 // Installs itself in place of the desktop's dialogs for its lifetime: records every box
@@ -34,6 +35,16 @@ public:
         default: return vbconst::vbOK;
         }
     }
+    // The texts of the boxes shown so far, forgetting them.
+    QStringList takePrompts()
+    {
+        QStringList texts;
+        for (const MessageBoxRequest &box : boxes)
+            texts << box.prompt;
+        boxes.clear();
+        return texts;
+    }
+
     std::optional<QString> openFile(const FileDialogRequest &request) override
     {
         fileDialogs << request;

@@ -48,12 +48,5 @@ protected:
     }
 
     // The prompt texts shown so far, and forgets them.
-    QStringList takeBoxes()
-    {
-        QStringList texts;
-        for (const MessageBoxRequest &box : prompts.boxes)
-            texts << box.prompt;
-        prompts.boxes.clear();
-        return texts;
-    }
+    QStringList takeBoxes() { return prompts.takePrompts(); }
 };

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 using namespace OperatorInput;
 
@@ -204,19 +205,56 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     EXPECT_EQ(takeBoxes().last(), QStringLiteral("Temperature compensation is active.  Focuser movement is disabled."));
 }
 
-TEST_F(MainWindowFocusCommands, StoreButtonsHandOverTheirValues)
+TEST_F(MainWindowFocusCommands, StoreButtonsOpenTheEditorsWhoseListChangesStartNoGoto)
 {
     ModuleState::Positions &p = Module().positions;
     Module().focuser.TempCompTemperature = 65.5f;
     form->Handle_Received(QStringLiteral(":a 1234 :rs 18050 "));
-    form->cmdStore->click();
-    EXPECT_EQ(p.StorePosition, 1234);
+    const int focusEntries = form->Combo1->count();
+    const int rotatorEntries = form->cmbRotStore->count();
+    takeBoxes();
+
+    struct Case { QPushButton *button; const char *editor; const char *action; QStringList boxes; };
+    const Case cases[] = {
+        {form->cmdStore, "frmStoreFocus", "add",
+         {"Create new record?", "Use current position and temperature?", "Save new record?"}},
+        {form->cmdStore, "frmStoreFocus", "delete", {"Delete current record?"}},
+        {form->cmdRotStore, "frmStoreRotator", "add", {"Create new record?", "Use current position ?", "Save new record?"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.editor);
+        const QString sent = sentBy([&] {
+            WidgetInput::whenModal([&c](QWidget *w) {
+                EXPECT_EQ(w->objectName(), QString::fromLatin1(c.editor));
+                if (QLatin1String(c.action) == QLatin1String("add")) {
+                    WidgetInput::click(w, "cmdAdd");
+                    WidgetInput::type(w->findChild<QLineEdit *>(QStringLiteral("txtDescription")), QStringLiteral("Near"));
+                    WidgetInput::click(w, "cmdUpdate");
+                } else {
+                    WidgetInput::click(w, "cmdDelete");
+                }
+                WidgetInput::click(w, "cmdExit");
+            });
+            c.button->click();
+        });
+        EXPECT_EQ(sent, QString());
+        EXPECT_EQ(takeBoxes(), c.boxes);
+        // The new focus entry is chosen without its handler, so the editor opens on it.
+        if (QLatin1String(c.action) == QLatin1String("add") && c.button == form->cmdStore) {
+            ASSERT_EQ(form->Combo1->count(), focusEntries + 1);
+            EXPECT_EQ(form->Combo1->itemText(focusEntries), QStringLiteral("Near"));
+            const QSignalBlocker quiet(form->Combo1);
+            form->Combo1->setCurrentIndex(focusEntries);
+        }
+    }
+    EXPECT_EQ(form->Combo1->count(), focusEntries);
     EXPECT_EQ(p.StoreIndex, 0);
-    EXPECT_FLOAT_EQ(p.StoreTemperature, 65.5f);
-    EXPECT_FALSE(p.StoreRotatorMode);
-    form->cmdRotStore->click();
     EXPECT_EQ(p.StorePosition, 90); // 90.25 degrees
     EXPECT_TRUE(p.StoreRotatorMode);
+    EXPECT_FLOAT_EQ(p.StoreTemperature, 65.5f);
+    EXPECT_EQ(form->cmbRotStore->itemText(rotatorEntries), QStringLiteral("Near"));
+    EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
+    EXPECT_EQ(Module().positions.RotatorPositions[rotatorEntries].Position, 90);
 }
 
 TEST_F(MainWindowFocusCommands, CompensationButtonAsksTheDialogAndSendsTheMode)
