@@ -19,8 +19,8 @@ const QString OrvaSource = QStringLiteral("ORVA");
 const QString RotatorSource = QStringLiteral("VKM.ROTATOR");
 const QString StatusQuery = QStringLiteral(" R ");
 
-// The number the Part gives the unwrap and wrap-limit refusals.
-constexpr int32_t PartNumberOne = 1;
+// The error number of the illegal unwrap and wrap-limit refusals.
+constexpr int32_t IllegalValueNumber = 1;
 
 // Getters query when more than this many milliseconds have passed since the last query.
 constexpr int CacheAgeMs = 501;
@@ -90,8 +90,8 @@ void Count(int16_t &counter)
         ++counter;
 }
 
-// The class's out-of-range refusal. The Part leaves open what a move whose step count does not
-// fit a Long does: Move and MoveAbsolute refuse it with this text before sending anything.
+// The class's out-of-range refusal. Move and MoveAbsolute also give it, before sending
+// anything, for a move whose step count does not fit a Long.
 [[noreturn]] void RefuseOutOfRange()
 {
     throw VbError(DriverErrors::ValueOutOfRange, QStringLiteral("Value out of range."), OrvaSource);
@@ -226,7 +226,7 @@ void Rotator::setPosPositionLimit(const Variant &value)
 void Rotator::setNegPositionLimit(const Variant &value)
 {
     if (!IsNumeric(value))
-        // The Part leaves this text open; it follows PosPositionLimit's.
+        // Worded like PosPositionLimit's refusal.
         refuse(DriverErrors::ValueOutOfRange, QStringLiteral("NegPositionLimit must be numeric."), OrvaSource);
     const double limit = value.toDouble();
     if (limit < -720 || limit > 0)
@@ -326,7 +326,7 @@ void Rotator::ZeroWrap()
 void Rotator::Unwrap(const Variant &degrees)
 {
     if (!IsNumeric(degrees))
-        refuse(PartNumberOne, QStringLiteral("Illegal unwrap value."), QString());
+        refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
     // v x 200 in the value's own type: a Single gives a single-precision product; whole
     // numbers and Booleans give whole products (Variant arithmetic widens rather than
     // overflows), text and Doubles a double product.
@@ -337,7 +337,7 @@ void Rotator::Unwrap(const Variant &degrees)
         product = degrees.toDouble() * RotatorStepsPerDegree;
     const std::optional<int32_t> steps = RoundedSteps(product);
     if (!steps)
-        refuse(PartNumberOne, QStringLiteral("Illegal unwrap value."), QString());
+        refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
     send(QStringLiteral(" j") + QString::number(*steps) + QLatin1Char(' '));
 }
 
@@ -349,7 +349,7 @@ int32_t Rotator::WrapLimit() const
 void Rotator::setWrapLimit(const Variant &value)
 {
     if (!IsNumeric(value) || value.toDouble() < 0 || value.toDouble() > 2000)
-        refuse(PartNumberOne, QStringLiteral("Illegal wrap limit value."), QString());
+        refuse(IllegalValueNumber, QStringLiteral("Illegal wrap limit value."), QString());
     const int32_t limit = value.toLong();
     Module().settings.ZELLimit = limit;
     HKEY key = 0;

@@ -76,7 +76,7 @@ const char *const ReadOrder[] = {
 };
 
 // A value read from or written to the store, as a late-bound value, so that it converts
-// as the original language's assignment did.
+// by VB's assignment rules.
 Variant asVariant(const QVariant &value)
 {
     switch (value.typeId()) {

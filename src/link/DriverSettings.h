@@ -31,9 +31,8 @@ LSTATUS SetRegistryValue(HKEY key, const QString &name, int32_t type, const QVar
 // read of the text itself empties `result`.
 LSTATUS QueryRegistryValue(HKEY key, const QString &name, QVariant &result);
 
-// Stores a value read from the registry into a variable of the program's types as the
-// original language's assignment did (a text must be numeric for a number, a Boolean is
-// True for non-zero). A value that does not convert or does not fit leaves the variable
+// Stores a value read from the registry into a variable of the program's types by VB's
+// assignment rules (a text must be numeric for a number, a Boolean is True for non-zero). A value that does not convert or does not fit leaves the variable
 // unchanged and returns false.
 bool AssignRegistryValue(bool &variable, const QVariant &value);
 bool AssignRegistryValue(int16_t &variable, const QVariant &value);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-// The numeric and text conversions of the original language, in one place. Nothing else
+// The program's numeric and text conversions (VB's rules), in one place. Nothing else
 // in the program converts numbers to text or back. Locale never matters: "." is the decimal
 // point and "," the thousands separator.
 namespace vb {

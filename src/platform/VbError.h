@@ -3,8 +3,7 @@
 #include <QString>
 #include <exception>
 
-// A run-time error as the original language raised it: a number, a description and a
-// source. Conversions throw it (6 "Overflow", 13 "Type mismatch"); automation members
+// A run-time error in VB's form: a number, a description and a source. Conversions throw it (6 "Overflow", 13 "Type mismatch"); automation members
 // throw it for their refusals, and it reaches an automation client unchanged.
 class VbError : public std::exception
 {

@@ -2,8 +2,7 @@
 
 VbTimer::VbTimer(QObject *parent) : QObject(parent)
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &VbTimer::fire);
+    connect(&m_timer, &ClockTimer::timeout, this, &VbTimer::fire);
 }
 
 void VbTimer::setInterval(int ms)

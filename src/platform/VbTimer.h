@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
+#include "platform/ClockTimer.h"
 
-// A timer with the meaning windows and drivers expect: it ticks every `Interval`
+// A timer on the program's clock with the meaning windows and drivers expect: it ticks every `Interval`
 // milliseconds while `Enabled` is true and `Interval` is not 0. Changing `Interval` while
 // enabled starts the period over; setting `Enabled` to its current value changes nothing.
 // A tick is never delivered while the previous tick's handler is still running (a handler
@@ -28,7 +28,7 @@ private:
     void apply();
     void fire();
 
-    QTimer m_timer;
+    ClockTimer m_timer;
     int m_interval = 0;
     bool m_enabled = false;
     bool m_inTick = false;

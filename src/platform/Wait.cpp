@@ -1,7 +1,8 @@
 #include "platform/Wait.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTimer>
 
 namespace Wait {
@@ -10,14 +11,19 @@ bool Until(int timeoutMs, const std::function<bool()> &done)
 {
     if (done && done())
         return true;
-    QDeadlineTimer deadline(std::max(timeoutMs, 0), Qt::PreciseTimer);
-    // The wake timer only makes the blocking wait below return at the deadline.
+    const int64_t deadline = Clock::Now() + std::max(timeoutMs, 0);
+    // On the monotonic clock the wake timer only makes the blocking wait below return at
+    // the deadline; an installed time source serves the events itself.
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    wake.start(std::max(timeoutMs, 0));
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (!Clock::Installed())
+        wake.start(std::max(timeoutMs, 0));
+    while (Clock::Now() < deadline) {
+        if (TimeSource *source = Clock::Installed())
+            source->serveEvents(deadline);
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (done && done())
             return true;
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 // The windows of this folder, each one global instance created on first use. With
-// create = false an accessor returns the existing instance or null. The main window is
-// and the console are destroyed when they close and the next use creates (and loads) a fresh one; the pop-ups
-// are hidden and shown again.
+// create = false an accessor returns the existing instance or null. The main window and
+// the console are destroyed when they close, and the next use creates (and loads) a fresh
+// one; the pop-ups are hidden and shown again.
 class frmConsole;
 class frmMain;
 class frmRotIndicator;

@@ -8,12 +8,12 @@
 #include "alignment/frmZELPromptFlip.h"
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
+#include "platform/Clock.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
 #include "windows/frmPromptMoveTelescope.h"
 
-#include <QDeadlineTimer>
 #include <cmath>
 #include <functional>
 
@@ -397,9 +397,9 @@ void TheSkyFollow::slewToOffset()
 // Serves events meanwhile; a telescope that never stands ends the follow.
 void TheSkyFollow::waitForSlew()
 {
-    const QDeadlineTimer deadline(SlewWaitLimitMs);
+    const uint32_t start = Clock::GetTickCount();
     while (!TS::IsSlewComplete()) {
-        if (deadline.hasExpired())
+        if (Clock::TicksSince(start) >= uint32_t(SlewWaitLimitMs))
             throw VbError(1, QStringLiteral("Error:  TheSky did not report the end of the telescope slew."));
         Wait::For(SlewPollMs);
     }

@@ -1,6 +1,6 @@
 // The main window's command controls connected to their handlers, and the steps the
-// handlers share. Writes from code raise toggled/valueChanged/textChanged as the original
-// ran Click and Change for them; the edit holds keep those writes from being sent.
+// handlers share. Writes from code raise toggled/valueChanged/textChanged, so they run the
+// Click and Change handlers as VB did; the edit holds keep those writes from being sent.
 #include "windows/frmMain.h"
 
 #include "link/Serial.h"

@@ -1,10 +1,10 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
+#include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
-#include <QElapsedTimer>
 
 namespace {
 
@@ -105,13 +105,12 @@ TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
     EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
 
     report(":S5SM 2 :S5C 90 ");
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const int64_t start = Clock::Now();
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 2);
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent4")).toDouble(), 1.0);
     EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
-    EXPECT_LT(elapsed.elapsed(), 100);
+    EXPECT_LT(Clock::Now() - start, 100);
     EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
 }
 

@@ -1,7 +1,9 @@
 // The simulated controller is test equipment; these tests check that it talks as the
 // program expects: exact report bursts, motion over time, cut output and a vanishing port.
+#include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
+#include "support/TestClock.h"
 
 #include <QSerialPort>
 #include <QStringList>
@@ -63,6 +65,7 @@ protected:
 
     ControllerSimulator simulator;
     Port port{simulator.devicePath()};
+    TestClock clock;
 };
 
 TEST(ControllerSimulatorExchange, AnswersEachQueryWithItsReportCodes)
@@ -117,6 +120,7 @@ TEST_F(ControllerSimulatorTest, MotorsMoveOverTime)
 {
     simulator.setFocuserSpeed(100);
     simulator.setRotatorSpeed(4000);
+    const int64_t start = Clock::Now();
     port.send("b1000 j-36000 ");
     ASSERT_TRUE(Wait::Until(1000, [&] { return simulator.focuserPosition() > 0; }));
     EXPECT_LT(simulator.focuserPosition(), 1000);
@@ -125,6 +129,8 @@ TEST_F(ControllerSimulatorTest, MotorsMoveOverTime)
     EXPECT_EQ(simulator.rotatorTarget(), 36000);
 
     ASSERT_TRUE(Wait::Until(2000, [&] { return !simulator.focuserMoving() && !simulator.rotatorMoving(); }));
+    EXPECT_GE(Clock::Now() - start, 100) << "ten 10 ms ticks of 100 steps";
+    EXPECT_LT(Clock::Now() - start, 200);
     EXPECT_EQ(simulator.focuserPosition(), 1000);
     EXPECT_EQ(simulator.rotatorPosition(), 36000);
     EXPECT_EQ(simulator.rotatorWrap(), -36000);

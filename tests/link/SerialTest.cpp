@@ -139,7 +139,7 @@ TEST_F(SerialTest, WhileTheFlashFlagIsSetNothingIsDeliveredAndNothingIsLost)
     open();
     subscribe();
     Module().tools.FlashAckFlag = true;
-    const QByteArray big(6000, 'k'); // more than the original 4096-byte input buffer
+    const QByteArray big(6000, 'k'); // more than a 4096-byte input buffer
     sim.sendRaw(big);
     EXPECT_TRUE(Wait::Until(3000, [&] { return serial.InBufferCount() == 6000; }));
     EXPECT_TRUE(chunks.isEmpty());

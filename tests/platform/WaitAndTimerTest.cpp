@@ -1,8 +1,10 @@
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/SystemTimer.h"
 #include "platform/VbTimer.h"
 #include "platform/Wait.h"
 #include "support/CpuTime.h"
+#include "support/TestClock.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -105,4 +107,82 @@ TEST(SystemTimer, RunsUntilKilledAlsoFromItsOwnCallback)
     Wait::For(60);
     EXPECT_EQ(calls, 3);
     EXPECT_FALSE(SystemTimer::KillTimer(id));
+}
+
+// --- test time ---
+
+TEST(TestClock, LongWaitsPassAtOnceAndTimersFireInDueOrderAtTheirTimes)
+{
+    TestClock clock;
+    QElapsedTimer real;
+    real.start();
+    const int64_t start = Clock::Now();
+    QList<std::pair<QString, int64_t>> fired;
+    const auto note = [&](const char *name) { fired.append({QString::fromLatin1(name), Clock::Now() - start}); };
+    VbTimer poll;
+    QObject::connect(&poll, &VbTimer::Tick, [&] { note("poll"); });
+    poll.setInterval(2000);
+    poll.setEnabled(true);
+    ClockTimer once;
+    once.setSingleShot(true);
+    QObject::connect(&once, &ClockTimer::timeout, [&] { note("once"); });
+    once.start(4500);
+    const uint32_t id = SystemTimer::SetTimer(3000, [&] { note("system"); });
+
+    Wait::For(5000);
+    SystemTimer::KillTimer(id);
+    const std::pair<const char *, int64_t> expected[] = {{"poll", 2000}, {"system", 3000}, {"poll", 4000}, {"once", 4500}};
+    ASSERT_EQ(fired.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(fired[i].first, QLatin1String(expected[i].first)) << i;
+        EXPECT_GE(fired[i].second, expected[i].second) << i;
+        EXPECT_LT(fired[i].second, expected[i].second + 100) << i;
+    }
+    EXPECT_GE(Clock::Now() - start, 5000);
+    EXPECT_GE(clock.skipped(), 4000);
+    EXPECT_LT(real.elapsed(), 1000);
+}
+
+TEST(TestClock, AWaitInATimerHandlerEndsBeforeTheWaitAroundIt)
+{
+    TestClock clock;
+    const int64_t start = Clock::Now();
+    QStringList order;
+    int64_t innerEnd = 0;
+    VbTimer timer;
+    QObject::connect(&timer, &VbTimer::Tick, [&] {
+        timer.setEnabled(false);
+        order << "tick";
+        Wait::For(3000);
+        innerEnd = Clock::Now() - start;
+        order << "inner end";
+    });
+    timer.setInterval(100);
+    timer.setEnabled(true);
+    EXPECT_TRUE(Wait::Until(10000, [&] { return order.contains("inner end"); }));
+    EXPECT_EQ(order, QStringList({"tick", "inner end"}));
+    EXPECT_GE(innerEnd, 3100);
+    EXPECT_LT(innerEnd, 3200);
+}
+
+TEST(TestClock, RunningTimersKeepTheTimeTheyHaveLeftWhenTheClockIsChanged)
+{
+    bool fired = false;
+    ClockTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &ClockTimer::timeout, [&] { fired = true; });
+    timer.start(5000);
+    {
+        TestClock clock;
+        Wait::For(4000);
+        EXPECT_FALSE(fired);
+        EXPECT_TRUE(Wait::Until(2000, [&] { return fired; }));
+        fired = false;
+        timer.start(100);
+    }
+    // Back on the monotonic clock: the 100 ms pass in real time.
+    QElapsedTimer real;
+    real.start();
+    EXPECT_TRUE(Wait::Until(2000, [&] { return fired; }));
+    EXPECT_GE(real.elapsed(), 80);
 }

@@ -4,6 +4,7 @@
 #include "support/ControllerSimulator.h"
 #include "support/OperatorInput.h"
 #include "support/RecordingPrompts.h"
+#include "support/TestClock.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +22,7 @@ class TempCompDialog : public ::testing::Test
 protected:
     ControllerSimulator sim;
     RecordingPrompts prompts;
+    TestClock clock;
     std::shared_ptr<Serial> link = std::make_shared<Serial>();
 
     void SetUp() override

@@ -6,15 +6,17 @@
 #include "platform/RegistryStore.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
+#include "support/TestClock.h"
 
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 
 // A fixture for tests against the simulated controller on port 1: a fresh registry file,
 // fresh shared state, and one link holder that lives as long as the test program, so that
 // releasing the objects under test never ends it. The shared port is closed before the
-// simulator goes.
+// simulator goes. Time is test time (a test that talks to another process drops `clock`).
 class ControllerBench : public ::testing::Test
 {
 protected:
@@ -66,4 +68,5 @@ protected:
 
     ControllerSimulator sim;
     QTemporaryDir registryDir;
+    std::unique_ptr<TestClock> clock = std::make_unique<TestClock>();
 };

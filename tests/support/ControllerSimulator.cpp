@@ -15,6 +15,13 @@ namespace {
 constexpr int StepsPerTurn = 72000;
 constexpr int CommandPauseMs = 50; // an unterminated command is taken after this pause
 constexpr int CoverPhaseTicks = 10;
+constexpr int MotionTickMs = 10;
+
+QList<const ControllerSimulator *> &alive()
+{
+    static QList<const ControllerSimulator *> simulators;
+    return simulators;
+}
 
 int foldTurn(int steps)
 {
@@ -47,14 +54,15 @@ ControllerSimulator::ControllerSimulator(QObject *parent)
 {
     connect(m_terminal, &PseudoTerminal::bytesReceived, this, &ControllerSimulator::onBytes);
     m_commandPause.setSingleShot(true);
-    m_commandPause.setInterval(CommandPauseMs);
-    connect(&m_commandPause, &QTimer::timeout, this, &ControllerSimulator::takePendingCommand);
-    m_motion.setInterval(10);
-    m_motion.setTimerType(Qt::PreciseTimer);
-    connect(&m_motion, &QTimer::timeout, this, &ControllerSimulator::tick);
+    connect(&m_commandPause, &ClockTimer::timeout, this, &ControllerSimulator::takePendingCommand);
+    connect(&m_motion, &ClockTimer::timeout, this, &ControllerSimulator::tick);
+    alive().append(this);
 }
 
-ControllerSimulator::~ControllerSimulator() = default;
+ControllerSimulator::~ControllerSimulator()
+{
+    alive().removeOne(this);
+}
 
 QString ControllerSimulator::devicePath() const { return m_terminal->slavePath(); }
 bool ControllerSimulator::isOpen() const { return m_terminal->isOpen(); }
@@ -65,6 +73,12 @@ void ControllerSimulator::setChunking(const QList<int> &cutOffsets) { m_terminal
 void ControllerSimulator::setRandomChunking(quint32 seed, int maxChunk) { m_terminal->setRandomCuts(seed, maxChunk); }
 void ControllerSimulator::clearChunking() { m_terminal->clearCuts(); }
 bool ControllerSimulator::hasPendingOutput() const { return m_terminal->hasPendingOutput(); }
+bool ControllerSimulator::lineBusy() const { return m_terminal->hasBytesInFlight(); }
+
+bool ControllerSimulator::anyLineBusy()
+{
+    return std::any_of(alive().begin(), alive().end(), [](const ControllerSimulator *sim) { return sim->lineBusy(); });
+}
 void ControllerSimulator::sendRaw(const QByteArray &bytes) { m_terminal->write(bytes); }
 
 void ControllerSimulator::vanish()
@@ -93,7 +107,7 @@ void ControllerSimulator::onBytes(const QByteArray &bytes)
     if (m_commandText.isEmpty())
         m_commandPause.stop();
     else
-        m_commandPause.start();
+        m_commandPause.start(CommandPauseMs);
     emit bytesReceived(bytes);
 }
 
@@ -489,7 +503,7 @@ bool ControllerSimulator::anythingMoving() const
 void ControllerSimulator::startMotion()
 {
     if (anythingMoving() && !m_motion.isActive())
-        m_motion.start();
+        m_motion.start(MotionTickMs);
 }
 
 void ControllerSimulator::tick()

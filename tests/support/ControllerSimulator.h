@@ -5,7 +5,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
+
+#include "platform/ClockTimer.h"
 
 #include <array>
 
@@ -18,7 +19,8 @@ class PseudoTerminal;
 // the rest its argument ("b1234", "Q", "j-36000"). A text left unterminated is taken after
 // a short pause ("l" and "u" are sent without a blank). Queries are answered with bursts of
 // report codes, each followed by its value and a blank; the code a driver waits for comes
-// last in its burst. Motors move toward their targets on a 10 ms tick.
+// last in its burst. Motors move toward their targets on a 10 ms tick of the program's
+// clock, so a test clock (support/TestClock.h) moves them too.
 //
 // Report values not tied to motion live in a table keyed by report code (":t1", ":fm",
 // ":p", ...): value() / setValue() reach every one; the typed accessors below are the
@@ -50,6 +52,10 @@ public:
     void clearChunking();
     // True while output is queued or a cut chunk is not yet taken by the reader.
     bool hasPendingOutput() const;
+    // True while bytes are on their way between the program and the simulator.
+    bool lineBusy() const;
+    // The same for any simulator alive.
+    static bool anyLineBusy();
     // The device disappears: its node goes, the program's open port sees a hang-up, and
     // nothing more is read or written. Destroy the simulator only after the program has
     // closed its port.
@@ -142,8 +148,8 @@ private:
     PseudoTerminal *m_terminal = nullptr;
     QString m_received;
     QByteArray m_commandText; // the command being received
-    QTimer m_commandPause;
-    QTimer m_motion;
+    ClockTimer m_commandPause;
+    ClockTimer m_motion;
     bool m_silent = false;
 
     QHash<QString, QString> m_values;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@ namespace {
 constexpr qint64 QuickTakeMs = 20;
 // A chunk that nobody reads holds back the next one no longer than this.
 constexpr qint64 TakenLimitMs = 500;
+// Bytes left unread this long after the last write have no reader.
+constexpr qint64 UnreadLimitMs = 200;
 
 } // namespace
 
@@ -128,6 +131,21 @@ bool PseudoTerminal::hasPendingOutput() const
     return !m_queue.isEmpty() || m_pace != Pace::Free;
 }
 
+bool PseudoTerminal::hasBytesInFlight() const
+{
+    if (hasPendingOutput())
+        return true;
+    if (m_master < 0)
+        return false;
+    // poll() also pushes bytes the kernel still holds on their way to the queue it reports.
+    pollfd ends[2] = {{m_master, POLLIN, 0}, {m_slave, POLLIN, 0}};
+    if (::poll(ends, 2, 0) <= 0)
+        return false;
+    if (ends[0].revents & POLLIN)
+        return true;
+    return (ends[1].revents & POLLIN) && m_lastWrite.isValid() && m_lastWrite.elapsed() < UnreadLimitMs;
+}
+
 QList<int> PseudoTerminal::chunkSizes(int total)
 {
     QList<int> sizes;
@@ -181,6 +199,7 @@ void PseudoTerminal::flush()
             m_queue.clear();
             break;
         }
+        m_lastWrite.start();
         chunk.bytes.remove(0, n);
         if (!chunk.bytes.isEmpty()) {
             m_writeNotifier->setEnabled(true);

@@ -45,6 +45,10 @@ public:
     // True while queued bytes have not all been written, or a cut chunk has not yet
     // been taken by the reader.
     bool hasPendingOutput() const;
+    // True while bytes are on their way in either direction: pending output, bytes of the
+    // reader's that this end has not read yet, or bytes written lately that the reader has
+    // not taken yet.
+    bool hasBytesInFlight() const;
 
     // Closes the master. The own slave end stays open until close() or destruction, so
     // that the terminal's number is not handed to another process (whose port would find
@@ -76,6 +80,7 @@ private:
     QSocketNotifier *m_arrivalNotifier = nullptr;
     QTimer m_takenPoll;
     QElapsedTimer m_paceClock;
+    QElapsedTimer m_lastWrite;
 
     struct Chunk
     {

@@ -7,6 +7,7 @@
 #include "support/ControllerSimulator.h"
 #include "support/DriverKey.h"
 #include "support/RecordingPrompts.h"
+#include "support/TestClock.h"
 #include "windows/Forms.h"
 #include "windows/frmConsole.h"
 #include "windows/frmMain.h"
@@ -31,6 +32,7 @@ class ConsoleFixture : public ::testing::Test
 protected:
     ControllerSimulator sim;
     RecordingPrompts prompts;
+    TestClock clock;
     frmConsole *form = nullptr;
     const std::function<Qt::MouseButtons()> pointerButtons = frmConsole::PointerButtons;
 

@@ -8,6 +8,7 @@
 #include "support/ControllerSimulator.h"
 #include "support/DriverKey.h"
 #include "support/RecordingPrompts.h"
+#include "support/TestClock.h"
 #include "windows/Forms.h"
 #include "windows/frmMain.h"
 #include "windows/frmRotIndicator.h"
@@ -24,6 +25,7 @@ class MainWindowFixture : public ::testing::Test
 protected:
     ControllerSimulator sim;
     RecordingPrompts prompts;
+    TestClock clock;
 
     void SetUp() override
     {

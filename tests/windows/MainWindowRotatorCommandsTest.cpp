@@ -1,10 +1,10 @@
 #include "MainWindowCommandsFixture.h"
 
+#include "platform/Clock.h"
 #include "support/WidgetInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -218,13 +218,11 @@ TEST_F(MainWindowRotatorCommands, HeldJogRepeatsSlowlyThenFast)
     form->Timer1.setInterval(50); // as a previous long hold leaves it
     form->FocusJogSteps = 1;
     sim.clearReceived();
-    QElapsedTimer clock;
-    clock.start();
     press(form->Command1[1]);
-    QList<qint64> arrivals;
+    QList<int64_t> arrivals;
     ASSERT_TRUE(Wait::Until(3000, [&] {
         while (sim.received().count(QStringLiteral("m-1 ")) > arrivals.size())
-            arrivals << clock.elapsed();
+            arrivals << Clock::Now();
         return arrivals.size() >= 7;
     }));
     release(form->Command1[1]);
