@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class NamedControls;
 class QCheckBox;
@@ -153,6 +154,11 @@ private:
     // False, after the port message, when the main window's port is closed.
     static bool portOpen();
     static void transmit(const QString &command);
+
+    void applySetting(const QString &key, const QString &value);
+    // The file chosen in the dialog of both files, opened for saving (after asking before
+    // replacing one) or loading; nothing when abandoned or after the box saying why it failed.
+    static std::optional<int16_t> openChosenFile(bool save);
 
     std::unique_ptr<NamedControls> m_controls;
     bool m_loaded = false;
