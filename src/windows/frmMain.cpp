@@ -19,6 +19,7 @@
 #include "windows/frmAbout.h"
 #include "windows/frmProperties.h"
 #include "settings/StoredPositionFile.h"
+#include "settings/frmCal.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -329,6 +330,13 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
         mnuSettings_Click();
     else if (key == QLatin1String("Mini"))
         mnuMiniConsole_Click();
+}
+
+// The options window, modeless; the cover panel follows the cover mode as the window leaves it.
+void frmMain::mnuTempCal_Click()
+{
+    CalForm()->showWindow();
+    pnlPrimaryCover->setVisible(PrimaryCoverMode != 0);
 }
 
 void frmMain::SSTab1_Click(int tab)

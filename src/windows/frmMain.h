@@ -71,6 +71,7 @@ public:
     void mnuExit_Click();
     void mnuMiniConsole_Click();
     void tbrToolBar_ButtonClick(const QString &key);
+    void mnuTempCal_Click();
     void SSTab1_Click(int tab);
     void setConnectedStates(bool connected);
     void setLoggingStates(bool logging);

@@ -4,6 +4,7 @@
 #include "support/ControllerSimulator.h"
 #include "support/OperatorInput.h"
 #include "support/RecordingPrompts.h"
+#include "support/SentText.h"
 #include "support/TestClock.h"
 
 #include <QGuiApplication>
@@ -42,16 +43,8 @@ protected:
         return [this] { return link; };
     }
 
-    // Everything the dialog sent, once the marker has arrived behind it.
-    QString sent()
-    {
-        link->Transmit(QStringLiteral("MARK "));
-        EXPECT_TRUE(sim.waitForReceived(QStringLiteral("MARK "), 2000));
-        QString text = sim.received();
-        text.chop(5);
-        sim.clearReceived();
-        return text;
-    }
+    // Everything the dialog sent since the last call.
+    QString sent() { return SentText(*link, sim); }
 
     static void known(float coefficient, int32_t threshold)
     {

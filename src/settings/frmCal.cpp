@@ -1,0 +1,506 @@
+// The options window's life cycle, the read-back chain, the change marks and the
+// registry-only options.
+#include "settings/frmCal.h"
+
+#include "link/ControlWindowHooks.h"
+#include "link/DriverSettings.h"
+#include "link/HandlerError.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/ControlEvents.h"
+#include "platform/CreateObject.h"
+#include "platform/NamedControls.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "settings/frmCalculateStepSize.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString Title = QStringLiteral("VKM");
+
+// The temperature-coefficient boxes take digits, one ".", and "-" as the first character.
+// Returns whether the key is dropped; `counts` tells whether it marks the box changed.
+bool coefficientKeyDropped(QChar typed, const QString &text, bool &counts)
+{
+    const bool accepted = typed.isDigit() || typed == u'.' || typed == u'-' || typed == u'\b';
+    counts = accepted;
+    if (!accepted)
+        return true;
+    return (typed == u'.' && text.contains(u'.')) || (typed == u'-' && !text.isEmpty());
+}
+
+// Keys that step a spinner, as against those that only pass the focus through it.
+bool stepsSpinner(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyRelease)
+        return true;
+    switch (static_cast<const QKeyEvent *>(event)->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+frmCal *CalForm(bool create)
+{
+    static QPointer<frmCal> instance;
+    if (!instance && create)
+        instance = new frmCal;
+    return instance;
+}
+
+frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    buildLayout();
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(250);
+    connectHandlers();
+}
+
+frmCal::~frmCal()
+{
+    if (m_loaded && ControlWindows().SettingsWindow == m_controls.get())
+        ControlWindows().SettingsWindow = nullptr;
+}
+
+void frmCal::showWindow()
+{
+    if (!m_loaded)
+        Form_Load();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmCal::connectHandlers()
+{
+    connect(&Timer1, &VbTimer::Tick, this, &frmCal::Timer1_Timer);
+    connect(SSTab1, &QTabWidget::currentChanged, this, &frmCal::SSTab1_Click);
+
+    // Changes count only from the operator's own hand on a control.
+    for (QRadioButton *option : optIntFan)
+        OnControlEvent(option, {QEvent::MouseButtonRelease}, [this] { mark(0, true); });
+    const std::pair<QSpinBox *, int> spinners[] = {{udIntFanSet, 1}, {udIntFanHyst, 2}, {UpDown1, 3},
+                                                   {UpDown2, 4},     {udDeadband, 23},  {udDBSettle, 24}};
+    for (const auto &[spin, entry] : spinners) {
+        OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
+            if (stepsSpinner(e))
+                mark(entry, true);
+            return false;
+        });
+    }
+    const std::pair<QLineEdit *, int> servoBoxes[] = {{txtKP, 5}, {txtKd, 6},        {txtDeriv, 7}, {txtki, 8},
+                                                      {txtil, 9}, {txtVelocity, 10}, {txtAcc, 11}};
+    for (const auto &[box, entry] : servoBoxes)
+        OnControlEvent(box, {QEvent::KeyRelease}, [this, entry = entry] { mark(entry, true); });
+    const std::pair<QLineEdit *, int> coefficientBoxes[] = {
+        {txtAmbSlope, 12},  {txtAmbIntercept, 13}, {txtPrimSlope, 14},  {txtPrimIntercept, 15},
+        {txtSecSlope, 16}, {txtSecIntercept, 17},  {txtElectSlope, 18}, {txtElectIntercept, 19}};
+    for (const auto &[box, entry] : coefficientBoxes) {
+        OnControlEvent(box, {QEvent::KeyPress}, [this, box = box, entry = entry](QEvent *e) {
+            const QChar typed = TypedCharacter(e);
+            if (typed.isNull())
+                return false;
+            bool counts = false;
+            const bool dropped = coefficientKeyDropped(typed, box->text(), counts);
+            if (counts)
+                mark(entry, true);
+            return dropped;
+        });
+    }
+    const std::pair<QCheckBox *, int> controllerFlags[] = {{chkAutoCurrent, 20}, {chkErrorHandheld, 21}, {chkDeadband, 22}};
+    for (const auto &[box, entry] : controllerFlags) {
+        OnControlEvent(box, {QEvent::MouseButtonRelease}, [this, entry = entry] { mark(entry, true); });
+        // The operator clicks between cleared and checked; grayed comes only from a file.
+        connect(box, &QAbstractButton::pressed, this, [box = box] {
+            if (box->checkState() != Qt::PartiallyChecked)
+                box->setTristate(false);
+        });
+    }
+    const std::pair<QLineEdit *, int> typedBoxes[] = {{txtSKp, 25}, {txtSKd, 26},  {txtSDI, 27},
+                                                      {txtSKi, 28}, {txtSecKi, 29}, {txtStepSize, 30}};
+    for (const auto &[box, entry] : typedBoxes) {
+        OnControlEvent(box, {QEvent::KeyPress}, [this, entry = entry](QEvent *e) {
+            if (!TypedCharacter(e).isNull())
+                mark(entry, entry != 30);
+            return false;
+        });
+    }
+    const std::pair<QCheckBox *, int> options[] = {{chkTeleEastWest, 33}, {chkPromptTheSky, 34}, {chkZELLimit, 36}};
+    for (const auto &[box, entry] : options) {
+        connect(box, &QCheckBox::stateChanged, this, [this, entry = entry] {
+            if (!IsLoading)
+                mark(entry, false);
+        });
+    }
+    connect(Combo1, &QComboBox::activated, this, &frmCal::Combo1_Click);
+    for (int k = 0; k < 4; ++k) {
+        connect(cmbStepperMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperMode_Click(k); });
+        connect(cmbStepperStepMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperStepMode_Click(k); });
+        connect(UpDown3[k], &QSpinBox::valueChanged, this, [this, k] { UpDown3_Change(k); });
+        OnControlEvent(UpDown3[k], {QEvent::MouseButtonPress, QEvent::KeyRelease, QEvent::Wheel}, [this](QEvent *e) {
+            if (stepsSpinner(e))
+                mark(38, true);
+            return false;
+        });
+    }
+
+    // A spinner shows its value in its partner box.
+    const std::pair<QSpinBox *, QLineEdit *> partners[] = {{udIntFanSet, txtIntFanSet},
+                                                           {udIntFanHyst, txtintfanhyst},
+                                                           {UpDown1, txtFanThreshold},
+                                                           {UpDown2, txtFanPulsePower},
+                                                           {udDeadband, txtDeadband}};
+    for (const auto &[spin, box] : partners)
+        connect(spin, &QSpinBox::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
+    connect(udDBSettle, &QSpinBox::valueChanged, this, &frmCal::udDBSettle_Change);
+
+    connect(cmdUploadVKM, &QPushButton::clicked, this, &frmCal::cmdUploadVKM_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmCal::Command1_Click);
+    connect(cmdCalc, &QPushButton::clicked, this, &frmCal::cmdCalc_Click);
+    connect(cmdCheckTS, &QPushButton::clicked, this, &frmCal::cmdCheckTS_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmCal::cmdClose_Click);
+    connect(cmdSaveFile, &QPushButton::clicked, this, &frmCal::cmdSaveFile_Click);
+    connect(cmdRetrieveFile, &QPushButton::clicked, this, &frmCal::cmdRetrieveFile_Click);
+    connect(cmdCalMark, &QPushButton::clicked, this, &frmCal::cmdCalMark_Click);
+    connect(cmdCalibrate, &QPushButton::clicked, this, &frmCal::cmdCalibrate_Click);
+    connect(cmdCalUpload, &QPushButton::clicked, this, &frmCal::cmdCalUpload_Click);
+    connect(cmdRetrieveCoef, &QPushButton::clicked, this, &frmCal::cmdRetrieveCoef_Click);
+    connect(cmdSaveCoef, &QPushButton::clicked, this, &frmCal::cmdSaveCoef_Click);
+    connect(cmdLoad, &QPushButton::clicked, this, &frmCal::cmdLoad_Click);
+}
+
+void frmCal::Form_Load()
+{
+    ModuleState &m = Module();
+    IsLoading = true;
+    SkipUploadPrompt = false; // a declined close must not silence the button's question
+    cmdCalUpload->setEnabled(false);
+    cmdCalibrate->setEnabled(false);
+    cmdUploadVKM->setEnabled(false);
+    CalPointCount = 0;
+    lblCalPoints->setText(QStringLiteral("0"));
+    m_controls = std::make_unique<NamedControls>(this);
+    ControlWindows().SettingsWindow = m_controls.get();
+    m.link.SettingsWindowOpen = true;
+    m_loaded = true;
+    RequestControllerSettings();
+
+    chkErrorComputer->setChecked(m.settings.ErrorMessage != 0);
+    try {
+        txtStepSize->setText(vb::Format(m.settings.StepSize, QStringLiteral("0.00")));
+    } catch (const VbError &) {
+    }
+    chkTeleEastWest->setChecked(m.settings.CheckTelescope);
+    chkPromptTheSky->setChecked(m.settings.PromptTheSky);
+    chkEnableSlew->setChecked(m.settings.EnableSlew != 0);
+    for (int k = 0; k < 4; ++k) {
+        cmbStepperMode[k]->clear();
+        cmbStepperMode[k]->addItems({QStringLiteral("General"), QStringLiteral("Primary Cover")});
+        cmbStepperMode[k]->setCurrentIndex(0);
+        cmbStepperStepMode[k]->clear();
+        cmbStepperStepMode[k]->addItems(
+            {QStringLiteral("Full Step"), QStringLiteral("1/2 Step"), QStringLiteral("1/4 Step"), QStringLiteral("1/8 Step")});
+        cmbStepperStepMode[k]->setCurrentIndex(0);
+        lblStepCurrent[k]->setText(QStringLiteral("n/a"));
+    }
+    IsLoading = false;
+    chkZELLimit->setChecked(m.settings.AutoReverse != 0);
+    ChangedFlags.fill(false);
+}
+
+void frmCal::RequestControllerSettings()
+{
+    try {
+        if (!portOpen())
+            return;
+        transmit(QStringLiteral("l "));
+        Module().tools.DownloadState = 0;
+        Timer1.setEnabled(true);
+    } catch (const std::exception &e) {
+        ShowHandlerError(e);
+    }
+}
+
+// Each tick repeats the request whose report the chain still waits for.
+void frmCal::Timer1_Timer()
+{
+    int32_t &state = Module().tools.DownloadState;
+    try {
+        switch (state) {
+        case 1: transmit(QStringLiteral("G ")); break;
+        case 2: transmit(QStringLiteral("< ")); break;
+        case 3: transmit(QStringLiteral("1 ")); break;
+        case 4: state = 5; break;
+        case 5: Timer1.setEnabled(false); break;
+        default: break;
+        }
+    } catch (const std::exception &) {
+        // Without the main window's link the chain waits; the next tick tries again.
+    }
+}
+
+void frmCal::Command1_Click()
+{
+    RequestControllerSettings();
+}
+
+void frmCal::mark(int entry, bool enablesUpload)
+{
+    if (entry < 0 || entry >= FlagCount)
+        throw VbError(9, QStringLiteral("Subscript out of range"));
+    ChangedFlags[entry] = true;
+    if (enablesUpload)
+        cmdUploadVKM->setEnabled(true);
+}
+
+void frmCal::cmbStepperMode_Click(int index)
+{
+    if (IsLoading || Module().tools.DownloadState != 5)
+        return;
+    mark(38, true);
+    if (index == 0 && cmbStepperMode[0]->currentIndex() == 1) {
+        for (int k = 1; k < 4; ++k)
+            cmbStepperMode[k]->setCurrentIndex(1);
+    }
+}
+
+void frmCal::cmbStepperStepMode_Click(int)
+{
+    if (!IsLoading && Module().tools.DownloadState == 5)
+        mark(38, true);
+}
+
+void frmCal::UpDown3_Change(int index)
+{
+    const QString shown = vb::Format(UpDown3[index]->value() / 90.0, QStringLiteral("0.00"));
+    lblStepCurrent[index]->setText(shown);
+    if (index == 2)
+        lblStepCurrent[3]->setText(shown);
+}
+
+void frmCal::udDBSettle_Change()
+{
+    txtDeadbandSettle->setText(vb::Format(udDBSettle->value() / 20.0, QStringLiteral("#0.0")));
+}
+
+void frmCal::cmdCalc_Click()
+{
+    frmCalculateStepSize::showModal(this);
+    txtStepSize->setText(vb::CStr(Module().settings.StepSize));
+    mark(30, false);
+}
+
+void frmCal::SSTab1_Click(int tab)
+{
+    if (tab == 2)
+        cmdCheckTS_Click();
+}
+
+void frmCal::Combo1_Click()
+{
+    if (IsLoading)
+        return;
+    Module().settings.Detector = Combo1->currentText();
+    mark(37, false);
+}
+
+void frmCal::cmdCheckTS_Click()
+{
+    QString &detector = Module().settings.Detector;
+    IsLoading = true;
+    try {
+        std::shared_ptr<Dispatch> fovs = CreateObject(QStringLiteral("TheSky6.myFovs"));
+        const int16_t count = fovs->Get(QStringLiteral("Count")).toInteger();
+        Combo1->clear();
+        int found = -1;
+        for (int16_t i = 0; i < count; ++i) {
+            const QString name = fovs->Get(QStringLiteral("Name"), {Variant(i)}).toString();
+            Combo1->addItem(name);
+            if (name == detector)
+                found = i;
+        }
+        if (!detector.isEmpty() && found == -1) {
+            MsgBox(QStringLiteral("The current FOVI was not identified in TheSky.  The FOVI will default to first in list"),
+                   vbconst::vbExclamation, Title);
+            found = 0;
+            mark(37, false);
+        } else if (detector.isEmpty()) {
+            found = 0;
+            mark(37, false);
+        }
+        if (found >= Combo1->count())
+            throw VbError(380, QStringLiteral("Invalid property value"));
+        Combo1->setCurrentIndex(found);
+        if (Combo1->currentText() != detector)
+            mark(37, false);
+        detector = Combo1->currentText();
+    } catch (const std::exception &) {
+        MsgBox(QStringLiteral("Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed."),
+               vbconst::vbExclamation, Title);
+    }
+    IsLoading = false;
+}
+
+void frmCal::cmdClose_Click()
+{
+    close();
+}
+
+void frmCal::closeEvent(QCloseEvent *event)
+{
+    if (m_loaded)
+        Form_Unload();
+    event->accept();
+}
+
+void frmCal::Form_Unload()
+{
+    Timer1.setEnabled(false);
+    bool accepted = false;
+    bool stepSizeMarked = false;
+    if (std::find(ChangedFlags.begin(), ChangedFlags.end(), true) != ChangedFlags.end()) {
+        SkipUploadPrompt = true;
+        accepted = MsgBox(QStringLiteral("One or more items have changed.  Would you like to upload changed to the VKM?"),
+                          vbconst::vbOKCancel | vbconst::vbQuestion, Title)
+                   != vbconst::vbCancel;
+        if (accepted) {
+            stepSizeMarked = ChangedFlags[30];
+            cmdUploadVKM_Click();
+        }
+    }
+    if (storeErrorMessage() && (!accepted || storeRegistryOptions(stepSizeMarked)))
+        storeEnableSlew();
+    Module().link.SettingsWindowOpen = false;
+    if (ControlWindows().SettingsWindow == m_controls.get())
+        ControlWindows().SettingsWindow = nullptr;
+    m_loaded = false;
+}
+
+namespace {
+
+// The driver key for one write; the box and false when it cannot be had.
+bool withDriverKey(bool create, const std::function<void(HKEY)> &write)
+{
+    HKEY key = 0;
+    const LSTATUS opened = create ? RegCreateKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, QString(), 0, SettingsKeyAccess, &key, nullptr)
+                                  : RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key);
+    if (opened != ERROR_SUCCESS) {
+        MsgBox(create ? QStringLiteral("Unable to create key") : QStringLiteral("Unable to read registry"),
+               vbconst::vbExclamation, Title);
+        return false;
+    }
+    try {
+        write(key);
+    } catch (const std::exception &e) {
+        ShowHandlerError(e);
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+} // namespace
+
+// A change of the computer's error messages is kept at every close, as the slew option is.
+bool frmCal::storeErrorMessage()
+{
+    ModuleState::Settings &s = Module().settings;
+    const int16_t shown = chkErrorComputer->isChecked() ? 1 : 0;
+    if (shown == s.ErrorMessage)
+        return true;
+    s.ErrorMessage = shown;
+    return withDriverKey(true, [&](HKEY key) { SetRegistryValue(key, QStringLiteral("ErrorMessage"), REG_DWORD, shown); });
+}
+
+// The options the operator marked, after an accepted upload.
+bool frmCal::storeRegistryOptions(bool stepSizeMarked)
+{
+    ModuleState::Settings &s = Module().settings;
+    return withDriverKey(false, [&](HKEY key) {
+        if (stepSizeMarked) {
+            s.StepSize = vb::CSng(txtStepSize->text());
+            SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
+        }
+        if (ChangedFlags[33]) {
+            s.CheckTelescope = chkTeleEastWest->isChecked();
+            SetRegistryValue(key, QStringLiteral("CheckTelescope"), REG_DWORD, chkTeleEastWest->isChecked() ? 1 : 0);
+        }
+        if (ChangedFlags[34]) {
+            s.PromptTheSky = chkPromptTheSky->isChecked();
+            SetRegistryValue(key, QStringLiteral("PromptTheSky"), REG_DWORD, chkPromptTheSky->isChecked() ? 1 : 0);
+        }
+        if (ChangedFlags[36]) {
+            s.AutoReverse = chkZELLimit->isChecked() ? 1 : 0;
+            SetRegistryValue(key, QStringLiteral("AutoReverse"), REG_DWORD, s.AutoReverse);
+        }
+        if (ChangedFlags[37])
+            SetRegistryValue(key, QStringLiteral("Detector"), REG_SZ, s.Detector);
+    });
+}
+
+void frmCal::storeEnableSlew()
+{
+    ModuleState::Settings &s = Module().settings;
+    s.EnableSlew = chkEnableSlew->isChecked() ? 1 : 0;
+    withDriverKey(false, [&](HKEY key) { SetRegistryValue(key, QStringLiteral("EnableSlew"), REG_DWORD, s.EnableSlew); });
+}
+
+int frmCal::CheckValue(const QCheckBox *box)
+{
+    switch (box->checkState()) {
+    case Qt::Unchecked: return 0;
+    case Qt::Checked: return 1;
+    default: return 2;
+    }
+}
+
+void frmCal::SetCheckValue(QCheckBox *box, int value)
+{
+    static const Qt::CheckState states[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+    if (value < 0 || value > 2)
+        throw VbError(380, QStringLiteral("Invalid property value"));
+    box->setCheckState(states[value]);
+}
+
+std::shared_ptr<Serial> frmCal::mainLink()
+{
+    MainWindowAccess *main = ControlWindows().Main;
+    std::shared_ptr<Serial> link = main ? main->link() : nullptr;
+    if (!link)
+        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
+    return link;
+}
+
+bool frmCal::portOpen()
+{
+    if (mainLink()->Connected())
+        return true;
+    MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
+    return false;
+}
+
+void frmCal::transmit(const QString &command)
+{
+    mainLink()->Transmit(command);
+}

@@ -1,0 +1,212 @@
+// The settings file: the window's settings saved as keyed records and loaded back, marked
+// for the upload.
+#include "settings/frmCal.h"
+
+#include "link/ModuleState.h"
+#include "platform/DataFolder.h"
+#include "platform/NamedControls.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "platform/VbFiles.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <vector>
+
+namespace {
+
+const QString Title = QStringLiteral("VKM");
+
+struct Record
+{
+    QString key;
+    Variant value;
+};
+
+} // namespace
+
+namespace {
+
+// The file dialog of both files (a save asks before replacing); nothing when abandoned.
+std::optional<QString> chooseDataFile(bool save)
+{
+    FileDialogRequest request;
+    request.filter = QStringLiteral("Data (*.dat)|*.dat|All (*.*)|*.*");
+    request.initialDir = DataFolder::path();
+    request.confirmOverwrite = false; // the question below is the only one
+    UserPrompts &prompts = UserPrompts::current();
+    const std::optional<QString> path = save ? prompts.saveFile(request) : prompts.openFile(request);
+    if (!path || path->isEmpty())
+        return std::nullopt;
+    if (save && QFileInfo::exists(*path)
+        && MsgBox(QStringLiteral("Replace current file?"), vbconst::vbOKCancel | vbconst::vbQuestion, Title) == vbconst::vbCancel)
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+std::optional<int16_t> frmCal::openChosenFile(bool save)
+{
+    const std::optional<QString> path = chooseDataFile(save);
+    if (!path)
+        return std::nullopt;
+    const bool forInput = !save;
+    const int16_t number = VbFiles::FreeFile();
+    try {
+        VbFiles::Open(number, *path, forInput ? VbFiles::Mode::Input : VbFiles::Mode::Output);
+        return number;
+    } catch (const VbError &) {
+        VbFiles::Close(number);
+        if (forInput)
+            MsgBox(QStringLiteral("Error opening file."), vbconst::vbExclamation, QStringLiteral("File Error"));
+        else
+            MsgBox(QStringLiteral("Unable to create file."), vbconst::vbExclamation, Title);
+        return std::nullopt;
+    }
+}
+
+void frmCal::cmdSaveFile_Click()
+{
+    const ModuleState::Settings &s = Module().settings;
+    const int16_t fanMode = optIntFan[0]->isChecked() ? 0 : optIntFan[1]->isChecked() ? 1 : 2;
+    const auto integer = [](int value) { return Variant(int16_t(value)); };
+    const std::vector<Record> records = {
+        {"date", QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yy hh:mm:ss"))},
+        {"TAmbS", txtAmbSlope->text()},
+        {"TAmbI", txtAmbIntercept->text()},
+        {"TPrimS", txtPrimSlope->text()},
+        {"TPrimI", txtPrimIntercept->text()},
+        {"TSecS", txtSecSlope->text()},
+        {"TSecI", txtSecIntercept->text()},
+        {"TElectS", txtElectSlope->text()},
+        {"TElectI", txtElectIntercept->text()},
+        {"IFMode", fanMode},
+        {"IFSet", txtIntFanSet->text()},
+        {"IFHyst", txtintfanhyst->text()},
+        {"CFThreshold", txtFanThreshold->text()},
+        {"CFPulse", txtFanPulsePower->text()},
+        {"Kp", txtKP->text()},
+        {"Kd", txtKd->text()},
+        {"Deriv", txtDeriv->text()},
+        {"Ki", txtki->text()},
+        {"il", txtil->text()},
+        {"Velocity", txtVelocity->text()},
+        {"Acc", txtAcc->text()},
+        {"OverCurrent", integer(CheckValue(chkAutoCurrent))},
+        {"StopDeadband", integer(CheckValue(chkDeadband))},
+        {"Deadband", vb::Val(txtDeadband->text())},
+        {"DeadbandTime", int32_t(udDBSettle->value())},
+        {"ErrorComputer", integer(CheckValue(chkErrorComputer))},
+        {"errorVKM", integer(CheckValue(chkErrorHandheld))},
+        {"sKp", txtSKp->text()},
+        {"sKd", txtSKd->text()},
+        {"sKi", txtSKi->text()},
+        {"sdi", txtSDI->text()},
+        {"sil", txtSecKi->text()},
+        {"CheckTelescope", s.CheckTelescope ? QStringLiteral("1") : QStringLiteral("0")},
+        {"PromptTheSky", integer(CheckValue(chkPromptTheSky))},
+    };
+    // The format has no escape for a quote: such a value would corrupt the file.
+    for (const Record &r : records) {
+        if (r.value.type() == Variant::Type::String && r.value.toString().contains(u'"')) {
+            MsgBox(QStringLiteral("The value of \"%1\" holds a double quote (\") and cannot be saved.  Nothing was written.")
+                       .arg(r.key),
+                   vbconst::vbExclamation, Title);
+            return;
+        }
+    }
+    const std::optional<int16_t> file = openChosenFile(true);
+    if (!file)
+        return;
+    try {
+        for (const Record &r : records)
+            VbFiles::Write(*file, {Variant(r.key), r.value});
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbExclamation, Title);
+    }
+    VbFiles::Close(*file);
+}
+
+void frmCal::cmdRetrieveFile_Click()
+{
+    const std::optional<int16_t> file = openChosenFile(false);
+    if (!file)
+        return;
+    try {
+        while (!VbFiles::EndOfFields(*file)) {
+            const QString key = VbFiles::Input(*file);
+            const QString value = VbFiles::Input(*file);
+            applySetting(key, value);
+        }
+    } catch (const VbError &e) {
+        VbFiles::Close(*file);
+        MsgBox(e.description());
+        return;
+    }
+    VbFiles::Close(*file);
+    for (int i = 0; i <= 33; ++i)
+        ChangedFlags[i] = true;
+    cmdUploadVKM->setEnabled(true);
+}
+
+// One record of a settings file into its control; keys of no control are skipped.
+void frmCal::applySetting(const QString &key, const QString &value)
+{
+    const std::pair<const char *, QLineEdit *> boxes[] = {
+        {"TAmbS", txtAmbSlope}, {"TAmbI", txtAmbIntercept}, {"TPrimS", txtPrimSlope}, {"TPrimI", txtPrimIntercept},
+        {"TSecS", txtSecSlope}, {"TSecI", txtSecIntercept}, {"TElectS", txtElectSlope}, {"TElectI", txtElectIntercept},
+        {"Kp", txtKP},          {"Kd", txtKd},              {"Deriv", txtDeriv},        {"Ki", txtki},
+        {"il", txtil},          {"Velocity", txtVelocity},  {"Acc", txtAcc},            {"Deadband", txtDeadband},
+        {"sKp", txtSKp},        {"sKd", txtSKd},            {"sKi", txtSKi},            {"sdi", txtSDI},
+        {"sil", txtSecKi},      {"StepSize", txtStepSize}};
+    for (const auto &[name, box] : boxes) {
+        if (key == QLatin1String(name)) {
+            box->setText(value);
+            return;
+        }
+    }
+    // A fan box, then its spinner.
+    const std::pair<const char *, QLineEdit *> fanBoxes[] = {
+        {"IFSet", txtIntFanSet}, {"IFHyst", txtintfanhyst}, {"CFThreshold", txtFanThreshold}, {"CFPulse", txtFanPulsePower}};
+    const char *fanSpinners[] = {"udIntFanSet", "udIntFanHyst", "UpDown1", "UpDown2"};
+    for (int i = 0; i < 4; ++i) {
+        if (key == QLatin1String(fanBoxes[i].first)) {
+            fanBoxes[i].second->setText(value);
+            m_controls->setValue(QString::fromLatin1(fanSpinners[i]), vb::CInt(value));
+            return;
+        }
+    }
+    const std::pair<const char *, QCheckBox *> checks[] = {
+        {"OverCurrent", chkAutoCurrent}, {"StopDeadband", chkDeadband}, {"ErrorComputer", chkErrorComputer}, {"errorVKM", chkErrorHandheld}};
+    for (const auto &[name, box] : checks) {
+        if (key == QLatin1String(name)) {
+            SetCheckValue(box, vb::CInt(value));
+            return;
+        }
+    }
+    if (key == QLatin1String("IFMode")) {
+        const double v = vb::Val(value);
+        if (v >= 0 && v < 3) {
+            const int k = vb::CInt(v);
+            if (k > 2)
+                throw VbError(340, QStringLiteral("Control array element '%1' doesn't exist").arg(k));
+            optIntFan[k]->setChecked(true);
+        }
+    } else if (key == QLatin1String("DeadbandTime")) {
+        m_controls->setValue(QStringLiteral("udDBSettle"), vb::CInt(value));
+    } else if (key == QLatin1String("CheckTelescope") || key == QLatin1String("PromptTheSky")) {
+        const bool telescope = key == QLatin1String("CheckTelescope");
+        const double n = vb::CDbl(value);
+        if (n >= 0 && n <= 1)
+            SetCheckValue(telescope ? chkTeleEastWest : chkPromptTheSky, vb::CInt(value));
+        if (telescope)
+            Module().settings.CheckTelescope = n == 1;
+    }
+}

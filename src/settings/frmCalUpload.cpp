@@ -1,0 +1,158 @@
+// The settings upload: one command per marked entry, paced without serving events, then
+// the stepper block and the servo's "u".
+#include "settings/frmCal.h"
+
+#include "link/ControlWindowHooks.h"
+#include "link/HandlerError.h"
+#include "platform/Pause.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+namespace {
+
+constexpr int PacingMs = 51;
+constexpr int LastPacedEntry = 30;
+constexpr int StepperEntry = 38;
+
+// A box's text as one command argument: a blank or control character inside would start
+// further controller commands.
+QString argument(const QLineEdit *box)
+{
+    const QString text = box->text().trimmed();
+    for (const QChar c : text) {
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            throw VbError(380, QStringLiteral("Invalid property value"));
+    }
+    return text;
+}
+
+QString flag(const char *letter, const QCheckBox *box)
+{
+    return QStringLiteral(" %1%2 ").arg(QLatin1String(letter)).arg(box->checkState() == Qt::Unchecked ? 0 : 255);
+}
+
+QString command(const char *letter, const QString &value)
+{
+    return QLatin1String(letter) + value + QLatin1Char(' ');
+}
+
+// Rounded hundredths of a heater coefficient, or nothing for text that is no number.
+QString hundredths(const char *letter, const QLineEdit *box)
+{
+    if (!vb::IsNumeric(box->text()))
+        return QString();
+    return command(letter, QString::number(vb::CLng(vb::CDbl(box->text()) * 100)));
+}
+
+QString fixedPoint(const char *letter, const QLineEdit *box)
+{
+    return command(letter, vb::CStr(vb::Int(vb::Val(box->text()) * 65536)));
+}
+
+} // namespace
+
+// The command of one marked entry; empty for entries that send nothing.
+QString frmCal::uploadCommand(int entry, bool &servoChanged) const
+{
+    const auto spin = [](const char *letter, const QSpinBox *s) { return command(letter, QString::number(s->value())); };
+    const auto servo = [&](const char *letter, const QLineEdit *box) {
+        const QString text = command(letter, argument(box));
+        servoChanged = true;
+        return text;
+    };
+    switch (entry) {
+    case 0:
+        return optIntFan[0]->isChecked() ? QStringLiteral("{0 ")
+               : optIntFan[1]->isChecked() ? QStringLiteral("{255 ")
+                                            : QStringLiteral("}255 ");
+    case 1: return spin("[", udIntFanSet);
+    case 2: return spin("]", udIntFanHyst);
+    case 3: return spin("@", UpDown1);
+    case 4: return spin("z", UpDown2);
+    case 5: return servo("p", txtKP);
+    case 6: return servo("d", txtKd);
+    case 7: return servo("e", txtDeriv);
+    case 8: return servo("i", txtki);
+    case 9: return servo("j", txtil);
+    case 10: return fixedPoint("v", txtVelocity);
+    case 11: return fixedPoint("a", txtAcc);
+    case 20: return flag("N", chkAutoCurrent);
+    case 21: return flag("K", chkErrorHandheld);
+    case 22: return flag("X", chkDeadband);
+    case 23: return command("Y", argument(txtDeadband));
+    case 24: return spin("W", udDBSettle);
+    case 25: return hundredths("L", txtSKp);
+    case 26: return hundredths("^", txtSKd);
+    case 27: return vb::IsNumeric(txtSDI->text()) ? command("?", txtSDI->text().trimmed()) : QString();
+    case 28: return hundredths("#", txtSKi);
+    case 29: return vb::IsNumeric(txtSecKi->text()) ? command("~", txtSecKi->text().trimmed()) : QString();
+    default: return QString(); // coefficients and step size: nothing for the controller
+    }
+}
+
+void frmCal::cmdUploadVKM_Click()
+{
+    if (!SkipUploadPrompt
+        && MsgBox(QStringLiteral("Upload changes to VKM?"), vbconst::vbOKCancel | vbconst::vbQuestion, QStringLiteral("VKM"))
+               == vbconst::vbCancel)
+        return;
+    try {
+        if (!portOpen())
+            return;
+    } catch (const std::exception &e) {
+        ShowHandlerError(e);
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        bool servoChanged = false;
+        for (int i = 0; i <= LastPacedEntry; ++i) {
+            if (ChangedFlags[i]) {
+                const QString text = uploadCommand(i, servoChanged);
+                if (!text.isEmpty())
+                    transmit(text);
+            }
+            ChangedFlags[i] = false;
+            Pause(PacingMs); // the main window's timers must not slip their commands in between
+        }
+        if (ChangedFlags[StepperEntry]) {
+            sendStepperBlock();
+            ChangedFlags[StepperEntry] = false;
+        }
+        if (servoChanged)
+            transmit(QStringLiteral("u"));
+        cmdUploadVKM->setEnabled(false);
+    } catch (const std::exception &e) {
+        QGuiApplication::restoreOverrideCursor();
+        ShowHandlerError(e);
+        return;
+    }
+    QGuiApplication::restoreOverrideCursor();
+}
+
+// Step modes, currents and functions of the four channels; channel 1's function is the
+// main window's cover mode.
+void frmCal::sendStepperBlock()
+{
+    for (int k = 0; k < 4; ++k)
+        transmit(QStringLiteral("D%1 ").arg(cmbStepperStepMode[k]->currentIndex() + 4 * (k + 1)));
+    for (int k = 0; k < 4; ++k)
+        transmit(QStringLiteral("9%1 ").arg(vb::CInt(UpDown3[k]->value() / 1.5) + 64 * k));
+    int functions = 0;
+    for (int k = 0; k < 4; ++k)
+        functions += cmbStepperMode[k]->currentIndex() << (4 * k);
+    transmit(QStringLiteral("0%1 ").arg(functions));
+    if (MainWindowAccess *main = ControlWindows().Main)
+        main->setPrimaryCoverMode(cmbStepperMode[0]->currentIndex() == 0 ? 0 : 1);
+    else
+        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
+}

@@ -1,0 +1,363 @@
+#include "OptionsBench.h"
+
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "support/OperatorInput.h"
+#include "support/WidgetInput.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <atomic>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string str(const QString &s)
+{
+    return s.toStdString();
+}
+
+// A port whose arrivals are stamped as they come, on a thread of its own, so that an
+// upload that blocks the event loop can still be timed.
+class StampedPort
+{
+public:
+    StampedPort()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(m_master);
+        unlockpt(m_master);
+        path = QString::fromLatin1(ptsname(m_master));
+        m_clock.start();
+        m_reader = std::thread([this] { read(); });
+    }
+    ~StampedPort()
+    {
+        m_stop = true;
+        m_reader.join();
+        ::close(m_master);
+    }
+
+    // Milliseconds from `start` to the arrival of `text`'s last byte; -1 when it never came.
+    qint64 arrival(const std::string &text, qint64 start) const
+    {
+        std::lock_guard lock(m_mutex);
+        const size_t at = m_text.find(text);
+        if (at == std::string::npos)
+            return -1;
+        return m_stamps[at + text.size() - 1] - start;
+    }
+    std::string text() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_text;
+    }
+    qint64 now() const { return m_clock.elapsed(); }
+
+    QString path;
+
+private:
+    void read()
+    {
+        while (!m_stop) {
+            pollfd p{m_master, POLLIN, 0};
+            if (poll(&p, 1, 5) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            const qint64 stamp = m_clock.elapsed();
+            std::lock_guard lock(m_mutex);
+            for (ssize_t i = 0; i < n; ++i) {
+                m_text.push_back(buffer[i]);
+                m_stamps.push_back(stamp);
+            }
+        }
+    }
+
+    int m_master = -1;
+    QElapsedTimer m_clock;
+    std::atomic<bool> m_stop = false;
+    std::thread m_reader;
+    mutable std::mutex m_mutex;
+    std::string m_text;
+    std::vector<qint64> m_stamps;
+};
+
+} // namespace
+
+using OptionsWindow = OptionsBench;
+using namespace OperatorInput;
+
+TEST_F(OptionsWindow, OpeningStartsTheReadBackChain)
+{
+    frmCal &w = open();
+    EXPECT_TRUE(Module().link.SettingsWindowOpen);
+    EXPECT_NE(ControlWindows().SettingsWindow, nullptr);
+    EXPECT_EQ(str(sent()), "l ");
+    EXPECT_TRUE(w.Timer1.Enabled());
+    EXPECT_EQ(w.Timer1.Interval(), 250);
+
+    // Each tick repeats the request whose report the parser has not yet seen.
+    struct Step { int32_t state; const char *sent; int32_t after; bool timer; };
+    const Step steps[] = {{0, "", 0, true},   {1, "G ", 1, true}, {1, "G ", 1, true}, {2, "< ", 2, true},
+                          {2, "< ", 2, true}, {3, "1 ", 3, true}, {4, "", 5, true},   {5, "", 5, false}};
+    for (const Step &s : steps) {
+        Module().tools.DownloadState = s.state;
+        w.Timer1_Timer();
+        EXPECT_EQ(str(sent()), s.sent) << s.state;
+        EXPECT_EQ(Module().tools.DownloadState, s.after);
+        EXPECT_EQ(w.Timer1.Enabled(), s.timer) << s.state;
+    }
+    w.Command1->click(); // starts over at any time
+    EXPECT_EQ(str(sent()), "l ");
+    EXPECT_EQ(Module().tools.DownloadState, 0);
+
+    w.close();
+    EXPECT_FALSE(Module().link.SettingsWindowOpen);
+    EXPECT_EQ(ControlWindows().SettingsWindow, nullptr);
+    EXPECT_FALSE(w.Timer1.Enabled());
+}
+
+TEST_F(OptionsWindow, OpeningWithThePortClosedFillsTheLocalOptions)
+{
+    link->setConnected(false);
+    ModuleState::Settings &s = Module().settings;
+    s.StepSize = 0.125f;
+    s.ErrorMessage = 1;
+    s.CheckTelescope = true;
+    s.AutoReverse = 1;
+    frmCal &w = open();
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error:  The communications port is not open.")});
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
+    EXPECT_FALSE(w.Timer1.Enabled());
+    EXPECT_EQ(str(w.txtStepSize->text()), "0.13");
+    EXPECT_TRUE(w.chkErrorComputer->isChecked());
+    EXPECT_TRUE(w.chkTeleEastWest->isChecked());
+    EXPECT_FALSE(w.chkPromptTheSky->isChecked());
+    EXPECT_TRUE(w.chkZELLimit->isChecked());
+    EXPECT_EQ(str(w.lblStepCurrent[0]->text()), "n/a");
+    EXPECT_EQ(w.cmbStepperStepMode[3]->count(), 4);
+    EXPECT_FALSE(w.cmdUploadVKM->isEnabled());
+    EXPECT_FALSE(w.cmdCalibrate->isEnabled());
+    EXPECT_FALSE(w.cmdCalUpload->isEnabled());
+    for (bool f : w.ChangedFlags)
+        EXPECT_FALSE(f);
+}
+
+// The parser's writes mark nothing; the operator's hand marks its entry.
+TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
+{
+    frmCal &w = open();
+    ControlSink &c = parser();
+    c.setText(QStringLiteral("txtKP"), QStringLiteral("7"));
+    c.setText(QStringLiteral("txtPrimSlope"), QStringLiteral("0.50000"));
+    c.setValue(QStringLiteral("udIntFanSet"), 12);
+    c.setValue(QStringLiteral("udDBSettle"), 36);
+    c.setValue(QStringLiteral("UpDown3_2"), 45);
+    c.setChecked(QStringLiteral("chkAutoCurrent"), true);
+    c.selectOption(QStringLiteral("optIntFan_2"));
+    c.setListIndex(QStringLiteral("cmbStepperMode_0"), 1);
+    c.setListIndex(QStringLiteral("cmbStepperStepMode_3"), 2);
+    for (bool f : w.ChangedFlags)
+        EXPECT_FALSE(f);
+    EXPECT_FALSE(w.cmdUploadVKM->isEnabled());
+    EXPECT_EQ(str(w.txtIntFanSet->text()), "12");
+    EXPECT_EQ(str(w.txtDeadbandSettle->text()), "1.8");
+    EXPECT_EQ(str(w.lblStepCurrent[2]->text()), "0.50");
+    EXPECT_EQ(str(w.lblStepCurrent[3]->text()), "0.50");
+    EXPECT_EQ(w.cmbStepperMode[1]->currentIndex(), 0); // before the chain ends, channel 1 alone
+
+    struct Case { const char *what; std::function<void()> act; int entry; bool enablesUpload; };
+    const Case cases[] = {
+        {"fan option", [&] { click(w.optIntFan[1]); }, 0, true},
+        {"fan set point", [&] { release(w.udIntFanSet); }, 1, true},
+        {"pulse power", [&] { key(w.UpDown2, Qt::Key_Up); }, 4, true},
+        {"servo box", [&] { WidgetInput::type(w.txtKd, QStringLiteral("3")); }, 6, true},
+        {"acceleration", [&] { key(w.txtAcc, Qt::Key_Left); }, 11, true},
+        {"coefficient dropped key", [&] { WidgetInput::type(w.txtPrimSlope, QStringLiteral("-")); }, 14, true},
+        {"deadband box", [&] { click(w.chkDeadband); }, 22, true},
+        {"heater box", [&] { WidgetInput::type(w.txtSDI, QStringLiteral("x")); }, 27, true},
+        {"step size", [&] { WidgetInput::type(w.txtStepSize, QStringLiteral("5")); }, 30, false},
+        {"east/west", [&] { click(w.chkTeleEastWest); }, 33, false},
+        {"current", [&] { press(w.UpDown3[0]); }, 38, true},
+    };
+    for (const Case &k : cases) {
+        w.ChangedFlags.fill(false);
+        w.cmdUploadVKM->setEnabled(false);
+        k.act();
+        for (int i = 0; i < frmCal::FlagCount; ++i)
+            EXPECT_EQ(w.ChangedFlags[i], i == k.entry) << k.what << " entry " << i;
+        EXPECT_EQ(w.cmdUploadVKM->isEnabled(), k.enablesUpload) << k.what;
+    }
+    EXPECT_EQ(str(w.txtPrimSlope->text()), "0.50000"); // "-" into a filled box is dropped
+
+    // Typing into an empty coefficient box: a leading minus, one point.
+    w.txtAmbSlope->clear();
+    WidgetInput::type(w.txtAmbSlope, QStringLiteral("-1.5.a"));
+    EXPECT_EQ(str(w.txtAmbSlope->text()), "-1.5");
+
+    // After the chain the stepper lists mark, and channel 1's cover takes the others along.
+    Module().tools.DownloadState = 5;
+    w.ChangedFlags.fill(false);
+    w.cmbStepperMode[0]->setCurrentIndex(0);
+    w.cmbStepperMode[0]->setCurrentIndex(1);
+    EXPECT_TRUE(w.ChangedFlags[38]);
+    for (int k = 1; k < 4; ++k)
+        EXPECT_EQ(w.cmbStepperMode[k]->currentIndex(), 1);
+}
+
+// One upload with every row marked: the whole command vocabulary in order.
+TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
+{
+    frmCal &w = open();
+    sent();
+    Module().tools.DownloadState = 5;
+    w.optIntFan[2]->setChecked(true);
+    w.udIntFanSet->setValue(12);
+    w.udIntFanHyst->setValue(3);
+    w.UpDown1->setValue(40);
+    w.UpDown2->setValue(85);
+    w.txtKP->setText(QStringLiteral("12.5"));
+    w.txtKd->setText(QString());
+    w.txtDeriv->setText(QStringLiteral("4"));
+    w.txtki->setText(QStringLiteral("0.1"));
+    w.txtil->setText(QStringLiteral("100"));
+    w.txtVelocity->setText(QStringLiteral("1.5"));
+    w.txtAcc->setText(QStringLiteral("0.25"));
+    frmCal::SetCheckValue(w.chkAutoCurrent, 2);
+    frmCal::SetCheckValue(w.chkErrorHandheld, 0);
+    frmCal::SetCheckValue(w.chkDeadband, 1);
+    w.txtDeadband->setText(QStringLiteral(" 5 "));
+    w.udDBSettle->setValue(36);
+    w.txtSKp->setText(QStringLiteral("0.125"));
+    w.txtSKd->setText(QStringLiteral("0.375"));
+    w.txtSDI->setText(QStringLiteral(" 3 "));
+    w.txtSKi->setText(QStringLiteral("abc"));
+    w.txtSecKi->setText(QStringLiteral("20"));
+    const int modes[] = {0, 1, 2, 3}, currents[] = {90, 45, 1, 0}, functions[] = {0, 1, 0, 1};
+    for (int k = 0; k < 4; ++k) {
+        w.cmbStepperStepMode[k]->setCurrentIndex(modes[k]);
+        w.UpDown3[k]->setValue(currents[k]);
+        w.cmbStepperMode[k]->setCurrentIndex(functions[k]);
+    }
+    main.coverMode = 1;
+    w.ChangedFlags.fill(true);
+    w.cmdUploadVKM->setEnabled(true);
+    w.cmdUploadVKM_Click();
+
+    EXPECT_EQ(str(sent()), "}255 [12 ]3 @40 z85 p12.5 d e4 i0.1 j100 v98304 a16384  N255  K0  X255 Y5 W36 L12 ^38 ?3 ~20 "
+                           "D4 D9 D14 D19 960 994 9129 9192 04112 u");
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Upload changes to VKM?")});
+    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
+    for (int i = 0; i < frmCal::FlagCount; ++i)
+        EXPECT_EQ(w.ChangedFlags[i], i >= 31 && i <= 37) << i;
+    EXPECT_FALSE(w.cmdUploadVKM->isEnabled());
+    EXPECT_EQ(main.coverMode, 0);
+}
+
+// The servo rows go out at least 51 ms apart without serving events, "u" last.
+TEST_F(OptionsWindow, UploadIsPacedWithoutServingEvents)
+{
+    StampedPort port;
+    qputenv("VKM_COM2", port.path.toLocal8Bit());
+    auto timed = std::make_shared<Serial>();
+    timed->setPort(2);
+    timed->setConnected(true);
+    ASSERT_TRUE(timed->Connected());
+    frmCal &w = open();
+    main.serial = timed;
+    w.txtKP->setText(QStringLiteral("12.5"));
+    w.txtKd->setText(QStringLiteral("3"));
+    w.txtil->setText(QStringLiteral("100"));
+    w.ChangedFlags[5] = w.ChangedFlags[6] = w.ChangedFlags[9] = true;
+    w.SkipUploadPrompt = true;
+    bool served = false;
+    QTimer::singleShot(0, [&] { served = true; });
+
+    const qint64 start = port.now();
+    w.cmdUploadVKM_Click();
+    EXPECT_FALSE(served);
+    ASSERT_TRUE(Wait::Until(1000, [&] { return port.arrival("u", start) >= 0; }));
+    EXPECT_EQ(port.text(), "p12.5 d3 j100 u");
+    const qint64 p = port.arrival("p12.5 ", start), d = port.arrival("d3 ", start), j = port.arrival("j100 ", start);
+    // The reader may wake late for one arrival on a busy machine, which shortens that gap
+    // alone; the span from the first row to "u" shows the pacing whole.
+    const qint64 jitter = 30;
+    EXPECT_GE(d - p, 51 - jitter);
+    EXPECT_GE(j - d, 3 * 51 - jitter);
+    EXPECT_GE(port.arrival("u", start) - p, 26 * 51 - jitter);
+    EXPECT_GE(port.arrival("u", start), 31 * 51);
+    timed->setConnected(false);
+}
+
+TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
+{
+    frmCal &w = open();
+    sent();
+    w.optIntFan[1]->setChecked(true);
+    w.txtKP->setText(QStringLiteral("1 S"));
+    w.ChangedFlags[0] = w.ChangedFlags[5] = w.ChangedFlags[6] = true;
+    w.cmdUploadVKM->setEnabled(true);
+
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    w.cmdUploadVKM_Click();
+    EXPECT_EQ(str(sent()), "");
+    EXPECT_TRUE(w.ChangedFlags[0]);
+
+    prompts.answer = nullptr;
+    link->setConnected(false);
+    w.cmdUploadVKM_Click();
+    EXPECT_TRUE(w.ChangedFlags[0]);
+    link->setConnected(true);
+
+    w.cmdUploadVKM_Click(); // the fan goes out, the injected servo text does not
+    EXPECT_EQ(str(sent()), "{255 ");
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload changes to VKM?"), QStringLiteral("Upload changes to VKM?"),
+                                       QStringLiteral("Error:  The communications port is not open."),
+                                       QStringLiteral("Upload changes to VKM?"),
+                                       QStringLiteral("Error number: 380 Invalid property value")}));
+    EXPECT_FALSE(w.ChangedFlags[0]);
+    EXPECT_TRUE(w.ChangedFlags[5]);
+    EXPECT_TRUE(w.ChangedFlags[6]);
+    EXPECT_TRUE(w.cmdUploadVKM->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// With nothing marked the close stores the slew option alone; marks and OK store theirs.
+TEST_F(OptionsWindow, ClosingStoresTheRegistryOptions)
+{
+    const auto stored = [](const char *name) { return DriverKey::stored(QString::fromLatin1(name)); };
+    frmCal &w = open();
+    w.IsLoading = true;
+    w.chkTeleEastWest->setChecked(true);
+    w.IsLoading = false;
+    w.chkEnableSlew->setChecked(true);
+    w.SkipUploadPrompt = true;
+    w.close();
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_EQ(stored("EnableSlew").toInt(), 1);
+    EXPECT_EQ(stored("CheckTelescope").toInt(), 0);
+
+    w.showWindow();
+    EXPECT_FALSE(w.SkipUploadPrompt);
+    click(w.chkTeleEastWest);
+    EXPECT_TRUE(w.ChangedFlags[33]);
+    EXPECT_FALSE(w.cmdUploadVKM->isEnabled());
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    w.close();
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("One or more items have changed.  Would you like to upload changed to the VKM?")});
+    EXPECT_EQ(stored("CheckTelescope").toInt(), 0);
+
+    w.showWindow();
+    prompts.answer = nullptr;
+    click(w.chkTeleEastWest);
+    ASSERT_TRUE(w.chkTeleEastWest->isChecked());
+    w.close(); // OK: the upload asks no question of its own
+    EXPECT_EQ(prompts.boxes.size(), 2);
+    EXPECT_EQ(stored("CheckTelescope").toInt(), 1);
+    EXPECT_TRUE(Module().settings.CheckTelescope);
+}

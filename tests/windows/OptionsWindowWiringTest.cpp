@@ -1,0 +1,61 @@
+#include "MainWindowFixture.h"
+
+#include "settings/frmCal.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+using OptionsWindowWiring = MainWindowFixture;
+
+// Tools > Options opens the window modeless on the main window's link; the main window's
+// parser fills it without marking anything, and its poll rests while it is open.
+TEST_F(OptionsWindowWiring, TheMenuOpensTheWindowThatTheParserFills)
+{
+    frmMain *main = openQuiet();
+    ASSERT_TRUE(flushTo(QStringLiteral("M1 ")));
+    sim.clearReceived();
+    main->PrimaryCoverMode = 1;
+    main->findChild<QAction *>(QStringLiteral("mnuTempCal"))->trigger();
+    frmCal *cal = CalForm(false);
+    ASSERT_NE(cal, nullptr);
+    EXPECT_TRUE(cal->isVisible());
+    EXPECT_FALSE(cal->isModal());
+    EXPECT_TRUE(Module().link.SettingsWindowOpen);
+    EXPECT_FALSE(control<QGroupBox>(QStringLiteral("pnlPrimaryCover"))->isHidden());
+    ASSERT_TRUE(flushTo(QStringLiteral("M2 ")));
+    EXPECT_TRUE(sim.received().endsWith(QStringLiteral("l M2 "))) << sim.received().toStdString();
+
+    main->Handle_Received(QStringLiteral(":c 2048 :dbt 5 :sl2 -0.5 :of3 1.25 :t4 812 :S4C 45 :S5C 30 :ifh 4 :fp 55 :S5SM 2 "));
+    EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
+    EXPECT_EQ(cal->txtDeadbandSettle->text().toStdString(), "0.3");
+    EXPECT_EQ(cal->txtPrimSlope->text().toStdString(), "-0.50000");
+    EXPECT_EQ(cal->lblSlope[1]->text().toStdString(), "-0.50000");
+    EXPECT_EQ(cal->lblInt[2]->text().toStdString(), "1.25000");
+    EXPECT_EQ(cal->lblTemp[5]->text().toStdString(), "812");
+    EXPECT_EQ(cal->lblStepCurrent[2]->text().toStdString(), "0.50");
+    EXPECT_EQ(cal->UpDown3[3]->value(), 30);
+    EXPECT_EQ(cal->txtintfanhyst->text().toStdString(), "4");
+    EXPECT_EQ(cal->txtFanPulsePower->text().toStdString(), "55");
+    EXPECT_EQ(cal->cmbStepperStepMode[3]->currentIndex(), 2);
+    EXPECT_EQ(Module().tools.DownloadState, 4);
+    for (bool f : cal->ChangedFlags)
+        EXPECT_FALSE(f);
+    EXPECT_FALSE(cal->cmdUploadVKM->isEnabled());
+
+    cal->close();
+    EXPECT_FALSE(Module().link.SettingsWindowOpen);
+    main->Handle_Received(QStringLiteral(":c 65536 "));
+    EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
+    main->PrimaryCoverMode = 0;
+    main->mnuTempCal_Click(); // the same window again, loaded afresh
+    EXPECT_EQ(CalForm(false), cal);
+    EXPECT_TRUE(Module().link.SettingsWindowOpen);
+    EXPECT_TRUE(control<QGroupBox>(QStringLiteral("pnlPrimaryCover"))->isHidden());
+    cal->close();
+}
