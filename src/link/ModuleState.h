@@ -153,6 +153,16 @@ struct ModuleState
         QVector<RotatorRecord> RotatorPositions;
         int32_t RotatorPositionCount = 0;
     } positions;
+
+    // Positions the alignment runs share: the telescope's J2000 position read for the current
+    // image and the solved centre of the last image (hours, degrees).
+    struct Alignment
+    {
+        double TelescopeRA = 0;
+        double TelescopeDec = 0;
+        double ImageRA = 0;
+        double ImageDec = 0;
+    } alignment;
 };
 
 // The one instance, alive for the whole process.

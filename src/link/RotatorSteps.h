@@ -35,3 +35,8 @@ int32_t RotatorOtherWayRound(int32_t steps);
 // The wrap rule of a relative move: the steps themselves when the wrap stays within the
 // limit, else the other way round. `steps` is already folded (FoldRotatorMove).
 int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
+
+// The alignment runs' wrap test: true only when the move winds the cable further past the
+// limit in its own direction, (steps > 0 and wrap + steps > limit) or (steps < 0 and
+// wrap + steps < -limit). A move of 0 or one that unwinds is never reversed.
+bool RotatorMoveWindsPastWrap(int32_t steps, int32_t wrap, int32_t zelLimit);

@@ -143,7 +143,7 @@ public:
     void cmdRotStore_Click(); // hands over StorePosition, StoreIndex, StoreRotatorMode
     void cmdUnwrap_Click();
     void cmdWrapZero_Click();
-    void cmdZELUtils_Click(); // the alignment tools window, once it exists
+    void cmdZELUtils_Click(); // the alignment tools window, modal
     void chkConnectTheSky_MouseUp();
     void tmrTheSky_Timer();
     void Command2_Click();

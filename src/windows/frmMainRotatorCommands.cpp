@@ -2,6 +2,7 @@
 // record and recall) and the four press-and-hold jog buttons.
 #include "windows/frmMain.h"
 
+#include "alignment/frmZELUtilities.h"
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "platform/Vb.h"
@@ -146,7 +147,10 @@ void frmMain::cmdWrapZero_Click()
 }
 
 // The alignment tools window opens here once it exists.
-void frmMain::cmdZELUtils_Click() {}
+void frmMain::cmdZELUtils_Click()
+{
+    frmZELUtilities::ask(this);
+}
 
 void frmMain::chkConnectTheSky_MouseUp()
 {

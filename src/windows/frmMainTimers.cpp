@@ -5,13 +5,13 @@
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
+#include "platform/Screen.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "windows/EditHold.h"
 #include "windows/WindowRules.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -126,8 +126,7 @@ void frmMain::Timer3_Timer()
 {
     ModuleState &m = Module();
     try {
-        while (QGuiApplication::overrideCursor())
-            QGuiApplication::restoreOverrideCursor();
+        Screen::SetMousePointer(Screen::vbDefault);
         Timer3.setEnabled(false);
         Holds->clearAll();
         WrapLimitStopped = false;

@@ -1,59 +1,11 @@
 #include "support/FakeTheSky.h"
 
+#include "support/FakeAutomationObject.h"
+
 #include "platform/CreateObject.h"
 #include "platform/Dispatch.h"
 
 namespace {
-
-QString text(const Variant &value)
-{
-    try {
-        return value.toString();
-    } catch (const VbError &) {
-        return QStringLiteral("?");
-    }
-}
-
-// One object of the fake: journals every access under its own name and the member's
-// declared spelling, raises the scripted failures, then serves the member.
-class FakeObject : public Dispatch
-{
-public:
-    FakeObject(QString name, std::shared_ptr<FakeTheSky> sky) : m_name(std::move(name)), sky(std::move(sky)) {}
-
-protected:
-    Variant Invoke(Access access, const QString &name, const VariantArray &args, const Variant &value) override
-    {
-        const QString member = m_spelling.value(name.toCaseFolded(), name);
-        QStringList shown;
-        for (const Variant &arg : args)
-            shown << text(arg);
-        QString entry = m_name + QLatin1Char('.') + member;
-        if (!args.empty())
-            entry += QLatin1Char('(') + shown.join(QLatin1Char(',')) + QLatin1Char(')');
-        QString key = m_name + QLatin1Char('.') + member;
-        if (access == Access::Let) {
-            entry += QLatin1Char('=') + text(value);
-            key += QLatin1Char('=');
-        }
-        sky->enter(entry, key.toCaseFolded());
-        return Dispatch::Invoke(access, name, args, value);
-    }
-
-    void spell(const QString &member) { m_spelling.insert(member.toCaseFolded(), member); }
-    template <typename F> void get(const QString &member, F f) { spell(member); PropertyGet(member, std::move(f)); }
-    template <typename F> void let(const QString &member, F f) { spell(member); PropertyLet(member, std::move(f)); }
-    template <typename F> void method(const QString &member, F f) { spell(member); Method(member, std::move(f)); }
-    void number(const QString &member, double FakeTheSky::*field)
-    {
-        get(member, [this, field] { return (*sky).*field; });
-        let(member, [this, field](double value) { (*sky).*field = value; });
-    }
-
-    const QString m_name;
-    QHash<QString, QString> m_spelling;
-    std::shared_ptr<FakeTheSky> sky;
-};
 
 class FakeRascomTheSky : public FakeObject
 {
@@ -95,6 +47,7 @@ public:
         get(QStringLiteral("Asynchronous"), [this] { return sky->asynchronous; });
         let(QStringLiteral("Asynchronous"), [this](int32_t value) { sky->asynchronous = value; });
         method(QStringLiteral("Jog"), [](double, const QString &) {});
+        method(QStringLiteral("Abort"), [] {});
     }
 };
 
@@ -136,6 +89,13 @@ public:
             case 4: f.offsetNorthSouth = value.toDouble(); return;
             }
             throw badIndex();
+        });
+        get(QStringLiteral("Count"), [this] { return int32_t(sky->fovis.names().size()); });
+        get(QStringLiteral("Name"), [this](int32_t index) {
+            const QStringList names = sky->fovis.names();
+            if (index < 0 || index >= names.size())
+                throw badIndex();
+            return names[index];
         });
     }
 

@@ -62,8 +62,36 @@ public:
     // --- Chart ---
     QMap<int, Variant> documentProperties; // DocumentProperty(index); missing ones read 0
 
+    // The indicators by name; Count and Name(i) list them in the order they were added.
+    class FoviTable : public QMap<QString, Fovi>
+    {
+    public:
+        Fovi &operator[](const QString &name)
+        {
+            if (!contains(name))
+                m_order << name;
+            return QMap::operator[](name);
+        }
+        void clear()
+        {
+            QMap::clear();
+            m_order.clear();
+        }
+        QStringList names() const
+        {
+            QStringList present;
+            for (const QString &name : m_order)
+                if (contains(name))
+                    present << name;
+            return present;
+        }
+
+    private:
+        QStringList m_order;
+    };
+
     // --- FOVs --- by name, exactly; an unknown name raises an error
-    QMap<QString, Fovi> fovis;
+    FoviTable fovis;
 
     // --- Utils ---
     double localSiderealTime = 0;

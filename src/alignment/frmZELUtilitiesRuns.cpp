@@ -1,0 +1,167 @@
+// The alignment tools window's run frame and its two procedures, Align Camera and Image
+// Link and Synch.
+#include "alignment/frmZELUtilities.h"
+
+#include "alignment/ExposureStep.h"
+#include "alignment/PierSide.h"
+#include "alignment/PlateSolve.h"
+#include "alignment/RotatorTurn.h"
+#include "alignment/TelescopeSlew.h"
+#include "alignment/TheSkyAutomation.h"
+#include "link/ModuleState.h"
+#include "platform/Screen.h"
+#include "platform/Vb.h"
+#include "platform/VbError.h"
+#include "platform/Wait.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <cmath>
+
+namespace {
+
+PlateSolve::RaDec telescopePosition()
+{
+    const ModuleState::Alignment &a = Module().alignment;
+    return {a.TelescopeRA, a.TelescopeDec};
+}
+
+PlateSolve::RaDec imagePosition()
+{
+    const ModuleState::Alignment &a = Module().alignment;
+    return {a.ImageRA, a.ImageDec};
+}
+
+bool theSkyEngine(const AlignmentRun &run)
+{
+    return run.settings.AstrometricEngine == ImagingAutomation::TheSkyEngine;
+}
+
+// After a solve: the image closed, its position logged (`withAngle`: and its angle), TheSky's
+// camera indicator turned, the rotator's position counter set to the angle, the offset cleared.
+void synchronise(AlignmentRun &run, double angle, bool withAngle)
+{
+    PlateSolve::CloseImage(run);
+    run.Step([&] {
+        QString line = QStringLiteral("Image coords (2000): ") + PlateSolve::Coordinates(imagePosition());
+        if (withAngle)
+            line += QStringLiteral(", Angle") + vb::Format(angle, QStringLiteral("0.00"));
+        run.Log(line);
+    });
+    PlateSolve::TurnIndicator(run, angle);
+    run.Step([&] { RotatorTurn::SetPositionCounter(angle); });
+    Module().thesky.ZELOffset = 0;
+}
+
+} // namespace
+
+void frmZELUtilities::RunProcedure(const RunKind &kind, const std::function<void(AlignmentRun &)> &body)
+{
+    AbortRequested = false;
+    cmdAbort->setEnabled(true);
+    AlignmentRun run(Settings, AbortRequested, *this);
+    if (!run.CreateObjects(kind.enableMaxImLink))
+        return;
+    m_running = true;
+    enableRunButtons(false);
+    const QString endLine = QStringLiteral("********END %1**********").arg(kind.name);
+    Log(QString());
+    Log(QStringLiteral("********START %1**********").arg(kind.name));
+    try {
+        body(run);
+    } catch (const RunAborted &) {
+        Log(kind.aborted);
+    } catch (const std::exception &e) {
+        const auto *error = dynamic_cast<const VbError *>(&e);
+        Log(QStringLiteral("Error:  ") + (error ? error->description() : QString::fromUtf8(e.what())));
+        AbortRequested = false;
+    }
+    Log(endLine);
+    Log(QString());
+    cmdAbort->setEnabled(false);
+    Screen::SetMousePointer(Screen::vbDefault);
+    run.Camera.reset();
+    run.ImageDocument.reset();
+    m_running = false;
+    enableRunButtons(true);
+    if (m_closePending) {
+        m_closePending = false;
+        reject();
+    }
+}
+
+void frmZELUtilities::cmdAlignCCD_Click()
+{
+    RunProcedure({QStringLiteral("ALIGN CAMERA"), QStringLiteral("Align Camera Aborted"), false},
+                 [this](AlignmentRun &run) { alignCamera(run); });
+}
+
+void frmZELUtilities::cmdImageLink_Click()
+{
+    RunProcedure({QStringLiteral("IMAGE LINK AND SYNCH"), QStringLiteral("Image Link and Synch Aborted"), true},
+                 [this](AlignmentRun &run) { imageLink(run); });
+}
+
+void frmZELUtilities::alignCamera(AlignmentRun &run)
+{
+    const auto measure = [&run] {
+        ExposureStep::TakeImage(run);
+        const ExposureStep::Pointing pointing = ExposureStep::ReadTelescopePosition(run);
+        if (theSkyEngine(run))
+            ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
+        const double angle = PlateSolve::SolveImage(run, telescopePosition());
+        synchronise(run, angle, true);
+        return angle;
+    };
+    double angle = measure();
+    int16_t iterations = 0;
+    double residual = 0;
+    do {
+        ++iterations;
+        bool reversed = false;
+        run.Step([&] { reversed = TheSkyAutomation::ChartDocumentProperty(22).toDouble() == 1; });
+        const int32_t steps = RotatorTurn::ShortWayToZero(angle, reversed);
+        run.Step([&] { RotatorTurn::Turn(run, steps); });
+        bool arrived = true;
+        run.Step([&] { arrived = RotatorTurn::WaitForMove(run, 0); });
+        if (!arrived)
+            throw RunAborted();
+        angle = measure();
+        residual = angle > 350 ? angle - 360 : angle;
+    } while (std::abs(residual) > Settings.MaxRotErr && iterations < Settings.MaxItterations);
+}
+
+void frmZELUtilities::imageLink(AlignmentRun &run)
+{
+    ExposureStep::TakeImage(run);
+    const ExposureStep::Pointing pointing = ExposureStep::ReadTelescopePosition(run);
+    if (theSkyEngine(run)) {
+        ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
+        run.ImageDocument->Call(QStringLiteral("Save"));
+    }
+    const double angle = PlateSolve::SolveImage(run, telescopePosition());
+    synchronise(run, angle, false);
+    if (chkSlewTele->isChecked()) {
+        const PlateSolve::RaDec telescope = telescopePosition();
+        const PlateSolve::RaDec image = imagePosition();
+        run.Step([&] { run.Log(QStringLiteral("Telescope coords (2000): ") + PlateSolve::Coordinates(telescope)); });
+        run.Step([&] { run.Log(QStringLiteral("Slewing telescope")); });
+        // The telescope moves by its own error, so the image centre comes onto its position.
+        run.Step([&] {
+            TelescopeSlew::SlewToJ2000({2 * telescope.ra - image.ra, 2 * telescope.dec - image.dec});
+        });
+        run.AbortTest();
+        run.Step([&] { run.Log(QStringLiteral("Running out backlash")); });
+        Wait::For(BacklashWaitMs);
+        run.AbortTest();
+        ExposureStep::TakeImage(run);
+        run.AbortTest();
+        if (theSkyEngine(run))
+            ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
+        PlateSolve::SolveImage(run, telescope);
+        PlateSolve::CloseImage(run);
+    }
+    const ModuleState &m = Module();
+    run.Step([&] { RecordZELSynchedToTelescope(m.settings.CheckTelescope ? m.thesky.PierSide : int16_t(0)); });
+}
