@@ -16,9 +16,9 @@ class Rotator : public DriverFrame
 public:
     Rotator();
 
-    Variant Link() const { return Variant(Linked); }
+    Variant Link() const { return Variant(linkedNow()); }
     void setLink(const Variant &value);
-    bool Connected() const { return Linked; }
+    bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
     double Position();
@@ -70,6 +70,7 @@ private:
     int16_t PositionReplies = 0;
     int16_t TargetReplies = 0;
     bool TargetSeen = false;
+    bool ActualSeen = false; // a numeric ":rt" since creation, linking or the last move
     bool WrapSeen = false;
     bool ReverseFlag = false;
 };
