@@ -12,6 +12,7 @@
 #include "windows/frmMain.h"
 #include "windows/frmRotIndicator.h"
 #include "windows/frmWrapMessage.h"
+#include "windows/WindowRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,6 +25,7 @@ class MainWindowFixture : public ::testing::Test
 protected:
     ControllerSimulator sim;
     RecordingPrompts prompts;
+    const std::function<Qt::MouseButtons()> m_pointerButtons = WindowRules::PointerButtons;
 
     void SetUp() override
     {
@@ -31,10 +33,13 @@ protected:
         Module() = ModuleState{};
         Module().link.ClientCount = 1;
         Module().link.SharedSerial = std::make_shared<Serial>();
+        // The pointer is down while a test holds a jog button.
+        WindowRules::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
     }
 
     void TearDown() override
     {
+        WindowRules::PointerButtons = m_pointerButtons;
         Module().tools.LoggingActive = false;
         closeMain();
         if (auto *dial = RotIndicatorForm(false))

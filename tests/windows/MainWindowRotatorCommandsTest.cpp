@@ -274,3 +274,16 @@ TEST_F(MainWindowRotatorCommands, HeldJogRepeatsSlowlyThenFast)
     EXPECT_LT(arrivals[6] - arrivals[4], 250);
     EXPECT_EQ(form->Timer1.Interval(), 50);
 }
+
+TEST_F(MainWindowRotatorCommands, JogRepeatEndsWhenThePointerIsUpWithoutARelease)
+{
+    form->FocusJogSteps = 1;
+    sim.clearReceived();
+    press(form->Command1[0]); // the first step at once
+    ASSERT_TRUE(form->Timer1.Enabled());
+    // The release went to a box that did not take the focus: the button never saw it.
+    WindowRules::PointerButtons = [] { return Qt::MouseButtons(); };
+    EXPECT_TRUE(Wait::Until(1000, [&] { return !form->Timer1.Enabled(); }));
+    Wait::For(100);
+    EXPECT_EQ(sim.received(), QStringLiteral("m1 "));
+}
