@@ -10,7 +10,9 @@
 // Creating one opens the shared port at once when it is closed, on the number the link
 // already holds. The four status getters (Position, SetPosition, IsMoving, Wrap) share one
 // cache age: they send " R " when more than 500 ms have passed since this object's last
-// query, then wait up to 500 ms for their report.
+// query, then wait up to 500 ms for their report. MoveAbsolute first asks for the angle (same
+// bound) when none has been reported since creation, linking or the last move. Link and
+// Connected read False while the shared port is closed, whoever closed it.
 class Rotator : public DriverFrame
 {
 public:
