@@ -55,6 +55,9 @@ protected:
     // The same wait without the cache test or a query (getters that always ask).
     void send(const QString &command);
     bool portOpen() const;
+    // The link as clients read it: the handshake succeeded and the shared port is still open
+    // (another object or a setup dialog may have closed it since).
+    bool linkedNow() const { return Linked && portOpen(); }
     // Opens the shared port, when closed, on the number the link already holds.
     void openPortAsIs();
 

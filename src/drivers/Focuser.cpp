@@ -149,8 +149,12 @@ void Focuser::Move(int32_t position)
 
 void Focuser::Halt()
 {
-    if (Linked)
-        send(QStringLiteral("S "));
+    if (!Linked)
+        return;
+    // A stop that cannot reach the controller must not pass for one that did.
+    if (!portOpen())
+        refuse(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource);
+    send(QStringLiteral("S "));
 }
 
 float Focuser::TempCompCoefficient()

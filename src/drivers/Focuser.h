@@ -10,9 +10,9 @@ class Focuser : public DriverFrame
 public:
     Focuser();
 
-    Variant Link() const { return Variant(Linked); }
+    Variant Link() const { return Variant(linkedNow()); }
     void setLink(const Variant &value);
-    bool Connected() const { return Linked; }
+    bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
     int16_t IsMoving();

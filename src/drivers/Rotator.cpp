@@ -159,6 +159,7 @@ void Rotator::setLink(const Variant &value)
 {
     VkmHandshake form;
     form.opening = [this] {
+        ActualSeen = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -170,6 +171,7 @@ void Rotator::setConnected(bool value)
     VkmHandshake form;
     form.portCheck = true;
     form.opening = [this] {
+        ActualSeen = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -264,11 +266,19 @@ void Rotator::Move(double degrees)
     const int32_t folded = sendRelativeMove(*steps);
     TargetAngle = ActualAngle + double(folded) / RotatorStepsPerDegree;
     MovingState = true;
+    ActualSeen = false;
 }
 
 void Rotator::MoveAbsolute(double degrees)
 {
     requireOpenPort();
+    // The move is relative to where the rotator stands: learn that first when nothing has
+    // reported it since creation, linking or the last move. A silent controller leaves the
+    // last known angle, as the getters do.
+    if (!ActualSeen) {
+        poll(0, StatusQuery, [] {}, [this] { return ActualSeen; }, WaitMs);
+        requireOpenPort();
+    }
     const std::optional<int32_t> steps = FloorSteps((degrees - ActualAngle) * RotatorStepsPerDegree);
     std::optional<int32_t> target = RoundedSteps(degrees * RotatorStepsPerDegree);
     if (!steps || !target)
@@ -277,6 +287,7 @@ void Rotator::MoveAbsolute(double degrees)
     ReduceRotatorSteps(*target);
     TargetAngle = double(*target) / RotatorStepsPerDegree;
     MovingState = true;
+    ActualSeen = false;
 }
 
 void Rotator::GoHome()
@@ -289,6 +300,7 @@ void Rotator::Halt()
 {
     if (!Linked)
         return;
+    requireOpenPort();
     send(QStringLiteral("q0 "));
     Wait::DoEvents();
 }
@@ -387,8 +399,10 @@ void Rotator::dispatchReport(QStringView code, QStringView value)
             TargetSeen = true;
             Count(TargetReplies);
         } else if (code == u":rt") {
-            if (numeric)
+            if (numeric) {
                 ActualAngle = vb::CDbl(text) / RotatorStepsPerDegree;
+                ActualSeen = true;
+            }
             MovingState = std::abs(TargetAngle - ActualAngle) > 0 && TargetSeen;
             if (TargetSeen)
                 Count(MovingReplies);

@@ -10,15 +10,17 @@
 // Creating one opens the shared port at once when it is closed, on the number the link
 // already holds. The four status getters (Position, SetPosition, IsMoving, Wrap) share one
 // cache age: they send " R " when more than 500 ms have passed since this object's last
-// query, then wait up to 500 ms for their report.
+// query, then wait up to 500 ms for their report. MoveAbsolute first asks for the angle (same
+// bound) when none has been reported since creation, linking or the last move. Link and
+// Connected read False while the shared port is closed, whoever closed it.
 class Rotator : public DriverFrame
 {
 public:
     Rotator();
 
-    Variant Link() const { return Variant(Linked); }
+    Variant Link() const { return Variant(linkedNow()); }
     void setLink(const Variant &value);
-    bool Connected() const { return Linked; }
+    bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
     double Position();
@@ -70,6 +72,7 @@ private:
     int16_t PositionReplies = 0;
     int16_t TargetReplies = 0;
     bool TargetSeen = false;
+    bool ActualSeen = false; // a numeric ":rt" since creation, linking or the last move
     bool WrapSeen = false;
     bool ReverseFlag = false;
 };

@@ -209,8 +209,10 @@ void Stepper::PrimaryClose()
 
 void Stepper::Halt(int16_t channel)
 {
-    if (channel >= 0 && channel <= 16)
-        send(command(QLatin1Char('3'), channel));
+    if (channel < 0 || channel > 16)
+        return;
+    requirePortOpen();
+    send(command(QLatin1Char('3'), channel));
 }
 
 void Stepper::MoveRelative(int channel, int32_t steps)

@@ -18,7 +18,7 @@ class Stepper : public DriverFrame
 public:
     Stepper();
 
-    bool Connected() const { return Linked; }
+    bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
     bool StepperPresent(int channel);

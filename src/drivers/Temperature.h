@@ -9,7 +9,7 @@ class Temperature : public DriverFrame
 public:
     Temperature();
 
-    bool Connected() const { return Linked; }
+    bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
     // The object's own parser: a client may feed it text, taken as the next chunk.

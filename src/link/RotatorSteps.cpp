@@ -46,9 +46,17 @@ int32_t RotatorOtherWayRound(int32_t steps)
                                           : int64_t(steps) + RotatorStepsPerTurn);
 }
 
+int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit)
+{
+    const int32_t other = RotatorOtherWayRound(steps);
+    if (!RotatorMoveExceedsWrap(other, wrap, zelLimit))
+        return other;
+    return std::llabs(int64_t(other) + wrap) < std::llabs(int64_t(steps) + wrap) ? other : steps;
+}
+
 int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
 {
-    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorOtherWayRound(steps) : steps;
+    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorRedirectedSteps(steps, wrap, zelLimit) : steps;
 }
 
 bool RotatorMoveWindsPastWrap(int32_t steps, int32_t wrap, int32_t zelLimit)

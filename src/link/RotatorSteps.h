@@ -29,11 +29,17 @@ int64_t RotatorWrapLimitSteps(int32_t zelLimit);
 bool RotatorMoveExceedsWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
 
 // The same move the other way round: steps - 72000 for a positive count, steps + 72000 for
-// 0 or a negative one (0 becomes a full turn). Not tested against the limit again.
+// 0 or a negative one (0 becomes a full turn).
 int32_t RotatorOtherWayRound(int32_t steps);
 
+// The wrap rule of a relative move whose direct way would pass the limit: the other way
+// round when that stays within the limit; when neither way does, whichever ends nearer to
+// zero wrap (the direct way on a tie), so the cable is never wound further than the direct
+// move would wind it. `steps` is already folded (FoldRotatorMove).
+int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit);
+
 // The wrap rule of a relative move: the steps themselves when the wrap stays within the
-// limit, else the other way round. `steps` is already folded (FoldRotatorMove).
+// limit, else RotatorRedirectedSteps.
 int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
 
 // The alignment runs' wrap test: true only when the move winds the cable further past the

@@ -1,6 +1,7 @@
 #include "link/Sexagesimal.h"
 
 #include "platform/Vb.h"
+#include "platform/VbError.h"
 
 #include <cmath>
 
@@ -9,6 +10,9 @@ QString FormatSexagesimal(double value)
     const bool negative = value < 0;
     if (negative)
         value = -value;
+    // Infinity, NaN and degrees beyond a 64-bit count cannot be written: overflow, as Format.
+    if (!(value < 0x1p63))
+        throw VbError::overflow();
     qint64 degrees = static_cast<qint64>(std::floor(value));
     const double minutesRest = (value - static_cast<double>(degrees)) * 60;
     qint64 minutes = static_cast<qint64>(std::floor(minutesRest));

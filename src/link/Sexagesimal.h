@@ -5,6 +5,7 @@
 // Angles and hours as degrees:minutes:seconds text and back.
 
 // "-" for negatives, then "00:00:00.0"; seconds that round to 60 carry into the minutes.
+// Infinity, NaN and values of 2^63 degrees or more throw VbError 6 (overflow).
 QString FormatSexagesimal(double value);
 
 // Three fields separated by blanks (or, when the text has no blank, by ":"): degrees +

@@ -358,7 +358,7 @@ void TheSkyFollow::turnRotatorTo(double angle)
     if (!RotatorMoveExceedsWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit))
         send(QStringLiteral("j"), steps);
     else if (m.settings.AutoReverse)
-        send(QStringLiteral("j"), RotatorOtherWayRound(steps));
+        send(QStringLiteral("j"), RotatorRedirectedSteps(steps, m.rotator.RotatorWrap, m.settings.ZELLimit));
     else
         Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
 }

@@ -9,10 +9,18 @@
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
+#include <QGuiApplication>
 #include <QSpinBox>
 #include <cstdlib>
 
 namespace WindowRules {
+
+std::function<Qt::MouseButtons()> PointerButtons = [] { return QGuiApplication::mouseButtons(); };
+
+bool JogPointerHeld()
+{
+    return PointerButtons().testFlag(Qt::LeftButton);
+}
 
 namespace {
 

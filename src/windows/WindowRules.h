@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <qnamespace.h>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -49,6 +50,14 @@ bool NoteRotatorActual(double v);
 // True when the wrap just reported has grown past the limit or fallen below its negative;
 // never for the first report after a wrap of 0 or an unchanged one.
 bool WrapLimitCrossed();
+
+// The pointer's buttons now; tests replace it.
+extern std::function<Qt::MouseButtons()> PointerButtons;
+
+// Whether a jog button's repeat may go on: only while the operator holds the pointer down. A
+// release that never reached the button (a box took the pointer, or the window manager kept
+// the release) ends the repeat at its next tick.
+bool JogPointerHeld();
 
 // The jog repeat's guard: true when a step of `signedSteps` would leave the predicted wrap
 // beyond the limit while the rotator turns the button's way (`positiveButton`: direction > 0).

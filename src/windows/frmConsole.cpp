@@ -23,8 +23,6 @@
 #include <QStyle>
 #include <QTabBar>
 
-std::function<Qt::MouseButtons()> frmConsole::PointerButtons = [] { return QGuiApplication::mouseButtons(); };
-
 frmConsole::frmConsole(QWidget *parent)
     : QWidget(parent, Qt::Window), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
 {

@@ -79,10 +79,6 @@ public:
     void TabStrip1_Click();
     void Toolbar1_ButtonClick(int button); // 1-based
 
-    // The pointer's buttons now. A jog's repeat runs only while the left one is down: the
-    // release of a button while a modal box is open never reaches the button.
-    static std::function<Qt::MouseButtons()> PointerButtons;
-
     // --- window variables ---
     bool Pinned = false;
     int16_t FocusIncrement = 0;

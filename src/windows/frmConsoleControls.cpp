@@ -95,7 +95,7 @@ void frmConsole::cmdMove_MouseDown(int index)
             cm->Transmit(QStringLiteral("m%1 ").arg(-FocusIncrement));
         else
             repeat = rotatorJogPress(index);
-        const bool held = m_jogHeld && (!asked || (PointerButtons() & Qt::LeftButton));
+        const bool held = m_jogHeld && (!asked || WindowRules::JogPointerHeld());
         if (repeat && held)
             Timer1.setEnabled(true);
     } catch (const std::exception &e) {
@@ -157,8 +157,7 @@ void frmConsole::rotatorJogRepeat()
 void frmConsole::Timer1_Timer()
 {
     try {
-        // A release that never reached the button (a box was open) ends the repeat here.
-        if (!(PointerButtons() & Qt::LeftButton)) {
+        if (!WindowRules::JogPointerHeld()) {
             Timer1.setEnabled(false);
             return;
         }

@@ -106,6 +106,8 @@ public:
     void udDew1_Change(int Index);
     void UpDown2_MouseDown();
     void UpDown5_MouseDown();
+    // A press that can change a spinner's value (a click, the wheel, a step or typing key).
+    static bool StepsSpinner(const QEvent *event);
     void optFocus_Click(int Index);
     void optRot_Click(int Index);
     void txtRot_Change();
@@ -133,6 +135,14 @@ public:
     void cmdClosePrimaryCover_Click();
     void cmdTempComp_Click();
     void cmdSynchTempComp_Click();
+
+    // The stored-position lists as their editors change them: entry i of Combo1 (Focus) or
+    // cmbRotStore (Rotator) is record i, entry 0 "<new>". No Click handler runs. Setting
+    // entry `count` appends; an index beyond the list throws the list's error.
+    enum class StoredList { Focus, Rotator };
+    void SetStoredEntry(StoredList list, int index, const QString &text);
+    void AppendStoredEntry(StoredList list, const QString &text);
+    void RemoveStoredEntry(StoredList list, int index);
 
     // --- rotator commands and jog buttons ---
     void cmbRotStore_Click();
@@ -251,6 +261,7 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
     void loadStoredPositions();
+    QComboBox *storedList(StoredList list) const;
     void showError(const std::exception &e);
 
     // The report parser.

@@ -6,11 +6,13 @@
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
+#include "platform/ControlEvents.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "windows/frmMainCommands.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -111,11 +113,40 @@ void frmMain::udDew1_Change(int Index)
     }
 }
 
-// Working the power spinner means manual power: the mode option follows.
+bool frmMain::StepsSpinner(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        return true;
+    case QEvent::KeyPress:
+        switch (static_cast<const QKeyEvent *>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Delete:
+            return true;
+        default:
+            return !TypedCharacter(event).isNull();
+        }
+    default:
+        return false;
+    }
+}
+
+// Working the power spinner means manual power: the mode option follows. The operator has
+// chosen Manual, so it is sent as a click of the option would send it (power as it stands);
+// the new power then goes as for any manual change.
 void frmMain::UpDown2_MouseDown()
 {
-    if (optFan[1]->isChecked())
-        optFan[0]->setChecked(true);
+    if (!optFan[1]->isChecked())
+        return;
+    FanModeHold = true;
+    optFan[0]->setChecked(true);
+    // The mode click drops the power hold; this press holds it.
+    FanSpeedHold = true;
 }
 
 void frmMain::UpDown5_MouseDown()

@@ -61,7 +61,7 @@ void frmMain::rotatorGoto()
     if (!RotatorMoveExceedsWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit))
         send(relativeMove(d));
     else if (m.settings.AutoReverse != 0)
-        send(relativeMove(RotatorOtherWayRound(d)));
+        send(relativeMove(RotatorRedirectedSteps(d, m.rotator.RotatorWrap, m.settings.ZELLimit)));
     else
         MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
 }

@@ -88,6 +88,10 @@ void frmMain::Timer6_Timer()
 void frmMain::Timer1_Timer()
 {
     try {
+        if (!WindowRules::JogPointerHeld()) {
+            Timer1.setEnabled(false);
+            return;
+        }
         ++JogTicks;
         if (JogTicks == 4)
             Timer1.setInterval(50);

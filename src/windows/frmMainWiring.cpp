@@ -47,11 +47,18 @@ void frmMain::connectCommands()
     // A typed value counts once it is entered, not at every digit.
     for (QSpinBox *spin : {UpDown1, UpDown2, UpDown3, UpDown5, UpDown6, udDew1[0], udDew1[1]})
         spin->setKeyboardTracking(false);
-    connect(Holds, &EditHold::pressed, this, [this](QWidget *control) {
-        if (control == UpDown2)
+    // Only a press that can step the power selects Manual (not Tab or a shortcut).
+    const std::initializer_list<QEvent::Type> presses = {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
+                                                         QEvent::KeyPress, QEvent::Wheel};
+    OnControlEvent(UpDown2, presses, [this](QEvent *e) {
+        if (StepsSpinner(e))
             UpDown2_MouseDown();
-        else if (control == UpDown5)
+        return false;
+    });
+    OnControlEvent(UpDown5, presses, [this](QEvent *e) {
+        if (StepsSpinner(e))
             UpDown5_MouseDown();
+        return false;
     });
 
     connect(txtRot, &QLineEdit::textChanged, this, &frmMain::txtRot_Change);
@@ -82,7 +89,7 @@ void frmMain::connectCommands()
     connect(cmdHome, &QPushButton::clicked, this, &frmMain::cmdHome_Click);
     connect(cmdStopFocus, &QPushButton::clicked, this, &frmMain::cmdStopFocus_Click);
     connect(cmdRecordFocus, &QPushButton::clicked, this, &frmMain::cmdRecordFocus_Click);
-    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1_Click);
+    connect(Combo1, &QComboBox::activated, this, &frmMain::Combo1_Click);
     connect(cmdStore, &QPushButton::clicked, this, &frmMain::cmdStore_Click);
     connect(cmdSetMirrorSpacing, &QPushButton::clicked, this, &frmMain::cmdSetMirrorSpacing_Click);
     for (int i = 0; i < 4; ++i) {
@@ -96,7 +103,7 @@ void frmMain::connectCommands()
 
     // Rotator and jog buttons.
     connect(cmdRotGOTO, &QPushButton::clicked, this, [this] { cmdRotGOTO_Click(); });
-    connect(cmbRotStore, &QComboBox::currentIndexChanged, this, &frmMain::cmbRotStore_Click);
+    connect(cmbRotStore, &QComboBox::activated, this, &frmMain::cmbRotStore_Click);
     connect(cmdRotHome, &QPushButton::clicked, this, &frmMain::cmdRotHome_Click);
     connect(cmdStopRot, &QPushButton::clicked, this, &frmMain::cmdStopRot_Click);
     connect(cmdRecordRotator, &QPushButton::clicked, this, &frmMain::cmdRecordRotator_Click);

@@ -15,9 +15,9 @@
 
 namespace {
 
-// Colours 12 (light red) and 8 (dark grey) of the 16-colour palette.
-const QColor LightRed(255, 85, 85);
-const QColor DarkGrey(85, 85, 85);
+// Colours 12 (the face) and 8 (arc and hands) of the 16-colour palette.
+const QColor Colour12(255, 0, 0);
+const QColor Colour8(128, 128, 128);
 constexpr double Pi = 3.141592;
 constexpr double Radius = 45;
 
@@ -102,10 +102,10 @@ void frmRotIndicator::paintDial()
     p.translate(Picture1->width() / 2.0, Picture1->height() / 2.0);
     p.scale(scale, -scale);
 
-    p.setPen(QPen(LightRed, 0));
+    p.setPen(QPen(Colour12, 0));
     p.drawEllipse(QPointF(0, 0), Radius, Radius);
 
-    p.setPen(QPen(DarkGrey, 0));
+    p.setPen(QPen(Colour8, 0));
     const Arc arc = currentArc();
     const double from = std::fabs(arc.start);
     double span = std::fabs(arc.end) - from;

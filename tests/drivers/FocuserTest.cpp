@@ -84,7 +84,7 @@ TEST_F(FocuserTest, ConnectedReopensOnThePortNumberAndLinkDoesNot)
     sharedLink()->setConnected(false);
 }
 
-TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryoneButTheirFlags)
+TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryone)
 {
     Focuser a, b;
     linkUp(a);
@@ -92,7 +92,12 @@ TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryoneButTheirFlags)
     a.Let(QStringLiteral("Connected"), Variant(false));
     EXPECT_FALSE(sharedLink()->Connected());
     EXPECT_FALSE(a.Get(QStringLiteral("Connected")).toBoolean());
-    EXPECT_TRUE(b.Get(QStringLiteral("Connected")).toBoolean());
+    // The other holder reads the closed port as unlinked, and its stop is refused, not lost.
+    EXPECT_FALSE(b.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_FALSE(b.Get(QStringLiteral("Link")).toBoolean());
+    expectRefusal([&] { b.Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Serial link not established",
+                  "VKM");
+    a.Call(QStringLiteral("Halt")); // never linked now: nothing, no error
 }
 
 TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)

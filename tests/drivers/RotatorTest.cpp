@@ -124,7 +124,7 @@ TEST_F(RotatorTest, ASilentControllerGetsSevenTriesAQuarterSecondApartThenTheRef
     EXPECT_TRUE(sharedLink()->Connected());
 }
 
-TEST_F(RotatorTest, UnlinkingClosesThePortForEveryoneButTheirFlags)
+TEST_F(RotatorTest, UnlinkingClosesThePortForEveryone)
 {
     Rotator a, b;
     linkUp(a);
@@ -132,7 +132,11 @@ TEST_F(RotatorTest, UnlinkingClosesThePortForEveryoneButTheirFlags)
     a.Let(QStringLiteral("Link"), Variant(false));
     EXPECT_FALSE(sharedLink()->Connected());
     EXPECT_FALSE(a.Get(QStringLiteral("Link")).toBoolean());
-    EXPECT_TRUE(b.Get(QStringLiteral("Connected")).toBoolean());
+    // The other holder reads the closed port as unlinked, and its stop is refused, not lost.
+    EXPECT_FALSE(b.Get(QStringLiteral("Connected")).toBoolean());
+    EXPECT_FALSE(b.Get(QStringLiteral("Link")).toBoolean());
+    expectRefusal([&] { b.Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Rotator not linked", "ORVA");
+    a.Call(QStringLiteral("Halt"));
 }
 
 // --- relative and absolute moves ---
@@ -160,26 +164,29 @@ TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
     }
 }
 
-TEST_F(RotatorTest, MoveGoesTheOtherWayRoundBeyondTheWrapLimit)
+TEST_F(RotatorTest, MoveGoesTheOtherWayRoundOnlyWhereThatStaysWithinTheWrapLimit)
 {
     Rotator rotator;
     linkUp(rotator);
     sim.setRotatorSpeed(0);
-    rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540))); // 108000 steps
     const struct
     {
+        int32_t limit; // degrees
         const char *wrap;
         double degrees;
         const char *sent;
     } cases[] = {
-        {"100000", 45, "j-63000 "},   // 109000 beyond: the other way
-        {"99000", 45, "j9000 "},      // exactly 108000: the direct way
-        {"-107000", -10, "j70000 "},  // -109000 beyond, negative: plus a turn
-        {"110000", 0, "j72000 "},     // no move at all, already beyond: a full turn
-        {"100000", 190, "j-34000 "},  // folded to -34000: 66000 is within
-        {"-100000", -190, "j34000 "}, // -138000 beyond: -38000 + 72000
+        {540, "100000", 45, "j-63000 "},   // 109000 beyond 108000: the other way
+        {540, "99000", 45, "j9000 "},      // exactly 108000: the direct way
+        {540, "-107000", -10, "j70000 "},  // -109000 beyond, negative: plus a turn
+        {540, "110000", 0, "j0 "},         // already beyond: a full turn would wind further
+        {540, "100000", 190, "j-34000 "},  // folded to -34000: 66000 is within
+        {540, "-100000", -190, "j34000 "}, // -138000 beyond: -38000 + 72000
+        {360, "100000", -10, "j-2000 "},   // both ways beyond: the one that unwinds
+        {100, "0", -150, "j-30000 "},      // 30000 or 42000 against 20000: the nearer
     };
     for (const auto &c : cases) {
+        rotator.Let(QStringLiteral("WrapLimit"), Variant(c.limit));
         report(QByteArray(":wr ") + c.wrap + " ");
         ASSERT_EQ(Module().rotator.RotatorWrap, QByteArray(c.wrap).toInt());
         sim.clearReceived();
@@ -221,8 +228,9 @@ TEST_F(RotatorTest, MoveAbsoluteMovesByTheDifferenceAndTargetsTheFoldedAngle)
     EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 40.0);
 
     sim.clearReceived();
+    // After a move the angle is read again first.
     rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0025)); // Int(0.4999...) = 0 steps
-    EXPECT_EQ(receivedAfter(QStringLiteral("j0 ")), QStringLiteral("j0 "));
+    EXPECT_EQ(receivedAfter(QStringLiteral(" R j0 ")), QStringLiteral(" R j0 "));
     // The target is CLng(2000.5) = 2000: halves to even.
     EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 10.0);
 }
@@ -597,6 +605,25 @@ TEST_F(RotatorOverDBus, LinkMoveAndRefusalsCrossTheBus)
     report(":wr 100000 ");
     rotator->Call(QStringLiteral("Move"), {Variant(45.0)});
     EXPECT_EQ(receivedAfter(QStringLiteral("j-34000 j0 j-63000 ")), QStringLiteral("j-34000 j0 j-63000 "));
+
+    // Neither way round stays within the limit: the move that ends nearer to zero wrap.
+    sim.clearReceived();
+    rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(360)));
+    rotator->Call(QStringLiteral("Move"), {Variant(-10.0)});
+    rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(100)));
+    report(":wr 0 ");
+    rotator->Call(QStringLiteral("Move"), {Variant(-150.0)});
+    EXPECT_EQ(receivedAfter(QStringLiteral("j-2000 j-30000 ")), QStringLiteral("j-2000 j-30000 "));
+
+    // A fresh object has not read the angle yet: it asks before moving by the difference.
+    rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    sim.setRotatorPosition(9000);
+    auto fresh = CreateObject(progId());
+    ASSERT_TRUE(fresh);
+    sim.clearReceived();
+    fresh->Call(QStringLiteral("MoveAbsolute"), {Variant(90.0)});
+    EXPECT_EQ(receivedAfter(QStringLiteral(" R j9000 ")), QStringLiteral(" R j9000 "));
+    fresh.reset();
 
     const Variant increment = rotator->Get(QStringLiteral("MaxIncrement"));
     EXPECT_EQ(increment.type(), Variant::Type::Integer);

@@ -156,6 +156,9 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     expectRefusal([&] { s.Call(QStringLiteral("PrimaryClose")); }, notLinked, "VKM not connected", "ORVA");
     expectRefusal([&] { s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(5))}); }, notLinked,
                   "VKM not connected", "ORVA");
+    expectRefusal([&] { s.Call(QStringLiteral("Halt"), {Variant(int16_t(0))}); }, notLinked, "VKM not connected",
+                  "ORVA");
+    s.Call(QStringLiteral("Halt"), {Variant(int16_t(17))}); // no channel: nothing to refuse
 
     sharedLink()->setConnected(true);
     const char *notCover = "Operation Mode is not set as Primary Mirror Cover";

@@ -48,6 +48,9 @@ TEST(RotatorSteps, WrapLimitAndTheOtherWayRound)
     EXPECT_EQ(RotatorStepsWithinWrap(9000, 100000, 540), -63000);
     EXPECT_EQ(RotatorStepsWithinWrap(9000, 99000, 540), 9000);
     EXPECT_EQ(RotatorStepsWithinWrap(-34000, 0, 540), -34000);
-    EXPECT_EQ(RotatorStepsWithinWrap(0, 110000, 540), 72000);
+    EXPECT_EQ(RotatorStepsWithinWrap(0, 110000, 540), 0); // a full turn would wind further
+    EXPECT_EQ(RotatorStepsWithinWrap(-2000, 100000, 360), -2000);
+    EXPECT_EQ(RotatorStepsWithinWrap(-30000, 0, 100), -30000);
+    EXPECT_EQ(RotatorStepsWithinWrap(10000, 50000, 0), -62000); // both beyond, the other way nearer
     EXPECT_EQ(RotatorStepsWithinWrap(-38000, -100000, 540), 34000);
 }

@@ -3,6 +3,7 @@
 #include "platform/VbError.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(ReduceRotatorSteps, FoldsIntoOneTurnKeepingTheSign)
 {
@@ -27,6 +28,20 @@ TEST(FormatSexagesimal, WritesThreeFieldsAndCarriesRoundedSeconds)
     };
     for (auto [value, text] : cases)
         EXPECT_EQ(FormatSexagesimal(value), QString::fromLatin1(text)) << value;
+}
+
+TEST(FormatSexagesimal, OverflowsWhereNoDegreeCountFits)
+{
+    for (double value : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN(), 0x1p63, -1e300}) {
+        try {
+            FormatSexagesimal(value);
+            ADD_FAILURE() << value;
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.number(), 6) << value;
+        }
+    }
+    EXPECT_EQ(FormatSexagesimal(1e15), QStringLiteral("1000000000000000:00:00.0"));
 }
 
 TEST(ParseSexagesimal, ReadsBlankOrColonSeparatedFields)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -51,6 +53,16 @@ inline void key(QWidget *widget, Qt::Key k)
     QCoreApplication::sendEvent(widget, &down);
     QKeyEvent up(QEvent::KeyRelease, k, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &up);
+}
+
+// The operator picks entry `index` from the list's popup (also the entry already shown).
+inline void choose(QComboBox *list, int index)
+{
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    view->setCurrentIndex(view->model()->index(index, list->modelColumn()));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &enter);
 }
 
 // The operator moves the focus away from `widget`.

@@ -131,7 +131,7 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
     open();
     for (const Case &c : cases) {
         Module().focuser.ForceMotorOff = true;
-        frmConsole::PointerButtons = [&] { return c.stillHeld ? Qt::MouseButtons(Qt::LeftButton) : Qt::MouseButtons(); };
+        WindowRules::PointerButtons = [&] { return c.stillHeld ? Qt::MouseButtons(Qt::LeftButton) : Qt::MouseButtons(); };
         bool timerOnWhileAsked = true;
         prompts.answer = [&](const MessageBoxRequest &) {
             timerOnWhileAsked = form->Timer1.Enabled();
@@ -153,10 +153,10 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
     // A release lost to the box: the next tick finds the pointer up and ends the repeat.
     Module().focuser.ForceMotorOff = false;
     prompts.answer = nullptr;
-    frmConsole::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
+    WindowRules::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
     press(form->cmdMove[1]);
     ASSERT_TRUE(form->Timer1.Enabled());
-    frmConsole::PointerButtons = [] { return Qt::MouseButtons(); };
+    WindowRules::PointerButtons = [] { return Qt::MouseButtons(); };
     form->Timer1_Timer();
     EXPECT_FALSE(form->Timer1.Enabled());
     EXPECT_EQ(sent(), QStringLiteral("m-10 "));

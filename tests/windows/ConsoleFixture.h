@@ -12,6 +12,7 @@
 #include "windows/frmConsole.h"
 #include "windows/frmMain.h"
 #include "windows/frmWrapMessage.h"
+#include "windows/WindowRules.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,7 +35,7 @@ protected:
     RecordingPrompts prompts;
     TestClock clock;
     frmConsole *form = nullptr;
-    const std::function<Qt::MouseButtons()> pointerButtons = frmConsole::PointerButtons;
+    const std::function<Qt::MouseButtons()> pointerButtons = WindowRules::PointerButtons;
 
     void SetUp() override
     {
@@ -45,13 +46,13 @@ protected:
         CheckRegistry();
         sim.setSilent(true);
         // The pointer is down while a test holds a jog button.
-        frmConsole::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
+        WindowRules::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
     }
 
     void TearDown() override
     {
         Module().tools.LoggingActive = false;
-        frmConsole::PointerButtons = pointerButtons;
+        WindowRules::PointerButtons = pointerButtons;
         closeWindows();
         if (auto *message = WrapMessageForm(false))
             message->close();

@@ -61,14 +61,25 @@ TEST_F(MainWindowEntries, ModeOptionsSendWhenPressed)
     EXPECT_EQ(sentBy([&] { form->Handle_Received(QStringLiteral(":fm 1 :sm 1 ")); }), QString());
     EXPECT_TRUE(form->optFan[1]->isChecked());
 
-    // Working a power spinner in Auto selects Manual. The heater then sends its power; the
-    // fan's mode click drops the spinner's hold, so the fan sends nothing.
+    // A key that cannot step a power spinner leaves the mode alone.
+    form->Holds->clearAll();
+    EXPECT_EQ(sentBy([&] { key(form->UpDown2, Qt::Key_Tab); }), QString());
+    EXPECT_EQ(sentBy([&] { key(form->UpDown5, Qt::Key_Tab); }), QString());
+    EXPECT_TRUE(form->optFan[1]->isChecked());
+    EXPECT_TRUE(form->optSec[1]->isChecked());
+
+    // Working a power spinner in Auto selects Manual. The heater's power command is its
+    // manual one; the fan sends the mode, then the new power.
     form->Holds->clearAll();
     EXPECT_EQ(sentBy([&] { key(form->UpDown5, Qt::Key_Up); }), QStringLiteral(" s25 "));
     EXPECT_TRUE(form->optSec[0]->isChecked());
     form->Holds->clearAll();
-    EXPECT_EQ(sentBy([&] { key(form->UpDown2, Qt::Key_Up); }), QString());
+    EXPECT_EQ(sentBy([&] { key(form->UpDown2, Qt::Key_Up); }), QStringLiteral("y35  y40 "));
     EXPECT_TRUE(form->optFan[0]->isChecked());
+    // A report of the old mode does not flip the option back while the operator works it.
+    EXPECT_EQ(sentBy([&] { form->Handle_Received(QStringLiteral(":fm 1 :fs 35 ")); }), QString());
+    EXPECT_TRUE(form->optFan[0]->isChecked());
+    EXPECT_EQ(form->UpDown2->value(), 40);
 }
 
 TEST_F(MainWindowEntries, ClosedPortStopsOnlyTheHandlersThatTestIt)

@@ -13,6 +13,7 @@
 #include "windows/frmMain.h"
 #include "windows/frmRotIndicator.h"
 #include "windows/frmWrapMessage.h"
+#include "windows/WindowRules.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,6 +27,7 @@ protected:
     ControllerSimulator sim;
     RecordingPrompts prompts;
     TestClock clock;
+    const std::function<Qt::MouseButtons()> m_pointerButtons = WindowRules::PointerButtons;
 
     void SetUp() override
     {
@@ -33,10 +35,13 @@ protected:
         Module() = ModuleState{};
         Module().link.ClientCount = 1;
         Module().link.SharedSerial = std::make_shared<Serial>();
+        // The pointer is down while a test holds a jog button.
+        WindowRules::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
     }
 
     void TearDown() override
     {
+        WindowRules::PointerButtons = m_pointerButtons;
         Module().tools.LoggingActive = false;
         closeMain();
         if (auto *dial = RotIndicatorForm(false))

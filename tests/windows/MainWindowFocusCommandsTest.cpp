@@ -192,16 +192,16 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         prompts.answer = [&](const MessageBoxRequest &box) {
             return box.buttonSet() == vbconst::vbYesNo ? c.answer : int(vbconst::vbOK);
         };
-        EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
+        EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
         EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
         EXPECT_EQ(takeBoxes(), c.boxes) << c.entry;
     }
 
     // Where the focuser already stands no goto follows; compensation refuses the choice.
     form->Handle_Received(QStringLiteral(":a 4000 "));
-    EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(2); }), QString());
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());
     m.focuser.TempCompMode = 1;
-    EXPECT_EQ(sentBy([&] { form->Combo1->setCurrentIndex(1); }), QString());
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 1); }), QString());
     EXPECT_EQ(takeBoxes().last(), QStringLiteral("Temperature compensation is active.  Focuser movement is disabled."));
 }
 

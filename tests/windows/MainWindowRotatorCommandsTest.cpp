@@ -89,11 +89,52 @@ TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
 TEST_F(MainWindowRotatorCommands, StoredRotatorPositionGoesThereUnlessNew)
 {
     Module().positions.RotatorPositions[1] = RotatorRecord{QStringLiteral("East"), 90};
-    form->cmbRotStore->addItem(QStringLiteral("East"));
-    EXPECT_EQ(sentBy([&] { form->cmbRotStore->setCurrentIndex(1); }), QStringLiteral("j18000 "));
+    form->AppendStoredEntry(frmMain::StoredList::Rotator, QStringLiteral("East"));
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral("j18000 "));
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
-    EXPECT_EQ(sentBy([&] { form->cmbRotStore->setCurrentIndex(0); }), QString());
+    // Choosing the entry already shown is a choice too.
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral("j18000 "));
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 0); }), QString());
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("0"));
+}
+
+TEST_F(MainWindowRotatorCommands, StoredPositionListsChangeFromCodeWithoutAChoice)
+{
+    ModuleState::Positions &p = Module().positions;
+    p.RotatorPositions[1] = RotatorRecord{QStringLiteral("East"), 90};
+    p.RotatorPositions[2] = RotatorRecord{QStringLiteral("West"), 270};
+    p.FocusPositions[1] = FocusRecord{QStringLiteral("Cold"), 5000, 0.0f};
+    const auto items = [](QComboBox *list) {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->itemText(i);
+        return texts;
+    };
+    using L = frmMain::StoredList;
+    const QString sent = sentBy([&] {
+        form->SetStoredEntry(L::Rotator, 1, QStringLiteral("East")); // one past the end appends
+        form->AppendStoredEntry(L::Rotator, QStringLiteral("West"));
+        form->cmbRotStore->setCurrentIndex(2);
+        form->SetStoredEntry(L::Rotator, 2, QStringLiteral("Far west"));
+        form->RemoveStoredEntry(L::Rotator, 1);
+        form->RemoveStoredEntry(L::Rotator, 1); // the shown entry
+        form->AppendStoredEntry(L::Focus, QStringLiteral("Cold"));
+        form->Combo1->setCurrentIndex(1);
+        form->RemoveStoredEntry(L::Focus, 1);
+    });
+    EXPECT_EQ(sent, QString());
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_EQ(items(form->cmbRotStore), QStringList{QStringLiteral("<new>")});
+    EXPECT_EQ(items(form->Combo1), QStringList{QStringLiteral("<new>")});
+
+    // Beyond the list: the list's own errors, nothing changed.
+    for (const auto &call : std::initializer_list<std::function<void()>>{
+             [&] { form->SetStoredEntry(L::Rotator, 2, QStringLiteral("x")); },
+             [&] { form->SetStoredEntry(L::Focus, -1, QStringLiteral("x")); },
+             [&] { form->RemoveStoredEntry(L::Rotator, 1); }}) {
+        EXPECT_THROW(call(), VbError);
+    }
+    EXPECT_EQ(form->cmbRotStore->count(), 1);
 }
 
 TEST_F(MainWindowRotatorCommands, HomeAsksAccordingToTheSkyFollow)
@@ -230,4 +271,17 @@ TEST_F(MainWindowRotatorCommands, HeldJogRepeatsSlowlyThenFast)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], 250) << i;
     EXPECT_LT(arrivals[6] - arrivals[4], 250);
     EXPECT_EQ(form->Timer1.Interval(), 50);
+}
+
+TEST_F(MainWindowRotatorCommands, JogRepeatEndsWhenThePointerIsUpWithoutARelease)
+{
+    form->FocusJogSteps = 1;
+    sim.clearReceived();
+    press(form->Command1[0]); // the first step at once
+    ASSERT_TRUE(form->Timer1.Enabled());
+    // The release went to a box that did not take the focus: the button never saw it.
+    WindowRules::PointerButtons = [] { return Qt::MouseButtons(); };
+    EXPECT_TRUE(Wait::Until(1000, [&] { return !form->Timer1.Enabled(); }));
+    Wait::For(100);
+    EXPECT_EQ(sim.received(), QStringLiteral("m1 "));
 }
