@@ -220,37 +220,6 @@ void frmMain::loadStoredPositions()
     p.FocusPositionCount = int16_t(loadTable(focus, p.FocusPositions, Combo1, &p.FocusTemperatures));
 }
 
-QComboBox *frmMain::storedList(StoredList list) const
-{
-    return list == StoredList::Focus ? Combo1 : cmbRotStore;
-}
-
-void frmMain::SetStoredEntry(StoredList list, int index, const QString &text)
-{
-    QComboBox *box = storedList(list);
-    if (index < 0 || index > box->count())
-        throw VbError(381, QStringLiteral("Invalid property array index"));
-    const QSignalBlocker quiet(box);
-    if (index == box->count())
-        box->addItem(text);
-    else
-        box->setItemText(index, text);
-}
-
-void frmMain::AppendStoredEntry(StoredList list, const QString &text)
-{
-    SetStoredEntry(list, storedList(list)->count(), text);
-}
-
-void frmMain::RemoveStoredEntry(StoredList list, int index)
-{
-    QComboBox *box = storedList(list);
-    if (index < 0 || index >= box->count())
-        throw VbError(5, QStringLiteral("Invalid procedure call or argument"));
-    const QSignalBlocker quiet(box);
-    box->removeItem(index);
-}
-
 void frmMain::setConnectedStates(bool connected)
 {
     for (QAction *a : tbrToolBar->actions()) {

@@ -136,14 +136,6 @@ public:
     void cmdTempComp_Click();
     void cmdSynchTempComp_Click();
 
-    // The stored-position lists as their editors change them: entry i of Combo1 (Focus) or
-    // cmbRotStore (Rotator) is record i, entry 0 "<new>". No Click handler runs. Setting
-    // entry `count` appends; an index beyond the list throws the list's error.
-    enum class StoredList { Focus, Rotator };
-    void SetStoredEntry(StoredList list, int index, const QString &text);
-    void AppendStoredEntry(StoredList list, const QString &text);
-    void RemoveStoredEntry(StoredList list, int index);
-
     // --- rotator commands and jog buttons ---
     void cmbRotStore_Click();
     void cmdRotHome_Click();
@@ -261,7 +253,6 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
     void loadStoredPositions();
-    QComboBox *storedList(StoredList list) const;
     void showError(const std::exception &e);
 
     // The report parser.

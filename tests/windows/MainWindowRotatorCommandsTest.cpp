@@ -89,7 +89,7 @@ TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
 TEST_F(MainWindowRotatorCommands, StoredRotatorPositionGoesThereUnlessNew)
 {
     Module().positions.RotatorPositions[1] = RotatorRecord{QStringLiteral("East"), 90};
-    form->AppendStoredEntry(frmMain::StoredList::Rotator, QStringLiteral("East"));
+    form->RotatorList().AddItem(QStringLiteral("East"));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral("j18000 "));
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
     // Choosing the entry already shown is a choice too.
@@ -110,17 +110,16 @@ TEST_F(MainWindowRotatorCommands, StoredPositionListsChangeFromCodeWithoutAChoic
             texts << list->itemText(i);
         return texts;
     };
-    using L = frmMain::StoredList;
     const QString sent = sentBy([&] {
-        form->SetStoredEntry(L::Rotator, 1, QStringLiteral("East")); // one past the end appends
-        form->AppendStoredEntry(L::Rotator, QStringLiteral("West"));
+        form->RotatorList().AddItem(QStringLiteral("East"));
+        form->RotatorList().AddItem(QStringLiteral("West"));
         form->cmbRotStore->setCurrentIndex(2);
-        form->SetStoredEntry(L::Rotator, 2, QStringLiteral("Far west"));
-        form->RemoveStoredEntry(L::Rotator, 1);
-        form->RemoveStoredEntry(L::Rotator, 1); // the shown entry
-        form->AppendStoredEntry(L::Focus, QStringLiteral("Cold"));
+        form->RotatorList().setList(2, QStringLiteral("Far west"));
+        form->RotatorList().RemoveItem(1);
+        form->RotatorList().RemoveItem(1); // the shown entry
+        form->FocusList().AddItem(QStringLiteral("Cold"));
         form->Combo1->setCurrentIndex(1);
-        form->RemoveStoredEntry(L::Focus, 1);
+        form->FocusList().RemoveItem(1);
     });
     EXPECT_EQ(sent, QString());
     EXPECT_TRUE(prompts.boxes.isEmpty());
@@ -129,9 +128,9 @@ TEST_F(MainWindowRotatorCommands, StoredPositionListsChangeFromCodeWithoutAChoic
 
     // Beyond the list: the list's own errors, nothing changed.
     for (const auto &call : std::initializer_list<std::function<void()>>{
-             [&] { form->SetStoredEntry(L::Rotator, 2, QStringLiteral("x")); },
-             [&] { form->SetStoredEntry(L::Focus, -1, QStringLiteral("x")); },
-             [&] { form->RemoveStoredEntry(L::Rotator, 1); }}) {
+             [&] { form->RotatorList().setList(2, QStringLiteral("x")); },
+             [&] { form->FocusList().setList(-1, QStringLiteral("x")); },
+             [&] { form->RotatorList().RemoveItem(1); }}) {
         EXPECT_THROW(call(), VbError);
     }
     EXPECT_EQ(form->cmbRotStore->count(), 1);
