@@ -1,5 +1,7 @@
 #include "platform/Wait.h"
 
+#include "platform/CallFiber.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -10,6 +12,10 @@ bool Until(int timeoutMs, const std::function<bool()> &done)
 {
     if (done && done())
         return true;
+    // An automation call waits on its own fiber, so other calls are not held up behind it.
+    if (CallFiber::CanSuspend())
+        return CallFiber::SuspendUntil(timeoutMs, done);
+    const CallFiber::PumpScope pumping;
     QDeadlineTimer deadline(std::max(timeoutMs, 0), Qt::PreciseTimer);
     // The wake timer only makes the blocking wait below return at the deadline.
     QTimer wake;
@@ -31,6 +37,11 @@ void For(int ms)
 
 void DoEvents()
 {
+    if (CallFiber::CanSuspend()) {
+        CallFiber::SuspendUntil(0, nullptr);
+        return;
+    }
+    const CallFiber::PumpScope pumping;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
