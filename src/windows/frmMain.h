@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReplyState.h"
+#include "platform/PostedBoxes.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
 
@@ -278,6 +279,6 @@ private:
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;
-    QStringList m_pendingErrorBoxes; // motor error messages, shown after the chunk's walk
+    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error messages, shown from the event loop
     bool m_unloaded = false;
 };
