@@ -275,6 +275,7 @@ private:
     void SetConnectBox(bool checked) override;
     void EnableUtilities(bool enabled) override;
     QWidget *PromptParent() override { return this; }
+    bool Closing() const override { return m_unloaded; }
     TheSkyFollow m_follow{*this};
 
     std::unique_ptr<connector> MainConnector;
