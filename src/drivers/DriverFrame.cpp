@@ -147,12 +147,18 @@ void DriverFrame::tm_Tick()
 {
     if (!LinkPending)
         return;
-    Linked = AckReceived;
-    AckReceived = false;
     if (m_tickStyle == TickStyle::Focuser) {
+        Linked = AckReceived;
+        AckReceived = false;
         tm.setEnabled(false);
         return;
     }
+    // Only the tick a try waits for judges it: a later tick before the try has looked (its
+    // call resumed late) must not take back an answer already counted.
+    if (!WaitingForTick)
+        return;
+    Linked = AckReceived;
+    AckReceived = false;
     WaitingForTick = false;
     if (m_laterInterval != 0)
         tm.setInterval(m_laterInterval);

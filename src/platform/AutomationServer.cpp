@@ -1,6 +1,7 @@
 #include "platform/AutomationServer.h"
 
 #include "platform/AutomationWire.h"
+#include "platform/CallFiber.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
@@ -132,8 +133,9 @@ bool AutomationServer::handleMessage(const QDBusMessage &message, const QDBusCon
             QStringLiteral("%1 takes (%2), not (%3)").arg(message.member(), signatureOf(message.member()), message.signature())));
         return true;
     }
+    // Each call runs on a fiber of its own: its waits hold up no other client's call.
     if (factoryCall) {
-        createInstance(message);
+        CallFiber::Start([this, message] { createInstance(message); });
         return true;
     }
     const auto found = m_objects.find(message.path());
@@ -143,7 +145,7 @@ bool AutomationServer::handleMessage(const QDBusMessage &message, const QDBusCon
     else if (message.member() == QLatin1String("Release"))
         release(message);
     else
-        serve(message, found->second.object);
+        CallFiber::Start([this, message, object = found->second.object] { serve(message, object); });
     return true;
 }
 

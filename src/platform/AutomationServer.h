@@ -14,8 +14,9 @@
 // (GetProperty, PutProperty, Invoke, Release). An object belongs to the connection that
 // created it and ends with its Release or when that connection leaves the bus.
 //
-// Members run on the event loop's thread and may wait in it; calls arriving meanwhile are
-// served in the nested loop. Before an object goes, every reply sent so far is flushed to the
+// Members run on the event loop's thread, each call on a fiber of its own (CallFiber): a
+// member that waits suspends only its own call, and calls arriving meanwhile are served.
+// Before an object goes, every reply sent so far is flushed to the
 // bus, so an object whose end ends the process does not cut off its last answer.
 class AutomationServer : public QDBusVirtualObject
 {

@@ -1,5 +1,6 @@
 #include "platform/Wait.h"
 
+#include "platform/CallFiber.h"
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,10 @@ bool Until(int timeoutMs, const std::function<bool()> &done)
 {
     if (done && done())
         return true;
+    // An automation call waits on its own fiber, so other calls are not held up behind it.
+    if (CallFiber::CanSuspend())
+        return CallFiber::SuspendUntil(timeoutMs, done);
+    const CallFiber::PumpScope pumping;
     const int64_t deadline = Clock::Now() + std::max(timeoutMs, 0);
     // On the monotonic clock the wake timer only makes the blocking wait below return at
     // the deadline; an installed time source serves the events itself.
@@ -37,6 +42,11 @@ void For(int ms)
 
 void DoEvents()
 {
+    if (CallFiber::CanSuspend()) {
+        CallFiber::SuspendUntil(0, nullptr);
+        return;
+    }
+    const CallFiber::PumpScope pumping;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -26,6 +26,11 @@ namespace {
 
 const QString ErrorTitle = QStringLiteral("VKM ERROR OCCURED");
 
+// Thrown when the window closed during a wait or prompt of its tick: the tick ends quietly.
+struct WindowClosing
+{
+};
+
 // Marks a tick or connect under way for its whole length, prompts and waits included.
 class BusyScope
 {
@@ -235,6 +240,7 @@ void TheSkyFollow::Tick()
         followIndicator();
         if (m.settings.EnableSlew)
             slewToOffset();
+    } catch (const WindowClosing &) {
     } catch (const std::exception &e) {
         stopFollowing(QString::fromUtf8(e.what()));
     }
@@ -287,6 +293,7 @@ void TheSkyFollow::checkMeridian()
 void TheSkyFollow::flip(int16_t newSide)
 {
     const int16_t choice = frmZELPromptFlip::ask(m_host.PromptParent());
+    stopIfClosing();
     if (choice == 0)
         return;
     // Read after the answer: reports may have come in meanwhile.
@@ -313,8 +320,10 @@ void TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
     const int32_t towards = newSide == -1 ? 1 : -1;
     send(QStringLiteral("q"), 2 * towards);
     m_host.HoldTheSkyUpdate();
-    for (int pass = 0; pass < 1000; ++pass)
+    for (int pass = 0; pass < 1000; ++pass) {
         Wait::DoEvents();
+        stopIfClosing();
+    }
     send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards);
 }
 
@@ -336,7 +345,9 @@ void TheSkyFollow::followIndicator()
     const double angle = TS::CameraAngle();
     if (AnglesAgree(angle, m.rotator.RotatorSetPosition))
         return;
-    if (!m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent())) {
+    const bool turn = !m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent());
+    stopIfClosing();
+    if (turn) {
         turnRotatorTo(angle);
     } else {
         // Put TheSky back to the rotator.
@@ -372,7 +383,9 @@ void TheSkyFollow::slewToOffset()
     const double x = TS::GetFovi(TS::FoviOffsetEastWest).toDouble();
     if (std::abs(y - s.LastFOVIOffsetDec) <= 1.0 / 120 && std::abs(x - s.LastFOVIOffsetRA) <= 1.0 / 120)
         return;
-    if (!frmPromptMoveTelescope::ask(m_host.PromptParent())) {
+    const bool move = frmPromptMoveTelescope::ask(m_host.PromptParent());
+    stopIfClosing();
+    if (!move) {
         // Not offered again until the indicator moves once more.
         s.LastFOVIOffsetDec = y;
         s.LastFOVIOffsetRA = x;
@@ -402,5 +415,12 @@ void TheSkyFollow::waitForSlew()
         if (Clock::TicksSince(start) >= uint32_t(SlewWaitLimitMs))
             throw VbError(1, QStringLiteral("Error:  TheSky did not report the end of the telescope slew."));
         Wait::For(SlewPollMs);
+        stopIfClosing();
     }
+}
+
+void TheSkyFollow::stopIfClosing() const
+{
+    if (m_host.Closing())
+        throw WindowClosing{};
 }

@@ -49,6 +49,7 @@ private:
     void turnRotatorTo(double angle);
     void slewToOffset();
     void waitForSlew();
+    void stopIfClosing() const;
     void stopFollowing(const QString &description);
     void send(const QString &letter, int32_t value);
 

@@ -27,6 +27,9 @@ public:
     virtual void SetConnectBox(bool) {}
     virtual void EnableUtilities(bool) {}
 
+    // The window has closed (its deletion waits for the running handler): stop following.
+    virtual bool Closing() const { return false; }
+
     // The window the prompts belong to.
     virtual QWidget *PromptParent() { return nullptr; }
 };

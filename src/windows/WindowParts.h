@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RunningHandler.h"
 #include "platform/VbTimer.h"
 
 #include <QFrame>
@@ -58,8 +59,12 @@ void setUpTimers(Window *window, std::initializer_list<TimerSetup<Window>> timer
     for (const TimerSetup<Window> &t : timers) {
         t.timer.setObjectName(QString::fromLatin1(t.name));
         t.timer.setInterval(t.interval);
+        // A window closed while its tick waits is deleted after the tick has returned.
         if (t.tick)
-            QObject::connect(&t.timer, &VbTimer::Tick, window, t.tick);
+            QObject::connect(&t.timer, &VbTimer::Tick, window, [window, tick = t.tick] {
+                const RunningHandler running(window);
+                (window->*tick)();
+            });
         t.timer.setEnabled(t.enabled);
     }
 }

@@ -165,6 +165,7 @@ private:
     void RestartMoveWatch() override { restartTimer3(); }
     void EnableFollowTimer(bool enabled) override { tmrTheSky.setEnabled(enabled); }
     QWidget *PromptParent() override { return this; }
+    bool Closing() const override { return m_unloaded; }
     TheSkyFollow m_follow{*this};
 
     std::unique_ptr<connector> ConsoleConnector;

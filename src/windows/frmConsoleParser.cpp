@@ -5,13 +5,11 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
-#include "platform/Wait.h"
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
 #include "windows/frmWrapMessage.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -112,16 +110,12 @@ void frmConsole::rotatorWrap(const QString &text)
     if (vb::IsNumeric(text))
         skip([&] { r.RotatorWrap = vb::CLng(vb::CDbl(text)); });
     if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
+        // The transmit leaves at once; nothing is pumped inside the parser.
         if (cm)
             cm->Transmit(QStringLiteral("q0 "));
-        // Chunks that arrive meanwhile wait for this one's walk (the reply record queues them).
-        const QPointer<frmConsole> self(this);
-        Wait::DoEvents();
-        if (self) {
-            WrapLimitStopped = true;
-            WrapMessageForm()->show();
-            Timer3.setEnabled(true);
-        }
+        WrapLimitStopped = true;
+        WrapMessageForm()->show();
+        Timer3.setEnabled(true);
     }
     r.LastWrap = r.RotatorWrap;
 }

@@ -3,6 +3,7 @@
 #include "link/ControlWindowHooks.h"
 #include "link/ReplyState.h"
 #include "platform/ListControl.h"
+#include "platform/PostedBoxes.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
 
@@ -289,12 +290,13 @@ private:
     void SetConnectBox(bool checked) override;
     void EnableUtilities(bool enabled) override;
     QWidget *PromptParent() override { return this; }
+    bool Closing() const override { return m_unloaded; }
     TheSkyFollow m_follow{*this};
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;
     ComboBoxList m_focusList{nullptr};
     ComboBoxList m_rotatorList{nullptr};
-    QStringList m_pendingErrorBoxes; // motor error messages, shown after the chunk's walk
+    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error messages, shown from the event loop
     bool m_unloaded = false;
 };

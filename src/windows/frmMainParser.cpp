@@ -68,10 +68,6 @@ void frmMain::cm_MyEvent(const QString &s)
 void frmMain::Handle_Received(const QString &data)
 {
     m_reply.Handle_Received(data);
-    // The motor error boxes wait until the chunk is walked, so that a box left open does
-    // not hold up the chunk's delivery to the link's other receivers.
-    while (!m_pendingErrorBoxes.isEmpty())
-        MsgBox(m_pendingErrorBoxes.takeFirst(), vbconst::vbOKOnly);
 }
 
 // Runs before each chunk's walk: the receive log line and the hold count.
@@ -99,11 +95,11 @@ void frmMain::showFocusError(const QString &text)
     Timer5.setEnabled(true);
     if (Module().settings.ErrorMessage == 1) {
         if (text == QLatin1String("1"))
-            m_pendingErrorBoxes << QStringLiteral("Error:  Excessive position error.  The focus position has been adjusted.");
+            m_errorBoxes->post(QStringLiteral("Error:  Excessive position error.  The focus position has been adjusted."), vbconst::vbOKOnly);
         else if (text == QLatin1String("2"))
-            m_pendingErrorBoxes << QStringLiteral("Error:  Excessive motor current detected.  The focus motor has been turned off.");
+            m_errorBoxes->post(QStringLiteral("Error:  Excessive motor current detected.  The focus motor has been turned off."), vbconst::vbOKOnly);
         else if (text == QLatin1String("3"))
-            m_pendingErrorBoxes << QStringLiteral("Error:  Excessive motor driver temperature.  The focus motor has been turned off.");
+            m_errorBoxes->post(QStringLiteral("Error:  Excessive motor driver temperature.  The focus motor has been turned off."), vbconst::vbOKOnly);
     }
     Timer1.setEnabled(false);
 }

@@ -302,23 +302,39 @@ TEST_F(MainWindowParser, TheWrapLimitStopSendsOneStop)
     EXPECT_TRUE(form->WrapLimitStopped);
 }
 
-TEST_F(MainWindowParser, MotorErrorBoxOpensAfterTheChunkAndOncePerLatch)
+TEST_F(MainWindowParser, MotorErrorBoxOpensFromTheEventLoopOncePerLatchAndHoldsNoReport)
 {
     Module().settings.ErrorMessage = 1;
+    Module().settings.ZELLimit = 540;
+    Module().rotator.LastWrap = 107000;
     QString setWhenShown;
+    QString setWhileOpen;
+    bool stopSentWhileOpen = false;
     prompts.answer = [&](const MessageBoxRequest &) {
         setWhenShown = control<QLabel>("lblSet")->text();
+        // While the box is up, the link keeps delivering to this window.
+        sim.sendRaw(":s 777 :wr 108001 ");
+        stopSentWhileOpen = sim.waitForReceived(QStringLiteral("q0 "), 2000);
+        Wait::Until(2000, [&] { return control<QLabel>("lblSet")->text() == QLatin1String("777"); });
+        setWhileOpen = control<QLabel>("lblSet")->text();
         return int(vbconst::vbOK);
     };
     form->Timer1.setEnabled(true);
-    feed({":e 2 :s 55 :e 2 "});
+    sim.sendRaw(":e 2 :s 55 :e 2 "); // through the link's delivery
+    ASSERT_TRUE(Wait::Until(2000, [&] { return !prompts.boxes.isEmpty(); }));
+    Wait::For(30);
+    EXPECT_FALSE(form->Timer1.Enabled());
+    EXPECT_TRUE(form->Timer5.Enabled());
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].prompt,
               QStringLiteral("Error:  Excessive motor current detected.  The focus motor has been turned off."));
+    EXPECT_EQ(prompts.boxes[0].buttons, int(vbconst::vbOKOnly));
     EXPECT_EQ(setWhenShown, QStringLiteral("55"));
-    EXPECT_FALSE(form->Timer1.Enabled());
-    EXPECT_TRUE(form->Timer5.Enabled());
+    EXPECT_EQ(setWhileOpen, QStringLiteral("777"));
+    EXPECT_TRUE(stopSentWhileOpen);
+    EXPECT_TRUE(form->WrapLimitStopped);
     feed({":e 1 "});
+    Wait::For(30);
     EXPECT_EQ(prompts.boxes.size(), 1);
 }
 

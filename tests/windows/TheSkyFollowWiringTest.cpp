@@ -5,6 +5,11 @@
 #include "support/DriverKey.h"
 #include "support/FakeTheSky.h"
 #include "support/OperatorInput.h"
+#include "support/WidgetInput.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
 
 // The follow as the two windows run it: the connect box, tmrTheSky and the hold timers.
 class TheSkyFollowWiring : public ConsoleFixture
@@ -81,4 +86,49 @@ TEST_F(TheSkyFollowWiring, ConsoleFollowsWithItsOwnHold)
     EXPECT_EQ(sent(), QStringLiteral("j100 "));
     EXPECT_TRUE(form->TheSkyUpdateHold);
     EXPECT_TRUE(form->Timer4.Enabled());
+}
+
+TEST_F(TheSkyFollowWiring, TheMainWindowClosedDuringItsSlewWaitGoesOnlyAfterTheTick)
+{
+    const std::function<void(frmMain *)> closings[] = {
+        [](frmMain *main) { main->mnuExit->trigger(); },
+        [](frmMain *main) { main->close(); }, // the title bar
+        [](frmMain *main) { main->mnuMiniConsole->trigger(); },
+    };
+    for (const auto &closeMain : closings) {
+        Serial &link = *Module().link.SharedSerial;
+        if (!link.Connected()) {
+            link.setPort(1);
+            link.setConnected(true);
+        }
+        QPointer<frmMain> main = MainForm();
+        main->show();
+        rotatorAt2000();
+        OperatorInput::click(main->chkConnectTheSky);
+        ASSERT_TRUE(Module().thesky.TheSky);
+        Module().settings.EnableSlew = 1;
+        sky->fovis[QStringLiteral("Camera")].offsetNorthSouth = 3;
+        sky->slewCompleteAfter = 0; // the telescope never stands
+        sky->journal.clear();
+
+        // The offset prompt is answered; the operator closes the window while the tick waits.
+        QTimer operatorHand;
+        QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+            if (QWidget *prompt = QApplication::activeModalWidget())
+                WidgetInput::click(prompt, "cmdOK");
+            else if (main && !main->isUnloaded() && sky->calls(QStringLiteral("Telescope.IsSlewComplete")).size() >= 2)
+                closeMain(main);
+        });
+        operatorHand.start(5);
+        main->tmrTheSky.setInterval(10);
+        ASSERT_TRUE(Wait::Until(1500, [&] { return main.isNull(); }));
+        operatorHand.stop();
+        const qsizetype polls = sky->calls(QStringLiteral("Telescope.IsSlewComplete")).size();
+        Wait::For(100);
+        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.IsSlewComplete")).size(), polls); // it stopped following
+        closeWindows();
+        TheSkyAutomation::ReleaseObjects();
+        sky = FakeTheSky::Install();
+        sky->fovis[QStringLiteral("Camera")].angle = 10;
+    }
 }

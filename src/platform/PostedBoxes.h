@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// Message boxes for handlers that must not wait, above all a delivery of received text: a
+// box opened there would hold back every later chunk for its window until the operator
+// answers. Each posted box opens from the event loop once the running handler has returned,
+// one after another in the order posted; boxes still pending when the owner goes are dropped.
+class PostedBoxes : public QObject
+{
+public:
+    explicit PostedBoxes(QObject *owner);
+
+    // Queues the box MsgBox(prompt, buttons, title) would show; its answer is not wanted.
+    void post(const QString &prompt, int buttons, const QString &title = QString());
+
+private:
+    struct Box
+    {
+        QString prompt;
+        int buttons;
+        QString title;
+    };
+
+    void showPending();
+
+    std::vector<Box> m_pending;
+    bool m_showing = false;
+    bool m_scheduled = false;
+};
