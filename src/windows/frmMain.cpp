@@ -329,6 +329,10 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
         mnuSettings_Click();
     else if (key == QLatin1String("Mini"))
         mnuMiniConsole_Click();
+    else if (key == QLatin1String("Log"))
+        mnuStartLog_Click();
+    else if (key == QLatin1String("TempPlot"))
+        mnuPlot_Click();
 }
 
 void frmMain::SSTab1_Click(int tab)

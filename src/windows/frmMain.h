@@ -74,6 +74,8 @@ public:
     void SSTab1_Click(int tab);
     void setConnectedStates(bool connected);
     void setLoggingStates(bool logging);
+    void mnuStartLog_Click();
+    void mnuPlot_Click();
 
     // --- timers (intervals and states as the window starts) ---
     VbTimer Timer1; // jog repeat
@@ -246,6 +248,7 @@ private:
     QWidget *buildRotatorTab();
     QWidget *buildSteppersTab();
     void buildMenusAndToolbar();
+    void connectToolsMenus();
     void Form_Load();
     bool Form_QueryUnload();
     void Form_Unload();

@@ -1,0 +1,28 @@
+// The main window's commands that open the tools: data logging and the temperature graph.
+#include "windows/frmMain.h"
+
+#include "link/ModuleState.h"
+#include "tools/frmGraph.h"
+#include "tools/frmLog.h"
+
+#include <QAction>
+
+void frmMain::connectToolsMenus()
+{
+    connect(mnuStartLog, &QAction::triggered, this, &frmMain::mnuStartLog_Click);
+    connect(mnuPlot, &QAction::triggered, this, &frmMain::mnuPlot_Click);
+}
+
+void frmMain::mnuStartLog_Click()
+{
+    frmLog setup(this);
+    setup.exec();
+    // The window may close under the dialog (the last holder may even end the process).
+    if (!m_unloaded && Module().tools.LoggingActive)
+        setLoggingStates(true);
+}
+
+void frmMain::mnuPlot_Click()
+{
+    frmGraph::showWindow();
+}
