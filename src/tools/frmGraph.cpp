@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "tools/ToolWindow.h"
 #include "platform/Vb.h"
 
 #include <QChart>
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QPointer>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSpinBox>
@@ -26,11 +26,6 @@ namespace {
 const char *const Captions[] = {"Ambient", "Primary", "Secondary"};
 const QColor Colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
 
-QPointer<frmGraph> &theWindow()
-{
-    static QPointer<frmGraph> window;
-    return window;
-}
 
 double sensorTemperature(int sensor)
 {
@@ -96,19 +91,12 @@ frmGraph::~frmGraph()
 
 frmGraph *frmGraph::instance(bool create)
 {
-    QPointer<frmGraph> &window = theWindow();
-    if (!window && create) {
-        window = new frmGraph;
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    return window;
+    return ToolWindow<frmGraph>(create);
 }
 
 void frmGraph::showWindow()
 {
-    frmGraph *window = instance();
-    window->show();
-    window->raise();
+    ShowToolWindow<frmGraph>();
 }
 
 void frmGraph::Form_Load()

@@ -76,6 +76,7 @@ public:
     void setLoggingStates(bool logging);
     void mnuStartLog_Click();
     void mnuPlot_Click();
+    void mnuSecHeatWiz_Click();
 
     // --- timers (intervals and states as the window starts) ---
     VbTimer Timer1; // jog repeat

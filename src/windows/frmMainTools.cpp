@@ -1,9 +1,11 @@
-// The main window's commands that open the tools: data logging and the temperature graph.
+// The main window's commands that open the tools: data logging, the temperature graph and
+// the secondary-heater wizard.
 #include "windows/frmMain.h"
 
 #include "link/ModuleState.h"
 #include "tools/frmGraph.h"
 #include "tools/frmLog.h"
+#include "tools/frmSecHeaterWizard.h"
 
 #include <QAction>
 
@@ -11,6 +13,7 @@ void frmMain::connectToolsMenus()
 {
     connect(mnuStartLog, &QAction::triggered, this, &frmMain::mnuStartLog_Click);
     connect(mnuPlot, &QAction::triggered, this, &frmMain::mnuPlot_Click);
+    connect(mnuSecHeatWiz, &QAction::triggered, this, &frmMain::mnuSecHeatWiz_Click);
 }
 
 void frmMain::mnuStartLog_Click()
@@ -25,4 +28,9 @@ void frmMain::mnuStartLog_Click()
 void frmMain::mnuPlot_Click()
 {
     frmGraph::showWindow();
+}
+
+void frmMain::mnuSecHeatWiz_Click()
+{
+    frmSecHeaterWizard::showWindow();
 }

@@ -2,9 +2,11 @@
 #include "support/WidgetInput.h"
 #include "tools/frmGraph.h"
 #include "tools/frmLog.h"
+#include "tools/frmSecHeaterWizard.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -61,4 +63,28 @@ TEST_F(MainWindowTools, TheGraphOpensFromMenuAndToolbarAsOneWindow)
     graph->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(frmGraph::instance(false), nullptr);
+}
+
+TEST_F(MainWindowTools, TheHeaterWizardOpensOnceAndTakesTheCurrentCoefficients)
+{
+    frmMain *form = openQuiet();
+    form->mnuSecHeatWiz->trigger();
+    frmSecHeaterWizard *wizard = frmSecHeaterWizard::instance(false);
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isVisible());
+    EXPECT_TRUE(Module().tools.HeaterWizardOpen);
+    form->mnuSecHeatWiz->trigger();
+    EXPECT_EQ(frmSecHeaterWizard::instance(false), wizard);
+
+    form->Handle_Received(QStringLiteral(":skp 25 :skd 148 :ski 1519 :sdi 10 :sil 350 "));
+    EXPECT_EQ(wizard->lblKP[0]->text(), QStringLiteral("0.25"));
+    EXPECT_EQ(wizard->lblKD[0]->text(), QStringLiteral("1.48"));
+    EXPECT_EQ(wizard->lblKI[0]->text(), QStringLiteral("15.19"));
+    EXPECT_EQ(wizard->lblDerT[0]->text(), QStringLiteral("10"));
+    EXPECT_EQ(wizard->lblIL[0]->text(), QStringLiteral("350"));
+
+    wizard->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frmSecHeaterWizard::instance(false), nullptr);
+    EXPECT_FALSE(Module().tools.HeaterWizardOpen);
 }
