@@ -138,6 +138,15 @@ struct ModuleState
         int16_t FlashStatus = 0;
         bool FlashInProgress = false;
         int32_t DownloadState = 0;
+        // Data log: flips on every log timer tick (request, then record); the channels chosen.
+        bool LogPollPhase = false;
+        bool LogAmbient = false;
+        bool LogPrimary = false;
+        bool LogSecondary = false;
+        bool LogFanPower = false;
+        bool LogSecondaryPower = false;
+        bool LogFocusPosition = false;
+        bool LogFocusTemperature = false;
     } tools;
 
     // What the main window hands to the stored-position editors, and the stored positions.

@@ -40,4 +40,10 @@ bool KillTimer(uint32_t id)
     return true;
 }
 
+uint32_t Period(uint32_t id)
+{
+    auto it = timers().find(id);
+    return it == timers().end() ? 0 : uint32_t(it->second->Interval());
+}
+
 } // namespace SystemTimer

@@ -122,7 +122,7 @@ void Print(int16_t number, const QString &text)
         throw VbError(61, QStringLiteral("Disk full"));
 }
 
-QString WriteRecordText(std::initializer_list<Variant> fields)
+QString WriteRecordText(const VariantArray &fields)
 {
     QStringList texts;
     for (const Variant &v : fields)
@@ -130,7 +130,17 @@ QString WriteRecordText(std::initializer_list<Variant> fields)
     return texts.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 }
 
+QString WriteRecordText(std::initializer_list<Variant> fields)
+{
+    return WriteRecordText(VariantArray(fields));
+}
+
 void Write(int16_t number, std::initializer_list<Variant> fields)
+{
+    Print(number, WriteRecordText(fields));
+}
+
+void Write(int16_t number, const VariantArray &fields)
 {
     Print(number, WriteRecordText(fields));
 }

@@ -30,6 +30,9 @@ void Print(int16_t number, const QString &text);
 // #FALSE#, Empty as nothing.
 void Write(int16_t number, std::initializer_list<Variant> fields);
 QString WriteRecordText(std::initializer_list<Variant> fields);
+// The same for a record whose fields are known only at run time.
+void Write(int16_t number, const VariantArray &fields);
+QString WriteRecordText(const VariantArray &fields);
 
 // Reading a file opened with Mode::Input. Past the end each throws VbError 62 "Input past
 // end of file"; a number not open for input throws VbError 52.

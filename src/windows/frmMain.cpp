@@ -330,6 +330,10 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
         mnuSettings_Click();
     else if (key == QLatin1String("Mini"))
         mnuMiniConsole_Click();
+    else if (key == QLatin1String("Log"))
+        mnuStartLog_Click();
+    else if (key == QLatin1String("TempPlot"))
+        mnuPlot_Click();
 }
 
 // The options window, modeless; the cover panel follows the cover mode as the window leaves it.

@@ -76,6 +76,9 @@ public:
     void SSTab1_Click(int tab);
     void setConnectedStates(bool connected);
     void setLoggingStates(bool logging);
+    void mnuStartLog_Click();
+    void mnuPlot_Click();
+    void mnuSecHeatWiz_Click();
 
     // --- timers (intervals and states as the window starts) ---
     VbTimer Timer1; // jog repeat
@@ -250,6 +253,7 @@ private:
     QWidget *buildRotatorTab();
     QWidget *buildSteppersTab();
     void buildMenusAndToolbar();
+    void connectToolsMenus();
     void Form_Load();
     bool Form_QueryUnload();
     void Form_Unload();

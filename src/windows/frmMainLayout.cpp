@@ -421,6 +421,7 @@ void frmMain::buildMenusAndToolbar()
     connect(f1, &QAction::triggered, this, [this] { showHelp(QStringLiteral("VKMhelp.chm")); });
     connect(mnuMiniConsole, &QAction::triggered, this, &frmMain::mnuMiniConsole_Click);
     connect(mnuTempCal, &QAction::triggered, this, &frmMain::mnuTempCal_Click);
+    connectToolsMenus();
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));

@@ -41,17 +41,6 @@ protected:
         ControllerBench::TearDown();
     }
 
-    // Everything the controller has received, once a marker sent after it has arrived.
-    QString sent()
-    {
-        const QString marker = QStringLiteral("zz ");
-        sharedLink()->Transmit(marker);
-        EXPECT_TRUE(sim.waitForReceived(marker, 2000));
-        QString all = sim.received();
-        sim.clearReceived();
-        return all.left(all.size() - marker.size());
-    }
-
     std::shared_ptr<FakeTheSky> sky;
     RecordingPrompts prompts;
     FakeMainWindow main;

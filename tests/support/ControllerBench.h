@@ -52,6 +52,18 @@ protected:
         Wait::For(30);
     }
 
+    // Everything the controller has received through the shared link, once a marker sent
+    // after it has arrived.
+    QString sent()
+    {
+        const QString marker = QStringLiteral("zz ");
+        sharedLink()->Transmit(marker);
+        EXPECT_TRUE(sim.waitForReceived(marker, 2000));
+        QString all = sim.received();
+        sim.clearReceived();
+        return all.left(all.size() - marker.size());
+    }
+
     // The call fails with exactly this automation error.
     static void expectRefusal(const std::function<void()> &call, int32_t number, const char *text,
                               const char *source)

@@ -1,0 +1,245 @@
+#include "tools/frmGraph.h"
+
+#include "link/HandlerError.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/Controls.h"
+#include "tools/ToolWindow.h"
+#include "platform/Vb.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSpinBox>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+const char *const Captions[] = {"Ambient", "Primary", "Secondary"};
+const QColor Colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
+
+
+double sensorTemperature(int sensor)
+{
+    const ModuleState &m = Module();
+    const double stored = sensor == 0   ? m.temperatures.AmbientTemperature
+                          : sensor == 1 ? m.temperatures.PrimaryTemperature
+                                        : m.temperatures.SecondaryTemperature;
+    return m.settings.Celcius == 1 ? (stored - 32) * 5 / 9 : stored;
+}
+
+} // namespace
+
+frmGraph::frmGraph(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmGraph"));
+    setWindowTitle(QStringLiteral("Temperature plot"));
+
+    auto *chart = new QChart;
+    chart->legend()->hide();
+    auto *x = new QValueAxis;
+    x->setTitleText(QStringLiteral("Minutes"));
+    auto *y = new QValueAxis;
+    y->setTitleText(QStringLiteral("Temperature"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    MSChart1 = NewControl<QChartView>(this, "MSChart1", chart);
+    MSChart1->setMinimumSize(320, 200);
+
+    auto *controls = new QHBoxLayout;
+    for (int i = 0; i < 3; ++i) {
+        chkAmb[i] = new QCheckBox(QString::fromLatin1(Captions[i]), this);
+        chkAmb[i]->setObjectName(QStringLiteral("chkAmb_%1").arg(i));
+        controls->addWidget(chkAmb[i]);
+    }
+    controls->addStretch();
+    controls->addWidget(new QLabel(QStringLiteral("Period"), this));
+    lblPeriod = NewControl<QLabel>(this, "lblPeriod", QStringLiteral("10"));
+    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1->setRange(1, 3600);
+    UpDown1->setValue(10);
+    connect(UpDown1, &QSpinBox::valueChanged, this, [this](int v) { lblPeriod->setText(QString::number(v)); });
+    controls->addWidget(lblPeriod);
+    controls->addWidget(UpDown1);
+    cmdReset = NewControl<QPushButton>(this, "cmdReset", QStringLiteral("Start"));
+    controls->addWidget(cmdReset);
+
+    // The chart takes whatever room the window gives it.
+    auto *column = new QVBoxLayout(this);
+    column->addWidget(MSChart1, 1);
+    column->addLayout(controls);
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    connect(&Timer1, &VbTimer::Tick, this, &frmGraph::Timer1_Timer);
+    connect(cmdReset, &QPushButton::clicked, this, &frmGraph::cmdReset_Click);
+    Form_Load();
+}
+
+frmGraph::~frmGraph()
+{
+    if (Timer1.Enabled())
+        Form_Unload();
+}
+
+frmGraph *frmGraph::instance(bool create)
+{
+    return ToolWindow<frmGraph>(create);
+}
+
+void frmGraph::showWindow()
+{
+    ShowToolWindow<frmGraph>();
+}
+
+void frmGraph::Form_Load()
+{
+    for (int i = 0; i < 3; ++i) {
+        chkAmb[i]->setChecked(true);
+        QPalette palette = chkAmb[i]->palette();
+        palette.setColor(QPalette::WindowText, Colours[i]);
+        chkAmb[i]->setPalette(palette);
+    }
+}
+
+void frmGraph::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmGraph::Form_Unload()
+{
+    Timer1.setEnabled(false);
+    Module().tools.GraphRunning = false;
+}
+
+void frmGraph::clearSeries()
+{
+    QChart *chart = MSChart1->chart();
+    for (QAbstractSeries *s : chart->series()) {
+        chart->removeSeries(s);
+        delete s;
+    }
+    lines.clear();
+    markers.clear();
+}
+
+void frmGraph::cmdReset_Click()
+{
+    ModuleState::Tools &t = Module().tools;
+    try {
+        if (cmdReset->text() == QLatin1String("Reset")) {
+            cmdReset->setText(QStringLiteral("Start"));
+            Timer1.setEnabled(false);
+            t.GraphRunning = false;
+            return;
+        }
+        GraphMinutes = 0;
+        t.GraphRunning = true;
+        GraphRowCount = 0;
+        const QString period = lblPeriod->text();
+        Timer1.setInterval(vb::CLng(vb::Val(period) * 500));
+        t.GraphPeriod = vb::CLng(vb::Val(period));
+        GraphRow = 0;
+
+        clearSeries();
+        m_sensors.clear();
+        QChart *chart = MSChart1->chart();
+        for (int i = 0; i < 3; ++i) {
+            if (!chkAmb[i]->isChecked())
+                continue;
+            m_sensors.push_back(i);
+            auto *line = new QLineSeries;
+            line->setName(QString::fromLatin1(Captions[i]));
+            line->setPen(QPen(Colours[i], 1, Qt::SolidLine));
+            auto *marker = new QScatterSeries;
+            marker->setName(QString::fromLatin1(Captions[i]));
+            marker->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+            marker->setMarkerSize(6);
+            marker->setColor(Colours[i]);
+            marker->setBorderColor(Colours[i]);
+            for (QXYSeries *s : {static_cast<QXYSeries *>(line), static_cast<QXYSeries *>(marker)}) {
+                chart->addSeries(s);
+                for (QAbstractAxis *axis : chart->axes())
+                    s->attachAxis(axis);
+            }
+            lines.push_back(line);
+            markers.push_back(marker);
+        }
+        if (!m_sensors.empty()) {
+            GraphData = QVector<QVector<float>>(Rows, QVector<float>(int(2 * m_sensors.size()), 0.0f));
+            Timer1.setEnabled(true);
+        } else {
+            Timer1.setEnabled(false);
+        }
+        cmdReset->setText(QStringLiteral("Reset"));
+    } catch (const std::exception &e) {
+        ShowHandlerError(e);
+    }
+}
+
+void frmGraph::Timer1_Timer()
+{
+    ModuleState &m = Module();
+    try {
+        GraphPollPhase = !GraphPollPhase;
+        if (GraphPollPhase) {
+            const auto &link = m.link.SharedSerial;
+            const bool logAsks = m.tools.LoggingActive && m.tools.LogInterval < m.tools.GraphPeriod;
+            if (link && link->Connected() && !logAsks)
+                link->Transmit(QStringLiteral(" T "));
+            return;
+        }
+        ++GraphRow;
+        ++GraphRowCount;
+        GraphMinutes = float(GraphMinutes + vb::Val(lblPeriod->text()) / 60);
+        if (GraphRow == Rows) {
+            // From here on the oldest points are overwritten: markers only, no lines.
+            GraphRow = 1;
+            for (QLineSeries *line : lines)
+                line->setVisible(false);
+        }
+        if (GraphRowCount == Rows)
+            GraphRowCount = Rows - 1;
+        QVector<float> &row = GraphData[GraphRow - 1];
+        for (size_t s = 0; s < m_sensors.size(); ++s) {
+            row[int(2 * s)] = GraphMinutes;
+            row[int(2 * s + 1)] = float(sensorTemperature(m_sensors[s]));
+        }
+        showRows();
+    } catch (const std::exception &) {
+    }
+}
+
+// The chart shows rows 1 to GraphRowCount of the table.
+void frmGraph::showRows()
+{
+    double xMin = 0, xMax = 1, yMin = 0, yMax = 1;
+    bool first = true;
+    for (size_t s = 0; s < m_sensors.size(); ++s) {
+        QList<QPointF> points;
+        for (int r = 0; r < GraphRowCount; ++r) {
+            const QPointF p(GraphData[r][int(2 * s)], GraphData[r][int(2 * s + 1)]);
+            points << p;
+            xMin = first ? p.x() : std::min(xMin, p.x());
+            xMax = first ? p.x() : std::max(xMax, p.x());
+            yMin = first ? p.y() : std::min(yMin, p.y());
+            yMax = first ? p.y() : std::max(yMax, p.y());
+            first = false;
+        }
+        lines[s]->replace(points);
+        markers[s]->replace(points);
+    }
+    QChart *chart = MSChart1->chart();
+    const double yPad = std::max(0.5, (yMax - yMin) * 0.05);
+    chart->axes(Qt::Horizontal).value(0)->setRange(xMin, std::max(xMax, xMin + 1.0 / 6));
+    chart->axes(Qt::Vertical).value(0)->setRange(yMin - yPad, yMax + yPad);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/NamedControls.h"
+#include "platform/VbTimer.h"
+#include "tools/HeaterModel.h"
+
+#include <QWidget>
+#include <array>
+#include <optional>
+
+class QChartView;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScatterSeries;
+class QSpinBox;
+
+// "Secondary Heater Calibration Wizard": records the secondary mirror's answer to a heater
+// power step (or loads a saved data set), fits the heater model, shows the PID coefficients
+// beside the controller's current ones, saves the data set and uploads the coefficients.
+class frmSecHeaterWizard : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PlotRows = 250;
+
+    explicit frmSecHeaterWizard(QWidget *parent = nullptr);
+    ~frmSecHeaterWizard() override;
+
+    // The one window, created on first use; null without `create` when none stands.
+    static frmSecHeaterWizard *instance(bool create = true);
+    static void showWindow();
+
+    void ShowWizardStep(int step);
+    void cmdNext_Click();
+    void cmdBack_Click();
+    void cmdCancel_Click();
+    void cmdFinish_Click();
+    void optBegin_Click(int index);
+    void cmdBrowse_Click();
+    void cmdSave_Click();
+    void cmdUpload_Click();
+    void Timer1_Timer();
+    // Reads the file named in txtDataSet; the rows read, 0 after any failure.
+    int16_t LoadDataSet();
+
+    // --- controls ---
+    std::array<QWidget *, 5> conwiz{};
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
+    std::array<QRadioButton *, 2> optBegin{};
+    QSpinBox *udSampleTime = nullptr;
+    QLabel *lblSampleTime = nullptr;
+    QLineEdit *txtDataSet = nullptr;
+    QPushButton *cmdBrowse = nullptr;
+    QChartView *MSChart1 = nullptr;
+    QLabel *lblFootnote = nullptr; // the chart's footnote
+    QProgressBar *ProgressBar1 = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QLabel *lblGain = nullptr, *lblPT = nullptr, *lblDT = nullptr, *lblR2 = nullptr;
+    // Index 0 "Current" (filled by the main window's parser), 1 "New".
+    std::array<QLabel *, 2> lblKP{}, lblKD{}, lblDerT{}, lblKI{}, lblIL{};
+    QPushButton *cmdUpload = nullptr;
+    QPushButton *cmdCancel = nullptr, *cmdBack = nullptr, *cmdNext = nullptr, *cmdFinish = nullptr;
+    VbTimer Timer1;
+
+    // --- state ---
+    HeaterModel model;
+    int16_t WizardStep = 0;
+    int16_t LastStep = 0;
+    int16_t SampleTime = 0;
+    float ElapsedTime = 0;
+    int32_t PlotRow = 0;
+    int32_t PlotPointCount = 0;
+    std::array<std::array<float, 4>, PlotRows> PlotData{}; // rows 1 to 250 at index 0 to 249
+    bool QueryTick = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout();
+    QWidget *buildResultsPage();
+    void Form_Load();
+    void Form_Unload();
+    void drawStep(int step);
+    void analyse();
+    void regressionPlot();
+    void showResults();
+    void showPlot(bool regression);
+    void setPlotRow(int row, float x1, float y1, float x2, float y2);
+    bool analyseSaved() const;
+
+    QScatterSeries *m_first = nullptr;  // ambient, then the measured temperatures
+    QScatterSeries *m_second = nullptr; // secondary while recording
+    QLineSeries *m_model = nullptr;     // the model curve
+    std::optional<HeaterModel::Coefficients> m_coefficients;
+    NamedControls m_sink{this};
+    bool m_unloaded = false;
+};

@@ -1,0 +1,229 @@
+// The heater wizard's data: the recording timer, the plot, the data-set files and the upload.
+#include "tools/frmSecHeaterWizard.h"
+
+#include "link/ControlWindowHooks.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+#include "platform/DataFolder.h"
+#include "platform/UserPrompts.h"
+#include "platform/Vb.h"
+#include "platform/VbFiles.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace {
+
+const QString Title = QStringLiteral("VKM");
+
+VbError subscriptOutOfRange()
+{
+    return VbError(9, QStringLiteral("Subscript out of range"));
+}
+
+// The numbers of one data-set line into `row`, from column 0; empty fields do not count.
+// Returns the number of columns filled; a column past the third throws.
+int readFields(const QString &line, std::array<float, 3> &row, int most)
+{
+    int column = 0;
+    for (const QString &field : (line + QLatin1Char(',')).split(QLatin1Char(','))) {
+        if (field.isEmpty())
+            continue;
+        if (column >= 3)
+            throw subscriptOutOfRange();
+        row[column++] = vb::CSng(vb::Val(field));
+        if (column == most)
+            break;
+    }
+    return column;
+}
+
+} // namespace
+
+void frmSecHeaterWizard::setPlotRow(int row, float x1, float y1, float x2, float y2)
+{
+    if (row < 1 || row > PlotRows)
+        throw subscriptOutOfRange();
+    PlotData[row - 1] = {x1, y1, x2, y2};
+}
+
+// The chart shows rows 1 to PlotPointCount: while recording ambient and secondary as
+// markers, in the regression plot the measured markers and the model's line.
+void frmSecHeaterWizard::showPlot(bool regression)
+{
+    QList<QPointF> first, second;
+    double low = 0, high = 0;
+    for (int r = 0; r < std::min(PlotPointCount, PlotRows); ++r) {
+        const auto &row = PlotData[r];
+        first << QPointF(row[0], row[1]);
+        second << QPointF(row[2], row[3]);
+        const double lo = std::min(row[1], row[3]), hi = std::max(row[1], row[3]);
+        low = r == 0 ? lo : std::min(low, lo);
+        high = r == 0 ? hi : std::max(high, hi);
+    }
+    m_first->replace(first);
+    m_second->replace(regression ? QList<QPointF>() : second);
+    m_model->replace(regression ? second : QList<QPointF>());
+    m_second->setVisible(!regression);
+    m_model->setVisible(regression);
+    const double pad = std::max(0.5, (high - low) * 0.05);
+    MSChart1->chart()->axes(Qt::Vertical).value(0)->setRange(low - pad, high + pad);
+}
+
+void frmSecHeaterWizard::Timer1_Timer()
+{
+    ModuleState &m = Module();
+    try {
+        QueryTick = !QueryTick;
+        const auto &link = m.link.SharedSerial;
+        if (QueryTick) {
+            const bool logAsks = m.tools.LoggingActive && m.tools.LogInterval < m.tools.GraphPeriod;
+            if (link && link->Connected() && !logAsks)
+                link->Transmit(QStringLiteral(" T "));
+            return;
+        }
+        if (m.temperatures.AmbientTemperature == 0 || m.temperatures.SecondaryTemperature == 0)
+            return;
+        ++PlotRow;
+        ++PlotPointCount;
+        ElapsedTime += 0.5f;
+        setPlotRow(PlotRow, ElapsedTime, float(m.temperatures.AmbientTemperature), ElapsedTime,
+                   float(m.temperatures.SecondaryTemperature));
+        showPlot(false);
+        ProgressBar1->setValue(int(vb::Int(100 * ElapsedTime / SampleTime)));
+        if (ElapsedTime == 2.0f && link)
+            link->Transmit(QStringLiteral("s50 ")); // the heat challenge
+        auto &row = model.DataSet.at(PlotRow - 1);
+        row[HeaterModel::Time] = ElapsedTime;
+        row[HeaterModel::Power] = m.temperatures.SecondaryHeaterPower;
+        model.PointCount = int16_t(PlotRow);
+        if (PlotRow == 2 * SampleTime) {
+            Timer1.setEnabled(false);
+            ++WizardStep;
+            ShowWizardStep(WizardStep);
+        }
+    } catch (const std::exception &) {
+    }
+}
+
+int16_t frmSecHeaterWizard::LoadDataSet()
+{
+    const QString path = txtDataSet->text();
+    if (!QFileInfo::exists(path)) {
+        MsgBox(QStringLiteral("Unable to locate file."), vbconst::vbExclamation, Title);
+        return 0;
+    }
+    const int16_t number = VbFiles::FreeFile();
+    try {
+        VbFiles::Open(number, path, VbFiles::Mode::Input);
+        auto &rows = model.DataSet;
+        const int columns = readFields(VbFiles::LineInput(number), rows[0], 3);
+        // A header line, or a first point at time 0, is overwritten by the next line.
+        int next = rows[0][HeaterModel::Time] == 0 ? 0 : 1;
+        if (columns < 3) {
+            VbFiles::Close(number);
+            MsgBox(QStringLiteral("Error:  The data set does not have 3 columns."), vbconst::vbExclamation, Title);
+            return 0;
+        }
+        while (!VbFiles::EndOfFile(number)) {
+            const QString line = VbFiles::LineInput(number);
+            if (line.trimmed().isEmpty())
+                continue;
+            if (next >= HeaterModel::Rows)
+                throw subscriptOutOfRange();
+            readFields(line, rows[next], 4);
+            if (rows[next][HeaterModel::Temperature] != 0)
+                ++next;
+        }
+        VbFiles::Close(number);
+        return int16_t(next);
+    } catch (const VbError &e) {
+        VbFiles::Close(number);
+        MsgBox(e.description(), vbconst::vbExclamation, Title);
+        return 0;
+    }
+}
+
+void frmSecHeaterWizard::cmdBrowse_Click()
+{
+    FileDialogRequest request;
+    request.filter = QStringLiteral("Data File (*.txt)|*.txt|All files (*.*)|*.*");
+    request.initialDir = DataFolder::path();
+    const auto chosen = UserPrompts::current().openFile(request);
+    if (!chosen)
+        return;
+    txtDataSet->setText(*chosen);
+    optBegin[1]->setChecked(true);
+    cmdNext->setEnabled(true);
+}
+
+void frmSecHeaterWizard::cmdSave_Click()
+{
+    if (model.PointCount == 0) {
+        MsgBox(QStringLiteral("There is no data to save."), vbconst::vbExclamation, Title);
+        return;
+    }
+    FileDialogRequest request;
+    request.filter = QStringLiteral("Text file (*.txt)|*.txt|All files (*.*)|*.*");
+    request.initialDir = DataFolder::path();
+    request.confirmOverwrite = false; // the question below is the only one
+    const auto chosen = UserPrompts::current().saveFile(request);
+    if (!chosen)
+        return;
+    if (QFileInfo::exists(*chosen)
+        && MsgBox(QStringLiteral("Replace existing file?"), vbconst::vbOKCancel | vbconst::vbQuestion, Title)
+               == vbconst::vbCancel)
+        return;
+    const int16_t number = VbFiles::FreeFile();
+    try {
+        VbFiles::Open(number, *chosen, VbFiles::Mode::Output);
+        for (int i = 0; i < model.PointCount; ++i) {
+            const auto &row = model.DataSet[i];
+            VbFiles::Write(number, {Variant(row[0]), Variant(row[1]), Variant(row[2])});
+        }
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbExclamation, Title);
+    }
+    VbFiles::Close(number);
+}
+
+void frmSecHeaterWizard::cmdUpload_Click()
+{
+    MainWindowAccess *main = ControlWindows().Main;
+    const std::shared_ptr<Serial> link = main ? main->link() : nullptr;
+    if (!link || !link->Connected()) {
+        MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation,
+               QStringLiteral("ORVA"));
+        return;
+    }
+    // Each row is sent only when it holds a number; a value beyond 16 bits is skipped.
+    auto scaled = [&](const char *letter, const QLabel *label) {
+        const QString text = label->text();
+        if (!vb::IsNumeric(text))
+            return;
+        try {
+            link->Transmit(QString::fromLatin1(letter) + vb::CStr(int32_t(vb::CInt(vb::CDbl(text) * 100))) + QLatin1Char(' '));
+        } catch (const VbError &) {
+        }
+    };
+    auto asShown = [&](const char *letter, const QLabel *label) {
+        if (vb::IsNumeric(label->text()))
+            link->Transmit(QString::fromLatin1(letter) + label->text().trimmed() + QLatin1Char(' '));
+    };
+    scaled("L", lblKP[1]);
+    scaled("^", lblKD[1]);
+    asShown("?", lblDerT[1]);
+    scaled("#", lblKI[1]);
+    asShown("~", lblIL[1]);
+    MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
+}

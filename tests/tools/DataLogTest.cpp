@@ -1,0 +1,224 @@
+#include "ToolsBench.h"
+#include "platform/DataFolder.h"
+#include "platform/SystemTimer.h"
+#include "platform/VbFiles.h"
+#include "platform/Wait.h"
+#include "support/WidgetInput.h"
+#include "tools/DataLog.h"
+#include "tools/frmLog.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <csignal>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class DataLogging : public ToolsBench
+{
+protected:
+    void SetUp() override
+    {
+        ToolsBench::SetUp();
+        ModuleState &m = Module();
+        m.temperatures = {72.5, 70.25, 68, 45, 100};
+        m.focuser.FocuserPosition = 12345;
+        m.focuser.TempCompTemperature = 68.12f;
+        QFile::remove(log);
+    }
+
+    void TearDown() override
+    {
+        stop();
+        ToolsBench::TearDown();
+    }
+
+    static void stop()
+    {
+        ModuleState::Tools &t = Module().tools;
+        t.LoggingActive = false;
+        VbFiles::Close(t.LogFileNumber);
+        if (t.LogTimerId != 0)
+            SystemTimer::KillTimer(uint32_t(t.LogTimerId));
+        t.LogTimerId = 0;
+    }
+
+    // Start Log on a fresh set-up window; true when it closed as started.
+    bool start(const QString &interval, const QString &file, const QList<int> &unchecked = {})
+    {
+        frmLog setup;
+        setup.txtInterval->setText(interval);
+        setup.txtFileName->setText(file);
+        for (int i : unchecked)
+            setup.channelBoxes[i]->setChecked(false);
+        setup.cmdStart_Click();
+        return setup.result() == QDialog::Accepted;
+    }
+
+    const QString log = DataFolder::path() + QStringLiteral("/data.csv");
+};
+
+} // namespace
+
+TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
+{
+    const QTime at(21, 4, 5);
+    const QString time = DataLog::TimeOfDay(at);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9: APMapm]+$")).match(time).hasMatch()) << qPrintable(time);
+    EXPECT_TRUE(time.contains(QStringLiteral("04:05"))) << qPrintable(time);
+
+    struct Case { QList<int> unchecked; const char *header; QString record; };
+    const Case cases[] = {
+        {{}, "\"Time\",\"Ambient \",\"Primary \",\"Secondary \",\"Fan Power \",\"Secondary Power\",\"Focus Position\","
+             "\"Focus Temperature\"\r\n",
+         QStringLiteral("\"%1\",72.5,70.25,68,45,100,12345,68.12\r\n").arg(time)},
+        {{0, 1, 2, 3, 4, 6}, "\"Time\",\"Focus Position\"\r\n", QStringLiteral("\"%1\",12345\r\n").arg(time)},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(start(QStringLiteral("30"), log, c.unchecked));
+        EXPECT_EQ(contents(log), QByteArray(c.header));
+        EXPECT_EQ(DataLog::RecordText(at), c.record);
+        stop();
+    }
+}
+
+TEST_F(DataLogging, StartRefusesBadSettingsAndStaysOpen)
+{
+    struct Case { QString interval; QString file; QList<int> unchecked; const char *message; };
+    const Case cases[] = {
+        {QString(), log, {}, "Invalid interval"},
+        {QStringLiteral("0"), log, {}, "Invalid Interval"},
+        {QStringLiteral("0.4"), log, {}, "Invalid Interval"}, // would round to no period
+        {QStringLiteral("5"), log, {0, 1, 2, 3, 4, 5, 6}, "No parameters have selected for logging."},
+        {QStringLiteral("5"), QString(), {}, "Error opening log file."},
+        {QStringLiteral("5"), DataFolder::path() + QStringLiteral("/missing/x.csv"), {}, "Error opening log file."},
+    };
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        EXPECT_FALSE(start(c.interval, c.file, c.unchecked)) << c.message;
+        ASSERT_EQ(prompts.boxes.size(), 1) << c.message;
+        EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKOnly);
+        EXPECT_FALSE(Module().tools.LoggingActive);
+        EXPECT_EQ(Module().tools.LogTimerId, 0);
+    }
+}
+
+TEST_F(DataLogging, TheIntervalSetsTheTimerToHalfOfIt)
+{
+    struct Case { const char *interval; int32_t seconds; uint32_t period; };
+    for (const Case &c : {Case{"1", 1, 500}, Case{"2.5", 2, 1000}, Case{"3.5", 4, 2000}}) {
+        ASSERT_TRUE(start(QString::fromLatin1(c.interval), log));
+        const ModuleState::Tools &t = Module().tools;
+        EXPECT_TRUE(t.LoggingActive);
+        EXPECT_EQ(t.LogInterval, c.seconds) << c.interval;
+        EXPECT_EQ(SystemTimer::Period(uint32_t(t.LogTimerId)), c.period) << c.interval;
+        stop();
+    }
+}
+
+TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
+{
+    ASSERT_TRUE(start(QStringLiteral("1"), log));
+    ModuleState::Tools &t = Module().tools;
+    const uint32_t id = uint32_t(t.LogTimerId);
+    ASSERT_FALSE(t.LogPollPhase); // fresh state: the first tick asks
+    for (int tick = 1; tick <= 10; ++tick) {
+        DataLog::LogTimerProc(id);
+        EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
+        EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
+    }
+    EXPECT_EQ(contents(log).count('\n'), 6);
+
+    // With the graph asking as often, the log does not ask.
+    t.GraphRunning = true;
+    t.GraphPeriod = 1;
+    while (!t.LogPollPhase)
+        DataLog::LogTimerProc(id);
+    DataLog::LogTimerProc(id);
+    DataLog::LogTimerProc(id);
+    EXPECT_EQ(sent(), QString());
+    t.GraphRunning = false;
+
+    t.LoggingActive = false;
+    DataLog::LogTimerProc(id);
+    EXPECT_EQ(t.LogTimerId, 0);
+    EXPECT_EQ(SystemTimer::Period(id), 0u);
+}
+
+TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
+{
+    ASSERT_TRUE(start(QStringLiteral("30"), log));
+    ModuleState::Tools &t = Module().tools;
+    VbFiles::Close(t.LogFileNumber); // the file is gone from under the log
+    int boxesWhileShown = -1;
+    prompts.answer = [&](const MessageBoxRequest &) {
+        if (boxesWhileShown < 0) {
+            Wait::For(150); // ten periods pass while the box stands
+            boxesWhileShown = int(prompts.boxes.size());
+            t.LoggingActive = false;
+        }
+        return int(vbconst::vbOK);
+    };
+    DataLog::StartLogTimer(10);
+    ASSERT_TRUE(Wait::Until(1000, [&] { return boxesWhileShown >= 0; }));
+    EXPECT_EQ(boxesWhileShown, 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error number: 52 Bad file name or number"));
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+    ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
+}
+
+TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!start(QStringLiteral("1"), log))
+                std::_Exit(3);
+            for (int tick = 0; tick < 6; ++tick)
+                DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId));
+            std::raise(SIGKILL);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+    const QList<QByteArray> lines = contents(log).split('\n');
+    ASSERT_EQ(lines.size(), 5); // header, three records, nothing after the last CR LF
+    EXPECT_TRUE(lines[3].endsWith(",68.12\r"));
+    EXPECT_TRUE(lines[4].isEmpty());
+}
+
+TEST_F(DataLogging, BrowseAsksItsOwnOverwriteQuestion)
+{
+    const QString existing = DataFolder::path() + QStringLiteral("/old.csv");
+    QFile(existing).open(QIODevice::WriteOnly);
+    frmLog setup;
+    setup.txtFileName->setText(QStringLiteral("kept.csv"));
+    prompts.chosenFile = existing;
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    setup.cmdBrowse_Click();
+    ASSERT_EQ(prompts.fileDialogs.size(), 1);
+    const FileDialogRequest &dialog = prompts.fileDialogs[0];
+    EXPECT_FALSE(dialog.confirmOverwrite);
+    EXPECT_EQ(dialog.defaultSuffix, QStringLiteral("txt"));
+    EXPECT_EQ(dialog.filter, QStringLiteral("Text Files (*.csv)|*.csv|All Files (*.*)|*.*"));
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("This file already exists.  Overwrite old file?"));
+    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
+    EXPECT_EQ(setup.txtFileName->text(), QStringLiteral("kept.csv"));
+
+    prompts.answer = nullptr;
+    setup.cmdBrowse_Click();
+    EXPECT_EQ(setup.txtFileName->text(), existing);
+    prompts.chosenFile.reset();
+    setup.cmdBrowse_Click();
+    EXPECT_EQ(setup.txtFileName->text(), existing);
+
+    WidgetInput::type(setup.txtInterval, QStringLiteral("\b\b1a.5-\b"));
+    EXPECT_EQ(setup.txtInterval->text(), QStringLiteral("1."));
+}

@@ -1,0 +1,242 @@
+#include "ToolsBench.h"
+#include "platform/DataFolder.h"
+#include "platform/VbFiles.h"
+#include "support/FakeControlWindows.h"
+#include "tools/frmSecHeaterWizard.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <cmath>
+
+namespace {
+
+const char *const ConvergeText = "Unable to converge on solution.  The data collected is suspect.  Please restart this "
+                                 "wizard and collect new data.";
+
+class HeaterWizard : public ToolsBench
+{
+protected:
+    void SetUp() override
+    {
+        ToolsBench::SetUp();
+        main.serial = sharedLink();
+    }
+
+    static QString write(const char *name, const QByteArray &text)
+    {
+        const QString path = DataFolder::path() + QLatin1Char('/') + QString::fromLatin1(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(text);
+        return path;
+    }
+
+    // Set A as a saved data set.
+    static QString setA()
+    {
+        QByteArray text;
+        for (int i = 1; i <= 120; ++i) {
+            const double t = 0.5 * i;
+            const double y = t <= 5.5 ? 40.0 : 40 + 10 * (1 - std::exp(-(t - 5.5) / 15));
+            text += VbFiles::WriteRecordText({Variant(float(t)), Variant(t <= 2.0 ? 0.0f : 50.0f), Variant(float(y))}).toLatin1();
+        }
+        return write("setA.txt", text);
+    }
+
+    // From the welcome page to the analysis of `file`.
+    static void analyse(frmSecHeaterWizard &wizard, const QString &file)
+    {
+        wizard.cmdNext_Click();
+        wizard.optBegin[1]->setChecked(true);
+        wizard.txtDataSet->setText(file);
+        wizard.cmdNext_Click();
+    }
+
+    QStringList prompts_() const
+    {
+        QStringList texts;
+        for (const MessageBoxRequest &box : prompts.boxes)
+            texts << box.prompt;
+        return texts;
+    }
+
+    FakeMainWindow main;
+};
+
+} // namespace
+
+TEST_F(HeaterWizard, ASavedSetIsFittedShownAndUploaded)
+{
+    frmSecHeaterWizard wizard;
+    EXPECT_TRUE(Module().tools.HeaterWizardOpen);
+    EXPECT_FALSE(wizard.cmdBack->isEnabled());
+    analyse(wizard, setA());
+    EXPECT_EQ(prompts_(), QStringList());
+    EXPECT_EQ(wizard.WizardStep, 4);
+    EXPECT_EQ(wizard.Label4->text(), QStringLiteral("Analysis complete"));
+    EXPECT_TRUE(wizard.lblFootnote->text().startsWith(
+        QStringLiteral("Gain = 0.2008, Time Constant = 15.19, Dead Time = 2.95, Goodness of Fit = 0.99")));
+    EXPECT_NEAR(wizard.model.FitGoodness, 0.9977, 0.001);
+    EXPECT_TRUE(wizard.cmdNext->isEnabled());
+    EXPECT_FALSE(wizard.cmdBack->isEnabled());
+
+    wizard.cmdNext_Click();
+    EXPECT_EQ(sent(), QStringLiteral("l "));
+    EXPECT_TRUE(wizard.conwiz[4]->isVisibleTo(&wizard));
+    const std::pair<QLabel *, const char *> shown[] = {
+        {wizard.lblGain, "0.2008"}, {wizard.lblPT, "15.19"}, {wizard.lblDT, "2.95"},    {wizard.lblKP[1], "0.2168"},
+        {wizard.lblKI[1], "15.19"}, {wizard.lblKD[1], "1.48"}, {wizard.lblDerT[1], "10"}, {wizard.lblIL[1], "350"}};
+    for (const auto &[label, text] : shown)
+        EXPECT_EQ(label->text(), QString::fromLatin1(text)) << qPrintable(label->objectName());
+
+    // The main window's parser fills the "Current" column by name while the wizard is open.
+    ControlWindows().HeaterWizard->setText(QStringLiteral("lblKP_0"), QStringLiteral("0.25"));
+    EXPECT_EQ(wizard.lblKP[0]->text(), QStringLiteral("0.25"));
+
+    wizard.cmdUpload_Click();
+    EXPECT_EQ(sent(), QStringLiteral("L22 ^148 ?10 #1519 ~350 "));
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Coefficients uploaded to VKM."));
+    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbInformation);
+
+    wizard.cmdNext_Click();
+    EXPECT_TRUE(wizard.conwiz[3]->isVisibleTo(&wizard));
+    EXPECT_TRUE(wizard.cmdFinish->isEnabled());
+
+    // Saving writes every point; loading the file back gives the same count.
+    prompts.chosenFile = DataFolder::path() + QStringLiteral("/saved.txt");
+    wizard.cmdSave_Click();
+    QFile saved(*prompts.chosenFile);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_EQ(text.count('\n'), 120);
+    EXPECT_TRUE(text.startsWith("0.5,0,40\r\n1,0,40\r\n"));
+    EXPECT_FALSE(prompts.fileDialogs.last().confirmOverwrite);
+    wizard.txtDataSet->setText(*prompts.chosenFile);
+    EXPECT_EQ(wizard.LoadDataSet(), 120);
+
+    wizard.close();
+    EXPECT_FALSE(Module().tools.HeaterWizardOpen);
+    EXPECT_EQ(ControlWindows().HeaterWizard, nullptr);
+}
+
+TEST_F(HeaterWizard, UploadSendsTheShownTextsOnlyThroughAnOpenMainWindowLink)
+{
+    frmSecHeaterWizard wizard;
+    const char *texts[] = {"0.1234", "1.25", "10", "35.50", "1438"};
+    QLabel *labels[] = {wizard.lblKP[1], wizard.lblKD[1], wizard.lblDerT[1], wizard.lblKI[1], wizard.lblIL[1]};
+    for (int i = 0; i < 5; ++i)
+        labels[i]->setText(QString::fromLatin1(texts[i]));
+    wizard.cmdUpload_Click();
+    EXPECT_EQ(sent(), QStringLiteral("L12 ^125 ?10 #3550 ~1438 "));
+
+    wizard.lblKD[1]->setText(QStringLiteral("400")); // 40000 does not fit a command
+    wizard.lblIL[1]->setText(QString());
+    wizard.cmdUpload_Click();
+    EXPECT_EQ(sent(), QStringLiteral("L12 ?10 #3550 "));
+
+    prompts.boxes.clear();
+    main.serial.reset();
+    wizard.cmdUpload_Click();
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error:  The communications port is not open."));
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
+    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+    EXPECT_EQ(sent(), QString());
+}
+
+TEST_F(HeaterWizard, BadDataSetsReturnToTheChoicePage)
+{
+    struct Case { const char *name; QByteArray text; QStringList boxes; };
+    const Case cases[] = {
+        {"two.txt", "1,0\r\n2,50,41\r\n", {"Error:  The data set does not have 3 columns.", "Invalid data file."}},
+        {"four.txt", "1,0,40\r\n2,50,41,7\r\n", {"Subscript out of range", "Invalid data file."}},
+        {"flat.txt", "time,power,temp\r\n0.5,0,40\r\n1,0,40\r\n\r\n1.5,0,40\r\n", {ConvergeText}},
+    };
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        frmSecHeaterWizard wizard;
+        analyse(wizard, write(c.name, c.text));
+        EXPECT_EQ(prompts_(), c.boxes) << c.name;
+        if (c.boxes.size() == 2) {
+            EXPECT_EQ(wizard.WizardStep, 1);
+            EXPECT_TRUE(wizard.conwiz[1]->isVisibleTo(&wizard));
+        } else {
+            // The header is dropped and the blank line skipped; nothing to upload.
+            EXPECT_EQ(wizard.model.PointCount, 3);
+            EXPECT_EQ(wizard.WizardStep, 3);
+            EXPECT_FALSE(wizard.cmdBack->isEnabled());
+            EXPECT_TRUE(wizard.lblKP[1]->text().isEmpty());
+        }
+    }
+
+    prompts.boxes.clear();
+    frmSecHeaterWizard wizard;
+    analyse(wizard, DataFolder::path() + QStringLiteral("/none.txt"));
+    EXPECT_EQ(prompts_(), QStringList{QStringLiteral("Unable to find data set file.")});
+    EXPECT_EQ(wizard.WizardStep, 1);
+}
+
+TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
+{
+    ModuleState &m = Module();
+    m.temperatures.AmbientTemperature = 50;
+    m.temperatures.SecondaryTemperature = 0;
+    frmSecHeaterWizard wizard;
+    wizard.cmdNext_Click();
+    wizard.udSampleTime->setValue(3);
+    wizard.cmdNext_Click();
+    EXPECT_EQ(wizard.Timer1.Interval(), 15000);
+    EXPECT_TRUE(wizard.Timer1.Enabled());
+    EXPECT_FALSE(wizard.cmdNext->isEnabled());
+
+    wizard.Timer1_Timer();
+    EXPECT_EQ(sent(), QStringLiteral(" T "));
+    wizard.Timer1_Timer(); // no secondary temperature yet: no point
+    EXPECT_EQ(wizard.PlotRow, 0);
+    m.temperatures.SecondaryTemperature = 40;
+    QString all;
+    for (int tick = 0; tick < 12; ++tick) {
+        if (tick == 8)
+            m.temperatures.SecondaryHeaterPower = 50;
+        wizard.Timer1_Timer();
+        all += sent();
+    }
+    EXPECT_EQ(all, QStringLiteral(" T  T  T  T s50  T  T "));
+    EXPECT_FALSE(wizard.Timer1.Enabled());
+    EXPECT_EQ(wizard.model.PointCount, 6);
+    EXPECT_FLOAT_EQ(wizard.model.DataSet[5][HeaterModel::Time], 3.0f);
+    EXPECT_EQ(wizard.model.DataSet[3][HeaterModel::Power], 0); // the power known before the challenge
+    EXPECT_EQ(wizard.model.DataSet[4][HeaterModel::Power], 50);
+    EXPECT_GE(wizard.WizardStep, 3); // the last point started the analysis
+}
+
+TEST_F(HeaterWizard, BackFromRecordingAsksThenStopsAndClears)
+{
+    Module().temperatures = {50, 0, 40, 0, 0};
+    frmSecHeaterWizard wizard;
+    wizard.cmdNext_Click();
+    wizard.cmdNext_Click();
+    wizard.Timer1_Timer();
+    wizard.Timer1_Timer();
+    ASSERT_EQ(wizard.PlotRow, 1);
+
+    prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
+    wizard.cmdBack_Click();
+    EXPECT_EQ(wizard.WizardStep, 2);
+    EXPECT_TRUE(wizard.Timer1.Enabled());
+
+    prompts.answer = nullptr;
+    wizard.cmdBack_Click();
+    ASSERT_EQ(prompts.boxes.size(), 2);
+    EXPECT_EQ(prompts.boxes[1].prompt,
+              QStringLiteral("Warning:  Navigating back will erase all collected datapoints.  Do you wish to continue?"));
+    EXPECT_EQ(wizard.WizardStep, 1);
+    EXPECT_FALSE(wizard.Timer1.Enabled());
+    EXPECT_EQ(wizard.PlotRow, 0);
+    EXPECT_EQ(wizard.ElapsedTime, 0);
+}
