@@ -2,8 +2,8 @@
 // connection) link at once and poll a property at 10 Hz each for 10 s, with the main window
 // open, against the simulated controller: the percentiles of the polling calls' round trips.
 //
-// Run under a session bus that can reach vkm, e.g.
-//   dbus-run-session --config-file=build/dbus-session.conf -- build/bench/clients_bench build/src/app/vkm
+// Runs vkm on a bus daemon of its own:
+//   build/bench/clients_bench build/src/app/vkm
 #include "support/ControllerSimulator.h"
 #include "support/PollingClients.h"
 

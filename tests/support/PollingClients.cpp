@@ -27,9 +27,8 @@ QVariant noArgs()
 
 struct PollingClients::Client
 {
-    Client(const QString &progId, const QString &property)
-        : progId(progId), property(property),
-          bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("polling-") + progId))
+    Client(const QString &address, const QString &progId, const QString &property)
+        : progId(progId), property(property), bus(QDBusConnection::connectToBus(address, QStringLiteral("polling-") + progId))
     {
     }
     ~Client()
@@ -67,13 +66,23 @@ struct PollingClients::Client
 
 PollingClients::PollingClients(ControllerSimulator &sim, const QString &vkmExecutable)
 {
+    // A bus of their own: tests running beside this one activate vkm by the same names.
+    m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                                               QStringLiteral("--print-address=1")});
+    if (!m_bus.waitForReadyRead(10000)) {
+        m_startError = QStringLiteral("no private bus: ") + m_bus.errorString();
+        return;
+    }
+    m_address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
+    const QDBusConnection control = QDBusConnection::connectToBus(m_address, QStringLiteral("polling-control"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VKM_COM1"), sim.devicePath());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
     m_vkm.setProcessEnvironment(env);
     m_vkm.start(vkmExecutable, {});
     const QStringList names = {QStringLiteral("VUZA_VU.Focuser"), QStringLiteral("VUZA_VU.Rotator"),
                                QStringLiteral("VUZA_VU.Temperature"), QStringLiteral("VUZA_VU.Stepper")};
-    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    QDBusConnectionInterface *bus = control.interface();
     const auto owned = [&] {
         return std::all_of(names.begin(), names.end(), [bus](const QString &n) { return bus->isServiceRegistered(n).value(); });
     };
@@ -89,7 +98,7 @@ PollingClients::PollingClients(ControllerSimulator &sim, const QString &vkmExecu
     const QStringList properties = {QStringLiteral("Position"), QStringLiteral("Position"), QStringLiteral("AmbientTemp"),
                                     QStringLiteral("Stepper1Position")};
     for (int i = 0; i < names.size(); ++i) {
-        auto client = std::make_unique<Client>(names[i], properties[i]);
+        auto client = std::make_unique<Client>(m_address, names[i], properties[i]);
         const QDBusMessage created = client->bus.call(
             client->message(QStringLiteral("/"), QStringLiteral("automation.ClassFactory"), QStringLiteral("CreateInstance"), {names[i]}),
             QDBus::BlockWithGui, CallTimeoutMs);
@@ -114,6 +123,9 @@ PollingClients::~PollingClients()
     m_clients.clear(); // leaving the bus ends the objects; the main window still holds vkm
     m_vkm.kill();
     m_vkm.waitForFinished(5000);
+    QDBusConnection::disconnectFromBus(QStringLiteral("polling-control"));
+    m_bus.kill();
+    m_bus.waitForFinished(5000);
 }
 
 PollingClients::Result PollingClients::run(int durationMs, int periodMs)

@@ -11,7 +11,7 @@ class ControllerSimulator;
 // Stepper object, each made by a bus connection of its own, against a vkm program started
 // here on the simulated controller. The Focuser opens the main window first; then all four
 // link at once and each reads one property at a steady rate, never more than one call in
-// flight per client. Needs a session bus.
+// flight per client. Runs its own bus daemon.
 class PollingClients
 {
 public:
@@ -36,6 +36,8 @@ public:
 private:
     struct Client;
 
+    QProcess m_bus; // a private session bus
+    QString m_address;
     QProcess m_vkm;
     std::vector<std::unique_ptr<Client>> m_clients;
     QString m_startError;
