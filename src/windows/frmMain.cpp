@@ -19,6 +19,7 @@
 #include "windows/frmAbout.h"
 #include "windows/frmProperties.h"
 #include "settings/StoredPositionFile.h"
+#include "tools/frmFlash.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -300,6 +301,11 @@ void frmMain::mnuSettings_Click()
 void frmMain::mnuAbout_Click()
 {
     frmAbout::showWindow();
+}
+
+void frmMain::mnuFirmware_Click()
+{
+    frmFlash::showWindow();
 }
 
 void frmMain::mnuHelpTopics_Click()

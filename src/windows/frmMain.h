@@ -70,6 +70,7 @@ public:
     void showHelp(const QString &fileName);
     void mnuExit_Click();
     void mnuMiniConsole_Click();
+    void mnuFirmware_Click();
     void tbrToolBar_ButtonClick(const QString &key);
     void SSTab1_Click(int tab);
     void setConnectedStates(bool connected);

@@ -412,6 +412,7 @@ void frmMain::buildMenusAndToolbar()
     addAction(f1);
     connect(f1, &QAction::triggered, this, [this] { showHelp(QStringLiteral("VKMhelp.chm")); });
     connect(mnuMiniConsole, &QAction::triggered, this, &frmMain::mnuMiniConsole_Click);
+    connect(mnuFirmware, &QAction::triggered, this, &frmMain::mnuFirmware_Click);
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));

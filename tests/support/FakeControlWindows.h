@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 // Stand-ins for the main window and the console as the lower windows see them: they record
@@ -47,7 +48,12 @@ public:
 
     std::shared_ptr<Serial> link() const override { return serial; }
     void RestartTimer3(int32_t intervalMs) override { timer3Restarts << intervalMs; }
-    void Handle_Received(const QString &chunk) override { received << chunk; }
+    void Handle_Received(const QString &chunk) override
+    {
+        received << chunk;
+        if (parse)
+            parse(chunk);
+    }
     QString RotatorCaption() const override { return rotatorCaption; }
     void setRotatorGotoText(const QString &text) override { rotatorGotoText = text; }
     int16_t primaryCoverMode() const override { return coverMode; }
@@ -58,6 +64,7 @@ public:
     std::shared_ptr<Serial> serial;
     QList<int32_t> timer3Restarts;
     QStringList received;
+    std::function<void(const QString &)> parse; // the test's stand-in for the parser, if any
     QString rotatorCaption;
     QString rotatorGotoText;
     int16_t coverMode = 0;
