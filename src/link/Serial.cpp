@@ -2,6 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "platform/Clock.h"
+#include "platform/Pause.h"
 
 #include <QThread>
 
@@ -243,8 +244,10 @@ void Serial::ClearBuffers()
 
 int16_t Serial::InBufferCount()
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen()) {
+        Pause(ShortReadMs); // nothing will come; a caller's polling loop must not spin
         return 0;
+    }
     // A blocking read, not a spin: when nothing is buffered wait briefly for the port.
     m_port.waitForReadyRead(m_port.bytesAvailable() == 0 ? ShortReadMs : 0);
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));

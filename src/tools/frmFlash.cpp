@@ -297,7 +297,8 @@ void frmFlash::setProgress(int percent)
     ProgBar1->setValue(percent);
 }
 
+// Paints what changed now, also where no events are served.
 void frmFlash::redraw()
 {
-    repaint();
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }

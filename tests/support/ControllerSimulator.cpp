@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 
@@ -436,8 +438,17 @@ void ControllerSimulator::schedule(QTimer &timer, const QList<Timed> &queue)
 {
     if (queue.isEmpty())
         return;
+    // The timer wakes us a little early (it keeps whole milliseconds); the rest is slept
+    // here, so that each byte is due within a fraction of its own wire time.
+    constexpr qint64 SleepNs = 2'000'000;
     const qint64 ns = queue.front().due - m_wireClock.nsecsElapsed();
-    timer.start(int(std::max<qint64>(0, (ns + 999'999) / 1'000'000)));
+    if (ns <= SleepNs) {
+        if (ns > 0)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+        timer.start(0);
+        return;
+    }
+    timer.start(int((ns - SleepNs) / 1'000'000));
 }
 
 // --- report values ---

@@ -140,7 +140,8 @@ public:
 
     // Paces both directions as a line at `baud` would (ten bits a byte): a byte is taken at
     // its arrival time on the wire, an answer leaves once its bytes had time to pass.
-    // 0 (the default) turns pacing off.
+    // 0 (the default) turns pacing off. Paced, the simulator sleeps up to 2 ms at a time to
+    // keep each byte's time: run it on a SimulatorThread.
     void setLinePacing(int baud);
 
 signals:

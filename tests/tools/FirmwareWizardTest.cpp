@@ -1,7 +1,6 @@
 // The firmware wizard against a simulated boot loader served by its own thread, since the
 // exchange reads the port in loops that serve no events.
 #include "link/ModuleState.h"
-#include "link/ReplyState.h"
 #include "link/Serial.h"
 #include "platform/UserPrompts.h"
 #include "platform/Wait.h"
@@ -47,8 +46,7 @@ protected:
         Module().tools = ModuleState::Tools{};
         main.serial = std::make_shared<Serial>();
         main.serial->setConnected(true);
-        // The main window's ":x" handling.
-        main.parse = [this](const QString &chunk) { parser.Handle_Received(chunk); };
+        main.parseFlashStatus();
         main.serial->subscribe(&holder, [this](const QString &s) { otherHolder << s; });
     }
 
@@ -110,14 +108,6 @@ protected:
     QTemporaryDir dir;
     frmFlash *wizard = nullptr;
     QList<int> progress;
-    ReplyState parser{[](QStringView code, QStringView value) {
-        ModuleState::Tools &flash = Module().tools;
-        if (code == u":x" && !value.isEmpty()) {
-            flash.FlashStatus = int16_t(value.front().unicode() & 0xFF);
-            if (!flash.FlashIgnoreAck)
-                flash.FlashAckFlag = true;
-        }
-    }};
 };
 
 TEST_F(FirmwareWizard, SendsEveryLineWithItsAcknowledgementAndShowsTheProgress)
