@@ -2,6 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "platform/Clock.h"
+#include "platform/Pause.h"
 
 #include <QThread>
 
@@ -20,6 +21,9 @@ VbError portAlreadyOpen() { return VbError(8005, QStringLiteral("Port already op
 VbError invalidPortNumber() { return VbError(8002, QStringLiteral("Invalid port number")); }
 
 const QUuid IID_IDispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}"));
+
+// How long InBufferCount and OutBufferCount wait for the port at most.
+constexpr int ShortReadMs = 10;
 
 // True once the tick `clock` is at or past `deadline`, across the 32-bit wrap.
 bool reached(uint32_t clock, uint32_t deadline)
@@ -238,21 +242,30 @@ void Serial::ClearBuffers()
     m_port.readAll(); // what Qt had already taken in
 }
 
-int16_t Serial::InBufferCount() const
+int16_t Serial::InBufferCount()
 {
-    requireOpen();
+    if (!m_port.isOpen()) {
+        Pause(ShortReadMs); // nothing will come; a caller's polling loop must not spin
+        return 0;
+    }
+    // A blocking read, not a spin: when nothing is buffered wait briefly for the port.
+    m_port.waitForReadyRead(m_port.bytesAvailable() == 0 ? ShortReadMs : 0);
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
 }
 
 QString Serial::RecieveNoTimeout()
 {
     requireOpen();
+    m_port.waitForReadyRead(0); // what the port holds beyond what was fetched already
     return QString::fromLatin1(m_port.readAll());
 }
 
-int16_t Serial::OutBufferCount() const
+int16_t Serial::OutBufferCount()
 {
     requireOpen();
+    // Queued output leaves from the event loop; a caller that serves none drains it here.
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(ShortReadMs);
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesToWrite(), INT16_MAX));
 }
 

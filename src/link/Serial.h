@@ -78,9 +78,12 @@ public:
     Received<QString> ReceiveTerminated(const QString &Terminator);
 
     void ClearBuffers();
-    int16_t InBufferCount() const;
+    // These three read and write the port themselves, so loops that serve no events (the
+    // firmware exchange) see replies: each waits a few milliseconds at most when nothing
+    // has come or when output is still queued. InBufferCount of a closed port is 0.
+    int16_t InBufferCount();
     QString RecieveNoTimeout();
-    int16_t OutBufferCount() const;
+    int16_t OutBufferCount();
 
     // Safety options for script hosts; `riid` null means "no interface given".
     int32_t GetInterfaceSafetyOptions(const QUuid *riid, uint32_t *pdwSupportedOptions, uint32_t *pdwEnabledOptions) const;

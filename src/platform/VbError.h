@@ -21,6 +21,7 @@ public:
 
     static VbError overflow() { return VbError(6, QStringLiteral("Overflow")); }
     static VbError typeMismatch() { return VbError(13, QStringLiteral("Type mismatch")); }
+    static VbError objectNotSet() { return VbError(91, QStringLiteral("Object variable or With block variable not set")); }
 
 private:
     qint32 m_number;

@@ -20,6 +20,7 @@
 #include "windows/frmProperties.h"
 #include "settings/StoredPositionFile.h"
 #include "settings/frmCal.h"
+#include "tools/frmFlash.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -301,6 +302,11 @@ void frmMain::mnuSettings_Click()
 void frmMain::mnuAbout_Click()
 {
     frmAbout::showWindow();
+}
+
+void frmMain::mnuFirmware_Click()
+{
+    frmFlash::showWindow();
 }
 
 void frmMain::mnuHelpTopics_Click()

@@ -71,6 +71,7 @@ public:
     void showHelp(const QString &fileName);
     void mnuExit_Click();
     void mnuMiniConsole_Click();
+    void mnuFirmware_Click();
     void tbrToolBar_ButtonClick(const QString &key);
     void mnuTempCal_Click();
     void SSTab1_Click(int tab);

@@ -422,6 +422,7 @@ void frmMain::buildMenusAndToolbar()
     connect(mnuMiniConsole, &QAction::triggered, this, &frmMain::mnuMiniConsole_Click);
     connect(mnuTempCal, &QAction::triggered, this, &frmMain::mnuTempCal_Click);
     connectToolsMenus();
+    connect(mnuFirmware, &QAction::triggered, this, &frmMain::mnuFirmware_Click);
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));

@@ -1,8 +1,10 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
+#include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
 #include "support/CpuTime.h"
+#include "support/SimulatorThread.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -272,4 +274,29 @@ TEST_F(SerialTest, SafetyOptionsAnswerOnlyForIDispatch)
     EXPECT_EQ(serial.SetInterfaceSafetyOptions(&dispatch, 3, 3), Serial::E_FAIL);
     EXPECT_EQ(serial.SetInterfaceSafetyOptions(&other, 1, 1), Serial::E_NOINTERFACE);
     EXPECT_EQ(serial.SetInterfaceSafetyOptions(nullptr, 0, 0), 0);
+}
+
+// Loops that serve no events (the firmware exchange) read the port through these members.
+TEST(SerialWithoutEvents, ReadsThePortItselfAndPassesOverAClosedPort)
+{
+    SimulatorThread sim;
+    qputenv("VKM_COM1", sim.devicePath().toLocal8Bit());
+    Module().tools.FlashAckFlag = false;
+    Serial serial;
+    EXPECT_EQ(serial.InBufferCount(), 0);
+    serial.setConnected(true);
+    QObject receiver;
+    QStringList chunks;
+    serial.subscribe(&receiver, [&](const QString &s) { chunks << s; });
+
+    sim.run([](ControllerSimulator &s) { s.sendRaw(QByteArray(":x \0 *", 6)); });
+    const uint32_t start = Clock::GetTickCount();
+    while (serial.InBufferCount() < 6 && Clock::TicksSince(start) < 1000) {
+    }
+    EXPECT_EQ(serial.RecieveNoTimeout(), QString::fromLatin1(":x \0 *", 6));
+    serial.Transmit(QStringLiteral("E"));
+    EXPECT_EQ(serial.OutBufferCount(), 0);
+    EXPECT_TRUE(Wait::Until(1000, [&] { return sim.received() == QLatin1String("E"); }));
+    EXPECT_TRUE(chunks.isEmpty()); // what the caller read is not handed out again
+    serial.setConnected(false);
 }

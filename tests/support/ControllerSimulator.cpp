@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 
@@ -57,6 +59,13 @@ ControllerSimulator::ControllerSimulator(QObject *parent)
     connect(&m_commandPause, &ClockTimer::timeout, this, &ControllerSimulator::takePendingCommand);
     connect(&m_motion, &ClockTimer::timeout, this, &ControllerSimulator::tick);
     alive().append(this);
+    for (QTimer *timer : {&m_inboundTimer, &m_outboundTimer}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_inboundTimer, &QTimer::timeout, this, &ControllerSimulator::takeDueBytes);
+    connect(&m_outboundTimer, &QTimer::timeout, this, &ControllerSimulator::sendDue);
+    m_wireClock.start();
 }
 
 ControllerSimulator::~ControllerSimulator()
@@ -97,11 +106,30 @@ bool ControllerSimulator::waitForReceived(const QString &text, int timeoutMs)
 
 void ControllerSimulator::onBytes(const QByteArray &bytes)
 {
+    if (m_byteNs == 0) {
+        takeBytes(bytes);
+        return;
+    }
+    qint64 due = std::max(m_wireClock.nsecsElapsed(), m_inboundFree);
+    for (char c : bytes) {
+        due += m_byteNs;
+        m_inbound.append({due, QByteArray(1, c)});
+    }
+    m_inboundFree = due;
+    takeDueBytes();
+}
+
+void ControllerSimulator::takeBytes(const QByteArray &bytes)
+{
     m_received += QString::fromLatin1(bytes);
     for (char c : bytes) {
-        if (c == ' ')
+        if (c == '\x11' || c == '\x13') // flow control from the line discipline
+            continue;
+        if (m_inLoader)
+            loaderByte(c);
+        else if (c == ' ')
             takePendingCommand();
-        else if (c != '\x11' && c != '\x13') // flow control from the line discipline
+        else
             m_commandText.append(c);
     }
     if (m_commandText.isEmpty())
@@ -123,6 +151,11 @@ void ControllerSimulator::takePendingCommand()
 
 void ControllerSimulator::execute(const QString &command)
 {
+    if (m_loader && command == QLatin1String("x")) {
+        m_inLoader = true;
+        send(m_loader->handshake);
+        return;
+    }
     const QChar letter = command.front();
     const QString argument = command.mid(1);
     const bool hasArgument = !argument.isEmpty();
@@ -326,7 +359,110 @@ void ControllerSimulator::answer(const QStringList &codes)
             text = QStringLiteral("0"); // never leave a code without its value
         burst += (code + ' ' + text + ' ').toLatin1();
     }
-    m_terminal->write(burst);
+    send(burst);
+}
+
+// --- the boot loader ---
+
+void ControllerSimulator::setBootLoader(const BootLoader &loader)
+{
+    m_loader = loader;
+    m_inLoader = false;
+    m_loaderText.clear();
+    m_loaderLines.clear();
+}
+
+void ControllerSimulator::loaderByte(char c)
+{
+    if (m_loaderText.isEmpty()) {
+        switch (c) {
+        case 'E': send(m_loader->erase); return;
+        case 'P': send(m_loader->program); return;
+        case 'x':
+        case 'S': m_loaderText.append(c); return;
+        default: return; // not for the loader
+        }
+    }
+    m_loaderText.append(c);
+    if (m_loaderText.front() == 'x') {
+        if (c == ' ')
+            send(m_loader->handshake);
+        m_loaderText.clear();
+        return;
+    }
+    // "S", the record type, two hex digits of the byte count, then that many bytes in hex.
+    if (m_loaderText.size() < 4)
+        return;
+    bool isHex = false;
+    const int count = m_loaderText.mid(2, 2).toInt(&isHex, 16);
+    if (!isHex) {
+        m_loaderText.clear();
+        return;
+    }
+    if (m_loaderText.size() < 4 + 2 * count)
+        return;
+    m_loaderLines << QString::fromLatin1(m_loaderText);
+    m_loaderText.clear();
+    if (m_loader->silentFromLine == 0 || m_loaderLines.size() < m_loader->silentFromLine)
+        send(m_loader->line);
+}
+
+// --- line pacing ---
+
+void ControllerSimulator::setLinePacing(int baud)
+{
+    m_byteNs = baud > 0 ? 10'000'000'000LL / baud : 0;
+}
+
+void ControllerSimulator::takeDueBytes()
+{
+    const qint64 now = m_wireClock.nsecsElapsed();
+    while (!m_inbound.isEmpty() && m_inbound.front().due <= now) {
+        const Timed next = m_inbound.takeFirst();
+        m_now = next.due; // an answer starts when the byte was complete, not when we got to it
+        takeBytes(next.bytes);
+    }
+    m_now = -1;
+    schedule(m_inboundTimer, m_inbound);
+}
+
+void ControllerSimulator::send(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (m_byteNs == 0) {
+        m_terminal->write(bytes);
+        return;
+    }
+    const qint64 start = m_now >= 0 ? m_now : m_wireClock.nsecsElapsed();
+    m_outboundFree = std::max(start, m_outboundFree) + m_byteNs * bytes.size();
+    m_outbound.append({m_outboundFree, bytes});
+    sendDue();
+}
+
+void ControllerSimulator::sendDue()
+{
+    const qint64 now = m_wireClock.nsecsElapsed();
+    while (!m_outbound.isEmpty() && m_outbound.front().due <= now)
+        m_terminal->write(m_outbound.takeFirst().bytes);
+    schedule(m_outboundTimer, m_outbound);
+}
+
+void ControllerSimulator::schedule(QTimer &timer, const QList<Timed> &queue)
+{
+    if (queue.isEmpty())
+        return;
+    // The timer wakes us a little early (it keeps whole milliseconds); the rest is slept
+    // here, so that each byte is due within a fraction of its own wire time.
+    constexpr qint64 SleepNs = 2'000'000;
+    const qint64 ns = queue.front().due - m_wireClock.nsecsElapsed();
+    if (ns <= SleepNs) {
+        if (ns > 0)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+        timer.start(0);
+        return;
+    }
+    timer.start(int((ns - SleepNs) / 1'000'000));
 }
 
 // --- report values ---

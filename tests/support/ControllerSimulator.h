@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -9,6 +10,7 @@
 #include "platform/ClockTimer.h"
 
 #include <array>
+#include <optional>
 
 class PseudoTerminal;
 
@@ -124,6 +126,30 @@ public:
     int coverState() const { return m_coverState; }
     void setCoverState(int state);      // 0 closed, 7 open, ... as reported by ":CS"
 
+    // --- boot loader ---
+    // What the boot loader answers at each step; an empty answer leaves that step silent.
+    struct BootLoader
+    {
+        QByteArray handshake = ":x \x03 "; // to each "x "
+        QByteArray erase = ":x \x03 ";     // to "E"
+        QByteArray program;                // to "P"
+        QByteArray line = "*";             // to each S-record line
+        int silentFromLine = 0;            // this line (1 = the first) and later get no answer; 0 never
+    };
+    // Setting one ends any earlier hand-over. With a boot loader set, "x " hands the line over to it: from then on every byte goes
+    // to the loader, which takes "x ", "E", "P" and S-records (their length from their count
+    // field) and executes nothing as a controller command.
+    void setBootLoader(const BootLoader &loader);
+    bool inBootLoader() const { return m_inLoader; }
+    // The S-record lines the loader took, in order.
+    QStringList loaderLines() const { return m_loaderLines; }
+
+    // Paces both directions as a line at `baud` would (ten bits a byte): a byte is taken at
+    // its arrival time on the wire, an answer leaves once its bytes had time to pass.
+    // 0 (the default) turns pacing off. Paced, the simulator sleeps up to 2 ms at a time to
+    // keep each byte's time: run it on a SimulatorThread.
+    void setLinePacing(int baud);
+
 signals:
     // One command text as taken from the stream, without its blank ("b1234", "Q").
     void commandReceived(const QString &command);
@@ -131,7 +157,19 @@ signals:
     void bytesReceived(const QByteArray &bytes);
 
 private:
+    struct Timed
+    {
+        qint64 due = 0; // wire-clock nanoseconds
+        QByteArray bytes;
+    };
+
     void onBytes(const QByteArray &bytes);
+    void takeBytes(const QByteArray &bytes);
+    void takeDueBytes();
+    void send(const QByteArray &bytes);
+    void sendDue();
+    void schedule(QTimer &timer, const QList<Timed> &queue);
+    void loaderByte(char c);
     void takePendingCommand();
     void execute(const QString &command);
     bool executeFocuser(QChar letter, const QString &argument, bool hasArgument);
@@ -171,4 +209,16 @@ private:
     int m_stepperSpeed = 10;
     int m_coverState = 0;
     int m_coverTicks = 0; // ticks left in the current cover phase
+
+    std::optional<BootLoader> m_loader;
+    bool m_inLoader = false;
+    QByteArray m_loaderText; // the loader command or record being received
+    QStringList m_loaderLines;
+
+    qint64 m_byteNs = 0; // wire time of one byte; 0 without pacing
+    QElapsedTimer m_wireClock;
+    QList<Timed> m_inbound, m_outbound;
+    qint64 m_inboundFree = 0, m_outboundFree = 0;
+    qint64 m_now = -1; // the wire time of the byte being taken; -1 outside
+    QTimer m_inboundTimer, m_outboundTimer;
 };

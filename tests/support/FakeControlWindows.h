@@ -1,10 +1,14 @@
 #pragma once
 
 #include "link/ControlWindowHooks.h"
+#include "link/ModuleState.h"
+#include "link/ReplyState.h"
 #include "platform/ListControl.h"
 
 #include <QList>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <utility>
 
 // Stand-ins for the main window and the console as the lower windows see them: they record
@@ -47,7 +51,12 @@ public:
 
     std::shared_ptr<Serial> link() const override { return serial; }
     void RestartTimer3(int32_t intervalMs) override { timer3Restarts << intervalMs; }
-    void Handle_Received(const QString &chunk) override { received << chunk; }
+    void Handle_Received(const QString &chunk) override
+    {
+        received << chunk;
+        if (parse)
+            parse(chunk);
+    }
     QString RotatorCaption() const override { return rotatorCaption; }
     void setRotatorGotoText(const QString &text) override { rotatorGotoText = text; }
     int16_t primaryCoverMode() const override { return coverMode; }
@@ -55,9 +64,25 @@ public:
     ListControl &FocusList() override { return focusList; }
     ListControl &RotatorList() override { return rotatorList; }
 
+    // Parses the boot loader's ":x" status as the main window does: FlashStatus takes the
+    // code of the value's first character, FlashAckFlag is set unless FlashIgnoreAck.
+    void parseFlashStatus()
+    {
+        auto reply = std::make_shared<ReplyState>([](QStringView code, QStringView value) {
+            ModuleState::Tools &flash = Module().tools;
+            if (code != u":x" || value.isEmpty())
+                return;
+            flash.FlashStatus = int16_t(value.front().unicode() & 0xFF);
+            if (!flash.FlashIgnoreAck)
+                flash.FlashAckFlag = true;
+        });
+        parse = [reply](const QString &chunk) { reply->Handle_Received(chunk); };
+    }
+
     std::shared_ptr<Serial> serial;
     QList<int32_t> timer3Restarts;
     QStringList received;
+    std::function<void(const QString &)> parse; // the test's stand-in for the parser, if any
     QString rotatorCaption;
     QString rotatorGotoText;
     int16_t coverMode = 0;
