@@ -24,7 +24,7 @@
 #include <QTabBar>
 
 frmConsole::frmConsole(QWidget *parent)
-    : QWidget(parent, Qt::Window), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
+    : OperatorWindow(parent, Qt::Window), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
 {
     setObjectName(QStringLiteral("frmConsole"));
     WindowParts::setUpTimers<frmConsole>(
@@ -111,19 +111,14 @@ void frmConsole::Form_Load()
     }
 }
 
-void frmConsole::closeEvent(QCloseEvent *event)
+bool frmConsole::otherWindowOpen() const
 {
-    if (m_unloaded || !Form_QueryUnload()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    Form_Unload();
+    return Module().link.MainFormOpen;
 }
 
-bool frmConsole::Form_QueryUnload()
+void frmConsole::stopLogging()
 {
-    return WindowRules::MayCloseWhileLogging(Module().link.MainFormOpen, [] { WindowRules::StopDataLogging(); });
+    WindowRules::StopDataLogging();
 }
 
 void frmConsole::Form_Unload()
@@ -232,18 +227,14 @@ void frmConsole::Timer3_Timer()
 
 void frmConsole::Timer4_Timer()
 {
-    TheSkyUpdateHold = false;
-    Timer4.setEnabled(false);
+    releaseTheSkyUpdate(Timer4);
 }
 
 // The follow has turned or relabelled the rotator itself: the parser leaves TheSky alone
 // for 2 s.
 void frmConsole::HoldTheSkyUpdate()
 {
-    TheSkyUpdateHold = true;
-    Timer4.setInterval(2000);
-    Timer4.setEnabled(false);
-    Timer4.setEnabled(true);
+    holdTheSkyUpdate(Timer4);
 }
 
 void frmConsole::tmrTheSky_Timer()

@@ -2,6 +2,7 @@
 
 #include "link/ControlWindowHooks.h"
 #include "link/ReplyState.h"
+#include "windows/OperatorWindow.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
 
@@ -25,16 +26,13 @@ class connector;
 // The compact console: a small top-most window with focuser and rotator jogs, the three
 // temperatures, fan, secondary heater and dew heaters. It holds the link like the main
 // window, reads its own subset of the reports and polls the controller by tab.
-class frmConsole : public QWidget, public ControlWindowAccess, private TheSkyFollowHost
+class frmConsole : public OperatorWindow<QWidget>, public ControlWindowAccess, private TheSkyFollowHost
 {
     Q_OBJECT
 
 public:
     explicit frmConsole(QWidget *parent = nullptr);
     ~frmConsole() override;
-
-    // True once the window has unloaded (closed); it is deleted soon after.
-    bool isUnloaded() const { return m_unloaded; }
 
     // The shared link while the window is loaded.
     std::shared_ptr<Serial> GetSerial() const { return cm; }
@@ -43,7 +41,6 @@ public:
     void cm_MyEvent(const QString &s);
     void Handle_Received(const QString &data);
 
-    bool Form_QueryUnload();
 
     // --- timers ---
     VbTimer Timer1;    // jog repeat
@@ -92,7 +89,6 @@ public:
     bool FanArmed = false;
     bool HeaterArmed = false;
     bool WrapLimitStopped = false;
-    bool TheSkyUpdateHold = false;
     EditHold *Holds = nullptr;
 
     // --- controls ---
@@ -114,7 +110,9 @@ public:
     QPushButton *cmdFocusHome = nullptr, *cmdFocusStop = nullptr, *cmdRotateHome = nullptr, *cmdRotateStop = nullptr;
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    bool otherWindowOpen() const override;
+    void stopLogging() override;
+    void Form_Unload() override;
 
 private:
     void buildLayout();
@@ -135,7 +133,6 @@ private:
     QWidget *buildDewPage();
     void connectControls();
     void Form_Load();
-    void Form_Unload();
     void setPinned(bool pinned);
     bool portOpen() const;
     bool requirePort(const QString &message);
@@ -171,5 +168,4 @@ private:
     std::unique_ptr<connector> ConsoleConnector;
     ReplyState m_reply;
     bool m_jogHeld = false;
-    bool m_unloaded = false;
 };

@@ -71,7 +71,7 @@ int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *l
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
-    : QMainWindow(parent), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
+    : OperatorWindow(parent), m_reply([this](QStringView code, QStringView value) { dispatch(code, value); })
 {
     setObjectName(QStringLiteral("frmMain"));
     m_reply.setChunkHook([this](const QString &chunk) { logChunk(chunk); });
@@ -363,19 +363,9 @@ void frmMain::SSTab1_Click(int tab)
         setPrimaryCoverMode(PrimaryCoverMode);
 }
 
-void frmMain::closeEvent(QCloseEvent *event)
+bool frmMain::otherWindowOpen() const
 {
-    if (m_unloaded || !Form_QueryUnload()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    Form_Unload();
-}
-
-bool frmMain::Form_QueryUnload()
-{
-    return WindowRules::MayCloseWhileLogging(Module().link.ConsoleFormOpen, [this] { mnuStopLog_Click(); });
+    return Module().link.ConsoleFormOpen;
 }
 
 void frmMain::Form_Unload()

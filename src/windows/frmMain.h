@@ -2,6 +2,7 @@
 
 #include "link/ControlWindowHooks.h"
 #include "link/ReplyState.h"
+#include "windows/OperatorWindow.h"
 #include "platform/ListControl.h"
 #include "platform/PostedBoxes.h"
 #include "platform/VbTimer.h"
@@ -34,16 +35,13 @@ class connector;
 //
 // The handlers of the operator's commands on the tabs belong to the same class and are
 // added where they are written; the controls are all here.
-class frmMain : public QMainWindow, public MainWindowAccess, private TheSkyFollowHost
+class frmMain : public OperatorWindow<QMainWindow>, public MainWindowAccess, private TheSkyFollowHost
 {
     Q_OBJECT
 
 public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
-
-    // True once the window has unloaded (closed); it is deleted soon after.
-    bool isUnloaded() const { return m_unloaded; }
 
     // --- what other windows and tools use ---
     std::shared_ptr<Serial> GetSerial; // the shared link while the window is loaded
@@ -168,7 +166,6 @@ public:
     bool FocusErrorShown = false;
     bool WrapLimitStopped = false;
     bool RotatorRecordPending = false;
-    bool TheSkyUpdateHold = false;
     int32_t FocusJogSteps = 1;
     int32_t RotJogSteps = 100;
     std::array<int16_t, 5> StepperSteps{};
@@ -245,7 +242,9 @@ public:
     static double FahrenheitToCelsius(double f);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    bool otherWindowOpen() const override;
+    void stopLogging() override { mnuStopLog_Click(); }
+    void Form_Unload() override;
 
 private:
     void buildLayout();
@@ -256,8 +255,6 @@ private:
     void buildMenusAndToolbar();
     void connectToolsMenus();
     void Form_Load();
-    bool Form_QueryUnload();
-    void Form_Unload();
     void loadStoredPositions();
     void showError(const std::exception &e);
 
@@ -303,5 +300,4 @@ private:
     ComboBoxList m_focusList{nullptr};
     ComboBoxList m_rotatorList{nullptr};
     PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error messages, shown from the event loop
-    bool m_unloaded = false;
 };

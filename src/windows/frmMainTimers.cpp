@@ -166,18 +166,14 @@ void frmMain::Timer3_Timer()
 
 void frmMain::Timer2_Timer()
 {
-    TheSkyUpdateHold = false;
-    Timer2.setEnabled(false);
+    releaseTheSkyUpdate(Timer2);
 }
 
 // The follow has turned or relabelled the rotator itself: the parser leaves TheSky alone
 // for 2 s.
 void frmMain::HoldTheSkyUpdate()
 {
-    TheSkyUpdateHold = true;
-    Timer2.setInterval(2000);
-    Timer2.setEnabled(false);
-    Timer2.setEnabled(true);
+    holdTheSkyUpdate(Timer2);
 }
 
 void frmMain::tmrTheSky_Timer()
