@@ -2,6 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "link/Serial.h"
+#include "support/FakeTheSky.h"
 #include "support/OperatorInput.h"
 #include "support/WidgetInput.h"
 
@@ -360,4 +361,38 @@ TEST_F(OptionsWindow, ClosingStoresTheRegistryOptions)
     EXPECT_EQ(prompts.boxes.size(), 2);
     EXPECT_EQ(stored("CheckTelescope").toInt(), 1);
     EXPECT_TRUE(Module().settings.CheckTelescope);
+}
+
+TEST_F(OptionsWindow, IndicatorListComesFromTheSkyInItsOwnOrder)
+{
+    struct Case { const char *detector; const char *chosen; const char *box; bool marked; };
+    const Case cases[] = {
+        {"Guider", "Guider", nullptr, false},
+        {"Missing", "Camera", "The current FOVI was not identified in TheSky.  The FOVI will default to first in list", true},
+        {"", "Camera", nullptr, true},
+    };
+    const auto sky = FakeTheSky::Install();
+    sky->fovis[QStringLiteral("Camera")] = FakeTheSky::Fovi();
+    sky->fovis[QStringLiteral("Guider")] = FakeTheSky::Fovi();
+    frmCal &w = open();
+    for (const Case &c : cases) {
+        Module().settings.Detector = QString::fromLatin1(c.detector);
+        w.ChangedFlags[37] = false;
+        prompts.boxes.clear();
+        click(w.cmdCheckTS);
+        QStringList entries;
+        for (int i = 0; i < w.Combo1->count(); ++i)
+            entries << w.Combo1->itemText(i);
+        EXPECT_EQ(entries, (QStringList{"Camera", "Guider"})) << c.detector;
+        EXPECT_EQ(w.Combo1->currentText(), QString::fromLatin1(c.chosen)) << c.detector;
+        EXPECT_EQ(Module().settings.Detector, QString::fromLatin1(c.chosen));
+        EXPECT_EQ(boxTexts(), c.box ? QStringList{QString::fromLatin1(c.box)} : QStringList()) << c.detector;
+        EXPECT_EQ(bool(w.ChangedFlags[37]), c.marked) << c.detector;
+    }
+    sky->failCreation(QStringLiteral("TheSky6.MyFOVS"), VbError(429, QStringLiteral("ActiveX component can't create object")));
+    prompts.boxes.clear();
+    click(w.cmdCheckTS);
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral(
+                              "Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed.")});
+    FakeTheSky::Uninstall();
 }
