@@ -339,9 +339,15 @@ void SavedImageFraming::framingImage()
     run.Step([&] { ExposureStep::TakeImage(run); });
     if (run.ImageDocument && (run.settings.ImagingProgram == CCDSoft || run.settings.AstrometricEngine == TheSkyEngine)) {
         run.Step([&] {
-            if (run.settings.ImagingProgram != CCDSoft)
-                autoContrast(*run.ImageDocument);
+            Dispatch &image = *run.ImageDocument;
+            if (run.settings.ImagingProgram != CCDSoft) {
+                autoContrast(image);
+                writePointing();
+                return;
+            }
+            // CCDSoft's image goes to the file with its pointing.
             writePointing();
+            image.Call(QStringLiteral("Save"));
         });
     }
     run.Step([] { readTelescope(); });

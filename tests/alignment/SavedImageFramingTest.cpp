@@ -45,8 +45,9 @@ protected:
     }
 
     // Every run ends with its end lines, the buttons back and TheSky's telescope asynchronous.
-    void expectCleanEnd(const char *what)
+    void expectCleanEnd(const char *what, int32_t asynchronous = 1)
     {
+        EXPECT_EQ(sky->asynchronous, asynchronous) << what;
         EXPECT_EQ(log().last(2), QStringList({End, QString()})) << what << "\n" << log().join('\n').toStdString();
         EXPECT_TRUE(window->cmdSavedImage->isEnabled()) << what;
         EXPECT_FALSE(window->cmdAbort->isEnabled()) << what;
@@ -120,12 +121,18 @@ TEST_F(FramingBench, SolvesTheSavedImageByImageLinkWhenTheWcsInsertionFails)
     sky->objectRa = 5.5;
     sky->objectDec = -12.25;
     onImage = [this] { sky->objectRa = 5.501; sky->objectDec = -12.24; };
+    // The first slew ends after about 3.5 s; True (-1) is not the telescope's "done".
+    sky->slewCompleteAfter = -1;
+    ClockTimer slewEnds;
+    slewEnds.setSingleShot(true);
+    QObject::connect(&slewEnds, &ClockTimer::timeout, [this] { sky->slewCompleteAfter = 1; });
+    slewEnds.start(3500);
     frame(80, {30});
     const QStringList lines = log();
     for (const char *line : {"    WCS Insertion Failed:  No stars", "Attempting Image Link", "    Image Link Successful",
                              "Image link Coordinates (2000):", "     RA: 05:30:00.0, DEC: -12:15:00.0, Angle: 80.00",
                              "    Image link successful", "Initial Image Link Coords (2000):",
-                             "     Separation angle: 64.90\"", "Slewing Telescope"})
+                             "     Separation angle: 64.90\"", "Slewing Telescope..."})
         EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line << "\n" << lines.join('\n').toStdString();
     expectCleanEnd("image link");
 }
@@ -164,7 +171,6 @@ TEST_P(FramingPasses, RepeatUntilWithinTheLimitsOrSpent)
     frame(c.savedAngle, c.angles, {{"AstrometricEngine", 1}, {"MaxItterations", c.maxIterations}});
     EXPECT_EQ(log().filter(QStringLiteral("     Image coords (2000): RA:")).size(), c.passes) << c.what;
     EXPECT_EQ(log().filter(QStringLiteral("Slewing telescope")).size(), c.passes) << c.what;
-    EXPECT_EQ(sky->asynchronous, 1) << c.what;
     expectCleanEnd(c.what);
 }
 
@@ -184,6 +190,47 @@ TEST_F(FramingBench, PassSlewsByTheRemainingErrorFoldedIntoOneDay)
     ASSERT_EQ(slews.size(), 2) << sky->journal.join('\n').toStdString();
     EXPECT_NEAR(slews[1].section('(', 1).section(',', 0, 0).toDouble(), 23.975, 1e-9);
 }
+
+TEST_F(FramingBench, NormalEndRecordsThePierSideFromTheFoldedHourAngle)
+{
+    Module().settings.CheckTelescope = true;
+    const std::pair<double, int16_t> cases[] = {{23.9, -1}, {5.45, 1}, {5.35, -1}};
+    for (const auto &[lst, side] : cases) {
+        sky->localSiderealTime = lst;
+        Module().thesky.PierSide = 0;
+        frame(80, {80});
+        EXPECT_EQ(Module().thesky.PierSide, side) << lst;
+    }
+}
+
+struct ErrorCase
+{
+    const char *what;
+    int engine;
+    const char *line;
+};
+
+class FramingError : public FramingBench, public ::testing::WithParamInterface<ErrorCase>
+{
+};
+
+TEST_P(FramingError, EndsWithTheErrorLine)
+{
+    const ErrorCase &c = GetParam();
+    if (c.engine == 1)
+        TheSkyAutomation::ReleaseObjects();
+    imaging->solveAfter = c.engine == 1;
+    frame(80, {30}, {{"AstrometricEngine", c.engine}, {"CatalogPath", QStringLiteral("/cat")}, {"SpiralSearch", 0}});
+    EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({QString::fromLatin1(c.line)})) << c.what;
+    EXPECT_EQ(commands(), QString()) << c.what;
+    expectCleanEnd(c.what, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stage, FramingError,
+    ::testing::Values(ErrorCase{"no TheSky at the first slew", 1, "ERROR:  Object variable or With block variable not set"},
+                      ErrorCase{"saved image unsolved", 0, "ERROR:  Unable to solve plate"}),
+    [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 TEST(FramingRules, RotationErrorAndSeparation)
 {
@@ -239,10 +286,11 @@ INSTANTIATE_TEST_SUITE_P(Stage, FramingAbort,
 TEST_F(FramingBench, CancelledFileChoiceEndsTheRun)
 {
     open({{"AstrometricEngine", 1}});
+    sky->asynchronous = 0;
     prompts.chosenFile.reset();
     window->cmdSavedImage->click();
     EXPECT_EQ(log(), QStringList({QString(), "********START FRAME FROM SAVED IMAGE**********", End, QString()}));
-    expectCleanEnd("cancel");
+    expectCleanEnd("cancel", 0);
     EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList());
 }
 
