@@ -320,8 +320,8 @@ void SavedImageFraming::turnRotator()
         steps = -steps;
     run.Step([&] { RotatorTurn::Turn(run, steps); });
     bool arrived = true;
-    const int32_t target = vb::CLng(vb::Int(savedAngle * RotatorStepsPerDegree));
-    run.Step([&] { arrived = RotatorTurn::WaitForMove(run, target); });
+    const int32_t goal = vb::CLng(vb::Int(savedAngle * RotatorStepsPerDegree));
+    run.Step([&] { arrived = RotatorTurn::WaitForMove(run, goal); });
     if (!arrived)
         throw RunAborted();
 }
