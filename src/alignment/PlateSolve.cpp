@@ -106,13 +106,7 @@ double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre)
         setScale(run, *plate);
         AlignmentRun::PassOver([&] { SetTarget(*plate, searchCentre); });
     }
-    while (!attempt(run, held(run.Plate))) {
-        if (run.settings.SpiralSearch != 1 || run.SpiralStep > 11)
-            throw unsolved();
-        SetTarget(*plate, SpiralTarget(run.settings, run.SpiralStep, searchCentre, run.CameraXSize, run.CameraYSize));
-        ++run.SpiralStep;
-        run.Log(QStringLiteral("Spiral search #)%1").arg(run.SpiralStep));
-    }
+    SearchWithSpiral(run, held(run.Plate), searchCentre);
     AlignmentRun::PassOver([&] { UpdateFITS(*plate); });
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("     WCS insertion successful")); });
     // A solve whose result cannot be read is no solve.
@@ -121,9 +115,20 @@ double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre)
                                        run.MirrorDetected);
     if (run.MirrorDetected)
         run.Log(QStringLiteral("AO7 detected, reversing slew directions."));
-    ShowSolvedField(*plate, angle);
+    ShowSolvedField(*plate, {Module().alignment.ImageRA, Module().alignment.ImageDec}, angle);
     run.PassOverFailures = true;
     return angle;
+}
+
+void SearchWithSpiral(AlignmentRun &run, Dispatch &plate, RaDec searchCentre)
+{
+    while (!attempt(run, plate)) {
+        if (run.settings.SpiralSearch != 1 || run.SpiralStep > 11)
+            throw unsolved();
+        SetTarget(plate, SpiralTarget(run.settings, run.SpiralStep, searchCentre, run.CameraXSize, run.CameraYSize));
+        ++run.SpiralStep;
+        run.Log(QStringLiteral("Spiral search #)%1").arg(run.SpiralStep));
+    }
 }
 
 double PinPointAngle(double rollAngle, double horizScale, double vertScale, bool &mirror)
@@ -151,13 +156,14 @@ RaDec SpiralTarget(const AlignmentSettings &settings, int row, RaDec base, int16
     return {ra, dec};
 }
 
-void ShowSolvedField(Dispatch &plate, double angle)
+void ShowSolvedField(Dispatch &plate, RaDec centre, double angle, bool zoom)
 {
-    const ModuleState::Alignment &a = Module().alignment;
-    AlignmentRun::PassOver([&] { TheSkyAutomation::SetScreenRa(a.ImageRA); });
-    AlignmentRun::PassOver([&] { TheSkyAutomation::SetScreenDec(a.ImageDec); });
+    AlignmentRun::PassOver([&] { TheSkyAutomation::SetScreenRa(centre.ra); });
+    AlignmentRun::PassOver([&] { TheSkyAutomation::SetScreenDec(centre.dec); });
     AlignmentRun::PassOver([&] { TheSkyAutomation::SetScreenRotation(angle); });
     AlignmentRun::PassOver([&] {
+        if (!zoom)
+            return;
         const double width = std::abs(Columns(plate) * ArcsecPerPixelHoriz(plate));
         // The image fills 70 % of the chart.
         if (width > 0)

@@ -28,6 +28,11 @@ double SolveWithImageLink(AlignmentRun &run, RaDec hint);
 // failures over.
 double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre);
 
+// Solve attempts on the attached plate from its present target, the first logged from it;
+// on a failure the spiral search's next start, while retries are left in the run, else
+// "Unable to solve plate".
+void SearchWithSpiral(AlignmentRun &run, Dispatch &plate, RaDec searchCentre);
+
 // The position angle of a plate-solver solve from its roll angle and scales; `mirror` is
 // set when the scales have opposite signs (a mirrored image).
 double PinPointAngle(double rollAngle, double horizScale, double vertScale, bool &mirror);
@@ -37,9 +42,9 @@ double PinPointAngle(double rollAngle, double horizScale, double vertScale, bool
 // the result wrapped once into 0..24.
 RaDec SpiralTarget(const AlignmentSettings &settings, int row, RaDec base, int16_t xSize, int16_t ySize);
 
-// The chart centred on the solved field, turned and zoomed to it, and the camera indicator
-// turned; each call passed over when TheSky refuses it.
-void ShowSolvedField(Dispatch &plate, double angle);
+// The chart centred on the solved field `centre`, turned (and with `zoom` zoomed) to it,
+// and the camera indicator turned; each call passed over when TheSky refuses it.
+void ShowSolvedField(Dispatch &plate, RaDec centre, double angle, bool zoom = true);
 
 // The camera indicator turned to `angle` and the chart redrawn, in the run's failure mode.
 void TurnIndicator(AlignmentRun &run, double angle);

@@ -179,6 +179,16 @@ bool IsSlewComplete()
     return telescope().Get(QStringLiteral("IsSlewComplete")).toDouble() != 0;
 }
 
+bool SlewEnded()
+{
+    return telescope().Get(QStringLiteral("IsSlewComplete")).toDouble() == 1;
+}
+
+void AbortSlew()
+{
+    telescope().Call(QStringLiteral("Abort"));
+}
+
 void SetAsynchronous(int16_t value)
 {
     telescope().Let(QStringLiteral("Asynchronous"), value);

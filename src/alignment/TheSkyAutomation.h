@@ -64,6 +64,9 @@ double TelescopeRa();
 // Returns once the slew is over.
 void SlewToRaDec(double ra, double dec);
 bool IsSlewComplete();
+// IsSlewComplete answers exactly 1: an asynchronous slew has ended.
+bool SlewEnded();
+void AbortSlew();
 void SetAsynchronous(int16_t value);
 // direction: "North", "South", "East" or "West".
 void Jog(double amount, const QString &direction);

@@ -143,6 +143,7 @@ void frmZELUtilities::wireHandlers()
     connect(cmdSynchronize, &QPushButton::clicked, this, &frmZELUtilities::cmdSynchronize_Click);
     connect(cmdAlignCCD, &QPushButton::clicked, this, &frmZELUtilities::cmdAlignCCD_Click);
     connect(cmdImageLink, &QPushButton::clicked, this, &frmZELUtilities::cmdImageLink_Click);
+    connect(cmdSavedImage, &QPushButton::clicked, this, &frmZELUtilities::cmdSavedImage_Click);
 }
 
 void frmZELUtilities::cmdAbort_Click()

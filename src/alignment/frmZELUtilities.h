@@ -68,6 +68,7 @@ public:
     void cmdSynchronize_Click();
     void cmdAlignCCD_Click();
     void cmdImageLink_Click();
+    void cmdSavedImage_Click();
 
     // Runs one procedure inside the run frame: the run buttons held disabled, the start and
     // end lines, and the normal, aborted and error tails. `body` does the procedure's steps.
@@ -76,6 +77,8 @@ public:
         QString name;    // "ALIGN CAMERA"
         QString aborted; // "Align Camera Aborted"
         bool enableMaxImLink;
+        QString errorPrefix = QStringLiteral("Error:  ");
+        bool clearAbortAtEveryEnd = false;
     };
     void RunProcedure(const RunKind &kind, const std::function<void(AlignmentRun &)> &body);
     bool Running() const { return m_running; }

@@ -1,15 +1,17 @@
-// The alignment tools window's run frame and its two procedures, Align Camera and Image
-// Link and Synch.
+// The alignment tools window's run frame and its procedures: Align Camera, Image Link and
+// Synch, and Frame from Saved Image.
 #include "alignment/frmZELUtilities.h"
 
 #include "alignment/ExposureStep.h"
 #include "alignment/PierSide.h"
 #include "alignment/PlateSolve.h"
 #include "alignment/RotatorTurn.h"
+#include "alignment/SavedImageFraming.h"
 #include "alignment/TelescopeSlew.h"
 #include "alignment/TheSkyAutomation.h"
 #include "link/ModuleState.h"
 #include "platform/Screen.h"
+#include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/Wait.h"
@@ -74,11 +76,13 @@ void frmZELUtilities::RunProcedure(const RunKind &kind, const std::function<void
         Log(kind.aborted);
     } catch (const std::exception &e) {
         const auto *error = dynamic_cast<const VbError *>(&e);
-        Log(QStringLiteral("Error:  ") + (error ? error->description() : QString::fromUtf8(e.what())));
+        Log(kind.errorPrefix + (error ? error->description() : QString::fromUtf8(e.what())));
         AbortRequested = false;
     }
     Log(endLine);
     Log(QString());
+    if (kind.clearAbortAtEveryEnd)
+        AbortRequested = false;
     cmdAbort->setEnabled(false);
     Screen::SetMousePointer(Screen::vbDefault);
     run.Camera.reset();
@@ -101,6 +105,20 @@ void frmZELUtilities::cmdImageLink_Click()
 {
     RunProcedure({QStringLiteral("IMAGE LINK AND SYNCH"), QStringLiteral("Image Link and Synch Aborted"), true},
                  [this](AlignmentRun &run) { imageLink(run); });
+}
+
+void frmZELUtilities::cmdSavedImage_Click()
+{
+    RunProcedure({QStringLiteral("FRAME FROM SAVED IMAGE"), QStringLiteral("Frame from Saved Image Aborted."), true,
+                  QStringLiteral("ERROR:  "), true},
+                 [this](AlignmentRun &run) {
+                     // A cancelled choice ends the run.
+                     const std::optional<QString> file = UserPrompts::current().openFile(FileDialogRequest());
+                     if (!file)
+                         return;
+                     Log(QStringLiteral("Saved image file: ") + *file);
+                     SavedImageFraming(run, BacklashWaitMs).Run(*file);
+                 });
 }
 
 void frmZELUtilities::alignCamera(AlignmentRun &run)

@@ -3,6 +3,8 @@
 #include "platform/CreateObject.h"
 #include "support/FakeAutomationObject.h"
 
+#include "link/Sexagesimal.h"
+
 #include <QFile>
 
 namespace {
@@ -93,6 +95,12 @@ public:
         let(QStringLiteral("FITSKeyword"), [this](const QString &keyword, const QString &value) {
             imaging->fitsKeywords << keyword + QLatin1Char('=') + value;
         });
+        get(QStringLiteral("FITSKeyword"), [this](const QString &keyword) {
+            const std::optional<QString> value = FakeImaging::HeaderValue(imaging->path, keyword);
+            if (!value)
+                throw VbError(1000, QStringLiteral("Keyword not found"));
+            return *value;
+        });
         get(QStringLiteral("Width"), [this] { return imaging->width; });
         get(QStringLiteral("Height"), [this] { return imaging->height; });
         method(QStringLiteral("XYToRADec"), [this](double, double) {
@@ -106,7 +114,20 @@ class FakePinPointPlate : public ImagingObject
 public:
     explicit FakePinPointPlate(const std::shared_ptr<FakeImaging> &i) : ImagingObject(QStringLiteral("Plate"), i)
     {
-        method(QStringLiteral("AttachFITS"), [](const QString &) {});
+        method(QStringLiteral("AttachFITS"), [this](const QString &file) {
+            if (const auto ra = FakeImaging::HeaderValue(file, QStringLiteral("OBJCTRA"))) {
+                QString text = *ra;
+                targetRa = ParseSexagesimal(text);
+            }
+            if (const auto dec = FakeImaging::HeaderValue(file, QStringLiteral("OBJCTDEC"))) {
+                QString text = *dec;
+                targetDec = ParseSexagesimal(text);
+            }
+            if (const auto name = FakeImaging::HeaderValue(file, QStringLiteral("OBJECT")))
+                imaging->targetName = *name;
+            if (const auto bin = FakeImaging::HeaderValue(file, QStringLiteral("XBINNING")))
+                imaging->binning = int16_t(bin->toInt());
+        });
         method(QStringLiteral("UpdateFITS"), [] {});
         get(QStringLiteral("TargetName"), [this] { return imaging->targetName; });
         get(QStringLiteral("BinningHoriz"), [this] { return imaging->binning; });
@@ -183,4 +204,47 @@ void FakeImaging::Uninstall()
 {
     for (const QString &id : progIds())
         RegisterInProcessClass(id, []() -> std::shared_ptr<Dispatch> { throw FakeTheSky::CantCreate(); });
+}
+
+void FakeImaging::WriteFits(const QString &file, const QStringList &cards)
+{
+    QByteArray header;
+    for (QString card : cards + QStringList{QStringLiteral("END")}) {
+        // "KEY = value" as an 80-character card: the key in 8 columns, "= " in 9 and 10.
+        const int eq = card.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            card = card.left(eq).trimmed().leftJustified(8) + QStringLiteral("= ") + card.mid(eq + 1).trimmed();
+        header += card.toLatin1().leftJustified(80, ' ', true);
+    }
+    header = header.leftJustified(int((header.size() + 2879) / 2880 * 2880), ' ');
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(header);
+}
+
+std::optional<QString> FakeImaging::HeaderValue(const QString &file, const QString &keyword)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (;;) {
+        const QByteArray block = in.read(2880);
+        if (block.size() < 2880)
+            return std::nullopt;
+        for (int at = 0; at < 2880; at += 80) {
+            const QString card = QString::fromLatin1(block.mid(at, 80));
+            const QString key = card.left(8).trimmed();
+            if (key == u"END")
+                return std::nullopt;
+            if (key.compare(keyword, Qt::CaseInsensitive) != 0 || card.mid(8, 2) != u"= ")
+                continue;
+            QString value = card.mid(10);
+            if (value.trimmed().startsWith(QLatin1Char('\''))) {
+                value = value.trimmed().mid(1);
+                return value.left(value.indexOf(QLatin1Char('\''))).trimmed();
+            }
+            const int slash = value.indexOf(QLatin1Char('/'));
+            return (slash < 0 ? value : value.left(slash)).trimmed();
+        }
+    }
 }

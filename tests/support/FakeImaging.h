@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Scriptable stand-ins for the camera programs and the plate solver: "CCDSOFT.Camera" and
 // "MaxIm.CCDCamera" (journalled as Camera), "CCDSoft.Image" (Image) and "PinPoint.Plate"
@@ -56,4 +57,11 @@ public:
 
     // Files written by Save and SaveImage, in order (each written with a few bytes).
     QStringList savedFiles;
+
+    // --- FITS files: the image document's FITSKeyword reads the header of the file at its
+    // Path, and the plate's AttachFITS takes OBJCTRA / OBJCTDEC / OBJECT / XBINNING from it ---
+    // Writes a primary header of `cards` ("OBJCTRA = '12 30 05.3'"), END and padding.
+    static void WriteFits(const QString &file, const QStringList &cards);
+    // The value of `keyword` in the file's header (quotes and comment removed), or nothing.
+    static std::optional<QString> HeaderValue(const QString &file, const QString &keyword);
 };
