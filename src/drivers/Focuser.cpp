@@ -4,6 +4,7 @@
 #include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 
@@ -253,59 +254,72 @@ void Focuser::evaluateMotion(QStringView value)
 
 void Focuser::dispatchReport(QStringView code, QStringView value)
 {
-    auto &focuser = Module().focuser;
-    if (code == u":a") {
-        evaluateMotion(value);
-        return;
-    }
-    if (code == u":!") {
-        AckReceived = true;
-        return;
-    }
-    const QString text = value.toString();
-    if (code == u":tc") {
-        if (text == QLatin1String("1")) {
-            CompensationActive = true;
-            CompensationManual = false;
-            if (!ManualRequestSet) {
-                ManualRequested = false;
-                ManualRequestSet = true;
-            }
-        } else if (text == QLatin1String("2")) {
-            CompensationActive = true;
-            CompensationManual = true;
-            if (!ManualRequestSet) {
-                ManualRequested = true;
-                ManualRequestSet = true;
-            }
-        } else if (vb::IsNumeric(text)) {
-            CompensationActive = false;
+    using F = Focuser;
+    static const ReportTable<Focuser> table{
+        {":a", [](F &f, const Report &r) { f.evaluateMotion(r.text); }},
+        {":!", [](F &f, const Report &) { f.AckReceived = true; }},
+        {":tc", &F::compensationModeReport},
+        {":s", [](F &f, const Report &r) {
+             if (r.numeric) {
+                 f.Target = vb::CLng(r.v);
+                 f.TargetCount = capped(f.TargetCount);
+             }
+         }},
+        {":tcc", [](F &f, const Report &r) {
+             auto &focuser = Module().focuser;
+             if (const auto c = ReportValue::TempCompCoefficient(r, focuser.TempCompSlope)) {
+                 focuser.TempCompCoefficient = *c;
+                 focuser.TempCompCoefficientKnown = true;
+                 f.CompensationSeen = 1;
+             }
+         }},
+        {":tcm", [](F &f, const Report &r) {
+             if (r.numeric) {
+                 Module().focuser.TempCompThreshold = vb::CLng(r.v);
+                 f.CompensationSeen = 1;
+             }
+         }},
+        {":t1", [](F &f, const Report &r) {
+             if (const auto t = ReportValue::Temperature(r)) {
+                 f.TemperatureValue = Variant(*t);
+                 f.TemperatureSeen = true;
+             }
+         }},
+        {":of1", [](F &, const Report &r) {
+             if (const auto x = ReportValue::TempCompScale(r))
+                 Module().focuser.TempCompOffset = *x;
+         }},
+        {":sl1", [](F &, const Report &r) {
+             if (const auto x = ReportValue::TempCompScale(r))
+                 Module().focuser.TempCompSlope = *x;
+         }},
+        {":frp", [](F &, const Report &r) {
+             if (!r.numeric)
+                 return;
+             const int32_t recall = vb::CLng(r.v);
+             FocusRecallCode = recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
+         }},
+    };
+    table.dispatch(*this, Report(code, value));
+}
+
+void Focuser::compensationModeReport(const Report &r)
+{
+    if (r.text == QLatin1String("1")) {
+        CompensationActive = true;
+        CompensationManual = false;
+        if (!ManualRequestSet) {
+            ManualRequested = false;
+            ManualRequestSet = true;
         }
-        return;
-    }
-    if (!vb::IsNumeric(text))
-        return;
-    if (code == u":s") {
-        Target = vb::CLng(text);
-        TargetCount = capped(TargetCount);
-    } else if (code == u":tcc") {
-        if (focuser.TempCompSlope != 0) {
-            focuser.TempCompCoefficient = vb::CSng(vb::CDbl(text) / focuser.TempCompSlope / 1000);
-            focuser.TempCompCoefficientKnown = true;
-            CompensationSeen = 1;
+    } else if (r.text == QLatin1String("2")) {
+        CompensationActive = true;
+        CompensationManual = true;
+        if (!ManualRequestSet) {
+            ManualRequested = true;
+            ManualRequestSet = true;
         }
-    } else if (code == u":tcm") {
-        focuser.TempCompThreshold = vb::CLng(text);
-        CompensationSeen = 1;
-    } else if (code == u":t1") {
-        TemperatureValue = Variant(vb::CDbl(text) / 100);
-        TemperatureSeen = true;
-    } else if (code == u":of1") {
-        focuser.TempCompOffset = vb::CSng(vb::CDbl(text) / 100000);
-    } else if (code == u":sl1") {
-        focuser.TempCompSlope = vb::CSng(vb::CDbl(text) / 100000);
-    } else if (code == u":frp") {
-        const int32_t recall = vb::CLng(text);
-        FocusRecallCode = recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
+    } else if (r.numeric) {
+        CompensationActive = false;
     }
 }

@@ -5,6 +5,8 @@
 
 // The focuser as automation clients see it: absolute moves in steps, halt, position and
 // motion, the focuser temperature, temperature compensation and the recorded position.
+struct Report;
+
 class Focuser : public DriverFrame
 {
 public:
@@ -36,6 +38,7 @@ public:
 
 protected:
     void dispatchReport(QStringView code, QStringView value) override;
+    void compensationModeReport(const Report &r); // ":tc"
 
 private:
     void evaluateMotion(QStringView value);

@@ -4,6 +4,7 @@
 #include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "link/RotatorSteps.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
@@ -384,48 +385,50 @@ void Rotator::ResetPosition(float angle)
 
 void Rotator::dispatchReport(QStringView code, QStringView value)
 {
-    if (code == u":!") {
-        AckReceived = true;
-        return;
-    }
-    const QString text = value.toString();
-    const bool numeric = vb::IsNumeric(text);
+    using R = Rotator;
+    static const ReportTable<Rotator> table{
+        {":!", [](R &o, const Report &) { o.AckReceived = true; }},
+        {":rs", [](R &o, const Report &r) {
+             if (const auto steps = ReportValue::RotatorSteps(r)) {
+                 o.TargetAngle = *steps / RotatorStepsPerDegree;
+                 o.TargetSeen = true;
+                 Count(o.TargetReplies);
+             }
+         }},
+        {":rt", [](R &o, const Report &r) {
+             if (const auto steps = ReportValue::RotatorSteps(r)) {
+                 o.ActualAngle = *steps / RotatorStepsPerDegree;
+                 o.ActualSeen = true;
+             }
+             o.MovingState = std::abs(o.TargetAngle - o.ActualAngle) > 0 && o.TargetSeen;
+             if (o.TargetSeen)
+                 Count(o.MovingReplies);
+             Count(o.PositionReplies);
+         }},
+        {":wr", [](R &o, const Report &r) {
+             if (const auto wrap = ReportValue::Wrap(r)) {
+                 Module().rotator.RotatorWrap = *wrap;
+                 o.WrapSeen = true;
+             }
+         }},
+        {":rh", [](R &o, const Report &r) {
+             if (r.numeric)
+                 o.Homed = r.v == 1;
+         }},
+        {":rrp", [](R &o, const Report &r) {
+             if (!r.numeric)
+                 return;
+             if (r.v != 2.0 * vb::CInt(r.v / 2)) {
+                 o.Homed = true;
+                 RotatorRecallCode = r.v >= 8 ? 8 : 4;
+             } else {
+                 RotatorRecallCode = 0;
+             }
+         }},
+    };
     // A value that does not convert drops its entry; the walk goes on.
     try {
-        if (code == u":rs") {
-            if (!numeric)
-                return;
-            TargetAngle = vb::CDbl(text) / RotatorStepsPerDegree;
-            TargetSeen = true;
-            Count(TargetReplies);
-        } else if (code == u":rt") {
-            if (numeric) {
-                ActualAngle = vb::CDbl(text) / RotatorStepsPerDegree;
-                ActualSeen = true;
-            }
-            MovingState = std::abs(TargetAngle - ActualAngle) > 0 && TargetSeen;
-            if (TargetSeen)
-                Count(MovingReplies);
-            Count(PositionReplies);
-        } else if (code == u":wr") {
-            if (!numeric)
-                return;
-            Module().rotator.RotatorWrap = vb::CLng(text);
-            WrapSeen = true;
-        } else if (code == u":rh") {
-            if (numeric)
-                Homed = vb::CDbl(text) == 1;
-        } else if (code == u":rrp") {
-            if (!numeric)
-                return;
-            const double recall = vb::CDbl(text);
-            if (recall != 2.0 * vb::CInt(recall / 2)) {
-                Homed = true;
-                RotatorRecallCode = recall >= 8 ? 8 : 4;
-            } else {
-                RotatorRecallCode = 0;
-            }
-        }
+        table.dispatch(*this, Report(code, value));
     } catch (const VbError &) {
     }
 }

@@ -3,6 +3,7 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
+#include "link/ReportTable.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
@@ -15,11 +16,6 @@ const QString OrvaSource = QStringLiteral("ORVA");
 constexpr std::array<int, 4> PresentBit = {8, 2, 128, 32};
 constexpr std::array<int, 4> SwitchABit = {4, 1, 64, 16};
 constexpr std::array<int, 4> SwitchBBit = {8, 2, 128, 32};
-
-// The set-up reports name the channels 2 to 5, the position reports 1 to 4.
-const QStringList PositionCodes = {":S1", ":S2", ":S3", ":S4"};
-const QStringList MicrostepCodes = {":S2SM", ":S3SM", ":S4SM", ":S5SM"};
-const QStringList CurrentCodes = {":S2C", ":S3C", ":S4C", ":S5C"};
 
 QString command(QLatin1Char letter, int32_t number)
 {
@@ -224,48 +220,64 @@ void Stepper::MoveRelative(int channel, int32_t steps)
 
 void Stepper::dispatchReport(QStringView code, QStringView value)
 {
-    if (code == u":!") {
-        AckReceived = true;
-        return;
-    }
-    const QString name = code.toString();
-    const QString text = value.toString();
+    using S = Stepper;
     // The codes below take their value only when there is one; the counters step even
     // when the value does not convert.
-    if (const qsizetype i = PositionCodes.indexOf(name); i >= 0) {
-        if (text.isEmpty())
-            return;
-        assignWhole(Positions[size_t(i)], text);
-        if (i == 3)
-            ++m_queries[PositionQuery].replies;
-    } else if (const qsizetype i = MicrostepCodes.indexOf(name); i >= 0) {
-        if (text.isEmpty())
-            return;
-        assignWhole(MicrostepModes[size_t(i)], text);
-        if (i == 3)
-            ConfigSeen = true;
-    } else if (const qsizetype i = CurrentCodes.indexOf(name); i >= 0) {
-        if (!text.isEmpty())
-            assignWhole(Currents[size_t(i)], text);
-    } else if (name == QLatin1String(":SW")) {
-        if (text.isEmpty())
-            return;
-        assignWhole(SwitchBits, text);
-        ++m_queries[SwitchQuery].replies;
-    } else if (name == QLatin1String(":S2M")) {
-        if (!text.isEmpty())
-            assignWhole(OpMode, text);
-    } else if (name == QLatin1String(":CS")) {
-        assignWhole(CoverState, text);
-        ++m_queries[CoverQuery].replies;
-    } else if (name == QLatin1String(":SP")) {
-        assignWhole(PresentBits, text);
-        ++m_queries[PresenceQuery].replies;
-    } else if (name == QLatin1String(":SIM")) {
-        if (int32_t bits = 0; assignWhole(bits, text)) {
-            for (size_t k = 0; k < MovingFlags.size(); ++k)
-                MovingFlags[k] = (bits >> k) & 1;
-        }
-        ++m_queries[MovingQuery].replies;
-    }
+    const auto position = [](size_t i) -> ReportTable<S>::Handler {
+        return [i](S &s, const Report &r) {
+            if (r.text.isEmpty())
+                return;
+            assignWhole(s.Positions[i], r.text);
+            if (i == 3)
+                ++s.m_queries[PositionQuery].replies;
+        };
+    };
+    const auto microstep = [](size_t i) -> ReportTable<S>::Handler {
+        return [i](S &s, const Report &r) {
+            if (r.text.isEmpty())
+                return;
+            assignWhole(s.MicrostepModes[i], r.text);
+            if (i == 3)
+                s.ConfigSeen = true;
+        };
+    };
+    const auto current = [](size_t i) -> ReportTable<S>::Handler {
+        return [i](S &s, const Report &r) {
+            if (!r.text.isEmpty())
+                assignWhole(s.Currents[i], r.text);
+        };
+    };
+    // The set-up reports name the channels 2 to 5, the position reports 1 to 4.
+    static const ReportTable<S> table{
+        {":!", [](S &s, const Report &) { s.AckReceived = true; }},
+        {":S1", position(0)}, {":S2", position(1)}, {":S3", position(2)}, {":S4", position(3)},
+        {":S2SM", microstep(0)}, {":S3SM", microstep(1)}, {":S4SM", microstep(2)}, {":S5SM", microstep(3)},
+        {":S2C", current(0)}, {":S3C", current(1)}, {":S4C", current(2)}, {":S5C", current(3)},
+        {":SW", [](S &s, const Report &r) {
+             if (r.text.isEmpty())
+                 return;
+             assignWhole(s.SwitchBits, r.text);
+             ++s.m_queries[SwitchQuery].replies;
+         }},
+        {":S2M", [](S &s, const Report &r) {
+             if (!r.text.isEmpty())
+                 assignWhole(s.OpMode, r.text);
+         }},
+        {":CS", [](S &s, const Report &r) {
+             assignWhole(s.CoverState, r.text);
+             ++s.m_queries[CoverQuery].replies;
+         }},
+        {":SP", [](S &s, const Report &r) {
+             assignWhole(s.PresentBits, r.text);
+             ++s.m_queries[PresenceQuery].replies;
+         }},
+        {":SIM", [](S &s, const Report &r) {
+             if (int32_t bits = 0; assignWhole(bits, r.text)) {
+                 for (size_t k = 0; k < s.MovingFlags.size(); ++k)
+                     s.MovingFlags[k] = (bits >> k) & 1;
+             }
+             ++s.m_queries[MovingQuery].replies;
+         }},
+    };
+    table.dispatch(*this, Report(code, value));
 }

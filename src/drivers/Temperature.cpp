@@ -3,6 +3,7 @@
 #include "drivers/DriverErrors.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 
@@ -186,67 +187,73 @@ void Temperature::setDewHeater2Power(int16_t value)
 
 void Temperature::dispatchReport(QStringView code, QStringView value)
 {
-    if (code == u":!") {
-        AckReceived = true;
-        return;
-    }
-    const QString text = value.toString();
-    if (code == u":vr") {
-        Module().link.FirmwareVersion = text;
-        return;
-    }
-    if (!vb::IsNumeric(text))
-        return;
-    const double number = vb::CDbl(text);
-    auto &temperatures = Module().temperatures;
-    const auto within = [number](double low, double high) { return number >= low && number <= high; };
-    // Powers: above 100 is full power, a negative value is no power report at all.
-    const auto power = [number](int16_t &field) {
-        if (number >= 0)
-            field = number > 100 ? int16_t(100) : vb::CInt(number);
+    using T = Temperature;
+    // Codes that read only a number: any other value is ignored.
+    const auto number = [](void (*body)(T &, double)) -> ReportTable<T>::Handler {
+        return [body](T &t, const Report &r) {
+            if (r.numeric)
+                body(t, r.v);
+        };
     };
-
-    if (code == u":t1") {
-        temperatures.AmbientTemperature = number / 100;
-        AmbientSeen = true;
-        // Data a window asked for is fresh data too.
-        LastQuery = Clock::GetTickCount();
-    } else if (code == u":t2") {
-        temperatures.PrimaryTemperature = number / 100;
-    } else if (code == u":t3") {
-        temperatures.SecondaryTemperature = number / 100;
-    } else if (code == u":t7") {
-        ElectronicTempValue = number / 100;
-    } else if (code == u":t4") {
-        RawAmbient = vb::CInt(number);
-    } else if (code == u":t5") {
-        RawPrimary = vb::CInt(number);
-    } else if (code == u":t6") {
-        RawSecondary = vb::CInt(number);
-    } else if (code == u":fm") {
-        if (within(0, 2))
-            FanModeValue = vb::CInt(number);
-    } else if (code == u":fs") {
-        if (within(0, 100))
-            FanSpeedValue = vb::CInt(number);
-    } else if (code == u":fg") {
-        if (within(1, 100))
-            FanAggressivenessValue = vb::CSng(number / 10);
-    } else if (code == u":ft") {
-        if (within(0, 100))
-            FanDeadbandValue = vb::CSng(number / 10);
-    } else if (code == u":sm") {
-        if (within(0, 2))
-            HeaterModeValue = vb::CInt(number);
-    } else if (code == u":ss") {
-        power(HeaterPowerValue);
-    } else if (code == u":st") {
-        if (within(-100, 100))
-            HeaterSetpointValue = vb::CSng(number / 10);
-    } else if (code == u":d1") {
-        power(Dew1PowerValue);
-    } else if (code == u":d2") {
-        power(Dew2PowerValue);
-        StatusSeen = true;
-    }
+    const auto degrees = [](void (*body)(T &, double)) -> ReportTable<T>::Handler {
+        return [body](T &t, const Report &r) {
+            if (const auto d = ReportValue::Temperature(r))
+                body(t, *d);
+        };
+    };
+    const auto power = [](int16_t T::*field) -> ReportTable<T>::Handler {
+        return [field](T &t, const Report &r) {
+            if (const auto p = ReportValue::Power(r))
+                t.*field = int16_t(*p);
+        };
+    };
+    static const ReportTable<T> table{
+        {":!", [](T &t, const Report &) { t.AckReceived = true; }},
+        {":vr", [](T &, const Report &r) { Module().link.FirmwareVersion = r.text; }},
+        {":t1", degrees([](T &t, double d) {
+             Module().temperatures.AmbientTemperature = d;
+             t.AmbientSeen = true;
+             // Data a window asked for is fresh data too.
+             t.LastQuery = Clock::GetTickCount();
+         })},
+        {":t2", degrees([](T &, double d) { Module().temperatures.PrimaryTemperature = d; })},
+        {":t3", degrees([](T &, double d) { Module().temperatures.SecondaryTemperature = d; })},
+        {":t7", degrees([](T &t, double d) { t.ElectronicTempValue = d; })},
+        {":t4", number([](T &t, double n) { t.RawAmbient = vb::CInt(n); })},
+        {":t5", number([](T &t, double n) { t.RawPrimary = vb::CInt(n); })},
+        {":t6", number([](T &t, double n) { t.RawSecondary = vb::CInt(n); })},
+        {":fm", number([](T &t, double n) {
+             if (n >= 0 && n <= 2)
+                 t.FanModeValue = vb::CInt(n);
+         })},
+        {":fs", number([](T &t, double n) {
+             if (n >= 0 && n <= 100)
+                 t.FanSpeedValue = vb::CInt(n);
+         })},
+        {":fg", number([](T &t, double n) {
+             if (n >= 1 && n <= 100)
+                 t.FanAggressivenessValue = vb::CSng(n / 10);
+         })},
+        {":ft", number([](T &t, double n) {
+             if (n >= 0 && n <= 100)
+                 t.FanDeadbandValue = vb::CSng(n / 10);
+         })},
+        {":sm", number([](T &t, double n) {
+             if (n >= 0 && n <= 2)
+                 t.HeaterModeValue = vb::CInt(n);
+         })},
+        {":ss", power(&T::HeaterPowerValue)},
+        {":st", number([](T &t, double n) {
+             if (n >= -100 && n <= 100)
+                 t.HeaterSetpointValue = vb::CSng(n / 10);
+         })},
+        {":d1", power(&T::Dew1PowerValue)},
+        {":d2", [](T &t, const Report &r) {
+             if (const auto p = ReportValue::Power(r))
+                 t.Dew2PowerValue = int16_t(*p);
+             if (r.numeric)
+                 t.StatusSeen = true;
+         }},
+    };
+    table.dispatch(*this, Report(code, value));
 }

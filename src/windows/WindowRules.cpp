@@ -69,13 +69,6 @@ void setSpin(QSpinBox *spin, int32_t value)
         spin->setValue(value);
 }
 
-std::optional<int32_t> ReportedPower(double v)
-{
-    if (v < 0)
-        return std::nullopt;
-    return v > 100 ? 100 : vb::CLng(v);
-}
-
 bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold)
 {
     ModuleState &m = Module();

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <optional>
 
 class QSpinBox;
 
@@ -33,10 +32,6 @@ bool MayCloseWhileLogging(bool otherWindowOpen, const std::function<void()> &sto
 
 // Stops data logging: clears LoggingActive, closes the log file and kills its timer.
 void StopDataLogging();
-
-// A fan, heater or dew-heater power report: 0 to 100 as a whole number, above 100 as 100;
-// nothing for a negative value.
-std::optional<int32_t> ReportedPower(double v);
 
 // A new rotator target (steps) that differs from the set position is pushed to the
 // planetarium's field-of-view indicator unless the follow holds it. True when pushed: the

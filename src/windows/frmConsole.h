@@ -22,6 +22,7 @@ class QToolBar;
 class EditHold;
 class Serial;
 class connector;
+struct Report;
 
 // The compact console: a small top-most window with focuser and rotator jogs, the three
 // temperatures, fan, secondary heater and dew heaters. It holds the link like the main
@@ -138,11 +139,14 @@ private:
     bool requirePort(const QString &message);
     void restartTimer3();
 
-    // The parser.
+    // The parser: a table of the codes the console reads, one handler per code or family.
     void dispatch(QStringView code, QStringView value);
-    void rotatorTarget(double v);
-    void rotatorActual(const QString &text);
-    void rotatorWrap(const QString &text);
+    void temperatureReport(const Report &r);   // ":t1" to ":t3"
+    void modeReport(const Report &r);          // ":fm", ":sm"
+    void powerReport(const Report &r);         // ":fs", ":ss", ":d1", ":d2"
+    void rotatorTarget(const Report &r);       // ":rs"
+    void rotatorActual(const Report &r);       // ":rt"
+    void rotatorWrap(const Report &r);         // ":wr"
 
     // The jog.
     void applyFocusIncrement();

@@ -3,6 +3,8 @@
 #include "windows/frmConsole.h"
 
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
+#include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
 #include "windows/Forms.h"
@@ -26,89 +28,102 @@ void frmConsole::Handle_Received(const QString &data)
     m_reply.Handle_Received(data);
 }
 
-void frmConsole::dispatch(QStringView codeView, QStringView valueView)
+void frmConsole::dispatch(QStringView code, QStringView value)
 {
-    ModuleState &m = Module();
-    const QString text = valueView.toString();
-    const bool numeric = vb::IsNumeric(text);
-    const double v = numeric ? vb::CDbl(text) : 0.0;
-    const auto is = [&](const char *code) { return codeView == QLatin1String(code); };
+    using C = frmConsole;
+    // Every other code, the restart notice ":!" among them, is left alone here.
+    static const ReportTable<C> table{
+        {":a", [](C &c, const Report &r) {
+             if (!r.text.isEmpty())
+                 c.lblActual->setText(r.text);
+         }},
+        {":t1", &C::temperatureReport}, {":t2", &C::temperatureReport}, {":t3", &C::temperatureReport},
+        {":fm", &C::modeReport},        {":sm", &C::modeReport},
+        {":fs", &C::powerReport},       {":ss", &C::powerReport},
+        {":d1", &C::powerReport},       {":d2", &C::powerReport},
+        {":rs", &C::rotatorTarget},     {":rt", &C::rotatorActual},         {":wr", &C::rotatorWrap},
+        {":mb", [](C &, const Report &r) { skip([&] { Module().focuser.ForceMotorOff = ReportValue::Flag(r); }); }},
+    };
+    table.dispatch(*this, Report(code, value));
+}
 
-    if (is(":a")) {
-        if (!text.isEmpty())
-            lblActual->setText(text);
-    } else if (is(":t1") || is(":t2") || is(":t3")) {
-        if (!numeric)
-            return;
-        const QString shown = vb::CStr(v / 100);
-        if (is(":t1")) {
-            lblAmbient[0]->setText(shown);
-            lblAmbient[1]->setText(shown);
-            m.temperatures.AmbientTemperature = v / 100;
-        } else if (is(":t2")) {
-            lblPrimary->setText(shown);
-            m.temperatures.PrimaryTemperature = v / 100;
-        } else {
-            lblSecondary->setText(shown);
-            m.temperatures.SecondaryTemperature = v / 100;
-        }
-    } else if (is(":fm") || is(":sm")) {
-        const bool fan = is(":fm");
-        if (numeric && !(fan ? FanHold : HeaterHold) && v >= 0 && v < 3)
-            skip([&] { (fan ? optFan : optSec).at(vb::CInt(v))->setChecked(true); });
-    } else if (is(":fs") || is(":ss")) {
-        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
-        if (!power)
-            return;
-        const bool fan = is(":fs");
+void frmConsole::temperatureReport(const Report &r)
+{
+    const auto degrees = ReportValue::Temperature(r);
+    if (!degrees)
+        return;
+    auto &t = Module().temperatures;
+    const QString shown = vb::CStr(*degrees);
+    if (r.code == QLatin1String(":t1")) {
+        lblAmbient[0]->setText(shown);
+        lblAmbient[1]->setText(shown);
+        t.AmbientTemperature = *degrees;
+    } else if (r.code == QLatin1String(":t2")) {
+        lblPrimary->setText(shown);
+        t.PrimaryTemperature = *degrees;
+    } else {
+        lblSecondary->setText(shown);
+        t.SecondaryTemperature = *degrees;
+    }
+}
+
+void frmConsole::modeReport(const Report &r)
+{
+    const bool fan = r.code == QLatin1String(":fm");
+    if (r.numeric && !(fan ? FanHold : HeaterHold) && r.v >= 0 && r.v < 3)
+        skip([&] { (fan ? optFan : optSec).at(vb::CInt(r.v))->setChecked(true); });
+}
+
+void frmConsole::powerReport(const Report &r)
+{
+    const auto power = ReportValue::Power(r);
+    if (!power)
+        return;
+    auto &t = Module().temperatures;
+    if (r.code == QLatin1String(":fs") || r.code == QLatin1String(":ss")) {
+        const bool fan = r.code == QLatin1String(":fs");
         if (!(fan ? FanHold : HeaterHold))
             setSpin(fan ? UpDown2 : UpDown4, *power);
-        (fan ? m.temperatures.FanSpeed : m.temperatures.SecondaryHeaterPower) = int16_t(*power);
-    } else if (is(":d1") || is(":d2")) {
-        const bool first = is(":d1");
-        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
-        if (power && !(first ? Dew1Hold : Dew2Hold))
+        (fan ? t.FanSpeed : t.SecondaryHeaterPower) = int16_t(*power);
+    } else {
+        const bool first = r.code == QLatin1String(":d1");
+        if (!(first ? Dew1Hold : Dew2Hold))
             setSpin(first ? UpDown5 : UpDown6, *power);
-    } else if (is(":rs")) {
-        if (numeric)
-            rotatorTarget(v);
-    } else if (is(":rt")) {
-        rotatorActual(text);
-    } else if (is(":wr")) {
-        rotatorWrap(text);
-    } else if (is(":mb")) {
-        skip([&] { m.focuser.ForceMotorOff = vb::Val(text) != 0; });
     }
-    // Every other code, the restart notice ":!" among them, is left alone here.
 }
 
-void frmConsole::rotatorTarget(double v)
+void frmConsole::rotatorTarget(const Report &r)
 {
+    const auto steps = ReportValue::RotatorSteps(r);
+    if (!steps)
+        return;
     if (optSet[0]->isChecked())
-        skip([&] { lblRotate->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
-    if (WindowRules::PushRotatorTargetToTheSky(v, TheSkyUpdateHold))
+        skip([&] { lblRotate->setText(vb::Format(*steps / RotatorStepsPerDegree, QStringLiteral("#0.00"))); });
+    if (WindowRules::PushRotatorTargetToTheSky(*steps, TheSkyUpdateHold))
         restartTimer3();
-    skip([&] { Module().rotator.RotatorSetPosition = vb::CLng(v); });
+    skip([&] { Module().rotator.RotatorSetPosition = vb::CLng(*steps); });
 }
 
-void frmConsole::rotatorActual(const QString &text)
+void frmConsole::rotatorActual(const Report &r)
 {
-    ModuleState::Rotator &r = Module().rotator;
-    if (!vb::IsNumeric(text)) {
-        r.RotatorMoving = r.RotatorPosition != r.RotatorSetPosition;
+    ModuleState::Rotator &rot = Module().rotator;
+    const auto steps = ReportValue::RotatorSteps(r);
+    if (!steps) {
+        rot.RotatorMoving = rot.RotatorPosition != rot.RotatorSetPosition;
         return;
     }
-    const double v = vb::CDbl(text);
     if (optSet[1]->isChecked())
-        skip([&] { lblRotate->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
-    WindowRules::NoteRotatorActual(v);
+        skip([&] { lblRotate->setText(vb::Format(*steps / RotatorStepsPerDegree, QStringLiteral("#0.00"))); });
+    WindowRules::NoteRotatorActual(*steps);
 }
 
-void frmConsole::rotatorWrap(const QString &text)
+void frmConsole::rotatorWrap(const Report &r)
 {
-    ModuleState::Rotator &r = Module().rotator;
-    if (vb::IsNumeric(text))
-        skip([&] { r.RotatorWrap = vb::CLng(vb::CDbl(text)); });
+    ModuleState::Rotator &rot = Module().rotator;
+    skip([&] {
+        if (const auto wrap = ReportValue::Wrap(r))
+            rot.RotatorWrap = *wrap;
+    });
     if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
         // The transmit leaves at once; nothing is pumped inside the parser.
         if (cm)
@@ -117,5 +132,5 @@ void frmConsole::rotatorWrap(const QString &text)
         WrapMessageForm()->show();
         Timer3.setEnabled(true);
     }
-    r.LastWrap = r.RotatorWrap;
+    rot.LastWrap = rot.RotatorWrap;
 }

@@ -25,6 +25,7 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QToolBar;
+struct Report;
 class EditHold;
 class Serial;
 class connector;
@@ -258,13 +259,24 @@ private:
     void loadStoredPositions();
     void showError(const std::exception &e);
 
-    // The report parser.
+    // The report parser: a table from each code to the handler of its family.
     void logChunk(const QString &chunk);
     void dispatch(QStringView code, QStringView value);
+    void focuserReport(const Report &r);         // ":s", ":a", ":h", ":mc", ":mo", ":mb", ":e", ":ims"
+    void focusRecallReport(const Report &r);     // ":frp"
+    void compensationReport(const Report &r);    // ":tc", ":tca", ":tcc", ":tcm", ":sl1", ":of1"
+    void temperatureReport(const Report &r);     // ":t1", ":t2", ":t3", ":t7"
+    void fanHeaterReport(const Report &r);       // ":fm", ":sm", ":fs", ":ss", ":fg", ":ft", ":st", ":d1", ":d2"
+    void rotatorTarget(const Report &r);         // ":rs"
+    void rotatorActual(const Report &r);         // ":rt"
+    void rotatorWrap(const Report &r);           // ":wr"
+    void rotatorHomeReport(const Report &r);     // ":rh", ":rrp"
+    void settingsReport(const Report &r);        // read-back into the options window
+    void heaterGainsReport(const Report &r);     // ":skp", ":skd", ":ski", ":sdi", ":sil": also the heater wizard
+    void stepperSettingsReport(const Report &r); // ":S<n>SM", ":S<n>M", ":S<n>C", channels 2 to 5
+    void stepperReport(const Report &r);         // ":S1" to ":S4", ":SW", ":SP", ":CS"
+    void linkReport(const Report &r);            // ":!", ":vr", ":x", ":d"
     void showFocusError(const QString &text);
-    void rotatorTarget(double v);
-    void rotatorActual(double v);
-    void rotatorWrap(double v);
     void debugValue(const QString &text);
     void restartTimer3();
 

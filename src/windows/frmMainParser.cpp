@@ -3,6 +3,7 @@
 #include "windows/frmMain.h"
 
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Dispatch.h"
@@ -44,6 +45,31 @@ void setTextColour(QLabel *label, QColor colour)
     p.setColor(QPalette::WindowText, colour);
     label->setPalette(p);
 }
+
+QString L1(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+// The windows a report is read back into, as they stand when it arrives: the options window
+// while it is open and the heater wizard. A failing write is skipped alone.
+struct ReadBack
+{
+    bool settingsOpen = Module().link.SettingsWindowOpen;
+    ControlSink *settings = settingsOpen ? ControlWindows().SettingsWindow : nullptr;
+    ControlSink *wizard = Module().tools.HeaterWizardOpen ? ControlWindows().HeaterWizard : nullptr;
+
+    template <typename W> void toSettings(W &&write) const
+    {
+        if (settings)
+            skip([&] { write(*settings); });
+    }
+    template <typename W> void toWizard(W &&write) const
+    {
+        if (wizard)
+            skip([&] { write(*wizard); });
+    }
+};
 
 QString temperatureText(double fahrenheit, const char *unitF, const char *unitC)
 {
@@ -104,20 +130,26 @@ void frmMain::showFocusError(const QString &text)
     Timer1.setEnabled(false);
 }
 
-void frmMain::rotatorTarget(double v)
+void frmMain::rotatorTarget(const Report &r)
 {
-    ModuleState &m = Module();
-    skip([&] { lblRot->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
+    const auto steps = ReportValue::RotatorSteps(r);
+    if (!steps)
+        return;
+    const double v = *steps;
+    skip([&] { lblRot->setText(vb::Format(v / RotatorStepsPerDegree, QStringLiteral("#0.00"))); });
     if (WindowRules::PushRotatorTargetToTheSky(v, TheSkyUpdateHold))
         restartTimer3();
-    skip([&] { m.rotator.RotatorSetPosition = vb::CLng(v); });
+    skip([&] { Module().rotator.RotatorSetPosition = vb::CLng(v); });
 }
 
-void frmMain::rotatorActual(double v)
+void frmMain::rotatorActual(const Report &r)
 {
-    ModuleState::Rotator &r = Module().rotator;
-    skip([&] { lblRotAct->setText(vb::Format(v / 200, QStringLiteral("#0.00"))); });
-    const bool shown = r.RotIndicatorShown;
+    const auto steps = ReportValue::RotatorSteps(r);
+    if (!steps)
+        return;
+    const double v = *steps;
+    skip([&] { lblRotAct->setText(vb::Format(v / RotatorStepsPerDegree, QStringLiteral("#0.00"))); });
+    const bool shown = Module().rotator.RotIndicatorShown;
     if (WindowRules::NoteRotatorActual(v)) {
         if (!shown)
             RotIndicatorForm()->showIndicator();
@@ -129,16 +161,17 @@ void frmMain::rotatorActual(double v)
     }
 }
 
-void frmMain::rotatorWrap(double v)
+void frmMain::rotatorWrap(const Report &r)
 {
-    ModuleState &m = Module();
-    ModuleState::Rotator &r = m.rotator;
+    ModuleState::Rotator &rot = Module().rotator;
+    if (!r.numeric)
+        return;
     try {
-        r.RotatorWrap = vb::CLng(v);
+        rot.RotatorWrap = *ReportValue::Wrap(r);
     } catch (const std::exception &) {
         return; // the stop test needs the new wrap
     }
-    skip([&] { lblWrap->setText(vb::Format(v / 200, QStringLiteral("#,##0.0"))); });
+    skip([&] { lblWrap->setText(vb::Format(r.v / 200, QStringLiteral("#,##0.0"))); });
     if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
         // The transmit leaves at once; nothing is pumped inside the parser.
         if (GetSerial)
@@ -147,7 +180,30 @@ void frmMain::rotatorWrap(double v)
         WrapMessageForm()->show();
         Timer3.setEnabled(true);
     }
-    r.LastWrap = r.RotatorWrap;
+    rot.LastWrap = rot.RotatorWrap;
+}
+
+void frmMain::rotatorHomeReport(const Report &r)
+{
+    ModuleState::Rotator &rot = Module().rotator;
+    if (!r.numeric)
+        return;
+    if (r.code == QLatin1String(":rh")) {
+        rot.RotatorHomed = r.v != 0;
+        return;
+    }
+    if (RecallRotatorPressed)
+        return;
+    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    chkRecalRotator->setChecked(odd);
+    if (odd)
+        rot.RotatorHomed = true;
+    const bool recorded = odd && r.v >= 8;
+    setBackColourRed(cmdRecordRotator, recorded);
+    cmdRecordRotator->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
+    if (RotatorRecordPending)
+        rot.RotatorPositionRecorded = recorded;
+    RotatorRecordPending = false;
 }
 
 // One heater debug item: a number and the separator, or at "*" the time stamp and the row end.
@@ -161,328 +217,371 @@ void frmMain::debugValue(const QString &text)
     }
 }
 
-void frmMain::dispatch(QStringView codeView, QStringView valueView)
+void frmMain::dispatch(QStringView code, QStringView value)
+{
+    using M = frmMain;
+    static const ReportTable<M> table{
+        // focuser, motor and temperature compensation
+        {":s", &M::focuserReport}, {":a", &M::focuserReport}, {":h", &M::focuserReport}, {":mc", &M::focuserReport},
+        {":mo", &M::focuserReport}, {":mb", &M::focuserReport}, {":e", &M::focuserReport}, {":ims", &M::focuserReport},
+        {":frp", &M::focusRecallReport},
+        {":tc", &M::compensationReport}, {":tca", &M::compensationReport}, {":tcc", &M::compensationReport},
+        {":tcm", &M::compensationReport}, {":sl1", &M::compensationReport}, {":of1", &M::compensationReport},
+        // temperatures, fans and heaters
+        {":t1", &M::temperatureReport}, {":t2", &M::temperatureReport}, {":t3", &M::temperatureReport},
+        {":t7", &M::temperatureReport},
+        {":fm", &M::fanHeaterReport}, {":sm", &M::fanHeaterReport}, {":fs", &M::fanHeaterReport},
+        {":ss", &M::fanHeaterReport}, {":fg", &M::fanHeaterReport}, {":ft", &M::fanHeaterReport},
+        {":st", &M::fanHeaterReport}, {":d1", &M::fanHeaterReport}, {":d2", &M::fanHeaterReport},
+        // rotator
+        {":rs", &M::rotatorTarget}, {":rt", &M::rotatorActual}, {":wr", &M::rotatorWrap},
+        {":rh", &M::rotatorHomeReport}, {":rrp", &M::rotatorHomeReport},
+        // the options window and the heater wizard
+        {":t4", &M::settingsReport}, {":t5", &M::settingsReport}, {":t6", &M::settingsReport},
+        {":p", &M::settingsReport}, {":r", &M::settingsReport}, {":i", &M::settingsReport},
+        {":l", &M::settingsReport}, {":g", &M::settingsReport}, {":v", &M::settingsReport},
+        {":c", &M::settingsReport}, {":ac", &M::settingsReport}, {":dbs", &M::settingsReport},
+        {":eh", &M::settingsReport}, {":db", &M::settingsReport}, {":dbt", &M::settingsReport},
+        {":ifo", &M::settingsReport}, {":ifa", &M::settingsReport}, {":ifs", &M::settingsReport},
+        {":ifh", &M::settingsReport}, {":fo", &M::settingsReport}, {":fp", &M::settingsReport},
+        {":sl2", &M::settingsReport}, {":sl3", &M::settingsReport}, {":sl4", &M::settingsReport},
+        {":of2", &M::settingsReport}, {":of3", &M::settingsReport}, {":of4", &M::settingsReport},
+        {":skp", &M::heaterGainsReport}, {":skd", &M::heaterGainsReport}, {":ski", &M::heaterGainsReport},
+        {":sdi", &M::heaterGainsReport}, {":sil", &M::heaterGainsReport},
+        {":S2SM", &M::stepperSettingsReport}, {":S3SM", &M::stepperSettingsReport},
+        {":S4SM", &M::stepperSettingsReport}, {":S5SM", &M::stepperSettingsReport},
+        {":S2M", &M::stepperSettingsReport}, {":S3M", &M::stepperSettingsReport},
+        {":S4M", &M::stepperSettingsReport}, {":S5M", &M::stepperSettingsReport},
+        {":S2C", &M::stepperSettingsReport}, {":S3C", &M::stepperSettingsReport},
+        {":S4C", &M::stepperSettingsReport}, {":S5C", &M::stepperSettingsReport},
+        // steppers and mirror cover
+        {":S1", &M::stepperReport}, {":S2", &M::stepperReport}, {":S3", &M::stepperReport}, {":S4", &M::stepperReport},
+        {":SW", &M::stepperReport}, {":SP", &M::stepperReport}, {":CS", &M::stepperReport},
+        // link, boot loader and diagnostics
+        {":!", &M::linkReport}, {":vr", &M::linkReport}, {":x", &M::linkReport}, {":d", &M::linkReport},
+    };
+    table.dispatch(*this, Report(code, value));
+}
+
+void frmMain::focuserReport(const Report &r)
 {
     ModuleState &m = Module();
-    const QString code = codeView.toString();
-    const QString text = valueView.toString();
-    const bool numeric = vb::IsNumeric(text);
-    const double v = numeric ? vb::CDbl(text) : 0.0;
-    const bool settingsOpen = m.link.SettingsWindowOpen;
-    ControlSink *cal = settingsOpen ? ControlWindows().SettingsWindow : nullptr;
-    ControlSink *wizard = m.tools.HeaterWizardOpen ? ControlWindows().HeaterWizard : nullptr;
-    auto toCal = [&](auto &&write) {
-        if (cal)
-            skip([&] { write(*cal); });
-    };
-    auto toWizard = [&](auto &&write) {
-        if (wizard)
-            skip([&] { write(*wizard); });
-    };
-    const auto F = [](const char *s) { return QString::fromLatin1(s); };
-
-    // --- focuser, motor and temperature compensation ---
-    if (code == F(":s")) {
+    const QString &code = r.code;
+    const QString &text = r.text;
+    if (code == L1(":s")) {
         if (!text.isEmpty())
             lblSet->setText(text);
-    } else if (code == F(":a")) {
+    } else if (code == L1(":a")) {
         if (text.isEmpty())
             return;
         lblActual->setText(text);
-        if (!numeric)
+        if (!r.numeric)
             return;
-        skip([&] { m.focuser.FocuserPosition = vb::CLng(v); });
+        skip([&] { m.focuser.FocuserPosition = vb::CLng(r.v); });
         skip([&] {
             if (!FocuserHomed) {
                 lblIdealMirrorSpacing->setText(QStringLiteral("GO HOME"));
                 return;
             }
-            const double d = v - IdealSpacingPosition;
+            const double d = r.v - IdealSpacingPosition;
             const double shown = cmbMirrorSpacing->currentIndex() == 0 ? d * 0.025 : d * m.settings.StepSize * 0.0408;
             lblIdealMirrorSpacing->setText(vb::Format(shown, QStringLiteral("0.000")));
         });
-    } else if (code == F(":h")) {
-        if (numeric)
-            FocuserHomed = v == 1;
-    } else if (code == F(":mc")) {
-        if (numeric)
-            lblMotorCurrent->setText(v == 0 ? QStringLiteral("< 0.65") : vb::Format(v * 0.000226 + 0.65, QStringLiteral("0.00")));
-    } else if (code == F(":mo")) {
-        const bool on = vb::Val(text) == 0;
+    } else if (code == L1(":h")) {
+        if (r.numeric)
+            FocuserHomed = r.v == 1;
+    } else if (code == L1(":mc")) {
+        if (r.numeric)
+            lblMotorCurrent->setText(r.v == 0 ? QStringLiteral("< 0.65") : vb::Format(r.v * 0.000226 + 0.65, QStringLiteral("0.00")));
+    } else if (code == L1(":mo")) {
+        const bool on = !ReportValue::Flag(r);
         lblMotorStatus->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
         setTextColour(lblMotorStatus, on ? QColor(255, 255, 0) : QColor(255, 0, 0));
-    } else if (code == F(":mb")) {
-        const bool off = vb::Val(text) != 0;
+    } else if (code == L1(":mb")) {
+        const bool off = ReportValue::Flag(r);
         Check1->setChecked(off);
         m.focuser.ForceMotorOff = off;
-    } else if (code == F(":e")) {
+    } else if (code == L1(":e")) {
         showFocusError(text);
-    } else if (code == F(":frp")) {
-        if (!numeric || RecallFocusPressed)
-            return;
-        const bool odd = v != 2.0 * vb::CLng(v / 2);
-        chkRecallFocus->setChecked(odd);
-        if (odd)
-            FocuserHomed = true;
-        const bool recorded = odd && v >= 8;
-        setBackColourRed(cmdRecordFocus, recorded);
-        cmdRecordFocus->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
-    } else if (code == F(":ims")) {
-        if (numeric)
-            IdealSpacingPosition = vb::CLng(v);
-    } else if (code == F(":tcc")) {
-        if (numeric && m.focuser.TempCompSlope != 0) {
-            m.focuser.TempCompCoefficient = vb::CSng(v / m.focuser.TempCompSlope / 1000);
-            m.focuser.TempCompCoefficientKnown = true;
+    } else if (code == L1(":ims")) {
+        if (r.numeric)
+            IdealSpacingPosition = vb::CLng(r.v);
+    }
+}
+
+void frmMain::focusRecallReport(const Report &r)
+{
+    if (!r.numeric || RecallFocusPressed)
+        return;
+    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    chkRecallFocus->setChecked(odd);
+    if (odd)
+        FocuserHomed = true;
+    const bool recorded = odd && r.v >= 8;
+    setBackColourRed(cmdRecordFocus, recorded);
+    cmdRecordFocus->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
+}
+
+void frmMain::compensationReport(const Report &r)
+{
+    ModuleState::Focuser &f = Module().focuser;
+    if (!r.numeric)
+        return;
+    const QString &code = r.code;
+    if (code == L1(":tcc")) {
+        if (const auto c = ReportValue::TempCompCoefficient(r, f.TempCompSlope)) {
+            f.TempCompCoefficient = *c;
+            f.TempCompCoefficientKnown = true;
         }
-    } else if (code == F(":tcm")) {
-        if (numeric) {
-            m.focuser.TempCompThreshold = std::clamp<int32_t>(vb::CLng(v), 0, 100);
-            m.focuser.TempCompCoefficientKnown = true;
-        }
-    } else if (code == F(":tc")) {
-        if (!numeric)
-            return;
+    } else if (code == L1(":tcm")) {
+        f.TempCompThreshold = std::clamp<int32_t>(vb::CLng(r.v), 0, 100);
+        f.TempCompCoefficientKnown = true;
+    } else if (code == L1(":tc")) {
         int16_t mode = 0;
-        if (text == QLatin1String("1"))
+        if (r.text == QLatin1String("1"))
             mode = 1;
-        else if (text == QLatin1String("2"))
+        else if (r.text == QLatin1String("2"))
             mode = 2;
         static const char *const captions[] = {"Temperature Compensation = OFF", "Temperature Compensation = AUTO",
                                                "Temperature Compensation = MAN"};
-        cmdTempComp->setText(QString::fromLatin1(captions[mode]));
-        m.focuser.TempCompMode = mode;
+        cmdTempComp->setText(L1(captions[mode]));
+        f.TempCompMode = mode;
         cmdSynchTempComp->setEnabled(mode == 2);
-    } else if (code == F(":tca")) {
-        if (!numeric)
-            return;
-        m.focuser.TempCompTemperature = vb::CSng(v * m.focuser.TempCompSlope + m.focuser.TempCompOffset);
-        StatusPanel[1]->setText(QStringLiteral("Amb Temp ") + temperatureText(m.focuser.TempCompTemperature, " F", " C"));
-    } else if (code == F(":sl1")) {
-        if (numeric)
-            m.focuser.TempCompSlope = vb::CSng(v / 100000);
-    } else if (code == F(":of1")) {
-        if (numeric)
-            m.focuser.TempCompOffset = vb::CSng(v / 100000);
+    } else if (code == L1(":tca")) {
+        f.TempCompTemperature = vb::CSng(r.v * f.TempCompSlope + f.TempCompOffset);
+        StatusPanel[1]->setText(QStringLiteral("Amb Temp ") + temperatureText(f.TempCompTemperature, " F", " C"));
+    } else if (code == L1(":sl1")) {
+        f.TempCompSlope = *ReportValue::TempCompScale(r);
+    } else if (code == L1(":of1")) {
+        f.TempCompOffset = *ReportValue::TempCompScale(r);
     }
-    // --- temperatures ---
-    else if (code == F(":t1") || code == F(":t2") || code == F(":t3")) {
-        if (!numeric)
-            return;
-        const int i = code.at(2).digitValue() - 1;
-        double *stored[] = {&m.temperatures.AmbientTemperature, &m.temperatures.PrimaryTemperature,
-                            &m.temperatures.SecondaryTemperature};
-        lblTemp[i]->setText(temperatureText(v / 100, "", ""));
-        *stored[i] = v / 100;
-    } else if (code == F(":t7")) {
-        if (numeric)
-            StatusPanel[0]->setText(QStringLiteral("VKM Temp ") + temperatureText(v / 100, " F", " C"));
-    } else if (code == F(":t4") || code == F(":t5") || code == F(":t6")) {
-        if (numeric) {
-            const int label = 9 - code.at(2).digitValue(); // :t4 -> 5, :t5 -> 4, :t6 -> 3
-            toCal([&](ControlSink &c) { c.setText(QStringLiteral("lblTemp_%1").arg(label), text); });
-        }
+}
+
+void frmMain::temperatureReport(const Report &r)
+{
+    ModuleState::Temperatures &t = Module().temperatures;
+    const auto degrees = ReportValue::Temperature(r);
+    if (!degrees)
+        return;
+    if (r.code == L1(":t7")) {
+        StatusPanel[0]->setText(QStringLiteral("VKM Temp ") + temperatureText(*degrees, " F", " C"));
+        return;
     }
-    // --- fans and heaters ---
-    else if (code == F(":fm") || code == F(":sm")) {
-        const bool fan = code == F(":fm");
-        if (!numeric || (fan ? FanModeHold : HeaterModeHold))
+    const int i = r.code.at(2).digitValue() - 1;
+    double *stored[] = {&t.AmbientTemperature, &t.PrimaryTemperature, &t.SecondaryTemperature};
+    lblTemp[i]->setText(temperatureText(*degrees, "", ""));
+    *stored[i] = *degrees;
+}
+
+void frmMain::fanHeaterReport(const Report &r)
+{
+    ModuleState::Temperatures &t = Module().temperatures;
+    const QString &code = r.code;
+    const double v = r.v;
+    if (code == L1(":fm") || code == L1(":sm")) {
+        const bool fan = code == L1(":fm");
+        if (!r.numeric || (fan ? FanModeHold : HeaterModeHold))
             return;
         auto &group = fan ? optFan : optSec;
         group[(v == 0 || v == 2) ? 0 : 1]->setChecked(true);
-    } else if (code == F(":fs") || code == F(":ss")) {
-        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
+    } else if (code == L1(":fs") || code == L1(":ss")) {
+        const auto power = ReportValue::Power(r);
         if (!power)
             return;
-        const bool fan = code == F(":fs");
+        const bool fan = code == L1(":fs");
         if (!(fan ? FanSpeedHold : HeaterPowerHold))
             setSpin(fan ? UpDown2 : UpDown5, *power);
-        (fan ? m.temperatures.FanSpeed : m.temperatures.SecondaryHeaterPower) = int16_t(*power);
-    } else if (code == F(":fg")) {
-        if (numeric && !FanGainHold && v >= 1 && v <= 100)
+        (fan ? t.FanSpeed : t.SecondaryHeaterPower) = int16_t(*power);
+    } else if (code == L1(":fg")) {
+        if (r.numeric && !FanGainHold && v >= 1 && v <= 100)
             setSpin(UpDown3, vb::CInt(v / 10));
-    } else if (code == F(":ft")) {
-        if (numeric && !FanThresholdHold && v >= 0 && v <= 100)
+    } else if (code == L1(":ft")) {
+        if (r.numeric && !FanThresholdHold && v >= 0 && v <= 100)
             setSpin(UpDown1, vb::CLng(v));
-    } else if (code == F(":st")) {
-        if (numeric && !HeaterSetpointHold && v >= -100 && v <= 100)
+    } else if (code == L1(":st")) {
+        if (r.numeric && !HeaterSetpointHold && v >= -100 && v <= 100)
             setSpin(UpDown6, vb::CLng(v));
-    } else if (code == F(":d1") || code == F(":d2")) {
-        const int zone = code == F(":d1") ? 0 : 1;
-        const auto power = numeric ? WindowRules::ReportedPower(v) : std::nullopt;
+    } else if (code == L1(":d1") || code == L1(":d2")) {
+        const int zone = code == L1(":d1") ? 0 : 1;
+        const auto power = ReportValue::Power(r);
         if (power && !(zone == 0 ? Dew1Hold : Dew2Hold))
             setSpin(udDew1[zone], *power);
     }
-    // --- rotator ---
-    else if (code == F(":rs")) {
-        if (numeric)
-            rotatorTarget(v);
-    } else if (code == F(":rt")) {
-        if (numeric)
-            rotatorActual(v);
-    } else if (code == F(":wr")) {
-        if (numeric)
-            rotatorWrap(v);
-    } else if (code == F(":rh")) {
-        if (numeric)
-            m.rotator.RotatorHomed = v != 0;
-    } else if (code == F(":rrp")) {
-        if (!numeric || RecallRotatorPressed)
-            return;
-        const bool odd = v != 2.0 * vb::CLng(v / 2);
-        chkRecalRotator->setChecked(odd);
-        if (odd)
-            m.rotator.RotatorHomed = true;
-        const bool recorded = odd && v >= 8;
-        setBackColourRed(cmdRecordRotator, recorded);
-        cmdRecordRotator->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
-        if (RotatorRecordPending)
-            m.rotator.RotatorPositionRecorded = recorded;
-        RotatorRecordPending = false;
-    }
-    // --- the options window and the heater wizard ---
-    else if (code == F(":p") || code == F(":r") || code == F(":i") || code == F(":l") || code == F(":g")) {
-        static const QHash<QString, QString> boxes{{F(":p"), F("txtKP")}, {F(":r"), F("txtKd")}, {F(":i"), F("txtki")},
-                                                   {F(":l"), F("txtil")}, {F(":g"), F("txtDeriv")}};
-        toCal([&](ControlSink &c) { c.setText(boxes.value(code), text); });
-    } else if (code == F(":v")) {
-        if (numeric)
-            toCal([&](ControlSink &c) { c.setText(F("txtVelocity"), vb::CStr(v / 65536)); });
-    } else if (code == F(":c")) {
-        if (numeric)
-            toCal([&](ControlSink &c) { c.setText(F("txtAcc"), vb::Format(v / 65536, F("0.0000"))); });
-    } else if (code == F(":ac") || code == F(":dbs") || code == F(":eh")) {
-        static const QHash<QString, QString> boxes{{F(":ac"), F("chkAutoCurrent")}, {F(":dbs"), F("chkDeadband")},
-                                                   {F(":eh"), F("chkErrorHandheld")}};
-        if (numeric)
-            toCal([&](ControlSink &c) { c.setChecked(boxes.value(code), vb::Val(text) != 0); });
-    } else if (code == F(":db") || code == F(":dbt")) {
-        if (numeric)
-            toCal([&](ControlSink &c) { c.setValue(code == F(":db") ? F("udDeadband") : F("udDBSettle"), vb::CLng(v)); });
-    } else if (code == F(":ifo")) {
-        if (numeric)
-            toCal([&](ControlSink &c) { c.selectOption(vb::Val(text) == 0 ? F("optIntFan_0") : F("optIntFan_1")); });
-    } else if (code == F(":ifa")) {
-        if (numeric && vb::Val(text) != 0)
-            toCal([&](ControlSink &c) { c.selectOption(F("optIntFan_2")); });
-    } else if (code == F(":ifs") || code == F(":ifh")) {
+}
+
+void frmMain::settingsReport(const Report &r)
+{
+    ModuleState &m = Module();
+    const ReadBack back;
+    const QString &code = r.code;
+    const QString &text = r.text;
+    const double v = r.v;
+    if (code == L1(":t4") || code == L1(":t5") || code == L1(":t6")) {
+        if (r.numeric) {
+            const int label = 9 - code.at(2).digitValue(); // :t4 -> 5, :t5 -> 4, :t6 -> 3
+            back.toSettings([&](ControlSink &c) { c.setText(QStringLiteral("lblTemp_%1").arg(label), text); });
+        }
+    } else if (code == L1(":p") || code == L1(":r") || code == L1(":i") || code == L1(":l") || code == L1(":g")) {
+        static const QHash<QString, QString> boxes{{L1(":p"), L1("txtKP")}, {L1(":r"), L1("txtKd")}, {L1(":i"), L1("txtki")},
+                                                   {L1(":l"), L1("txtil")}, {L1(":g"), L1("txtDeriv")}};
+        back.toSettings([&](ControlSink &c) { c.setText(boxes.value(code), text); });
+    } else if (code == L1(":v")) {
+        if (r.numeric)
+            back.toSettings([&](ControlSink &c) { c.setText(L1("txtVelocity"), vb::CStr(v / 65536)); });
+    } else if (code == L1(":c")) {
+        if (r.numeric)
+            back.toSettings([&](ControlSink &c) { c.setText(L1("txtAcc"), vb::Format(v / 65536, L1("0.0000"))); });
+    } else if (code == L1(":ac") || code == L1(":dbs") || code == L1(":eh")) {
+        static const QHash<QString, QString> boxes{{L1(":ac"), L1("chkAutoCurrent")}, {L1(":dbs"), L1("chkDeadband")},
+                                                   {L1(":eh"), L1("chkErrorHandheld")}};
+        if (r.numeric)
+            back.toSettings([&](ControlSink &c) { c.setChecked(boxes.value(code), ReportValue::Flag(r)); });
+    } else if (code == L1(":db") || code == L1(":dbt")) {
+        if (r.numeric)
+            back.toSettings([&](ControlSink &c) { c.setValue(code == L1(":db") ? L1("udDeadband") : L1("udDBSettle"), vb::CLng(v)); });
+    } else if (code == L1(":ifo")) {
+        if (r.numeric)
+            back.toSettings([&](ControlSink &c) { c.selectOption(ReportValue::Flag(r) ? L1("optIntFan_1") : L1("optIntFan_0")); });
+    } else if (code == L1(":ifa")) {
+        if (r.numeric && ReportValue::Flag(r))
+            back.toSettings([&](ControlSink &c) { c.selectOption(L1("optIntFan_2")); });
+    } else if (code == L1(":ifs") || code == L1(":ifh")) {
         const double n = vb::Val(text);
-        if (!numeric || n < 0 || n >= 31)
+        if (!r.numeric || n < 0 || n >= 31)
             return;
-        const bool hyst = code == F(":ifh");
-        toCal([&](ControlSink &c) { c.setValue(hyst ? F("udIntFanHyst") : F("udIntFanSet"), vb::CInt(n)); });
-        if (hyst && settingsOpen)
+        const bool hyst = code == L1(":ifh");
+        back.toSettings([&](ControlSink &c) { c.setValue(hyst ? L1("udIntFanHyst") : L1("udIntFanSet"), vb::CInt(n)); });
+        if (hyst && back.settingsOpen)
             m.tools.DownloadState = 3;
-    } else if (code == F(":fo") || code == F(":fp")) {
-        if (!numeric)
+    } else if (code == L1(":fo") || code == L1(":fp")) {
+        if (!r.numeric)
             return;
-        const bool fp = code == F(":fp");
-        toCal([&](ControlSink &c) { c.setValue(fp ? F("UpDown2") : F("UpDown1"), vb::CInt(vb::Val(text))); });
-        if (fp && settingsOpen)
+        const bool fp = code == L1(":fp");
+        back.toSettings([&](ControlSink &c) { c.setValue(fp ? L1("UpDown2") : L1("UpDown1"), vb::CInt(vb::Val(text))); });
+        if (fp && back.settingsOpen)
             m.tools.DownloadState = 2;
-    } else if (code == F(":sl2") || code == F(":sl3") || code == F(":sl4") || code == F(":of2") || code == F(":of3")
-               || code == F(":of4")) {
-        if (!numeric)
+    } else {
+        // the slopes and intercepts ":sl2" to ":sl4", ":of2" to ":of4"
+        if (!r.numeric)
             return;
         struct Target { const char *label; const char *box; };
         static const QHash<QString, Target> targets{
-            {F(":sl2"), {"lblSlope_1", "txtPrimSlope"}},   {F(":sl3"), {"lblSlope_2", "txtSecSlope"}},
-            {F(":sl4"), {nullptr, "txtElectSlope"}},        {F(":of2"), {"lblInt_1", "txtPrimIntercept"}},
-            {F(":of3"), {"lblInt_2", "txtSecIntercept"}},  {F(":of4"), {nullptr, "txtElectIntercept"}}};
+            {L1(":sl2"), {"lblSlope_1", "txtPrimSlope"}},   {L1(":sl3"), {"lblSlope_2", "txtSecSlope"}},
+            {L1(":sl4"), {nullptr, "txtElectSlope"}},        {L1(":of2"), {"lblInt_1", "txtPrimIntercept"}},
+            {L1(":of3"), {"lblInt_2", "txtSecIntercept"}},  {L1(":of4"), {nullptr, "txtElectIntercept"}}};
         const Target t = targets.value(code);
-        const QString shown = vb::Format(v, F("0.00000"));
+        const QString shown = vb::Format(v, L1("0.00000"));
         if (t.label)
-            toCal([&](ControlSink &c) { c.setText(F(t.label), shown); });
-        toCal([&](ControlSink &c) { c.setText(F(t.box), shown); });
-    } else if (code == F(":skp") || code == F(":skd") || code == F(":ski")) {
-        if (!numeric)
-            return;
+            back.toSettings([&](ControlSink &c) { c.setText(L1(t.label), shown); });
+        back.toSettings([&](ControlSink &c) { c.setText(L1(t.box), shown); });
+    }
+}
+
+void frmMain::heaterGainsReport(const Report &r)
+{
+    const ReadBack back;
+    if (!r.numeric)
+        return;
+    const QString &code = r.code;
+    const QString &text = r.text;
+    if (code == L1(":sdi")) {
+        back.toSettings([&](ControlSink &c) { c.setText(L1("txtSDI"), text); });
+        back.toWizard([&](ControlSink &c) { c.setText(L1("lblDerT_0"), text); });
+    } else if (code == L1(":sil")) {
+        back.toSettings([&](ControlSink &c) { c.setText(L1("txtSecKi"), text); });
+        if (back.settingsOpen)
+            Module().tools.DownloadState = 1;
+        back.toWizard([&](ControlSink &c) { c.setText(L1("lblIL_0"), text); });
+    } else {
         static const QHash<QString, std::pair<const char *, const char *>> targets{
-            {F(":skp"), {"txtSKp", "lblKP_0"}}, {F(":skd"), {"txtSKd", "lblKD_0"}}, {F(":ski"), {"txtSKi", "lblKI_0"}}};
+            {L1(":skp"), {"txtSKp", "lblKP_0"}}, {L1(":skd"), {"txtSKd", "lblKD_0"}}, {L1(":ski"), {"txtSKi", "lblKI_0"}}};
         const auto t = targets.value(code);
-        toCal([&](ControlSink &c) { c.setText(F(t.first), vb::CStr(v / 100)); });
-        toWizard([&](ControlSink &c) { c.setText(F(t.second), vb::CStr(v / 100)); });
-    } else if (code == F(":sdi")) {
-        if (!numeric)
+        back.toSettings([&](ControlSink &c) { c.setText(L1(t.first), vb::CStr(r.v / 100)); });
+        back.toWizard([&](ControlSink &c) { c.setText(L1(t.second), vb::CStr(r.v / 100)); });
+    }
+}
+
+void frmMain::stepperSettingsReport(const Report &r)
+{
+    const ReadBack back;
+    const QString &code = r.code;
+    const QString &text = r.text;
+    const int channel = code.at(2).digitValue(); // 2 to 5
+    if (code.endsWith(L1("SM"))) {
+        if (text.isEmpty())
             return;
-        toCal([&](ControlSink &c) { c.setText(F("txtSDI"), text); });
-        toWizard([&](ControlSink &c) { c.setText(F("lblDerT_0"), text); });
-    } else if (code == F(":sil")) {
-        if (!numeric)
-            return;
-        toCal([&](ControlSink &c) { c.setText(F("txtSecKi"), text); });
-        if (settingsOpen)
-            m.tools.DownloadState = 1;
-        toWizard([&](ControlSink &c) { c.setText(F("lblIL_0"), text); });
-    } else if (code.size() == 5 && code.startsWith(F(":S")) && code.endsWith(F("SM"))) {
-        const int channel = code.at(2).digitValue();
-        if (text.isEmpty() || channel < 2 || channel > 5)
-            return;
-        toCal([&](ControlSink &c) { c.setListIndex(QStringLiteral("cmbStepperStepMode_%1").arg(channel - 2), vb::CInt(text)); });
+        back.toSettings([&](ControlSink &c) { c.setListIndex(QStringLiteral("cmbStepperStepMode_%1").arg(channel - 2), vb::CInt(text)); });
         if (channel == 5)
-            m.tools.DownloadState = 4;
-    } else if (code.size() == 4 && code.startsWith(F(":S")) && code.back() == u'M') {
-        const int channel = code.at(2).digitValue();
-        if (text.isEmpty() || channel < 2 || channel > 5)
+            Module().tools.DownloadState = 4;
+    } else if (code.back() == u'M') {
+        if (text.isEmpty())
             return;
         const QString combo = QStringLiteral("cmbStepperMode_%1").arg(channel - 2);
-        toCal([&](ControlSink &c) { c.setListIndex(combo, vb::CInt(text)); });
+        back.toSettings([&](ControlSink &c) { c.setListIndex(combo, vb::CInt(text)); });
         if (channel == 2) {
             skip([&] { PrimaryCoverMode = vb::CInt(text); });
         } else {
-            toCal([&](ControlSink &c) {
-                if (c.listIndex(F("cmbStepperMode_0")) == 1)
+            back.toSettings([&](ControlSink &c) {
+                if (c.listIndex(L1("cmbStepperMode_0")) == 1)
                     c.setListIndex(combo, 1);
             });
         }
-    } else if (code.size() == 4 && code.startsWith(F(":S")) && code.back() == u'C') {
-        const int channel = code.at(2).digitValue();
-        if (!text.isEmpty() && numeric && channel >= 2 && channel <= 5)
-            toCal([&](ControlSink &c) { c.setValue(QStringLiteral("UpDown3_%1").arg(channel - 2), vb::CLng(v)); });
+    } else if (!text.isEmpty() && r.numeric) {
+        back.toSettings([&](ControlSink &c) { c.setValue(QStringLiteral("UpDown3_%1").arg(channel - 2), vb::CLng(r.v)); });
     }
-    // --- steppers and mirror cover ---
-    else if (code.size() == 3 && code.startsWith(F(":S")) && code.at(2) >= u'1' && code.at(2) <= u'4') {
-        if (!text.isEmpty())
-            lblStepperPosition[code.at(2).digitValue() - 1]->setText(text);
-    } else if (code == F(":SW")) {
-        if (!numeric)
+}
+
+void frmMain::stepperReport(const Report &r)
+{
+    const QString &code = r.code;
+    const QString &text = r.text;
+    if (code == L1(":SW")) {
+        if (!r.numeric)
             return;
-        const int32_t bits = vb::CLng(v);
+        const int32_t bits = vb::CLng(r.v);
         const std::pair<int, QLabel *> switches[] = {{1, lblLimit1[1]}, {2, lblLimit2[1]}, {4, lblLimit1[0]},
                                                      {8, lblLimit2[0]}, {64, lblLimit1[2]}, {128, lblLimit2[2]},
                                                      {16, lblLimit1[3]}, {32, lblLimit2[3]}};
         for (const auto &[bit, label] : switches)
             label->setText((bits & bit) ? QStringLiteral("CLOSED") : QStringLiteral("OPEN"));
-    } else if (code == F(":SP")) {
-        if (!numeric)
+    } else if (code == L1(":SP")) {
+        if (!r.numeric)
             return;
-        const int32_t bits = vb::CLng(v);
+        const int32_t bits = vb::CLng(r.v);
         const int panelBits[] = {8, 2, 128, 32};
         for (int i = 0; i < 4; ++i)
             Frame3[i]->setVisible(bits & panelBits[i]);
-    } else if (code == F(":CS")) {
-        static const QHash<QString, QString> states{{F("0"), F("Closed")},          {F("2"), F("Phase 1 Opening")},
-                                                    {F("3"), F("Phase 2 Opening")}, {F("5"), F("Phase 1 Closing")},
-                                                    {F("6"), F("Phase 2 Closing")}, {F("7"), F("Open")},
-                                                    {F("8"), F("Undefined")},       {F("9"), F("Unplugged")}};
+    } else if (code == L1(":CS")) {
+        static const QHash<QString, QString> states{{L1("0"), L1("Closed")},          {L1("2"), L1("Phase 1 Opening")},
+                                                    {L1("3"), L1("Phase 2 Opening")}, {L1("5"), L1("Phase 1 Closing")},
+                                                    {L1("6"), L1("Phase 2 Closing")}, {L1("7"), L1("Open")},
+                                                    {L1("8"), L1("Undefined")},       {L1("9"), L1("Unplugged")}};
         if (states.contains(text))
             lblPrimaryCoverStatus->setText(states.value(text));
         skip([&] { CoverState = vb::CInt(text); });
+    } else if (!text.isEmpty()) {
+        // the positions ":S1" to ":S4"
+        lblStepperPosition[code.at(2).digitValue() - 1]->setText(text);
     }
-    // --- link, boot loader and diagnostics ---
-    else if (code == F(":!")) {
+}
+
+void frmMain::linkReport(const Report &r)
+{
+    ModuleState &m = Module();
+    if (r.code == L1(":!")) {
         ControllerRestarted = true;
         if (GetSerial)
             GetSerial->Transmit(QStringLiteral("1 "));
-    } else if (code == F(":vr")) {
-        m.link.FirmwareVersion = text;
-    } else if (code == F(":x")) {
-        if (text.isEmpty())
+    } else if (r.code == L1(":vr")) {
+        m.link.FirmwareVersion = r.text;
+    } else if (r.code == L1(":x")) {
+        if (r.text.isEmpty())
             return;
-        m.tools.FlashStatus = int16_t(text.at(0).unicode() & 0xFF);
+        m.tools.FlashStatus = int16_t(r.text.at(0).unicode() & 0xFF);
         if (!m.tools.FlashIgnoreAck)
             m.tools.FlashAckFlag = true;
-    } else if (code == F(":d")) {
-        debugValue(text);
+    } else if (r.code == L1(":d")) {
+        debugValue(r.text);
     }
 }
+

@@ -191,7 +191,7 @@ TEST_F(MainWindowParser, TheRestartNoticeIsAnsweredAndRemembered)
 TEST_F(MainWindowParser, OptionsWindowAndHeaterWizardAreFilledOnlyWhileOpen)
 {
     QWidget cal, wizard;
-    for (const char *name : {"txtKP", "txtVelocity", "txtAcc", "txtPrimSlope", "lblSlope_1", "txtSKp", "txtSecKi", "lblTemp_5"})
+    for (const char *name : {"txtKP", "txtVelocity", "txtAcc", "txtPrimSlope", "lblSlope_1", "txtSKp", "txtSecKi", "lblTemp_5", "lblTemp_3"})
         (new QLineEdit(&cal))->setObjectName(QString::fromLatin1(name));
     for (int i = 0; i < 4; ++i) {
         auto *spin = new QSpinBox(&cal);
@@ -215,7 +215,7 @@ TEST_F(MainWindowParser, OptionsWindowAndHeaterWizardAreFilledOnlyWhileOpen)
 
     Module().link.SettingsWindowOpen = true;
     Module().tools.HeaterWizardOpen = true;
-    feed({":p 12.5x :v 98304 :c 6554 :sl2 123.456789 :skp 250 :sil 7 :t4 512 "});
+    feed({":p 12.5x :v 98304 :c 6554 :sl2 123.456789 :skp 250 :sil 7 :t4 512 :t6 300 "});
     EXPECT_EQ(text("txtKP"), QStringLiteral("12.5x"));
     EXPECT_EQ(text("txtVelocity"), QStringLiteral("1.5"));
     EXPECT_EQ(text("txtAcc"), QStringLiteral("0.1000"));
@@ -224,10 +224,12 @@ TEST_F(MainWindowParser, OptionsWindowAndHeaterWizardAreFilledOnlyWhileOpen)
     EXPECT_EQ(text("txtSKp"), QStringLiteral("2.5"));
     EXPECT_EQ(text("txtSecKi"), QStringLiteral("7"));
     EXPECT_EQ(text("lblTemp_5"), QStringLiteral("512"));
+    EXPECT_EQ(text("lblTemp_3"), QStringLiteral("300"));
     EXPECT_EQ(wizard.findChild<QLabel *>(QStringLiteral("lblKP_0"))->text(), QStringLiteral("2.5"));
     EXPECT_EQ(Module().tools.DownloadState, 1);
 
-    feed({":S4C 45 :S5C 50 :S2M 1 :S3M 0 :S4SM 3 "});
+    feed({":S4C 45 :S5C 50 :S2M 1 :S3M 0 :S4SM 3 :S1C 9 :S6C 9 "}); // channels 2 to 5 only
+    EXPECT_EQ(cal.findChild<QSpinBox *>(QStringLiteral("UpDown3_0"))->value(), 0);
     EXPECT_EQ(cal.findChild<QSpinBox *>(QStringLiteral("UpDown3_2"))->value(), 45);
     EXPECT_EQ(cal.findChild<QSpinBox *>(QStringLiteral("UpDown3_3"))->value(), 50);
     EXPECT_EQ(cal.findChild<QComboBox *>(QStringLiteral("cmbStepperMode_1"))->currentIndex(), 1);

@@ -1,0 +1,51 @@
+#include "link/ReportTable.h"
+
+#include "platform/Vb.h"
+
+Report::Report(QStringView codeView, QStringView value)
+    : code(codeView.toString()), text(value.toString()), numeric(vb::IsNumeric(text)), v(numeric ? vb::CDbl(text) : 0.0)
+{
+}
+
+namespace ReportValue {
+
+std::optional<double> Temperature(const Report &r)
+{
+    return r.numeric ? std::optional<double>(r.v / 100) : std::nullopt;
+}
+
+std::optional<double> RotatorSteps(const Report &r)
+{
+    return r.numeric ? std::optional<double>(r.v) : std::nullopt;
+}
+
+std::optional<int32_t> Wrap(const Report &r)
+{
+    return r.numeric ? std::optional<int32_t>(vb::CLng(r.v)) : std::nullopt;
+}
+
+std::optional<int32_t> Power(const Report &r)
+{
+    if (!r.numeric || r.v < 0)
+        return std::nullopt;
+    return r.v > 100 ? 100 : vb::CLng(r.v);
+}
+
+bool Flag(const Report &r)
+{
+    return vb::Val(r.text) != 0;
+}
+
+std::optional<float> TempCompScale(const Report &r)
+{
+    return r.numeric ? std::optional<float>(vb::CSng(r.v / 100000)) : std::nullopt;
+}
+
+std::optional<float> TempCompCoefficient(const Report &r, float slope)
+{
+    if (!r.numeric || slope == 0)
+        return std::nullopt;
+    return vb::CSng(r.v / slope / 1000);
+}
+
+} // namespace ReportValue
