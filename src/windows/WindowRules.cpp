@@ -10,6 +10,7 @@
 #include "platform/VbFiles.h"
 
 #include <QGuiApplication>
+#include <QCoreApplication>
 #include <QSpinBox>
 #include <cstdlib>
 
@@ -74,14 +75,20 @@ bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold)
     ModuleState &m = Module();
     if (v == m.rotator.RotatorSetPosition || !m.thesky.TheSky || theSkyUpdateHold)
         return false;
-    // A planetarium that does not answer is skipped silently.
-    skip([&] {
-        const double angle = v / 200 + m.thesky.ZELOffset;
-        m.thesky.TheSkyFOVs->Let(QStringLiteral("Property"),
-                                 VariantArray{Variant(m.settings.Detector), Variant(int16_t(0)), Variant(int16_t(1))},
-                                 Variant(angle));
-    });
-    skip([&] { m.thesky.TheSkyChart->Call(QStringLiteral("Refresh")); });
+    // The planetarium is called from the event loop, after the delivery: a planetarium in
+    // another process is a wait, and a delivery never waits. One that does not answer is
+    // skipped silently.
+    const double angle = v / 200 + m.thesky.ZELOffset;
+    QMetaObject::invokeMethod(
+        qApp,
+        [fovs = m.thesky.TheSkyFOVs, chart = m.thesky.TheSkyChart, detector = m.settings.Detector, angle] {
+            skip([&] {
+                fovs->Let(QStringLiteral("Property"), VariantArray{Variant(detector), Variant(int16_t(0)), Variant(int16_t(1))},
+                          Variant(angle));
+            });
+            skip([&] { chart->Call(QStringLiteral("Refresh")); });
+        },
+        Qt::QueuedConnection);
     m.rotator.RotatorMovePending = true;
     return true;
 }

@@ -350,6 +350,8 @@ TEST_F(TheSkyFollowTest, HeldReportIsNotWrittenBackToTheIndicator)
 
     host.TheSkyUpdateHold = false; // the window's timer, 2 s on
     host.reportTarget(2200);
+    EXPECT_EQ(camera().angle, 10.5); // written from the event loop, once the delivery is over
+    Wait::DoEvents();
     EXPECT_EQ(camera().angle, 11.0);
     EXPECT_EQ(host.moveWatchRestarts, 1);
 }
