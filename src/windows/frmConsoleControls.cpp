@@ -8,6 +8,7 @@
 #include "link/Serial.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
+#include "platform/RunningHandler.h"
 #include "platform/Wait.h"
 #include "windows/WindowRules.h"
 
@@ -61,6 +62,7 @@ void frmConsole::cmdFocusStop_Click()
 
 void frmConsole::cmdRotateStop_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     if (!requirePort(PortNotOpen))
         return;
     cm->Transmit(QStringLiteral("q0 "));

@@ -6,6 +6,7 @@
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "platform/Vb.h"
+#include "platform/RunningHandler.h"
 #include "platform/Wait.h"
 #include "settings/frmStoreRotator.h"
 #include "windows/Forms.h"
@@ -94,6 +95,7 @@ void frmMain::cmdRotHome_Click()
 
 void frmMain::cmdStopRot_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     trapped([this] {
         send(QStringLiteral("q0 "));
         Wait::DoEvents();
