@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,7 +56,9 @@ TEST(HeaterModelFit, CoefficientsFollowTheModelValues)
     const Case cases[] = {
         {0.2f, 15, 2, "0.3173", "15.00", "1.00", "236"},
         {0.2f, 15, 2.25f, "0.2821", "15.00", "1.13", "265"},
-        {0.2f, 12, 1.5f, "0.3385", "12.00", "0.75", "177"}, // 0.8 L = 0.1 T: lambda is 0.8 L
+        // Either side of 0.8 L = 0.1 T = 1.2: the larger of the two is lambda.
+        {0.2f, 12, 1.45f, "0.3429", "12.00", "0.73", "174"},
+        {0.2f, 12, 1.55f, "0.3275", "12.00", "0.77", "183"},
     };
     for (const Case &c : cases) {
         const auto d = HeaterModel::Derive(c.k, c.t, c.l);
@@ -91,4 +94,27 @@ TEST(HeaterModelFit, DegenerateDataGiveNoFit)
     }
     model.Gain = 0; // a flat model
     EXPECT_FALSE(model.GoodnessOfFit().has_value());
+
+    // Flat models whose Single sums leave a denominator just off 0 (the first reading is one
+    // no float holds exactly), and a reading beyond the range of Single.
+    const std::pair<const char *, std::function<void(HeaterModel &)>> flats[] = {
+        {"heated in the last row only",
+         [](HeaterModel &m) {
+             for (int i = 0; i < 119; ++i)
+                 m.DataSet[i][HeaterModel::Power] = 0;
+         }},
+        {"time step 0", [](HeaterModel &m) { m.DataSet[1] = m.DataSet[0]; }},
+        {"a rise below Single resolution", [](HeaterModel &m) { m.Gain = 1e-7f; }},
+        {"infinite reading", [](HeaterModel &m) { m.DataSet[60][HeaterModel::Temperature] = INFINITY; }},
+    };
+    for (const auto &[what, change] : flats) {
+        HeaterModel m = setA();
+        m.DataSet[0][HeaterModel::Temperature] = 40.37f;
+        m.Gain = 0.2f;
+        m.TimeConstant = 15;
+        m.DeadTime = 3;
+        change(m);
+        m.PrepareModelData();
+        EXPECT_FALSE(m.GoodnessOfFit().has_value()) << what;
+    }
 }
