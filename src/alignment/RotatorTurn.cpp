@@ -28,9 +28,13 @@ std::shared_ptr<Serial> mainLink()
 }
 
 // Reports give the rotator within one turn, 0 to 71999 steps.
+int32_t inTurn(int64_t steps)
+{
+    return int32_t(((steps % RotatorStepsPerTurn) + RotatorStepsPerTurn) % RotatorStepsPerTurn);
+}
+
 bool sameAngle(double reported, int64_t steps)
 {
-    const auto inTurn = [](int64_t v) { return ((v % RotatorStepsPerTurn) + RotatorStepsPerTurn) % RotatorStepsPerTurn; };
     return reported == std::floor(reported) && std::abs(reported) < 1e15 && inTurn(int64_t(reported)) == inTurn(steps);
 }
 
@@ -110,7 +114,7 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
 {
     ModuleState &m = Module();
     const MoveReports reports(target);
-    m.rotator.RotatorSetPosition = static_cast<int32_t>(target);
+    m.rotator.RotatorSetPosition = inTurn(target);
     m.rotator.RotatorMoving = true;
     uint32_t lastDot = Clock::GetTickCount();
     uint32_t lastQuery = lastDot - 250; // the first query at once

@@ -15,6 +15,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,9 +158,12 @@ void frmZELUtilities::wireHandlers()
         const QChar c = TypedCharacter(event);
         return !c.isNull() && !(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
     });
-    // No other way in for text the filter has not seen.
+    // No other way in for text the filter has not seen: no menu, no drop, no middle-button paste.
     txtItterations->setContextMenuPolicy(Qt::NoContextMenu);
     txtItterations->setAcceptDrops(false);
+    OnControlEvent(txtItterations, {QEvent::MouseButtonRelease}, [](QEvent *event) {
+        return static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton;
+    });
     connect(chkSpiralSearch, &QCheckBox::stateChanged, this, [this](int state) {
         // A stored 2 shows grayed; the operator's click leaves only on and off.
         if (state != Qt::PartiallyChecked)
