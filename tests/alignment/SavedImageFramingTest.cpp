@@ -118,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct WcsFailure : FramingBench, ::testing::WithParamInterface<const char *> {};
 
-// The insertion is judged by the error it is left with: the header's last call, AutoContrast,
-// counts as well as InsertWCS itself.
+// The insertion is judged by its error, also one of the header's last call (AutoContrast).
 TEST_P(WcsFailure, SolvesTheSavedImageByImageLink)
 {
     sky->failMember(QString::fromLatin1(GetParam()), VbError(1000, QStringLiteral("No stars")));
@@ -188,7 +187,6 @@ TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
 
 TEST_F(FramingBench, FailingPassExposureEndsTheRunAfterAPlateSolverSolve)
 {
-    // Failures after a plate-solver solve are passed over, but not the pass's exposure.
     onImage = [this] { sky->failMember(QStringLiteral("Camera.TakeImage"), VbError(1003, QStringLiteral("Camera gone"))); };
     frame(80, {30}, {{"AstrometricEngine", 0}, {"CatalogPath", QStringLiteral("/cat")}, {"MaxItterations", 1}});
     EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({"ERROR:  Camera gone"}));
