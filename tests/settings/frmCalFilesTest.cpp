@@ -64,7 +64,7 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
     EXPECT_EQ(str(prompts.fileDialogs[0].filter), "Data (*.dat)|*.dat|All (*.*)|*.*");
     EXPECT_FALSE(prompts.fileDialogs[0].confirmOverwrite);
 
-    // Onto an existing file: Cancel keeps it; a quote in a value is refused before the dialog.
+    // Onto an existing file: Cancel keeps it; a quote in a value is refused before the file is opened.
     const QByteArray before = bytes("s.dat");
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
     w.txtKP->setText(QStringLiteral("1"));
@@ -74,7 +74,7 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
     w.txtKP->setText(QStringLiteral("1\"2"));
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
-    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"),
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"), QStringLiteral("Replace current file?"),
                                        QStringLiteral("The value of \"Kp\" holds a double quote (\") and cannot be saved.  "
                                                       "Nothing was written.")}));
 }
