@@ -206,6 +206,8 @@ bool EndOfFile(int16_t number)
 bool EndOfFields(int16_t number)
 {
     const OpenFile &f = forInput(number);
+    if (f.afterComma)
+        return false;
     for (qsizetype i = f.pos; i < f.input.size(); ++i) {
         const char c = f.input[i];
         if (c != ' ' && c != '\t' && !isLineEnd(c))

@@ -45,7 +45,7 @@ QString LineInput(int16_t number);
 QString Input(int16_t number);
 // True at the very end of the file.
 bool EndOfFile(int16_t number);
-// True when nothing but blanks and line ends is left: no further field to read.
+// True when nothing but blanks and line ends is left and no comma promised a field.
 bool EndOfFields(int16_t number);
 
 // Closes the file; a number that is not open is ignored.

@@ -4,6 +4,7 @@
 #include "settings/frmStoreFocus.h"
 #include "settings/frmStoreRotator.h"
 #include "support/FakeControlWindows.h"
+#include "support/OperatorInput.h"
 #include "support/RecordingPrompts.h"
 #include "support/WidgetInput.h"
 
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QtEndian>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace WidgetInput;
@@ -304,4 +306,53 @@ TEST_F(StoredPositionEditors, DeclinedOrRefusedEditsLeaveTheFileAlone)
     }
     EXPECT_EQ(p.FocusPositions[1].Position, 11);
     EXPECT_EQ(fileBytes(FocusFile).mid(50, 4), QByteArray::fromHex("0b000000"));
+}
+
+// The row the grid highlights is the record Update and Delete act on, also after a click
+// whose row change was refused; a damaged record opens and can be deleted.
+TEST_F(StoredPositionEditors, TheHighlightedRowIsTheCurrentRecord)
+{
+    const auto highlighted = [](const frmStoreFocus &editor) {
+        QList<int> rows;
+        for (const QModelIndex &index : editor.MSFlexGrid1->selectionModel()->selectedRows())
+            rows << index.row() + 1;
+        return rows;
+    };
+    seedFocus({{QStringLiteral("A"), 1, 10.0f}, {QStringLiteral("B"), 2, 20.0f}, {QStringLiteral("C"), 3, 30.0f}});
+    Module().positions.StoreIndex = 1;
+    frmStoreFocus editor;
+    editor.show();
+    type(editor.txtPosition, QStringLiteral("x"));
+    QWidget *grid = editor.MSFlexGrid1->viewport();
+    const QPointF onB = editor.MSFlexGrid1->visualItemRect(editor.MSFlexGrid1->item(1, 0)).center();
+    OperatorInput::mouse(grid, QEvent::MouseButtonPress, onB);
+    OperatorInput::mouse(grid, QEvent::MouseButtonRelease, onB);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(takeBoxes(), (QStringList{"Save changes?", "Invalid input value."}));
+    EXPECT_EQ(editor.CurrentRecord, 1);
+    EXPECT_EQ(highlighted(editor), QList<int>{1});
+
+    editor.cmdCancel->click();
+    editor.cmdDelete->click();
+    EXPECT_EQ(fileBytes(FocusFile), focusRecord("B", 2, 20) + focusRecord("C", 3, 30));
+    EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "B", "C"}));
+    EXPECT_EQ(highlighted(editor), QList<int>{editor.CurrentRecord});
+
+    // A click on another row without edits moves there, highlight and record alike.
+    const QPointF onC = editor.MSFlexGrid1->visualItemRect(editor.MSFlexGrid1->item(1, 0)).center();
+    OperatorInput::mouse(grid, QEvent::MouseButtonPress, onC);
+    OperatorInput::mouse(grid, QEvent::MouseButtonRelease, onC);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor.CurrentRecord, 2);
+    EXPECT_EQ(highlighted(editor), QList<int>{2});
+    EXPECT_EQ(editor.txtDescription->text().trimmed(), QStringLiteral("C"));
+
+    // A temperature that is no finite number: the editor opens, shows it, and deletes it.
+    takeBoxes();
+    seedFocus({{QStringLiteral("Odd"), 5, std::numeric_limits<float>::infinity()}, {QStringLiteral("D"), 4, 1.0f}});
+    frmStoreFocus damaged;
+    EXPECT_EQ(damaged.txtTemperature->text(), QStringLiteral("inf"));
+    damaged.cmdDelete->click();
+    EXPECT_EQ(takeBoxes(), QStringList{"Delete current record?"});
+    EXPECT_EQ(fileBytes(FocusFile), focusRecord("D", 4, 1));
 }

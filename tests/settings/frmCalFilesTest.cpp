@@ -131,6 +131,20 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     prompts.chosenFile = path("missing.dat");
     w.cmdRetrieveFile->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error opening file.")});
+
+    // A fresh window's own file loads back: each partner box shows its spinner from the start.
+    frmCal &fresh = open();
+    prompts.boxes.clear();
+    QFile::remove(path("fresh.dat"));
+    prompts.chosenFile = path("fresh.dat");
+    fresh.cmdSaveFile->click();
+    for (const char *record : {"\"IFSet\",\"0\"\r\n", "\"IFHyst\",\"0\"\r\n", "\"CFThreshold\",\"0\"\r\n",
+                               "\"CFPulse\",\"0\"\r\n", "\"Deadband\",0\r\n"})
+        EXPECT_TRUE(bytes("fresh.dat").contains(record)) << record;
+    fresh.cmdRetrieveFile->click();
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_TRUE(fresh.cmdUploadVKM->isEnabled());
+    EXPECT_EQ(str(fresh.txtDeadbandSettle->text()), "0.0");
 }
 
 TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
@@ -209,6 +223,22 @@ TEST_F(OptionsFiles, CoefficientFileKeepsTheCurrentCoefficients)
     EXPECT_EQ(str(w.lblCalInt[1]->text()), "1.2e-3");
     EXPECT_EQ(str(w.lblCalScope[2]->text()), "");
     EXPECT_TRUE(w.cmdCalUpload->isEnabled());
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+
+    // Hand-edited files: an empty field at a line end stays in its record, and a field
+    // beyond a Double is passed over while the rest loads.
+    write("c.dat", "T1,,\r\nT2,1.5,2.5\r\n");
+    w.cmdLoad->click();
+    EXPECT_EQ(w.CalCoefficients[0][0], 0);
+    EXPECT_EQ(w.CalCoefficients[0][1], 1.5);
+    EXPECT_EQ(w.CalCoefficients[1][1], 2.5);
+    write("c.dat", "\"T1\",\"1e400\",\"2\"\r\n\"T3\",\"4\",\"5\"\r\n");
+    w.cmdLoad->click();
+    EXPECT_EQ(w.CalCoefficients[0][0], 0);
+    EXPECT_EQ(str(w.lblCalScope[0]->text()), "");
+    EXPECT_EQ(w.CalCoefficients[1][0], 2);
+    EXPECT_EQ(w.CalCoefficients[0][2], 4);
+    EXPECT_EQ(w.CalCoefficients[1][2], 5);
     EXPECT_TRUE(prompts.boxes.isEmpty());
 
     prompts.chosenFile = path("nowhere/c.dat");
