@@ -144,7 +144,6 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     fresh.cmdRetrieveFile->click();
     EXPECT_TRUE(prompts.boxes.isEmpty());
     EXPECT_TRUE(fresh.cmdUploadVKM->isEnabled());
-    EXPECT_EQ(str(fresh.txtDeadbandSettle->text()), "0.0");
 }
 
 TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
@@ -239,7 +238,6 @@ TEST_F(OptionsFiles, CoefficientFileKeepsTheCurrentCoefficients)
     EXPECT_EQ(w.CalCoefficients[1][0], 2);
     EXPECT_EQ(w.CalCoefficients[0][2], 4);
     EXPECT_EQ(w.CalCoefficients[1][2], 5);
-    EXPECT_TRUE(prompts.boxes.isEmpty());
 
     prompts.chosenFile = path("nowhere/c.dat");
     w.cmdSaveCoef->click();

@@ -75,13 +75,10 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
     frmCal *cal = CalForm(false);
     ASSERT_TRUE(Wait::Until(5000, [&] { return !cal->Timer1.Enabled(); }));
     EXPECT_EQ(Module().tools.DownloadState, 5);
-    const QString requests = sim.received();
-    const qsizetype l = requests.indexOf(QStringLiteral("l ")), g = requests.indexOf(QStringLiteral("G ")),
-                    fans = requests.indexOf(QStringLiteral("< ")), steppers = requests.indexOf(QStringLiteral("1 "));
-    EXPECT_TRUE(l >= 0 && l < g && g < fans && fans < steppers) << requests.toStdString();
+    // (The main window's own " l " after the handshake may follow: it leaves the chain ended.)
+    EXPECT_TRUE(sim.received().startsWith(QStringLiteral("l G < 1 "))) << sim.received().toStdString();
     EXPECT_EQ(cal->txtVelocity->text().toStdString(), "1.00001525878906");
     EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
-    EXPECT_EQ(cal->txtFanPulsePower->text().toStdString(), "50");
 
     // Through the Focus tab: moving marks nothing; a velocity typed and taken back is marked
     // and goes back as the controller's value, not as the shown text converted.
