@@ -274,7 +274,10 @@ void frmCal::captureDesign()
             option->setAutoExclusive(true);
         });
     }
-    m_design.push_back([this] { Combo1->clear(); });
+    m_design.push_back([this] {
+        Combo1->clear();
+        SSTab1->setCurrentIndex(0);
+    });
 }
 
 // Each partner box shows its spinner's value, also one the spinner has held from the start.

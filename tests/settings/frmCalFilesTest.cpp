@@ -70,8 +70,11 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
     w.txtKP->setText(QStringLiteral("1"));
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
-    prompts.answer = nullptr;
-    w.txtKP->setText(QStringLiteral("1\"2"));
+    // The values are taken once the file is chosen: a quote typed meanwhile is seen.
+    prompts.answer = [&](const MessageBoxRequest &) {
+        w.txtKP->setText(QStringLiteral("1\"2"));
+        return int(vbconst::vbOK);
+    };
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
     EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"), QStringLiteral("Replace current file?"),

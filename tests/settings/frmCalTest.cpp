@@ -103,7 +103,6 @@ TEST_F(OptionsWindow, OpeningStartsTheReadBackChain)
     EXPECT_EQ(str(sent()), "l ");
     EXPECT_TRUE(w.Timer1.Enabled());
     EXPECT_EQ(w.Timer1.Interval(), 250);
-    EXPECT_EQ(Module().tools.DownloadState, 0);
 
     // Unanswered, the chain waits for the reports and its ticks send nothing more (the chain
     // on the controller's reports runs in the main window's wiring test).
@@ -260,6 +259,7 @@ TEST_F(OptionsWindow, ReopeningShowsNothingOfTheLastOpening)
     c.selectOption(QStringLiteral("optIntFan_2"));
     w.txtRefTemp->setText(QStringLiteral("20"));
     w.cmdCalMark->click();
+    w.SSTab1->setCurrentIndex(3);
     w.close();
     ASSERT_TRUE(prompts.boxes.isEmpty());
 
@@ -272,6 +272,7 @@ TEST_F(OptionsWindow, ReopeningShowsNothingOfTheLastOpening)
     EXPECT_FALSE(w.chkAutoCurrent->isChecked());
     EXPECT_FALSE(w.optIntFan[0]->isChecked() || w.optIntFan[1]->isChecked() || w.optIntFan[2]->isChecked());
     EXPECT_EQ(str(w.lblCalPoints->text()), "0");
+    EXPECT_EQ(w.SSTab1->currentIndex(), 0);
     // The placeholder shows in the indicator list, but is no entry to choose.
     EXPECT_EQ(w.Combo1->count(), 0);
     EXPECT_EQ(str(w.Combo1->placeholderText()), "Combo1");
