@@ -37,7 +37,8 @@
 
 namespace {
 
-// Stored records into a table whose slot 0 stands for "<new>": the listed records count.
+// Stored records into a table whose slot 0 stands for "<new>". Every record is listed, one
+// with a blank description too, so that list entry k stays record k of the file.
 template <typename Record>
 int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *list, QVector<float> *temperatures)
 {
@@ -54,8 +55,6 @@ int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *l
                 temperatures->resize(table.size());
         }
         const Record &record = records[n - 1];
-        if (record.Description.trimmed().isEmpty())
-            continue;
         table[n] = record;
         if constexpr (std::is_same_v<Record, FocusRecord>) {
             if (temperatures)

@@ -92,10 +92,13 @@ TEST_F(MainWindowLifeCycle, StoredRecordsAreListedAndCountedOncePlusOne)
                                                      + record("North", 0, {}, 104) + QByteArray(20, '\0'));
     openQuiet();
     const ModuleState::Positions &p = Module().positions;
+    // A blank description is listed too: entry k stays record k.
     const QStringList focus = items(control<QComboBox>("Combo1"));
-    ASSERT_EQ(focus.size(), 4);
+    ASSERT_EQ(focus.size(), 5);
     EXPECT_EQ(focus[1], QString::fromLatin1("Caf\xe9 focus").leftJustified(50));
-    EXPECT_EQ(p.FocusPositionCount, 4);
+    EXPECT_EQ(focus[2].trimmed(), QString());
+    EXPECT_EQ(focus[3].trimmed(), QStringLiteral("Second"));
+    EXPECT_EQ(p.FocusPositionCount, 5);
     EXPECT_EQ(p.FocusPositions[1].Position, 12345);
     EXPECT_EQ(p.FocusPositions[3].Position, -20);
     EXPECT_FLOAT_EQ(p.FocusTemperatures[1], 68.5f);
