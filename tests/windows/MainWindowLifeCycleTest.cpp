@@ -3,8 +3,13 @@
 #include "platform/Clock.h"
 #include "platform/VbFiles.h"
 #include "settings/StoredPositionFile.h"
+#include "settings/frmCal.h"
+#include "drivers/Focuser.h"
+#include "support/WidgetInput.h"
+#include "windows/frmConsole.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
@@ -295,4 +300,86 @@ TEST_F(MainWindowLifeCycle, HelpWithoutItsFileTellsTheOperatorWhichFileIsMissing
               QStringLiteral("The help file \"%1\" could not be opened.").arg(DataFolder::file(QStringLiteral("VKM Help.chm"))));
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     EXPECT_EQ(prompts.boxes[0].icon(), vbconst::vbExclamation);
+}
+
+// However the main window goes, whatever it opened stays up and working, and the program
+// keeps serving its clients.
+TEST_F(MainWindowLifeCycle, GoesWhileAWindowItOpenedIsUpAndTheProgramLivesOn)
+{
+    using Open = std::function<void(frmMain *)>;
+    const auto press = [](const char *name, bool inOptions = false) -> Open {
+        return [=](frmMain *form) {
+            if (inOptions)
+                form->mnuTempCal->trigger();
+            WidgetInput::click(inOptions ? static_cast<QWidget *>(CalForm(false)) : form, name);
+        };
+    };
+    const auto menu = [](QAction *frmMain::*item) -> Open { return [item](frmMain *form) { (form->*item)->trigger(); }; };
+    const auto key = [](const char *name) -> Open {
+        return [name](frmMain *form) { form->tbrToolBar_ButtonClick(QString::fromLatin1(name)); };
+    };
+    // The modal ones are up when the main window goes under them (from a timer).
+    struct Window { const char *name; Open open; bool modal; };
+    const Window windows[] = {
+        {"options", menu(&frmMain::mnuTempCal), false},
+        {"data logging setup", key("Log"), true},
+        {"temperature plot", menu(&frmMain::mnuPlot), false},
+        {"heater wizard", menu(&frmMain::mnuSecHeatWiz), false},
+        {"temperature compensation", press("cmdTempComp"), true},
+        {"step-size calculator", press("cmdCalc", true), true},
+        {"port settings", key("Properties"), true},
+        {"About", menu(&frmMain::mnuAbout), false},
+        {"focus positions", press("cmdStore"), true},
+        {"rotator positions", press("cmdRotStore"), true},
+        {"alignment", press("cmdZELUtils"), true},
+    };
+    struct Way { const char *name; Open close; bool console; };
+    const Way ways[] = {
+        {"File > Exit", menu(&frmMain::mnuExit), false},
+        {"title bar", [](frmMain *form) { form->close(); }, false},
+        {"Show Mini Console", menu(&frmMain::mnuMiniConsole), true},
+    };
+    const auto visibleWindows = [] {
+        QSet<QWidget *> shown;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                shown.insert(w);
+        return shown;
+    };
+    Focuser client;
+    sim.setFocuserPosition(4321);
+    for (const Window &w : windows) {
+        for (const Way &way : ways) {
+            SCOPED_TRACE(std::string(w.name) + ", " + way.name);
+            frmMain *form = open();
+            ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000));
+            form->cmdZELUtils->setEnabled(true);
+            const auto goesUnder = [&](QWidget *window) {
+                way.close(MainForm(false));
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                EXPECT_EQ(MainForm(false), nullptr);
+                EXPECT_TRUE(window->isVisible());
+            };
+            if (w.modal) {
+                WidgetInput::whenModal([&](QWidget *modal) {
+                    goesUnder(modal);
+                    modal->close();
+                });
+                w.open(form);
+            } else {
+                const QSet<QWidget *> before = visibleWindows();
+                w.open(form);
+                const QSet<QWidget *> opened = visibleWindows() - before;
+                ASSERT_EQ(opened.size(), 1);
+                goesUnder(*opened.begin());
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(MainForm(false), nullptr);
+            EXPECT_EQ(ConsoleForm(false) && ConsoleForm(false)->isVisible(), way.console);
+            EXPECT_EQ(client.Call(QStringLiteral("Position"), {}).toLong(), 4321);
+            for (QWidget *left : visibleWindows())
+                left->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
 }
