@@ -302,82 +302,56 @@ TEST_F(MainWindowLifeCycle, HelpWithoutItsFileTellsTheOperatorWhichFileIsMissing
     EXPECT_EQ(prompts.boxes[0].icon(), vbconst::vbExclamation);
 }
 
-// However the main window goes, whatever it opened stays up and working, and the program
-// keeps serving its clients.
+// However the main window goes, whatever it opened stays up, and the program keeps serving
+// its clients. The modal windows are up when it goes (from a timer).
 TEST_F(MainWindowLifeCycle, GoesWhileAWindowItOpenedIsUpAndTheProgramLivesOn)
 {
-    using Open = std::function<void(frmMain *)>;
-    const auto press = [](const char *name, bool inOptions = false) -> Open {
-        return [=](frmMain *form) {
-            if (inOptions)
-                form->mnuTempCal->trigger();
-            WidgetInput::click(inOptions ? static_cast<QWidget *>(CalForm(false)) : form, name);
-        };
-    };
-    const auto menu = [](QAction *frmMain::*item) -> Open { return [item](frmMain *form) { (form->*item)->trigger(); }; };
-    const auto key = [](const char *name) -> Open {
-        return [name](frmMain *form) { form->tbrToolBar_ButtonClick(QString::fromLatin1(name)); };
-    };
-    // The modal ones are up when the main window goes under them (from a timer).
-    struct Window { const char *name; Open open; bool modal; };
-    const Window windows[] = {
-        {"options", menu(&frmMain::mnuTempCal), false},
-        {"data logging setup", key("Log"), true},
-        {"temperature plot", menu(&frmMain::mnuPlot), false},
-        {"heater wizard", menu(&frmMain::mnuSecHeatWiz), false},
-        {"temperature compensation", press("cmdTempComp"), true},
-        {"step-size calculator", press("cmdCalc", true), true},
-        {"port settings", key("Properties"), true},
-        {"About", menu(&frmMain::mnuAbout), false},
-        {"focus positions", press("cmdStore"), true},
-        {"rotator positions", press("cmdRotStore"), true},
-        {"alignment", press("cmdZELUtils"), true},
-    };
-    struct Way { const char *name; Open close; bool console; };
-    const Way ways[] = {
-        {"File > Exit", menu(&frmMain::mnuExit), false},
-        {"title bar", [](frmMain *form) { form->close(); }, false},
-        {"Show Mini Console", menu(&frmMain::mnuMiniConsole), true},
-    };
-    const auto visibleWindows = [] {
-        QSet<QWidget *> shown;
+    using Step = std::function<void(frmMain *)>;
+    const auto menu = [](QAction *frmMain::*item) -> Step { return [item](frmMain *f) { (f->*item)->trigger(); }; };
+    const auto key = [](const char *k) -> Step { return [k](frmMain *f) { f->tbrToolBar_ButtonClick(QString::fromLatin1(k)); }; };
+    const auto press = [](const char *name) -> Step { return [name](frmMain *f) { WidgetInput::click(f, name); }; };
+    const Step calculator = [](frmMain *f) { f->mnuTempCal->trigger(); WidgetInput::click(CalForm(false), "cmdCalc"); };
+    const std::pair<Step, bool> windows[] = { // how it opens, modal
+        {menu(&frmMain::mnuTempCal), false}, {key("Log"), true}, {menu(&frmMain::mnuPlot), false},
+        {menu(&frmMain::mnuSecHeatWiz), false}, {press("cmdTempComp"), true}, {calculator, true},
+        {key("Properties"), true}, {menu(&frmMain::mnuAbout), false}, {press("cmdStore"), true},
+        {press("cmdRotStore"), true}, {press("cmdZELUtils"), true}};
+    const std::pair<Step, bool> ways[] = { // how the main window goes, the console asked for
+        {menu(&frmMain::mnuExit), false}, {[](frmMain *f) { f->close(); }, false}, {menu(&frmMain::mnuMiniConsole), true}};
+    const auto shown = [] {
+        QSet<QWidget *> up;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w->isVisible())
-                shown.insert(w);
-        return shown;
+                up.insert(w);
+        return up;
     };
     Focuser client;
     sim.setFocuserPosition(4321);
-    for (const Window &w : windows) {
-        for (const Way &way : ways) {
-            SCOPED_TRACE(std::string(w.name) + ", " + way.name);
+    for (size_t w = 0; w < std::size(windows); ++w) {
+        for (size_t way = 0; way < std::size(ways); ++way) {
+            SCOPED_TRACE(testing::Message() << "window " << w << ", way " << way);
             frmMain *form = open();
             ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000));
             form->cmdZELUtils->setEnabled(true);
             const auto goesUnder = [&](QWidget *window) {
-                way.close(MainForm(false));
+                ways[way].first(MainForm(false));
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 EXPECT_EQ(MainForm(false), nullptr);
                 EXPECT_TRUE(window->isVisible());
             };
-            if (w.modal) {
-                WidgetInput::whenModal([&](QWidget *modal) {
-                    goesUnder(modal);
-                    modal->close();
-                });
-                w.open(form);
-            } else {
-                const QSet<QWidget *> before = visibleWindows();
-                w.open(form);
-                const QSet<QWidget *> opened = visibleWindows() - before;
+            const QSet<QWidget *> before = shown();
+            if (windows[w].second)
+                WidgetInput::whenModal([&](QWidget *modal) { goesUnder(modal), modal->close(); });
+            windows[w].first(form);
+            if (!windows[w].second) {
+                const QSet<QWidget *> opened = shown() - before;
                 ASSERT_EQ(opened.size(), 1);
                 goesUnder(*opened.begin());
             }
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            EXPECT_EQ(MainForm(false), nullptr);
-            EXPECT_EQ(ConsoleForm(false) && ConsoleForm(false)->isVisible(), way.console);
+            EXPECT_EQ(ConsoleForm(false) && ConsoleForm(false)->isVisible(), ways[way].second);
             EXPECT_EQ(client.Call(QStringLiteral("Position"), {}).toLong(), 4321);
-            for (QWidget *left : visibleWindows())
+            for (QWidget *left : shown())
                 left->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
