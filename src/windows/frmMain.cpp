@@ -320,7 +320,6 @@ void frmMain::mnuHelpTopics_Click()
 // Help files live beside the program (the data folder); without one the operator is told.
 void frmMain::showHelp(const QString &fileName)
 {
-    const RunningHandler running(this); // the served events may close the window
     const QString path = DataFolder::file(fileName);
     if (!HelpViewer::Open(path))
         MsgBox(QStringLiteral("The help file \"%1\" could not be opened.").arg(path), vbconst::vbExclamation,

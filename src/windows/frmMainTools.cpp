@@ -29,12 +29,10 @@ void frmMain::mnuStartLog_Click()
 
 void frmMain::mnuPlot_Click()
 {
-    const RunningHandler running(this); // the served events may close the window
     frmGraph::showWindow();
 }
 
 void frmMain::mnuSecHeatWiz_Click()
 {
-    const RunningHandler running(this); // the served events may close the window
     frmSecHeaterWizard::showWindow();
 }

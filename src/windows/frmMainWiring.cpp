@@ -136,7 +136,7 @@ void frmMain::connectAfterLoad()
 // until it has returned.
 void frmMain::trapped(const std::function<void()> &handler)
 {
-    const RunningHandler running(this); // the served events may close the window
+    const RunningHandler running(this);
     try {
         handler();
     } catch (const std::exception &e) {

@@ -351,9 +351,11 @@ TEST_F(MainWindowLifeCycle, GoesWhileAWindowItOpenedIsUpAndTheProgramLivesOn)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             EXPECT_EQ(ConsoleForm(false) && ConsoleForm(false)->isVisible(), ways[way].second);
             EXPECT_EQ(client.Call(QStringLiteral("Position"), {}).toLong(), 4321);
+            EXPECT_TRUE(prompts.boxes.isEmpty());
             for (QWidget *left : shown())
                 left->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            prompts.boxes.clear();
         }
     }
 }
