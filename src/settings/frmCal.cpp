@@ -557,18 +557,29 @@ void frmCal::SetCheckValue(QCheckBox *box, int value)
     box->setCheckState(states[value]);
 }
 
-std::shared_ptr<Serial> frmCal::mainLink()
+namespace {
+
+std::shared_ptr<Serial> mainLinkIfAny()
 {
     MainWindowAccess *main = ControlWindows().Main;
-    std::shared_ptr<Serial> link = main ? main->link() : nullptr;
+    return main ? main->link() : nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<Serial> frmCal::mainLink()
+{
+    std::shared_ptr<Serial> link = mainLinkIfAny();
     if (!link)
         throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
     return link;
 }
 
+// Without the main window its link counts as closed.
 bool frmCal::portOpen()
 {
-    if (mainLink()->Connected())
+    const std::shared_ptr<Serial> link = mainLinkIfAny();
+    if (link && link->Connected())
         return true;
     MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
     return false;
