@@ -35,9 +35,9 @@ bool AlignmentRun::CreateObjects(bool enableLink)
         return false;
     if (program != CCDSoft) {
         try {
-            PrepareMaxIm(*Camera, enableLink);
-            CameraXSize = ImagingAutomation::CameraXSize(*Camera);
-            CameraYSize = ImagingAutomation::CameraYSize(*Camera);
+            PrepareMaxIm(camera(), enableLink);
+            CameraXSize = ImagingAutomation::CameraXSize(camera());
+            CameraYSize = ImagingAutomation::CameraYSize(camera());
         } catch (const VbError &e) {
             log.Log(QStringLiteral("Unable to set up 'MaxIm.CCDCamera'.  ") + e.description());
             return false;
@@ -62,6 +62,13 @@ bool AlignmentRun::CreateObjects(bool enableLink)
         }
     }
     return true;
+}
+
+Dispatch &AlignmentRun::held(const std::shared_ptr<Dispatch> &object)
+{
+    if (!object)
+        throw VbError::objectNotSet();
+    return *object;
 }
 
 void AlignmentRun::AbortTest() const

@@ -35,24 +35,25 @@ void TakeImage(AlignmentRun &run)
 {
     using namespace ImagingAutomation;
     run.Log(QStringLiteral("Taking image"));
-    Dispatch &camera = *run.Camera;
+    Dispatch &camera = run.camera();
     const int16_t program = run.settings.ImagingProgram;
     StartExposure(camera, program, run.settings.ExposureTime);
     if (!run.ProgressWait([&] { return ExposureComplete(camera, program); })) {
-        AbortExposure(camera, program);
+        // The abort stands even when the camera refuses to stop.
+        AlignmentRun::PassOver([&] { AbortExposure(camera, program); });
         throw RunAborted();
     }
     // Images are taken 2 x 2 binned.
     const double scale = 2 * run.settings.ImageScale;
     if (program == CCDSoft) {
-        AttachActiveImage(*run.ImageDocument, scale);
-        SaveImageAs(*run.ImageDocument, nextImageFile(run));
+        AttachActiveImage(run.imageDocument(), scale);
+        SaveImageAs(run.imageDocument(), nextImageFile(run));
         return;
     }
     const QString file = nextImageFile(run);
     SaveCameraImage(camera, file);
     if (run.settings.AstrometricEngine == TheSkyEngine)
-        OpenImage(*run.ImageDocument, file, scale);
+        OpenImage(run.imageDocument(), file, scale);
 }
 
 QString ObjectRaKeyword(const QString &raText)

@@ -22,30 +22,55 @@ VbError unsolved()
     return VbError(1, QStringLiteral("Unable to solve plate"), QStringLiteral("VKM"));
 }
 
-Dispatch &held(const std::shared_ptr<Dispatch> &object)
-{
-    if (!object)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *object;
-}
-
 void storeCentre(RaDec centre)
 {
     Module().alignment.ImageRA = centre.ra;
     Module().alignment.ImageDec = centre.dec;
 }
 
-// Binning and scale hints of the plate from the image's header.
-void setScale(AlignmentRun &run, Dispatch &plate)
+// Binning and scale hints of the run's plate from the image's header, passed over when the
+// plate is missing; `logged`: with their lines.
+void setScale(AlignmentRun &run, bool logged)
 {
-    AlignmentRun::PassOver([&] { run.Binning = BinningHoriz(plate); });
+    AlignmentRun::PassOver([&] { run.Binning = BinningHoriz(run.plate()); });
     if (run.Binning == 0) {
-        run.Log(QStringLiteral("Unable to extract binning from FIT header.  Using default value of 1x1"));
+        if (logged)
+            run.Log(QStringLiteral("Unable to extract binning from FIT header.  Using default value of 1x1"));
         run.Binning = 1;
     }
     const double scale = run.Binning * run.settings.ImageScale;
-    AlignmentRun::PassOver([&] { SetPlateScale(plate, scale); });
-    run.Log(QStringLiteral("Binning: %1, Image Scale=%2").arg(run.Binning).arg(vb::Format(scale, QStringLiteral("0.000"))));
+    AlignmentRun::PassOver([&] { SetPlateScale(run.plate(), scale); });
+    if (logged)
+        run.Log(QStringLiteral("Binning: %1, Image Scale=%2").arg(run.Binning).arg(vb::Format(scale, QStringLiteral("0.000"))));
+}
+
+// A new plate on the run's last image with its object logged and its scale set. On the
+// first attempt of a solve a failing creation is passed over; on a retry it ends the run.
+void attachNewPlate(AlignmentRun &run, bool firstAttempt)
+{
+    run.Plate.reset();
+    const auto create = [&] {
+        run.Plate = CreateObject(PlateKind().progId);
+        AttachFITS(run.plate(), ExposureStep::TemporaryImageFile(run.ImageNumber));
+    };
+    if (firstAttempt)
+        AlignmentRun::PassOver(create);
+    else
+        create();
+    AlignmentRun::PassOver([&] { run.Log(QStringLiteral("Object: ") + TargetName(run.plate())); });
+    setScale(run, firstAttempt);
+}
+
+// The next spiral start around `searchCentre`, counted and logged, or "Unable to solve
+// plate" when the search is off or spent.
+RaDec nextSpiralTarget(AlignmentRun &run, RaDec searchCentre)
+{
+    if (run.settings.SpiralSearch != 1 || run.SpiralStep > 11)
+        throw unsolved();
+    const RaDec target = SpiralTarget(run.settings, run.SpiralStep, searchCentre, run.CameraXSize, run.CameraYSize);
+    ++run.SpiralStep;
+    run.Log(QStringLiteral("Spiral search #)%1").arg(run.SpiralStep));
+    return target;
 }
 
 // One attempt from the plate's present target; true when solved.
@@ -68,20 +93,20 @@ QString Coordinates(RaDec position)
            + FormatSexagesimal(position.dec);
 }
 
-double SolveImage(AlignmentRun &run, RaDec hint)
+double SolveImage(AlignmentRun &run, RaDec hint, bool newPlatePerAttempt)
 {
     run.Log(QStringLiteral("Attempting WCS insertion:"));
     if (run.settings.AstrometricEngine == TheSkyEngine)
         return SolveWithImageLink(run, hint);
-    return SolveWithPinPoint(run, hint);
+    return SolveWithPinPoint(run, hint, newPlatePerAttempt);
 }
 
 double SolveWithImageLink(AlignmentRun &run, RaDec hint)
 {
     run.PassOverFailures = false;
-    if (AlignmentRun::PassOver([&] { InsertWCS(held(run.ImageDocument)); })) {
+    if (AlignmentRun::PassOver([&] { InsertWCS(run.imageDocument()); })) {
         run.Log(QStringLiteral("     WCS insertion successful"));
-        storeCentre(ImageCentre(*run.ImageDocument));
+        storeCentre(ImageCentre(run.imageDocument()));
     } else {
         run.Log(QStringLiteral("Attempting Image Link"));
         run.AbortTest();
@@ -93,42 +118,38 @@ double SolveWithImageLink(AlignmentRun &run, RaDec hint)
     return TheSkyAutomation::ScreenRotation();
 }
 
-double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre)
+double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre, bool newPlatePerAttempt)
 {
-    run.Plate.reset();
-    AlignmentRun::PassOver([&] {
-        run.Plate = CreateObject(PlateKind().progId);
-        AttachFITS(*run.Plate, ExposureStep::TemporaryImageFile(run.ImageNumber));
-    });
-    AlignmentRun::PassOver([&] { run.Log(QStringLiteral("Object: ") + TargetName(held(run.Plate))); });
-    Dispatch *plate = run.Plate.get();
-    if (plate) {
-        setScale(run, *plate);
-        AlignmentRun::PassOver([&] { SetTarget(*plate, searchCentre); });
+    attachNewPlate(run, true);
+    if (newPlatePerAttempt) {
+        SetTarget(run.plate(), searchCentre);
+        while (!attempt(run, run.plate())) {
+            const RaDec next = nextSpiralTarget(run, searchCentre);
+            attachNewPlate(run, false);
+            SetTarget(run.plate(), next);
+        }
+    } else {
+        AlignmentRun::PassOver([&] { SetTarget(run.plate(), searchCentre); });
+        SearchWithSpiral(run, run.plate(), searchCentre);
     }
-    SearchWithSpiral(run, held(run.Plate), searchCentre);
-    AlignmentRun::PassOver([&] { UpdateFITS(*plate); });
+    Dispatch &plate = run.plate();
+    AlignmentRun::PassOver([&] { UpdateFITS(plate); });
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("     WCS insertion successful")); });
     // A solve whose result cannot be read is no solve.
-    storeCentre(SolvedCentre(*plate));
-    const double angle = PinPointAngle(RollAngle(*plate), ArcsecPerPixelHoriz(*plate), ArcsecPerPixelVert(*plate),
+    storeCentre(SolvedCentre(plate));
+    const double angle = PinPointAngle(RollAngle(plate), ArcsecPerPixelHoriz(plate), ArcsecPerPixelVert(plate),
                                        run.MirrorDetected);
     if (run.MirrorDetected)
         run.Log(QStringLiteral("AO7 detected, reversing slew directions."));
-    ShowSolvedField(*plate, {Module().alignment.ImageRA, Module().alignment.ImageDec}, angle);
+    ShowSolvedField(plate, {Module().alignment.ImageRA, Module().alignment.ImageDec}, angle);
     run.PassOverFailures = true;
     return angle;
 }
 
 void SearchWithSpiral(AlignmentRun &run, Dispatch &plate, RaDec searchCentre)
 {
-    while (!attempt(run, plate)) {
-        if (run.settings.SpiralSearch != 1 || run.SpiralStep > 11)
-            throw unsolved();
-        SetTarget(plate, SpiralTarget(run.settings, run.SpiralStep, searchCentre, run.CameraXSize, run.CameraYSize));
-        ++run.SpiralStep;
-        run.Log(QStringLiteral("Spiral search #)%1").arg(run.SpiralStep));
-    }
+    while (!attempt(run, plate))
+        SetTarget(plate, nextSpiralTarget(run, searchCentre));
 }
 
 double PinPointAngle(double rollAngle, double horizScale, double vertScale, bool &mirror)
@@ -182,7 +203,7 @@ void TurnIndicator(AlignmentRun &run, double angle)
 void CloseImage(AlignmentRun &run)
 {
     if (run.ImageDocument)
-        run.Step([&] { ImagingAutomation::CloseImage(*run.ImageDocument); });
+        run.Step([&] { ImagingAutomation::CloseImage(run.imageDocument()); });
 }
 
 } // namespace PlateSolve

@@ -16,8 +16,8 @@ using ImagingAutomation::RaDec;
 
 // Logs "Attempting WCS insertion:", then solves by the run's engine near `hint` (J2000).
 // Returns the measured angle. A plate that cannot be solved ends the run ("Unable to solve
-// plate"); Abort is tested before an Image Link.
-double SolveImage(AlignmentRun &run, RaDec hint);
+// plate"); Abort is tested before an Image Link. `newPlatePerAttempt`: see SolveWithPinPoint.
+double SolveImage(AlignmentRun &run, RaDec hint, bool newPlatePerAttempt = false);
 
 // The camera program's WCS insertion, else TheSky's Image Link at `hint`; the angle is
 // TheSky's chart rotation. Leaves the run's later steps ending it on a failure.
@@ -25,8 +25,9 @@ double SolveWithImageLink(AlignmentRun &run, RaDec hint);
 
 // A fresh plate on the run's last image, searched from `searchCentre`, with the spiral
 // search on failure and the chart update on success. Leaves the run's later steps passing
-// failures over.
-double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre);
+// failures over. `newPlatePerAttempt` (a framing pass): every spiral retry starts on a new
+// plate, its object logged again.
+double SolveWithPinPoint(AlignmentRun &run, RaDec searchCentre, bool newPlatePerAttempt = false);
 
 // Solve attempts on the attached plate from its present target, the first logged from it;
 // on a failure the spiral search's next start, while retries are left in the run, else

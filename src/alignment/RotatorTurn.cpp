@@ -12,6 +12,7 @@
 #include "platform/Wait.h"
 
 #include <QObject>
+#include <cmath>
 
 namespace RotatorTurn {
 
@@ -26,16 +27,30 @@ std::shared_ptr<Serial> mainLink()
     return link;
 }
 
-// Notes the rotator reports that reach the main window's link while it lives: a target
-// (":rs") and, after it, a position (":rt").
+// Reports give the rotator within one turn, 0 to 71999 steps.
+int32_t inTurn(int64_t steps)
+{
+    return int32_t(((steps % RotatorStepsPerTurn) + RotatorStepsPerTurn) % RotatorStepsPerTurn);
+}
+
+bool sameAngle(double reported, int64_t steps)
+{
+    return reported == std::floor(reported) && std::abs(reported) < 1e15 && inTurn(int64_t(reported)) == inTurn(steps);
+}
+
+// Watches the rotator reports that reach the main window's link while it lives for the
+// controller's word that this move is done: a target (":rs") equal to the move's own target,
+// then a position (":rt") equal to it. A report cannot tell when the controller sent it, so
+// answers to polls sent before the move (the old target and position) never count.
 class MoveReports : public QObject
 {
 public:
-    MoveReports()
-        : m_parser([this](QStringView code, QStringView) {
+    explicit MoveReports(int64_t target)
+        : m_parser([this, target](QStringView code, QStringView value) {
+              const bool atTarget = sameAngle(vb::Val(value.toString()), target);
               if (code == u":rs")
-                  m_target = true;
-              else if (code == u":rt" && m_target)
+                  m_target = atTarget;
+              else if (code == u":rt" && m_target && atTarget)
                   m_position = true;
           })
     {
@@ -48,7 +63,7 @@ public:
         if (m_link)
             m_link->unsubscribe(this);
     }
-    bool targetAndPositionSeen() const { return m_position; }
+    bool arrived() const { return m_position; }
 
 private:
     ReplyState m_parser;
@@ -64,10 +79,14 @@ void SendThroughMainWindow(const QString &command)
     mainLink()->Transmit(command);
 }
 
+int32_t PositionCounter(double angle)
+{
+    return vb::CLng(vb::Int(angle * RotatorStepsPerDegree));
+}
+
 void SetPositionCounter(double angle)
 {
-    SendThroughMainWindow(QStringLiteral("p") + vb::CStr(vb::CLng(vb::Int(angle * RotatorStepsPerDegree)))
-                          + QLatin1Char(' '));
+    SendThroughMainWindow(QStringLiteral("p") + vb::CStr(PositionCounter(angle)) + QLatin1Char(' '));
 }
 
 int32_t ShortWayToZero(double measured, bool reversed)
@@ -79,28 +98,27 @@ int32_t ShortWayToZero(double measured, bool reversed)
     return reversed ? -steps : steps;
 }
 
-void Turn(AlignmentRun &run, int32_t steps)
+int32_t Turn(AlignmentRun &run, int32_t steps)
 {
     const ModuleState &m = Module();
     run.Log(QStringLiteral("Rotating ZEL by ") + vb::Format(double(steps) / RotatorStepsPerDegree, QStringLiteral("0.00"))
             + QStringLiteral(" degrees"));
-    int32_t move = steps;
-    if (RotatorMoveWindsPastWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit)) {
+    const int32_t move = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit);
+    if (move != steps)
         run.Log(QStringLiteral("WRAP limit detected, reversing direction."));
-        move = RotatorOtherWayRound(steps);
-    }
     SendThroughMainWindow(QStringLiteral("j") + vb::CStr(move) + QLatin1Char(' '));
+    return move;
 }
 
-bool WaitForMove(AlignmentRun &run, int32_t target)
+bool WaitForMove(AlignmentRun &run, int64_t target)
 {
     ModuleState &m = Module();
-    const MoveReports reports;
-    m.rotator.RotatorSetPosition = target;
+    const MoveReports reports(target);
+    m.rotator.RotatorSetPosition = inTurn(target);
     m.rotator.RotatorMoving = true;
     uint32_t lastDot = Clock::GetTickCount();
     uint32_t lastQuery = lastDot - 250; // the first query at once
-    const auto arrived = [&] { return reports.targetAndPositionSeen() && !m.rotator.RotatorMoving; };
+    const auto arrived = [&] { return reports.arrived(); };
     while (!run.AbortRequested() && !arrived()) {
         Wait::Until(AlignmentRun::PollMs, [&] { return run.AbortRequested() || arrived(); });
         // The options window holds the main window's status poll.
@@ -115,7 +133,8 @@ bool WaitForMove(AlignmentRun &run, int32_t target)
     }
     if (!run.AbortRequested())
         return true;
-    SendThroughMainWindow(QStringLiteral("q0 "));
+    // The abort stands even when the stop cannot be sent.
+    AlignmentRun::PassOver([] { SendThroughMainWindow(QStringLiteral("q0 ")); });
     Wait::DoEvents();
     return false;
 }

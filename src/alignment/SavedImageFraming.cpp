@@ -80,7 +80,7 @@ void SavedImageFraming::Run(const QString &file)
     for (;;) {
         turnRotator();
         framingImage();
-        imageAngle = solveNewImage();
+        imageAngle = solveNewImage(true);
         reportPass();
         ++passCount;
         const bool missed = RotationError(savedAngle, imageAngle) > s.MaxRotErr || separation > s.MaxPosErr;
@@ -103,7 +103,7 @@ void SavedImageFraming::readHeader(const QString &file)
 
 void SavedImageFraming::readHeaderFromDocument(const QString &file)
 {
-    Dispatch &image = *run.ImageDocument;
+    Dispatch &image = run.imageDocument();
     image.Let(QStringLiteral("Path"), file);
     image.Call(QStringLiteral("Open"));
     image.Call(QStringLiteral("SetActive"));
@@ -132,12 +132,17 @@ void SavedImageFraming::readHeaderFromDocument(const QString &file)
         writePointing();
     }
     run.Log(QStringLiteral("Coord (2000): RA:") + raText + QStringLiteral(", DEC:") + decText);
-    AlignmentRun::PassOver([&] { autoContrast(image); });
+    // Its error is the first the WCS insertion is judged by.
+    try {
+        autoContrast(image);
+    } catch (const VbError &e) {
+        m_wcsError = e;
+    }
 }
 
 void SavedImageFraming::readHeaderFromPlate(const QString &file)
 {
-    Dispatch &plate = *run.Plate;
+    Dispatch &plate = run.plate();
     AttachFITS(plate, file);
     AlignmentRun::PassOver([&] { target = Target(plate); });
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("Object: ") + TargetName(plate)); });
@@ -179,7 +184,7 @@ void SavedImageFraming::solveSavedImage()
 
 void SavedImageFraming::solveSavedWithPinPoint()
 {
-    Dispatch &plate = *run.Plate;
+    Dispatch &plate = run.plate();
     PlateSolve::SearchWithSpiral(run, plate, target);
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("     WCS insertion successful")); });
     double roll = 0, horiz = 0, vert = 0;
@@ -195,16 +200,16 @@ void SavedImageFraming::solveSavedWithPinPoint()
 
 void SavedImageFraming::solveSavedWithImageLink()
 {
-    Dispatch &image = *run.ImageDocument;
+    Dispatch &image = run.imageDocument();
     run.Log(QStringLiteral("Attempting WCS insertion:"));
-    QString failure;
     try {
         InsertWCS(image);
     } catch (const VbError &e) {
-        failure = e.description();
-        run.Log(QStringLiteral("    WCS Insertion Failed:  ") + failure);
+        m_wcsError = e;
     }
-    const bool linked = !failure.isNull();
+    const bool linked = m_wcsError.has_value();
+    if (linked)
+        run.Log(QStringLiteral("    WCS Insertion Failed:  ") + m_wcsError->description());
     if (!linked) {
         run.Log(QStringLiteral("     WCS insertion successful"));
         AlignmentRun::PassOver([&] { saved = ImageCentre(image); });
@@ -240,7 +245,8 @@ void SavedImageFraming::slewTo(RaDec ofDate)
     TheSkyAutomation::SlewToRaDec(ofDate.ra, ofDate.dec);
     slew = ofDate;
     if (!run.ProgressWait([] { return TheSkyAutomation::SlewEnded(); })) {
-        TheSkyAutomation::AbortSlew();
+        // The abort stands even when the telescope refuses to stop.
+        AlignmentRun::PassOver([] { TheSkyAutomation::AbortSlew(); });
         throw RunAborted();
     }
 }
@@ -249,7 +255,7 @@ void SavedImageFraming::firstImage()
 {
     run.Log(QStringLiteral("Slewing Telescope"));
     if (run.settings.AstrometricEngine == TheSkyEngine)
-        CloseImage(*run.ImageDocument);
+        CloseImage(run.imageDocument());
     // Left asynchronous: every slew of the run waits by polling.
     TheSkyAutomation::SetAsynchronous(1);
     const auto ofDate = TheSkyAutomation::Precess2000ToNow({saved.ra, saved.dec});
@@ -261,21 +267,21 @@ void SavedImageFraming::firstImage()
     run.AbortTest();
     ExposureStep::TakeImage(run);
     if (run.settings.ImagingProgram != CCDSoft && run.settings.AstrometricEngine == TheSkyEngine) {
-        autoContrast(*run.ImageDocument);
+        autoContrast(run.imageDocument());
         writePointing();
     }
     run.AbortTest();
     run.PassOverFailures = true;
-    imageAngle = solveNewImage();
+    imageAngle = solveNewImage(false);
     reportFirstImage();
 }
 
-double SavedImageFraming::solveNewImage()
+double SavedImageFraming::solveNewImage(bool pass)
 {
     // The plate solver searches from the saved image's solved centre.
     if (run.settings.AstrometricEngine == PinPointEngine)
         target = saved;
-    return PlateSolve::SolveImage(run, saved);
+    return PlateSolve::SolveImage(run, saved, pass);
 }
 
 void SavedImageFraming::reportFirstImage()
@@ -304,7 +310,7 @@ void SavedImageFraming::reportFirstImage()
 void SavedImageFraming::writePointing()
 {
     // Cut from the formatted target: a header's own text may have another layout.
-    ExposureStep::WritePointingKeywords(*run.ImageDocument, {FormatSexagesimal(target.ra), FormatSexagesimal(target.dec)});
+    ExposureStep::WritePointingKeywords(run.imageDocument(), {FormatSexagesimal(target.ra), FormatSexagesimal(target.dec)});
 }
 
 // --- a framing pass ---
@@ -318,9 +324,10 @@ void SavedImageFraming::turnRotator()
     ReduceRotatorSteps(steps);
     if (run.MirrorDetected)
         steps = -steps;
-    run.Step([&] { RotatorTurn::Turn(run, steps); });
+    int32_t sent = steps;
+    run.Step([&] { sent = RotatorTurn::Turn(run, steps); });
     bool arrived = true;
-    const int32_t goal = vb::CLng(vb::Int(savedAngle * RotatorStepsPerDegree));
+    const int64_t goal = int64_t(RotatorTurn::PositionCounter(imageAngle)) + sent;
     run.Step([&] { arrived = RotatorTurn::WaitForMove(run, goal); });
     if (!arrived)
         throw RunAborted();
@@ -336,10 +343,11 @@ void SavedImageFraming::framingImage()
     Wait::For(m_backlashMs);
     run.AbortTest();
     PlateSolve::CloseImage(run);
-    run.Step([&] { ExposureStep::TakeImage(run); });
+    // A pass whose exposure failed has no image of its own to solve.
+    ExposureStep::TakeImage(run);
     if (run.ImageDocument && (run.settings.ImagingProgram == CCDSoft || run.settings.AstrometricEngine == TheSkyEngine)) {
         run.Step([&] {
-            Dispatch &image = *run.ImageDocument;
+            Dispatch &image = run.imageDocument();
             if (run.settings.ImagingProgram != CCDSoft) {
                 autoContrast(image);
                 writePointing();
@@ -353,7 +361,7 @@ void SavedImageFraming::framingImage()
     run.Step([] { readTelescope(); });
     run.PassOverFailures = true;
     if (run.settings.AstrometricEngine == TheSkyEngine)
-        AlignmentRun::PassOver([&] { autoContrast(*run.ImageDocument); });
+        AlignmentRun::PassOver([&] { autoContrast(run.imageDocument()); });
 }
 
 void SavedImageFraming::reportPass()

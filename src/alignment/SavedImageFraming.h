@@ -2,8 +2,11 @@
 
 #include "alignment/ImagingAutomation.h"
 
+#include "platform/VbError.h"
+
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class AlignmentRun;
 
@@ -41,7 +44,8 @@ private:
     void turnRotator();
     void framingImage();
     void reportPass();
-    double solveNewImage();
+    // `pass`: a framing pass's solve, whose spiral retries each start on a new plate.
+    double solveNewImage(bool pass);
     void recordPierSide(double ra);
     void writePointing();
 
@@ -55,4 +59,6 @@ private:
     double imageAngle = 0;
     double separation = 0;
     int16_t passCount = 0;
+    // The saved image's WCS insertion failed with this (its header's last call counts too).
+    std::optional<VbError> m_wcsError;
 };

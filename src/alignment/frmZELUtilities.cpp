@@ -9,9 +9,13 @@
 #include "platform/VbError.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +24,20 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+namespace {
+
+// What the key filter of "Max iterations:" lets through of a text.
+QString digitsOnly(const QString &text)
+{
+    QString digits;
+    for (const QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+    return digits;
+}
+
+} // namespace
 
 frmZELUtilities::frmZELUtilities(QWidget *parent) : QDialog(parent)
 {
@@ -99,6 +117,11 @@ void frmZELUtilities::buildLayout()
     cmdSynchronize = NewControl<QPushButton>(this, "cmdSynchronize", QStringLiteral("Synchronize"));
     cmdAbort = NewControl<QPushButton>(this, "cmdAbort", QStringLiteral("ABORT"));
     cmdAbort->setEnabled(false);
+    // Enter in a box confirms a value and never starts a run.
+    for (QPushButton *button : {cmdAlignCCD, cmdSavedImage, cmdImageLink, cmdSynchronize, cmdAbort}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     lstStatus = NewControl<QListWidget>(this, "lstStatus");
 
     auto *buttons = new QVBoxLayout;
@@ -125,12 +148,28 @@ void frmZELUtilities::wireHandlers()
     connect(txtCatalogPath, &QLineEdit::textChanged, this, &frmZELUtilities::txtCatalogPath_Change);
     connect(txtExposureTime, &QLineEdit::textChanged, this, &frmZELUtilities::txtExposureTime_Change);
     connect(txtItterations, &QLineEdit::textChanged, this, &frmZELUtilities::txtItterations_Change);
-    OnControlEvent(txtItterations, {QEvent::KeyPress}, [](QEvent *event) {
+    OnControlEvent(txtItterations, {QEvent::KeyPress}, [this](QEvent *event) {
+        // Pasted text is filtered as typed text is.
+        if (static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste)) {
+            txtItterations->insert(digitsOnly(QGuiApplication::clipboard()->text()));
+            return true;
+        }
         // Digits only; Backspace is dropped too.
         const QChar c = TypedCharacter(event);
         return !c.isNull() && !(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
     });
-    connect(chkSpiralSearch, &QCheckBox::toggled, this, &frmZELUtilities::chkSpiralSearch_Click);
+    // No other way in for text the filter has not seen: no menu, no drop, no middle-button paste.
+    txtItterations->setContextMenuPolicy(Qt::NoContextMenu);
+    txtItterations->setAcceptDrops(false);
+    OnControlEvent(txtItterations, {QEvent::MouseButtonRelease}, [](QEvent *event) {
+        return static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton;
+    });
+    connect(chkSpiralSearch, &QCheckBox::stateChanged, this, [this](int state) {
+        // A stored 2 shows grayed; the operator's click leaves only on and off.
+        if (state != Qt::PartiallyChecked)
+            chkSpiralSearch->setTristate(false);
+        chkSpiralSearch_Click();
+    });
     connect(cmbCatalog, &QComboBox::activated, this, &frmZELUtilities::cmbCatalog_Click);
     connect(cmbImager, &QComboBox::activated, this, &frmZELUtilities::cmbImager_Click);
     connect(UpDown1, &QSpinBox::valueChanged, this, &frmZELUtilities::UpDown1_Change);
@@ -167,8 +206,12 @@ void frmZELUtilities::cmdSynchronize_Click()
 
 void frmZELUtilities::enableRunButtons(bool enabled)
 {
-    for (QPushButton *button : {cmdAlignCCD, cmdImageLink, cmdSavedImage, cmdSynchronize})
+    // Synchronize comes back only as the run found it: without TheSky it stays disabled.
+    if (!enabled)
+        m_synchronizeEnabled = cmdSynchronize->isEnabled();
+    for (QPushButton *button : {cmdAlignCCD, cmdImageLink, cmdSavedImage})
         button->setEnabled(enabled);
+    cmdSynchronize->setEnabled(enabled && m_synchronizeEnabled);
 }
 
 void frmZELUtilities::Log(const QString &line)

@@ -102,6 +102,7 @@ private:
     void imageLink(AlignmentRun &run);
 
     bool m_running = false;
+    bool m_synchronizeEnabled = true; // as the running run found it
     bool m_closePending = false;
     bool m_unloaded = false;
 };

@@ -60,31 +60,36 @@ void synchronise(AlignmentRun &run, double angle, bool withAngle)
 
 void frmZELUtilities::RunProcedure(const RunKind &kind, const std::function<void(AlignmentRun &)> &body)
 {
-    AbortRequested = false;
-    cmdAbort->setEnabled(true);
-    AlignmentRun run(Settings, AbortRequested, *this);
-    if (!run.CreateObjects(kind.enableMaxImLink))
+    // Creating the objects serves events: the run holds its buttons and the window from here.
+    if (m_running)
         return;
     m_running = true;
     enableRunButtons(false);
-    const QString endLine = QStringLiteral("********END %1**********").arg(kind.name);
-    Log(QString());
-    Log(QStringLiteral("********START %1**********").arg(kind.name));
-    try {
-        body(run);
-    } catch (const RunAborted &) {
-        Log(kind.aborted);
-    } catch (const std::exception &e) {
-        const auto *error = dynamic_cast<const VbError *>(&e);
-        Log(kind.errorPrefix + (error ? error->description() : QString::fromUtf8(e.what())));
-        AbortRequested = false;
+    AbortRequested = false;
+    cmdAbort->setEnabled(true);
+    AlignmentRun run(Settings, AbortRequested, *this);
+    if (run.CreateObjects(kind.enableMaxImLink)) {
+        const QString endLine = QStringLiteral("********END %1**********").arg(kind.name);
+        Log(QString());
+        Log(QStringLiteral("********START %1**********").arg(kind.name));
+        try {
+            // A close while the objects were made is an Abort.
+            run.AbortTest();
+            body(run);
+        } catch (const RunAborted &) {
+            Log(kind.aborted);
+        } catch (const std::exception &e) {
+            const auto *error = dynamic_cast<const VbError *>(&e);
+            Log(kind.errorPrefix + (error ? error->description() : QString::fromUtf8(e.what())));
+            AbortRequested = false;
+        }
+        Log(endLine);
+        Log(QString());
+        if (kind.clearAbortAtEveryEnd)
+            AbortRequested = false;
+        cmdAbort->setEnabled(false);
+        Screen::SetMousePointer(Screen::vbDefault);
     }
-    Log(endLine);
-    Log(QString());
-    if (kind.clearAbortAtEveryEnd)
-        AbortRequested = false;
-    cmdAbort->setEnabled(false);
-    Screen::SetMousePointer(Screen::vbDefault);
     run.Camera.reset();
     run.ImageDocument.reset();
     m_running = false;
@@ -127,7 +132,7 @@ void frmZELUtilities::alignCamera(AlignmentRun &run)
         ExposureStep::TakeImage(run);
         const ExposureStep::Pointing pointing = ExposureStep::ReadTelescopePosition(run);
         if (theSkyEngine(run))
-            ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
+            ExposureStep::WritePointingKeywords(run.imageDocument(), pointing);
         const double angle = PlateSolve::SolveImage(run, telescopePosition());
         synchronise(run, angle, true);
         return angle;
@@ -140,9 +145,11 @@ void frmZELUtilities::alignCamera(AlignmentRun &run)
         bool reversed = false;
         run.Step([&] { reversed = TheSkyAutomation::ChartDocumentProperty(22).toDouble() == 1; });
         const int32_t steps = RotatorTurn::ShortWayToZero(angle, reversed);
-        run.Step([&] { RotatorTurn::Turn(run, steps); });
+        int32_t sent = steps;
+        run.Step([&] { sent = RotatorTurn::Turn(run, steps); });
         bool arrived = true;
-        run.Step([&] { arrived = RotatorTurn::WaitForMove(run, 0); });
+        const int64_t target = int64_t(RotatorTurn::PositionCounter(angle)) + sent;
+        run.Step([&] { arrived = RotatorTurn::WaitForMove(run, target); });
         if (!arrived)
             throw RunAborted();
         angle = measure();
@@ -155,8 +162,8 @@ void frmZELUtilities::imageLink(AlignmentRun &run)
     ExposureStep::TakeImage(run);
     const ExposureStep::Pointing pointing = ExposureStep::ReadTelescopePosition(run);
     if (theSkyEngine(run)) {
-        ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
-        run.ImageDocument->Call(QStringLiteral("Save"));
+        ExposureStep::WritePointingKeywords(run.imageDocument(), pointing);
+        run.imageDocument().Call(QStringLiteral("Save"));
     }
     const double angle = PlateSolve::SolveImage(run, telescopePosition());
     synchronise(run, angle, false);
@@ -176,7 +183,7 @@ void frmZELUtilities::imageLink(AlignmentRun &run)
         ExposureStep::TakeImage(run);
         run.AbortTest();
         if (theSkyEngine(run))
-            ExposureStep::WritePointingKeywords(*run.ImageDocument, pointing);
+            ExposureStep::WritePointingKeywords(run.imageDocument(), pointing);
         PlateSolve::SolveImage(run, telescope);
         PlateSolve::CloseImage(run);
     }

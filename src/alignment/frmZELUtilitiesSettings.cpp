@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "platform/Screen.h"
 #include "platform/Vb.h"
+#include "platform/VbError.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,8 +63,8 @@ void loadInteger(HKEY key, const QString &name, int16_t fallback, int16_t &field
     load(
         key, name, REG_DWORD, int32_t(fallback),
         [&](const QVariant &value) {
-            AssignRegistryValue(field, value);
-            if (box)
+            // A value that does not fit the field leaves field and box as they were.
+            if (AssignRegistryValue(field, value) && box)
                 box->setText(vb::CStr(int32_t(field)));
         },
         [&] {
@@ -97,7 +98,10 @@ void frmZELUtilities::Form_Load()
     loadInteger(key, SpiralSearchName, 1, s.SpiralSearch);
     RegCloseKey(key);
 
-    chkSpiralSearch->setChecked(s.SpiralSearch == 1);
+    // 2 is the grayed state, shown and kept.
+    chkSpiralSearch->setCheckState(s.SpiralSearch == 2 ? Qt::PartiallyChecked
+                                   : s.SpiralSearch == 1 ? Qt::Checked
+                                                         : Qt::Unchecked);
     chkSpiralSearch_Click();
     cmbImager->addItems({QStringLiteral("CCDSoft"), QStringLiteral("MaxIm DL")});
     cmbImager->setCurrentIndex(s.ImagingProgram >= 0 && s.ImagingProgram < 2 ? s.ImagingProgram : -1);
@@ -124,11 +128,18 @@ void frmZELUtilities::Form_Unload()
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
         const AlignmentSettings &s = Settings;
         const auto dword = [&](const QString &name, int32_t value) { SetRegistryValue(key, name, REG_DWORD, value); };
+        // A box number beyond the Long range is not stored: the stored value stays.
+        const auto boxDword = [&](const QString &name, const QLineEdit *box) {
+            try {
+                dword(name, vb::CLng(vb::Val(box->text())));
+            } catch (const VbError &) {
+            }
+        };
         SetRegistryValue(key, ImageScaleName, REG_SZ, txtImageScale->text());
         SetRegistryValue(key, MaxPosErrName, REG_SZ, txtPositionErr->text());
         SetRegistryValue(key, MaxRotErrName, REG_SZ, txtRotErr->text());
-        dword(MaxItterationsName, vb::CLng(vb::Val(txtItterations->text())));
-        dword(ExposureTimeName, vb::CLng(vb::Val(txtExposureTime->text())));
+        boxDword(MaxItterationsName, txtItterations);
+        boxDword(ExposureTimeName, txtExposureTime);
         dword(ImagingProgramName, s.ImagingProgram);
         dword(AstrometricEngineName, s.AstrometricEngine);
         SetRegistryValue(key, CatalogPathName, REG_SZ, s.CatalogPath);
@@ -167,7 +178,9 @@ void frmZELUtilities::txtItterations_Change()
 
 void frmZELUtilities::chkSpiralSearch_Click()
 {
-    Settings.SpiralSearch = chkSpiralSearch->isChecked() ? 1 : 0;
+    // The box's value as stored: 0 off, 1 on, 2 grayed.
+    const Qt::CheckState state = chkSpiralSearch->checkState();
+    Settings.SpiralSearch = state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0;
 }
 
 void frmZELUtilities::cmbCatalog_Click()

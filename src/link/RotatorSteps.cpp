@@ -58,10 +58,3 @@ int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
 {
     return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorRedirectedSteps(steps, wrap, zelLimit) : steps;
 }
-
-bool RotatorMoveWindsPastWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
-{
-    const int64_t end = int64_t(wrap) + steps;
-    const int64_t limit = RotatorWrapLimitSteps(zelLimit);
-    return (steps > 0 && end > limit) || (steps < 0 && end < -limit);
-}

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // Rotator step arithmetic: 200 steps per degree, 72000 per turn. The Rotator driver and the
-// windows (goto, jog, TheSky follow, dial) share these rules.
+// windows (goto, jog, TheSky follow, dial, the alignment runs) share these rules.
 constexpr int32_t RotatorStepsPerDegree = 200;
 constexpr int32_t RotatorStepsPerTurn = 72000;
 constexpr int32_t RotatorStepsPerHalfTurn = 36000;
@@ -41,8 +41,3 @@ int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit);
 // The wrap rule of a relative move: the steps themselves when the wrap stays within the
 // limit, else RotatorRedirectedSteps.
 int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
-
-// The alignment runs' wrap test: true only when the move winds the cable further past the
-// limit in its own direction, (steps > 0 and wrap + steps > limit) or (steps < 0 and
-// wrap + steps < -limit). A move of 0 or one that unwinds is never reversed.
-bool RotatorMoveWindsPastWrap(int32_t steps, int32_t wrap, int32_t zelLimit);

@@ -13,6 +13,13 @@ public:
     virtual ~ControlSink() = default;
     // A text box's text or a label's caption.
     virtual void setText(const QString &name, const QString &text) = 0;
+    // A text box showing `text`, a value converted for display from `source`; a window that
+    // sends the value back can send `source` while the box still shows `text`.
+    virtual void setShownValue(const QString &name, const QString &text, const QString &source)
+    {
+        (void)source;
+        setText(name, text);
+    }
     virtual void setChecked(const QString &name, bool checked) = 0;
     // Selects one option button of a group.
     virtual void selectOption(const QString &name) = 0;

@@ -1,11 +1,33 @@
 #include "platform/UserPrompts.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 
 namespace {
+
+// Boxes and dialogs belong to the window in front, so they stay above a window that keeps
+// itself on top. They live on the heap: if that window goes while one is up, it takes the
+// dialog with it and exec() returns as for Cancel.
+QWidget *frontWindow()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+template <typename Dialog>
+struct OwnedDialog
+{
+    QPointer<Dialog> dialog;
+    template <typename... Args>
+    explicit OwnedDialog(Args &&...args) : dialog(new Dialog(frontWindow(), std::forward<Args>(args)...)) {}
+    ~OwnedDialog() { delete dialog.data(); }
+    Dialog *operator->() const { return dialog.data(); }
+};
 
 // The desktop's own dialogs.
 class DesktopPrompts final : public UserPrompts
@@ -14,14 +36,14 @@ public:
     int messageBox(const MessageBoxRequest &request) override
     {
         using namespace vbconst;
-        QMessageBox box;
-        box.setText(request.prompt);
-        box.setWindowTitle(request.title);
+        OwnedDialog<QMessageBox> box;
+        box->setText(request.prompt);
+        box->setWindowTitle(request.title);
         switch (request.icon()) {
-        case vbCritical: box.setIcon(QMessageBox::Critical); break;
-        case vbQuestion: box.setIcon(QMessageBox::Question); break;
-        case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-        case vbInformation: box.setIcon(QMessageBox::Information); break;
+        case vbCritical: box->setIcon(QMessageBox::Critical); break;
+        case vbQuestion: box->setIcon(QMessageBox::Question); break;
+        case vbExclamation: box->setIcon(QMessageBox::Warning); break;
+        case vbInformation: box->setIcon(QMessageBox::Information); break;
         default: break;
         }
         QList<std::pair<QMessageBox::StandardButton, int>> buttons;
@@ -38,11 +60,11 @@ public:
         default: buttons = {{QMessageBox::Ok, vbOK}}; break;
         }
         for (const auto &b : buttons)
-            box.addButton(b.first);
+            box->addButton(b.first);
         const int defaultIndex = (request.buttons & vbDefaultButton3) ? 2 : (request.buttons & vbDefaultButton2) ? 1 : 0;
         if (defaultIndex < buttons.size())
-            box.setDefaultButton(buttons[defaultIndex].first);
-        const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+            box->setDefaultButton(buttons[defaultIndex].first);
+        const auto pressed = static_cast<QMessageBox::StandardButton>(box->exec());
         for (const auto &b : buttons)
             if (b.first == pressed)
                 return b.second;
@@ -52,22 +74,28 @@ public:
 
     std::optional<QString> openFile(const FileDialogRequest &request) override
     {
-        const QString name = QFileDialog::getOpenFileName(nullptr, request.title, startPath(request), DialogFilter(request.filter));
-        return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+        OwnedDialog<QFileDialog> dialog(request.title, startPath(request), DialogFilter(request.filter));
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        return chosen(dialog.dialog);
     }
 
     std::optional<QString> saveFile(const FileDialogRequest &request) override
     {
-        QFileDialog dialog(nullptr, request.title, startPath(request), DialogFilter(request.filter));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
-        dialog.setDefaultSuffix(request.defaultSuffix);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return dialog.selectedFiles().first();
+        OwnedDialog<QFileDialog> dialog(request.title, startPath(request), DialogFilter(request.filter));
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        dialog->setDefaultSuffix(request.defaultSuffix);
+        return chosen(dialog.dialog);
     }
 
 private:
+    static std::optional<QString> chosen(const QPointer<QFileDialog> &dialog)
+    {
+        if (dialog->exec() != QDialog::Accepted || !dialog || dialog->selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog->selectedFiles().first();
+    }
+
     static QString startPath(const FileDialogRequest &request)
     {
         if (request.initialDir.isEmpty())

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <map>
+#include <utility>
 #include <memory>
 
 namespace VbFiles {
@@ -18,6 +19,7 @@ struct OpenFile
     QByteArray input;
     qsizetype pos = 0;
     bool reading = false;
+    bool afterComma = false; // the last field ended at a comma: a field follows on this line
 };
 
 std::map<int16_t, OpenFile> &files()
@@ -162,10 +164,15 @@ QString Input(int16_t number)
 {
     OpenFile &f = forInput(number);
     const QByteArray &in = f.input;
-    while (f.pos < in.size() && (in[f.pos] == ' ' || in[f.pos] == '\t' || isLineEnd(in[f.pos])))
+    // A line end separates fields as a comma does: after a comma it ends an empty field.
+    const bool fieldDue = std::exchange(f.afterComma, false);
+    while (f.pos < in.size() && (in[f.pos] == ' ' || in[f.pos] == '\t' || (!fieldDue && isLineEnd(in[f.pos]))))
         ++f.pos;
-    if (f.pos >= in.size())
+    if (f.pos >= in.size()) {
+        if (fieldDue)
+            return QString();
         throw pastEnd();
+    }
     QByteArray field;
     if (in[f.pos] == '"') {
         const qsizetype close = in.indexOf('"', f.pos + 1);
@@ -181,10 +188,12 @@ QString Input(int16_t number)
             ++f.pos;
         field = in.mid(start, f.pos - start).trimmed();
     }
-    if (f.pos < in.size() && in[f.pos] == ',')
+    if (f.pos < in.size() && in[f.pos] == ',') {
         ++f.pos;
-    else
+        f.afterComma = true;
+    } else {
         skipLineEnd(f);
+    }
     return QString::fromLatin1(field);
 }
 
@@ -197,6 +206,8 @@ bool EndOfFile(int16_t number)
 bool EndOfFields(int16_t number)
 {
     const OpenFile &f = forInput(number);
+    if (f.afterComma)
+        return false;
     for (qsizetype i = f.pos; i < f.input.size(); ++i) {
         const char c = f.input[i];
         if (c != ' ' && c != '\t' && !isLineEnd(c))

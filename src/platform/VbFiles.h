@@ -38,13 +38,14 @@ QString WriteRecordText(const VariantArray &fields);
 // end of file"; a number not open for input throws VbError 52.
 // One line without its ending (CR LF, LF or a lone CR).
 QString LineInput(int16_t number);
-// One field: leading blanks and line ends are skipped; a field in double quotes ends at the
-// closing quote and may hold commas, an unquoted one ends at a comma or a line end and
-// loses its surrounding blanks. The separator after the field is consumed.
+// One field: leading blanks are skipped, and line ends too unless a comma came just
+// before (then the field is empty); a field in double quotes ends at the closing quote and
+// may hold commas, an unquoted one ends at a comma or a line end and loses its surrounding
+// blanks. The separator after the field is consumed.
 QString Input(int16_t number);
 // True at the very end of the file.
 bool EndOfFile(int16_t number);
-// True when nothing but blanks and line ends is left: no further field to read.
+// True when nothing but blanks and line ends is left and no comma promised a field.
 bool EndOfFields(int16_t number);
 
 // Closes the file; a number that is not open is ignored.

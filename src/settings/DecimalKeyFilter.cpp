@@ -1,6 +1,7 @@
 #include "settings/DecimalKeyFilter.h"
 
 #include "platform/ControlEvents.h"
+#include "platform/OperatorEdits.h"
 
 #include <QLineEdit>
 
@@ -12,11 +13,12 @@ void install(QLineEdit *box)
         const QChar typed = TypedCharacter(event);
         return !typed.isNull() && !accepts(typed, box->text());
     });
+    OnOperatorEdit(box, accepts, {}); // pasted or dropped text passes the same filter
 }
 
 bool accepts(QChar typed, const QString &text)
 {
-    if (typed.isDigit() && typed.unicode() < 0x80)
+    if (typed >= u'0' && typed <= u'9')
         return true;
     if (typed == QLatin1Char('\b'))
         return true;

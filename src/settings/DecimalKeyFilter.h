@@ -6,7 +6,7 @@ class QLineEdit;
 
 // The key filter of the decimal text boxes: typed characters other than the digits, Backspace
 // and one "." are dropped. Control keys (Enter, Escape, Tab, shortcuts) and navigation keys
-// pass; pasted text is not filtered.
+// pass; pasted or dropped text is filtered as if typed.
 namespace DecimalKeyFilter {
 
 // Filters the keys typed into `box`; the filter lives as long as the box.

@@ -106,7 +106,10 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
     connect(cmdDelete, &QPushButton::clicked, this, &StoredPositionEditor::cmdDelete_Click);
     connect(cmdCurrent, &QPushButton::clicked, this, &StoredPositionEditor::cmdCurrent_Click);
     connect(cmdExit, &QPushButton::clicked, this, &QDialog::accept);
-    connect(MSFlexGrid1, &QTableWidget::currentCellChanged, this, &StoredPositionEditor::MSFlexGrid1_RowColChange);
+    // The row change asks its questions after the grid has handled the press or key that
+    // chose the row, so that what it puts back is what stays highlighted.
+    connect(MSFlexGrid1, &QTableWidget::currentCellChanged, this, &StoredPositionEditor::MSFlexGrid1_RowColChange,
+            Qt::QueuedConnection);
     // Only the operator's edits mark a change; texts set from here do not.
     for (QLineEdit *box : {txtDescription, txtPosition, txtTemperature})
         if (box)

@@ -9,12 +9,14 @@
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
 #include "platform/CreateObject.h"
-#include "platform/NamedControls.h"
+#include "platform/OperatorEdits.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
+#include "settings/SettingsReadBack.h"
 #include "settings/frmCalculateStepSize.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -33,15 +35,15 @@ namespace {
 
 const QString Title = QStringLiteral("VKM");
 
-// The temperature-coefficient boxes take digits, one ".", and "-" as the first character.
-// Returns whether the key is dropped; `counts` tells whether it marks the box changed.
-bool coefficientKeyDropped(QChar typed, const QString &text, bool &counts)
+// The temperature-coefficient boxes take the digits 0 to 9, one ".", and "-" as the first
+// character. `counts` tells whether the character is one of those the boxes take at all.
+bool coefficientKeeps(QChar typed, const QString &text, bool &counts)
 {
-    const bool accepted = typed.isDigit() || typed == u'.' || typed == u'-' || typed == u'\b';
-    counts = accepted;
-    if (!accepted)
-        return true;
-    return (typed == u'.' && text.contains(u'.')) || (typed == u'-' && !text.isEmpty());
+    const bool digit = typed >= u'0' && typed <= u'9';
+    counts = digit || typed == u'.' || typed == u'-' || typed == u'\b';
+    if (!counts)
+        return false;
+    return !(typed == u'.' && text.contains(u'.')) && !(typed == u'-' && !text.isEmpty());
 }
 
 // Keys that step a spinner, as against those that only pass the focus through it.
@@ -70,9 +72,10 @@ frmCal *CalForm(bool create)
     return instance;
 }
 
-frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window)
+frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window), m_readBack(std::make_unique<SettingsReadBack>(this))
 {
     buildLayout();
+    captureDesign();
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(250);
     connectHandlers();
@@ -80,7 +83,7 @@ frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window)
 
 frmCal::~frmCal()
 {
-    if (m_loaded && ControlWindows().SettingsWindow == m_controls.get())
+    if (m_loaded && ControlWindows().SettingsWindow == m_readBack.get())
         ControlWindows().SettingsWindow = nullptr;
 }
 
@@ -98,22 +101,31 @@ void frmCal::connectHandlers()
     connect(&Timer1, &VbTimer::Tick, this, &frmCal::Timer1_Timer);
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmCal::SSTab1_Click);
 
-    // Changes count only from the operator's own hand on a control.
-    for (QRadioButton *option : optIntFan)
+    // Changes count only from the operator's own hand on a control, whatever the way in.
+    for (QRadioButton *option : optIntFan) {
         OnControlEvent(option, {QEvent::MouseButtonRelease}, [this] { mark(0, true); });
-    const std::pair<QSpinBox *, int> spinners[] = {{udIntFanSet, 1}, {udIntFanHyst, 2}, {UpDown1, 3},
-                                                   {UpDown2, 4},     {udDeadband, 23},  {udDBSettle, 24}};
-    for (const auto &[spin, entry] : spinners) {
+        connect(option, &QAbstractButton::clicked, this, [this] { mark(0, true); });
+    }
+    // A spinner shows its value in its partner box, which the operator may also edit.
+    const struct { QSpinBox *spin; QLineEdit *box; int entry; } spinners[] = {
+        {udIntFanSet, txtIntFanSet, 1}, {udIntFanHyst, txtintfanhyst, 2}, {UpDown1, txtFanThreshold, 3},
+        {UpDown2, txtFanPulsePower, 4}, {udDeadband, txtDeadband, 23},   {udDBSettle, nullptr, 24}};
+    for (const auto &[spin, box, entry] : spinners) {
         OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
             if (stepsSpinner(e))
                 mark(entry, true);
             return false;
         });
+        connect(spin, &QSpinBox::valueChanged, this, [this, entry] { operatorChange(entry, true); });
+        if (box) {
+            connect(spin, &QSpinBox::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
+            OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, true); });
+        }
     }
     const std::pair<QLineEdit *, int> servoBoxes[] = {{txtKP, 5}, {txtKd, 6},        {txtDeriv, 7}, {txtki, 8},
                                                       {txtil, 9}, {txtVelocity, 10}, {txtAcc, 11}};
     for (const auto &[box, entry] : servoBoxes)
-        OnControlEvent(box, {QEvent::KeyRelease}, [this, entry = entry] { mark(entry, true); });
+        OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, true); });
     const std::pair<QLineEdit *, int> coefficientBoxes[] = {
         {txtAmbSlope, 12},  {txtAmbIntercept, 13}, {txtPrimSlope, 14},  {txtPrimIntercept, 15},
         {txtSecSlope, 16}, {txtSecIntercept, 17},  {txtElectSlope, 18}, {txtElectIntercept, 19}};
@@ -123,15 +135,21 @@ void frmCal::connectHandlers()
             if (typed.isNull())
                 return false;
             bool counts = false;
-            const bool dropped = coefficientKeyDropped(typed, box->text(), counts);
+            const bool kept = coefficientKeeps(typed, box->text(), counts);
             if (counts)
                 mark(entry, true);
-            return dropped;
+            return !kept;
         });
+        const auto keeps = [](QChar typed, const QString &text) {
+            bool counts = false;
+            return coefficientKeeps(typed, text, counts);
+        };
+        OnOperatorEdit(box, keeps, [this, entry = entry] { mark(entry, true); });
     }
     const std::pair<QCheckBox *, int> controllerFlags[] = {{chkAutoCurrent, 20}, {chkErrorHandheld, 21}, {chkDeadband, 22}};
     for (const auto &[box, entry] : controllerFlags) {
         OnControlEvent(box, {QEvent::MouseButtonRelease}, [this, entry = entry] { mark(entry, true); });
+        connect(box, &QAbstractButton::clicked, this, [this, entry = entry] { mark(entry, true); });
         // The operator clicks between cleared and checked; grayed comes only from a file.
         connect(box, &QAbstractButton::pressed, this, [box = box] {
             if (box->checkState() != Qt::PartiallyChecked)
@@ -146,6 +164,7 @@ void frmCal::connectHandlers()
                 mark(entry, entry != 30);
             return false;
         });
+        OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, entry != 30); });
     }
     const std::pair<QCheckBox *, int> options[] = {{chkTeleEastWest, 33}, {chkPromptTheSky, 34}, {chkZELLimit, 36}};
     for (const auto &[box, entry] : options) {
@@ -158,7 +177,10 @@ void frmCal::connectHandlers()
     for (int k = 0; k < 4; ++k) {
         connect(cmbStepperMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperMode_Click(k); });
         connect(cmbStepperStepMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperStepMode_Click(k); });
-        connect(UpDown3[k], &QSpinBox::valueChanged, this, [this, k] { UpDown3_Change(k); });
+        connect(UpDown3[k], &QSpinBox::valueChanged, this, [this, k] {
+            UpDown3_Change(k);
+            operatorChange(38, true);
+        });
         OnControlEvent(UpDown3[k], {QEvent::MouseButtonPress, QEvent::KeyRelease, QEvent::Wheel}, [this](QEvent *e) {
             if (stepsSpinner(e))
                 mark(38, true);
@@ -166,14 +188,6 @@ void frmCal::connectHandlers()
         });
     }
 
-    // A spinner shows its value in its partner box.
-    const std::pair<QSpinBox *, QLineEdit *> partners[] = {{udIntFanSet, txtIntFanSet},
-                                                           {udIntFanHyst, txtintfanhyst},
-                                                           {UpDown1, txtFanThreshold},
-                                                           {UpDown2, txtFanPulsePower},
-                                                           {udDeadband, txtDeadband}};
-    for (const auto &[spin, box] : partners)
-        connect(spin, &QSpinBox::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
     connect(udDBSettle, &QSpinBox::valueChanged, this, &frmCal::udDBSettle_Change);
 
     connect(cmdUploadVKM, &QPushButton::clicked, this, &frmCal::cmdUploadVKM_Click);
@@ -200,9 +214,14 @@ void frmCal::Form_Load()
     cmdCalibrate->setEnabled(false);
     cmdUploadVKM->setEnabled(false);
     CalPointCount = 0;
-    lblCalPoints->setText(QStringLiteral("0"));
-    m_controls = std::make_unique<NamedControls>(this);
-    ControlWindows().SettingsWindow = m_controls.get();
+    // The window is reused: it opens as it was built, with nothing of its last opening.
+    m_readBack->asProgram([this] {
+        for (const auto &restore : m_design)
+            restore();
+        showSpinnerValues();
+    });
+    m_readBack->forgetSources();
+    ControlWindows().SettingsWindow = m_readBack.get();
     m.link.SettingsWindowOpen = true;
     m_loaded = true;
     RequestControllerSettings();
@@ -228,6 +247,56 @@ void frmCal::Form_Load()
     IsLoading = false;
     chkZELLimit->setChecked(m.settings.AutoReverse != 0);
     ChangedFlags.fill(false);
+}
+
+void frmCal::captureDesign()
+{
+    for (QLineEdit *box : findChildren<QLineEdit *>()) {
+        if (!box->objectName().isEmpty() && !qobject_cast<QAbstractSpinBox *>(box->parent()))
+            m_design.push_back([box, text = box->text()] { box->setText(text); });
+    }
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (!label->objectName().isEmpty())
+            m_design.push_back([label, text = label->text()] { label->setText(text); });
+    }
+    for (QSpinBox *spin : findChildren<QSpinBox *>())
+        m_design.push_back([spin, value = spin->value()] { spin->setValue(value); });
+    for (QCheckBox *box : findChildren<QCheckBox *>()) {
+        m_design.push_back([box, state = box->checkState(), tristate = box->isTristate()] {
+            box->setCheckState(state);
+            box->setTristate(tristate);
+        });
+    }
+    for (QRadioButton *option : findChildren<QRadioButton *>()) {
+        m_design.push_back([option, checked = option->isChecked()] {
+            option->setAutoExclusive(false); // so that no option of the group may be selected
+            option->setChecked(checked);
+            option->setAutoExclusive(true);
+        });
+    }
+    m_design.push_back([this] {
+        Combo1->clear();
+        SSTab1->setCurrentIndex(0);
+    });
+}
+
+// Each partner box shows its spinner's value, also one the spinner has held from the start.
+void frmCal::showSpinnerValues()
+{
+    const std::pair<QSpinBox *, QLineEdit *> partners[] = {{udIntFanSet, txtIntFanSet},
+                                                           {udIntFanHyst, txtintfanhyst},
+                                                           {UpDown1, txtFanThreshold},
+                                                           {UpDown2, txtFanPulsePower},
+                                                           {udDeadband, txtDeadband}};
+    for (const auto &[spin, box] : partners)
+        box->setText(QString::number(spin->value()));
+    udDBSettle_Change();
+}
+
+void frmCal::operatorChange(int entry, bool enablesUpload)
+{
+    if (!m_readBack->writing())
+        mark(entry, enablesUpload);
 }
 
 void frmCal::RequestControllerSettings()
@@ -393,7 +462,7 @@ void frmCal::Form_Unload()
     if (storeErrorMessage() && (!accepted || storeRegistryOptions(stepSizeMarked)))
         storeEnableSlew();
     Module().link.SettingsWindowOpen = false;
-    if (ControlWindows().SettingsWindow == m_controls.get())
+    if (ControlWindows().SettingsWindow == m_readBack.get())
         ControlWindows().SettingsWindow = nullptr;
     m_loaded = false;
 }
@@ -438,9 +507,14 @@ bool frmCal::storeRegistryOptions(bool stepSizeMarked)
 {
     ModuleState::Settings &s = Module().settings;
     return withDriverKey(false, [&](HKEY key) {
-        if (stepSizeMarked) {
-            s.StepSize = vb::CSng(txtStepSize->text());
-            SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
+        // A step size that is no number is refused alone; the other options are still stored.
+        try {
+            if (stepSizeMarked) {
+                s.StepSize = vb::CSng(txtStepSize->text());
+                SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
+            }
+        } catch (const std::exception &e) {
+            ShowHandlerError(e);
         }
         if (ChangedFlags[33]) {
             s.CheckTelescope = chkTeleEastWest->isChecked();
@@ -483,18 +557,29 @@ void frmCal::SetCheckValue(QCheckBox *box, int value)
     box->setCheckState(states[value]);
 }
 
-std::shared_ptr<Serial> frmCal::mainLink()
+namespace {
+
+std::shared_ptr<Serial> mainLinkIfAny()
 {
     MainWindowAccess *main = ControlWindows().Main;
-    std::shared_ptr<Serial> link = main ? main->link() : nullptr;
+    return main ? main->link() : nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<Serial> frmCal::mainLink()
+{
+    std::shared_ptr<Serial> link = mainLinkIfAny();
     if (!link)
         throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
     return link;
 }
 
+// Without the main window its link counts as closed.
 bool frmCal::portOpen()
 {
-    if (mainLink()->Connected())
+    const std::shared_ptr<Serial> link = mainLinkIfAny();
+    if (link && link->Connected())
         return true;
     MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
     return false;

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "platform/Variant.h"
 #include "platform/VbTimer.h"
 
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <vector>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
-class NamedControls;
+class SettingsReadBack;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -142,11 +145,17 @@ private:
     bool storeRegistryOptions(bool stepSizeMarked);
     void storeEnableSlew();
     void mark(int entry, bool enablesUpload);
+    // A change that counts when the operator made it, not the program.
+    void operatorChange(int entry, bool enablesUpload);
+    void captureDesign();
+    void showSpinnerValues();
+    void loadCoefficient(int row, int sensor, const QString &field);
     void cmbStepperMode_Click(int index);
     void cmbStepperStepMode_Click(int index);
     void UpDown3_Change(int index);
     void udDBSettle_Change();
     QString uploadCommand(int entry, bool &servoChanged) const;
+    QString fixedPoint(const char *letter, const QLineEdit *box) const;
     void sendStepperBlock();
 
     // The main window's link for one command; VbError 91 when it holds none.
@@ -155,12 +164,20 @@ private:
     static bool portOpen();
     static void transmit(const QString &command);
 
+    struct SettingsRecord
+    {
+        QString key;
+        Variant value;
+    };
+    std::vector<SettingsRecord> settingsRecords() const;
     void applySetting(const QString &key, const QString &value);
     // The file chosen in the dialog of both files, opened for saving (after asking before
     // replacing one) or loading; nothing when abandoned or after the box saying why it failed.
-    static std::optional<int16_t> openChosenFile(bool save);
+    // `chosen`, when given, runs once the file is chosen and before it is opened; false abandons.
+    static std::optional<int16_t> openChosenFile(bool save, const std::function<bool()> &chosen = {});
 
-    std::unique_ptr<NamedControls> m_controls;
+    std::unique_ptr<SettingsReadBack> m_readBack;
+    std::vector<std::function<void()>> m_design; // puts each control back as it was built
     bool m_loaded = false;
 };
 

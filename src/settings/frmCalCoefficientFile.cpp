@@ -41,14 +41,23 @@ void frmCal::cmdLoad_Click()
             const int s = key == QLatin1String("T1") ? 0 : key == QLatin1String("T2") ? 1 : key == QLatin1String("T3") ? 2 : -1;
             if (s < 0)
                 continue;
-            CalCoefficients[0][s] = vb::Val(slope);
-            CalCoefficients[1][s] = vb::Val(intercept);
-            lblCalScope[s]->setText(slope);
-            lblCalInt[s]->setText(intercept);
+            loadCoefficient(0, s, slope);
+            loadCoefficient(1, s, intercept);
         }
     } catch (const VbError &) {
         // A record cut short ends the reading; what came before it stays loaded.
     }
     VbFiles::Close(*file);
     cmdCalUpload->setEnabled(true);
+}
+
+// One field of a record; a number beyond a Double is passed over, and the rest loads.
+void frmCal::loadCoefficient(int row, int sensor, const QString &field)
+{
+    try {
+        CalCoefficients[row][sensor] = vb::Val(field);
+    } catch (const VbError &) {
+        return;
+    }
+    (row == 0 ? lblCalScope : lblCalInt)[sensor]->setText(field);
 }

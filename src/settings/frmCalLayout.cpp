@@ -179,7 +179,7 @@ void frmCal::buildLayout()
     auto *fovi = new QGroupBox(QStringLiteral("TheSky Field of View Indicators"));
     cmdCheckTS = NewControl<QPushButton>(this, "cmdCheckTS", QStringLiteral("Update FOVI List from TheSky6"));
     Combo1 = NewControl<QComboBox>(this, "Combo1");
-    Combo1->addItem(QStringLiteral("Combo1"));
+    Combo1->setPlaceholderText(QStringLiteral("Combo1")); // shown, never a choice
     auto *foviColumn = new QVBoxLayout(fovi);
     foviColumn->addWidget(cmdCheckTS);
     foviColumn->addWidget(Combo1);

@@ -4,11 +4,11 @@
 
 #include "link/ModuleState.h"
 #include "platform/DataFolder.h"
-#include "platform/NamedControls.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
+#include "settings/SettingsReadBack.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -22,16 +22,6 @@
 namespace {
 
 const QString Title = QStringLiteral("VKM");
-
-struct Record
-{
-    QString key;
-    Variant value;
-};
-
-} // namespace
-
-namespace {
 
 // The file dialog of both files (a save asks before replacing); nothing when abandoned.
 std::optional<QString> chooseDataFile(bool save)
@@ -52,10 +42,10 @@ std::optional<QString> chooseDataFile(bool save)
 
 } // namespace
 
-std::optional<int16_t> frmCal::openChosenFile(bool save)
+std::optional<int16_t> frmCal::openChosenFile(bool save, const std::function<bool()> &chosen)
 {
     const std::optional<QString> path = chooseDataFile(save);
-    if (!path)
+    if (!path || (chosen && !chosen()))
         return std::nullopt;
     const bool forInput = !save;
     const int16_t number = VbFiles::FreeFile();
@@ -72,12 +62,13 @@ std::optional<int16_t> frmCal::openChosenFile(bool save)
     }
 }
 
-void frmCal::cmdSaveFile_Click()
+// The records of the settings file, from the controls as they stand.
+std::vector<frmCal::SettingsRecord> frmCal::settingsRecords() const
 {
     const ModuleState::Settings &s = Module().settings;
     const int16_t fanMode = optIntFan[0]->isChecked() ? 0 : optIntFan[1]->isChecked() ? 1 : 2;
     const auto integer = [](int value) { return Variant(int16_t(value)); };
-    const std::vector<Record> records = {
+    return {
         {"date", QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yy hh:mm:ss"))},
         {"TAmbS", txtAmbSlope->text()},
         {"TAmbI", txtAmbIntercept->text()},
@@ -113,20 +104,34 @@ void frmCal::cmdSaveFile_Click()
         {"CheckTelescope", s.CheckTelescope ? QStringLiteral("1") : QStringLiteral("0")},
         {"PromptTheSky", integer(CheckValue(chkPromptTheSky))},
     };
-    // The format has no escape for a quote: such a value would corrupt the file.
-    for (const Record &r : records) {
-        if (r.value.type() == Variant::Type::String && r.value.toString().contains(u'"')) {
-            MsgBox(QStringLiteral("The value of \"%1\" holds a double quote (\") and cannot be saved.  Nothing was written.")
-                       .arg(r.key),
-                   vbconst::vbExclamation, Title);
-            return;
+}
+
+void frmCal::cmdSaveFile_Click()
+{
+    // The values and the date are taken once the file is chosen: the dialog serves events.
+    std::vector<SettingsRecord> records;
+    const std::optional<int16_t> file = openChosenFile(true, [&] {
+        try {
+            records = settingsRecords();
+        } catch (const VbError &e) {
+            MsgBox(e.description(), vbconst::vbExclamation, Title);
+            return false;
         }
-    }
-    const std::optional<int16_t> file = openChosenFile(true);
+        // The format has no escape for a quote: such a value would corrupt the file.
+        for (const SettingsRecord &r : records) {
+            if (r.value.type() == Variant::Type::String && r.value.toString().contains(u'"')) {
+                MsgBox(QStringLiteral("The value of \"%1\" holds a double quote (\") and cannot be saved.  Nothing was written.")
+                           .arg(r.key),
+                       vbconst::vbExclamation, Title);
+                return false;
+            }
+        }
+        return true;
+    });
     if (!file)
         return;
     try {
-        for (const Record &r : records)
+        for (const SettingsRecord &r : records)
             VbFiles::Write(*file, {Variant(r.key), r.value});
     } catch (const VbError &e) {
         MsgBox(e.description(), vbconst::vbExclamation, Title);
@@ -179,7 +184,7 @@ void frmCal::applySetting(const QString &key, const QString &value)
     for (int i = 0; i < 4; ++i) {
         if (key == QLatin1String(fanBoxes[i].first)) {
             fanBoxes[i].second->setText(value);
-            m_controls->setValue(QString::fromLatin1(fanSpinners[i]), vb::CInt(value));
+            m_readBack->setValue(QString::fromLatin1(fanSpinners[i]), vb::CInt(value));
             return;
         }
     }
@@ -200,7 +205,7 @@ void frmCal::applySetting(const QString &key, const QString &value)
             optIntFan[k]->setChecked(true);
         }
     } else if (key == QLatin1String("DeadbandTime")) {
-        m_controls->setValue(QStringLiteral("udDBSettle"), vb::CInt(value));
+        m_readBack->setValue(QStringLiteral("udDBSettle"), vb::CInt(value));
     } else if (key == QLatin1String("CheckTelescope") || key == QLatin1String("PromptTheSky")) {
         const bool telescope = key == QLatin1String("CheckTelescope");
         const double n = vb::CDbl(value);

@@ -8,6 +8,7 @@
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
+#include "settings/SettingsReadBack.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,12 +54,16 @@ QString hundredths(const char *letter, const QLineEdit *box)
     return command(letter, QString::number(vb::CLng(vb::CDbl(box->text()) * 100)));
 }
 
-QString fixedPoint(const char *letter, const QLineEdit *box)
-{
-    return command(letter, vb::CStr(vb::Int(vb::Val(box->text()) * 65536)));
-}
-
 } // namespace
+
+// A fixed-point servo value: the controller's own value while the box shows what it reported,
+// since the shown text does not convert back exactly.
+QString frmCal::fixedPoint(const char *letter, const QLineEdit *box) const
+{
+    const std::optional<QString> reported = m_readBack->source(box->objectName(), box->text());
+    const double value = reported ? vb::Val(*reported) : vb::Val(box->text()) * 65536;
+    return command(letter, vb::CStr(vb::Int(value)));
+}
 
 // The command of one marked entry; empty for entries that send nothing.
 QString frmCal::uploadCommand(int entry, bool &servoChanged) const

@@ -6,6 +6,7 @@
 #include "settings/StoredPositionFile.h"
 
 #include <QLineEdit>
+#include <cmath>
 
 frmStoreFocus::frmStoreFocus(QWidget *parent)
     : StoredPositionEditor({"frmStoreFocus", QStringLiteral("Store and Edit Focus Positions"),
@@ -35,7 +36,10 @@ void frmStoreFocus::setPositionCount(int32_t count)
 QStringList frmStoreFocus::storedCells(int k) const
 {
     const FocusRecord record = Module().positions.FocusPositions.value(k);
-    return {record.Description, QString::number(record.Position), vb::Format(record.Temperature, QStringLiteral("0.0"))};
+    // A damaged record may hold no finite temperature; it is shown so that it can be deleted.
+    const QString temperature = std::isfinite(record.Temperature) ? vb::Format(record.Temperature, QStringLiteral("0.0"))
+                                                                  : QString::number(record.Temperature);
+    return {record.Description, QString::number(record.Position), temperature};
 }
 
 void frmStoreFocus::storeInTable(int k, const TypedRecord &typed)

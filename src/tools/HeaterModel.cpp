@@ -2,6 +2,7 @@
 
 #include "platform/Vb.h"
 
+#include <algorithm>
 #include <cmath>
 
 void HeaterModel::PrepareModelData()
@@ -58,8 +59,8 @@ double HeaterModel::ModelError() const
 
 bool HeaterModel::FitHeaterModel()
 {
-    // A flat heater (no power step) leaves every model value equal: nothing to fit.
-    if (PointCount < 2 || HeaterStep == 0)
+    // No power step, or every row at one time, leaves every model value equal: nothing to fit.
+    if (PointCount < 2 || HeaterStep == 0 || TimeStep == 0)
         return false;
     const float gainTolerance = 0.0005f, timeTolerance = 0.005f, deadTolerance = 0.005f;
     const int gainCount = 7, timeCount = 11; // halvings from the first steps to the tolerances
@@ -135,9 +136,26 @@ bool HeaterModel::FitHeaterModel()
     return true;
 }
 
+bool HeaterModel::ModelIsFlat() const
+{
+    constexpr double Tolerance = 1e-6; // relative
+    if (PointCount == 0 || TimeStep == 0)
+        return true;
+    bool risen = false;
+    double low = 0, high = 0;
+    float t = StartTime;
+    for (int i = 0; i < PointCount; ++i, t += TimeStep) {
+        risen = risen || float(t - DeadTime) > SwitchOnTime;
+        const double m = ModelValue(t);
+        low = i == 0 ? m : std::min(low, m);
+        high = i == 0 ? m : std::max(high, m);
+    }
+    return !risen || high - low <= Tolerance * std::max(std::abs(low), std::abs(high));
+}
+
 std::optional<float> HeaterModel::GoodnessOfFit() const
 {
-    if (PointCount == 0)
+    if (ModelIsFlat())
         return std::nullopt;
     float sm = 0, sy = 0, sym = 0, smm = 0;
     float t = StartTime;
@@ -155,6 +173,8 @@ std::optional<float> HeaterModel::GoodnessOfFit() const
     if (denominator == 0 || !std::isfinite(denominator))
         return std::nullopt;
     const float slope = (sym - sm * sy / n) / denominator;
+    if (!std::isfinite(slope * slope))
+        return std::nullopt;
     return slope * slope;
 }
 

@@ -35,12 +35,16 @@ public:
     std::function<void(int)> Progress;
 
     void PrepareModelData();
-    // The nested search. False when an iteration limit is passed or the data hold no
-    // heater power step, which leaves nothing to fit.
+    // The nested search. False when an iteration limit is passed, or when the data hold no
+    // heater power step or no time step, which leaves nothing to fit.
     bool FitHeaterModel();
     // The squared least-squares slope of measured against model temperatures; nothing when
-    // the model is flat (its denominator is 0) or there are no points.
+    // the model is flat or the result is not a finite number.
     std::optional<float> GoodnessOfFit() const;
+    // True when the model values at the rows are all equal, to a millionth of their size:
+    // a time step of 0, no row past the switch-on plus the dead time, or no rise to speak of.
+    // The goodness's Single sums cannot be trusted to find that out.
+    bool ModelIsFlat() const;
     float ModelValue(float t) const;
     // Sum of squared differences; rows lie at StartTime + i x TimeStep.
     double ModelError() const;

@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/RunningHandler.h"
 #include "tools/ToolWindow.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -43,11 +44,20 @@ const QString ChoiceText = QStringLiteral(
     "Larger aperature telescopes will require longer sampling times (max 120 minutes).");
 
 
+// A wrapped label that a layout never makes smaller than the size at which its whole text
+// shows. A plain wrapped label asks for one line only, so a page shown after the window
+// took its size would cut the text.
+class WholeTextLabel final : public QLabel
+{
+public:
+    explicit WholeTextLabel(QWidget *parent) : QLabel(parent) { setWordWrap(true); }
+
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 QLabel *wrapped(QWidget *parent, const char *name)
 {
-    auto *label = NewControl<QLabel>(parent, name);
-    label->setWordWrap(true);
-    return label;
+    return NewControl<WholeTextLabel>(parent, name);
 }
 
 } // namespace
@@ -332,10 +342,21 @@ void frmSecHeaterWizard::cmdNext_Click()
 void frmSecHeaterWizard::cmdBack_Click()
 {
     if (WizardStep == 2) {
-        if (MsgBox(QStringLiteral("Warning:  Navigating back will erase all collected datapoints.  Do you wish to continue?"),
-                   vbconst::vbOKCancel | vbconst::vbExclamation, Title) == vbconst::vbCancel)
+        // The recording holds still while the box is up: a last point taken inside it would
+        // start the analysis under the answer.
+        const RunningHandler running(this);
+        const bool recording = Timer1.Enabled();
+        Timer1.setEnabled(false);
+        const bool erase = MsgBox(QStringLiteral("Warning:  Navigating back will erase all collected datapoints.  "
+                                                 "Do you wish to continue?"),
+                                  vbconst::vbOKCancel | vbconst::vbExclamation, Title)
+                           != vbconst::vbCancel;
+        if (m_unloaded)
             return;
-        Timer1.setEnabled(false); // the erased recording does not go on
+        if (!erase) {
+            Timer1.setEnabled(recording);
+            return;
+        }
     }
     if (WizardStep > 0)
         --WizardStep;
@@ -396,6 +417,9 @@ void frmSecHeaterWizard::analyse()
     if (goodness)
         m_coefficients = HeaterModel::Derive(model.Gain, model.TimeConstant, model.DeadTime);
     if (!m_coefficients) {
+        // Only Cancel leads on from here.
+        cmdNext->setEnabled(false);
+        cmdBack->setEnabled(false);
         MsgBox(QStringLiteral("Unable to converge on solution.  The data collected is suspect.  Please restart this "
                               "wizard and collect new data."),
                vbconst::vbExclamation, Title);

@@ -207,23 +207,23 @@ void frmSecHeaterWizard::cmdUpload_Click()
         return;
     }
     // Each row is sent only when it holds a number; a value beyond 16 bits is skipped.
-    auto scaled = [&](const char *letter, const QLabel *label) {
+    int sentRows = 0;
+    auto send = [&](const char *letter, const QLabel *label, bool scaled) {
         const QString text = label->text();
         if (!vb::IsNumeric(text))
             return;
         try {
-            link->Transmit(QString::fromLatin1(letter) + vb::CStr(int32_t(vb::CInt(vb::CDbl(text) * 100))) + QLatin1Char(' '));
+            const QString value = scaled ? vb::CStr(int32_t(vb::CInt(vb::CDbl(text) * 100))) : text.trimmed();
+            link->Transmit(QString::fromLatin1(letter) + value + QLatin1Char(' '));
+            ++sentRows;
         } catch (const VbError &) {
         }
     };
-    auto asShown = [&](const char *letter, const QLabel *label) {
-        if (vb::IsNumeric(label->text()))
-            link->Transmit(QString::fromLatin1(letter) + label->text().trimmed() + QLatin1Char(' '));
-    };
-    scaled("L", lblKP[1]);
-    scaled("^", lblKD[1]);
-    asShown("?", lblDerT[1]);
-    scaled("#", lblKI[1]);
-    asShown("~", lblIL[1]);
-    MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
+    send("L", lblKP[1], true);
+    send("^", lblKD[1], true);
+    send("?", lblDerT[1], false);
+    send("#", lblKI[1], true);
+    send("~", lblIL[1], false);
+    if (sentRows > 0) // no claim for an empty "New" column
+        MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
 }

@@ -36,6 +36,7 @@ bool confirmed(const QString &question)
 
 void frmConsole::homeClick(const QString &question, const QString &command)
 {
+    const RunningHandler running(this); // the question serves events
     try {
         if (requirePort(PortNotOpen) && confirmed(question))
             cm->Transmit(command);
@@ -73,6 +74,7 @@ void frmConsole::cmdRotateStop_Click()
 // forced-off question, only when the operator still holds the button.
 void frmConsole::cmdMove_MouseDown(int index)
 {
+    const RunningHandler running(this); // the question serves events
     ModuleState &m = Module();
     try {
         JogButton = int16_t(index);

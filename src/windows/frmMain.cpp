@@ -9,6 +9,7 @@
 #include "link/connector.h"
 #include "platform/DataFolder.h"
 #include "platform/HelpViewer.h"
+#include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
@@ -37,7 +38,8 @@
 
 namespace {
 
-// Stored records into a table whose slot 0 stands for "<new>": the listed records count.
+// Stored records into a table whose slot 0 stands for "<new>". Every record is listed, one
+// with a blank description too, so that list entry k stays record k of the file.
 template <typename Record>
 int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *list, QVector<float> *temperatures)
 {
@@ -54,8 +56,6 @@ int loadTable(const QList<Record> &records, QVector<Record> &table, QComboBox *l
                 temperatures->resize(table.size());
         }
         const Record &record = records[n - 1];
-        if (record.Description.trimmed().isEmpty())
-            continue;
         table[n] = record;
         if constexpr (std::is_same_v<Record, FocusRecord>) {
             if (temperatures)
@@ -247,6 +247,7 @@ void frmMain::setLoggingStates(bool logging)
 
 void frmMain::mnuConnect_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     if (!GetSerial)
         return;
     const int16_t port = Module().link.PortNumber;
@@ -296,6 +297,7 @@ void frmMain::mnuExit_Click()
 
 void frmMain::mnuSettings_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     frmProperties::showModal(this);
 }
 
@@ -345,6 +347,7 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
 // The options window, modeless; the cover panel follows the cover mode as the window leaves it.
 void frmMain::mnuTempCal_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     CalForm()->showWindow();
     pnlPrimaryCover->setVisible(PrimaryCoverMode != 0);
 }
@@ -399,5 +402,9 @@ void frmMain::Form_Unload()
     if (ControlWindows().Main == this)
         ControlWindows().Main = nullptr;
     m.focuser.ForceMotorOff = Check1->isChecked();
+    // The window may stand a while longer, until a handler serving a modal window under it
+    // returns: nothing of it runs meanwhile.
+    for (VbTimer *timer : {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6, &tmrTheSky})
+        timer->setEnabled(false);
     MainConnector.reset();
 }

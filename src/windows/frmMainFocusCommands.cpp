@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
+#include "platform/RunningHandler.h"
 #include "settings/frmStoreFocus.h"
 #include "settings/frmTempComp.h"
 #include "windows/frmMainCommands.h"
@@ -207,6 +208,7 @@ void frmMain::cmdClosePrimaryCover_Click()
 // The dialog sets the mode; the button shows it and sends it, also after a cancel.
 void frmMain::cmdTempComp_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     ModuleState &m = Module();
     send(QStringLiteral(" :V "));
     frmTempComp::showModal([this] { return GetSerial; }, this);

@@ -71,6 +71,15 @@ struct ReadBack
     }
 };
 
+// The options window's read-back chain moves on; once it has ended, later reports (a
+// client's or a tool's own request) leave it ended until the next read-back starts.
+void chainReached(int32_t state)
+{
+    int32_t &current = Module().tools.DownloadState;
+    if (current != 5)
+        current = state;
+}
+
 QString temperatureText(double fahrenheit, const char *unitF, const char *unitC)
 {
     if (Module().settings.Celcius != 0)
@@ -411,7 +420,6 @@ void frmMain::fanHeaterReport(const Report &r)
 
 void frmMain::settingsReport(const Report &r)
 {
-    ModuleState &m = Module();
     const ReadBack back;
     const QString &code = r.code;
     const QString &text = r.text;
@@ -427,10 +435,10 @@ void frmMain::settingsReport(const Report &r)
         back.toSettings([&](ControlSink &c) { c.setText(boxes.value(code), text); });
     } else if (code == L1(":v")) {
         if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setText(L1("txtVelocity"), vb::CStr(v / 65536)); });
+            back.toSettings([&](ControlSink &c) { c.setShownValue(L1("txtVelocity"), vb::CStr(v / 65536), text); });
     } else if (code == L1(":c")) {
         if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setText(L1("txtAcc"), vb::Format(v / 65536, L1("0.0000"))); });
+            back.toSettings([&](ControlSink &c) { c.setShownValue(L1("txtAcc"), vb::Format(v / 65536, L1("0.0000")), text); });
     } else if (code == L1(":ac") || code == L1(":dbs") || code == L1(":eh")) {
         static const QHash<QString, QString> boxes{{L1(":ac"), L1("chkAutoCurrent")}, {L1(":dbs"), L1("chkDeadband")},
                                                    {L1(":eh"), L1("chkErrorHandheld")}};
@@ -452,14 +460,14 @@ void frmMain::settingsReport(const Report &r)
         const bool hyst = code == L1(":ifh");
         back.toSettings([&](ControlSink &c) { c.setValue(hyst ? L1("udIntFanHyst") : L1("udIntFanSet"), vb::CInt(n)); });
         if (hyst && back.settingsOpen)
-            m.tools.DownloadState = 3;
+            chainReached(3);
     } else if (code == L1(":fo") || code == L1(":fp")) {
         if (!r.numeric)
             return;
         const bool fp = code == L1(":fp");
         back.toSettings([&](ControlSink &c) { c.setValue(fp ? L1("UpDown2") : L1("UpDown1"), vb::CInt(vb::Val(text))); });
         if (fp && back.settingsOpen)
-            m.tools.DownloadState = 2;
+            chainReached(2);
     } else {
         // the slopes and intercepts ":sl2" to ":sl4", ":of2" to ":of4"
         if (!r.numeric)
@@ -490,7 +498,7 @@ void frmMain::heaterGainsReport(const Report &r)
     } else if (code == L1(":sil")) {
         back.toSettings([&](ControlSink &c) { c.setText(L1("txtSecKi"), text); });
         if (back.settingsOpen)
-            Module().tools.DownloadState = 1;
+            chainReached(1);
         back.toWizard([&](ControlSink &c) { c.setText(L1("lblIL_0"), text); });
     } else {
         static const QHash<QString, std::pair<const char *, const char *>> targets{
@@ -512,7 +520,7 @@ void frmMain::stepperSettingsReport(const Report &r)
             return;
         back.toSettings([&](ControlSink &c) { c.setListIndex(QStringLiteral("cmbStepperStepMode_%1").arg(channel - 2), vb::CInt(text)); });
         if (channel == 5)
-            Module().tools.DownloadState = 4;
+            chainReached(4);
     } else if (code.back() == u'M') {
         if (text.isEmpty())
             return;

@@ -127,6 +127,7 @@ void frmMain::cmdRotStore_Click()
 
 void frmMain::cmdUnwrap_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     const int16_t choice = frmUnwrap::ask(this);
     if (choice == 0)
         return;
@@ -144,6 +145,7 @@ void frmMain::cmdUnwrap_Click()
 
 void frmMain::cmdWrapZero_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     if (Confirmed(QStringLiteral("Initialize wrap to current ZEL position?")))
         send(QStringLiteral(" i "));
 }
@@ -151,11 +153,13 @@ void frmMain::cmdWrapZero_Click()
 // The alignment tools window opens here once it exists.
 void frmMain::cmdZELUtils_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     frmZELUtilities::ask(this);
 }
 
 void frmMain::chkConnectTheSky_MouseUp()
 {
+    const RunningHandler running(this); // the served events may close the window
     m_follow.ConnectTheSky(chkConnectTheSky->isChecked());
 }
 

@@ -3,6 +3,7 @@
 #include "windows/frmMain.h"
 
 #include "link/ModuleState.h"
+#include "platform/RunningHandler.h"
 #include "tools/frmGraph.h"
 #include "tools/frmLog.h"
 #include "tools/frmSecHeaterWizard.h"
@@ -18,6 +19,7 @@ void frmMain::connectToolsMenus()
 
 void frmMain::mnuStartLog_Click()
 {
+    const RunningHandler running(this); // the served events may close the window
     frmLog setup(this);
     setup.exec();
     // The window may close under the dialog (the last holder may even end the process).

@@ -5,6 +5,7 @@
 
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
+#include "platform/RunningHandler.h"
 #include "windows/EditHold.h"
 #include "windows/frmMainCommands.h"
 
@@ -131,8 +132,11 @@ void frmMain::connectAfterLoad()
     });
 }
 
+// Every trapped handler may serve events (a box, a modal window, a wait): the window stands
+// until it has returned.
 void frmMain::trapped(const std::function<void()> &handler)
 {
+    const RunningHandler running(this);
     try {
         handler();
     } catch (const std::exception &e) {

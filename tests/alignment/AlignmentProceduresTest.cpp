@@ -35,6 +35,7 @@ struct AlignCase
     int32_t zelLimit, wrap;
     const char *commands;
     const char *line; // a line the log must hold
+    bool reversed = false; // "WRAP limit detected, reversing direction." logged
 };
 
 class AlignCamera : public ProcedureBench, public ::testing::WithParamInterface<AlignCase>
@@ -53,6 +54,7 @@ TEST_P(AlignCamera, TurnsTheRotatorTheShortWayWithinTheWrapLimit)
     window->cmdAlignCCD->click();
     EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.what;
     EXPECT_TRUE(log().contains(QString::fromLatin1(c.line))) << c.what << "\n" << log().join('\n').toStdString();
+    EXPECT_EQ(log().contains(QStringLiteral("WRAP limit detected, reversing direction.")), c.reversed) << c.what;
     EXPECT_EQ(log().last(1 + 1).first(), QStringLiteral("********END ALIGN CAMERA**********"));
 }
 
@@ -62,7 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"converges", {1.2255, 0.25}, 0, 540, 0, "p245 j-246 p50 ", "Rotating ZEL by -1.23 degrees"},
         AlignCase{"short way", {359.75, 0}, 0, 540, 0, "p71950 j50 p0 ", "Rotating ZEL by 0.25 degrees"},
         AlignCase{"chart reversed", {10, 0}, 1, 540, 0, "p2000 j2000 p0 ", "Rotating ZEL by 10.00 degrees"},
-        AlignCase{"wrap", {-0.5, 0}, 0, 1, 150, "p-100 j-71900 p0 ", "WRAP limit detected, reversing direction."},
+        AlignCase{"other way within", {-0.5, 0}, 0, 540, 107950, "p-100 j-71900 p0 ", "Rotating ZEL by 0.50 degrees", true},
+        AlignCase{"both ways beyond", {-0.5, 0}, 0, 1, 150, "p-100 j100 p0 ", "Rotating ZEL by 0.50 degrees"},
+        AlignCase{"unwinds a turn", {0, 0}, 0, 540, -110000, "p0 j72000 p0 ", "Rotating ZEL by 0.00 degrees", true},
         AlignCase{"result line", {123.45, 0}, 0, 540, 0, "p24690 j-24690 p0 ",
                   "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle123.45"}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
@@ -104,13 +108,25 @@ TEST_F(ProcedureBench, ImageLinkWithoutSlewSendsTheAngleRoundedDown)
     }
 }
 
-TEST_F(ProcedureBench, PinPointSolveEndsTheRunWhenItsResultCannotBeRead)
+TEST_F(ProcedureBench, PinPointSolveEndsTheRunWithoutAnAngle)
 {
-    open({{"CatalogPath", QStringLiteral("/cat")}});
-    sky->failMember(QStringLiteral("Plate.RollAngle"), VbError(1001, QStringLiteral("No solution")));
-    window->cmdImageLink->click();
-    EXPECT_TRUE(log().contains(QStringLiteral("Error:  No solution")));
-    EXPECT_EQ(commands(), QString()); // no "p" with an old angle
+    // A member failing, or the plate's creation once the run has begun; the last lines.
+    const std::pair<QString, QStringList> cases[] = {
+        {"Plate.RollAngle", {"Error:  No solution"}},
+        {"PinPoint.Plate", {"Unable to extract binning from FIT header.  Using default value of 1x1",
+                            "Binning: 1, Image Scale=1.700", "Error:  Object variable or With block variable not set"}}};
+    for (const auto &[failing, last] : cases) {
+        sky->clearFailures();
+        open({{"CatalogPath", QStringLiteral("/cat")}});
+        imaging->onExposure = [&] {
+            failing.startsWith(u"Plate.") ? sky->failMember(failing, VbError(1001, QStringLiteral("No solution")))
+                                          : sky->failCreation(failing);
+        };
+        window->cmdImageLink->click();
+        EXPECT_EQ(log().mid(log().size() - 2 - last.size(), last.size()), last) << log().join('\n').toStdString();
+        EXPECT_EQ(commands(), QString()) << failing.toStdString(); // no "p" with an old angle
+        window.reset();
+    }
 }
 
 TEST_F(ProcedureBench, SpiralSearchTriesTwelveQuarterFieldsThenFails)

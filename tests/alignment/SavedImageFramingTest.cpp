@@ -110,17 +110,27 @@ INSTANTIATE_TEST_SUITE_P(
                    {"OBJCTRA = '12 30 05.3'", "OBJCTDEC = '-05 30 00'", "OBJECT = 'M51'", "XBINNING = 2"},
                    {"Object: M51", "Binning: 2, Image Scale=3.400", "Coord (2000): RA:12:30:05.3, DEC:-05:30:00.0",
                     "Attempting PinPoint WCS insertion:", "     WCS insertion successful"},
-                   {}}),
+                   // CCDSoft's pass image gets the saved image's solved centre.
+                   {"OBJCTRA=00 00 00.0", "OBJCTDEC=+00 00 00.0"}}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 // --- solving, separation and the rotator ---
 
-TEST_F(FramingBench, SolvesTheSavedImageByImageLinkWhenTheWcsInsertionFails)
+struct WcsFailure : FramingBench, ::testing::WithParamInterface<const char *> {};
+
+// The insertion is judged by its error, also one of the header's last call (AutoContrast).
+TEST_P(WcsFailure, SolvesTheSavedImageByImageLink)
 {
-    sky->failMember(QStringLiteral("Image.InsertWCS"), VbError(1000, QStringLiteral("No stars")));
+    sky->failMember(QString::fromLatin1(GetParam()), VbError(1000, QStringLiteral("No stars")));
     sky->objectRa = 5.5;
     sky->objectDec = -12.25;
-    onImage = [this] { sky->objectRa = 5.501; sky->objectDec = -12.24; };
+    onImage = [this] {
+        // The new images are image-linked too.
+        sky->clearFailures();
+        sky->failMember(QStringLiteral("Image.InsertWCS"), VbError(1000, QStringLiteral("No stars")));
+        sky->objectRa = 5.501;
+        sky->objectDec = -12.24;
+    };
     // The first slew ends after about 3.5 s; True (-1) is not the telescope's "done".
     sky->slewCompleteAfter = -1;
     ClockTimer slewEnds;
@@ -137,17 +147,61 @@ TEST_F(FramingBench, SolvesTheSavedImageByImageLinkWhenTheWcsInsertionFails)
     expectCleanEnd("image link");
 }
 
+INSTANTIATE_TEST_SUITE_P(Stage, WcsFailure, ::testing::Values("Image.InsertWCS", "Image.AutoContrast"),
+                         [](const auto &info) { return std::string(info.index ? "AutoContrast" : "InsertWCS"); });
+
 TEST_F(FramingBench, TurnsTheRotatorByTheMissingAngleWithinTheWrap)
 {
-    const std::pair<int32_t, const char *> cases[] = {{0, "p6000 j10000 "}, {100000, "p6000 j-62000 "}};
-    for (const auto &[wrap, commandsSent] : cases) {
-        Module().rotator.RotatorWrap = wrap;
-        frame(80, {30});
-        EXPECT_EQ(commands(), QString::fromLatin1(commandsSent)) << wrap;
-        EXPECT_TRUE(log().contains(QStringLiteral("Rotating ZEL by 50.00 degrees")));
-        EXPECT_EQ(log().contains(QStringLiteral("WRAP limit detected, reversing direction.")), wrap != 0);
+    struct { double angle; int32_t zelLimit, wrap; const char *commands, *turn; bool reversed; } const cases[] = {
+        {30, 540, 0, "p6000 j10000 ", "Rotating ZEL by 50.00 degrees", false},
+        {30, 540, 100000, "p6000 j-62000 ", "Rotating ZEL by 50.00 degrees", true},
+        {79.5, 540, 107950, "p15900 j-71900 ", "Rotating ZEL by 0.50 degrees", true},
+        {79.5, 1, 150, "p15900 j100 ", "Rotating ZEL by 0.50 degrees", false}, // neither way within: the nearer
+        {80, 540, -110000, "p16000 j72000 ", "Rotating ZEL by 0.00 degrees", true},
+    };
+    for (const auto &c : cases) {
+        Module().settings.ZELLimit = c.zelLimit;
+        Module().rotator.RotatorWrap = c.wrap;
+        frame(80, {c.angle});
+        EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.wrap;
+        EXPECT_TRUE(log().contains(QString::fromLatin1(c.turn))) << c.wrap;
+        EXPECT_EQ(log().contains(QStringLiteral("WRAP limit detected, reversing direction.")), c.reversed) << c.wrap;
         expectCleanEnd("rotator");
     }
+}
+
+TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
+{
+    // A poll answered before the "j" arrives after it: the old target and position.
+    QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [this](const QString &command) {
+        if (command.startsWith(QLatin1Char('j')))
+            sim.sendRaw(":rs 0 :rt 0 ");
+    });
+    sim.setRotatorSpeed(100); // 10000 steps take a second
+    QList<bool> turningAtExposure;
+    onImage = [&] { turningAtExposure << sim.rotatorMoving(); };
+    frame(50, {0}); // "p0 j10000 "
+    EXPECT_EQ(turningAtExposure, QList<bool>({false, false}));
+    expectCleanEnd("stale report");
+}
+
+TEST_F(FramingBench, FailingPassExposureEndsTheRunAfterAPlateSolverSolve)
+{
+    onImage = [this] { sky->failMember(QStringLiteral("Camera.TakeImage"), VbError(1003, QStringLiteral("Camera gone"))); };
+    frame(80, {30}, {{"AstrometricEngine", 0}, {"CatalogPath", QStringLiteral("/cat")}, {"MaxItterations", 1}});
+    EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({"ERROR:  Camera gone"}));
+    EXPECT_EQ(log().filter(QStringLiteral("Attempting WCS insertion:")).size(), 1); // the first image's solve only
+    expectCleanEnd("pass exposure");
+}
+
+TEST_F(FramingBench, PassSpiralRetryStartsOnANewPlate)
+{
+    imaging->solves = {true, true, false, true}; // saved image, first image, the pass twice
+    frame(80, {30}, {{"AstrometricEngine", 0}, {"CatalogPath", QStringLiteral("/cat")}, {"MaxItterations", 1}});
+    EXPECT_EQ(sky->calls(QStringLiteral("CreateObject(PinPoint.Plate)")).size(), 4);
+    EXPECT_EQ(log().filter(QStringLiteral("Object: ")).size(), 4);
+    EXPECT_EQ(log().filter(QStringLiteral("Binning: ")).size(), 3); // not again for the retry
+    expectCleanEnd("spiral retry");
 }
 
 // --- the framing passes and their end ---
@@ -229,7 +283,8 @@ TEST_P(FramingError, EndsWithTheErrorLine)
 INSTANTIATE_TEST_SUITE_P(
     Stage, FramingError,
     ::testing::Values(ErrorCase{"no TheSky at the first slew", 1, "ERROR:  Object variable or With block variable not set"},
-                      ErrorCase{"saved image unsolved", 0, "ERROR:  Unable to solve plate"}),
+                      ErrorCase{"saved image unsolved", 0, "ERROR:  Unable to solve plate"},
+                      ErrorCase{"engine 2 has no plate", 2, "ERROR:  Object variable or With block variable not set"}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 TEST(FramingRules, RotationErrorAndSeparation)
@@ -246,8 +301,8 @@ struct AbortCase
 {
     const char *what;
     int atMs;
-    const char *call;    // the outside program's call that stopped it, if any
-    const char *command; // the controller command that stopped it, if any
+    const char *call;     // the outside program's call that stopped it; "!Camera": no camera call at all
+    const char *commands; // all the controller received
 };
 
 class FramingAbort : public FramingBench, public ::testing::WithParamInterface<AbortCase>
@@ -257,11 +312,13 @@ class FramingAbort : public FramingBench, public ::testing::WithParamInterface<A
 TEST_P(FramingAbort, EndsWithTheAbortedLines)
 {
     const AbortCase &c = GetParam();
-    const QString what = QString::fromLatin1(c.what);
+    const QString what = QString::fromLatin1(c.what), call = QString::fromLatin1(c.call);
     if (what == u"slew")
         sky->slewCompleteAfter = 0;
-    if (what == u"exposure")
+    if (what.startsWith(u"exposure"))
         imaging->notDonePolls = -1;
+    if (what.endsWith(u"StopRefused")) // the abort stands all the same
+        sky->failMember(call, VbError(1004, QStringLiteral("Busy")));
     if (what == u"rotator")
         sim.setRotatorSpeed(100);
     ClockTimer press;
@@ -270,17 +327,20 @@ TEST_P(FramingAbort, EndsWithTheAbortedLines)
     press.start(c.atMs);
     frame(80, {30});
     EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({"Frame from Saved Image Aborted."})) << c.what;
-    if (*c.call)
-        EXPECT_FALSE(sky->calls(QString::fromLatin1(c.call)).isEmpty()) << c.what;
-    EXPECT_TRUE(commands().endsWith(QString::fromLatin1(c.command))) << c.what << commands().toStdString();
+    const bool absent = call.startsWith(u'!');
+    if (!call.isEmpty()) {
+        EXPECT_EQ(sky->calls(call.mid(absent ? 1 : 0)).isEmpty(), absent) << c.what;
+    }
+    EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.what;
     expectCleanEnd(c.what);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stage, FramingAbort,
                          ::testing::Values(AbortCase{"slew", 100, "Telescope.Abort", ""},
-                                           AbortCase{"backlash", 100, "", ""},
+                                           AbortCase{"backlash", 100, "!Camera", ""},
                                            AbortCase{"exposure", 2500, "Camera.Abort", ""},
-                                           AbortCase{"rotator", 3500, "", "q0 "}),
+                                           AbortCase{"exposureStopRefused", 2500, "Camera.Abort", ""},
+                                           AbortCase{"rotator", 3500, "", "p6000 j10000 q0 "}),
                          [](const auto &info) { return std::string(info.param.what); });
 
 TEST_F(FramingBench, CancelledFileChoiceEndsTheRun)

@@ -4,6 +4,7 @@
 #include "support/WidgetInput.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -38,9 +39,13 @@ TEST_F(UtilitiesWindow, FreshKeyGetsTheDefaultsAndStoredTextsGoThroughSingle)
     EXPECT_EQ(window->Settings.SpiralOffsetTable[0], (std::array<int16_t, 2>{-1, 1}));
 
     window.reset();
-    open({{"ImageScale", QStringLiteral("1.25")}, {"MaxRotErr", QStringLiteral("1.7")}});
+    open({{"ImageScale", QStringLiteral("1.25")}, {"MaxRotErr", QStringLiteral("1.7")}, {"SpiralSearch", 2},
+          {"MaxItterations", 70000}});
     EXPECT_EQ(window->txtImageScale->text(), QStringLiteral("1.250"));
     EXPECT_EQ(window->Settings.MaxRotErr, 1.7000000476837158);
+    // A grayed box is kept; a DWORD beyond the field's range leaves field and box unfilled.
+    EXPECT_TRUE(window->chkSpiralSearch->checkState() == Qt::PartiallyChecked && window->Settings.SpiralSearch == 2);
+    EXPECT_EQ(window->txtItterations->text(), QString());
 }
 
 TEST_F(UtilitiesWindow, UnloadStoresTheBoxTexts)
@@ -60,6 +65,38 @@ TEST_F(UtilitiesWindow, UnloadStoresTheBoxTexts)
     EXPECT_EQ(DriverKey::stored(QStringLiteral("MaxItterations")), 12);
     EXPECT_EQ(DriverKey::stored(QStringLiteral("ExposureTime")), 0);
     EXPECT_EQ(DriverKey::stored(QStringLiteral("AstrometricEngine")), 1);
+
+    // Pasted text is filtered as typed text is; a number beyond the Long range is not stored,
+    // everything else is, and the window closes.
+    open({{"MaxItterations", 7}, {"ExposureTime", 9}});
+    window->show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("12a3"));
+    QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+    QCoreApplication::sendEvent(window->txtItterations, &paste);
+    EXPECT_EQ(window->txtItterations->text(), QStringLiteral("7123"));
+    window->txtItterations->clear();
+    WidgetInput::type(window->txtItterations, QStringLiteral("99999999999"));
+    window->txtExposureTime->setText(QStringLiteral("1e10"));
+    window->txtPositionErr->setText(QStringLiteral("3.5"));
+    window->close();
+    EXPECT_FALSE(window->isVisible() || Module().thesky.UtilitiesFormOpen);
+    EXPECT_EQ(QVariantList({DriverKey::stored(QStringLiteral("MaxItterations")), DriverKey::stored(QStringLiteral("ExposureTime")),
+                            DriverKey::stored(QStringLiteral("MaxPosErr"))}),
+              QVariantList({7, 9, QStringLiteral("3.5")}));
+}
+
+TEST_F(UtilitiesWindow, EnterInABoxStartsNothing)
+{
+    open({{"CatalogPath", QStringLiteral("/cat")}});
+    window->show();
+    for (QLineEdit *box : {window->txtImageScale, window->txtPositionErr, window->txtRotErr, window->txtItterations,
+                           window->txtExposureTime, window->txtCatalogPath}) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(box, &enter);
+    }
+    EXPECT_EQ(log(), QStringList());
+    EXPECT_EQ(sky->calls(QStringLiteral("CreateObject")), QStringList());
+    EXPECT_EQ(commands(), QString());
 }
 
 TEST_F(UtilitiesWindow, SpinnerStepsGrowWhileHeldAndStopAtZeroWithABeep)
@@ -143,6 +180,44 @@ TEST_F(UtilitiesWindow, SynchronizeDisablesItselfWithoutTheSky)
     window->cmdSynchronize->click();
     EXPECT_FALSE(window->cmdSynchronize->isEnabled());
     EXPECT_TRUE(prompts.boxes.isEmpty());
+    window->cmdAlignCCD->click(); // stops at its catalog check
+    EXPECT_FALSE(window->cmdSynchronize->isEnabled());
+}
+
+TEST_F(UtilitiesWindow, EngineSwitchedDuringAnExposureEndsTheRunThroughItsErrorTail)
+{
+    prompts.chosenFile = dataDir.filePath(QStringLiteral("saved.fit"));
+    FakeImaging::WriteFits(*prompts.chosenFile, {QStringLiteral("OBJCTRA = '05 30 00.0'"), QStringLiteral("OBJCTDEC = '-12 15 00.0'")});
+    const std::pair<const char *, const char *> cases[] = {
+        {"cmdAlignCCD", "Error:  "}, {"cmdImageLink", "Error:  "}, {"cmdSavedImage", "ERROR:  "}};
+    for (const auto &[button, prefix] : cases) {
+        // MaxIm DL with PinPoint has no image document for the TheSky engine to open.
+        open({{"ImagingProgram", 1}, {"AstrometricEngine", 0}, {"CatalogPath", QStringLiteral("/cat")}});
+        imaging->onExposure = [this] { window->optAstro[1]->click(); };
+        WidgetInput::click(window.get(), button);
+        const QStringList lines = log();
+        EXPECT_EQ(lines.mid(lines.size() - 3, 1), QStringList(prefix + VbError::objectNotSet().description())) << button;
+        EXPECT_TRUE(lines.at(lines.size() - 2).startsWith(QStringLiteral("********END"))) << button;
+        EXPECT_TRUE(window->cmdAlignCCD->isEnabled() && !window->cmdAbort->isEnabled()) << button;
+        window.reset();
+    }
+}
+
+TEST_F(UtilitiesWindow, ASecondClickOrACloseDuringObjectCreationStartsNoOtherRun)
+{
+    open({{"CatalogPath", QStringLiteral("/cat")}});
+    window->show();
+    // The camera's creation serves events: two clicks and a close land there.
+    imaging->onCreation = [this](const QString &) {
+        imaging->onCreation = nullptr;
+        window->cmdAlignCCD->click();
+        window->cmdSavedImage->click();
+        window->close();
+    };
+    window->cmdAlignCCD->click();
+    EXPECT_EQ(log(), QStringList({"", "********START ALIGN CAMERA**********", "Align Camera Aborted",
+                                  "********END ALIGN CAMERA**********", ""}));
+    EXPECT_FALSE(window->isVisible() || Module().thesky.UtilitiesFormOpen);
 }
 
 TEST_F(UtilitiesWindow, ARunHoldsItsButtonsAndClosingAbortsItFirst)

@@ -86,6 +86,26 @@ TEST(VbFiles, WriteRecordsAndReadThemBackByFieldAndByLine)
     EXPECT_THROW(VbFiles::Print(n, QStringLiteral("x")), VbError);
     VbFiles::Close(n);
     EXPECT_THROW(VbFiles::Open(n, path + QStringLiteral(".missing"), VbFiles::Mode::Input), VbError);
+
+    // A line end ends a field as a comma does: an empty field before it stays on its line.
+    struct Case { const char *bytes; QStringList fields; };
+    const Case cases[] = {
+        {"T1,,\r\nT2,1.5,2.5\r\n", {"T1", "", "", "T2", "1.5", "2.5"}},
+        {"Kp,\nKd,5", {"Kp", "", "Kd", "5"}},
+        {"\"q\", \r\n\r\n", {"q", ""}},
+        {"a,", {"a", ""}},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.bytes);
+        out.close();
+        VbFiles::Open(n, path, VbFiles::Mode::Input);
+        QStringList read;
+        while (!VbFiles::EndOfFields(n))
+            read << VbFiles::Input(n);
+        VbFiles::Close(n);
+        EXPECT_EQ(read, c.fields) << c.bytes;
+    }
 }
 
 TEST(UserPrompts, DialogFiltersMatchBothCases)

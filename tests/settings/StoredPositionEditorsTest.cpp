@@ -4,6 +4,7 @@
 #include "settings/frmStoreFocus.h"
 #include "settings/frmStoreRotator.h"
 #include "support/FakeControlWindows.h"
+#include "support/OperatorInput.h"
 #include "support/RecordingPrompts.h"
 #include "support/WidgetInput.h"
 
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QtEndian>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace WidgetInput;
@@ -140,8 +143,12 @@ TEST_F(StoredPositionEditors, SavedRecordsReachTheFileTheTableAndTheList)
         EXPECT_EQ(p.FocusPositionCount, 2);
         EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", QString::fromUtf8(c.description)}));
         EXPECT_TRUE(main.focusList.clicks.isEmpty());
-        EXPECT_EQ(p.StorePosition, p.FocusPositions[1].Position);
-        EXPECT_EQ(p.FocusTemperatures[1], p.FocusPositions[1].Temperature);
+        const int32_t position = qFromLittleEndian<qint32>(c.fields.constData() + 50);
+        const float temperature = qFromLittleEndian<float>(c.fields.constData() + 54);
+        EXPECT_EQ(p.StorePosition, position);
+        EXPECT_EQ(p.FocusPositions[1].Position, position);
+        EXPECT_EQ(p.FocusTemperatures[1], temperature);
+        EXPECT_EQ(p.FocusPositions[1].Temperature, temperature);
         EXPECT_FALSE(editor.Adding || editor.Dirty);
     }
 
@@ -177,11 +184,11 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
     const QList<FocusRecord> three = {{QStringLiteral("A"), 1, 10.0f}, {QStringLiteral("B"), 2, 20.0f}, {QStringLiteral("C"), 3, 30.0f}};
     const ModuleState::Positions &p = Module().positions;
 
-    struct Case { int current; QByteArray file; QStringList list; int nowCurrent; const char *shown; };
+    struct Case { int current; QByteArray file; QStringList list; float secondTemperature; int nowCurrent; const char *shown; };
     const Case cases[] = {
-        {2, focusRecord("A", 1, 10) + focusRecord("C", 3, 30), {"<new>", "A", "C"}, 2, "C"},
-        {3, focusRecord("A", 1, 10) + focusRecord("B", 2, 20), {"<new>", "A", "B"}, 2, "B"},
-        {1, focusRecord("B", 2, 20) + focusRecord("C", 3, 30), {"<new>", "B", "C"}, 1, "B"},
+        {2, focusRecord("A", 1, 10) + focusRecord("C", 3, 30), {"<new>", "A", "C"}, 30, 2, "C"},
+        {3, focusRecord("A", 1, 10) + focusRecord("B", 2, 20), {"<new>", "A", "B"}, 20, 2, "B"},
+        {1, focusRecord("B", 2, 20) + focusRecord("C", 3, 30), {"<new>", "B", "C"}, 30, 1, "B"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.current);
@@ -195,7 +202,8 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         EXPECT_EQ(main.focusList.entries, c.list);
         EXPECT_EQ(p.FocusPositionCount, 3);
         EXPECT_EQ(p.FocusPositions[1].Description.trimmed() + p.FocusPositions[2].Description.trimmed(), c.list[1] + c.list[2]);
-        EXPECT_EQ(p.FocusTemperatures[2], p.FocusPositions[2].Temperature);
+        EXPECT_EQ(p.FocusTemperatures[2], c.secondTemperature);
+        EXPECT_EQ(p.FocusPositions[2].Temperature, c.secondTemperature);
         EXPECT_EQ(editor.MSFlexGrid1->rowCount(), 2);
         EXPECT_EQ(editor.CurrentRecord, c.nowCurrent);
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QString::fromLatin1(c.shown));
@@ -275,10 +283,12 @@ TEST_F(StoredPositionEditors, DeclinedOrRefusedEditsLeaveTheFileAlone)
         type(editor.txtDescription, QStringLiteral("New"));
         editor.txtPosition->setText(QStringLiteral("x"));
         editor.MSFlexGrid1->setCurrentCell(0, 0);
+        QCoreApplication::processEvents();
         EXPECT_EQ(editor.CurrentRecord, 2);
         EXPECT_TRUE(editor.Adding);
         editor.txtPosition->setText(QStringLiteral("7"));
         editor.MSFlexGrid1->setCurrentCell(0, 0);
+        QCoreApplication::processEvents();
         EXPECT_EQ(editor.CurrentRecord, 1);
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QStringLiteral("A"));
         EXPECT_EQ(p.FocusPositionCount, 3);
@@ -296,4 +306,39 @@ TEST_F(StoredPositionEditors, DeclinedOrRefusedEditsLeaveTheFileAlone)
     }
     EXPECT_EQ(p.FocusPositions[1].Position, 11);
     EXPECT_EQ(fileBytes(FocusFile).mid(50, 4), QByteArray::fromHex("0b000000"));
+}
+
+// The row the grid highlights is the record Update and Delete act on, also after a click
+// whose row change was refused; a damaged record opens and can be deleted.
+TEST_F(StoredPositionEditors, TheHighlightedRowIsTheCurrentRecord)
+{
+    const auto highlighted = [](const frmStoreFocus &e) { return e.MSFlexGrid1->selectionModel()->selectedRows(); };
+    seedFocus({{QStringLiteral("A"), 1, 10.0f}, {QStringLiteral("B"), 2, 20.0f}, {QStringLiteral("C"), 3, 30.0f}});
+    Module().positions.StoreIndex = 1;
+    frmStoreFocus editor;
+    editor.show();
+    type(editor.txtPosition, QStringLiteral("x"));
+    QWidget *grid = editor.MSFlexGrid1->viewport();
+    const QPointF onB = editor.MSFlexGrid1->visualItemRect(editor.MSFlexGrid1->item(1, 0)).center();
+    OperatorInput::mouse(grid, QEvent::MouseButtonPress, onB);
+    OperatorInput::mouse(grid, QEvent::MouseButtonRelease, onB);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(takeBoxes(), (QStringList{"Save changes?", "Invalid input value."}));
+    EXPECT_EQ(editor.CurrentRecord, 1);
+    EXPECT_EQ(highlighted(editor).value(0).row() + 1, 1);
+
+    editor.cmdCancel->click();
+    editor.cmdDelete->click();
+    EXPECT_EQ(fileBytes(FocusFile), focusRecord("B", 2, 20) + focusRecord("C", 3, 30));
+    EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "B", "C"}));
+    EXPECT_EQ(highlighted(editor).value(0).row() + 1, editor.CurrentRecord);
+
+    // A temperature that is no finite number: the editor opens, shows it, and deletes it.
+    takeBoxes();
+    seedFocus({{QStringLiteral("Odd"), 5, std::numeric_limits<float>::infinity()}, {QStringLiteral("D"), 4, 1.0f}});
+    frmStoreFocus damaged;
+    EXPECT_EQ(damaged.txtTemperature->text(), QStringLiteral("inf"));
+    damaged.cmdDelete->click();
+    EXPECT_EQ(takeBoxes(), QStringList{"Delete current record?"});
+    EXPECT_EQ(fileBytes(FocusFile), focusRecord("D", 4, 1));
 }

@@ -64,17 +64,20 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
     EXPECT_EQ(str(prompts.fileDialogs[0].filter), "Data (*.dat)|*.dat|All (*.*)|*.*");
     EXPECT_FALSE(prompts.fileDialogs[0].confirmOverwrite);
 
-    // Onto an existing file: Cancel keeps it; a quote in a value is refused before the dialog.
+    // Onto an existing file: Cancel keeps it; a quote in a value is refused before the file is opened.
     const QByteArray before = bytes("s.dat");
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
     w.txtKP->setText(QStringLiteral("1"));
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
-    prompts.answer = nullptr;
-    w.txtKP->setText(QStringLiteral("1\"2"));
+    // The values are taken once the file is chosen: a quote typed meanwhile is seen.
+    prompts.answer = [&](const MessageBoxRequest &) {
+        w.txtKP->setText(QStringLiteral("1\"2"));
+        return int(vbconst::vbOK);
+    };
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
-    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"),
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"), QStringLiteral("Replace current file?"),
                                        QStringLiteral("The value of \"Kp\" holds a double quote (\") and cannot be saved.  "
                                                       "Nothing was written.")}));
 }
@@ -131,6 +134,19 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     prompts.chosenFile = path("missing.dat");
     w.cmdRetrieveFile->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error opening file.")});
+
+    // A fresh window's own file loads back: each partner box shows its spinner from the start.
+    frmCal &fresh = open();
+    prompts.boxes.clear();
+    QFile::remove(path("fresh.dat"));
+    prompts.chosenFile = path("fresh.dat");
+    fresh.cmdSaveFile->click();
+    for (const char *record : {"\"IFSet\",\"0\"\r\n", "\"IFHyst\",\"0\"\r\n", "\"CFThreshold\",\"0\"\r\n",
+                               "\"CFPulse\",\"0\"\r\n", "\"Deadband\",0\r\n"})
+        EXPECT_TRUE(bytes("fresh.dat").contains(record)) << record;
+    fresh.cmdRetrieveFile->click();
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_TRUE(fresh.cmdUploadVKM->isEnabled());
 }
 
 TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
@@ -210,6 +226,21 @@ TEST_F(OptionsFiles, CoefficientFileKeepsTheCurrentCoefficients)
     EXPECT_EQ(str(w.lblCalScope[2]->text()), "");
     EXPECT_TRUE(w.cmdCalUpload->isEnabled());
     EXPECT_TRUE(prompts.boxes.isEmpty());
+
+    // Hand-edited files: an empty field at a line end stays in its record, and a field
+    // beyond a Double is passed over while the rest loads.
+    write("c.dat", "T1,,\r\nT2,1.5,2.5\r\n");
+    w.cmdLoad->click();
+    EXPECT_EQ(w.CalCoefficients[0][0], 0);
+    EXPECT_EQ(w.CalCoefficients[0][1], 1.5);
+    EXPECT_EQ(w.CalCoefficients[1][1], 2.5);
+    write("c.dat", "\"T1\",\"1e400\",\"2\"\r\n\"T3\",\"4\",\"5\"\r\n");
+    w.cmdLoad->click();
+    EXPECT_EQ(w.CalCoefficients[0][0], 0);
+    EXPECT_EQ(str(w.lblCalScope[0]->text()), "");
+    EXPECT_EQ(w.CalCoefficients[1][0], 2);
+    EXPECT_EQ(w.CalCoefficients[0][2], 4);
+    EXPECT_EQ(w.CalCoefficients[1][2], 5);
 
     prompts.chosenFile = path("nowhere/c.dat");
     w.cmdSaveCoef->click();

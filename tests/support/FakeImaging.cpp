@@ -172,6 +172,8 @@ template <typename T> DispatchFactory factory(const QString &progId, const std::
         if (!i)
             throw FakeTheSky::CantCreate();
         i->sky->enter(QStringLiteral("CreateObject(%1)").arg(progId), QString());
+        if (i->onCreation)
+            i->onCreation(progId);
         const auto failure = i->sky->creationFailures.constFind(progId.toCaseFolded());
         if (failure != i->sky->creationFailures.constEnd())
             throw *failure;

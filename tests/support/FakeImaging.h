@@ -26,6 +26,10 @@ public:
     // Creating the four classes then fails with 429.
     static void Uninstall();
 
+    // Runs as each creation starts, before it can fail (a test serves a slow creation's
+    // events there).
+    std::function<void(const QString &progId)> onCreation;
+
     std::shared_ptr<FakeTheSky> sky;
 
     // --- cameras ---

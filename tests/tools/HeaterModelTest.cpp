@@ -55,7 +55,9 @@ TEST(HeaterModelFit, CoefficientsFollowTheModelValues)
     const Case cases[] = {
         {0.2f, 15, 2, "0.3173", "15.00", "1.00", "236"},
         {0.2f, 15, 2.25f, "0.2821", "15.00", "1.13", "265"},
-        {0.2f, 12, 1.5f, "0.3385", "12.00", "0.75", "177"}, // 0.8 L = 0.1 T: lambda is 0.8 L
+        // Either side of 0.8 L = 0.1 T = 1.2: the larger of the two is lambda.
+        {0.2f, 12, 1.45f, "0.3429", "12.00", "0.73", "174"},
+        {0.2f, 12, 1.55f, "0.3275", "12.00", "0.77", "183"},
     };
     for (const Case &c : cases) {
         const auto d = HeaterModel::Derive(c.k, c.t, c.l);
@@ -90,5 +92,10 @@ TEST(HeaterModelFit, DegenerateDataGiveNoFit)
         EXPECT_NEAR(*model.GoodnessOfFit(), factor * factor, 1e-3);
     }
     model.Gain = 0; // a flat model
+    EXPECT_FALSE(model.GoodnessOfFit().has_value());
+
+    // A reading beyond the range of Single leaves no finite goodness.
+    model.Gain = 0.2f;
+    model.DataSet[60][HeaterModel::Temperature] = INFINITY;
     EXPECT_FALSE(model.GoodnessOfFit().has_value());
 }

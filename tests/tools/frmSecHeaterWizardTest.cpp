@@ -1,5 +1,6 @@
 #include "ToolsBench.h"
 #include "platform/DataFolder.h"
+#include "platform/Wait.h"
 #include "platform/VbFiles.h"
 #include "support/FakeControlWindows.h"
 #include "tools/frmSecHeaterWizard.h"
@@ -35,25 +36,28 @@ protected:
         return path;
     }
 
-    // Set A as a saved data set.
-    static QString setA()
+    // Set A as data-set text: heated from line `heatedFrom` on, rising by `rise`, first at `first`.
+    static QByteArray setAText(int heatedFrom = 5, double rise = 10, double first = 40)
     {
         QByteArray text;
         for (int i = 1; i <= 120; ++i) {
             const double t = 0.5 * i;
-            const double y = t <= 5.5 ? 40.0 : 40 + 10 * (1 - std::exp(-(t - 5.5) / 15));
-            text += VbFiles::WriteRecordText({Variant(float(t)), Variant(t <= 2.0 ? 0.0f : 50.0f), Variant(float(y))}).toLatin1();
+            const double y = i == 1 ? first : t <= 5.5 ? 40.0 : 40 + rise * (1 - std::exp(-(t - 5.5) / 15));
+            text += VbFiles::WriteRecordText({Variant(float(t)), Variant(i >= heatedFrom ? 50.0f : 0.0f), Variant(float(y))})
+                        .toLatin1();
         }
-        return write("setA.txt", text);
+        return text;
     }
 
-    // From the welcome page to the analysis of `file`.
+    static QString setA() { return write("setA.txt", setAText()); }
+
+    // From the welcome page to the analysis of `file`, through the buttons as they stand.
     static void analyse(frmSecHeaterWizard &wizard, const QString &file)
     {
-        wizard.cmdNext_Click();
-        wizard.optBegin[1]->setChecked(true);
+        wizard.cmdNext->click();
         wizard.txtDataSet->setText(file);
-        wizard.cmdNext_Click();
+        wizard.optBegin[1]->setChecked(true);
+        wizard.cmdNext->click();
     }
 
     QStringList prompts_() const
@@ -84,7 +88,7 @@ TEST_F(HeaterWizard, ASavedSetIsFittedShownAndUploaded)
     EXPECT_TRUE(wizard.cmdNext->isEnabled());
     EXPECT_FALSE(wizard.cmdBack->isEnabled());
 
-    wizard.cmdNext_Click();
+    wizard.cmdNext->click();
     EXPECT_EQ(sent(), QStringLiteral("l "));
     EXPECT_TRUE(wizard.conwiz[4]->isVisibleTo(&wizard));
     const std::pair<QLabel *, const char *> shown[] = {
@@ -103,7 +107,7 @@ TEST_F(HeaterWizard, ASavedSetIsFittedShownAndUploaded)
     EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Coefficients uploaded to VKM."));
     EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbInformation);
 
-    wizard.cmdNext_Click();
+    wizard.cmdNext->click();
     EXPECT_TRUE(wizard.conwiz[3]->isVisibleTo(&wizard));
     EXPECT_TRUE(wizard.cmdFinish->isEnabled());
 
@@ -149,29 +153,36 @@ TEST_F(HeaterWizard, UploadSendsTheShownTextsOnlyThroughAnOpenMainWindowLink)
     EXPECT_EQ(sent(), QString());
 }
 
-TEST_F(HeaterWizard, BadDataSetsReturnToTheChoicePage)
+TEST_F(HeaterWizard, BadDataSetsAreRefusedAndLeaveNothingToUpload)
 {
-    struct Case { const char *name; QByteArray text; QStringList boxes; };
+    struct Case { const char *name; QByteArray text; QStringList boxes; int points; };
     const Case cases[] = {
-        {"two.txt", "1,0\r\n2,50,41\r\n", {"Error:  The data set does not have 3 columns.", "Invalid data file."}},
-        {"four.txt", "1,0,40\r\n2,50,41,7\r\n", {"Subscript out of range", "Invalid data file."}},
-        {"flat.txt", "time,power,temp\r\n0.5,0,40\r\n1,0,40\r\n\r\n1.5,0,40\r\n", {ConvergeText}},
+        {"two.txt", "1,0\r\n2,50,41\r\n", {"Error:  The data set does not have 3 columns.", "Invalid data file."}, 0},
+        {"four.txt", "1,0,40\r\n2,50,41,7\r\n", {"Subscript out of range", "Invalid data file."}, 0},
+        // The header is dropped and the blank line skipped; no heater power.
+        {"flat.txt", "time,power,temp\r\n0.5,0,40\r\n1,0,40\r\n\r\n1.5,0,40\r\n", {ConvergeText}, 3},
+        // Heated in the last line only; the first line twice (time step 0); a falling response.
+        {"late.txt", setAText(120, 10, 40.37), {ConvergeText}, 120}, // 40.37: inexact in float sums
+        {"twice.txt", "0.5,0,40.37\r\n" + setAText(5, 10, 40.37), {ConvergeText}, 121},
+        {"falling.txt", setAText(5, -10), {ConvergeText}, 120},
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
         frmSecHeaterWizard wizard;
         analyse(wizard, write(c.name, c.text));
         EXPECT_EQ(prompts_(), c.boxes) << c.name;
+        EXPECT_EQ(wizard.model.PointCount, c.points) << c.name;
         if (c.boxes.size() == 2) {
             EXPECT_EQ(wizard.WizardStep, 1);
             EXPECT_TRUE(wizard.conwiz[1]->isVisibleTo(&wizard));
-        } else {
-            // The header is dropped and the blank line skipped; nothing to upload.
-            EXPECT_EQ(wizard.model.PointCount, 3);
-            EXPECT_EQ(wizard.WizardStep, 3);
-            EXPECT_FALSE(wizard.cmdBack->isEnabled());
-            EXPECT_TRUE(wizard.lblKP[1]->text().isEmpty());
+            continue;
         }
+        // Only Cancel leads on, and nothing claims an upload.
+        EXPECT_TRUE(wizard.lblKP[1]->text().isEmpty()) << c.name;
+        EXPECT_FALSE(wizard.cmdNext->isEnabled() || wizard.cmdBack->isEnabled()) << c.name;
+        wizard.cmdUpload_Click();
+        EXPECT_EQ(prompts_(), c.boxes) << c.name;
+        EXPECT_EQ(sent(), QString()) << c.name;
     }
 
     prompts.boxes.clear();
@@ -187,9 +198,9 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     m.temperatures.AmbientTemperature = 50;
     m.temperatures.SecondaryTemperature = 0;
     frmSecHeaterWizard wizard;
-    wizard.cmdNext_Click();
+    wizard.cmdNext->click();
     wizard.udSampleTime->setValue(3);
-    wizard.cmdNext_Click();
+    wizard.cmdNext->click();
     EXPECT_EQ(wizard.Timer1.Interval(), 15000);
     EXPECT_TRUE(wizard.Timer1.Enabled());
     EXPECT_FALSE(wizard.cmdNext->isEnabled());
@@ -219,24 +230,37 @@ TEST_F(HeaterWizard, BackFromRecordingAsksThenStopsAndClears)
 {
     Module().temperatures = {50, 0, 40, 0, 0};
     frmSecHeaterWizard wizard;
-    wizard.cmdNext_Click();
-    wizard.cmdNext_Click();
-    wizard.Timer1_Timer();
-    wizard.Timer1_Timer();
+    wizard.cmdNext->click();
+    wizard.udSampleTime->setValue(1); // two points: the next point tick ends the recording
+    wizard.cmdNext->click();
+    Wait::For(50000);
     ASSERT_EQ(wizard.PlotRow, 1);
 
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
-    wizard.cmdBack_Click();
+    wizard.cmdBack->click();
     EXPECT_EQ(wizard.WizardStep, 2);
     EXPECT_TRUE(wizard.Timer1.Enabled());
 
-    prompts.answer = nullptr;
-    wizard.cmdBack_Click();
-    ASSERT_EQ(prompts.boxes.size(), 2);
+    // The last point's tick falls due while the warning is up.
+    prompts.answer = [](const MessageBoxRequest &) { return Wait::For(20000), int(vbconst::vbOK); };
+    wizard.cmdBack->click();
+    ASSERT_EQ(prompts.boxes.size(), 2); // no analysis inside the box
     EXPECT_EQ(prompts.boxes[1].prompt,
               QStringLiteral("Warning:  Navigating back will erase all collected datapoints.  Do you wish to continue?"));
     EXPECT_EQ(wizard.WizardStep, 1);
     EXPECT_FALSE(wizard.Timer1.Enabled());
     EXPECT_EQ(wizard.PlotRow, 0);
     EXPECT_EQ(wizard.ElapsedTime, 0);
+    sent();
+    Wait::For(60000);
+    EXPECT_EQ(sent(), QString()); // nothing more on the wire
+}
+
+TEST_F(HeaterWizard, TheChoicePageShowsItsWholeText)
+{
+    frmSecHeaterWizard wizard;
+    wizard.show();
+    wizard.cmdNext->click();
+    const QLabel *text = wizard.Label2;
+    EXPECT_TRUE(Wait::Until(1000, [&] { return text->height() >= text->heightForWidth(text->width()); }));
 }

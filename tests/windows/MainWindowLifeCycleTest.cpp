@@ -3,8 +3,13 @@
 #include "platform/Clock.h"
 #include "platform/VbFiles.h"
 #include "settings/StoredPositionFile.h"
+#include "settings/frmCal.h"
+#include "drivers/Focuser.h"
+#include "support/WidgetInput.h"
+#include "windows/frmConsole.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
@@ -92,10 +97,13 @@ TEST_F(MainWindowLifeCycle, StoredRecordsAreListedAndCountedOncePlusOne)
                                                      + record("North", 0, {}, 104) + QByteArray(20, '\0'));
     openQuiet();
     const ModuleState::Positions &p = Module().positions;
+    // A blank description is listed too: entry k stays record k.
     const QStringList focus = items(control<QComboBox>("Combo1"));
-    ASSERT_EQ(focus.size(), 4);
+    ASSERT_EQ(focus.size(), 5);
     EXPECT_EQ(focus[1], QString::fromLatin1("Caf\xe9 focus").leftJustified(50));
-    EXPECT_EQ(p.FocusPositionCount, 4);
+    EXPECT_EQ(focus[2].trimmed(), QString());
+    EXPECT_EQ(focus[3].trimmed(), QStringLiteral("Second"));
+    EXPECT_EQ(p.FocusPositionCount, 5);
     EXPECT_EQ(p.FocusPositions[1].Position, 12345);
     EXPECT_EQ(p.FocusPositions[3].Position, -20);
     EXPECT_FLOAT_EQ(p.FocusTemperatures[1], 68.5f);
@@ -295,4 +303,62 @@ TEST_F(MainWindowLifeCycle, HelpWithoutItsFileTellsTheOperatorWhichFileIsMissing
               QStringLiteral("The help file \"%1\" could not be opened.").arg(DataFolder::file(QStringLiteral("VKM Help.chm"))));
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     EXPECT_EQ(prompts.boxes[0].icon(), vbconst::vbExclamation);
+}
+
+// However the main window goes, whatever it opened stays up, and the program keeps serving
+// its clients. The modal windows are up when it goes (from a timer).
+TEST_F(MainWindowLifeCycle, GoesWhileAWindowItOpenedIsUpAndTheProgramLivesOn)
+{
+    using Step = std::function<void(frmMain *)>;
+    const auto menu = [](QAction *frmMain::*item) -> Step { return [item](frmMain *f) { (f->*item)->trigger(); }; };
+    const auto key = [](const char *k) -> Step { return [k](frmMain *f) { f->tbrToolBar_ButtonClick(QString::fromLatin1(k)); }; };
+    const auto press = [](const char *name) -> Step { return [name](frmMain *f) { WidgetInput::click(f, name); }; };
+    const Step calculator = [](frmMain *f) { f->mnuTempCal->trigger(); WidgetInput::click(CalForm(false), "cmdCalc"); };
+    const std::pair<Step, bool> windows[] = { // how it opens, modal
+        {menu(&frmMain::mnuTempCal), false}, {key("Log"), true}, {menu(&frmMain::mnuPlot), false},
+        {menu(&frmMain::mnuSecHeatWiz), false}, {press("cmdTempComp"), true}, {calculator, true},
+        {key("Properties"), true}, {menu(&frmMain::mnuAbout), false}, {press("cmdStore"), true},
+        {press("cmdRotStore"), true}, {press("cmdZELUtils"), true}};
+    const std::pair<Step, bool> ways[] = { // how the main window goes, the console asked for
+        {menu(&frmMain::mnuExit), false}, {[](frmMain *f) { f->close(); }, false}, {menu(&frmMain::mnuMiniConsole), true}};
+    const auto shown = [] {
+        QSet<QWidget *> up;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                up.insert(w);
+        return up;
+    };
+    Focuser client;
+    sim.setFocuserPosition(4321);
+    for (size_t w = 0; w < std::size(windows); ++w) {
+        for (size_t way = 0; way < std::size(ways); ++way) {
+            SCOPED_TRACE(testing::Message() << "window " << w << ", way " << way);
+            frmMain *form = open();
+            ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000));
+            form->cmdZELUtils->setEnabled(true);
+            const auto goesUnder = [&](QWidget *window) {
+                ways[way].first(MainForm(false));
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                EXPECT_EQ(MainForm(false), nullptr);
+                EXPECT_TRUE(window->isVisible());
+            };
+            const QSet<QWidget *> before = shown();
+            if (windows[w].second)
+                WidgetInput::whenModal([&](QWidget *modal) { goesUnder(modal), modal->close(); });
+            windows[w].first(form);
+            if (!windows[w].second) {
+                const QSet<QWidget *> opened = shown() - before;
+                ASSERT_EQ(opened.size(), 1);
+                goesUnder(*opened.begin());
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(ConsoleForm(false) && ConsoleForm(false)->isVisible(), ways[way].second);
+            EXPECT_EQ(client.Call(QStringLiteral("Position"), {}).toLong(), 4321);
+            EXPECT_TRUE(prompts.boxes.isEmpty());
+            for (QWidget *left : shown())
+                left->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            prompts.boxes.clear();
+        }
+    }
 }

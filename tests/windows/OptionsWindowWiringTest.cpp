@@ -1,6 +1,8 @@
 #include "MainWindowFixture.h"
 
 #include "settings/frmCal.h"
+#include "support/OperatorInput.h"
+#include "support/WidgetInput.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -58,4 +60,47 @@ TEST_F(OptionsWindowWiring, TheMenuOpensTheWindowThatTheParserFills)
     EXPECT_TRUE(Module().link.SettingsWindowOpen);
     EXPECT_TRUE(control<QGroupBox>(QStringLiteral("pnlPrimaryCover"))->isHidden());
     cal->close();
+}
+
+// The read-back chain runs on the controller's own reports; what the operator did not edit
+// goes back as the controller holds it, and a late report leaves the ended chain alone.
+TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
+{
+    sim.setValue(QStringLiteral(":v"), QStringLiteral("65537"));
+    sim.setValue(QStringLiteral(":c"), QStringLiteral("2048"));
+    frmMain *main = open();
+    ASSERT_TRUE(flushTo(QStringLiteral("M1 ")));
+    sim.clearReceived();
+    main->mnuTempCal_Click();
+    frmCal *cal = CalForm(false);
+    ASSERT_TRUE(Wait::Until(5000, [&] { return !cal->Timer1.Enabled(); }));
+    EXPECT_EQ(Module().tools.DownloadState, 5);
+    // (The main window's own " l " after the handshake may follow: it leaves the chain ended.)
+    EXPECT_TRUE(sim.received().startsWith(QStringLiteral("l G < 1 "))) << sim.received().toStdString();
+    EXPECT_EQ(cal->txtVelocity->text().toStdString(), "1.00001525878906");
+    EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
+
+    // Through the Focus tab: moving marks nothing; a velocity typed and taken back is marked
+    // and goes back as the controller's value, not as the shown text converted.
+    for (QLineEdit *box : {cal->txtKP, cal->txtKd, cal->txtDeriv, cal->txtki, cal->txtil, cal->txtVelocity, cal->txtAcc})
+        OperatorInput::key(box, Qt::Key_Tab);
+    for (bool f : cal->ChangedFlags)
+        EXPECT_FALSE(f);
+    WidgetInput::type(cal->txtVelocity, QStringLiteral("5\b"));
+    EXPECT_TRUE(cal->ChangedFlags[10]);
+
+    // A Stepper client's "1 " after the chain: its ":S5SM" keeps the chain ended, so the
+    // operator's step mode still counts.
+    main->Handle_Received(QStringLiteral(":S5SM 0 "));
+    EXPECT_EQ(Module().tools.DownloadState, 5);
+    OperatorInput::choose(cal->cmbStepperStepMode[1], 1);
+    EXPECT_TRUE(cal->ChangedFlags[38]);
+
+    sim.clearReceived();
+    cal->close(); // OK to the upload question
+    ASSERT_TRUE(flushTo(QStringLiteral("M2 ")));
+    const QString upload = sim.received();
+    EXPECT_TRUE(upload.startsWith(QStringLiteral("v65537 D4 D9 D12 D16 "))) << upload.toStdString();
+    EXPECT_FALSE(upload.contains(QStringLiteral(" a"))) << upload.toStdString();
+    EXPECT_FALSE(upload.contains(QStringLiteral("u"))) << upload.toStdString();
 }

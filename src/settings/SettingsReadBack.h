@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/NamedControls.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+// The options window's controls as the program writes them: the main window's parser by
+// name, and the window itself for a reset or a file. While a write runs, the controls' change
+// signals are the program's and mark nothing. A box that shows a value converted for display
+// remembers the controller's own value behind it.
+class SettingsReadBack final : public ControlSink
+{
+public:
+    explicit SettingsReadBack(QWidget *form) : m_named(form) {}
+
+    void setText(const QString &name, const QString &text) override;
+    void setShownValue(const QString &name, const QString &text, const QString &source) override;
+    void setChecked(const QString &name, bool checked) override;
+    void selectOption(const QString &name) override;
+    void setValue(const QString &name, int value) override;
+    void setListIndex(const QString &name, int index) override;
+    int listIndex(const QString &name) const override;
+
+    // True while the program writes a control.
+    bool writing() const { return m_writes > 0; }
+
+    // Runs `write` as one of the program's writes.
+    template <typename Write>
+    void asProgram(Write &&write)
+    {
+        const Writing held(*this);
+        write();
+    }
+
+    // The controller's value behind box `name` while it still shows `text`.
+    std::optional<QString> source(const QString &name, const QString &text) const;
+    void forgetSources() { m_sources.clear(); }
+
+private:
+    struct Writing
+    {
+        explicit Writing(SettingsReadBack &sink) : m_sink(sink) { ++m_sink.m_writes; }
+        ~Writing() { --m_sink.m_writes; }
+        SettingsReadBack &m_sink;
+    };
+
+    struct Shown
+    {
+        QString text;
+        QString source;
+    };
+
+    NamedControls m_named;
+    QHash<QString, Shown> m_sources;
+    int m_writes = 0;
+};
