@@ -144,8 +144,8 @@ protected:
                 client.Call(QStringLiteral("ShowForm"), {Variant(int16_t(2))});
             return;
         }
-        // Deep inside nested dialogs the operator only closes what is in front.
-        const int kind = depth > 3 ? 0 : pick(100);
+        // Deep inside nested dialogs the operator mostly closes what is in front.
+        const int kind = depth > 2 && pick(2) ? 0 : pick(100);
         trace("window", window);
         if (kind < 4) {
             trace("close", window);
@@ -234,9 +234,11 @@ protected:
         std::function<void()> tick;
         tick = [&] {
             QTimer::singleShot(2, &context, tick);
-            if (stepsLeft <= 0) {
+            // A hand is not quicker than the steps it started: steps nest inside waits and
+            // dialogs a few deep, not without bound.
+            if (stepsLeft <= 0 || depth >= 4) {
                 // Winding down: what is in front closes, so the steps below it return.
-                if (QWidget *modal = QApplication::activeModalWidget())
+                if (QWidget *modal = QApplication::activeModalWidget(); modal && stepsLeft <= 0)
                     modal->close();
                 return;
             }
