@@ -11,8 +11,9 @@
 //
 // Closing is refused while a firmware upload runs; otherwise it asks what to do with a
 // running data log (WindowRules::MayCloseWhileLogging, with the other operator window and
-// the window's own way of stopping the log), then unloads the window once. The hold keeps the parser from pushing rotator targets to TheSky while the
-// follow itself turns or relabels the rotator; the window's release timer ends it.
+// the window's own way of stopping the log), then unloads the window once. The hold keeps
+// the parser from pushing rotator targets to TheSky while the follow itself turns or
+// relabels the rotator; the window's release timer ends it.
 template <typename Base>
 class OperatorWindow : public Base
 {
