@@ -137,6 +137,12 @@ void Serial::setSpeed(int32_t eNewValue)
 
 void Serial::Transmit(const QString &Data)
 {
+    if (!Module().tools.FlashInProgress)
+        TransmitForUpload(Data);
+}
+
+void Serial::TransmitForUpload(const QString &Data)
+{
     if (!m_port.isOpen())
         return;
     m_port.write(Data.toLatin1());
@@ -148,6 +154,8 @@ void Serial::Transmit(const QString &Data)
 void Serial::TransmitBinary(const QByteArray &Data)
 {
     requireOpen();
+    if (Module().tools.FlashInProgress)
+        return;
     m_port.write(Data);
     m_port.flush();
 }
@@ -307,8 +315,10 @@ void Serial::onReadyRead()
 void Serial::deliver()
 {
     m_deliveryQueued = false;
-    // While the firmware wizard talks to the boot loader the input stays buffered for it.
-    if (Module().tools.FlashAckFlag || !m_port.isOpen() || m_port.bytesAvailable() == 0)
+    // While the firmware upload talks to the boot loader the input stays buffered for it;
+    // outside an upload nothing holds it back.
+    const ModuleState::Tools &flash = Module().tools;
+    if ((flash.FlashAckFlag && flash.FlashInProgress) || !m_port.isOpen() || m_port.bytesAvailable() == 0)
         return;
     handOut(QString::fromLatin1(m_port.readAll()));
 }

@@ -58,7 +58,7 @@ bool FirmwareFile::SendNextFirmwareLine()
         const std::shared_ptr<Serial> link = main ? main->link() : nullptr;
         if (!link)
             throw VbError::objectNotSet();
-        link->Transmit(line);
+        link->TransmitForUpload(line);
         return false;
     } catch (const std::exception &e) {
         return failed(e);

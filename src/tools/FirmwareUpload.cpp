@@ -27,11 +27,12 @@ FirmwareUpload::FirmwareUpload(FirmwareUploadView &view, Timings timings) : m_vi
 int16_t FirmwareUpload::run(const QString &fileName)
 {
     ModuleState::Tools &flash = Module().tools;
-    // Whatever ends the upload, the main window's parser and the receive path get the
-    // port back and the file is closed.
+    // Whatever ends the upload, the main window's parser, the receive path and the other
+    // senders get the port back, a later ":x" holds nothing, and the file is closed.
     const auto restore = qScopeGuard([&] {
         flash.FlashAckFlag = false;
         flash.FlashInProgress = false;
+        flash.FlashIgnoreAck = true;
         m_file.Close();
         m_link.reset();
     });
@@ -51,6 +52,11 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     if (m_file.OpenFirmwareFile(fileName))
         return FileNotOpened;
 
+    // What came before the loader has the line (the last "*" of an earlier upload, a
+    // report) goes to the parser closed by a blank, so it cannot run into the loader's
+    // first status.
+    const QString before = m_link && m_link->InBufferCount() > 0 ? m_link->RecieveNoTimeout() : QString();
+    mainWindow().Handle_Received(before + QLatin1Char(' '));
     if (!handshake()) {
         MsgBox(QStringLiteral("Timed out waiting for response"), vbconst::vbOKOnly);
         return NoResponse;
@@ -155,7 +161,7 @@ void FirmwareUpload::send(const QString &text)
 {
     if (!m_link)
         throw VbError::objectNotSet();
-    m_link->Transmit(text);
+    m_link->TransmitForUpload(text);
 }
 
 void FirmwareUpload::passToParser()

@@ -286,6 +286,8 @@ void frmMain::mnuStopLog_Click()
 // The console is shown first: its holder keeps the process alive when this window goes.
 void frmMain::mnuMiniConsole_Click()
 {
+    if (FirmwareUploadRunning())
+        return;
     ShowConsoleForm();
     close();
 }

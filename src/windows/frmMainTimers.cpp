@@ -65,7 +65,9 @@ void frmMain::Timer6_Timer()
 {
     try {
         Timer6.setEnabled(false);
-        if (!GetSerial)
+        // An upload owns the line: the handshake is over, and a controller in its boot
+        // loader never answers " ! ".
+        if (!GetSerial || FirmwareUploadRunning())
             return;
         if (ControllerRestarted) {
             GetSerial->Transmit(QStringLiteral(" V "));

@@ -150,7 +150,7 @@ TEST_F(MainWindowParser, SharedStateFromFocuserAndRotatorReports)
     EXPECT_TRUE(control<QAbstractButton>("Check1")->isChecked());
     EXPECT_TRUE(m.rotator.RotatorHomed);
     EXPECT_EQ(m.tools.FlashStatus, 1);
-    EXPECT_TRUE(m.tools.FlashAckFlag);
+    EXPECT_FALSE(m.tools.FlashAckFlag); // outside an upload a ":x" holds nothing back
 
     feed({":rs 2000 :rt 1000 "});
     EXPECT_EQ(m.rotator.RotatorSetPosition, 2000);
