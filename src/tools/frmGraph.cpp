@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/UpDown.h"
 #include "tools/ToolWindow.h"
 #include "platform/Vb.h"
 
@@ -63,7 +64,7 @@ frmGraph::frmGraph(QWidget *parent) : QWidget(parent, Qt::Window)
     controls->addStretch();
     controls->addWidget(new QLabel(QStringLiteral("Period"), this));
     lblPeriod = NewControl<QLabel>(this, "lblPeriod", QStringLiteral("10"));
-    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1 = NewControl<UpDown>(this, "UpDown1");
     UpDown1->setRange(1, 3600);
     UpDown1->setValue(10);
     connect(UpDown1, &QSpinBox::valueChanged, this, [this](int v) { lblPeriod->setText(QString::number(v)); });

@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/UpDown.h"
 #include "tools/ToolWindow.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -111,7 +112,7 @@ void frmSecHeaterWizard::buildLayout()
         optBegin[i]->setObjectName(QStringLiteral("optBegin_%1").arg(i));
     }
     optBegin[0]->setChecked(true);
-    udSampleTime = NewControl<QSpinBox>(conwiz[1], "udSampleTime");
+    udSampleTime = NewControl<UpDown>(conwiz[1], "udSampleTime");
     udSampleTime->setRange(1, 120);
     udSampleTime->setValue(60);
     lblSampleTime = NewControl<QLabel>(conwiz[1], "lblSampleTime", QStringLiteral("60"));

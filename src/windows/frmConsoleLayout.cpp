@@ -3,7 +3,7 @@
 #include "windows/frmConsole.h"
 
 #include "platform/ControlEvents.h"
-
+#include "platform/UpDown.h"
 #include "windows/EditHold.h"
 #include "windows/WindowParts.h"
 
@@ -35,7 +35,7 @@ QLabel *display(const QString &name)
 
 QSpinBox *spinner(const QString &name, int max, int step)
 {
-    auto *s = named(new QSpinBox, name);
+    auto *s = named(new UpDown, name);
     s->setRange(0, max);
     s->setSingleStep(step);
     return s;

@@ -2,6 +2,7 @@
 // its own name (array elements as name_index).
 #include "windows/frmMain.h"
 
+#include "platform/UpDown.h"
 #include "windows/EditHold.h"
 #include "windows/WindowParts.h"
 
@@ -46,9 +47,10 @@ QPushButton *button(const QString &name, const QString &text)
     return named(new QPushButton(text), name);
 }
 
-QSpinBox *spinner(const QString &name, int min, int max, int step, int start)
+// A spinner whose number is its own readout, or (arrowsOnly) arrows beside a label that shows it.
+QSpinBox *spinner(const QString &name, int min, int max, int step, int start, bool arrowsOnly = false)
 {
-    auto *s = named(new QSpinBox, name);
+    auto *s = named(arrowsOnly ? new UpDown : new QSpinBox, name);
     s->setRange(min, max);
     s->setSingleStep(step);
     s->setValue(start);
@@ -215,10 +217,10 @@ QWidget *frmMain::buildTemperatureTab()
     auto *fan = new QGroupBox(QStringLiteral("Telescope Fan"));
     auto *fg = new QGridLayout(fan);
     modeGroup(optFan, "optFan", fg);
-    UpDown1 = spinner(QStringLiteral("UpDown1"), 0, 100, 1, 0);
+    UpDown1 = spinner(QStringLiteral("UpDown1"), 0, 100, 1, 0, true);
     lblFanSet = label(QStringLiteral("lblFanSet"), QStringLiteral("0"));
     UpDown2 = spinner(QStringLiteral("UpDown2"), 0, 100, 5, 0);
-    UpDown3 = spinner(QStringLiteral("UpDown3"), 1, 10, 1, 1);
+    UpDown3 = spinner(QStringLiteral("UpDown3"), 1, 10, 1, 1, true);
     lblFanGain = label(QStringLiteral("lblFanGain"), QStringLiteral("1"));
     fg->addWidget(caption(QStringLiteral("Deadband (Amb +/-)")), 1, 0);
     fg->addWidget(UpDown1, 1, 1);
@@ -234,7 +236,7 @@ QWidget *frmMain::buildTemperatureTab()
     auto *hg = new QGridLayout(heater);
     modeGroup(optSec, "optSec", hg);
     UpDown5 = spinner(QStringLiteral("UpDown5"), 0, 100, 5, 0);
-    UpDown6 = spinner(QStringLiteral("UpDown6"), -100, 100, 1, 0);
+    UpDown6 = spinner(QStringLiteral("UpDown6"), -100, 100, 1, 0, true);
     lblSecSet = label(QStringLiteral("lblSecSet"), QStringLiteral("0"));
     hg->addWidget(caption(QStringLiteral("Power (%)")), 1, 0);
     hg->addWidget(UpDown5, 1, 1);
