@@ -94,6 +94,11 @@ void frmConsole::buildLayout()
     cmdShowMain->setToolTip(QStringLiteral("Show full application "));
     cmdPin = Toolbar1->addAction(QString());
     cmdPin->setObjectName(QStringLiteral("Button_3"));
+    // The tabs and the buttons stay whole side by side: no tab behind a scroll arrow, no button
+    // folded behind the toolbar's extension arrow.
+    cmdPin->setIcon(style()->standardIcon(QStyle::SP_DialogNoButton));
+    TabStrip1->setMinimumWidth(TabStrip1->sizeHint().width());
+    Toolbar1->setMinimumWidth(Toolbar1->sizeHint().width());
     strip->addWidget(Toolbar1, 1);
     top->addLayout(strip);
 

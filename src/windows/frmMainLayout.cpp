@@ -4,6 +4,7 @@
 
 #include "platform/UpDown.h"
 #include "windows/EditHold.h"
+#include "windows/ToolbarIcons.h"
 #include "windows/WindowParts.h"
 
 #include <QAction>
@@ -122,6 +123,11 @@ QWidget *frmMain::buildFocusTab()
     lblActual = label(QStringLiteral("lblActual"));
     lblMotorCurrent = label(QStringLiteral("lblMotorCurrent"));
     lblMotorStatus = label(QStringLiteral("lblMotorStatus"));
+    // Its yellow "ON" and red "OFF" read on black, not on the window's grey.
+    QPalette dark = lblMotorStatus->palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    lblMotorStatus->setPalette(dark);
     pg->addWidget(caption(QStringLiteral("Set")), 0, 0);
     pg->addWidget(lblSet, 0, 1);
     pg->addWidget(caption(QStringLiteral("Actual")), 1, 0);
@@ -428,10 +434,10 @@ void frmMain::buildMenusAndToolbar()
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));
-    struct Key { const char *key; const char *tip; QStyle::StandardPixmap icon; };
+    struct Key { const char *key; const char *tip; QStyle::StandardPixmap icon; QIcon (*themed)() = nullptr; };
     const Key keys[] = {
-        {"DialPhoneNumber", "Connect", QStyle::SP_DialogYesButton},
-        {"HangUpPhone", "Disconnect", QStyle::SP_DialogNoButton},
+        {"DialPhoneNumber", "Connect", QStyle::SP_DialogYesButton, ToolbarIcons::connect},
+        {"HangUpPhone", "Disconnect", QStyle::SP_DialogNoButton, ToolbarIcons::disconnect},
         {"", "", QStyle::SP_ToolBarHorizontalExtensionButton}, // the button without a key
         {"Properties", "Properties...", QStyle::SP_FileDialogDetailedView},
         {"Log", "Start data logging", QStyle::SP_MediaPlay},
@@ -439,10 +445,10 @@ void frmMain::buildMenusAndToolbar()
         {"OpenLogFile", "", QStyle::SP_DialogOpenButton},
         {"CloseLogFile", "", QStyle::SP_DialogCloseButton},
         {"TempPlot", "Show temperature graph", QStyle::SP_FileDialogContentsView},
-        {"Mini", "Show mini console", QStyle::SP_TitleBarMinButton},
+        {"Mini", "Show mini console", QStyle::SP_TitleBarMinButton, ToolbarIcons::console},
     };
     for (const Key &k : keys) {
-        QAction *a = tbrToolBar->addAction(style()->standardIcon(k.icon), QString());
+        QAction *a = tbrToolBar->addAction(k.themed ? k.themed() : style()->standardIcon(k.icon), QString());
         const QString key = QString::fromLatin1(k.key);
         a->setObjectName(key);
         a->setProperty("Key", key);

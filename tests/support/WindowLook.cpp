@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
 #include <algorithm>
 
 namespace {
@@ -141,6 +143,9 @@ QStringList cutTexts(QWidget *window)
             cut << tabCut(t);
         else if (auto *h = qobject_cast<QHeaderView *>(w))
             cut << headerCut(h);
+        // A toolbar too narrow for its buttons folds them behind its extension arrow.
+        if (w->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            cut << QStringLiteral("%1: buttons folded away").arg(where(w->parentWidget()));
     }
     return cut;
 }
@@ -173,6 +178,19 @@ std::vector<QSize> sizesOverPages(QWidget *window, const QString &name,
         screenshot(window, name + QLatin1Char('-') + page);
     }
     return sizes;
+}
+
+void expectWholeTexts(const std::vector<Maker> &windows, const std::function<void(const char *, QWidget *)> &check)
+{
+    for (const auto &[name, make] : windows) {
+        std::unique_ptr<QWidget> w(make());
+        show(w.get());
+        screenshot(w.get(), QString::fromLatin1(name));
+        EXPECT_EQ(cutTexts(w.get()).join(QLatin1Char('\n')).toStdString(), "") << name;
+        if (check)
+            check(name, w.get());
+        w->hide();
+    }
 }
 
 } // namespace Look

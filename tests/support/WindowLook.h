@@ -27,4 +27,9 @@ std::vector<QSize> sizesOverPages(QWidget *window, const QString &name,
                                   const std::vector<std::pair<QString, std::function<void()>>> &pages,
                                   QStringList &cut);
 
+// Each window made in turn, shown, pictured under its name and checked for cut texts (a test
+// failure each); `check` may then look at it further.
+using Maker = std::pair<const char *, std::function<QWidget *()>>;
+void expectWholeTexts(const std::vector<Maker> &windows, const std::function<void(const char *, QWidget *)> &check = {});
+
 } // namespace Look

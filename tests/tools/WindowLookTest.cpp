@@ -13,6 +13,7 @@
 #include <QChartView>
 #include <QFile>
 #include <QLegend>
+#include <QLabel>
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -71,19 +72,25 @@ TEST_F(WindowLook, WizardsShowWholeTextsAndKeepOneSizeOverTheirPages)
     QStringList cut;
     {
         frmFlash flash;
-        const auto page = [&flash](int16_t step, int16_t error = 0) {
-            return [&flash, step, error] {
-                flash.CurrentStep = step;
+        // The upload's own page as it stands while the exchange runs; its end from there.
+        const auto uploading = [&flash] {
+            flash.lblStep->setText(QStringLiteral("Uploading Firmware"));
+            flash.lblInstructions->setText(QStringLiteral("Status:  Initializing"));
+            flash.ProgBar1->show();
+        };
+        const auto ended = [&flash](int16_t error) {
+            return [&flash, error] {
+                flash.CurrentStep = frmFlash::Upload;
                 flash.UploadErrorCode = error;
-                flash.ChangeStep(0);
+                flash.ChangeStep(error == 0 ? 1 : 2);
             };
         };
-        const Pages pages = {{QStringLiteral("welcome"), page(frmFlash::Welcome)},
-                             {QStringLiteral("file"), page(frmFlash::ChooseFile)},
-                             {QStringLiteral("confirm"), page(frmFlash::Confirm)},
-                             {QStringLiteral("uploading"), [&flash] { flash.ProgBar1->show(); }},
-                             {QStringLiteral("success"), page(frmFlash::Succeeded)},
-                             {QStringLiteral("error"), page(frmFlash::Failed, 6)}};
+        const Pages pages = {{QStringLiteral("welcome"), [] {}},
+                             {QStringLiteral("file"), [&flash] { flash.ChangeStep(1); }},
+                             {QStringLiteral("confirm"), [&flash] { flash.ChangeStep(1); }},
+                             {QStringLiteral("uploading"), uploading},
+                             {QStringLiteral("success"), ended(0)},
+                             {QStringLiteral("error"), ended(6)}};
         expectOneSize(Look::sizesOverPages(&flash, QStringLiteral("firmware"), pages, cut), "firmware wizard");
         flash.hide();
     }

@@ -46,19 +46,12 @@ TEST_F(WindowLook, OperatorWindowsShowWholeTextsAndKeepOneSizeOverTheirTabs)
 
 TEST_F(WindowLook, SmallWindowsShowWholeTexts)
 {
-    const std::pair<const char *, std::function<QWidget *()>> windows[] = {
+    Look::expectWholeTexts({
         {"about", [] { return new frmAbout; }},
         {"properties", [] { return new frmProperties; }},
         {"unwrap", [] { return new frmUnwrap; }},
         {"dial", [] { return new frmRotIndicator; }},
         {"wrapmessage", [] { return new frmWrapMessage; }},
         {"promptmove", [] { return new frmPromptMoveTelescope; }},
-    };
-    for (const auto &[name, make] : windows) {
-        std::unique_ptr<QWidget> w(make());
-        Look::show(w.get());
-        Look::screenshot(w.get(), QString::fromLatin1(name));
-        EXPECT_EQ(Look::cutTexts(w.get()).join(QLatin1Char('\n')).toStdString(), "") << name;
-        w->hide();
-    }
+    });
 }
