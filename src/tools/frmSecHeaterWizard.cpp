@@ -48,6 +48,7 @@ QLabel *wrapped(QWidget *parent, const char *name)
 {
     auto *label = NewControl<QLabel>(parent, name);
     label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
@@ -131,6 +132,7 @@ void frmSecHeaterWizard::buildLayout()
     choice->addWidget(optBegin[1], 2, 0);
     choice->addWidget(txtDataSet, 2, 1);
     choice->addWidget(cmdBrowse, 2, 2);
+    choice->setRowStretch(3, 1); // the room of the largest page below the choice
 
     auto *chart = new QChart;
     auto *x = new QValueAxis;

@@ -4,10 +4,14 @@
 #include "windows/frmPromptMoveTelescope.h"
 #include "windows/frmProperties.h"
 #include "windows/frmRotIndicator.h"
+#include "windows/ToolbarIcons.h"
 #include "windows/frmUnwrap.h"
 
+#include <QDir>
+#include <QFile>
+#include <QIcon>
 #include <QTabWidget>
-#include <memory>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -54,4 +58,42 @@ TEST_F(WindowLook, SmallWindowsShowWholeTexts)
         {"wrapmessage", [] { return new frmWrapMessage; }},
         {"promptmove", [] { return new frmPromptMoveTelescope; }},
     });
+}
+
+TEST_F(WindowLook, ConnectDisconnectAndConsoleKeysShowTheThemesPicturesElseOurOwn)
+{
+    frmMain *main = MainForm();
+    const std::pair<const char *, const char *> keys[] = {
+        {"DialPhoneNumber", "Connect"}, {"HangUpPhone", "Disconnect"}, {"Mini", "Show mini console"}};
+    for (const auto &[key, tip] : keys) {
+        auto *action = main->findChild<QAction *>(QString::fromLatin1(key));
+        ASSERT_NE(action, nullptr) << key;
+        EXPECT_EQ(action->property("Key").toString(), QString::fromLatin1(key));
+        EXPECT_EQ(action->toolTip(), QString::fromLatin1(tip));
+        ASSERT_FALSE(action->icon().isNull()) << key;
+    }
+    EXPECT_NE(main->findChild<QAction *>(QStringLiteral("DialPhoneNumber"))->icon().pixmap(24).toImage(),
+              main->findChild<QAction *>(QStringLiteral("HangUpPhone"))->icon().pixmap(24).toImage());
+
+    // A desktop theme that has the pictures gives them.
+    QTemporaryDir themes;
+    QDir(themes.path()).mkpath(QStringLiteral("look/24x24/actions"));
+    QFile index(themes.path() + QStringLiteral("/look/index.theme"));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=look\nDirectories=24x24/actions\n\n[24x24/actions]\nSize=24\nType=Fixed\n");
+    index.close();
+    for (const char *name : {"network-connect", "network-disconnect", "utilities-terminal"}) {
+        QPixmap picture(24, 24);
+        picture.fill(Qt::blue);
+        picture.save(themes.path() + QStringLiteral("/look/24x24/actions/%1.png").arg(QLatin1String(name)));
+    }
+    const QStringList paths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeSearchPaths({themes.path()});
+    QIcon::setThemeName(QStringLiteral("look"));
+    EXPECT_EQ(ToolbarIcons::connect().name(), QStringLiteral("network-connect"));
+    EXPECT_EQ(ToolbarIcons::disconnect().name(), QStringLiteral("network-disconnect"));
+    EXPECT_EQ(ToolbarIcons::console().name(), QStringLiteral("utilities-terminal"));
+    QIcon::setThemeName(theme);
+    QIcon::setThemeSearchPaths(paths);
 }
