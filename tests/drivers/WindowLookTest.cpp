@@ -5,20 +5,14 @@
 #include "support/WindowLook.h"
 
 namespace {
-
 class WindowLook : public ControllerBench
 {
-protected:
-    RecordingPrompts prompts;
 };
-
 } // namespace
 
 TEST_F(WindowLook, SetupDialogsShowWholeTexts)
 {
+    RecordingPrompts prompts;
     CheckRegistry();
-    Look::expectWholeTexts({
-        {"focussetup", [] { return new frmDialog; }},
-        {"rotatorsetup", [] { return new frmRotatorSetup; }},
-    });
+    Look::expectWholeTexts({{"focussetup", [] { return new frmDialog; }}, {"rotatorsetup", [] { return new frmRotatorSetup; }}});
 }

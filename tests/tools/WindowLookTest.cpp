@@ -1,7 +1,6 @@
 #include "ToolsBench.h"
 #include "link/ModuleState.h"
 #include "platform/DataFolder.h"
-#include "platform/VbFiles.h"
 #include "support/FakeControlWindows.h"
 #include "support/WindowLook.h"
 #include "tools/frmFlash.h"
@@ -9,10 +8,8 @@
 #include "tools/frmLog.h"
 #include "tools/frmSecHeaterWizard.h"
 
-#include <QChart>
 #include <QChartView>
 #include <QFile>
-#include <QLegend>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineEdit>
@@ -24,20 +21,6 @@
 
 namespace {
 
-using Pages = std::vector<std::pair<QString, std::function<void()>>>;
-
-std::string joined(const QStringList &lines)
-{
-    return lines.join(QLatin1Char('\n')).toStdString();
-}
-
-void expectOneSize(const std::vector<QSize> &sizes, const char *window)
-{
-    for (const QSize &s : sizes)
-        EXPECT_EQ(s, sizes.front()) << window << " " << s.width() << "x" << s.height() << " against "
-                                    << sizes.front().width() << "x" << sizes.front().height();
-}
-
 QValueAxis *axis(QChartView *view, Qt::Orientation o)
 {
     return static_cast<QValueAxis *>(view->chart()->axes(o).value(0));
@@ -46,22 +29,6 @@ QValueAxis *axis(QChartView *view, Qt::Orientation o)
 class WindowLook : public ToolsBench
 {
 protected:
-    // A saved heat challenge of an hour: the secondary rising towards 10 degrees over ambient.
-    static QString dataSet()
-    {
-        QByteArray text;
-        for (int i = 1; i <= 120; ++i) {
-            const double t = 0.5 * i;
-            const double y = 50 + (t <= 4 ? 0.0 : 10 * (1 - std::exp(-(t - 4) / 12)));
-            text += VbFiles::WriteRecordText({Variant(float(t)), Variant(t <= 2.0 ? 0.0f : 50.0f), Variant(float(y))}).toLatin1();
-        }
-        const QString path = DataFolder::path() + QStringLiteral("/look.txt");
-        QFile file(path);
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(text);
-        return path;
-    }
-
     FakeMainWindow main;
 };
 
@@ -70,113 +37,63 @@ protected:
 TEST_F(WindowLook, WizardsShowWholeTextsAndKeepOneSizeOverTheirPages)
 {
     QStringList cut;
-    {
-        frmFlash flash;
-        // The upload's own page as it stands while the exchange runs; its end from there.
-        const auto uploading = [&flash] {
-            flash.lblStep->setText(QStringLiteral("Uploading Firmware"));
-            flash.lblInstructions->setText(QStringLiteral("Status:  Initializing"));
-            flash.ProgBar1->show();
-        };
-        const auto ended = [&flash](int16_t error) {
-            return [&flash, error] {
-                flash.CurrentStep = frmFlash::Upload;
-                flash.UploadErrorCode = error;
-                flash.ChangeStep(error == 0 ? 1 : 2);
-            };
-        };
-        const Pages pages = {{QStringLiteral("welcome"), [] {}},
-                             {QStringLiteral("file"), [&flash] { flash.ChangeStep(1); }},
-                             {QStringLiteral("confirm"), [&flash] { flash.ChangeStep(1); }},
-                             {QStringLiteral("uploading"), uploading},
-                             {QStringLiteral("success"), ended(0)},
-                             {QStringLiteral("error"), ended(6)}};
-        expectOneSize(Look::sizesOverPages(&flash, QStringLiteral("firmware"), pages, cut), "firmware wizard");
-        flash.hide();
-    }
-    {
-        main.serial = sharedLink();
-        frmSecHeaterWizard wizard;
-        const QString file = dataSet();
-        const Pages pages = {{QStringLiteral("welcome"), [] {}},
-                             {QStringLiteral("choice"), [&wizard] { wizard.cmdNext_Click(); }},
-                             {QStringLiteral("regression"), [&wizard, file] {
-                                  wizard.optBegin[1]->setChecked(true);
-                                  wizard.txtDataSet->setText(file);
-                                  wizard.cmdNext_Click();
-                              }},
-                             {QStringLiteral("results"), [&wizard] { wizard.cmdNext_Click(); }},
-                             {QStringLiteral("save"), [&wizard] { wizard.cmdNext_Click(); }}};
-        expectOneSize(Look::sizesOverPages(&wizard, QStringLiteral("heaterwizard"), pages, cut), "heater wizard");
-        wizard.hide();
-    }
-    EXPECT_EQ(joined(cut), "");
-}
+    frmFlash flash;
+    const auto ended = [&flash](int16_t error) {
+        return [&flash, error] { flash.CurrentStep = frmFlash::Upload, flash.UploadErrorCode = error, flash.ChangeStep(error ? 2 : 1); };
+    };
+    const auto on = [&flash] { flash.ChangeStep(1); };
+    const auto flashSizes = Look::sizesOverPages(&flash, QStringLiteral("firmware"),
+        {{"welcome", [] {}}, {"file", on}, {"confirm", on}, {"uploading", [&] { flash.ProgBar1->show(); }},
+         {"success", ended(0)}, {"error", ended(6)}}, cut);
+    EXPECT_EQ(std::count(flashSizes.begin(), flashSizes.end(), flashSizes.front()), 6);
 
-TEST_F(WindowLook, TheRegressionPlotNamesMeasuredAndModelAndKeepsItsPointsApart)
-{
+    // An hour's saved heat challenge, the secondary rising 10 degrees, analysed.
+    QFile data(DataFolder::path() + QStringLiteral("/look.txt"));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 120; ++i)
+        data.write(QStringLiteral("%1,%2,%3\r\n").arg(i / 2.0).arg(i > 4 ? 50 : 0).arg(50 + (i > 8 ? 10 * (1 - std::exp(-(i - 8) / 24.0)) : 0)).toLatin1());
+    data.close();
     main.serial = sharedLink();
     frmSecHeaterWizard wizard;
-    wizard.cmdNext_Click();
-    wizard.optBegin[1]->setChecked(true);
-    wizard.txtDataSet->setText(dataSet());
-    wizard.cmdNext_Click();
-    Look::show(&wizard);
+    const auto next = [&wizard] { wizard.cmdNext_Click(); };
+    const auto saved = [&] { wizard.optBegin[1]->setChecked(true), wizard.txtDataSet->setText(data.fileName()), next(); };
+    const auto wizardSizes = Look::sizesOverPages(&wizard, QStringLiteral("heaterwizard"),
+        {{"welcome", [] {}}, {"choice", next}, {"regression", saved}, {"results", next}, {"save", next}}, cut);
+    EXPECT_EQ(std::count(wizardSizes.begin(), wizardSizes.end(), wizardSizes.front()), 5);
+    EXPECT_EQ(cut.join(QLatin1Char('\n')).toStdString(), "");
+
+    // The regression plot names its series, and points thirty seconds apart stay apart.
+    wizard.ShowWizardStep(4);
     QChart *chart = wizard.MSChart1->chart();
-    EXPECT_EQ(axis(wizard.MSChart1, Qt::Horizontal)->titleText(), QStringLiteral("Time"));
-    EXPECT_EQ(axis(wizard.MSChart1, Qt::Vertical)->titleText(), QStringLiteral("Temperature"));
-    ASSERT_TRUE(chart->legend()->isVisible());
-    QStringList shown;
+    QStringList named;
     for (QLegendMarker *marker : chart->legend()->markers())
-        if (marker->isVisible() && marker->series()->isVisible())
-            shown << marker->label();
-    EXPECT_EQ(shown, QStringList({QStringLiteral("Model"), QStringLiteral("Measured")}));
-    // Thirty seconds apart on the time axis are more pixels than a marker is wide.
-    auto *measured = static_cast<QScatterSeries *>(chart->series().value(1));
-    const double pixelsPerPoint = chart->plotArea().width() / axis(wizard.MSChart1, Qt::Horizontal)->max() * 0.5;
-    EXPECT_GT(pixelsPerPoint, measured->markerSize()) << pixelsPerPoint;
-    EXPECT_EQ(measured->color(), QColor(255, 0, 0));
+        if (marker->series()->isVisible())
+            named << marker->label();
+    EXPECT_EQ(named, QStringList({QStringLiteral("Model"), QStringLiteral("Measured")}));
+    const auto *measured = static_cast<QScatterSeries *>(chart->series().value(1));
+    EXPECT_GT(chart->plotArea().width() / axis(wizard.MSChart1, Qt::Horizontal)->max() / 2, measured->markerSize());
 }
 
-TEST_F(WindowLook, TheTemperaturePlotShowsItsAxesWithUnitsAndRoundTicks)
+TEST_F(WindowLook, TheTemperaturePlotShowsAxesWithUnitsAndRoundTicks)
 {
-    QStringList cut;
-    for (const int celsius : {0, 1}) {
-        Module().settings.Celcius = int16_t(celsius);
-        frmGraph graph;
-        Look::show(&graph);
-        Look::screenshot(&graph, celsius ? QStringLiteral("graph-empty-celsius") : QStringLiteral("graph-empty"));
-        cut << Look::cutTexts(&graph);
-        EXPECT_EQ(axis(graph.MSChart1, Qt::Horizontal)->titleText(), QStringLiteral("Time (min)"));
-        EXPECT_EQ(axis(graph.MSChart1, Qt::Vertical)->titleText(),
-                  celsius ? QStringLiteral("Temperature (\u00B0C)") : QStringLiteral("Temperature (\u00B0F)"));
-        EXPECT_TRUE(axis(graph.MSChart1, Qt::Vertical)->isVisible());
-
-        Module().temperatures = {53.33, 54.68, 54.0, 0, 0};
-        graph.cmdReset_Click();
-        for (int tick = 0; tick < 6; ++tick) {
-            Module().temperatures.AmbientTemperature += 0.31f;
-            graph.Timer1_Timer();
-        }
-        Look::show(&graph);
-        Look::screenshot(&graph, celsius ? QStringLiteral("graph-running-celsius") : QStringLiteral("graph-running"));
-        for (const Qt::Orientation o : {Qt::Horizontal, Qt::Vertical}) {
-            QValueAxis *a = axis(graph.MSChart1, o);
-            const double interval = (a->max() - a->min()) / (a->tickCount() - 1);
-            const double magnitude = std::pow(10.0, std::floor(std::log10(interval)));
-            const double mantissa = interval / magnitude;
-            EXPECT_TRUE(std::abs(mantissa - std::round(mantissa)) < 1e-6 || std::abs(mantissa - 2.5) < 1e-6) << interval;
-            EXPECT_NEAR(std::remainder(a->min(), interval), 0, 1e-6) << a->min() << " " << interval;
-        }
-        graph.close();
+    EXPECT_EQ(Look::shownCut(std::make_unique<frmLog>().get(), QStringLiteral("datalog")).join(QLatin1Char('\n')).toStdString(), "");
+    Module().settings.Celcius = 1;
+    frmGraph graph;
+    Look::shownCut(&graph, QStringLiteral("graph-empty"));
+    EXPECT_EQ(axis(graph.MSChart1, Qt::Vertical)->titleText(), QStringLiteral("Temperature (\u00B0C)"));
+    EXPECT_EQ(axis(graph.MSChart1, Qt::Horizontal)->titleText(), QStringLiteral("Time (min)"));
+    Module().settings.Celcius = 0;
+    Module().temperatures = {53.33, 54.68, 54.0, 0, 0};
+    graph.cmdReset_Click();
+    for (int tick = 0; tick < 6; ++tick, Module().temperatures.AmbientTemperature += 0.31)
+        graph.Timer1_Timer();
+    EXPECT_EQ(Look::shownCut(&graph, QStringLiteral("graph-running")).join(QLatin1Char('\n')).toStdString(), "");
+    EXPECT_EQ(axis(graph.MSChart1, Qt::Vertical)->titleText(), QStringLiteral("Temperature (\u00B0F)"));
+    for (const Qt::Orientation o : {Qt::Horizontal, Qt::Vertical}) {
+        const QValueAxis *a = axis(graph.MSChart1, o);
+        const double step = (a->max() - a->min()) / (a->tickCount() - 1);
+        const double digits = step / std::pow(10.0, std::floor(std::log10(step)) - 1); // 10, 20, 25, 50 ...
+        EXPECT_NEAR(digits, std::round(digits), 1e-6) << step;
+        EXPECT_NEAR(std::remainder(a->min(), step), 0, 1e-6) << a->min();
     }
-    EXPECT_EQ(joined(cut), "");
-}
-
-TEST_F(WindowLook, TheDataLogWindowShowsWholeTexts)
-{
-    frmLog log;
-    Look::show(&log);
-    Look::screenshot(&log, QStringLiteral("datalog"));
-    EXPECT_EQ(joined(Look::cutTexts(&log)), "");
 }
