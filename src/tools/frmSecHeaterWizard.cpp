@@ -171,16 +171,15 @@ void frmSecHeaterWizard::buildLayout()
         series->attachAxis(x);
         series->attachAxis(y);
     }
-    // Ticks on round numbers: a range set from the data widens to the next ones.
-    for (QValueAxis *axis : {x, y}) {
-        connect(axis, &QValueAxis::rangeChanged, this, [axis, widening = false]() mutable {
-            if (widening)
-                return;
-            widening = true;
-            axis->applyNiceNumbers();
-            widening = false;
-        });
-    }
+    // Temperature ticks on round numbers: the range set from the data widens to the next ones.
+    // The time axis keeps the maximum the steps give it.
+    connect(y, &QValueAxis::rangeChanged, this, [y, widening = false]() mutable {
+        if (widening)
+            return;
+        widening = true;
+        y->applyNiceNumbers();
+        widening = false;
+    });
     MSChart1 = NewControl<QChartView>(conwiz[2], "MSChart1", chart);
     MSChart1->setMinimumSize(560, 300);
     lblFootnote = NewControl<QLabel>(conwiz[2], "lblFootnote");
