@@ -25,10 +25,10 @@ void UpDown::stepBy(int steps)
 {
     if (m_buddy) {
         bool ok = false;
-        const int typed = m_buddy->text().trimmed().toInt(&ok);
+        const double typed = m_buddy->text().trimmed().toDouble(&ok);
         if (ok) {
             const QSignalBlocker quiet(this);
-            setValue(std::clamp(typed, minimum(), maximum()));
+            setValue(qRound(std::clamp(typed, double(minimum()), double(maximum()))));
         }
     }
     QSpinBox::stepBy(steps);

@@ -16,7 +16,7 @@ public:
     explicit UpDown(QWidget *parent = nullptr);
 
     // A box whose number the arrows step: before each step the counter takes the box's
-    // whole number (kept within range), so a typed value is stepped from, not overwritten.
+    // number (rounded, kept within range), so a typed value is stepped from, not overwritten.
     void setBuddy(QLineEdit *box);
 
     void stepBy(int steps) override;

@@ -71,7 +71,7 @@ frmFlash::frmFlash(QWidget *parent) : QDialog(parent)
     column->addLayout(ButtonRow({cmdBack, cmdNext, cmdFinish, cmdCancel}));
 
     // The file row and the progress bar keep their room while hidden: one size for every page.
-    for (QWidget *w : {static_cast<QWidget *>(txtFileName), static_cast<QWidget *>(cmdBrowse), static_cast<QWidget *>(ProgBar1)}) {
+    for (QWidget *w : std::initializer_list<QWidget *>{txtFileName, cmdBrowse, ProgBar1}) {
         QSizePolicy policy = w->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         w->setSizePolicy(policy);

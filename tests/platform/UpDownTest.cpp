@@ -21,7 +21,7 @@ TEST(UpDown, EachArrowPressStepsItsPartnersOwnValueByOneAndShowsNoNumber)
     };
     // A typed value is stepped from; one beyond the range from its end; text that is no number is left.
     const std::tuple<const char *, Qt::Key, const char *> steps[] = {{"45", Qt::Key_Up, "46"}, {"46", Qt::Key_Down, "45"},
-        {"45", Qt::Key_PageUp, "55"}, {"9000", Qt::Key_Down, "3599"}, {"abc", Qt::Key_Up, "3600"}};
+        {"45", Qt::Key_PageUp, "55"}, {"2.6", Qt::Key_Up, "4"}, {"9000", Qt::Key_Down, "3599"}, {"abc", Qt::Key_Up, "3600"}};
     for (const auto &[typed, key, shown] : steps) {
         box.setText(QLatin1String(typed));
         press(key);
