@@ -71,9 +71,11 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     MSFlexGrid1->verticalHeader()->setMinimumWidth(pixels(400));
-    const int widths[] = {5000, 1000, 1000};
-    for (int c = 0; c < headers.size(); ++c)
-        MSFlexGrid1->setColumnWidth(c, pixels(widths[c]));
+    // The numbers' columns as wide as their headers and values; the description takes the rest.
+    QHeaderView *columns = MSFlexGrid1->horizontalHeader();
+    columns->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < headers.size(); ++c)
+        columns->setSectionResizeMode(c, QHeaderView::ResizeToContents);
 
     txtDescription = NewControl<QLineEdit>(this, "txtDescription");
     txtPosition = NewControl<QLineEdit>(this, "txtPosition");

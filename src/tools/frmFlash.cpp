@@ -71,6 +71,12 @@ frmFlash::frmFlash(QWidget *parent) : QDialog(parent)
     column->addWidget(ProgBar1);
     column->addLayout(ButtonRow({cmdBack, cmdNext, cmdFinish, cmdCancel}));
 
+    // The file row and the progress bar keep their room while hidden: one size for every page.
+    for (QWidget *w : std::initializer_list<QWidget *>{txtFileName, cmdBrowse, ProgBar1}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     txtFileName->hide();
     cmdBrowse->hide();
     ProgBar1->hide();
