@@ -4,23 +4,13 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
+#include "platform/Held.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/Wait.h"
 
 #include <QScopeGuard>
-
-namespace {
-
-MainWindowAccess &mainWindow()
-{
-    if (!ControlWindows().Main)
-        throw VbError::objectNotSet();
-    return *ControlWindows().Main;
-}
-
-} // namespace
 
 FirmwareUpload::FirmwareUpload(FirmwareUploadView &view, Timings timings) : m_view(view), m_timings(timings) {}
 
@@ -41,7 +31,7 @@ int16_t FirmwareUpload::run(const QString &fileName)
 int16_t FirmwareUpload::exchange(const QString &fileName)
 {
     ModuleState::Tools &flash = Module().tools;
-    m_link = mainWindow().link();
+    m_link = Held(ControlWindows().Main).link();
     flash.FlashIgnoreAck = false;
     flash.FlashAckFlag = false;
     m_view.redraw();
@@ -153,12 +143,10 @@ bool FirmwareUpload::acknowledged()
 
 void FirmwareUpload::send(const QString &text)
 {
-    if (!m_link)
-        throw VbError::objectNotSet();
-    m_link->Transmit(text);
+    Held(m_link).Transmit(text);
 }
 
 void FirmwareUpload::passToParser()
 {
-    mainWindow().Handle_Received(m_link->RecieveNoTimeout());
+    Held(ControlWindows().Main).Handle_Received(Held(m_link).RecieveNoTimeout());
 }

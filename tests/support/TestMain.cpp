@@ -1,7 +1,8 @@
 // Test main: a headless application, and a private data folder and registry file per test
 // program so that no test touches the user's own files. Children that a test re-executes
 // (death tests) inherit the same folder through VKM_TEST_HOME.
-#include <QApplication>
+#include "platform/GuardedApplication.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -19,7 +20,7 @@ int main(int argc, char **argv)
     }
     qputenv("VKM_HOME", homePath.toLocal8Bit());
     qputenv("VKM_REGISTRY", (homePath + QStringLiteral("/registry.reg")).toLocal8Bit());
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv); // its default reporter ends a test on an escaped error
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
