@@ -113,8 +113,9 @@ void Run(int defaultIterations, const std::function<void(Gen &gen)> &body)
             ADD_FAILURE() << "escaped: " << e.what();
         }
         if (::testing::Test::HasFailure()) {
-            ADD_FAILURE() << "fuzz case failed; replay it alone with VKM_FUZZ_SEED=" << seed
-                          << " VKM_FUZZ_ITERATIONS=1";
+            ADD_FAILURE() << "fuzz case " << i << " failed; replay the run with VKM_FUZZ_SEED=" << first
+                          << " VKM_FUZZ_ITERATIONS=" << i + 1 << ", or the case alone (when cases share no state) with VKM_FUZZ_SEED="
+                          << seed << " VKM_FUZZ_ITERATIONS=1";
             return;
         }
         if (bounded && std::chrono::steady_clock::now() - start > std::chrono::seconds(2))

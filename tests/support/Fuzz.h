@@ -9,7 +9,8 @@
 #include <random>
 
 // Seeded property tests over damaged and random input. Each case draws from a generator of
-// its own seed (the run's seed + the case number), so a failing case can be replayed alone:
+// its own seed (the run's seed + the case number), so a failing run can be replayed, and a
+// case alone where cases share no state (a window's state carries over from case to case):
 //   VKM_FUZZ_SEED=<seed>         the run's first seed (default: a fresh one each run)
 //   VKM_FUZZ_ITERATIONS=<count>  cases per test (default: the test's own count, cut short
 //                                after a couple of seconds unless either variable is set)
