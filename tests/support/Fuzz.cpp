@@ -118,7 +118,7 @@ void Run(int defaultIterations, const std::function<void(Gen &gen)> &body)
                           << seed << " VKM_FUZZ_ITERATIONS=1";
             return;
         }
-        if (bounded && std::chrono::steady_clock::now() - start > std::chrono::seconds(2))
+        if (bounded && std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500))
             return;
     }
 }
