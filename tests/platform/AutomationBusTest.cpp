@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -192,6 +193,8 @@ TEST_F(AutomationBus, ArgumentsAreCoercedAsALateBoundCall)
         {QVariant::fromValue<qlonglong>(20000), 40000, 0},
         {40000u, 0, 6},
         {QStringLiteral("abc"), 0, 13},
+        {std::numeric_limits<double>::quiet_NaN(), 0, 6}, // no VB Double holds these
+        {-std::numeric_limits<double>::infinity(), 0, 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.in.toString().toStdString());

@@ -1,5 +1,7 @@
 // Damaged registry files: parsed or refused with the line named, what parses formats to a
 // file that parses the same, and the store starts from a damaged file and saves a sound one.
+// Values from the bus of every wire type: taken as a late-bound call takes them or refused.
+#include "platform/AutomationWire.h"
 #include "platform/RegistryFile.h"
 #include "platform/RegistryStore.h"
 #include "support/Fuzz.h"
@@ -7,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,4 +90,52 @@ TEST(RegistryFileFuzz, TheStoreStartsFromAnyFileAndSavesOneThatLoads)
     });
     qputenv("VKM_REGISTRY", saved);
     RegistryStore::resetForTests();
+}
+
+namespace {
+
+QVariant randomWireValue(Fuzz::Gen &gen)
+{
+    const qint64 big = qint64(gen.number().toLongLong());
+    switch (gen.between(0, 9)) {
+    case 0: return QVariant(gen.chance(0.5));
+    case 1: return QVariant::fromValue(uchar(gen.between(0, 255)));
+    case 2: return QVariant::fromValue(short(gen.between(-32768, 32767)));
+    case 3: return QVariant::fromValue(ushort(gen.between(0, 65535)));
+    case 4: return QVariant::fromValue(int(big));
+    case 5: return QVariant::fromValue(uint(big));
+    case 6: return QVariant::fromValue(qlonglong(big) << gen.between(0, 31));
+    case 7: return QVariant::fromValue(qulonglong(big) << gen.between(0, 31));
+    case 8: return QVariant(gen.pick(QList<double>{std::nan(""), std::numeric_limits<double>::infinity(), -1e308,
+                                                     1e-320, double(big), gen.between(-1000, 1000) / 7.0}));
+    default: return QVariant(QString::fromLatin1(gen.chance(0.5) ? gen.number() : gen.text(50)));
+    }
+}
+
+} // namespace
+
+TEST(AutomationWireFuzz, AValueOfEveryWireTypeIsTakenOrRefusedAndGoesBackOut)
+{
+    Fuzz::Run(20000, [](Fuzz::Gen &gen) {
+        const QVariant wire = randomWireValue(gen);
+        Variant value;
+        try {
+            value = AutomationWire::FromWire(wire);
+        } catch (const VbError &e) {
+            EXPECT_TRUE(e.number() == 13 || e.number() == 6) << wire.typeName();
+            return;
+        }
+        for (const auto &coerce : {std::function<void()>([&] { value.toInteger(); }), std::function<void()>([&] { value.toLong(); }),
+                                   std::function<void()>([&] { value.toSingle(); }), std::function<void()>([&] { value.toBoolean(); }),
+                                   std::function<void()>([&] { value.toString(); })}) {
+            try {
+                coerce();
+            } catch (const VbError &e) {
+                EXPECT_TRUE(e.number() == 6 || e.number() == 13) << e.number();
+            }
+        }
+        const Variant back = AutomationWire::FromWire(AutomationWire::ToWire(value));
+        if (value.type() != Variant::Type::Double || !std::isnan(value.toDouble()))
+            EXPECT_EQ(back.toString(), value.toString()) << wire.typeName();
+    });
 }

@@ -1,6 +1,7 @@
-// Damaged and random report streams into every parser of the stream at once: the main
-// window, the options window's and the heater wizard's read-back, the four automation
-// classes (through the port), and the console.
+// Damaged and random input into the windows: report streams into every parser of the stream
+// at once (the main window, the options window's and the heater wizard's read-back, the four
+// automation classes through the port, and the console), and the main and options windows
+// opened over damaged driver-key values and stored-position files.
 #include "ConsoleFixture.h"
 #include "MainWindowFixture.h"
 
@@ -8,6 +9,9 @@
 #include "drivers/Rotator.h"
 #include "drivers/Stepper.h"
 #include "drivers/Temperature.h"
+#include "platform/RegistryFile.h"
+#include "platform/RegistryStore.h"
+#include "settings/StoredPositionFile.h"
 #include "settings/frmCal.h"
 #include "support/Fuzz.h"
 #include "tools/frmSecHeaterWizard.h"
@@ -27,6 +31,29 @@ void expectSoundBoxes(RecordingPrompts &prompts)
     for (const MessageBoxRequest &box : std::as_const(prompts.boxes))
         EXPECT_FALSE(box.prompt.trimmed().isEmpty());
     prompts.boxes.clear();
+}
+
+
+// The value names of the driver key once the defaults are written.
+QStringList driverValueNames()
+{
+    CheckRegistry();
+    QFile file(RegistryStore::filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList names;
+    for (const RegistryKey &key : RegistryFile::parse(file.readAll(), nullptr).value_or(QList<RegistryKey>()))
+        if (key.path.endsWith(DriverKeyPath, Qt::CaseInsensitive))
+            for (const RegistryValue &value : key.values)
+                names << value.name;
+    return names;
+}
+
+void writeData(const QString &name, const QByteArray &bytes)
+{
+    QFile file(DataFolder::file(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
 }
 
 } // namespace
@@ -87,4 +114,36 @@ TEST_F(ConsoleReportFuzz, TheConsoleSurvivesDamagedReports)
     });
     feed({QStringLiteral(" \t :a 5 ")});
     EXPECT_EQ(form->lblActual->text(), QStringLiteral("5"));
+}
+
+using MainWindowStoredInputFuzz = MainWindowFixture;
+
+TEST_F(MainWindowStoredInputFuzz, TheWindowsOpenOverAnyStoredSettingsAndPositions)
+{
+    const QStringList names = driverValueNames();
+    ASSERT_GT(names.size(), 10);
+    const QByteArray focusRecord = StoredPositionFile::encode(FocusRecord{QStringLiteral("Moon"), 1234, 21.5f}) + QByteArray(50, '\0');
+    Fuzz::Run(200, [&](Fuzz::Gen &gen) {
+        for (int i = gen.between(1, 4); i > 0; --i) {
+            const QString name = gen.pick(names);
+            if (gen.chance(0.5))
+                writeSetting(name, REG_DWORD, QVariant(qint32(gen.number().toLongLong())));
+            else if (gen.chance(0.8))
+                writeSetting(name, REG_SZ, QVariant(QString::fromLatin1(gen.number())));
+            else
+                writeSetting(name, REG_SZ, QVariant(QString::fromLatin1(gen.text(300))));
+        }
+        writeData(StoredPositionFile::FocusFileName, gen.chance(0.5) ? gen.mutate(focusRecord.repeated(3)) : gen.bytes(500));
+        writeData(StoredPositionFile::RotatorFileName, gen.bytes(500));
+
+        frmMain *main = openQuiet();
+        Wait::For(5);
+        main->findChild<QAction *>(QStringLiteral("mnuTempCal"))->trigger();
+        Wait::For(5);
+        if (frmCal *cal = CalForm(false))
+            cal->close();
+        closeMain();
+        expectSoundBoxes(prompts);
+        Module().positions = ModuleState::Positions{};
+    });
 }
