@@ -220,8 +220,7 @@ TEST_F(ConsoleControls, AHomeConfirmedAfterTheConsoleClosedSendsNothing)
     };
     form->cmdFocusHome->click();
     EXPECT_EQ(sent(), QString());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(console.isNull());
+    EXPECT_TRUE(console.isNull() || console->isUnloaded());
     EXPECT_EQ(prompts.boxes.size(), 1);
 }
 
