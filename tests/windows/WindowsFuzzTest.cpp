@@ -120,6 +120,8 @@ using MainWindowStoredInputFuzz = MainWindowFixture;
 
 TEST_F(MainWindowStoredInputFuzz, TheWindowsOpenOverAnyStoredSettingsAndPositions)
 {
+    const QString registry = RegistryStore::filePath();
+    QFile::copy(registry, registry + QStringLiteral(".before-fuzz"));
     const QStringList names = driverValueNames();
     ASSERT_GT(names.size(), 10);
     const QByteArray focusRecord = StoredPositionFile::encode(FocusRecord{QStringLiteral("Moon"), 1234, 21.5f}) + QByteArray(50, '\0');
@@ -146,4 +148,10 @@ TEST_F(MainWindowStoredInputFuzz, TheWindowsOpenOverAnyStoredSettingsAndPosition
         expectSoundBoxes(prompts);
         Module().positions = ModuleState::Positions{};
     });
+    // The later tests of this program start from the files they had.
+    QFile::remove(DataFolder::file(StoredPositionFile::FocusFileName));
+    QFile::remove(DataFolder::file(StoredPositionFile::RotatorFileName));
+    QFile::remove(registry);
+    QFile::rename(registry + QStringLiteral(".before-fuzz"), registry);
+    RegistryStore::resetForTests();
 }
