@@ -6,6 +6,7 @@
 #include "platform/Held.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
+#include "support/EscapedErrors.h"
 #include "support/RecordingPrompts.h"
 
 #include <QCloseEvent>
@@ -36,7 +37,7 @@ protected:
     }
     void TearDown() override
     {
-        EventLoopGuard::SetReporter(nullptr);
+        FailTestsOnEscapedErrors();
         ControllerBench::TearDown();
     }
 

@@ -2,6 +2,7 @@
 // program so that no test touches the user's own files. Children that a test re-executes
 // (death tests) inherit the same folder through VKM_TEST_HOME.
 #include "platform/GuardedApplication.h"
+#include "support/EscapedErrors.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -20,7 +21,8 @@ int main(int argc, char **argv)
     }
     qputenv("VKM_HOME", homePath.toLocal8Bit());
     qputenv("VKM_REGISTRY", (homePath + QStringLiteral("/registry.reg")).toLocal8Bit());
-    GuardedApplication app(argc, argv); // its default reporter ends a test on an escaped error
+    GuardedApplication app(argc, argv);
+    FailTestsOnEscapedErrors();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
