@@ -5,6 +5,7 @@
 #include "platform/Pause.h"
 
 #include <QThread>
+#include <cerrno>
 
 namespace {
 
@@ -367,6 +368,13 @@ void Serial::handOut(const QString &chunk)
 
 void Serial::onError(QSerialPort::SerialPortError error)
 {
+    // The port reports a full output buffer (a controller that does not read for a while)
+    // as a resource error too: the bytes stay queued and leave once it reads again.
+    const int cause = errno;
+    if (error == QSerialPort::ResourceError && (cause == EAGAIN || cause == EWOULDBLOCK)) {
+        m_port.clearError();
+        return;
+    }
     // A device that went away (adapter pulled, simulator gone): close instead of looping
     // on errors. Framing, parity and overrun errors are ignored.
     // A device that is gone reports a read error on every turn of the event loop.

@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
+#include "platform/Held.h"
 #include "platform/ListControl.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -120,10 +121,7 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
 
 MainWindowAccess &StoredPositionEditor::mainWindow()
 {
-    MainWindowAccess *main = ControlWindows().Main;
-    if (!main)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *main;
+    return Held(ControlWindows().Main);
 }
 
 void StoredPositionEditor::Form_Load()

@@ -4,23 +4,13 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
+#include "platform/Held.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/Wait.h"
 
 #include <QScopeGuard>
-
-namespace {
-
-MainWindowAccess &mainWindow()
-{
-    if (!ControlWindows().Main)
-        throw VbError::objectNotSet();
-    return *ControlWindows().Main;
-}
-
-} // namespace
 
 FirmwareUpload::FirmwareUpload(FirmwareUploadView &view, Timings timings) : m_view(view), m_timings(timings) {}
 
@@ -42,7 +32,7 @@ int16_t FirmwareUpload::run(const QString &fileName)
 int16_t FirmwareUpload::exchange(const QString &fileName)
 {
     ModuleState::Tools &flash = Module().tools;
-    m_link = mainWindow().link();
+    m_link = Held(ControlWindows().Main).link();
     flash.FlashIgnoreAck = false;
     flash.FlashAckFlag = false;
     m_view.redraw();
@@ -159,12 +149,10 @@ bool FirmwareUpload::acknowledged()
 
 void FirmwareUpload::send(const QString &text)
 {
-    if (!m_link)
-        throw VbError::objectNotSet();
-    m_link->TransmitForUpload(text);
+    Held(m_link).TransmitForUpload(text);
 }
 
 void FirmwareUpload::passToParser()
 {
-    mainWindow().Handle_Received(m_link->RecieveNoTimeout());
+    Held(ControlWindows().Main).Handle_Received(Held(m_link).RecieveNoTimeout());
 }

@@ -78,6 +78,8 @@ void frmMain::Timer6_Timer()
             GetSerial->Transmit(QStringLiteral(" ! "));
         } else {
             MsgBox(QStringLiteral("Warning:  Unable to communicate with controller."), vbconst::vbOKOnly);
+            if (!GetSerial) // the box served events: the window may have let go of the link
+                return;
             setConnectedStates(false);
             GetSerial->setConnected(false);
             HandshakeRetries = 0;

@@ -215,6 +215,22 @@ TEST_F(SerialTest, AVanishedDeviceClosesThePortWithoutSpinning)
     EXPECT_NO_THROW(serial.Transmit(QStringLiteral("! ")));
 }
 
+TEST_F(SerialTest, AControllerThatDoesNotReadForAWhileLeavesThePortOpenAndLosesNothing)
+{
+    open();
+    // No event is served meanwhile: the simulator reads nothing and the line fills up.
+    QString all;
+    for (int i = 0; i < 4000; ++i) {
+        const QString command = QStringLiteral("b%1 ").arg(i);
+        serial.Transmit(command);
+        all += command;
+    }
+    EXPECT_TRUE(serial.Connected());
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("b3999 "), 5000));
+    EXPECT_EQ(sim.received(), all);
+    EXPECT_TRUE(serial.Connected());
+}
+
 TEST_F(SerialTest, OwnRefusalsCarryTheirNumbersTextsAndSource)
 {
     struct Case
