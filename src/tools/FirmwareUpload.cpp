@@ -46,7 +46,7 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     // report) goes to the parser closed by a blank, so it cannot run into the loader's
     // first status.
     const QString before = m_link && m_link->InBufferCount() > 0 ? m_link->RecieveNoTimeout() : QString();
-    mainWindow().Handle_Received(before + QLatin1Char(' '));
+    Held(ControlWindows().Main).Handle_Received(before + QLatin1Char(' '));
     if (!handshake()) {
         MsgBox(QStringLiteral("Timed out waiting for response"), vbconst::vbOKOnly);
         return NoResponse;
