@@ -5,6 +5,7 @@
 #include "platform/ControlEvents.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"
+#include "platform/UpDown.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 
@@ -72,10 +73,9 @@ void frmZELUtilities::buildLayout()
         box = NewControl<QLineEdit>(this, boxName);
         grid->addWidget(box, row, 1);
         if (spinner) {
-            *spinner = NewControl<QSpinBox>(this, spinnerName);
+            *spinner = NewControl<UpDown>(this, spinnerName);
             (*spinner)->setRange(0, 100);
             (*spinner)->setWrapping(true);
-            (*spinner)->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
             grid->addWidget(*spinner, row, 2);
         }
         ++row;

@@ -5,19 +5,20 @@
 #include "drivers/Stepper.h"
 #include "drivers/Temperature.h"
 #include "link/AutomationRegistration.h"
+#include "link/HandlerError.h"
 #include "link/connector.h"
 #include "platform/AutomationServer.h"
+#include "platform/GuardedApplication.h"
 #include "windows/Forms.h"
-
-#include <QApplication>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VKM"));
     QApplication::setApplicationVersion(QStringLiteral(VKM_VERSION));
     // The process lives until its last link holder ends it, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallHandlerErrorGuard();
     RegisterAutomationClasses();
     InstallDriverDialogs();
     DriverForms().ShowConsole = ShowConsoleForm;

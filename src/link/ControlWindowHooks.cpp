@@ -2,7 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "link/Serial.h"
-#include "platform/VbError.h"
+#include "platform/Held.h"
 
 ControlWindowHooks &ControlWindows()
 {
@@ -13,9 +13,9 @@ ControlWindowHooks &ControlWindows()
 void SendThroughControlWindow(const QString &command)
 {
     const ModuleState::Link &link = Module().link;
-    if (!(link.MainFormOpen || link.ConsoleFormOpen) || !link.SharedSerial)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    link.SharedSerial->Transmit(command);
+    if (!(link.MainFormOpen || link.ConsoleFormOpen))
+        throw VbError::objectNotSet();
+    Held(link.SharedSerial).Transmit(command);
 }
 
 void HoldOffFollow()

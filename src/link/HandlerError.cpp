@@ -1,13 +1,37 @@
 #include "link/HandlerError.h"
 
+#include "platform/GuardedApplication.h"
+#include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace {
+
+QString handlerErrorText(qint32 number, const QString &description)
+{
+    return QStringLiteral("Error number: %1 %2").arg(number).arg(description);
+}
+
+} // namespace
 
 void ShowHandlerError(const std::exception &e)
 {
     const auto *vbError = dynamic_cast<const VbError *>(&e);
-    const QString text = QStringLiteral("Error number: %1 %2")
-                             .arg(vbError ? vbError->number() : 0)
-                             .arg(vbError ? vbError->description() : QString::fromUtf8(e.what()));
-    MsgBox(text, vbconst::vbExclamation, QStringLiteral("VKM"));
+    MsgBox(handlerErrorText(vbError ? vbError->number() : 0,
+                            vbError ? vbError->description() : QString::fromUtf8(e.what())),
+           vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+void InstallHandlerErrorGuard()
+{
+    EventLoopGuard::SetReporter([](const VbError &error) {
+        static QPointer<PostedBoxes> boxes;
+        if (!boxes)
+            boxes = new PostedBoxes(QCoreApplication::instance());
+        boxes->post(handlerErrorText(error.number(), error.description()), vbconst::vbExclamation,
+                    QStringLiteral("VKM"));
+    });
 }

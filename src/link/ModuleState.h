@@ -138,6 +138,10 @@ struct ModuleState
         int16_t FlashStatus = 0;
         bool FlashInProgress = false;
         int32_t DownloadState = 0;
+        // A ":x" report from the boot loader: FlashStatus takes the code of the value's
+        // first character and, while an upload runs and FlashIgnoreAck is clear, the link
+        // holds received data for the upload. Outside an upload it never holds the link.
+        void FlashStatusReport(QStringView value);
         // Data log: flips on every log timer tick (request, then record); the channels chosen.
         bool LogPollPhase = false;
         bool LogAmbient = false;

@@ -1,5 +1,6 @@
 #include "link/ReplyState.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -20,6 +21,15 @@ void assign(QString &to, QStringView from)
 {
     to.resize(0);
     to.append(from);
+}
+
+// No report token comes near this length. A line that never sends a blank (another device,
+// noise) must not grow the carried token without end: a longer token is cut to its start.
+constexpr qsizetype MaxToken = 256;
+
+QStringView capped(QStringView token)
+{
+    return token.first(std::min(token.size(), MaxToken));
 }
 
 } // namespace
@@ -83,10 +93,10 @@ void ReplyState::walk(const QString &data, const bool &destroyed)
         const QStringView piece = text.sliced(start, (blank < 0 ? text.size() : blank) - start);
         if (first && Partial) {
             assign(m_joined, Carry);
-            m_joined.append(piece);
+            m_joined.append(piece.first(std::clamp(MaxToken - m_joined.size(), qsizetype(0), piece.size())));
             token = m_joined;
         } else {
-            token = piece;
+            token = capped(piece);
         }
         if (blank < 0)
             break;

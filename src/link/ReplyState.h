@@ -28,7 +28,8 @@ public:
 
     // Walks one received chunk. Never throws. A chunk that arrives while a dispatch is still
     // running (a nested wait pumps the event loop) is walked right after the current one.
-    // An empty chunk changes nothing (only the hook sees it). The receiver may be destroyed
+    // An empty chunk changes nothing (only the hook sees it). A token longer than 256
+    // characters is cut to its first 256 (no report is that long). The receiver may be destroyed
     // inside a dispatch; the walk then stops and queued chunks are dropped.
     void Handle_Received(const QString &data);
 

@@ -5,6 +5,7 @@
 #include "platform/Pause.h"
 
 #include <QThread>
+#include <cerrno>
 
 namespace {
 
@@ -137,6 +138,12 @@ void Serial::setSpeed(int32_t eNewValue)
 
 void Serial::Transmit(const QString &Data)
 {
+    if (!Module().tools.FlashInProgress)
+        TransmitForUpload(Data);
+}
+
+void Serial::TransmitForUpload(const QString &Data)
+{
     if (!m_port.isOpen())
         return;
     m_port.write(Data.toLatin1());
@@ -148,6 +155,8 @@ void Serial::Transmit(const QString &Data)
 void Serial::TransmitBinary(const QByteArray &Data)
 {
     requireOpen();
+    if (Module().tools.FlashInProgress)
+        return;
     m_port.write(Data);
     m_port.flush();
 }
@@ -307,8 +316,10 @@ void Serial::onReadyRead()
 void Serial::deliver()
 {
     m_deliveryQueued = false;
-    // While the firmware wizard talks to the boot loader the input stays buffered for it.
-    if (Module().tools.FlashAckFlag || !m_port.isOpen() || m_port.bytesAvailable() == 0)
+    // While the firmware upload talks to the boot loader the input stays buffered for it;
+    // outside an upload nothing holds it back.
+    const ModuleState::Tools &flash = Module().tools;
+    if ((flash.FlashAckFlag && flash.FlashInProgress) || !m_port.isOpen() || m_port.bytesAvailable() == 0)
         return;
     handOut(QString::fromLatin1(m_port.readAll()));
 }
@@ -357,6 +368,13 @@ void Serial::handOut(const QString &chunk)
 
 void Serial::onError(QSerialPort::SerialPortError error)
 {
+    // The port reports a full output buffer (a controller that does not read for a while)
+    // as a resource error too: the bytes stay queued and leave once it reads again.
+    const int cause = errno;
+    if (error == QSerialPort::ResourceError && (cause == EAGAIN || cause == EWOULDBLOCK)) {
+        m_port.clearError();
+        return;
+    }
     // A device that went away (adapter pulled, simulator gone): close instead of looping
     // on errors. Framing, parity and overrun errors are ignored.
     // A device that is gone reports a read error on every turn of the event loop.

@@ -69,8 +69,13 @@ public:
     PortSpeed Speed() const;
     void setSpeed(int32_t eNewValue);
 
+    // While a firmware upload owns the line (FlashInProgress) these send nothing: a boot
+    // loader between its records must get no foreign byte. Callers go on as with a
+    // controller that does not answer.
     void Transmit(const QString &Data);
     void TransmitBinary(const QByteArray &Data);
+    // The firmware upload's own text: sent also while the upload owns the line.
+    void TransmitForUpload(const QString &Data);
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();

@@ -61,6 +61,9 @@ template <typename Body> QDBusMessage answer(const QDBusMessage &call, Body body
         return AutomationWire::ErrorReply(call, error);
     } catch (const std::exception &error) {
         return AutomationWire::ErrorReply(call, VbError(440, QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        // Whatever a member throws, its caller gets an answer.
+        return AutomationWire::ErrorReply(call, VbError(440, QStringLiteral("Automation error")));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusVariant>
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace AutomationWire {
@@ -57,6 +58,9 @@ Variant FromWire(const QVariant &value)
     case QMetaType::ULongLong:
         return wholeNumber(value.toDouble());
     case QMetaType::Double:
+        // VB arithmetic never makes these; a member must not store or compute with them.
+        if (!std::isfinite(value.toDouble()))
+            throw VbError::overflow();
         return Variant(value.toDouble());
     case QMetaType::QString:
         return Variant(value.toString());

@@ -15,8 +15,9 @@ inline const QString DispatchInterface = QStringLiteral("automation.Dispatch");
 inline const QString ErrorName = QStringLiteral("automation.Error");
 
 // A received value (a variant's content) as a late-bound call takes it: b Boolean, y and n
-// Integer, q and i Long, u x t Long when they fit and Double otherwise, d Double, s String,
-// arrays of these Array. Anything else throws VbError 13.
+// Integer, q and i Long, u x t Long when they fit and Double otherwise, d Double (NaN and
+// infinities throw VbError 6), s String, arrays of these Array. Anything else throws
+// VbError 13.
 Variant FromWire(const QVariant &value);
 VariantArray FromWireList(const QVariant &list);
 

@@ -1,5 +1,7 @@
 #include "platform/CallFiber.h"
 
+#include "platform/GuardedApplication.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
@@ -152,11 +154,21 @@ void Scheduler::check()
     }
 }
 
+// An error must not unwind past the fiber's first frame: there is no caller beneath it.
+void runGuarded(const std::function<void()> &body)
+{
+    try {
+        body();
+    } catch (...) {
+        EventLoopGuard::ReportCurrent();
+    }
+}
+
 void entry()
 {
     Fiber *fiber = g_current;
     finishSwitch(nullptr, &fiber->resumerBottom, &fiber->resumerSize);
-    fiber->body();
+    runGuarded(fiber->body);
     fiber->body = nullptr;
     fiber->finished = true;
     startSwitch(nullptr, fiber->resumerBottom, fiber->resumerSize);
@@ -174,7 +186,7 @@ void Start(std::function<void()> body)
     void *mapping = mmap(nullptr, StackBytes + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (mapping == MAP_FAILED) {
         // No stack to spare: the call runs as calls always could, nesting its waits.
-        body();
+        runGuarded(body);
         return;
     }
     mprotect(mapping, page, PROT_NONE); // an overflow faults instead of corrupting memory

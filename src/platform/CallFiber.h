@@ -9,8 +9,8 @@
 // outer wait can return only after every wait begun inside it has.
 namespace CallFiber {
 
-// Runs `body` on a new fiber; returns when it finishes or first suspends. `body` must not
-// throw.
+// Runs `body` on a new fiber; returns when it finishes or first suspends. An error that
+// escapes `body` goes to the event loop's guard (EventLoopGuard), never past the fiber.
 void Start(std::function<void()> body);
 
 // True when the running code is a fiber's own and may suspend: not the main stack, and not

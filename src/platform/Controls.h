@@ -16,6 +16,18 @@ W *NewControl(QWidget *form, const char *name, Args &&...args)
     return control;
 }
 
+// Pages shown one at a time in one place each take the size of the largest, so that their
+// window keeps one size whichever page is shown.
+template <typename Pages>
+void SizeOfLargestPage(const Pages &pages)
+{
+    QSize largest;
+    for (QWidget *page : pages)
+        largest = largest.expandedTo(page->sizeHint());
+    for (QWidget *page : pages)
+        page->setMinimumSize(largest);
+}
+
 // The row of a dialog's buttons, at its right edge.
 inline QHBoxLayout *ButtonRow(std::initializer_list<QWidget *> buttons)
 {

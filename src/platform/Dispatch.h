@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -44,6 +45,9 @@ public:
     void Let(const QString &name, const Variant &value);
     void Let(const QString &name, const VariantArray &args, const Variant &value);
     Variant Call(const QString &name, const VariantArray &args = {});
+
+    // The names of the declared members, case-folded.
+    QStringList MemberNames() const { return m_members.keys(); }
 
 protected:
     // Serves one access; the member table below does it unless a subclass forwards

@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
+#include "platform/Held.h"
 #include "platform/ListControl.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -71,9 +72,11 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     MSFlexGrid1->verticalHeader()->setMinimumWidth(pixels(400));
-    const int widths[] = {5000, 1000, 1000};
-    for (int c = 0; c < headers.size(); ++c)
-        MSFlexGrid1->setColumnWidth(c, pixels(widths[c]));
+    // The numbers' columns as wide as their headers and values; the description takes the rest.
+    QHeaderView *columns = MSFlexGrid1->horizontalHeader();
+    columns->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < headers.size(); ++c)
+        columns->setSectionResizeMode(c, QHeaderView::ResizeToContents);
 
     txtDescription = NewControl<QLineEdit>(this, "txtDescription");
     txtPosition = NewControl<QLineEdit>(this, "txtPosition");
@@ -118,10 +121,7 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
 
 MainWindowAccess &StoredPositionEditor::mainWindow()
 {
-    MainWindowAccess *main = ControlWindows().Main;
-    if (!main)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *main;
+    return Held(ControlWindows().Main);
 }
 
 void StoredPositionEditor::Form_Load()

@@ -4,6 +4,7 @@
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
 #include "platform/Controls.h"
+#include "platform/UpDown.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 
@@ -78,10 +79,10 @@ frmTempComp::frmTempComp(LinkSource link, QWidget *parent) : OkCancelDialog(pare
         modeColumn->addWidget(optTempComp[i]);
     }
 
-    UpDown2 = NewControl<QSpinBox>(this, "UpDown2");
+    UpDown2 = NewControl<UpDown>(this, "UpDown2");
     UpDown2->setRange(-1000, 1000);
     lblVKMoef = NewControl<QLabel>(this, "lblVKMoef", QStringLiteral("0"));
-    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1 = NewControl<UpDown>(this, "UpDown1");
     UpDown1->setRange(0, 100);
     lblTCMin = NewControl<QLabel>(this, "lblTCMin", QStringLiteral("0"));
     for (QSpinBox *spin : {UpDown1, UpDown2})

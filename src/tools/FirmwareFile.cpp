@@ -2,6 +2,7 @@
 
 #include "link/ControlWindowHooks.h"
 #include "link/Serial.h"
+#include "platform/Held.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
@@ -54,11 +55,7 @@ bool FirmwareFile::SendNextFirmwareLine()
         if (VbFiles::EndOfFile(FirmwareFileNumber))
             return false;
         const QString line = VbFiles::LineInput(FirmwareFileNumber);
-        MainWindowAccess *main = ControlWindows().Main;
-        const std::shared_ptr<Serial> link = main ? main->link() : nullptr;
-        if (!link)
-            throw VbError::objectNotSet();
-        link->Transmit(line);
+        Held(Held(ControlWindows().Main).link()).TransmitForUpload(line);
         return false;
     } catch (const std::exception &e) {
         return failed(e);

@@ -17,8 +17,8 @@ public:
     // Opens and counts `fileName`, then reopens it at its start. False when done; true after
     // the failure's box (missing or unreadable file, more lines than 32767).
     bool OpenFirmwareFile(const QString &fileName);
-    // Sends the next line through the main window's link; at the end of the file nothing.
-    // False when sent or at the end; true after the failure's box.
+    // Sends the next line through the main window's link, as the upload's own text; at the
+    // end of the file nothing. False when sent or at the end; true after the failure's box.
     bool SendNextFirmwareLine();
     // Closes the file if it is open.
     void Close();

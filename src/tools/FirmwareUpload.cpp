@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
+#include "platform/Held.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
@@ -11,27 +12,17 @@
 
 #include <QScopeGuard>
 
-namespace {
-
-MainWindowAccess &mainWindow()
-{
-    if (!ControlWindows().Main)
-        throw VbError::objectNotSet();
-    return *ControlWindows().Main;
-}
-
-} // namespace
-
 FirmwareUpload::FirmwareUpload(FirmwareUploadView &view, Timings timings) : m_view(view), m_timings(timings) {}
 
 int16_t FirmwareUpload::run(const QString &fileName)
 {
     ModuleState::Tools &flash = Module().tools;
-    // Whatever ends the upload, the main window's parser and the receive path get the
-    // port back and the file is closed.
+    // Whatever ends the upload, the main window's parser, the receive path and the other
+    // senders get the port back, a later ":x" holds nothing, and the file is closed.
     const auto restore = qScopeGuard([&] {
         flash.FlashAckFlag = false;
         flash.FlashInProgress = false;
+        flash.FlashIgnoreAck = true;
         m_file.Close();
         m_link.reset();
     });
@@ -41,7 +32,7 @@ int16_t FirmwareUpload::run(const QString &fileName)
 int16_t FirmwareUpload::exchange(const QString &fileName)
 {
     ModuleState::Tools &flash = Module().tools;
-    m_link = mainWindow().link();
+    m_link = Held(ControlWindows().Main).link();
     flash.FlashIgnoreAck = false;
     flash.FlashAckFlag = false;
     m_view.redraw();
@@ -51,6 +42,11 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     if (m_file.OpenFirmwareFile(fileName))
         return FileNotOpened;
 
+    // What came before the loader has the line (the last "*" of an earlier upload, a
+    // report) goes to the parser closed by a blank, so it cannot run into the loader's
+    // first status.
+    const QString before = m_link && m_link->InBufferCount() > 0 ? m_link->RecieveNoTimeout() : QString();
+    Held(ControlWindows().Main).Handle_Received(before + QLatin1Char(' '));
     if (!handshake()) {
         MsgBox(QStringLiteral("Timed out waiting for response"), vbconst::vbOKOnly);
         return NoResponse;
@@ -153,12 +149,10 @@ bool FirmwareUpload::acknowledged()
 
 void FirmwareUpload::send(const QString &text)
 {
-    if (!m_link)
-        throw VbError::objectNotSet();
-    m_link->Transmit(text);
+    Held(m_link).TransmitForUpload(text);
 }
 
 void FirmwareUpload::passToParser()
 {
-    mainWindow().Handle_Received(m_link->RecieveNoTimeout());
+    Held(ControlWindows().Main).Handle_Received(Held(m_link).RecieveNoTimeout());
 }

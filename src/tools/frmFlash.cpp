@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
+#include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 
 #include <QApplication>
@@ -70,6 +71,12 @@ frmFlash::frmFlash(QWidget *parent) : QDialog(parent)
     column->addWidget(ProgBar1);
     column->addLayout(ButtonRow({cmdBack, cmdNext, cmdFinish, cmdCancel}));
 
+    // The file row and the progress bar keep their room while hidden: one size for every page.
+    for (QWidget *w : std::initializer_list<QWidget *>{txtFileName, cmdBrowse, ProgBar1}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     txtFileName->hide();
     cmdBrowse->hide();
     ProgBar1->hide();
@@ -209,11 +216,22 @@ void frmFlash::runUpload()
     cmdNext->setEnabled(false);
     ProgBar1->show();
     ProgBar1->setValue(0);
-    {
+    const RunningHandler running(this);
+    try {
         m_uploading = true;
         const auto done = qScopeGuard([this] { m_uploading = false; });
         FirmwareUpload upload(*this, Timings);
         UploadErrorCode = upload.run(txtFileName->text());
+    } catch (const std::exception &e) {
+        // No error page says what went wrong (the main window went, the port closed): back
+        // to the confirm page, from where the operator can try again or leave.
+        CurrentStep = Confirm;
+        ProgBar1->hide();
+        layOutPage();
+        for (QPushButton *button : {cmdBack, cmdNext, cmdCancel})
+            button->setEnabled(true);
+        ShowHandlerError(e);
+        return;
     }
     ChangeStep(UploadErrorCode == 0 ? 1 : 2);
 }

@@ -52,13 +52,13 @@ public:
     // Escape closes the window as its title bar does.
     void reject() override;
 
-    // The error page's text for `code` 1 to 6; empty for any other.
-    static QString ErrorText(int16_t code);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The error page's text for `code` 1 to 6; empty for any other.
+    static QString ErrorText(int16_t code);
+
     void Form_Load();
     void Form_Unload();
     void layOutPage();

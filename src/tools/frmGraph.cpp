@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/UpDown.h"
 #include "tools/ToolWindow.h"
 #include "platform/Vb.h"
 
@@ -46,13 +47,17 @@ frmGraph::frmGraph(QWidget *parent) : QWidget(parent, Qt::Window)
     auto *chart = new QChart;
     chart->legend()->hide();
     auto *x = new QValueAxis;
-    x->setTitleText(QStringLiteral("Minutes"));
+    x->setTitleText(QStringLiteral("Time (min)"));
     auto *y = new QValueAxis;
-    y->setTitleText(QStringLiteral("Temperature"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
+    // Empty axes until Start.
+    x->setRange(0, 10);
+    y->setRange(0, 100);
+    for (QValueAxis *axis : {x, y})
+        axis->applyNiceNumbers();
     MSChart1 = NewControl<QChartView>(this, "MSChart1", chart);
-    MSChart1->setMinimumSize(320, 200);
+    MSChart1->setMinimumSize(480, 320);
 
     auto *controls = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
@@ -63,7 +68,7 @@ frmGraph::frmGraph(QWidget *parent) : QWidget(parent, Qt::Window)
     controls->addStretch();
     controls->addWidget(new QLabel(QStringLiteral("Period"), this));
     lblPeriod = NewControl<QLabel>(this, "lblPeriod", QStringLiteral("10"));
-    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1 = NewControl<UpDown>(this, "UpDown1");
     UpDown1->setRange(1, 3600);
     UpDown1->setValue(10);
     connect(UpDown1, &QSpinBox::valueChanged, this, [this](int v) { lblPeriod->setText(QString::number(v)); });
@@ -101,12 +106,20 @@ void frmGraph::showWindow()
 
 void frmGraph::Form_Load()
 {
+    showUnits();
     for (int i = 0; i < 3; ++i) {
         chkAmb[i]->setChecked(true);
         QPalette palette = chkAmb[i]->palette();
         palette.setColor(QPalette::WindowText, Colours[i]);
         chkAmb[i]->setPalette(palette);
     }
+}
+
+void frmGraph::showUnits()
+{
+    const bool celsius = Module().settings.Celcius == 1;
+    MSChart1->chart()->axes(Qt::Vertical).value(0)->setTitleText(celsius ? QStringLiteral("Temperature (\u00B0C)")
+                                                                         : QStringLiteral("Temperature (\u00B0F)"));
 }
 
 void frmGraph::closeEvent(QCloseEvent *event)
@@ -151,6 +164,7 @@ void frmGraph::cmdReset_Click()
         GraphRow = 0;
 
         clearSeries();
+        showUnits();
         m_sensors.clear();
         QChart *chart = MSChart1->chart();
         for (int i = 0; i < 3; ++i) {
@@ -240,6 +254,10 @@ void frmGraph::showRows()
     }
     QChart *chart = MSChart1->chart();
     const double yPad = std::max(0.5, (yMax - yMin) * 0.05);
-    chart->axes(Qt::Horizontal).value(0)->setRange(xMin, std::max(xMax, xMin + 1.0 / 6));
-    chart->axes(Qt::Vertical).value(0)->setRange(yMin - yPad, yMax + yPad);
+    const auto axis = [chart](Qt::Orientation o) { return static_cast<QValueAxis *>(chart->axes(o).value(0)); };
+    axis(Qt::Horizontal)->setRange(xMin, std::max(xMax, xMin + 1.0 / 6));
+    axis(Qt::Vertical)->setRange(yMin - yPad, yMax + yPad);
+    // Ticks on round numbers: the range widens to the next ones.
+    axis(Qt::Horizontal)->applyNiceNumbers();
+    axis(Qt::Vertical)->applyNiceNumbers();
 }

@@ -64,6 +64,8 @@ private:
     void Form_Unload();
     void showRows();
     void clearSeries();
+    // The temperature axis's title with the unit of the Celsius setting.
+    void showUnits();
 
     std::vector<int> m_sensors; // the sensor of each plotted series, bound at Start
 };

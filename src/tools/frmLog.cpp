@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
+#include "platform/UpDown.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbFiles.h"
@@ -39,10 +40,11 @@ frmLog::frmLog(QWidget *parent) : QDialog(parent)
     txtInterval = NewControl<QLineEdit>(this, "txtInterval", QStringLiteral("30"));
     txtInterval->setToolTip(QStringLiteral("Set the sampling interval"));
     txtInterval->installEventFilter(this);
-    UpDown1 = NewControl<QSpinBox>(this, "UpDown1");
+    UpDown1 = NewControl<UpDown>(this, "UpDown1");
     UpDown1->setToolTip(QStringLiteral("Adjust the sampling interval"));
     UpDown1->setRange(1, 3600);
     UpDown1->setValue(30);
+    UpDown1->setBuddy(txtInterval);
     connect(UpDown1, &QSpinBox::valueChanged, this, [this](int v) { txtInterval->setText(QString::number(v)); });
 
     txtFileName = NewControl<QLineEdit>(this, "txtFileName");

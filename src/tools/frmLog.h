@@ -6,7 +6,7 @@
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
+class UpDown;
 
 // "Data Logging Setup": the channels, the sampling interval and the file. Start Log writes
 // the header, starts the log timer and closes the window; logging then runs on its own
@@ -19,7 +19,7 @@ public:
     explicit frmLog(QWidget *parent = nullptr);
 
     QLineEdit *txtInterval = nullptr;
-    QSpinBox *UpDown1 = nullptr;
+    UpDown *UpDown1 = nullptr;
     QLineEdit *txtFileName = nullptr;
     QPushButton *cmdBrowse = nullptr;
     std::array<QCheckBox *, 7> channelBoxes{}; // chkAmbient ... chkFocusTemp, in log order

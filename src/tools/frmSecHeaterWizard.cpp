@@ -6,6 +6,7 @@
 #include "link/Serial.h"
 #include "platform/Controls.h"
 #include "platform/RunningHandler.h"
+#include "platform/UpDown.h"
 #include "tools/ToolWindow.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -57,7 +58,9 @@ public:
 
 QLabel *wrapped(QWidget *parent, const char *name)
 {
-    return NewControl<WholeTextLabel>(parent, name);
+    auto *label = NewControl<WholeTextLabel>(parent, name);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
 }
 
 } // namespace
@@ -121,7 +124,7 @@ void frmSecHeaterWizard::buildLayout()
         optBegin[i]->setObjectName(QStringLiteral("optBegin_%1").arg(i));
     }
     optBegin[0]->setChecked(true);
-    udSampleTime = NewControl<QSpinBox>(conwiz[1], "udSampleTime");
+    udSampleTime = NewControl<UpDown>(conwiz[1], "udSampleTime");
     udSampleTime->setRange(1, 120);
     udSampleTime->setValue(60);
     lblSampleTime = NewControl<QLabel>(conwiz[1], "lblSampleTime", QStringLiteral("60"));
@@ -140,9 +143,9 @@ void frmSecHeaterWizard::buildLayout()
     choice->addWidget(optBegin[1], 2, 0);
     choice->addWidget(txtDataSet, 2, 1);
     choice->addWidget(cmdBrowse, 2, 2);
+    choice->setRowStretch(3, 1); // the room of the largest page below the choice
 
     auto *chart = new QChart;
-    chart->legend()->hide();
     auto *x = new QValueAxis;
     x->setTitleText(QStringLiteral("Time"));
     auto *y = new QValueAxis;
@@ -156,19 +159,42 @@ void frmSecHeaterWizard::buildLayout()
     for (const auto &[series, colour] : markers) {
         series->setColor(colour);
         series->setBorderColor(colour);
-        series->setMarkerSize(7);
+        // Small enough that points thirty seconds apart stay apart over an hour's plot.
+        series->setMarkerSize(3.5);
+        series->setPen(Qt::NoPen);
     }
     m_model->setPen(QPen(QColor(0, 255, 0), 2));
     m_model->setVisible(false);
-    for (QXYSeries *series : {static_cast<QXYSeries *>(m_first), static_cast<QXYSeries *>(m_second),
-                              static_cast<QXYSeries *>(m_model)}) {
+    // While recording the markers are ambient and secondary; in the regression plot the
+    // first series is the measured temperature, drawn against the model.
+    m_first->setName(QStringLiteral("Ambient"));
+    m_second->setName(QStringLiteral("Secondary"));
+    m_model->setName(QStringLiteral("Model"));
+    connect(m_model, &QAbstractSeries::visibleChanged, this, [this] {
+        m_first->setName(m_model->isVisible() ? QStringLiteral("Measured") : QStringLiteral("Ambient"));
+    });
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    // The model's line lies under the measured points.
+    for (QXYSeries *series : {static_cast<QXYSeries *>(m_model), static_cast<QXYSeries *>(m_first),
+                              static_cast<QXYSeries *>(m_second)}) {
         chart->addSeries(series);
         series->attachAxis(x);
         series->attachAxis(y);
     }
+    // Temperature ticks on round numbers: the range set from the data widens to the next ones.
+    // The time axis keeps the maximum the steps give it.
+    connect(y, &QValueAxis::rangeChanged, this, [y, widening = false]() mutable {
+        if (widening)
+            return;
+        widening = true;
+        y->applyNiceNumbers();
+        widening = false;
+    });
     MSChart1 = NewControl<QChartView>(conwiz[2], "MSChart1", chart);
-    MSChart1->setMinimumSize(420, 260);
+    MSChart1->setMinimumSize(560, 300);
     lblFootnote = NewControl<QLabel>(conwiz[2], "lblFootnote");
+    lblFootnote->setWordWrap(true);
     ProgressBar1 = NewControl<QProgressBar>(conwiz[2], "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     Label4 = NewControl<QLabel>(conwiz[2], "Label4");
@@ -187,6 +213,7 @@ void frmSecHeaterWizard::buildLayout()
     save->addStretch();
 
     buildResultsPage();
+    SizeOfLargestPage(conwiz);
 
     cmdCancel = NewControl<QPushButton>(this, "cmdCancel", QStringLiteral("Cancel"));
     cmdBack = NewControl<QPushButton>(this, "cmdBack", QStringLiteral("Back"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ModuleState.h"
 #include "platform/VbTimer.h"
 #include "windows/WindowRules.h"
 
@@ -8,10 +9,11 @@
 // What the main window and the console have in common as operator windows: their close
 // path and the TheSky-update hold.
 //
-// Closing asks what to do with a running data log (WindowRules::MayCloseWhileLogging, with
-// the other operator window and the window's own way of stopping the log), then unloads the
-// window once. The hold keeps the parser from pushing rotator targets to TheSky while the
-// follow itself turns or relabels the rotator; the window's release timer ends it.
+// Closing is refused while a firmware upload runs; otherwise it asks what to do with a
+// running data log (WindowRules::MayCloseWhileLogging, with the other operator window and
+// the window's own way of stopping the log), then unloads the window once. The hold keeps
+// the parser from pushing rotator targets to TheSky while the follow itself turns or
+// relabels the rotator; the window's release timer ends it.
 template <typename Base>
 class OperatorWindow : public Base
 {
@@ -22,6 +24,11 @@ public:
     bool isUnloaded() const { return m_unloaded; }
 
     bool TheSkyUpdateHold = false;
+
+    // While a firmware upload owns the line neither operator window closes: the upload
+    // needs the main window's link, and the last window's going would end the process
+    // with the controller half programmed.
+    static bool FirmwareUploadRunning() { return Module().tools.FlashInProgress; }
 
     // Whether the window may close now: asks about a running data log.
     bool Form_QueryUnload()
@@ -39,7 +46,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override
     {
-        if (m_unloaded || !Form_QueryUnload()) {
+        if (m_unloaded || FirmwareUploadRunning() || !Form_QueryUnload()) {
             event->ignore();
             return;
         }

@@ -3,6 +3,7 @@
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "platform/Dispatch.h"
+#include "platform/Held.h"
 #include "platform/SystemTimer.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -83,10 +84,10 @@ bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold)
         qApp,
         [fovs = m.thesky.TheSkyFOVs, chart = m.thesky.TheSkyChart, detector = m.settings.Detector, angle] {
             skip([&] {
-                fovs->Let(QStringLiteral("Property"), VariantArray{Variant(detector), Variant(int16_t(0)), Variant(int16_t(1))},
+                Held(fovs).Let(QStringLiteral("Property"), VariantArray{Variant(detector), Variant(int16_t(0)), Variant(int16_t(1))},
                           Variant(angle));
             });
-            skip([&] { chart->Call(QStringLiteral("Refresh")); });
+            skip([&] { Held(chart).Call(QStringLiteral("Refresh")); });
         },
         Qt::QueuedConnection);
     m.rotator.RotatorMovePending = true;

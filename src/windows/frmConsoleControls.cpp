@@ -6,9 +6,10 @@
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
+#include "platform/Held.h"
+#include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
-#include "platform/RunningHandler.h"
 #include "platform/Wait.h"
 #include "windows/WindowRules.h"
 
@@ -36,10 +37,10 @@ bool confirmed(const QString &question)
 
 void frmConsole::homeClick(const QString &question, const QString &command)
 {
-    const RunningHandler running(this); // the question serves events
+    const RunningHandler running(this); // the question serves events: the window may close
     try {
-        if (requirePort(PortNotOpen) && confirmed(question))
-            cm->Transmit(command);
+        if (requirePort(PortNotOpen) && confirmed(question) && !m_unloaded)
+            Held(cm).Transmit(command);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
     }

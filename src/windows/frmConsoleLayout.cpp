@@ -3,7 +3,8 @@
 #include "windows/frmConsole.h"
 
 #include "platform/ControlEvents.h"
-
+#include "platform/Controls.h"
+#include "platform/UpDown.h"
 #include "windows/EditHold.h"
 #include "windows/WindowParts.h"
 
@@ -35,10 +36,21 @@ QLabel *display(const QString &name)
 
 QSpinBox *spinner(const QString &name, int max, int step)
 {
-    auto *s = named(new QSpinBox, name);
+    auto *s = named(new UpDown, name);
     s->setRange(0, max);
     s->setSingleStep(step);
     return s;
+}
+
+// A readout with its up-down arrows right beside it.
+QHBoxLayout *withArrows(QLabel *readout, QSpinBox *arrows)
+{
+    auto *pair = new QHBoxLayout;
+    pair->setSpacing(2);
+    pair->addWidget(readout);
+    pair->addWidget(arrows);
+    pair->addStretch();
+    return pair;
 }
 
 // The three mode buttons "Manual", "Auto", "Off" in a group of their own.
@@ -82,6 +94,11 @@ void frmConsole::buildLayout()
     cmdShowMain->setToolTip(QStringLiteral("Show full application "));
     cmdPin = Toolbar1->addAction(QString());
     cmdPin->setObjectName(QStringLiteral("Button_3"));
+    // The tabs and the buttons stay whole side by side: no tab behind a scroll arrow, no button
+    // folded behind the toolbar's extension arrow.
+    cmdPin->setIcon(style()->standardIcon(QStyle::SP_DialogNoButton));
+    TabStrip1->setMinimumWidth(TabStrip1->sizeHint().width());
+    Toolbar1->setMinimumWidth(Toolbar1->sizeHint().width());
     strip->addWidget(Toolbar1, 1);
     top->addLayout(strip);
 
@@ -102,6 +119,7 @@ void frmConsole::buildLayout()
         top->addWidget(conTab[i]);
     }
     top->addStretch(1);
+    SizeOfLargestPage(conTab);
 
     Holds = new EditHold(Timer3, this);
     for (QRadioButton *o : optFan)
@@ -132,8 +150,7 @@ QWidget *frmConsole::buildFocusPage()
     grid->addWidget(cmdMove[0], 0, 2);
     grid->addWidget(cmdMove[1], 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Step")), 1, 0);
-    grid->addWidget(lblfocusIncrement, 1, 1);
-    grid->addWidget(UpDown1, 1, 3);
+    grid->addLayout(withArrows(lblfocusIncrement, UpDown1), 1, 1);
     grid->addWidget(cmdFocusHome, 2, 1);
     grid->addWidget(cmdFocusStop, 2, 2);
     return page;
@@ -163,8 +180,7 @@ QWidget *frmConsole::buildRotatePage()
     grid->addWidget(which, 0, 2, 1, 2);
     grid->addWidget(cmdMove[2], 1, 0);
     grid->addWidget(cmdMove[3], 1, 1);
-    grid->addWidget(lblRotateIncrement, 1, 2);
-    grid->addWidget(UpDown3, 1, 3);
+    grid->addLayout(withArrows(lblRotateIncrement, UpDown3), 1, 2, 1, 2);
     grid->addWidget(cmdRotateHome, 2, 1);
     grid->addWidget(cmdRotateStop, 2, 2);
     return page;
@@ -182,8 +198,7 @@ QWidget *frmConsole::buildPowerPage(const PowerPage &p)
     }
     grid->addWidget(modeGroup(p.modeName, p.modes), 0, 2, 3, 1);
     grid->addWidget(new QLabel(QString::fromLatin1(p.powerCaption)), 2, 0);
-    grid->addWidget(p.power, 2, 1);
-    grid->addWidget(p.spin, 2, 3);
+    grid->addLayout(withArrows(p.power, p.spin), 2, 1);
     return page;
 }
 
@@ -198,11 +213,9 @@ QWidget *frmConsole::buildDewPage()
     lblDew1 = display(QStringLiteral("lblDew1"));
     lblDew2 = display(QStringLiteral("lblDew2"));
     grid->addWidget(chkDew1, 0, 0);
-    grid->addWidget(lblDew1, 0, 1);
-    grid->addWidget(UpDown5, 0, 2);
+    grid->addLayout(withArrows(lblDew1, UpDown5), 0, 1);
     grid->addWidget(chkDew2, 1, 0);
-    grid->addWidget(lblDew2, 1, 1);
-    grid->addWidget(UpDown6, 1, 2);
+    grid->addLayout(withArrows(lblDew2, UpDown6), 1, 1);
     return page;
 }
 

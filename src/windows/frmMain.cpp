@@ -8,6 +8,7 @@
 #include "link/Serial.h"
 #include "link/connector.h"
 #include "platform/DataFolder.h"
+#include "platform/Held.h"
 #include "platform/HelpViewer.h"
 #include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
@@ -181,7 +182,7 @@ void frmMain::Form_Load()
         cmbMirrorSpacing->setCurrentIndex(0);
 
         for (const char *query : {" J ", " l ", " Q "})
-            GetSerial->Transmit(QString::fromLatin1(query));
+            Held(GetSerial).Transmit(QString::fromLatin1(query));
 
         // A stored limit outside the spinner's range shows clamped.
         udLimits->setValue(std::clamp<int32_t>(m.settings.ZELLimit, udLimits->minimum(), udLimits->maximum()));
@@ -258,13 +259,14 @@ void frmMain::mnuConnect_Click()
             GetSerial->setConnected(true);
     } catch (const VbError &e) {
         MsgBox(e.description(), vbconst::vbOKOnly);
-        GetSerial->setConnected(false);
+        if (GetSerial) // the box served events: the window may have let go of the link
+            GetSerial->setConnected(false);
         setConnectedStates(false);
         return;
     }
     ControllerRestarted = false;
     HandshakeRetries = 0;
-    GetSerial->Transmit(QStringLiteral(" ! "));
+    Held(GetSerial).Transmit(QStringLiteral(" ! "));
     Timer6.setInterval(1000);
     Timer6.setEnabled(true);
     setConnectedStates(true);
@@ -286,6 +288,8 @@ void frmMain::mnuStopLog_Click()
 // The console is shown first: its holder keeps the process alive when this window goes.
 void frmMain::mnuMiniConsole_Click()
 {
+    if (FirmwareUploadRunning())
+        return;
     ShowConsoleForm();
     close();
 }

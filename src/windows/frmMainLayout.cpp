@@ -2,7 +2,9 @@
 // its own name (array elements as name_index).
 #include "windows/frmMain.h"
 
+#include "platform/UpDown.h"
 #include "windows/EditHold.h"
+#include "windows/ToolbarIcons.h"
 #include "windows/WindowParts.h"
 
 #include <QAction>
@@ -46,9 +48,10 @@ QPushButton *button(const QString &name, const QString &text)
     return named(new QPushButton(text), name);
 }
 
-QSpinBox *spinner(const QString &name, int min, int max, int step, int start)
+// A spinner whose number is its own readout, or (arrowsOnly) arrows beside a label that shows it.
+QSpinBox *spinner(const QString &name, int min, int max, int step, int start, bool arrowsOnly = false)
 {
-    auto *s = named(new QSpinBox, name);
+    auto *s = named(arrowsOnly ? new UpDown : new QSpinBox, name);
     s->setRange(min, max);
     s->setSingleStep(step);
     s->setValue(start);
@@ -120,6 +123,11 @@ QWidget *frmMain::buildFocusTab()
     lblActual = label(QStringLiteral("lblActual"));
     lblMotorCurrent = label(QStringLiteral("lblMotorCurrent"));
     lblMotorStatus = label(QStringLiteral("lblMotorStatus"));
+    // Its yellow "ON" and red "OFF" read on black, not on the window's grey.
+    QPalette dark = lblMotorStatus->palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    lblMotorStatus->setPalette(dark);
     pg->addWidget(caption(QStringLiteral("Set")), 0, 0);
     pg->addWidget(lblSet, 0, 1);
     pg->addWidget(caption(QStringLiteral("Actual")), 1, 0);
@@ -215,10 +223,10 @@ QWidget *frmMain::buildTemperatureTab()
     auto *fan = new QGroupBox(QStringLiteral("Telescope Fan"));
     auto *fg = new QGridLayout(fan);
     modeGroup(optFan, "optFan", fg);
-    UpDown1 = spinner(QStringLiteral("UpDown1"), 0, 100, 1, 0);
+    UpDown1 = spinner(QStringLiteral("UpDown1"), 0, 100, 1, 0, true);
     lblFanSet = label(QStringLiteral("lblFanSet"), QStringLiteral("0"));
     UpDown2 = spinner(QStringLiteral("UpDown2"), 0, 100, 5, 0);
-    UpDown3 = spinner(QStringLiteral("UpDown3"), 1, 10, 1, 1);
+    UpDown3 = spinner(QStringLiteral("UpDown3"), 1, 10, 1, 1, true);
     lblFanGain = label(QStringLiteral("lblFanGain"), QStringLiteral("1"));
     fg->addWidget(caption(QStringLiteral("Deadband (Amb +/-)")), 1, 0);
     fg->addWidget(UpDown1, 1, 1);
@@ -234,7 +242,7 @@ QWidget *frmMain::buildTemperatureTab()
     auto *hg = new QGridLayout(heater);
     modeGroup(optSec, "optSec", hg);
     UpDown5 = spinner(QStringLiteral("UpDown5"), 0, 100, 5, 0);
-    UpDown6 = spinner(QStringLiteral("UpDown6"), -100, 100, 1, 0);
+    UpDown6 = spinner(QStringLiteral("UpDown6"), -100, 100, 1, 0, true);
     lblSecSet = label(QStringLiteral("lblSecSet"), QStringLiteral("0"));
     hg->addWidget(caption(QStringLiteral("Power (%)")), 1, 0);
     hg->addWidget(UpDown5, 1, 1);
@@ -426,10 +434,10 @@ void frmMain::buildMenusAndToolbar()
 
     tbrToolBar = addToolBar(QStringLiteral("Toolbar"));
     tbrToolBar->setObjectName(QStringLiteral("tbrToolBar"));
-    struct Key { const char *key; const char *tip; QStyle::StandardPixmap icon; };
+    struct Key { const char *key; const char *tip; QStyle::StandardPixmap icon; QIcon (*themed)() = nullptr; };
     const Key keys[] = {
-        {"DialPhoneNumber", "Connect", QStyle::SP_DialogYesButton},
-        {"HangUpPhone", "Disconnect", QStyle::SP_DialogNoButton},
+        {"DialPhoneNumber", "Connect", QStyle::SP_DialogYesButton, ToolbarIcons::connect},
+        {"HangUpPhone", "Disconnect", QStyle::SP_DialogNoButton, ToolbarIcons::disconnect},
         {"", "", QStyle::SP_ToolBarHorizontalExtensionButton}, // the button without a key
         {"Properties", "Properties...", QStyle::SP_FileDialogDetailedView},
         {"Log", "Start data logging", QStyle::SP_MediaPlay},
@@ -437,10 +445,10 @@ void frmMain::buildMenusAndToolbar()
         {"OpenLogFile", "", QStyle::SP_DialogOpenButton},
         {"CloseLogFile", "", QStyle::SP_DialogCloseButton},
         {"TempPlot", "Show temperature graph", QStyle::SP_FileDialogContentsView},
-        {"Mini", "Show mini console", QStyle::SP_TitleBarMinButton},
+        {"Mini", "Show mini console", QStyle::SP_TitleBarMinButton, ToolbarIcons::console},
     };
     for (const Key &k : keys) {
-        QAction *a = tbrToolBar->addAction(style()->standardIcon(k.icon), QString());
+        QAction *a = tbrToolBar->addAction(k.themed ? k.themed() : style()->standardIcon(k.icon), QString());
         const QString key = QString::fromLatin1(k.key);
         a->setObjectName(key);
         a->setProperty("Key", key);

@@ -583,11 +583,7 @@ void frmMain::linkReport(const Report &r)
     } else if (r.code == L1(":vr")) {
         m.link.FirmwareVersion = r.text;
     } else if (r.code == L1(":x")) {
-        if (r.text.isEmpty())
-            return;
-        m.tools.FlashStatus = int16_t(r.text.at(0).unicode() & 0xFF);
-        if (!m.tools.FlashIgnoreAck)
-            m.tools.FlashAckFlag = true;
+        m.tools.FlashStatusReport(r.text);
     } else if (r.code == L1(":d")) {
         debugValue(r.text);
     }

@@ -65,7 +65,9 @@ void frmMain::Timer6_Timer()
 {
     try {
         Timer6.setEnabled(false);
-        if (!GetSerial)
+        // An upload owns the line: the handshake is over, and a controller in its boot
+        // loader never answers " ! ".
+        if (!GetSerial || FirmwareUploadRunning())
             return;
         if (ControllerRestarted) {
             GetSerial->Transmit(QStringLiteral(" V "));
@@ -76,6 +78,8 @@ void frmMain::Timer6_Timer()
             GetSerial->Transmit(QStringLiteral(" ! "));
         } else {
             MsgBox(QStringLiteral("Warning:  Unable to communicate with controller."), vbconst::vbOKOnly);
+            if (!GetSerial) // the box served events: the window may have let go of the link
+                return;
             setConnectedStates(false);
             GetSerial->setConnected(false);
             HandshakeRetries = 0;

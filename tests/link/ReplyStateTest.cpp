@@ -221,4 +221,26 @@ TEST(ReplyState, CutsAnywhereGiveTheSamePairs)
     }
 }
 
+TEST(ReplyState, ALineWithoutBlanksKeepsOnlyTheStartOfItsToken)
+{
+    // Another device on the port sends lines without blanks for hours.
+    Receiver r;
+    const QString line = QStringLiteral("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    r.feed({QStringLiteral(":a ")});
+    for (int i = 0; i < 20000; ++i)
+        r.state.Handle_Received(line);
+    EXPECT_EQ(r.state.Carry.size(), 256);
+    r.feed({QStringLiteral(" :a 5 ")});
+    ASSERT_EQ(r.pairs.size(), 2u);
+    EXPECT_EQ(r.pairs[0].size(), 3u + 256u); // ":a=" and the token's first 256 characters
+    EXPECT_EQ(r.pairs[1], ":a=5");
+
+    Receiver whole;
+    whole.feed({QString(300, QLatin1Char('7')) + QStringLiteral(" ")});
+    Receiver cut;
+    cut.feed({QString(100, QLatin1Char('7')), QString(200, QLatin1Char('7')) + QStringLiteral(" ")});
+    EXPECT_EQ(whole.state.Token, QString(256, QLatin1Char('7')));
+    EXPECT_EQ(cut.state.Token, whole.state.Token);
+}
+
 } // namespace

@@ -18,9 +18,9 @@ protected:
     {
         ASSERT_TRUE(sim.isOpen()) << qPrintable(sim.errorString());
         qputenv("VKM_COM1", sim.devicePath().toLocal8Bit());
-        Module().tools.FlashAckFlag = false;
+        Module().tools = ModuleState::Tools{};
     }
-    void TearDown() override { Module().tools.FlashAckFlag = false; }
+    void TearDown() override { Module().tools = ModuleState::Tools{}; }
 
     void open()
     {
@@ -62,6 +62,17 @@ TEST_F(SerialTest, TransmitSendsExactlyTheTextAndIsOnTheWireWhenItReturns)
     serial.Transmit(QStringLiteral("x\u00B0\u00FF"));
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q b1234 x\u00B0\u00FF"), 2000));
     EXPECT_EQ(sim.received(), QStringLiteral(" Q b1234 x\u00B0\u00FF"));
+
+    // While a firmware upload owns the line only its own text goes out.
+    sim.clearReceived();
+    Module().tools.FlashInProgress = true;
+    serial.Transmit(QStringLiteral(" T "));
+    serial.TransmitBinary("E12 ");
+    serial.TransmitForUpload(QStringLiteral("S1"));
+    Module().tools.FlashInProgress = false;
+    serial.Transmit(QStringLiteral(" Q "));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q "), 2000));
+    EXPECT_EQ(sim.received(), QStringLiteral("S1 Q "));
 }
 
 TEST_F(SerialTest, TransmitOnAClosedPortIsDroppedSilently)
@@ -136,11 +147,12 @@ TEST_F(SerialTest, ASubscriberGoneDuringDeliveryGetsNothingMore)
     EXPECT_EQ(seen, QStringList({QStringLiteral("one ")}));
 }
 
-TEST_F(SerialTest, WhileTheFlashFlagIsSetNothingIsDeliveredAndNothingIsLost)
+TEST_F(SerialTest, WhileAnUploadHoldsTheInputNothingIsDeliveredAndNothingIsLost)
 {
     open();
     subscribe();
     Module().tools.FlashAckFlag = true;
+    Module().tools.FlashInProgress = true;
     const QByteArray big(6000, 'k'); // more than a 4096-byte input buffer
     sim.sendRaw(big);
     EXPECT_TRUE(Wait::Until(3000, [&] { return serial.InBufferCount() == 6000; }));
@@ -148,12 +160,18 @@ TEST_F(SerialTest, WhileTheFlashFlagIsSetNothingIsDeliveredAndNothingIsLost)
     EXPECT_EQ(serial.RecieveNoTimeout(), QString::fromLatin1(big));
     EXPECT_EQ(serial.InBufferCount(), 0);
     EXPECT_EQ(serial.RecieveNoTimeout(), QString());
+
+    // Outside an upload the flag holds nothing back.
+    Module().tools.FlashInProgress = false;
+    sim.sendRaw(":a 4321 ");
+    EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QLatin1String(":a 4321 "); }));
 }
 
 TEST_F(SerialTest, OpeningAnOpenPortEmptiesItsBuffersWithoutError)
 {
     open();
     Module().tools.FlashAckFlag = true;
+    Module().tools.FlashInProgress = true;
     sim.sendRaw("pending ");
     ASSERT_TRUE(Wait::Until(2000, [&] { return serial.InBufferCount() == 8; }));
     EXPECT_NO_THROW(serial.setConnected(true));
@@ -195,6 +213,22 @@ TEST_F(SerialTest, AVanishedDeviceClosesThePortWithoutSpinning)
     Wait::For(200);
     EXPECT_LT(cpuSeconds() - cpuBefore, 0.05);
     EXPECT_NO_THROW(serial.Transmit(QStringLiteral("! ")));
+}
+
+TEST_F(SerialTest, AControllerThatDoesNotReadForAWhileLeavesThePortOpenAndLosesNothing)
+{
+    open();
+    // No event is served meanwhile: the simulator reads nothing and the line fills up.
+    QString all;
+    for (int i = 0; i < 4000; ++i) {
+        const QString command = QStringLiteral("b%1 ").arg(i);
+        serial.Transmit(command);
+        all += command;
+    }
+    EXPECT_TRUE(serial.Connected());
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("b3999 "), 5000));
+    EXPECT_EQ(sim.received(), all);
+    EXPECT_TRUE(serial.Connected());
 }
 
 TEST_F(SerialTest, OwnRefusalsCarryTheirNumbersTextsAndSource)

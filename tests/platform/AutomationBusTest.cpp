@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +34,7 @@ public:
         Method("Twice", [](int16_t n) { return int32_t(n) * 2; });
         Method("Nothing", [] {});
         Method("Refuse", [] { throw AutomationError(1042, "Fan Speed value out of range.", "VKM"); });
+        Method("ThrowOdd", [] { throw 42; });
         Method("Signal", [] { Signalled = true; });
         Method("WaitForSignal", [](int32_t ms) {
             if (OnWait)
@@ -192,6 +194,8 @@ TEST_F(AutomationBus, ArgumentsAreCoercedAsALateBoundCall)
         {QVariant::fromValue<qlonglong>(20000), 40000, 0},
         {40000u, 0, 6},
         {QStringLiteral("abc"), 0, 13},
+        {std::numeric_limits<double>::quiet_NaN(), 0, 6}, // no VB Double holds these
+        {-std::numeric_limits<double>::infinity(), 0, 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.in.toString().toStdString());
@@ -217,6 +221,10 @@ TEST_F(AutomationBus, ARefusalIsAutomationErrorWithNumberAndSource)
     EXPECT_EQ(reply.errorMessage(), "Fan Speed value out of range.");
     EXPECT_EQ(reply.signature(), "sis");
     EXPECT_EQ(reply.arguments(), (QVariantList{"Fan Speed value out of range.", 1042, "VKM"}));
+
+    // Not even an exception: the caller still gets its answer.
+    const QDBusMessage odd = exchange(dispatchCall(fakeProgId(), path, "Invoke", {"ThrowOdd", args()}));
+    EXPECT_EQ(odd.arguments(), (QVariantList{"Automation error", 440, ""}));
 
     const QDBusMessage unknown = exchange(dispatchCall(fakeProgId(), path, "GetProperty", {"Nope", args()}));
     EXPECT_EQ(unknown.arguments(), (QVariantList{"Object doesn't support this property or method", 438, ""}));

@@ -125,8 +125,10 @@ void ControllerSimulator::takeBytes(const QByteArray &bytes)
     for (char c : bytes) {
         if (c == '\x11' || c == '\x13') // flow control from the line discipline
             continue;
-        if (m_inLoader)
+        if (m_inLoader) {
+            m_loaderReceived += QLatin1Char(c);
             loaderByte(c);
+        }
         else if (c == ' ')
             takePendingCommand();
         else
@@ -367,9 +369,10 @@ void ControllerSimulator::answer(const QStringList &codes)
 void ControllerSimulator::setBootLoader(const BootLoader &loader)
 {
     m_loader = loader;
-    m_inLoader = false;
+    m_inLoader = loader.entered;
     m_loaderText.clear();
     m_loaderLines.clear();
+    m_loaderReceived.clear();
 }
 
 void ControllerSimulator::loaderByte(char c)

@@ -135,6 +135,7 @@ public:
         QByteArray program;                // to "P"
         QByteArray line = "*";             // to each S-record line
         int silentFromLine = 0;            // this line (1 = the first) and later get no answer; 0 never
+        bool entered = false;              // already running, as after an interrupted upgrade
     };
     // Setting one ends any earlier hand-over. With a boot loader set, "x " hands the line over to it: from then on every byte goes
     // to the loader, which takes "x ", "E", "P" and S-records (their length from their count
@@ -143,6 +144,8 @@ public:
     bool inBootLoader() const { return m_inLoader; }
     // The S-record lines the loader took, in order.
     QStringList loaderLines() const { return m_loaderLines; }
+    // Every byte the loader received, foreign ones included, Latin-1.
+    QString loaderReceived() const { return m_loaderReceived; }
 
     // Paces both directions as a line at `baud` would (ten bits a byte): a byte is taken at
     // its arrival time on the wire, an answer leaves once its bytes had time to pass.
@@ -214,6 +217,7 @@ private:
     bool m_inLoader = false;
     QByteArray m_loaderText; // the loader command or record being received
     QStringList m_loaderLines;
+    QString m_loaderReceived;
 
     qint64 m_byteNs = 0; // wire time of one byte; 0 without pacing
     QElapsedTimer m_wireClock;

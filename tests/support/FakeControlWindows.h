@@ -64,17 +64,12 @@ public:
     ListControl &FocusList() override { return focusList; }
     ListControl &RotatorList() override { return rotatorList; }
 
-    // Parses the boot loader's ":x" status as the main window does: FlashStatus takes the
-    // code of the value's first character, FlashAckFlag is set unless FlashIgnoreAck.
+    // Parses the boot loader's ":x" status with the main window's own rule.
     void parseFlashStatus()
     {
         auto reply = std::make_shared<ReplyState>([](QStringView code, QStringView value) {
-            ModuleState::Tools &flash = Module().tools;
-            if (code != u":x" || value.isEmpty())
-                return;
-            flash.FlashStatus = int16_t(value.front().unicode() & 0xFF);
-            if (!flash.FlashIgnoreAck)
-                flash.FlashAckFlag = true;
+            if (code == u":x")
+                Module().tools.FlashStatusReport(value);
         });
         parse = [reply](const QString &chunk) { reply->Handle_Received(chunk); };
     }

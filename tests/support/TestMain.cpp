@@ -1,7 +1,9 @@
 // Test main: a headless application, and a private data folder and registry file per test
 // program so that no test touches the user's own files. Children that a test re-executes
 // (death tests) inherit the same folder through VKM_TEST_HOME.
-#include <QApplication>
+#include "platform/GuardedApplication.h"
+#include "support/EscapedErrors.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -19,7 +21,8 @@ int main(int argc, char **argv)
     }
     qputenv("VKM_HOME", homePath.toLocal8Bit());
     qputenv("VKM_REGISTRY", (homePath + QStringLiteral("/registry.reg")).toLocal8Bit());
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
+    FailTestsOnEscapedErrors();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 #include "ToolsBench.h"
 #include "platform/DataFolder.h"
 #include "platform/SystemTimer.h"
+#include "platform/UpDown.h"
 #include "platform/VbFiles.h"
 #include "platform/Wait.h"
 #include "support/WidgetInput.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <csignal>
@@ -221,4 +223,12 @@ TEST_F(DataLogging, BrowseAsksItsOwnOverwriteQuestion)
 
     WidgetInput::type(setup.txtInterval, QStringLiteral("\b\b1a.5-\b"));
     EXPECT_EQ(setup.txtInterval->text(), QStringLiteral("1."));
+
+    // The arrows step the interval as typed, not a number of their own.
+    setup.txtInterval->setText(QStringLiteral("45"));
+    for (const auto &[key, shown] : {std::pair{Qt::Key_Up, "46"}, std::pair{Qt::Key_Down, "45"}, std::pair{Qt::Key_Down, "44"}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(setup.UpDown1, &press);
+        EXPECT_EQ(setup.txtInterval->text(), QLatin1String(shown));
+    }
 }

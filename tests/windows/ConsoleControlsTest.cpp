@@ -209,6 +209,21 @@ TEST_F(ConsoleControls, HomeAndStopButtons)
     }
 }
 
+TEST_F(ConsoleControls, AHomeConfirmedAfterTheConsoleClosedSendsNothing)
+{
+    open();
+    QPointer<frmConsole> console = form;
+    prompts.answer = [&](const MessageBoxRequest &) {
+        console->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return int(vbconst::vbOK);
+    };
+    form->cmdFocusHome->click();
+    EXPECT_EQ(sent(), QString());
+    EXPECT_TRUE(console.isNull() || console->isUnloaded());
+    EXPECT_EQ(prompts.boxes.size(), 1);
+}
+
 TEST_F(ConsoleControls, SpinnersAndModeButtonsSendOnlyWhenWorked)
 {
     open();

@@ -15,6 +15,7 @@
 #include "windows/WindowRules.h"
 
 #include <QAction>
+#include <QPointer>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>

@@ -4,6 +4,7 @@
 #include "platform/NamedControls.h"
 
 #include <QAbstractButton>
+#include <cmath>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -83,6 +84,17 @@ TEST_F(MainWindowParser, ReportsBecomeCaptions)
         EXPECT_EQ(textOf(control(QString::fromLatin1(c.control))), QString::fromLatin1(c.text))
             << c.chunks.join(QLatin1Char('|')).toStdString();
     }
+    // The motor state's yellow and red read on its black ground (contrast 4.5 to 1 at least).
+    const auto luminance = [](QColor c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    for (const char *report : {":mo 0 ", ":mo 4 "}) {
+        feed({QLatin1String(report)});
+        const QPalette p = control("lblMotorStatus")->palette();
+        EXPECT_EQ(p.color(QPalette::WindowText).red(), 255) << report;
+        EXPECT_GE((luminance(p.color(QPalette::WindowText)) + 0.05) / (luminance(p.color(QPalette::Window)) + 0.05), 4.5) << report;
+    }
     EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("Not Available"));
     feed({":vr 2.0", "7b "});
     EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("2.07b"));
@@ -150,7 +162,7 @@ TEST_F(MainWindowParser, SharedStateFromFocuserAndRotatorReports)
     EXPECT_TRUE(control<QAbstractButton>("Check1")->isChecked());
     EXPECT_TRUE(m.rotator.RotatorHomed);
     EXPECT_EQ(m.tools.FlashStatus, 1);
-    EXPECT_TRUE(m.tools.FlashAckFlag);
+    EXPECT_FALSE(m.tools.FlashAckFlag); // outside an upload a ":x" holds nothing back
 
     feed({":rs 2000 :rt 1000 "});
     EXPECT_EQ(m.rotator.RotatorSetPosition, 2000);
