@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -218,7 +219,12 @@ protected:
         client.Call(QStringLiteral("ShowForm"), {Variant(int16_t(2))});
 
         ClockTimer poll;
-        QObject::connect(&poll, &ClockTimer::timeout, [&client] {
+        bool polling = false;
+        QObject::connect(&poll, &ClockTimer::timeout, [&client, &polling] {
+            // One read at a time, as a client on the bus makes them.
+            if (polling)
+                return;
+            const QScopedValueRollback busy(polling, true);
             try {
                 (void)client.Get(QStringLiteral("Position"));
             } catch (const VbError &) {
