@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 #include <algorithm>
+#include <cmath>
 
 UpDown::UpDown(QWidget *parent) : QSpinBox(parent)
 {
@@ -21,16 +22,21 @@ void UpDown::setBuddy(QLineEdit *box)
     m_buddy = box;
 }
 
+void UpDown::takeBuddyNumber()
+{
+    if (!m_buddy)
+        return;
+    bool ok = false;
+    const double typed = m_buddy->text().trimmed().toDouble(&ok);
+    if (ok && std::isfinite(typed)) { // "nan" and "inf" read as numbers too
+        const QSignalBlocker quiet(this);
+        setValue(qRound(std::clamp(typed, double(minimum()), double(maximum()))));
+    }
+}
+
 void UpDown::stepBy(int steps)
 {
-    if (m_buddy) {
-        bool ok = false;
-        const double typed = m_buddy->text().trimmed().toDouble(&ok);
-        if (ok) {
-            const QSignalBlocker quiet(this);
-            setValue(qRound(std::clamp(typed, double(minimum()), double(maximum()))));
-        }
-    }
+    takeBuddyNumber();
     QSpinBox::stepBy(steps);
 }
 

@@ -18,6 +18,9 @@ public:
     // A box whose number the arrows step: before each step the counter takes the box's
     // number (rounded, kept within range), so a typed value is stepped from, not overwritten.
     void setBuddy(QLineEdit *box);
+    // The counter takes the box's number as a step would, without a change event; a box
+    // holding no number leaves it as it is.
+    void takeBuddyNumber();
 
     void stepBy(int steps) override;
     QSize sizeHint() const override;

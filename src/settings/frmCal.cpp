@@ -106,8 +106,9 @@ void frmCal::connectHandlers()
         OnControlEvent(option, {QEvent::MouseButtonRelease}, [this] { mark(0, true); });
         connect(option, &QAbstractButton::clicked, this, [this] { mark(0, true); });
     }
-    // A spinner shows its value in its partner box, which the operator may also edit.
-    const struct { QSpinBox *spin; QLineEdit *box; int entry; } spinners[] = {
+    // A spinner shows its value in its partner box, which the operator may also edit: the
+    // spinner takes the typed number, and the box shows what it took once the edit is done.
+    const struct { UpDown *spin; QLineEdit *box; int entry; } spinners[] = {
         {udIntFanSet, txtIntFanSet, 1}, {udIntFanHyst, txtintfanhyst, 2}, {UpDown1, txtFanThreshold, 3},
         {UpDown2, txtFanPulsePower, 4}, {udDeadband, txtDeadband, 23},   {udDBSettle, nullptr, 24}};
     for (const auto &[spin, box, entry] : spinners) {
@@ -118,8 +119,16 @@ void frmCal::connectHandlers()
         });
         connect(spin, &QSpinBox::valueChanged, this, [this, entry] { operatorChange(entry, true); });
         if (box) {
+            spin->setBuddy(box);
             connect(spin, &QSpinBox::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
-            OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, true); });
+            OnOperatorEdit(box, {}, [this, spin = spin, entry = entry] {
+                spin->takeBuddyNumber();
+                mark(entry, true);
+            });
+            connect(box, &QLineEdit::editingFinished, spin, [spin = spin, box = box] {
+                if (box->isModified()) // typed since the program last wrote it
+                    box->setText(QString::number(spin->value()));
+            });
         }
     }
     const std::pair<QLineEdit *, int> servoBoxes[] = {{txtKP, 5}, {txtKd, 6},        {txtDeriv, 7}, {txtki, 8},

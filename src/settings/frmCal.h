@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/UpDown.h"
 #include "platform/Variant.h"
 #include "platform/VbTimer.h"
 
@@ -19,7 +20,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QTabWidget;
 class Serial;
 
@@ -46,13 +46,13 @@ public:
     // --- tab "General" ---
     QTabWidget *SSTab1 = nullptr;
     std::array<QRadioButton *, 3> optIntFan{}; // Off, On, Auto
-    QSpinBox *udIntFanSet = nullptr;
+    UpDown *udIntFanSet = nullptr;
     QLineEdit *txtIntFanSet = nullptr;
-    QSpinBox *udIntFanHyst = nullptr;
+    UpDown *udIntFanHyst = nullptr;
     QLineEdit *txtintfanhyst = nullptr;
-    QSpinBox *UpDown1 = nullptr; // fan threshold (%)
+    UpDown *UpDown1 = nullptr; // fan threshold (%)
     QLineEdit *txtFanThreshold = nullptr;
-    QSpinBox *UpDown2 = nullptr; // fan pulse power (%)
+    UpDown *UpDown2 = nullptr; // fan pulse power (%)
     QLineEdit *txtFanPulsePower = nullptr;
     QLineEdit *txtElectSlope = nullptr, *txtElectIntercept = nullptr;
     QLineEdit *txtAmbSlope = nullptr, *txtAmbIntercept = nullptr;
@@ -63,9 +63,9 @@ public:
     QLineEdit *txtKP = nullptr, *txtKd = nullptr, *txtDeriv = nullptr, *txtki = nullptr, *txtil = nullptr;
     QLineEdit *txtVelocity = nullptr, *txtAcc = nullptr; // controller value / 65536
     QCheckBox *chkAutoCurrent = nullptr, *chkDeadband = nullptr, *chkErrorHandheld = nullptr;
-    QSpinBox *udDeadband = nullptr;
+    UpDown *udDeadband = nullptr;
     QLineEdit *txtDeadband = nullptr;
-    QSpinBox *udDBSettle = nullptr; // twentieths of a second
+    UpDown *udDBSettle = nullptr; // twentieths of a second
     QLineEdit *txtDeadbandSettle = nullptr;
     QCheckBox *chkErrorComputer = nullptr;
     QLineEdit *txtStepSize = nullptr;
@@ -81,7 +81,7 @@ public:
     // --- tab "Steppers" (index k is channel k + 1) ---
     std::array<QComboBox *, 4> cmbStepperMode{};     // General, Primary Cover
     std::array<QComboBox *, 4> cmbStepperStepMode{}; // Full, 1/2, 1/4, 1/8 step
-    std::array<QSpinBox *, 4> UpDown3{};             // current in 1/90 A
+    std::array<UpDown *, 4> UpDown3{};               // current in 1/90 A
     std::array<QLabel *, 4> lblStepCurrent{};
     VbTimer Timer1; // the read-back chain
 

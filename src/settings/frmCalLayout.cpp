@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -36,13 +35,12 @@ QLabel *caption(const char *text)
     return new QLabel(QString::fromLatin1(text));
 }
 
-// A spinner of the window's design range and its partner box beside it.
-QSpinBox *spinner(QWidget *form, const char *name, int maximum, int step)
+// Arrows of the window's design range beside the partner that shows their value.
+UpDown *spinner(QWidget *form, const char *name, int maximum, int step)
 {
-    auto *spin = NewControl<QSpinBox>(form, name);
+    auto *spin = NewControl<UpDown>(form, name);
     spin->setRange(0, maximum);
     spin->setSingleStep(step);
-    spin->setKeyboardTracking(false);
     return spin;
 }
 
@@ -137,6 +135,7 @@ void frmCal::buildLayout()
     txtDeadband = NewControl<QLineEdit>(this, "txtDeadband");
     udDBSettle = spinner(this, "udDBSettle", 100, 2);
     txtDeadbandSettle = NewControl<QLineEdit>(this, "txtDeadbandSettle");
+    txtDeadbandSettle->setReadOnly(true); // seconds shown for the arrows' twentieths; typing would be lost
     txtStepSize = NewControl<QLineEdit>(this, "txtStepSize");
     cmdCalc = NewControl<QPushButton>(this, "cmdCalc", QStringLiteral("Calculate"));
     auto *focusGrid = new QGridLayout(focus);
@@ -195,9 +194,8 @@ void frmCal::buildLayout()
         auto *frame = NewElement<QGroupBox>(this, "Frame10", k, QStringLiteral("Stepper %1").arg(k + 1));
         cmbStepperMode[k] = NewElement<QComboBox>(this, "cmbStepperMode", k);
         cmbStepperStepMode[k] = NewElement<QComboBox>(this, "cmbStepperStepMode", k);
-        UpDown3[k] = NewElement<QSpinBox>(this, "UpDown3", k);
+        UpDown3[k] = NewElement<UpDown>(this, "UpDown3", k);
         UpDown3[k]->setRange(0, 90);
-        UpDown3[k]->setKeyboardTracking(false);
         lblStepCurrent[k] = NewElement<QLabel>(this, "lblStepCurrent", k);
         auto *grid = new QGridLayout(frame);
         grid->addWidget(caption("Function:"), 0, 0);

@@ -83,7 +83,7 @@ frmLog::frmLog(QWidget *parent) : QDialog(parent)
 
 bool frmLog::txtInterval_KeyPress(QChar key)
 {
-    return key.isDigit() || key == QLatin1Char('.') || key == QChar(8);
+    return (key >= u'0' && key <= u'9') || key == QLatin1Char('.') || key == QChar(8); // no other script's digits
 }
 
 bool frmLog::eventFilter(QObject *watched, QEvent *event)

@@ -1,4 +1,5 @@
 #include "link/ModuleState.h"
+#include "settings/frmCal.h"
 #include "settings/frmCalculateStepSize.h"
 #include "settings/frmStoreFocus.h"
 #include "settings/frmStoreRotator.h"
@@ -7,6 +8,7 @@
 #include "support/RecordingPrompts.h"
 #include "support/WindowLook.h"
 
+#include <QTabWidget>
 #include <gtest/gtest.h>
 
 TEST(WindowLook, SettingsWindowsShowWholeHeadersAndValues)
@@ -26,4 +28,12 @@ TEST(WindowLook, SettingsWindowsShowWholeHeadersAndValues)
                             {"storerotator", [] { return new frmStoreRotator; }},
                             {"tempcomp", [] { return new frmTempComp([] { return std::shared_ptr<Serial>(); }); }},
                             {"stepsize", [] { return new frmCalculateStepSize; }}});
+
+    // The options window as opened, one picture per tab.
+    const auto options = [](int tab) -> std::function<QWidget *()> {
+        return [tab] { auto *w = new frmCal; w->showWindow(); w->SSTab1->setCurrentIndex(tab); return w; };
+    };
+    Look::expectWholeTexts({{"options-general", options(0)}, {"options-focus", options(1)},
+                            {"options-heater", options(2)}, {"options-steppers", options(3)}});
+    Module().link.SettingsWindowOpen = false;
 }

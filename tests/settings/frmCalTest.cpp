@@ -144,6 +144,8 @@ TEST_F(OptionsWindow, OpeningWithThePortClosedFillsTheLocalOptions)
     EXPECT_FALSE(w.cmdCalUpload->isEnabled());
     for (bool f : w.ChangedFlags)
         EXPECT_FALSE(f);
+    for (QSpinBox *spin : w.findChildren<QSpinBox *>()) // arrows only: the partner shows the value
+        EXPECT_TRUE(qobject_cast<UpDown *>(spin) && spin->text().isEmpty()) << str(spin->objectName());
 }
 
 // The parser's writes mark nothing; the operator's hand marks its entry.
@@ -183,6 +185,7 @@ TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
         {"step size", [&] { WidgetInput::type(w.txtStepSize, QStringLiteral("5")); }, 30, false},
         {"east/west", [&] { click(w.chkTeleEastWest); }, 33, false},
         {"current", [&] { press(w.UpDown3[0]); }, 38, true},
+        {"settling time", [&] { key(w.udDBSettle, Qt::Key_Up); }, 24, true},
     };
     for (const Case &k : cases) {
         w.ChangedFlags.fill(false);
@@ -193,6 +196,7 @@ TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
         EXPECT_EQ(w.cmdUploadVKM->isEnabled(), k.enablesUpload) << k.what;
     }
     EXPECT_EQ(str(w.txtPrimSlope->text()), "0.50000"); // "-" into a filled box is dropped
+    EXPECT_EQ(str(w.txtDeadbandSettle->text()), "1.9"); // 36 + 2 twentieths
 
     // Typing into an empty coefficient box: a leading minus, one point.
     w.txtAmbSlope->clear();
@@ -209,8 +213,8 @@ TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
         EXPECT_EQ(w.cmbStepperMode[k]->currentIndex(), 1);
 }
 
-// Typed spinner values and pasted texts are the operator's too: filtered as typing is,
-// marked and uploaded.
+// Values typed into a spinner's box and pasted texts are the operator's too: filtered as
+// typing is, marked and uploaded; the spinner takes the typed number within its range.
 TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
 {
     frmCal &w = open();
@@ -220,13 +224,16 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
         QKeyEvent ctrlV(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
         QCoreApplication::sendEvent(box, &ctrlV);
     };
-    const auto enter = [](QSpinBox *spin, const QString &text) {
-        WidgetInput::type(spin, text);
-        key(spin, Qt::Key_Return);
+    const auto enter = [](QLineEdit *box, const QString &text) {
+        WidgetInput::type(box, text);
+        key(box, Qt::Key_Return);
     };
     struct Case { const char *what; std::function<void()> act; int entry; QLineEdit *box; const char *shown; };
     const Case cases[] = {
-        {"typed threshold", [&] { enter(w.UpDown1, QStringLiteral("50")); }, 3, w.txtFanThreshold, "50"},
+        {"typed threshold", [&] { enter(w.txtFanThreshold, QStringLiteral("50")); }, 3, w.txtFanThreshold, "50"},
+        {"beyond the range", [&] { enter(w.txtFanPulsePower, QStringLiteral("250")); }, 4, w.txtFanPulsePower, "100"},
+        {"no number", [&] { enter(w.txtIntFanSet, QStringLiteral("x")); }, 1, w.txtIntFanSet, "0"},
+        {"a file's text", [&] { w.txtDeadband->setText(QStringLiteral("3.5")); key(w.txtDeadband, Qt::Key_Return); }, -1, w.txtDeadband, "3.5"},
         {"pasted coefficient", [&] { paste(w.txtPrimSlope, QStringLiteral("abc 1")); }, 14, w.txtPrimSlope, "1"},
         {"pasted heater", [&] { paste(w.txtSKp, QStringLiteral("0.5")); }, 25, w.txtSKp, "0.5"},
         {"other digits", [&] { WidgetInput::type(w.txtAmbSlope, QString::fromUtf8("\u0661\u0662")); }, -1, w.txtAmbSlope, ""},
@@ -239,7 +246,7 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
             EXPECT_EQ(w.ChangedFlags[i], i == c.entry) << c.what << " entry " << i;
         EXPECT_EQ(str(c.box->text()), c.shown) << c.what;
     }
-    enter(w.UpDown1, QStringLiteral("\b\b55"));
+    enter(w.txtFanThreshold, QStringLiteral("\b\b55"));
     paste(w.txtSKp, QStringLiteral("1"));
     w.cmdUploadVKM_Click();
     EXPECT_EQ(str(sent()), "@55 L51 ");

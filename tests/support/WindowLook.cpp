@@ -34,7 +34,7 @@ QStringList cutParts(QWidget *w)
     if (auto *bar = qobject_cast<QTabBar *>(w)) {
         const int space = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
         for (int i = 0; i < bar->count(); ++i)
-            if (bar->fontMetrics().horizontalAdvance(bar->tabText(i)) + space > bar->tabRect(i).width() ||
+            if (bar->fontMetrics().horizontalAdvance(QString(bar->tabText(i)).remove(QLatin1Char('&'))) + space > bar->tabRect(i).width() ||
                 bar->tabRect(i).right() > bar->width())
                 cut << QStringLiteral("tab ") + bar->tabText(i);
     }

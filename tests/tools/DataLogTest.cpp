@@ -221,8 +221,10 @@ TEST_F(DataLogging, BrowseAsksItsOwnOverwriteQuestion)
     setup.cmdBrowse_Click();
     EXPECT_EQ(setup.txtFileName->text(), existing);
 
-    WidgetInput::type(setup.txtInterval, QStringLiteral("\b\b1a.5-\b"));
-    EXPECT_EQ(setup.txtInterval->text(), QStringLiteral("1."));
+    for (const auto &[typed, shown] : {std::pair{"\b\b1a.5-\b", "1."}, std::pair{"\b\b2\u0663\u06F47", "27"}}) {
+        WidgetInput::type(setup.txtInterval, QString::fromUtf8(typed));
+        EXPECT_EQ(setup.txtInterval->text(), QLatin1String(shown)) << typed;
+    }
 
     // The arrows step the interval as typed, not a number of their own.
     setup.txtInterval->setText(QStringLiteral("45"));
