@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -30,9 +31,16 @@ int foldTurn(int steps)
     return ((steps % StepsPerTurn) + StepsPerTurn) % StepsPerTurn;
 }
 
-int stepToward(int toGo, int speed)
+// A distance added to one still to go saturates rather than wrapping.
+int addSaturated(int toGo, int more)
 {
-    const int step = std::min(std::abs(toGo), speed);
+    return int(std::clamp<int64_t>(int64_t(toGo) + more, INT_MIN, INT_MAX));
+}
+
+// Wide arithmetic: a fuzzed command may ask for any 32-bit distance, INT_MIN included.
+int stepToward(int64_t toGo, int speed)
+{
+    const int step = int(std::min<int64_t>(toGo < 0 ? -toGo : toGo, speed));
     return toGo < 0 ? -step : step;
 }
 
@@ -225,7 +233,7 @@ bool ControllerSimulator::executeRotator(QChar letter, const QString &argument, 
         if (!isNumber)
             return false;
         m_rotatorHoming = false;
-        m_rotatorToGo = number == 0 ? 0 : m_rotatorToGo + number;
+        m_rotatorToGo = number == 0 ? 0 : addSaturated(m_rotatorToGo, number);
         startMotion();
         return true;
     case 'r': {
@@ -267,7 +275,7 @@ bool ControllerSimulator::executeStepper(QChar letter, const QString &argument)
         return false;
     static const QString moveLetters = QStringLiteral("aBCd");
     if (const qsizetype channel = moveLetters.indexOf(letter); channel >= 0) {
-        m_stepperToGo[size_t(channel)] += number;
+        m_stepperToGo[size_t(channel)] = addSaturated(m_stepperToGo[size_t(channel)], number);
         startMotion();
         return true;
     }
@@ -648,7 +656,7 @@ void ControllerSimulator::startMotion()
 void ControllerSimulator::tick()
 {
     if (!m_motorForcedOff)
-        m_focuserPosition += stepToward(m_focuserTarget - m_focuserPosition, m_focuserSpeed);
+        m_focuserPosition += stepToward(int64_t(m_focuserTarget) - m_focuserPosition, m_focuserSpeed);
     if (m_focuserHoming && !focuserMoving()) {
         m_focuserHoming = false;
         setFocuserHomed(true);

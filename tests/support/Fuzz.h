@@ -11,9 +11,9 @@
 // Seeded property tests over damaged and random input. Each case draws from a generator of
 // its own seed (the run's seed + the case number), so a failing run can be replayed, and a
 // case alone where cases share no state (a window's state carries over from case to case):
-//   VKM_FUZZ_SEED=<seed>         the run's first seed (default: a fresh one each run)
+//   VKM_FUZZ_SEED=<seed>         the run's first seed (default: a fixed one; "random" draws one)
 //   VKM_FUZZ_ITERATIONS=<count>  cases per test (default: the test's own count, cut short
-//                                after a couple of seconds unless either variable is set)
+//                                after a couple of seconds unless a count or seed is set)
 // The run's seed is printed at the start of each test and a failing case's seed with it.
 namespace Fuzz {
 
