@@ -64,13 +64,6 @@ bool AlignmentRun::CreateObjects(bool enableLink)
     return true;
 }
 
-Dispatch &AlignmentRun::held(const std::shared_ptr<Dispatch> &object)
-{
-    if (!object)
-        throw VbError::objectNotSet();
-    return *object;
-}
-
 void AlignmentRun::AbortTest() const
 {
     if (m_abortRequested)

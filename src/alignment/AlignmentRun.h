@@ -2,6 +2,7 @@
 
 #include "alignment/AlignmentSettings.h"
 #include "platform/Dispatch.h"
+#include "platform/Held.h"
 
 #include <QString>
 #include <functional>
@@ -42,9 +43,9 @@ public:
     std::shared_ptr<Dispatch> Plate;         // with the PinPoint engine only
     // The objects as the steps reach them: a settings change during a wait can ask for one
     // that this run never made, which is error 91 and not a crash.
-    Dispatch &camera() const { return held(Camera); }
-    Dispatch &imageDocument() const { return held(ImageDocument); }
-    Dispatch &plate() const { return held(Plate); }
+    Dispatch &camera() const { return Held(Camera); }
+    Dispatch &imageDocument() const { return Held(ImageDocument); }
+    Dispatch &plate() const { return Held(Plate); }
     int16_t CameraXSize = 0, CameraYSize = 0; // MaxIm DL's sensor, for the spiral search
     int16_t ImageNumber = 0;  // of the last temporary image written
     int16_t SpiralStep = 0;   // spiral retries made in this run, by every solve
@@ -77,7 +78,5 @@ public:
     static constexpr int PollMs = 20;
 
 private:
-    static Dispatch &held(const std::shared_ptr<Dispatch> &object);
-
     const bool &m_abortRequested;
 };

@@ -100,8 +100,12 @@ void DriverSetupDialog::applyPort()
     // Failures of the link are not shown here: a failed reopen leaves it closed, and the
     // drivers open it again on their next link.
     const bool wasOpen = link->Connected();
-    if (wasOpen)
-        link->setConnected(false);
+    try {
+        if (wasOpen)
+            link->setConnected(false); // refused while a firmware upload owns the line
+    } catch (const VbError &) {
+        return;
+    }
     m.link.PortNumber = int16_t(cmbPorts->currentIndex() + 1);
     try {
         link->setPort(m.link.PortNumber);

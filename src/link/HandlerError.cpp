@@ -1,5 +1,8 @@
 #include "link/HandlerError.h"
 
+#include "link/ModuleState.h"
+#include "link/Serial.h"
+
 #include "platform/GuardedApplication.h"
 #include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
@@ -34,4 +37,17 @@ void InstallHandlerErrorGuard()
         boxes->post(handlerErrorText(error.number(), error.description()), vbconst::vbExclamation,
                     QStringLiteral("VKM"));
     });
+}
+
+bool LinkTakesValues(const Serial *link)
+{
+    if (!link || !link->Connected()) {
+        MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
+        return false;
+    }
+    if (Module().tools.FlashInProgress) {
+        MsgBox(QStringLiteral("Error:  A firmware upload is in progress."), vbconst::vbExclamation, QStringLiteral("ORVA"));
+        return false;
+    }
+    return true;
 }

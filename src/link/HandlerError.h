@@ -2,6 +2,8 @@
 
 #include <exception>
 
+class Serial;
+
 // The windows' general error box for a failing handler: "Error number: " & number & " " &
 // description, titled "VKM". Exceptions that are not VbError show number 0.
 void ShowHandlerError(const std::exception &e);
@@ -9,3 +11,7 @@ void ShowHandlerError(const std::exception &e);
 // Makes the event loop's last guard show an error that escaped a handler as this box, one
 // box after another, so that the program goes on.
 void InstallHandlerErrorGuard();
+
+// Whether `link` takes the values an operator uploads now; when not, a box says why: the
+// port is not open, or a firmware upload owns it (its sends would be dropped unsaid).
+bool LinkTakesValues(const Serial *link);

@@ -2,10 +2,10 @@
 
 #include "link/ModuleState.h"
 #include "platform/Clock.h"
+#include "platform/DeviceHandle.h"
 #include "platform/Pause.h"
 
 #include <QThread>
-#include <cerrno>
 
 namespace {
 
@@ -80,6 +80,10 @@ void Serial::setReceiveTimeout(int16_t seconds)
 
 void Serial::setConnected(bool bNewValue)
 {
+    // The firmware upload owns the line: closing, reopening or clearing it would leave the
+    // controller half programmed.
+    if (Module().tools.FlashInProgress)
+        throw ownError(ErrUploadOwnsPort, "The port is in use by a firmware upload.");
     if (!bNewValue) {
         m_port.close();
         return;
@@ -369,9 +373,10 @@ void Serial::handOut(const QString &chunk)
 void Serial::onError(QSerialPort::SerialPortError error)
 {
     // The port reports a full output buffer (a controller that does not read for a while)
-    // as a resource error too: the bytes stay queued and leave once it reads again.
-    const int cause = errno;
-    if (error == QSerialPort::ResourceError && (cause == EAGAIN || cause == EWOULDBLOCK)) {
+    // as a resource error too: while bytes wait to leave and the device is still there,
+    // they stay queued and leave once it reads again.
+    if (error == QSerialPort::ResourceError && m_port.isOpen() && m_port.bytesToWrite() > 0
+        && DeviceHandle::StillThere(m_port.handle())) {
         m_port.clearError();
         return;
     }

@@ -50,6 +50,7 @@ public:
     static constexpr int32_t ErrTimedOut = int32_t(0x80040402);
     static constexpr int32_t ErrEmptyTerminator = int32_t(0x80040403);
     static constexpr int32_t ErrCharacterCount = int32_t(0x80040404);
+    static constexpr int32_t ErrUploadOwnsPort = int32_t(0x80040405);
     static constexpr int32_t E_NOINTERFACE = int32_t(0x80004002);
     static constexpr int32_t E_FAIL = int32_t(0x80004005);
     static constexpr uint32_t INTERFACESAFE_FOR_UNTRUSTED_CALLER = 1;

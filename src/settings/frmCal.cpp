@@ -355,7 +355,7 @@ void frmCal::mark(int entry, bool enablesUpload)
 
 void frmCal::cmbStepperMode_Click(int index)
 {
-    if (IsLoading || Module().tools.DownloadState != 5)
+    if (IsLoading || Module().tools.DownloadState != 5 || m_readBack->writing())
         return;
     mark(38, true);
     if (index == 0 && cmbStepperMode[0]->currentIndex() == 1) {
@@ -366,7 +366,7 @@ void frmCal::cmbStepperMode_Click(int index)
 
 void frmCal::cmbStepperStepMode_Click(int)
 {
-    if (!IsLoading && Module().tools.DownloadState == 5)
+    if (!IsLoading && Module().tools.DownloadState == 5 && !m_readBack->writing())
         mark(38, true);
 }
 
@@ -587,11 +587,7 @@ std::shared_ptr<Serial> frmCal::mainLink()
 // Without the main window its link counts as closed.
 bool frmCal::portOpen()
 {
-    const std::shared_ptr<Serial> link = mainLinkIfAny();
-    if (link && link->Connected())
-        return true;
-    MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
-    return false;
+    return LinkTakesValues(mainLinkIfAny().get());
 }
 
 void frmCal::transmit(const QString &command)

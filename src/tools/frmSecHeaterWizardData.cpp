@@ -2,6 +2,7 @@
 #include "tools/frmSecHeaterWizard.h"
 
 #include "link/ControlWindowHooks.h"
+#include "link/HandlerError.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/DataFolder.h"
@@ -201,11 +202,8 @@ void frmSecHeaterWizard::cmdUpload_Click()
 {
     MainWindowAccess *main = ControlWindows().Main;
     const std::shared_ptr<Serial> link = main ? main->link() : nullptr;
-    if (!link || !link->Connected()) {
-        MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation,
-               QStringLiteral("ORVA"));
+    if (!LinkTakesValues(link.get()))
         return;
-    }
     // Each row is sent only when it holds a number; a value beyond 16 bits is skipped.
     int sentRows = 0;
     auto send = [&](const char *letter, const QLabel *label, bool scaled) {

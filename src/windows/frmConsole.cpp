@@ -125,7 +125,10 @@ void frmConsole::Form_Unload()
 {
     ModuleState &m = Module();
     m_unloaded = true;
-    Timer1.setEnabled(false);
+    // The window may stand a while longer, until a handler serving a box under it returns:
+    // nothing of it runs meanwhile.
+    for (VbTimer *timer : {&Timer1, &Timer2, &Timer3, &Timer4, &tmrTheSky})
+        timer->setEnabled(false);
     m.link.ConsoleFormOpen = false;
     if (ControlWindows().Console == this)
         ControlWindows().Console = nullptr;

@@ -88,16 +88,16 @@ void frmConsole::cmdMove_MouseDown(int index)
         bool asked = false;
         if (index <= 1 && m.focuser.ForceMotorOff) {
             asked = true;
-            if (!confirmed(ForcedOffQuestion))
+            if (!confirmed(ForcedOffQuestion) || m_unloaded) // the question served events
                 return;
             m.focuser.ForceMotorOff = false;
-            cm->Transmit(QStringLiteral("U0 "));
+            Held(cm).Transmit(QStringLiteral("U0 "));
         }
         bool repeat = true;
         if (index == 0)
-            cm->Transmit(QStringLiteral("m%1 ").arg(FocusIncrement));
+            Held(cm).Transmit(QStringLiteral("m%1 ").arg(FocusIncrement));
         else if (index == 1)
-            cm->Transmit(QStringLiteral("m%1 ").arg(-FocusIncrement));
+            Held(cm).Transmit(QStringLiteral("m%1 ").arg(-FocusIncrement));
         else
             repeat = rotatorJogPress(index);
         const bool held = m_jogHeld && (!asked || WindowRules::JogPointerHeld());

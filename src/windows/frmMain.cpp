@@ -274,8 +274,13 @@ void frmMain::mnuConnect_Click()
 
 void frmMain::mnuDisconnect_Click()
 {
-    if (GetSerial && GetSerial->Connected())
-        GetSerial->setConnected(false);
+    try {
+        if (GetSerial && GetSerial->Connected())
+            GetSerial->setConnected(false);
+    } catch (const VbError &e) { // a firmware upload owns the line
+        MsgBox(e.description(), vbconst::vbOKOnly);
+        return;
+    }
     setConnectedStates(false);
 }
 

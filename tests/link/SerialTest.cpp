@@ -69,6 +69,16 @@ TEST_F(SerialTest, TransmitSendsExactlyTheTextAndIsOnTheWireWhenItReturns)
     serial.Transmit(QStringLiteral(" T "));
     serial.TransmitBinary("E12 ");
     serial.TransmitForUpload(QStringLiteral("S1"));
+    // Nor does anybody close or reopen the line under it.
+    for (const bool open : {false, true}) {
+        try {
+            serial.setConnected(open);
+            ADD_FAILURE() << "no refusal";
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.description(), QStringLiteral("The port is in use by a firmware upload."));
+        }
+    }
+    EXPECT_TRUE(serial.Connected());
     Module().tools.FlashInProgress = false;
     serial.Transmit(QStringLiteral(" Q "));
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q "), 2000));
@@ -174,6 +184,7 @@ TEST_F(SerialTest, OpeningAnOpenPortEmptiesItsBuffersWithoutError)
     Module().tools.FlashInProgress = true;
     sim.sendRaw("pending ");
     ASSERT_TRUE(Wait::Until(2000, [&] { return serial.InBufferCount() == 8; }));
+    Module().tools.FlashInProgress = false;
     EXPECT_NO_THROW(serial.setConnected(true));
     EXPECT_TRUE(serial.Connected());
     EXPECT_EQ(serial.InBufferCount(), 0);

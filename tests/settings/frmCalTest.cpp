@@ -398,10 +398,17 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
     EXPECT_TRUE(w.ChangedFlags[0]);
     link->setConnected(true);
 
+    Module().tools.FlashInProgress = true; // the firmware upload would drop every value unsaid
+    w.cmdUploadVKM_Click();
+    Module().tools.FlashInProgress = false;
+    EXPECT_TRUE(w.ChangedFlags[0]);
+
     w.cmdUploadVKM_Click(); // the fan goes out, the injected servo text does not
     EXPECT_EQ(str(sent()), "{255 ");
     EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload changes to VKM?"), QStringLiteral("Upload changes to VKM?"),
                                        QStringLiteral("Error:  The communications port is not open."),
+                                       QStringLiteral("Upload changes to VKM?"),
+                                       QStringLiteral("Error:  A firmware upload is in progress."),
                                        QStringLiteral("Upload changes to VKM?"),
                                        QStringLiteral("Error number: 380 Invalid property value")}));
     EXPECT_FALSE(w.ChangedFlags[0]);

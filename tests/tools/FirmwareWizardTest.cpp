@@ -136,15 +136,15 @@ TEST_F(FirmwareWizard, SendsEveryLineWithItsAcknowledgementAndShowsTheProgress)
     EXPECT_FALSE(otherHolder.join(QString()).contains(QStringLiteral(":x")));
 }
 
-// The port closes under the upload (a disconnect while the erase wait serves events): the
-// run-time failure is told in the handlers' box, and the wizard goes back to the confirm
+// The device goes under the upload (an adapter pulled while the erase wait serves events):
+// the run-time failure is told in the handlers' box, and the wizard goes back to the confirm
 // page with its buttons, the link's flags restored.
 TEST_F(FirmwareWizard, ARunTimeFailureLeavesTheConfirmPageWithItsButtons)
 {
     sim.run([](ControllerSimulator &s) { s.setBootLoader(BootLoader{}); });
     const QString file = writeFirmware(FirmwareRecords(3));
     QMetaObject::invokeMethod(
-        &holder, [this] { main.serial->setConnected(false); }, Qt::QueuedConnection);
+        &holder, [this] { sim.run([](ControllerSimulator &s) { s.vanish(); }); }, Qt::QueuedConnection);
     upload(file);
 
     ASSERT_EQ(prompts.boxes.size(), 1);

@@ -89,10 +89,11 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
     WidgetInput::type(cal->txtVelocity, QStringLiteral("5\b"));
     EXPECT_TRUE(cal->ChangedFlags[10]);
 
-    // A Stepper client's "1 " after the chain: its ":S5SM" keeps the chain ended, so the
-    // operator's step mode still counts.
-    main->Handle_Received(QStringLiteral(":S5SM 0 "));
+    // A Stepper client's "1 " after the chain: its ":S5SM" keeps the chain ended and marks
+    // nothing, so only the operator's step mode counts.
+    main->Handle_Received(QStringLiteral(":S5SM 1 "));
     EXPECT_EQ(Module().tools.DownloadState, 5);
+    EXPECT_FALSE(cal->ChangedFlags[38]);
     OperatorInput::choose(cal->cmbStepperStepMode[1], 1);
     EXPECT_TRUE(cal->ChangedFlags[38]);
 
@@ -100,7 +101,7 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
     cal->close(); // OK to the upload question
     ASSERT_TRUE(flushTo(QStringLiteral("M2 ")));
     const QString upload = sim.received();
-    EXPECT_TRUE(upload.startsWith(QStringLiteral("v65537 D4 D9 D12 D16 "))) << upload.toStdString();
+    EXPECT_TRUE(upload.startsWith(QStringLiteral("v65537 D4 D9 D12 D17 "))) << upload.toStdString();
     EXPECT_FALSE(upload.contains(QStringLiteral(" a"))) << upload.toStdString();
     EXPECT_FALSE(upload.contains(QStringLiteral("u"))) << upload.toStdString();
 }
