@@ -7,6 +7,7 @@
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
+#include "platform/Held.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/Wait.h"
@@ -17,15 +18,6 @@
 namespace RotatorTurn {
 
 namespace {
-
-std::shared_ptr<Serial> mainLink()
-{
-    MainWindowAccess *main = ControlWindows().Main;
-    std::shared_ptr<Serial> link = main ? main->link() : nullptr;
-    if (!link)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return link;
-}
 
 // Reports give the rotator within one turn, 0 to 71999 steps.
 int32_t inTurn(int64_t steps)
@@ -54,8 +46,7 @@ public:
                   m_position = true;
           })
     {
-        MainWindowAccess *main = ControlWindows().Main;
-        if ((m_link = main ? main->link() : nullptr))
+        if ((m_link = MainWindowLink()))
             m_link->subscribe(this, [this](const QString &chunk) { m_parser.Handle_Received(chunk); });
     }
     ~MoveReports() override
@@ -76,7 +67,7 @@ private:
 
 void SendThroughMainWindow(const QString &command)
 {
-    mainLink()->Transmit(command);
+    Held(MainWindowLink()).Transmit(command);
 }
 
 int32_t PositionCounter(double angle)

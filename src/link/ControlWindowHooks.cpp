@@ -10,6 +10,12 @@ ControlWindowHooks &ControlWindows()
     return hooks;
 }
 
+std::shared_ptr<Serial> MainWindowLink()
+{
+    const MainWindowAccess *main = ControlWindows().Main;
+    return main ? main->link() : nullptr;
+}
+
 void SendThroughControlWindow(const QString &command)
 {
     const ModuleState::Link &link = Module().link;

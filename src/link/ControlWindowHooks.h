@@ -55,6 +55,10 @@ struct ControlWindowHooks
 
 ControlWindowHooks &ControlWindows();
 
+// The main window's link; null without the main window. Reach it through Held where a
+// missing one is error 91.
+std::shared_ptr<Serial> MainWindowLink();
+
 // Sends `command` through the shared link of the main window or, without it, the console.
 // VbError 91 when neither window holds the link.
 void SendThroughControlWindow(const QString &command);

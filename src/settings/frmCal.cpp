@@ -9,6 +9,7 @@
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
 #include "platform/CreateObject.h"
+#include "platform/Held.h"
 #include "platform/OperatorEdits.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -566,31 +567,13 @@ void frmCal::SetCheckValue(QCheckBox *box, int value)
     box->setCheckState(states[value]);
 }
 
-namespace {
-
-std::shared_ptr<Serial> mainLinkIfAny()
-{
-    MainWindowAccess *main = ControlWindows().Main;
-    return main ? main->link() : nullptr;
-}
-
-} // namespace
-
-std::shared_ptr<Serial> frmCal::mainLink()
-{
-    std::shared_ptr<Serial> link = mainLinkIfAny();
-    if (!link)
-        throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return link;
-}
-
 // Without the main window its link counts as closed.
 bool frmCal::portOpen()
 {
-    return LinkTakesValues(mainLinkIfAny().get());
+    return LinkTakesValues(MainWindowLink().get());
 }
 
 void frmCal::transmit(const QString &command)
 {
-    mainLink()->Transmit(command);
+    Held(MainWindowLink()).Transmit(command);
 }

@@ -158,8 +158,6 @@ private:
     QString fixedPoint(const char *letter, const QLineEdit *box) const;
     void sendStepperBlock();
 
-    // The main window's link for one command; VbError 91 when it holds none.
-    static std::shared_ptr<Serial> mainLink();
     // False, after the port message, when the main window's port is closed.
     static bool portOpen();
     static void transmit(const QString &command);

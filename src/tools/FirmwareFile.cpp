@@ -55,7 +55,7 @@ bool FirmwareFile::SendNextFirmwareLine()
         if (VbFiles::EndOfFile(FirmwareFileNumber))
             return false;
         const QString line = VbFiles::LineInput(FirmwareFileNumber);
-        Held(Held(ControlWindows().Main).link()).TransmitForUpload(line);
+        Held(MainWindowLink()).TransmitForUpload(line);
         return false;
     } catch (const std::exception &e) {
         return failed(e);

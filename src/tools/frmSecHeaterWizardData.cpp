@@ -200,8 +200,7 @@ void frmSecHeaterWizard::cmdSave_Click()
 
 void frmSecHeaterWizard::cmdUpload_Click()
 {
-    MainWindowAccess *main = ControlWindows().Main;
-    const std::shared_ptr<Serial> link = main ? main->link() : nullptr;
+    const std::shared_ptr<Serial> link = MainWindowLink();
     if (!LinkTakesValues(link.get()))
         return;
     // Each row is sent only when it holds a number; a value beyond 16 bits is skipped.
