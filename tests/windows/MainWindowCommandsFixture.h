@@ -16,6 +16,9 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
+        // No stored positions left behind by an earlier test of the same program.
+        for (const char *name : {"ORVA.DAT", "RUDODovovez.DAT"})
+            QFile::remove(DataFolder::file(QString::fromLatin1(name)));
         form = openQuiet();
         form->Timer4.setEnabled(false);
         form->Timer6.setEnabled(false);
