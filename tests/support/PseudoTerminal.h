@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+
 class QSocketNotifier;
 
 // The device side of a pseudo-terminal: the master end, read and written in the Qt event
@@ -81,6 +83,9 @@ private:
     QTimer m_takenPoll;
     QElapsedTimer m_paceClock;
     QElapsedTimer m_lastWrite;
+    // Set on a terminal of a simulator thread from before the master is read until its
+    // bytes are handled: the bytes are then taken but not yet answered.
+    std::atomic<bool> m_reading{false};
 
     struct Chunk
     {

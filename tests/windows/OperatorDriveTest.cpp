@@ -236,15 +236,20 @@ protected:
         // A timer does not fire again while its own tick runs, so each step arms the next
         // one before it acts: the following steps then run inside whatever it opened.
         stepsLeft = steps;
+        // Bounded in real time: a seed that takes long is cut short, not failed.
+        QElapsedTimer real;
+        real.start();
         QObject context;
         std::function<void()> tick;
         tick = [&] {
             QTimer::singleShot(2, &context, tick);
+            if (real.elapsed() > 20000)
+                stepsLeft = 0;
             // A hand is not quicker than the steps it started: steps nest inside waits and
-            // dialogs a few deep, not without bound.
+            // dialogs a few deep, not without bound. Winding down, or that deep, what is in
+            // front closes, so the steps below it can return.
             if (stepsLeft <= 0 || depth >= 4) {
-                // Winding down: what is in front closes, so the steps below it return.
-                if (QWidget *modal = QApplication::activeModalWidget(); modal && stepsLeft <= 0)
+                if (QWidget *modal = QApplication::activeModalWidget())
                     modal->close();
                 return;
             }
@@ -255,12 +260,8 @@ protected:
         };
         QTimer::singleShot(2, &context, tick);
         // Served here rather than in a program wait, which the test clock would skip to its
-        // end. Bounded in real time: a seed that takes long is cut short, not failed.
-        QElapsedTimer real;
-        real.start();
+        // end.
         while (stepsLeft > 0 || depth > 0) {
-            if (real.elapsed() > 20000)
-                stepsLeft = 0;
             ASSERT_LT(real.elapsed(), 60000) << "a step never returned, seed " << seed;
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
