@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 
@@ -94,9 +95,7 @@ void frmConsole::Form_Load()
         WindowRules::skip([this] { applyRotateIncrement(); });
 
         Timer3.setInterval(1000);
-        for (int i = 1; i < 5; ++i)
-            conTab[i]->hide();
-        conTab[0]->show();
+        conTabs->setCurrentIndex(0);
         UpDown5->setEnabled(false);
         UpDown6->setEnabled(false);
         const int tab = m.rotator.RotatorTabShown ? 1 : 0;
@@ -187,8 +186,7 @@ void frmConsole::Toolbar1_ButtonClick(int button)
 void frmConsole::TabStrip1_Click()
 {
     const int selected = TabStrip1->currentIndex();
-    for (int i = 0; i < 5; ++i)
-        conTab[i]->setVisible(i == selected);
+    conTabs->setCurrentIndex(selected);
     Module().rotator.RotatorTabShown = selected == 1;
 }
 

@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QStackedWidget;
 class QTabBar;
 class QToolBar;
 class EditHold;
@@ -95,6 +96,8 @@ public:
     // --- controls ---
     QTabBar *TabStrip1 = nullptr;
     std::array<QWidget *, 5> conTab{};
+    // The pages share one place, so the window keeps the largest page's size whichever is shown.
+    QStackedWidget *conTabs = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QAction *cmdShowMain = nullptr, *cmdPin = nullptr; // toolbar buttons 2 and 3
     QLabel *lblActual = nullptr, *lblRotate = nullptr;

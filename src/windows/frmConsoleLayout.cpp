@@ -3,7 +3,6 @@
 #include "windows/frmConsole.h"
 
 #include "platform/ControlEvents.h"
-#include "platform/Controls.h"
 #include "platform/UpDown.h"
 #include "windows/EditHold.h"
 #include "windows/WindowParts.h"
@@ -19,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
@@ -114,12 +114,13 @@ void frmConsole::buildLayout()
         buildPowerPage({lblAmbient[0], "Primary", lblPrimary, "optFan", optFan, "Fan %", lblFanPower, UpDown2}),
         buildPowerPage({lblAmbient[1], "Secondary", lblSecondary, "optSec", optSec, "Heater %", lblSecPower, UpDown4}),
         buildDewPage()};
-    for (int i = 0; i < 5; ++i) {
+    conTabs = new QStackedWidget;
+    for (int i = 0; i < 5; ++i)
         conTab[i] = named(pages[i], element("conTab", i));
-        top->addWidget(conTab[i]);
-    }
+    for (QWidget *page : conTab)
+        conTabs->addWidget(page);
+    top->addWidget(conTabs);
     top->addStretch(1);
-    SizeOfLargestPage(conTab);
 
     Holds = new EditHold(Timer3, this);
     for (QRadioButton *o : optFan)

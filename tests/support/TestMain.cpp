@@ -1,9 +1,11 @@
 // Test main: a headless application, and a private data folder and registry file per test
-// program so that no test touches the user's own files. Children that a test re-executes
-// (death tests) inherit the same folder through VKM_TEST_HOME.
+// program so that no test touches the user's own files. The program works in that folder too,
+// so a file a test names without a folder never lands where the suite was started. Children
+// that a test re-executes (death tests) inherit the same folder through VKM_TEST_HOME.
 #include "platform/GuardedApplication.h"
 #include "support/EscapedErrors.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -19,6 +21,8 @@ int main(int argc, char **argv)
         homePath = home->path();
         qputenv("VKM_TEST_HOME", homePath.toLocal8Bit());
     }
+    if (!QDir::setCurrent(homePath))
+        qFatal("Cannot work in the test folder %s", qPrintable(homePath));
     qputenv("VKM_HOME", homePath.toLocal8Bit());
     qputenv("VKM_REGISTRY", (homePath + QStringLiteral("/registry.reg")).toLocal8Bit());
     GuardedApplication app(argc, argv);
