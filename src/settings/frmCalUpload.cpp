@@ -152,14 +152,16 @@ void frmCal::cmdUploadVKM_Click()
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    bool servoChanged = false;
+    bool servoChanged = false, servoSent = false;
     int entry = 0;
     try {
         for (; entry <= LastPacedEntry; ++entry) {
             if (ChangedFlags[entry]) {
                 const QString text = uploadCommand(entry, servoChanged);
-                if (!text.isEmpty())
+                if (!text.isEmpty()) {
                     transmit(text);
+                    servoSent = servoChanged;
+                }
             }
             ChangedFlags[entry] = false;
             Pause(PacingMs); // the main window's timers must not slip their commands in between
@@ -174,7 +176,7 @@ void frmCal::cmdUploadVKM_Click()
         cmdUploadVKM->setEnabled(false);
     } catch (const std::exception &e) {
         // Servo rows that went out take effect only with their "u".
-        if (servoChanged) {
+        if (servoSent) {
             try {
                 transmit(QStringLiteral("u"));
             } catch (const std::exception &) {
