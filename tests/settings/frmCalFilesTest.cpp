@@ -105,7 +105,6 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
              EXPECT_TRUE(Module().settings.CheckTelescope);
              EXPECT_EQ(str(w.txtDeadbandSettle->text()), "2.0");
          }},
-        {"\"Deadband\",\"2.5\"\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtDeadband->text()), "2"); }},
         // A refused file changes no control and marks nothing.
         {"\"IFMode\",2.7\r\n", "Invalid value for \"IFMode\": 2.7", [](frmCal &) {}},
         {"\"Kd\",\"4\"\r\n\"Kp\"\r\n", "Input past end of file", [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), ""); }},
