@@ -145,9 +145,10 @@ void Stepper::setStepperCurrent(int channel, double amperes)
 {
     if (!(amperes >= 0 && amperes <= 1))
         return;
-    const int16_t units = vb::CInt(amperes * 90);
-    send(command(QLatin1Char('9'), units + 64 * (channel - 1)));
-    Currents[channel - 1] = units;
+    // The command takes 1/60 A in bits 0 to 5 and the channel in bits 6 and 7, as the
+    // options window's upload sends it; the controller reports 1/90 A.
+    send(command(QLatin1Char('9'), vb::CInt(amperes * 60) + 64 * (channel - 1)));
+    Currents[channel - 1] = vb::CInt(amperes * 90);
 }
 
 int16_t Stepper::MicrostepMode(int channel)

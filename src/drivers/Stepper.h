@@ -27,7 +27,7 @@ public:
     bool IsMoving(int channel);
     int16_t PrimaryCoverState();
 
-    // Amperes, 0 to 1, in steps of 1/90 A.
+    // Amperes, 0 to 1: set in steps of 1/60 A, read in steps of 1/90 A.
     double StepperCurrent(int channel);
     void setStepperCurrent(int channel, double amperes);
     int16_t MicrostepMode(int channel);

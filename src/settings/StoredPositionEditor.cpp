@@ -113,6 +113,14 @@ StoredPositionEditor::StoredPositionEditor(const Kind &kind, QWidget *parent) : 
     // chose the row, so that what it puts back is what stays highlighted.
     connect(MSFlexGrid1, &QTableWidget::currentCellChanged, this, &StoredPositionEditor::MSFlexGrid1_RowColChange,
             Qt::QueuedConnection);
+    // The current record stays highlighted: a Ctrl+click that empties the selection gives way.
+    connect(
+        MSFlexGrid1, &QTableWidget::itemSelectionChanged, this,
+        [this] {
+            if (MSFlexGrid1->selectedItems().isEmpty() && CurrentRecord >= 1)
+                selectRow(CurrentRecord);
+        },
+        Qt::QueuedConnection);
     // Only the operator's edits mark a change; texts set from here do not.
     for (QLineEdit *box : {txtDescription, txtPosition, txtTemperature})
         if (box)
@@ -200,6 +208,16 @@ bool StoredPositionEditor::update()
         refuse(QStringLiteral("Invalid input value."));
         return false;
     }
+    // The file first: when it refuses the record, the count, the table, the grid and the main
+    // list stay as they were, and the edit stays for another try or a cancel.
+    ListControl *list = nullptr;
+    try {
+        list = &mainList();
+        writeToFile(DataFolder::file(m_kind.fileName), CurrentRecord, *record);
+    } catch (const std::exception &e) {
+        ShowHandlerError(e);
+        return false;
+    }
     // A row beyond the count (a new one, or the one left by deleting the only record) joins it.
     if (CurrentRecord >= positionCount())
         setPositionCount(CurrentRecord + 1);
@@ -215,12 +233,10 @@ bool StoredPositionEditor::update()
     Module().positions.StorePosition = record->position;
 
     try {
-        writeToFile(DataFolder::file(m_kind.fileName), CurrentRecord);
-        ListControl &list = mainList();
-        if (CurrentRecord == list.ListCount())
-            list.AddItem(record->description);
+        if (CurrentRecord == list->ListCount())
+            list->AddItem(record->description);
         else
-            list.setList(CurrentRecord, record->description);
+            list->setList(CurrentRecord, record->description);
         saved(*record);
     } catch (const std::exception &e) {
         ShowHandlerError(e);

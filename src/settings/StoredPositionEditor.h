@@ -33,6 +33,14 @@ public:
     QPushButton *cmdCurrent = nullptr;
     QPushButton *cmdExit = nullptr;
 
+    // The values typed into the text boxes, once they have passed the checks.
+    struct TypedRecord
+    {
+        QString description; // as typed
+        int32_t position = 0;
+        float temperature = 0;
+    };
+
     int32_t CurrentRecord = 0; // the grid row the text boxes show; 0 = none
     bool Dirty = false;        // the text boxes hold unsaved edits
     bool Adding = false;       // the grid's last row is a record not yet counted
@@ -47,14 +55,6 @@ public:
     void done(int result) override;
 
 protected:
-    // The values typed into the text boxes, once they have passed the checks.
-    struct TypedRecord
-    {
-        QString description; // as typed
-        int32_t position = 0;
-        float temperature = 0;
-    };
-
     struct Kind
     {
         const char *objectName;
@@ -78,7 +78,8 @@ protected:
     virtual QStringList storedCells(int k) const = 0;
     // Puts record k into the module table, growing it as needed.
     virtual void storeInTable(int k, const TypedRecord &record) = 0;
-    virtual void writeToFile(const QString &path, int k) const = 0;
+    // Writes the typed record as record k of the file.
+    virtual void writeToFile(const QString &path, int k, const TypedRecord &record) const = 0;
     virtual void removeFromTable(int k) = 0;
     virtual ListControl &mainList() const = 0;
     // What "Use Current Data" puts into the value boxes.

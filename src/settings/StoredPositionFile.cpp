@@ -68,14 +68,24 @@ void writeAt(const QString &path, int n, int recordLength, QByteArray record)
     if (n < 1)
         throw VbError(63, QStringLiteral("Bad record number"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    // Unbuffered, so that nothing left of a failed write reaches the file at its close.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         throw accessError();
     const qint64 offset = qint64(n - 1) * recordLength;
-    if (file.size() < offset && !file.resize(offset))
-        throw ioError();
+    const qint64 oldSize = file.size();
     record.append(recordLength - record.size(), '\0');
-    if (!file.seek(offset) || file.write(record) != record.size() || !file.flush())
+    if ((oldSize < offset && !file.resize(offset)) || !file.seek(offset) || file.write(record) != record.size()
+        || !file.flush()) {
+        // A full disk takes part of the record: the file goes back to its old length.
+        file.resize(oldSize);
         throw ioError();
+    }
+}
+
+// Data lengths by record length: a record is in the file when its data is.
+int dataLength(int recordLength)
+{
+    return recordLength == FocusRecordLength ? FocusDataLength : RotatorDataLength;
 }
 
 } // namespace
@@ -144,7 +154,8 @@ void removeRecord(const QString &path, const QString &tempPath, int recordLength
         throw accessError();
     bool written = true;
     for (int i = 1; i <= records && written; ++i) {
-        if (i == n)
+        // Only records the file holds: a count beyond them must not write blank ones.
+        if (i == n || qsizetype(i - 1) * recordLength + dataLength(recordLength) > bytes.size())
             continue;
         QByteArray record = bytes.mid(qsizetype(i - 1) * recordLength, recordLength);
         record.append(recordLength - record.size(), '\0');

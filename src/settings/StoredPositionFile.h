@@ -34,10 +34,11 @@ QList<FocusRecord> readFocus(const QString &path);
 QList<RotatorRecord> readRotator(const QString &path);
 
 // Writes record n (1 and up) in place, the file growing as needed; a missing file is created.
+// When the write fails the file is cut back to its old length.
 void write(const QString &path, int n, const FocusRecord &record);
 void write(const QString &path, int n, const RotatorRecord &record);
 
-// Drops record n of the file's first `records` records: the others are copied in order to
+// Drops record n of the file's first `records` records: the others the file holds are copied in order to
 // `tempPath`, which is then renamed over the file, so a failure on the way loses nothing.
 void removeRecord(const QString &path, const QString &tempPath, int recordLength, int n, int records);
 

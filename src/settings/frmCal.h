@@ -129,6 +129,12 @@ public:
     // Least squares of the reference on sensor s's raw readings.
     void LinearRegression(int sensor, double &slope, double &intercept, double &r2) const;
 
+    // The whole number a velocity or acceleration row sends for `value` (the shown number
+    // times 65536): the nearest one when within 1e-6, else the one below; beyond a Long throws 6.
+    static int32_t FixedPoint(double value);
+    // The heater rows' hundredths of a numeric text, rounded; beyond a Long throws 6.
+    static int32_t HeaterHundredths(const QString &text);
+
     // A check box's value: 0 cleared, 1 checked, 2 grayed; other values throw 380.
     static int CheckValue(const QCheckBox *box);
     static void SetCheckValue(QCheckBox *box, int value);
@@ -168,6 +174,8 @@ private:
         Variant value;
     };
     std::vector<SettingsRecord> settingsRecords() const;
+    bool acceptsSetting(const QString &key, const QString &value) const;
+    // Applies a record that acceptsSetting passed.
     void applySetting(const QString &key, const QString &value);
     // The file chosen in the dialog of both files, opened for saving (after asking before
     // replacing one) or loading; nothing when abandoned or after the box saying why it failed.

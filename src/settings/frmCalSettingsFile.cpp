@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -144,11 +146,12 @@ void frmCal::cmdRetrieveFile_Click()
     const std::optional<int16_t> file = openChosenFile(false);
     if (!file)
         return;
+    // All or nothing: the whole file is read and checked before any control takes a value.
+    std::vector<std::pair<QString, QString>> records;
     try {
         while (!VbFiles::EndOfFields(*file)) {
             const QString key = VbFiles::Input(*file);
-            const QString value = VbFiles::Input(*file);
-            applySetting(key, value);
+            records.emplace_back(key, VbFiles::Input(*file));
         }
     } catch (const VbError &e) {
         VbFiles::Close(*file);
@@ -156,9 +159,60 @@ void frmCal::cmdRetrieveFile_Click()
         return;
     }
     VbFiles::Close(*file);
+    for (const auto &[key, value] : records) {
+        if (!acceptsSetting(key, value)) {
+            MsgBox(QStringLiteral("Invalid value for \"%1\": %2").arg(key, value));
+            return;
+        }
+    }
+    for (const auto &[key, value] : records)
+        applySetting(key, value);
     for (int i = 0; i <= 33; ++i)
         ChangedFlags[i] = true;
     cmdUploadVKM->setEnabled(true);
+}
+
+// Whether a settings file's value is one its control holds as it stands and its upload row
+// can send: numbers where the row sends one, spinner values within the spinner's range,
+// check box values, a fan mode of an existing option, a positive step size. The temperature
+// coefficients go to no row and load as they are; keys of no control are skipped anyway.
+bool frmCal::acceptsSetting(const QString &key, const QString &value) const
+{
+    const auto is = [&key](std::initializer_list<const char *> names) {
+        return std::any_of(names.begin(), names.end(), [&key](const char *name) { return key == QLatin1String(name); });
+    };
+    const std::pair<const char *, const QSpinBox *> spinners[] = {{"IFSet", udIntFanSet},  {"IFHyst", udIntFanHyst},
+                                                                  {"CFThreshold", UpDown1}, {"CFPulse", UpDown2},
+                                                                  {"Deadband", udDeadband}, {"DeadbandTime", udDBSettle}};
+    try {
+        for (const auto &[name, spin] : spinners) {
+            if (key == QLatin1String(name))
+                return vb::CInt(value) >= spin->minimum() && vb::CInt(value) <= spin->maximum();
+        }
+        if (is({"OverCurrent", "StopDeadband", "ErrorComputer", "errorVKM"}))
+            return vb::CInt(value) >= 0 && vb::CInt(value) <= 2;
+        if (is({"Kp", "Kd", "Deriv", "Ki", "il", "sdi", "sil", "CheckTelescope", "PromptTheSky"}))
+            return vb::IsNumeric(value);
+        if (is({"Velocity", "Acc"})) {
+            if (!vb::IsNumeric(value))
+                return false;
+            FixedPoint(vb::Val(value) * 65536); // beyond a Long throws
+            return true;
+        }
+        if (is({"sKp", "sKd", "sKi"})) {
+            HeaterHundredths(value);
+            return true;
+        }
+        if (is({"StepSize"}))
+            return vb::CSng(value) > 0;
+        if (is({"IFMode"})) {
+            const double v = vb::Val(value);
+            return vb::IsNumeric(value) && !(v >= 0 && v < 3 && vb::CInt(v) > 2);
+        }
+    } catch (const VbError &) {
+        return false;
+    }
+    return true;
 }
 
 // One record of a settings file into its control; keys of no control are skipped.
@@ -168,7 +222,7 @@ void frmCal::applySetting(const QString &key, const QString &value)
         {"TAmbS", txtAmbSlope}, {"TAmbI", txtAmbIntercept}, {"TPrimS", txtPrimSlope}, {"TPrimI", txtPrimIntercept},
         {"TSecS", txtSecSlope}, {"TSecI", txtSecIntercept}, {"TElectS", txtElectSlope}, {"TElectI", txtElectIntercept},
         {"Kp", txtKP},          {"Kd", txtKd},              {"Deriv", txtDeriv},        {"Ki", txtki},
-        {"il", txtil},          {"Velocity", txtVelocity},  {"Acc", txtAcc},            {"Deadband", txtDeadband},
+        {"il", txtil},          {"Velocity", txtVelocity},  {"Acc", txtAcc},
         {"sKp", txtSKp},        {"sKd", txtSKd},            {"sKi", txtSKi},            {"sdi", txtSDI},
         {"sil", txtSecKi},      {"StepSize", txtStepSize}};
     for (const auto &[name, box] : boxes) {
@@ -177,11 +231,14 @@ void frmCal::applySetting(const QString &key, const QString &value)
             return;
         }
     }
-    // A fan box, then its spinner.
-    const std::pair<const char *, QLineEdit *> fanBoxes[] = {
-        {"IFSet", txtIntFanSet}, {"IFHyst", txtintfanhyst}, {"CFThreshold", txtFanThreshold}, {"CFPulse", txtFanPulsePower}};
-    const char *fanSpinners[] = {"udIntFanSet", "udIntFanHyst", "UpDown1", "UpDown2"};
-    for (int i = 0; i < 4; ++i) {
+    // A spinner's box, then the spinner, whose value its row sends.
+    const std::pair<const char *, QLineEdit *> fanBoxes[] = {{"IFSet", txtIntFanSet},
+                                                             {"IFHyst", txtintfanhyst},
+                                                             {"CFThreshold", txtFanThreshold},
+                                                             {"CFPulse", txtFanPulsePower},
+                                                             {"Deadband", txtDeadband}};
+    const char *fanSpinners[] = {"udIntFanSet", "udIntFanHyst", "UpDown1", "UpDown2", "udDeadband"};
+    for (int i = 0; i < 5; ++i) {
         if (key == QLatin1String(fanBoxes[i].first)) {
             fanBoxes[i].second->setText(value);
             m_readBack->setValue(QString::fromLatin1(fanSpinners[i]), vb::CInt(value));
@@ -198,12 +255,8 @@ void frmCal::applySetting(const QString &key, const QString &value)
     }
     if (key == QLatin1String("IFMode")) {
         const double v = vb::Val(value);
-        if (v >= 0 && v < 3) {
-            const int k = vb::CInt(v);
-            if (k > 2)
-                throw VbError(340, QStringLiteral("Control array element '%1' doesn't exist").arg(k));
-            optIntFan[k]->setChecked(true);
-        }
+        if (v >= 0 && v < 3)
+            optIntFan[vb::CInt(v)]->setChecked(true);
     } else if (key == QLatin1String("DeadbandTime")) {
         m_readBack->setValue(QStringLiteral("udDBSettle"), vb::CInt(value));
     } else if (key == QLatin1String("CheckTelescope") || key == QLatin1String("PromptTheSky")) {

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -51,10 +53,40 @@ QString hundredths(const char *letter, const QLineEdit *box)
 {
     if (!vb::IsNumeric(box->text()))
         return QString();
-    return command(letter, QString::number(vb::CLng(vb::CDbl(box->text()) * 100)));
+    return command(letter, QString::number(frmCal::HeaterHundredths(box->text())));
+}
+
+// What each row is, for the box that says where an upload stopped.
+QString rowName(int entry)
+{
+    static const char *const names[] = {
+        "cooling-fan mode", "fan set point", "fan hysteresis", "fan threshold", "fan pulse power",
+        "servo proportional", "servo derivative", "servo derivative interval", "servo integral",
+        "servo integral limit", "velocity", "acceleration"};
+    static const char *const later[] = {
+        "overcurrent shut-off", "error messages on hand controller", "motor off within deadband", "deadband",
+        "deadband settling time", "heater proportional", "heater derivative", "heater derivative interval",
+        "heater integral", "heater integral limit"};
+    if (entry < int(std::size(names)))
+        return QString::fromLatin1(names[entry]);
+    if (entry >= 20 && entry < 20 + int(std::size(later)))
+        return QString::fromLatin1(later[entry - 20]);
+    return QStringLiteral("stepper settings");
 }
 
 } // namespace
+
+int32_t frmCal::FixedPoint(double value)
+{
+    // The shown text has 15 digits: its product lands a hair off the controller's whole number.
+    const int32_t nearest = vb::CLng(value);
+    return std::abs(value - nearest) <= 1e-6 ? nearest : vb::CLng(vb::Int(value));
+}
+
+int32_t frmCal::HeaterHundredths(const QString &text)
+{
+    return vb::CLng(vb::CDbl(text) * 100);
+}
 
 // A fixed-point servo value: the controller's own value while the box shows what it reported,
 // since the shown text does not convert back exactly.
@@ -62,7 +94,7 @@ QString frmCal::fixedPoint(const char *letter, const QLineEdit *box) const
 {
     const std::optional<QString> reported = m_readBack->source(box->objectName(), box->text());
     const double value = reported ? vb::Val(*reported) : vb::Val(box->text()) * 65536;
-    return command(letter, vb::CStr(vb::Int(value)));
+    return command(letter, QString::number(FixedPoint(value)));
 }
 
 // The command of one marked entry; empty for entries that send nothing.
@@ -93,7 +125,9 @@ QString frmCal::uploadCommand(int entry, bool &servoChanged) const
     case 20: return flag("N", chkAutoCurrent);
     case 21: return flag("K", chkErrorHandheld);
     case 22: return flag("X", chkDeadband);
-    case 23: return command("Y", argument(txtDeadband));
+    case 23: // the number typed or loaded into the box, as the spinner takes it
+        udDeadband->takeBuddyNumber();
+        return spin("Y", udDeadband);
     case 24: return spin("W", udDBSettle);
     case 25: return hundredths("L", txtSKp);
     case 26: return hundredths("^", txtSKd);
@@ -118,17 +152,21 @@ void frmCal::cmdUploadVKM_Click()
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    bool servoChanged = false, servoSent = false;
+    int entry = 0;
     try {
-        bool servoChanged = false;
-        for (int i = 0; i <= LastPacedEntry; ++i) {
-            if (ChangedFlags[i]) {
-                const QString text = uploadCommand(i, servoChanged);
-                if (!text.isEmpty())
+        for (; entry <= LastPacedEntry; ++entry) {
+            if (ChangedFlags[entry]) {
+                const QString text = uploadCommand(entry, servoChanged);
+                if (!text.isEmpty()) {
                     transmit(text);
+                    servoSent = servoChanged;
+                }
             }
-            ChangedFlags[i] = false;
+            ChangedFlags[entry] = false;
             Pause(PacingMs); // the main window's timers must not slip their commands in between
         }
+        entry = StepperEntry;
         if (ChangedFlags[StepperEntry]) {
             sendStepperBlock();
             ChangedFlags[StepperEntry] = false;
@@ -137,8 +175,18 @@ void frmCal::cmdUploadVKM_Click()
             transmit(QStringLiteral("u"));
         cmdUploadVKM->setEnabled(false);
     } catch (const std::exception &e) {
+        // Servo rows that went out take effect only with their "u".
+        if (servoSent) {
+            try {
+                transmit(QStringLiteral("u"));
+            } catch (const std::exception &) {
+            }
+        }
         QGuiApplication::restoreOverrideCursor();
-        ShowHandlerError(e);
+        const auto *vbError = dynamic_cast<const VbError *>(&e);
+        ShowHandlerError(VbError(vbError ? vbError->number() : 0,
+                                 QStringLiteral("%1 (upload stopped at: %2)")
+                                     .arg(vbError ? vbError->description() : QString::fromUtf8(e.what()), rowName(entry))));
         return;
     }
     QGuiApplication::restoreOverrideCursor();

@@ -42,17 +42,25 @@ QStringList frmStoreFocus::storedCells(int k) const
     return {record.Description, QString::number(record.Position), temperature};
 }
 
+namespace {
+
+FocusRecord stored(const frmStoreFocus::TypedRecord &typed)
+{
+    return {StoredPositionFile::fitDescription(typed.description), typed.position, typed.temperature};
+}
+
+} // namespace
+
 void frmStoreFocus::storeInTable(int k, const TypedRecord &typed)
 {
     ModuleState::Positions &p = Module().positions;
-    tableEntry(p.FocusPositions, k) = {StoredPositionFile::fitDescription(typed.description), typed.position,
-                                       typed.temperature};
+    tableEntry(p.FocusPositions, k) = stored(typed);
     tableEntry(p.FocusTemperatures, k) = typed.temperature;
 }
 
-void frmStoreFocus::writeToFile(const QString &path, int k) const
+void frmStoreFocus::writeToFile(const QString &path, int k, const TypedRecord &typed) const
 {
-    StoredPositionFile::write(path, k, Module().positions.FocusPositions.value(k));
+    StoredPositionFile::write(path, k, stored(typed));
 }
 
 void frmStoreFocus::removeFromTable(int k)

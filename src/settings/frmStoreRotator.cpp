@@ -37,15 +37,23 @@ QStringList frmStoreRotator::storedCells(int k) const
     return {record.Description, QString::number(record.Position)};
 }
 
-void frmStoreRotator::storeInTable(int k, const TypedRecord &typed)
+namespace {
+
+RotatorRecord stored(const frmStoreRotator::TypedRecord &typed)
 {
-    tableEntry(Module().positions.RotatorPositions, k) = {StoredPositionFile::fitDescription(typed.description),
-                                                          typed.position};
+    return {StoredPositionFile::fitDescription(typed.description), typed.position};
 }
 
-void frmStoreRotator::writeToFile(const QString &path, int k) const
+} // namespace
+
+void frmStoreRotator::storeInTable(int k, const TypedRecord &typed)
 {
-    StoredPositionFile::write(path, k, Module().positions.RotatorPositions.value(k));
+    tableEntry(Module().positions.RotatorPositions, k) = stored(typed);
+}
+
+void frmStoreRotator::writeToFile(const QString &path, int k, const TypedRecord &typed) const
+{
+    StoredPositionFile::write(path, k, stored(typed));
 }
 
 void frmStoreRotator::removeFromTable(int k)

@@ -121,7 +121,7 @@ TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
     const std::pair<const char *, Variant> lets[] = {
         {"StepperCurrent1", Variant(0.5)},    {"StepperCurrent4", Variant(1.0)},
         {"StepperCurrent2", Variant(1.01)},   {"StepperCurrent3", Variant(-0.1)},
-        {"StepperCurrent3", Variant(0.25)},   // 22.5 rounds to even
+        {"StepperCurrent3", Variant(0.125)},  // 7.5 sixtieths round to even
         {"MicrostepMode4", Variant(int16_t(3))}, {"MicrostepMode1", Variant(int16_t(0))},
         {"MicrostepMode2", Variant(int16_t(4))}, {"OperationMode", Variant(int16_t(2))},
         {"OperationMode", Variant(int16_t(1))},
@@ -134,7 +134,7 @@ TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
     s.Call(QStringLiteral("MoveRelative2"), {Variant(int32_t(-500))});
     s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(2147483647))});
     s.Call(QStringLiteral("MoveRelative4"), {Variant(int32_t(0))});
-    const QString expected = QStringLiteral("945 9282 9150 D19 D4 01 30 316 a10 B-500 C2147483647 d0 ");
+    const QString expected = QStringLiteral("930 9252 9136 D19 D4 01 30 316 a10 B-500 C2147483647 d0 ");
     EXPECT_TRUE(sim.waitForReceived(expected, 1000));
     EXPECT_EQ(sim.received(), expected);
 

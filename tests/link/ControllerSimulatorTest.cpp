@@ -81,7 +81,7 @@ TEST(ControllerSimulatorExchange, AnswersEachQueryWithItsReportCodes)
         // commands change what the next report carries
         {nullptr, "y40 T ", ":fm 0 :fs 40 :fg 10 "},
         {nullptr, " +2  Q ", ":tc 2 :frp 0 :s 0 :a 0 "},
-        {nullptr, "D19 930 9282 1 ", ":S2C 30 :S3C 45 :S4C 45 :S5C 90 :S2SM 0 :S3SM 0 :S4SM 0 :S5SM 3 "},
+        {nullptr, "D19 930 9252 1 ", ":S2C 45 :S3C 45 :S4C 45 :S5C 90 :S2SM 0 :S3SM 0 :S4SM 0 :S5SM 3 "},
         {nullptr, " `1  f  Q ", ":frp 9 :s 0 :a 0 "},
         {nullptr, " /1  v  R ", ":rrp 9 :wr 0 :rs 0 :rt 0 "},
         {[](auto &s) { s.setRotatorPosition(100); }, " p72000  R ", ":rs 0 :rt 0 "},

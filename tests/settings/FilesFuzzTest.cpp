@@ -75,8 +75,10 @@ protected:
 TEST_F(FilesFuzz, TheSettingsFileLoadsOrIsRefusedAndWhatIsSavedLoadsAgain)
 {
     frmCal &w = open();
-    // The fan boxes as the controller's read-back fills them.
-    for (QLineEdit *box : {w.txtIntFanSet, w.txtintfanhyst, w.txtFanThreshold, w.txtFanPulsePower})
+    // The boxes of the controller's values as its read-back fills them.
+    for (QLineEdit *box : {w.txtIntFanSet, w.txtintfanhyst, w.txtFanThreshold, w.txtFanPulsePower, w.txtKP, w.txtKd,
+                           w.txtDeriv, w.txtki, w.txtil, w.txtVelocity, w.txtAcc, w.txtSKp, w.txtSKd, w.txtSKi, w.txtSDI,
+                           w.txtSecKi})
         box->setText(QStringLiteral("5"));
     prompts.chosenFile = path("valid.dat");
     w.cmdSaveFile->click();

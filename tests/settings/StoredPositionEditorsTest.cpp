@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QtEndian>
 #include <limits>
+#include <csignal>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace WidgetInput;
@@ -34,6 +36,20 @@ QByteArray focusRecord(const char *description, int32_t position, float temperat
     return StoredPositionFile::encode(FocusRecord{QString::fromLatin1(description), position, temperature})
         + QByteArray(50, '\0');
 }
+
+// While it lives no file of the process grows beyond `bytes`, as on a full disk.
+struct DiskFullAt
+{
+    explicit DiskFullAt(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        const rlimit full{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~DiskFullAt() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
+};
 
 class StoredPositionEditors : public ::testing::Test
 {
@@ -56,7 +72,7 @@ protected:
     template <typename Record>
     static int32_t seed(const QString &name, const QList<Record> &records, QVector<Record> &table, FakeList &list)
     {
-        table = QVector<Record>(21);
+        table = QVector<Record>(records.size() + 21);
         list.entries = {QStringLiteral("<new>")};
         QFile::remove(DataFolder::file(name));
         QFile(DataFolder::file(name)).open(QIODevice::WriteOnly);
@@ -72,7 +88,7 @@ protected:
     {
         ModuleState::Positions &p = Module().positions;
         p.FocusPositionCount = int16_t(seed(FocusFile, records, p.FocusPositions, main.focusList));
-        p.FocusTemperatures = QVector<float>(21);
+        p.FocusTemperatures = QVector<float>(records.size() + 21);
         for (int k = 1; k <= records.size(); ++k)
             p.FocusTemperatures[k] = records[k - 1].Temperature;
     }
@@ -209,6 +225,30 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QString::fromLatin1(c.shown));
     }
 
+    // A disk that fills within a new record: the file keeps its 37 records, and the count,
+    // table, grid and list stay; a later Delete copies only the records the file holds.
+    QList<FocusRecord> many;
+    for (int k = 1; k <= 37; ++k)
+        many << FocusRecord{QStringLiteral("R%1").arg(k), k, 1.0f};
+    seedFocus(many);
+    const QByteArray full = fileBytes(FocusFile);
+    Module().positions.StoreIndex = 37;
+    {
+        frmStoreFocus editor;
+        editor.cmdAdd->click();
+        type(editor.txtDescription, QStringLiteral("Lost"));
+        const DiskFullAt limit(full.size() + 100);
+        editor.cmdUpdate->click();
+        EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 57 Device I/O error"));
+        EXPECT_EQ(fileBytes(FocusFile), full);
+        EXPECT_TRUE(p.FocusPositionCount == 38 && p.FocusPositions[38].Description.isEmpty() && main.focusList.entries.size() == 38);
+        EXPECT_TRUE(editor.Adding && editor.MSFlexGrid1->rowCount() == 38);
+        editor.cmdCancel->click();
+        QFile(DataFolder::file(FocusFile)).resize(35 * 108 + 20); // now short of its count, too
+        editor.cmdDelete->click();
+        EXPECT_EQ(fileBytes(FocusFile), full.left(35 * 108));
+    }
+
     // A temporary file that cannot be replaced: the error box, and nothing changed.
     seedFocus(three);
     QDir().mkpath(DataFolder::file(StoredPositionFile::FocusTempName));
@@ -332,6 +372,17 @@ TEST_F(StoredPositionEditors, TheHighlightedRowIsTheCurrentRecord)
     EXPECT_EQ(fileBytes(FocusFile), focusRecord("B", 2, 20) + focusRecord("C", 3, 30));
     EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "B", "C"}));
     EXPECT_EQ(highlighted(editor).value(0).row() + 1, editor.CurrentRecord);
+
+    // Ctrl+click on the highlighted row leaves it highlighted, and Delete takes that record.
+    const QPointF onC = editor.MSFlexGrid1->visualItemRect(editor.MSFlexGrid1->item(editor.CurrentRecord - 1, 0)).center();
+    for (const auto &[type, held] : {std::pair(QEvent::MouseButtonPress, Qt::LeftButton), {QEvent::MouseButtonRelease, Qt::NoButton}}) {
+        QMouseEvent event(type, onC, grid->mapToGlobal(onC), Qt::LeftButton, held, Qt::ControlModifier);
+        QCoreApplication::sendEvent(grid, &event);
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(highlighted(editor).value(0).row() + 1, editor.CurrentRecord);
+    editor.cmdDelete->click();
+    EXPECT_EQ(fileBytes(FocusFile), focusRecord("C", 3, 30));
 
     // A temperature that is no finite number: the editor opens, shows it, and deletes it.
     takeBoxes();

@@ -87,7 +87,7 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     struct Case { const char *content; const char *box; std::function<void(frmCal &)> check; };
     const Case cases[] = {
         {"\"Kp\",\"12.5\"\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtKP->text()), "12.5"); }},
-        {"\"Acc\",\"a,b\"\r\n\r\n\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtAcc->text()), "a,b"); }},
+        {"\"TAmbS\",\"a,b\"\r\n\r\n\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtAmbSlope->text()), "a,b"); }},
         {"\"IFSet\",\"7\"\r\n\"kp\",\"9\"\r\n\"StepSize\",\"0.3\"\r\n\"IFMode\",2.5\r\n", nullptr,
          [](frmCal &w) {
              EXPECT_EQ(w.udIntFanSet->value(), 7);
@@ -105,10 +105,17 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
              EXPECT_TRUE(Module().settings.CheckTelescope);
              EXPECT_EQ(str(w.txtDeadbandSettle->text()), "2.0");
          }},
-        {"\"IFMode\",2.7\r\n", "Control array element '3' doesn't exist", [](frmCal &) {}},
-        {"\"Kd\",\"4\"\r\n\"Kp\"\r\n", "Input past end of file", [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), "4"); }},
-        {"\"OverCurrent\",\"3\"\r\n", "Invalid property value", [](frmCal &) {}},
-        {"\"IFHyst\",\"x\"\r\n", "Type mismatch", [](frmCal &) {}},
+        // A refused file changes no control and marks nothing.
+        {"\"IFMode\",2.7\r\n", "Invalid value for \"IFMode\": 2.7", [](frmCal &) {}},
+        {"\"Kd\",\"4\"\r\n\"Kp\"\r\n", "Input past end of file", [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), ""); }},
+        {"\"OverCurrent\",\"3\"\r\n", "Invalid value for \"OverCurrent\": 3", [](frmCal &) {}},
+        {"\"IFHyst\",\"x\"\r\n", "Invalid value for \"IFHyst\": x", [](frmCal &) {}},
+        {"\"CheckTelescope\",\"0\"\r\n\"Velocity\",\"junk\"\r\n\"Kp\",\"9z9\"\r\n\"StepSize\",\"-4\"\r\n", "Invalid value for \"Velocity\": junk",
+         [](frmCal &w) { EXPECT_EQ(str(w.txtStepSize->text()), "0.3"); }},
+        {"\"Kp\",\"9z9\"\r\n", "Invalid value for \"Kp\": 9z9", [](frmCal &) {}},
+        {"\"StepSize\",\"-4\"\r\n", "Invalid value for \"StepSize\": -4", [](frmCal &) {}},
+        {"\"Deadband\",\"abc\"\r\n", "Invalid value for \"Deadband\": abc", [](frmCal &) {}},
+        {"\"sKp\",\"1e12\"\r\n", "Invalid value for \"sKp\": 1e12", [](frmCal &) {}},
     };
     frmCal &w = open();
     for (const Case &c : cases) {
@@ -126,17 +133,30 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
         c.check(w);
         const bool failed = c.box != nullptr;
         EXPECT_EQ(boxTexts(), failed ? QStringList{QString::fromLatin1(c.box)} : QStringList()) << c.content;
+        if (failed) // nothing applied
+            EXPECT_TRUE(w.txtKP->text().isEmpty() && w.chkTeleEastWest->isChecked() && Module().settings.CheckTelescope) << c.content;
         for (int i = 0; i <= 33; ++i)
             EXPECT_EQ(w.ChangedFlags[i], !failed) << c.content << " entry " << i;
         EXPECT_EQ(w.cmdUploadVKM->isEnabled(), !failed) << c.content;
     }
+    write("in.dat", "\"Velocity\",\"-4.57762145996094\"\r\n\"Deadband\",3\r\n"); // a velocity shown to 15 digits
+    w.cmdRetrieveFile->click();
+    w.ChangedFlags.fill(false);
+    w.ChangedFlags[10] = w.ChangedFlags[23] = w.SkipUploadPrompt = true;
+    sent();
+    w.cmdUploadVKM_Click();
+    EXPECT_EQ(str(sent()), "v-299999 Y3 ");
+
     prompts.boxes.clear();
     prompts.chosenFile = path("missing.dat");
     w.cmdRetrieveFile->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error opening file.")});
 
-    // A fresh window's own file loads back: each partner box shows its spinner from the start.
+    // A fresh window's own file loads back once the controller's values are in: each partner
+    // box shows its spinner from the start.
     frmCal &fresh = open();
+    for (QLineEdit *box : fresh.findChildren<QLineEdit *>(QRegularExpression(QStringLiteral("^txt(K|k|Deriv|il|Vel|Acc|S|Sec)"))))
+        box->setText(QStringLiteral("1"));
     prompts.boxes.clear();
     QFile::remove(path("fresh.dat"));
     prompts.chosenFile = path("fresh.dat");

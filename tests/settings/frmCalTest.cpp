@@ -250,6 +250,17 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     paste(w.txtSKp, QStringLiteral("1"));
     w.cmdUploadVKM_Click();
     EXPECT_EQ(str(sent()), "@55 L51 ");
+
+    // A deadband typed and the window closed without leaving the box: the spinner's number.
+    const std::pair<const char *, const char *> deadbands[] = {{"7", "Y5 "}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", "Y0 "}};
+    for (const auto &[typed, command] : deadbands) {
+        w.showWindow();
+        sent();
+        w.txtDeadband->clear();
+        WidgetInput::type(w.txtDeadband, QString::fromLatin1(typed));
+        w.close();
+        EXPECT_EQ(str(sent()), command) << typed;
+    }
 }
 
 // The window is reused: an opening shows what a first one shows, the calibration points and
@@ -341,6 +352,8 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
         EXPECT_EQ(w.ChangedFlags[i], i >= 31 && i <= 37) << i;
     EXPECT_FALSE(w.cmdUploadVKM->isEnabled());
     EXPECT_EQ(main.coverMode, 0);
+    for (int k = 0; k < 4; ++k) // the controller reports each current as it was uploaded
+        EXPECT_EQ(sim.value(QStringLiteral(":S%1C").arg(k + 2)).toInt(), currents[k]) << k;
 }
 
 // The servo rows go out at least 51 ms apart without serving events, "u" last.
@@ -410,12 +423,21 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
                                        QStringLiteral("Upload changes to VKM?"),
                                        QStringLiteral("Error:  A firmware upload is in progress."),
                                        QStringLiteral("Upload changes to VKM?"),
-                                       QStringLiteral("Error number: 380 Invalid property value")}));
+                                       QStringLiteral("Error number: 380 Invalid property value (upload stopped at: servo proportional)")}));
     EXPECT_FALSE(w.ChangedFlags[0]);
     EXPECT_TRUE(w.ChangedFlags[5]);
     EXPECT_TRUE(w.ChangedFlags[6]);
     EXPECT_TRUE(w.cmdUploadVKM->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A stop after a servo row went out: its "u" still follows.
+    prompts.boxes.clear();
+    w.txtKP->setText(QStringLiteral("5"));
+    w.txtSKp->setText(QStringLiteral("1e12"));
+    w.ChangedFlags[25] = w.SkipUploadPrompt = true;
+    w.cmdUploadVKM_Click();
+    EXPECT_EQ(str(sent()), "p5 d u");
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error number: 6 Overflow (upload stopped at: heater proportional)")});
 }
 
 // With nothing marked the close stores the slew option alone; marks and OK store theirs.

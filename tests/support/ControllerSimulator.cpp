@@ -294,9 +294,9 @@ bool ControllerSimulator::executeStepper(QChar letter, const QString &argument)
             startMotion();
         }
         return true;
-    case '9': { // current: 64 per channel offset
+    case '9': { // current in 1/60 A, 64 per channel offset; reported in 1/90 A
         const int channel = std::clamp(number / 64, 0, 3);
-        m_values[QStringLiteral(":S%1C").arg(channel + 2)] = QString::number(number - 64 * channel);
+        m_values[QStringLiteral(":S%1C").arg(channel + 2)] = QString::number((number - 64 * channel) * 3 / 2);
         return true;
     }
     case 'D': { // microstep mode: 4 per channel, channels from 1
