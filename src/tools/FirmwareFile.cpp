@@ -7,6 +7,8 @@
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 
 namespace {
@@ -26,18 +28,6 @@ bool failed(const std::exception &e)
     return failed(vbError ? vbError->description() : QString::fromUtf8(e.what()));
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
-
 // The type digit of `text` when it is one S-record: "S", a type digit, then pairs of hex
 // digits, the first counting the pairs after it, the last making the low byte of the sum
 // of them all 0xFF. Nothing otherwise.
@@ -45,15 +35,14 @@ std::optional<int> recordType(QStringView text)
 {
     if (text.size() < 6 || text.size() % 2 != 0 || text[0] != u'S' || text[1] < u'0' || text[1] > u'9')
         return std::nullopt;
+    const QByteArray hex = text.mid(2).toLatin1();
+    if (!std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)) != 0; }))
+        return std::nullopt;
+    const QByteArray bytes = QByteArray::fromHex(hex);
     int sum = 0;
-    for (qsizetype i = 2; i < text.size(); i += 2) {
-        const int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        sum += high * 16 + low;
-    }
-    const int count = hexDigit(text[2]) * 16 + hexDigit(text[3]);
-    if (count != (text.size() - 4) / 2 || (sum & 0xFF) != 0xFF)
+    for (const char b : bytes)
+        sum += uchar(b);
+    if (uchar(bytes[0]) != bytes.size() - 1 || (sum & 0xFF) != 0xFF)
         return std::nullopt;
     return text[1].unicode() - u'0';
 }
@@ -73,12 +62,14 @@ public:
         if (text.isEmpty())
             return;
         const std::optional<int> type = recordType(text);
-        if (!type)
+        if (!type) {
             m_badLine = number;
-        else if (*type >= 1 && *type <= 3)
-            m_data = true, m_ended = false;
-        else if (*type >= 7)
+        } else if (*type >= 1 && *type <= 3) {
+            m_data = true;
+            m_ended = false;
+        } else if (*type >= 7) {
             m_ended = true;
+        }
     }
 
     // What is wrong, for the operator; empty when the firmware is complete.
