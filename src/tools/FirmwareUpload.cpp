@@ -37,8 +37,8 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     flash.FlashAckFlag = false;
     m_view.redraw();
 
-    // Before anything reaches the boot loader: a file that cannot be read must not cost
-    // the controller its flash.
+    // Before anything reaches the boot loader: a file that cannot be read, or that is no
+    // complete firmware, must not cost the controller its flash.
     if (m_file.OpenFirmwareFile(fileName))
         return FileNotOpened;
 

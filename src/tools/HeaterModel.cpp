@@ -1,6 +1,7 @@
 #include "tools/HeaterModel.h"
 
 #include "platform/Vb.h"
+#include "platform/VbError.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,6 +197,20 @@ std::optional<HeaterModel::Coefficients> HeaterModel::Derive(float gain, float t
     const double shownP = vb::Val(c.proportional);
     if (shownP == 0)
         return std::nullopt;
-    c.integralLimit = vb::CStr(vb::Int(5 * t / shownP));
+    if (Hundredths(c.proportional))
+        c.integralLimit = vb::CStr(vb::Int(5 * t / shownP));
     return c;
+}
+
+std::optional<int16_t> HeaterModel::Hundredths(const QString &shown)
+{
+    try {
+        const double value = vb::CDbl(shown);
+        const int16_t hundredths = vb::CInt(value * 100);
+        if (hundredths == 0 && value != 0)
+            return std::nullopt;
+        return hundredths;
+    } catch (const VbError &) {
+        return std::nullopt;
+    }
 }

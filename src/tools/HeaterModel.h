@@ -58,6 +58,10 @@ public:
         QString derivativeTime;
         QString integralLimit;
     };
-    // Nothing when the shown proportional gain is 0, which leaves no integral limit.
+    // Nothing when the shown proportional gain is 0, which leaves no integral limit. The
+    // integral limit is left empty where the gain it comes from cannot be uploaded.
     static std::optional<Coefficients> Derive(float gain, float timeConstant, float deadTime);
+    // The hundredths a shown coefficient is uploaded as; nothing when they do not fit the
+    // controller's 16 bits, or when a value that is not 0 would go out as 0.
+    static std::optional<int16_t> Hundredths(const QString &shown);
 };

@@ -127,6 +127,7 @@ void frmFlash::closeEvent(QCloseEvent *event)
         return;
     }
     Form_Unload();
+    m_unloaded = true;
     event->accept();
 }
 
@@ -276,10 +277,12 @@ void frmFlash::cmdFinish_Click()
 
 void frmFlash::cmdCancel_Click()
 {
+    const RunningHandler running(this); // the question serves events: the window may close
     handled([&] {
         if (MsgBox(QStringLiteral("Cancel firmware upgrade?"), vbconst::vbOKCancel | vbconst::vbQuestion,
                    QStringLiteral("ORVA"))
-            == vbconst::vbOK)
+                == vbconst::vbOK
+            && !m_unloaded)
             close();
     });
 }

@@ -68,4 +68,5 @@ private:
     void redraw() override;
 
     bool m_uploading = false; // the close of the window is ignored meanwhile
+    bool m_unloaded = false;
 };

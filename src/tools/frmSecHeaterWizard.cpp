@@ -65,6 +65,14 @@ QLabel *wrapped(QWidget *parent, const char *name)
 
 } // namespace
 
+const std::array<frmSecHeaterWizard::CoefficientRow, 5> frmSecHeaterWizard::CoefficientRows = {{
+    {"Proportionality", "lblKP", &frmSecHeaterWizard::lblKP, 'L', true},
+    {"Derivative", "lblKD", &frmSecHeaterWizard::lblKD, '^', true},
+    {"Derivative Time", "lblDerT", &frmSecHeaterWizard::lblDerT, '?', false},
+    {"Integral", "lblKI", &frmSecHeaterWizard::lblKI, '#', true},
+    {"Integral Limit", "lblIL", &frmSecHeaterWizard::lblIL, '~', false},
+}};
+
 frmSecHeaterWizard::frmSecHeaterWizard(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmSecHeaterWizard"));
@@ -242,15 +250,13 @@ QWidget *frmSecHeaterWizard::buildResultsPage()
     grid->addWidget(new QLabel(QStringLiteral("Current"), page), row, 1);
     grid->addWidget(new QLabel(QStringLiteral("New"), page), row, 2);
     ++row;
-    const std::tuple<const char *, const char *, std::array<QLabel *, 2> *> table[] = {
-        {"Proportionality:", "lblKP", &lblKP}, {"Derivative:", "lblKD", &lblKD},
-        {"Derivative Time:", "lblDerT", &lblDerT}, {"Integral:", "lblKI", &lblKI}, {"Integral Limit:", "lblIL", &lblIL}};
-    for (const auto &[caption, name, labels] : table) {
-        grid->addWidget(new QLabel(QString::fromLatin1(caption), page), row, 0);
+    for (const CoefficientRow &coefficient : CoefficientRows) {
+        grid->addWidget(new QLabel(QString::fromLatin1(coefficient.caption) + QLatin1Char(':'), page), row, 0);
+        std::array<QLabel *, 2> &labels = this->*coefficient.labels;
         for (int i = 0; i < 2; ++i) {
-            (*labels)[i] = new QLabel(page);
-            (*labels)[i]->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(i));
-            grid->addWidget((*labels)[i], row, 1 + i);
+            labels[i] = new QLabel(page);
+            labels[i]->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(coefficient.name)).arg(i));
+            grid->addWidget(labels[i], row, 1 + i);
         }
         ++row;
     }
@@ -394,7 +400,9 @@ void frmSecHeaterWizard::cmdBack_Click()
 
 void frmSecHeaterWizard::cmdCancel_Click()
 {
-    if (MsgBox(QStringLiteral("Quit wizard?"), vbconst::vbOKCancel | vbconst::vbQuestion, Title) != vbconst::vbCancel)
+    const RunningHandler running(this); // the question serves events: the window may close
+    if (MsgBox(QStringLiteral("Quit wizard?"), vbconst::vbOKCancel | vbconst::vbQuestion, Title) != vbconst::vbCancel
+        && !m_unloaded)
         close();
 }
 

@@ -82,6 +82,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // A coefficient row of the results page: its caption, its labels' name, its command
+    // letter and whether its value goes out in hundredths. In the order they are uploaded.
+    struct CoefficientRow
+    {
+        const char *caption;
+        const char *name;
+        std::array<QLabel *, 2> frmSecHeaterWizard::*labels;
+        char command;
+        bool scaled;
+    };
+    static const std::array<CoefficientRow, 5> CoefficientRows;
+
     void buildLayout();
     QWidget *buildResultsPage();
     void Form_Load();

@@ -203,24 +203,29 @@ void frmSecHeaterWizard::cmdUpload_Click()
     const std::shared_ptr<Serial> link = MainWindowLink();
     if (!LinkTakesValues(link.get()))
         return;
-    // Each row is sent only when it holds a number; a value beyond 16 bits is skipped.
-    int sentRows = 0;
-    auto send = [&](const char *letter, const QLabel *label, bool scaled) {
-        const QString text = label->text();
+    // Every row that holds a number is checked before any goes out: the controller gets
+    // the whole set or nothing, never a new gain with an old integral.
+    QStringList commands;
+    for (const CoefficientRow &row : CoefficientRows) {
+        const QString text = (this->*row.labels)[1]->text();
         if (!vb::IsNumeric(text))
-            return;
-        try {
-            const QString value = scaled ? vb::CStr(int32_t(vb::CInt(vb::CDbl(text) * 100))) : text.trimmed();
-            link->Transmit(QString::fromLatin1(letter) + value + QLatin1Char(' '));
-            ++sentRows;
-        } catch (const VbError &) {
+            continue;
+        QString value = text.trimmed();
+        if (row.scaled) {
+            const std::optional<int16_t> hundredths = HeaterModel::Hundredths(text);
+            if (!hundredths) {
+                MsgBox(QStringLiteral("%1 %2 is beyond what the controller takes; nothing was uploaded.")
+                           .arg(QLatin1String(row.caption), value),
+                       vbconst::vbExclamation, Title);
+                return;
+            }
+            value = QString::number(*hundredths);
         }
-    };
-    send("L", lblKP[1], true);
-    send("^", lblKD[1], true);
-    send("?", lblDerT[1], false);
-    send("#", lblKI[1], true);
-    send("~", lblIL[1], false);
-    if (sentRows > 0) // no claim for an empty "New" column
-        MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
+        commands << QLatin1Char(row.command) + value + QLatin1Char(' ');
+    }
+    if (commands.isEmpty()) // no claim for an empty "New" column
+        return;
+    for (const QString &command : std::as_const(commands))
+        link->Transmit(command);
+    MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
 }

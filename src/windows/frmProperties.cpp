@@ -67,8 +67,13 @@ void frmProperties::cmdOK_Click()
         accept();
         return;
     }
+    try {
+        movePort(chosen);
+    } catch (const VbError &e) { // a firmware upload owns the line: all stays as it was
+        MsgBox(e.description(), vbconst::vbOKOnly);
+        return;
+    }
     link.PortNumber = chosen;
-    movePort(chosen);
     if (storePortNumber(chosen) != ERROR_SUCCESS) {
         // Back to the port as it was, so that the link and PortNumber agree.
         link.PortNumber = former;
@@ -84,11 +89,11 @@ void frmProperties::movePort(int16_t port)
     const std::shared_ptr<Serial> serial = Module().link.SharedSerial;
     if (!serial)
         return;
-    // Failures of the link itself are not shown by this window.
     const bool wasOpen = serial->Connected();
+    if (wasOpen)
+        serial->setConnected(false); // refused while a firmware upload owns the line
+    // Other failures of the link itself are not shown by this window.
     try {
-        if (wasOpen)
-            serial->setConnected(false);
         serial->setPort(port);
         if (wasOpen)
             serial->setConnected(true);

@@ -33,6 +33,7 @@ protected:
 private:
     void Form_Load();
     void LoadPropertySettings();
-    // Puts the shared link on `port`, reopening it when it was open.
+    // Puts the shared link on `port`, reopening it when it was open. Throws the link's
+    // refusal to close, which leaves it as it was.
     static void movePort(int16_t port);
 };

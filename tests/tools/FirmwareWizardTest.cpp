@@ -11,8 +11,11 @@
 #include "support/RecordingPrompts.h"
 #include "support/SimulatorThread.h"
 #include "tools/frmFlash.h"
+#include "tools/frmSecHeaterWizard.h"
 
 #include <QFile>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -46,14 +49,17 @@ protected:
         main.serial->setConnected(false);
     }
 
-    QString writeFirmware(const QStringList &lines, const QString &name = QStringLiteral("ORVA.S19"))
+    QString writeFirmware(const QStringList &lines) { return writeBytes(crlf(lines)); }
+    QString writeBytes(const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
+        const QString path = dir.filePath(QStringLiteral("ORVA.S19"));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+        file.write(bytes);
         return path;
     }
+
+    static QByteArray crlf(const QStringList &lines) { return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1(); }
 
     // Opens the wizard, walks to the confirm page with `path` typed in, and presses Next.
     void upload(const QString &path)
@@ -156,6 +162,55 @@ TEST_F(FirmwareWizard, ARunTimeFailureLeavesTheConfirmPageWithItsButtons)
     const ModuleState::Tools &flash = Module().tools;
     EXPECT_FALSE(flash.FlashAckFlag || flash.FlashInProgress);
     EXPECT_TRUE(flash.FlashIgnoreAck);
+}
+
+// Only complete firmware goes on the line, as read; any other file is refused as one that
+// cannot be opened, before even "x ".
+TEST_F(FirmwareWizard, OnlyCompleteFirmwareGoesOnTheLine)
+{
+    const QStringList good = FirmwareRecords(4);
+    const QString badSum = good[1].chopped(1) + (good[1].endsWith(u'0') ? u'1' : u'0');
+    const std::pair<QByteArray, const char *> cases[] = {
+        {"", "The file holds no firmware records"},
+        {"\r\n \r\n", "The file holds no firmware records"},
+        {"<html><body>404 Not Found</body></html>\n", "Line 1 is not an S-record"},
+        {crlf(good.mid(0, 3)), "The file ends before its end record"},
+        {crlf({good[0], badSum, good[2], good[3]}), "Line 2 is not an S-record"},
+        {crlf(good) + "\x1a", nullptr},
+        // GNU objcopy -O srec, and --srec-forceS3 with LF line ends.
+        {"S0080000612E7331398B\r\nS1138000123456789ABCDEF0010203040506070810\r\nS1098010090A0B0CFEED51\r\nS90380007C\r\n", nullptr},
+        {"S0080000622E7331398A\nS31500008000123456789ABCDEF001020304050607080E\nS30B00008010090A0B0CFEED4F\nS705000080007A\n", nullptr},
+    };
+    for (const auto &[bytes, refusal] : cases) {
+        sim.run([](ControllerSimulator &s) { s.clearReceived(), s.setBootLoader(BootLoader{}); });
+        upload(writeBytes(bytes));
+        main.serial->Transmit(QStringLiteral(" Q "));
+        const QString lines = QString::fromLatin1(bytes).remove(QRegularExpression(QStringLiteral("[\r\n\x1a]")));
+        EXPECT_EQ(wire(QStringLiteral(" Q ")), (refusal ? QString() : QStringLiteral("x EP") + lines) + QStringLiteral(" Q ")) << bytes.constData();
+        EXPECT_EQ(prompts.takePrompts(), refusal ? QStringList{QLatin1String(refusal) + QStringLiteral("; the firmware was not changed.")} : QStringList());
+        EXPECT_EQ(wizard->UploadErrorCode, refusal ? FirmwareUpload::FileNotOpened : 0);
+        delete std::exchange(wizard, nullptr);
+    }
+}
+
+// A second Cancel answered behind the first one's question closes the wizard: the window
+// stands until the first handler has returned.
+TEST_F(FirmwareWizard, BothWizardsOutliveACancelBehindTheirQuestion)
+{
+    for (QPointer<QWidget> window : {static_cast<QWidget *>(new frmFlash), static_cast<QWidget *>(new frmSecHeaterWizard)}) {
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        auto *cancel = window->findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (prompts.boxes.size() == 1)
+                click(cancel), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return int(vbconst::vbOK);
+        };
+        click(cancel);
+        EXPECT_EQ(prompts.takePrompts().size(), 2);
+        ASSERT_TRUE(window && window->isHidden());
+        delete window.data();
+    }
+    prompts.answer = nullptr;
 }
 
 TEST_F(FirmwareWizard, PagesMoveWithNextAndBackAndTheFileNameEnablesNext)

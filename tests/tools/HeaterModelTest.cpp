@@ -58,6 +58,8 @@ TEST(HeaterModelFit, CoefficientsFollowTheModelValues)
         // Either side of 0.8 L = 0.1 T = 1.2: the larger of the two is lambda.
         {0.2f, 12, 1.45f, "0.3429", "12.00", "0.73", "174"},
         {0.2f, 12, 1.55f, "0.3275", "12.00", "0.77", "183"},
+        // A gain that goes out as 0 hundredths gives no integral limit.
+        {0.2f, 1, 10, "0.0042", "1.00", "5.00", ""},
     };
     for (const Case &c : cases) {
         const auto d = HeaterModel::Derive(c.k, c.t, c.l);

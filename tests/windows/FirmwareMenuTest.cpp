@@ -100,7 +100,7 @@ TEST_F(FirmwareMenu, OpensOneWizardThatUploadsThroughTheMainWindowsLink)
     form->mnuFirmware->trigger();
     EXPECT_EQ(wizard(), flash);
 
-    const QStringList lines = {QStringLiteral("S00600004844521B"), QStringLiteral("S1070000AABBCCDDE8"),
+    const QStringList lines = {QStringLiteral("S00600004844521B"), QStringLiteral("S1070000AABBCCDDEA"),
                                QStringLiteral("S9030000FC")};
     confirmPage(form, writeFirmware(lines), quick);
     click(flash->cmdNext);

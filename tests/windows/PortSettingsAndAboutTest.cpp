@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <memory>
 
 using namespace WidgetInput;
 
@@ -26,6 +27,7 @@ protected:
 
     void TearDown() override
     {
+        Module().tools.FlashInProgress = false;
         ControllerBench::TearDown();
         Module().tools.FlashAckFlag = false;
         sharedLink()->setPort(1);
@@ -124,23 +126,28 @@ TEST_F(PortSettingsWindow, CancelChangesNothing)
     EXPECT_EQ(storedPort(), QVariant(int32_t(1)));
 }
 
-TEST_F(PortSettingsWindow, AStoreFailurePutsTheLinkBackAndKeepsTheWindowOpen)
+// A change that fails to store, or that a firmware upload refuses, keeps the window open
+// with its box: the link, the port number and the stored setting stay as they were.
+TEST_F(PortSettingsWindow, ARefusedChangeLeavesTheLinkAndKeepsTheWindowOpen)
 {
     sharedLink()->setConnected(true);
-    frmPropertiesWithoutStore window;
-    window.show();
-    window.cboPort->setCurrentIndex(1);
-    window.cmdOK->click();
-    ASSERT_EQ(prompts.boxes.size(), 1);
-    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Unable to open registry key"));
-    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKOnly | vbconst::vbExclamation);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(Module().link.PortNumber, 1);
-    EXPECT_EQ(sharedLink()->Port(), 1);
-    ASSERT_TRUE(sharedLink()->Connected());
-    sharedLink()->Transmit(QStringLiteral(" Q "));
-    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q "), 1000));
-    EXPECT_EQ(storedPort(), QVariant(int32_t(1)));
+    for (const bool uploading : {false, true}) {
+        const std::unique_ptr<frmProperties> window = uploading ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
+        window->show();
+        window->cboPort->setCurrentIndex(1);
+        Module().tools.FlashInProgress = uploading;
+        window->cmdOK->click();
+        Module().tools.FlashInProgress = false;
+        EXPECT_EQ(prompts.takePrompts(), QStringList{uploading ? QStringLiteral("The port is in use by a firmware upload.") : QStringLiteral("Unable to open registry key")});
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(Module().link.PortNumber, 1);
+        EXPECT_EQ(sharedLink()->Port(), 1);
+        ASSERT_TRUE(sharedLink()->Connected());
+        sharedLink()->Transmit(QStringLiteral(" Q "));
+        EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q "), 1000));
+        sim.clearReceived();
+        EXPECT_EQ(storedPort(), QVariant(int32_t(1)));
+    }
 }
 
 TEST_F(PortSettingsWindow, ShownModally)
