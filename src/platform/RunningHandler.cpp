@@ -34,6 +34,28 @@ protected:
     }
 };
 
+// Deletes the window from the event loop on its own deferred deletion. The window's own
+// deleteLater cannot serve: once the window has had one (the one held back), Qt drops a
+// second while the window has other events pending, and the window would stay closed but
+// never freed.
+class RunningHandler::Deleter : public QObject
+{
+public:
+    explicit Deleter(Keeper *keeper) : m_keeper(keeper) { deleteLater(); }
+    ~Deleter() override
+    {
+        if (!m_keeper)
+            return;
+        if (m_keeper->running > 0) // a handler of the window began meanwhile: it deletes
+            m_keeper->held = true;
+        else
+            delete m_keeper->parent();
+    }
+
+private:
+    QPointer<Keeper> m_keeper;
+};
+
 RunningHandler::RunningHandler(QObject *window) : m_keeper(Keeper::of(window))
 {
     ++m_keeper->running;
@@ -45,5 +67,5 @@ RunningHandler::~RunningHandler()
         return;
     m_keeper->held = false;
     // Deleted from the event loop, after the handler's caller has returned too.
-    m_keeper->parent()->deleteLater();
+    new Deleter(m_keeper);
 }

@@ -18,5 +18,6 @@ public:
 
 private:
     class Keeper;
+    class Deleter;
     QPointer<Keeper> m_keeper;
 };

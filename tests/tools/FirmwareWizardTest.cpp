@@ -208,7 +208,9 @@ TEST_F(FirmwareWizard, BothWizardsOutliveACancelBehindTheirQuestion)
         click(cancel);
         EXPECT_EQ(prompts.takePrompts().size(), 2);
         ASSERT_TRUE(window && window->isHidden());
-        delete window.data();
+        QCoreApplication::sendPostedEvents(); // other events of the window still pending
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window); // freed, so that the next use loads a fresh one
     }
     prompts.answer = nullptr;
 }
