@@ -5,8 +5,7 @@
 
 class AlignmentRun;
 
-// Turning the rotator from an alignment run: its commands go through the main window's link
-// (VbError 91 when the main window is not loaded).
+// Turning the rotator from an alignment run: its commands go through the main window's link.
 namespace RotatorTurn {
 
 // Sends a rotator command ("p", "j") through the main window's link, Abort tested right

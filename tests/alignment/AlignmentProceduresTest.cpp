@@ -1,7 +1,6 @@
 #include "UtilitiesBench.h"
 #include "alignment/PlateSolve.h"
 #include "alignment/TelescopeSlew.h"
-#include "support/WidgetInput.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -66,7 +65,6 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"short way", {359.75, 0}, 0, 540, 0, "p71950 j50 p0 ", "Rotating ZEL by 0.25 degrees"},
         AlignCase{"chart reversed", {10, 0}, 1, 540, 0, "p2000 j2000 p0 ", "Rotating ZEL by 10.00 degrees"},
         AlignCase{"other way within", {-0.5, 0}, 0, 540, 107950, "p-100 j-71900 p0 ", "Rotating ZEL by 0.50 degrees", true},
-        // Neither way within, and the nearer ends further from zero wrap: no move.
         AlignCase{"both ways beyond", {-0.5, 0}, 0, 1, 101, "p-100 ", "Error:  Can not turn past wrap limit."},
         AlignCase{"nearer way beyond", {150, 0}, 0, 100, 0, "p30000 ", "Error:  Can not turn past wrap limit."},
         AlignCase{"unwinds a turn", {0, 0}, 0, 540, -110000, "p0 j72000 p0 ", "Rotating ZEL by 0.00 degrees", true},
@@ -166,20 +164,20 @@ TEST_F(ProcedureBench, RotatorWaitPassesOverAnswersToPollsWrittenBeforeTheMove)
 // Abort pressed in an outside call, or the port closed; the plate solver's angle is 180.
 TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsNothing)
 {
-    const struct { const char *button, *abortIn, *commands; } cases[] = {
-        {"cmdAlignCCD", "Plate.Solve", ""}, {"cmdAlignCCD", "Telescope.GetRaDec", ""},
-        {"cmdAlignCCD", "Chart.DocumentProperty", "p36000 "}, {"cmdImageLink", "Plate.Solve", ""},
-        {"cmdImageLink", "Chart.Refresh", ""}, {"cmdImageLink", "Utils.Precess2000ToNow", "p36000 "},
-        {"cmdAlignCCD", nullptr, ""}, {"cmdImageLink", nullptr, ""}};
+    const auto align = &frmZELUtilities::cmdAlignCCD, link = &frmZELUtilities::cmdImageLink;
+    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; } cases[] = {
+        {align, "Plate.Solve", ""}, {align, "Telescope.GetRaDec", ""}, {align, "Chart.DocumentProperty", "p36000 "},
+        {link, "Plate.Solve", ""}, {link, "Chart.Refresh", ""}, {link, "Utils.Precess2000ToNow", "p36000 "},
+        {align, nullptr, ""}, {link, nullptr, ""}};
     for (const auto &c : cases) {
         open({{"CatalogPath", QStringLiteral("/cat")}, {"ZELSynchedToTelescope", 5}});
         window->chkSlewTele->setChecked(true);
         sharedLink()->setConnected(c.abortIn);
         sky->onCall = [&](const QString &e) { if (c.abortIn && e.startsWith(QLatin1String(c.abortIn))) window->cmdAbort->click(); };
-        WidgetInput::click(window.get(), c.button);
+        (window.get()->*c.button)->click();
         if (!c.abortIn) // reopening clears what the controller has not read yet
             sharedLink()->setConnected(true);
-        EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.button << c.abortIn;
+        EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.abortIn;
         EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.abortIn;
         EXPECT_TRUE(log().at(log().size() - 3).endsWith(c.abortIn ? "Aborted" : "Error:  The communications port is not open."));
         EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")), 5) << c.abortIn;

@@ -47,8 +47,7 @@ public:
     static void Uninstall();
 
     QStringList journal;
-    // Runs as each entry is journalled, before a scripted failure: the events a real call
-    // serves (an Abort pressed there).
+    // Runs as each entry is journalled, before its failure: the events a real call serves.
     std::function<void(const QString &entry)> onCall;
 
     // --- TheSky ---
