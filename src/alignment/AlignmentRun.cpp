@@ -48,7 +48,8 @@ bool AlignmentRun::CreateObjects(bool enableLink)
         if (!ImageDocument)
             return false;
     }
-    if (settings.AstrometricEngine == PinPointEngine) {
+    // Every engine but TheSky's is the plate solver, here as at the solve.
+    if (settings.AstrometricEngine != TheSkyEngine) {
         Plate = create(PlateKind(), log);
         if (!Plate)
             return false;

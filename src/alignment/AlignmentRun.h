@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 // Where a run writes its log: the window's `lstStatus`.
 class RunLog
@@ -24,6 +25,13 @@ protected:
 // Thrown at an abort point that finds Abort pressed; the run ends through its aborted tail.
 struct RunAborted
 {
+};
+
+// Thrown by a step that no failure mode passes over (a rotator command that cannot reach the
+// controller or would wind the cable past its limit); the run ends through its error tail.
+struct RunRefused : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
 };
 
 // The state one alignment run shares between its steps: the settings and the abort flag it

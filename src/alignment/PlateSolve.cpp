@@ -33,15 +33,8 @@ void storeCentre(RaDec centre)
 void setScale(AlignmentRun &run, bool logged)
 {
     AlignmentRun::PassOver([&] { run.Binning = BinningHoriz(run.plate()); });
-    if (run.Binning == 0) {
-        if (logged)
-            run.Log(QStringLiteral("Unable to extract binning from FIT header.  Using default value of 1x1"));
-        run.Binning = 1;
-    }
-    const double scale = run.Binning * run.settings.ImageScale;
+    const double scale = BinnedScale(run, logged);
     AlignmentRun::PassOver([&] { SetPlateScale(run.plate(), scale); });
-    if (logged)
-        run.Log(QStringLiteral("Binning: %1, Image Scale=%2").arg(run.Binning).arg(vb::Format(scale, QStringLiteral("0.000"))));
 }
 
 // A new plate on the run's last image with its object logged and its scale set. On the
@@ -86,6 +79,20 @@ bool attempt(AlignmentRun &run, Dispatch &plate)
 }
 
 } // namespace
+
+double BinnedScale(AlignmentRun &run, bool logged)
+{
+    // A binning below 1 is one the header lacks.
+    if (run.Binning < 1) {
+        if (logged)
+            run.Log(QStringLiteral("Unable to extract binning from FIT header.  Using default value of 1x1"));
+        run.Binning = 1;
+    }
+    const double scale = run.Binning * run.settings.ImageScale;
+    if (logged)
+        run.Log(QStringLiteral("Binning: %1, Image Scale=%2").arg(run.Binning).arg(vb::Format(scale, QStringLiteral("0.000"))));
+    return scale;
+}
 
 QString Coordinates(RaDec position)
 {

@@ -53,6 +53,10 @@ void TurnIndicator(AlignmentRun &run, double angle);
 // Closes the image document when the run has one, in the run's failure mode.
 void CloseImage(AlignmentRun &run);
 
+// The scale of the run's binning as a header gave it; a binning below 1 is taken as 1.
+// `logged`: with the lines that say so ("Unable to extract binning ...", "Binning: ...").
+double BinnedScale(AlignmentRun &run, bool logged);
+
 // "RA:hh:mm:ss.s, DEC:dd:mm:ss.s" of a position.
 QString Coordinates(RaDec position);
 

@@ -7,7 +7,6 @@
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
-#include "platform/Held.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/Wait.h"
@@ -32,13 +31,19 @@ bool sameAngle(double reported, int64_t steps)
 
 // Watches the rotator reports that reach the main window's link while it lives for the
 // controller's word that this move is done: a target (":rs") equal to the move's own target,
-// then a position (":rt") equal to it. A report cannot tell when the controller sent it, so
-// answers to polls sent before the move (the old target and position) never count.
+// then a position (":rt") equal to it. The controller answers in order, so the first bursts,
+// as many as queries were unanswered when the watch began, carry the old target and
+// position and never count.
 class MoveReports : public QObject
 {
 public:
     explicit MoveReports(int64_t target)
         : m_parser([this, target](QStringView code, QStringView value) {
+              if (m_stale > 0) {
+                  if (code == u":rt")
+                      --m_stale;
+                  return;
+              }
               const bool atTarget = sameAngle(vb::Val(value.toString()), target);
               if (code == u":rs")
                   m_target = atTarget;
@@ -46,8 +51,10 @@ public:
                   m_position = true;
           })
     {
-        if ((m_link = MainWindowLink()))
+        if ((m_link = MainWindowLink())) {
+            m_stale = m_link->PendingRotatorQueries();
             m_link->subscribe(this, [this](const QString &chunk) { m_parser.Handle_Received(chunk); });
+        }
     }
     ~MoveReports() override
     {
@@ -59,15 +66,27 @@ public:
 private:
     ReplyState m_parser;
     std::shared_ptr<Serial> m_link;
+    int m_stale = 0; // bursts still to pass over
     bool m_target = false;
     bool m_position = false;
 };
 
+// Polls and stops: sent when the link is there, else left out.
+void sendIfLinked(const QString &command)
+{
+    if (const std::shared_ptr<Serial> link = MainWindowLink())
+        link->Transmit(command);
+}
+
 } // namespace
 
-void SendThroughMainWindow(const QString &command)
+void Send(const AlignmentRun &run, const QString &command)
 {
-    Held(MainWindowLink()).Transmit(command);
+    run.AbortTest();
+    const std::shared_ptr<Serial> link = MainWindowLink();
+    if (!link || !link->Connected())
+        throw RunRefused("The communications port is not open.");
+    link->Transmit(command);
 }
 
 int32_t PositionCounter(double angle)
@@ -75,9 +94,9 @@ int32_t PositionCounter(double angle)
     return vb::CLng(vb::Int(angle * RotatorStepsPerDegree));
 }
 
-void SetPositionCounter(double angle)
+void SetPositionCounter(const AlignmentRun &run, double angle)
 {
-    SendThroughMainWindow(QStringLiteral("p") + vb::CStr(PositionCounter(angle)) + QLatin1Char(' '));
+    Send(run, QStringLiteral("p") + vb::CStr(PositionCounter(angle)) + QLatin1Char(' '));
 }
 
 int32_t ShortWayToZero(double measured, bool reversed)
@@ -94,10 +113,13 @@ int32_t Turn(AlignmentRun &run, int32_t steps)
     const ModuleState &m = Module();
     run.Log(QStringLiteral("Rotating ZEL by ") + vb::Format(double(steps) / RotatorStepsPerDegree, QStringLiteral("0.00"))
             + QStringLiteral(" degrees"));
-    const int32_t move = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit);
+    const int32_t wrap = m.rotator.RotatorWrap, limit = m.settings.ZELLimit;
+    const int32_t move = RotatorStepsWithinWrap(steps, wrap, limit);
     if (move != steps)
         run.Log(QStringLiteral("WRAP limit detected, reversing direction."));
-    SendThroughMainWindow(QStringLiteral("j") + vb::CStr(move) + QLatin1Char(' '));
+    if (RotatorMoveWindsPastLimit(move, wrap, limit))
+        throw RunRefused("Can not turn past wrap limit.");
+    Send(run, QStringLiteral("j") + vb::CStr(move) + QLatin1Char(' '));
     return move;
 }
 
@@ -115,7 +137,7 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
         // The options window holds the main window's status poll.
         if (m.link.SettingsWindowOpen && Clock::TicksSince(lastQuery) >= 250) {
             lastQuery = Clock::GetTickCount();
-            AlignmentRun::PassOver([] { SendThroughMainWindow(QStringLiteral(" R ")); });
+            sendIfLinked(QStringLiteral(" R "));
         }
         if (Clock::TicksSince(lastDot) > 1000) {
             lastDot = Clock::GetTickCount();
@@ -125,7 +147,7 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
     if (!run.AbortRequested())
         return true;
     // The abort stands even when the stop cannot be sent.
-    AlignmentRun::PassOver([] { SendThroughMainWindow(QStringLiteral("q0 ")); });
+    sendIfLinked(QStringLiteral("q0 "));
     Wait::DoEvents();
     return false;
 }

@@ -5,17 +5,18 @@
 
 class AlignmentRun;
 
-// Turning the rotator from an alignment run: its commands go through the main window's link
-// (VbError 91 when the main window is not loaded).
+// Turning the rotator from an alignment run: its commands go through the main window's link.
 namespace RotatorTurn {
 
-// Sends `command` through the main window's link.
-void SendThroughMainWindow(const QString &command);
+// Sends a rotator command ("p", "j") through the main window's link, Abort tested right
+// before it (RunAborted). A command that cannot reach the controller, without the main
+// window or with its port closed, ends the run (RunRefused with the port-closed text).
+void Send(const AlignmentRun &run, const QString &command);
 
 // An angle in steps, rounded down: what the position counter takes from "p".
 int32_t PositionCounter(double angle);
-// "p" and PositionCounter(angle): the rotator's position counter takes `angle`.
-void SetPositionCounter(double angle);
+// Send of "p" and PositionCounter(angle): the rotator's position counter takes `angle`.
+void SetPositionCounter(const AlignmentRun &run, double angle);
 
 // The steps that turn the rotator from `measured` degrees the short way to 0, within one
 // turn and -36000..36000; `reversed` (the chart's document property 22 at 1) negates them.
@@ -23,14 +24,15 @@ int32_t ShortWayToZero(double measured, bool reversed);
 
 // Logs "Rotating ZEL by <degrees> degrees" and sends the relative move "j<steps> " under the
 // rotator's one wrap rule (RotatorStepsWithinWrap); "WRAP limit detected, reversing
-// direction." when that sends it another way. Returns the steps sent.
+// direction." when that sends it another way. A move that would wind the cable further
+// past its limit is not sent: RunRefused. Returns the steps sent.
 int32_t Turn(AlignmentRun &run, int32_t steps);
 
 // Waits, serving events and adding a dot a second, until the controller reports `target`
 // (the position counter plus the steps sent) as its rotator target and then its position
 // there; while the options window holds the main window's poll, asks " R " itself every
-// 250 ms. On Abort sends "q0 " (a failure of it passed over), serves events once and
-// returns false.
+// 250 ms. Answers to queries written before the wait began never count. On Abort sends
+// "q0 " (when it can), serves events once and returns false.
 bool WaitForMove(AlignmentRun &run, int64_t target);
 
 } // namespace RotatorTurn

@@ -119,14 +119,11 @@ void SavedImageFraming::readHeaderFromDocument(const QString &file)
     });
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("Object: ") + fitsKeyword(image, "OBJECT")); });
     const bool fromCcdBin = AlignmentRun::PassOver([&] { run.Binning = vb::CInt(vb::Val(fitsKeyword(image, "CCDXBIN"))); });
-    if (!fromCcdBin || run.Binning == 0)
+    if (!fromCcdBin || run.Binning < 1)
         AlignmentRun::PassOver([&] { run.Binning = vb::CInt(vb::Val(fitsKeyword(image, "XBINNING"))); });
-    logBinning();
+    pixelScale = PlateSolve::BinnedScale(run, true);
     AlignmentRun::PassOver([&] { image.Let(QStringLiteral("ScaleInArcsecondsPerPixel"), pixelScale); });
-    if (target.ra == 0 || target.dec == 0) {
-        run.Log(QStringLiteral("Unable to obtain coordinates from saved image, using telescope coordinates"));
-        const auto j2000 = TheSkyAutomation::PrecessNowTo2000(TheSkyAutomation::TelescopePosition());
-        target = {j2000.ra, j2000.dec};
+    if (fallBackToTelescope()) {
         raText = FormatSexagesimal(target.ra);
         decText = FormatSexagesimal(target.dec);
         writePointing();
@@ -147,25 +144,22 @@ void SavedImageFraming::readHeaderFromPlate(const QString &file)
     AlignmentRun::PassOver([&] { target = Target(plate); });
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("Object: ") + TargetName(plate)); });
     AlignmentRun::PassOver([&] { run.Binning = BinningHoriz(plate); });
-    logBinning();
+    pixelScale = PlateSolve::BinnedScale(run, true);
     AlignmentRun::PassOver([&] { SetPlateScale(plate, pixelScale); });
-    if (target.ra == 0 || target.dec == 0) {
-        run.Log(QStringLiteral("Unable to obtain coordinates from saved image, using telescope coordinates"));
-        const auto j2000 = TheSkyAutomation::PrecessNowTo2000(TheSkyAutomation::TelescopePosition());
-        target = {j2000.ra, j2000.dec};
+    if (fallBackToTelescope())
         SetTarget(plate, target);
-    }
     // The solve's first attempt logs the plate's start position.
 }
 
-void SavedImageFraming::logBinning()
+bool SavedImageFraming::fallBackToTelescope()
 {
-    if (run.Binning == 0) {
-        run.Log(QStringLiteral("Unable to extract binning from FIT header.  Using default value of 1x1"));
-        run.Binning = 1;
-    }
-    pixelScale = run.Binning * run.settings.ImageScale;
-    run.Log(QStringLiteral("Binning: %1, Image Scale=%2").arg(run.Binning).arg(vb::Format(pixelScale, QStringLiteral("0.000"))));
+    // 0 is a part the header lacks; a pointing off the sky counts as lacking too.
+    if (target.ra > 0 && target.ra <= 24 && target.dec != 0 && std::abs(target.dec) <= 90)
+        return false;
+    run.Log(QStringLiteral("Unable to obtain coordinates from saved image, using telescope coordinates"));
+    const auto j2000 = TheSkyAutomation::PrecessNowTo2000(TheSkyAutomation::TelescopePosition());
+    target = {j2000.ra, j2000.dec};
+    return true;
 }
 
 // --- the saved image's solve ---
@@ -242,7 +236,7 @@ void SavedImageFraming::solveSavedWithImageLink()
 
 void SavedImageFraming::slewTo(RaDec ofDate)
 {
-    TheSkyAutomation::SlewToRaDec(ofDate.ra, ofDate.dec);
+    TelescopeSlew::SlewTo(run, {ofDate.ra, ofDate.dec});
     slew = ofDate;
     if (!run.ProgressWait([] { return TheSkyAutomation::SlewEnded(); })) {
         // The abort stands even when the telescope refuses to stop.
@@ -279,7 +273,7 @@ void SavedImageFraming::firstImage()
 double SavedImageFraming::solveNewImage(bool pass)
 {
     // The plate solver searches from the saved image's solved centre.
-    if (run.settings.AstrometricEngine == PinPointEngine)
+    if (run.settings.AstrometricEngine != TheSkyEngine)
         target = saved;
     return PlateSolve::SolveImage(run, saved, pass);
 }
@@ -317,7 +311,7 @@ void SavedImageFraming::writePointing()
 
 void SavedImageFraming::turnRotator()
 {
-    run.Step([&] { RotatorTurn::SetPositionCounter(imageAngle); });
+    run.Step([&] { RotatorTurn::SetPositionCounter(run, imageAngle); });
     PlateSolve::TurnIndicator(run, imageAngle);
     Module().thesky.ZELOffset = 0;
     int32_t steps = vb::CLng(vb::Int((savedAngle - imageAngle) * RotatorStepsPerDegree));

@@ -34,7 +34,9 @@ private:
     void readHeader(const QString &file);
     void readHeaderFromDocument(const QString &file);
     void readHeaderFromPlate(const QString &file);
-    void logBinning();
+    // The telescope's J2000 position as the target when the header gives no pointing on the
+    // sky, with the line that says so; true then.
+    bool fallBackToTelescope();
     void solveSavedImage();
     void solveSavedWithPinPoint();
     void solveSavedWithImageLink();

@@ -1,5 +1,7 @@
 #include "alignment/TelescopeSlew.h"
 
+#include "alignment/AlignmentRun.h"
+
 #include <cmath>
 
 namespace TelescopeSlew {
@@ -22,10 +24,16 @@ RaDec FoldTarget(RaDec j2000)
     return {ra, dec};
 }
 
-void SlewToJ2000(RaDec j2000)
+void SlewToJ2000(const AlignmentRun &run, RaDec j2000)
 {
     const RaDec ofDate = TheSkyAutomation::Precess2000ToNow(FoldTarget(j2000));
     TheSkyAutomation::SetAsynchronous(0);
+    SlewTo(run, ofDate);
+}
+
+void SlewTo(const AlignmentRun &run, RaDec ofDate)
+{
+    run.AbortTest();
     TheSkyAutomation::SlewToRaDec(ofDate.ra, ofDate.dec);
 }
 

@@ -52,7 +52,7 @@ void synchronise(AlignmentRun &run, double angle, bool withAngle)
         run.Log(line);
     });
     PlateSolve::TurnIndicator(run, angle);
-    run.Step([&] { RotatorTurn::SetPositionCounter(angle); });
+    run.Step([&] { RotatorTurn::SetPositionCounter(run, angle); });
     Module().thesky.ZELOffset = 0;
 }
 
@@ -174,7 +174,7 @@ void frmZELUtilities::imageLink(AlignmentRun &run)
         run.Step([&] { run.Log(QStringLiteral("Slewing telescope")); });
         // The telescope moves by its own error, so the image centre comes onto its position.
         run.Step([&] {
-            TelescopeSlew::SlewToJ2000({2 * telescope.ra - image.ra, 2 * telescope.dec - image.dec});
+            TelescopeSlew::SlewToJ2000(run, {2 * telescope.ra - image.ra, 2 * telescope.dec - image.dec});
         });
         run.AbortTest();
         run.Step([&] { run.Log(QStringLiteral("Running out backlash")); });

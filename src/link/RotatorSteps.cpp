@@ -58,3 +58,8 @@ int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
 {
     return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorRedirectedSteps(steps, wrap, zelLimit) : steps;
 }
+
+bool RotatorMoveWindsPastLimit(int32_t steps, int32_t wrap, int32_t zelLimit)
+{
+    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) && std::llabs(int64_t(steps) + wrap) > std::llabs(int64_t(wrap));
+}

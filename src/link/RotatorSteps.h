@@ -41,3 +41,7 @@ int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit);
 // The wrap rule of a relative move: the steps themselves when the wrap stays within the
 // limit, else RotatorRedirectedSteps.
 int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
+
+// True when a relative move of `steps` from the cable wrap `wrap` ends beyond the limit and
+// further from zero wrap than `wrap`: it would wind the cable further past its limit.
+bool RotatorMoveWindsPastLimit(int32_t steps, int32_t wrap, int32_t zelLimit);

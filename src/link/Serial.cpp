@@ -151,6 +151,7 @@ void Serial::TransmitForUpload(const QString &Data)
     if (!m_port.isOpen())
         return;
     m_port.write(Data.toLatin1());
+    m_rotatorQueries.Sent(Data);
     // On the wire before we return. What a controller holding XOFF keeps back stays
     // queued and leaves from the event loop; nothing blocks.
     m_port.flush();
@@ -349,6 +350,7 @@ void Serial::unsubscribe(QObject *receiver)
 
 void Serial::handOut(const QString &chunk)
 {
+    m_rotatorQueries.Received(chunk);
     for (const auto &subscriber : m_subscribers)
         subscriber->pending << chunk;
     // A subscriber still busy with an earlier chunk (it pumps events) gets this one from

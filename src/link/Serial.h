@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/RotatorQueryCount.h"
 #include "platform/VbError.h"
 
 #include <QObject>
@@ -77,6 +78,9 @@ public:
     void TransmitBinary(const QByteArray &Data);
     // The firmware upload's own text: sent also while the upload owns the line.
     void TransmitForUpload(const QString &Data);
+    // Rotator status queries written so far and not yet answered (RotatorQueryCount): the
+    // bursts a reader that subscribes now gets first answer them.
+    int PendingRotatorQueries() { return m_rotatorQueries.Pending(); }
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();
@@ -135,4 +139,5 @@ private:
     bool m_safeForScripting = true;
     bool m_deliveryQueued = false;
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
+    RotatorQueryCount m_rotatorQueries;
 };

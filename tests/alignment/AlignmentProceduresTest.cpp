@@ -65,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"short way", {359.75, 0}, 0, 540, 0, "p71950 j50 p0 ", "Rotating ZEL by 0.25 degrees"},
         AlignCase{"chart reversed", {10, 0}, 1, 540, 0, "p2000 j2000 p0 ", "Rotating ZEL by 10.00 degrees"},
         AlignCase{"other way within", {-0.5, 0}, 0, 540, 107950, "p-100 j-71900 p0 ", "Rotating ZEL by 0.50 degrees", true},
-        AlignCase{"both ways beyond", {-0.5, 0}, 0, 1, 150, "p-100 j100 p0 ", "Rotating ZEL by 0.50 degrees"},
+        AlignCase{"both ways beyond", {-0.5, 0}, 0, 1, 101, "p-100 ", "Error:  Can not turn past wrap limit."},
+        AlignCase{"nearer way beyond", {150, 0}, 0, 100, 0, "p30000 ", "Error:  Can not turn past wrap limit."},
         AlignCase{"unwinds a turn", {0, 0}, 0, 540, -110000, "p0 j72000 p0 ", "Rotating ZEL by 0.00 degrees", true},
         AlignCase{"result line", {123.45, 0}, 0, 540, 0, "p24690 j-24690 p0 ",
                   "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle123.45"}),
@@ -146,6 +147,42 @@ TEST_F(ProcedureBench, SpiralSearchTriesTwelveQuarterFieldsThenFails)
     const QStringList targets = sky->calls(QStringLiteral("Plate.TargetRightAscension="));
     ASSERT_GE(targets.size(), 2);
     EXPECT_NEAR(targets[1].section('=', 1).toDouble(), 23.999 + 512 * 1.7 / 3600 / 15 - 24, 1e-9);
+}
+
+TEST_F(ProcedureBench, RotatorWaitPassesOverAnswersToPollsWrittenBeforeTheMove)
+{
+    // A poll lands before each "p"; its answer, the last arrival (0), comes after the "j".
+    openWithAngles({10, 5, 0});
+    QList<bool> turning;
+    imaging->onExposure = [&, measure = imaging->onExposure] { turning << sim.rotatorMoving(), measure(); };
+    sky->onCall = [this](const QString &e) { if (e == u"Chart.Refresh") sharedLink()->Transmit(QStringLiteral(" R ")); };
+    sim.setRotatorSpeed(10);
+    window->cmdAlignCCD->click();
+    EXPECT_EQ(turning, QList<bool>({false, false, false}));
+}
+
+// Abort pressed in an outside call, or the port closed; the plate solver's angle is 180.
+TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsNothing)
+{
+    const auto align = &frmZELUtilities::cmdAlignCCD, link = &frmZELUtilities::cmdImageLink;
+    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; } cases[] = {
+        {align, "Plate.Solve", ""}, {align, "Telescope.GetRaDec", ""}, {align, "Chart.DocumentProperty", "p36000 "},
+        {link, "Plate.Solve", ""}, {link, "Chart.Refresh", ""}, {link, "Utils.Precess2000ToNow", "p36000 "},
+        {align, nullptr, ""}, {link, nullptr, ""}};
+    for (const auto &c : cases) {
+        open({{"CatalogPath", QStringLiteral("/cat")}, {"ZELSynchedToTelescope", 5}});
+        window->chkSlewTele->setChecked(true);
+        sharedLink()->setConnected(c.abortIn);
+        sky->onCall = [&](const QString &e) { if (c.abortIn && e.startsWith(QLatin1String(c.abortIn))) window->cmdAbort->click(); };
+        (window.get()->*c.button)->click();
+        if (!c.abortIn) // reopening clears what the controller has not read yet
+            sharedLink()->setConnected(true);
+        EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.abortIn;
+        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.abortIn;
+        EXPECT_TRUE(log().at(log().size() - 3).endsWith(c.abortIn ? "Aborted" : "Error:  The communications port is not open."));
+        EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")), 5) << c.abortIn;
+        window.reset();
+    }
 }
 
 TEST(AlignmentRules, AnglesAndTargets)

@@ -111,7 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Object: M51", "Binning: 2, Image Scale=3.400", "Coord (2000): RA:12:30:05.3, DEC:-05:30:00.0",
                     "Attempting PinPoint WCS insertion:", "     WCS insertion successful"},
                    // CCDSoft's pass image gets the saved image's solved centre.
-                   {"OBJCTRA=00 00 00.0", "OBJCTDEC=+00 00 00.0"}}),
+                   {"OBJCTRA=00 00 00.0", "OBJCTDEC=+00 00 00.0"}},
+        HeaderCase{"binning below 1 is missing", 0, {"XBINNING = -3"}, {"Binning: 1, Image Scale=1.700"}, {}},
+        HeaderCase{"hours overflowing are missing", 1, {"OBJCTRA = '1e308 0 0'", "OBJCTDEC = '-05 30 00'"},
+                   {"Coord (2000): RA:05:30:00.0, DEC:-00:15:00.0"}, {}},
+        HeaderCase{"hours beyond a day are missing", 0, {"OBJCTRA = '99 99 99'", "OBJCTDEC = '-05 30 00'"},
+                   {"Coord (2000): RA:05:30:00.0, DEC:-00:15:00.0"}, {}}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 // --- solving, separation and the rotator ---
@@ -156,7 +161,7 @@ TEST_F(FramingBench, TurnsTheRotatorByTheMissingAngleWithinTheWrap)
         {30, 540, 0, "p6000 j10000 ", "Rotating ZEL by 50.00 degrees", false},
         {30, 540, 100000, "p6000 j-62000 ", "Rotating ZEL by 50.00 degrees", true},
         {79.5, 540, 107950, "p15900 j-71900 ", "Rotating ZEL by 0.50 degrees", true},
-        {79.5, 1, 150, "p15900 j100 ", "Rotating ZEL by 0.50 degrees", false}, // neither way within: the nearer
+        {79.5, 1, 150, "p15900 ", "Rotating ZEL by 0.50 degrees", false}, // neither way within: none
         {80, 540, -110000, "p16000 j72000 ", "Rotating ZEL by 0.00 degrees", true},
     };
     for (const auto &c : cases) {
@@ -183,6 +188,12 @@ TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
     frame(50, {0}); // "p0 j10000 "
     EXPECT_EQ(turningAtExposure, QList<bool>({false, false}));
     expectCleanEnd("stale report");
+    // A poll lands before each "p"; the second pass aims at 16000 again, the last arrival.
+    turningAtExposure.clear();
+    sky->onCall = [this](const QString &e) { if (e.startsWith(u"FOVs.Property(Camera,0,1)=")) sharedLink()->Transmit(" R "); };
+    sim.setChunking({24}); // the old report in two chunks
+    frame(80, {30, 60, 80}, {{"AstrometricEngine", 1}, {"MaxItterations", 2}}); // j10000, then j4000
+    EXPECT_EQ(turningAtExposure, QList<bool>({false, false, false}));
 }
 
 TEST_F(FramingBench, FailingPassExposureEndsTheRunAfterAPlateSolverSolve)
@@ -284,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
     Stage, FramingError,
     ::testing::Values(ErrorCase{"no TheSky at the first slew", 1, "ERROR:  Object variable or With block variable not set"},
                       ErrorCase{"saved image unsolved", 0, "ERROR:  Unable to solve plate"},
-                      ErrorCase{"engine 2 has no plate", 2, "ERROR:  Object variable or With block variable not set"}),
+                      ErrorCase{"engine 2 solves by plate", 2, "ERROR:  Unable to solve plate"}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 TEST(FramingRules, RotationErrorAndSeparation)
@@ -303,6 +314,7 @@ struct AbortCase
     int atMs;
     const char *call;     // the outside program's call that stopped it; "!Camera": no camera call at all
     const char *commands; // all the controller received
+    const char *pressIn = nullptr; // the outside call Abort is pressed in, instead of at atMs
 };
 
 class FramingAbort : public FramingBench, public ::testing::WithParamInterface<AbortCase>
@@ -324,7 +336,9 @@ TEST_P(FramingAbort, EndsWithTheAbortedLines)
     ClockTimer press;
     press.setSingleShot(true);
     QObject::connect(&press, &ClockTimer::timeout, [this] { window->cmdAbort->click(); });
-    press.start(c.atMs);
+    sky->onCall = [&](const QString &e) { if (c.pressIn && e.startsWith(QLatin1String(c.pressIn))) window->cmdAbort->click(); };
+    if (!c.pressIn)
+        press.start(c.atMs);
     frame(80, {30});
     EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({"Frame from Saved Image Aborted."})) << c.what;
     const bool absent = call.startsWith(u'!');
@@ -340,7 +354,10 @@ INSTANTIATE_TEST_SUITE_P(Stage, FramingAbort,
                                            AbortCase{"backlash", 100, "!Camera", ""},
                                            AbortCase{"exposure", 2500, "Camera.Abort", ""},
                                            AbortCase{"exposureStopRefused", 2500, "Camera.Abort", ""},
-                                           AbortCase{"rotator", 3500, "", "p6000 j10000 q0 "}),
+                                           AbortCase{"rotator", 3500, "", "p6000 j10000 q0 "},
+                                           AbortCase{"telescopeWait", 2500, "", ""},
+                                           AbortCase{"firstSlew", 0, "!Telescope.SlewToRaDec", "", "Utils.Precess2000ToNow"},
+                                           AbortCase{"chart", 0, "", "p6000 ", "Chart.Refresh"}),
                          [](const auto &info) { return std::string(info.param.what); });
 
 TEST_F(FramingBench, CancelledFileChoiceEndsTheRun)

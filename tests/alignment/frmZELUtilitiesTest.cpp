@@ -139,6 +139,7 @@ TEST_F(UtilitiesWindow, RunStartStopsBeforeItsStartLine)
 {
     const StartCase cases[] = {
         {"empty catalog path", 0, 0, "", 3, nullptr, {"Catalog Path is invalid."}},
+        {"engine 2 is the plate solver", 0, 2, "", 3, nullptr, {"Catalog Path is invalid."}},
         {"placeholder catalog", 0, 0, "/cat", 2, nullptr, {"Catalog is invalid."}},
         {"no CCDSoft camera", 0, 0, "/cat", 3, "CCDSOFT.Camera",
          {"Unable to create object 'CCDSoft.Camera'.  Make sure CCDSoft is installed."}},

@@ -204,6 +204,8 @@ QStringList FakeTheSky::calls(const QString &prefix) const
 void FakeTheSky::enter(const QString &entry, const QString &failureKey)
 {
     journal << entry;
+    if (onCall)
+        onCall(entry);
     const auto failure = memberFailures.constFind(failureKey);
     if (failure != memberFailures.constEnd())
         throw *failure;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 
 // A scriptable stand-in for the planetarium program: the five automation classes
@@ -46,6 +47,8 @@ public:
     static void Uninstall();
 
     QStringList journal;
+    // Runs as each entry is journalled, before its failure: the events a real call serves.
+    std::function<void(const QString &entry)> onCall;
 
     // --- TheSky ---
     double screenRa = 0, screenDec = 0, screenRotation = 0, screenFov = 0;
