@@ -86,6 +86,9 @@ void Send(const AlignmentRun &run, const QString &command)
     const std::shared_ptr<Serial> link = MainWindowLink();
     if (!link || !link->Connected())
         throw RunRefused("The communications port is not open.");
+    // The upload owns the line and would drop the command unsaid.
+    if (Module().tools.FlashInProgress)
+        throw RunRefused("A firmware upload is in progress.");
     link->Transmit(command);
 }
 

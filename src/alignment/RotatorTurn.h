@@ -10,7 +10,8 @@ namespace RotatorTurn {
 
 // Sends a rotator command ("p", "j") through the main window's link, Abort tested right
 // before it (RunAborted). A command that cannot reach the controller, without the main
-// window or with its port closed, ends the run (RunRefused with the port-closed text).
+// window, with its port closed or while a firmware upload owns the line, ends the run
+// (RunRefused with the reason).
 void Send(const AlignmentRun &run, const QString &command);
 
 // An angle in steps, rounded down: what the position counter takes from "p".

@@ -183,6 +183,13 @@ TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsN
         EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")), 5) << c.abortIn;
         window.reset();
     }
+    // A firmware upload owns the line: the run says so instead of waiting for a move never sent.
+    open({{"CatalogPath", QStringLiteral("/cat")}});
+    Module().tools.FlashInProgress = true;
+    window->cmdAlignCCD->click();
+    Module().tools.FlashInProgress = false;
+    EXPECT_EQ(commands(), QString());
+    EXPECT_TRUE(log().at(log().size() - 3).endsWith("Error:  A firmware upload is in progress."));
 }
 
 TEST(AlignmentRules, AnglesAndTargets)
