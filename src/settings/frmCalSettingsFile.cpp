@@ -18,12 +18,37 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <vector>
 
 namespace {
 
 const QString Title = QStringLiteral("VKM");
+
+// Settings records held by a spinner, with the box that shows its value where there is one.
+struct SpinnerSetting
+{
+    const char *key;
+    QLineEdit *box;
+    QSpinBox *spinner;
+};
+
+std::array<SpinnerSetting, 6> spinnerSettings(const frmCal &w)
+{
+    return {{{"IFSet", w.txtIntFanSet, w.udIntFanSet},
+             {"IFHyst", w.txtintfanhyst, w.udIntFanHyst},
+             {"CFThreshold", w.txtFanThreshold, w.UpDown1},
+             {"CFPulse", w.txtFanPulsePower, w.UpDown2},
+             {"Deadband", w.txtDeadband, w.udDeadband},
+             {"DeadbandTime", nullptr, w.udDBSettle}}};
+}
+
+std::array<std::pair<const char *, QCheckBox *>, 4> checkSettings(const frmCal &w)
+{
+    return {{{"OverCurrent", w.chkAutoCurrent}, {"StopDeadband", w.chkDeadband}, {"ErrorComputer", w.chkErrorComputer},
+             {"errorVKM", w.chkErrorHandheld}}};
+}
 
 // The file dialog of both files (a save asks before replacing); nothing when abandoned.
 std::optional<QString> chooseDataFile(bool save)
@@ -181,16 +206,19 @@ bool frmCal::acceptsSetting(const QString &key, const QString &value) const
     const auto is = [&key](std::initializer_list<const char *> names) {
         return std::any_of(names.begin(), names.end(), [&key](const char *name) { return key == QLatin1String(name); });
     };
-    const std::pair<const char *, const QSpinBox *> spinners[] = {{"IFSet", udIntFanSet},  {"IFHyst", udIntFanHyst},
-                                                                  {"CFThreshold", UpDown1}, {"CFPulse", UpDown2},
-                                                                  {"Deadband", udDeadband}, {"DeadbandTime", udDBSettle}};
     try {
-        for (const auto &[name, spin] : spinners) {
-            if (key == QLatin1String(name))
-                return vb::CInt(value) >= spin->minimum() && vb::CInt(value) <= spin->maximum();
+        for (const SpinnerSetting &setting : spinnerSettings(*this)) {
+            if (key == QLatin1String(setting.key)) {
+                const int n = vb::CInt(value);
+                return n >= setting.spinner->minimum() && n <= setting.spinner->maximum();
+            }
         }
-        if (is({"OverCurrent", "StopDeadband", "ErrorComputer", "errorVKM"}))
-            return vb::CInt(value) >= 0 && vb::CInt(value) <= 2;
+        for (const auto &[name, box] : checkSettings(*this)) {
+            if (key == QLatin1String(name)) {
+                const int n = vb::CInt(value);
+                return n >= 0 && n <= 2;
+            }
+        }
         if (is({"Kp", "Kd", "Deriv", "Ki", "il", "sdi", "sil", "CheckTelescope", "PromptTheSky"}))
             return vb::IsNumeric(value);
         if (is({"Velocity", "Acc"})) {
@@ -232,22 +260,15 @@ void frmCal::applySetting(const QString &key, const QString &value)
         }
     }
     // A spinner's box, then the spinner, whose value its row sends.
-    const std::pair<const char *, QLineEdit *> fanBoxes[] = {{"IFSet", txtIntFanSet},
-                                                             {"IFHyst", txtintfanhyst},
-                                                             {"CFThreshold", txtFanThreshold},
-                                                             {"CFPulse", txtFanPulsePower},
-                                                             {"Deadband", txtDeadband}};
-    const char *fanSpinners[] = {"udIntFanSet", "udIntFanHyst", "UpDown1", "UpDown2", "udDeadband"};
-    for (int i = 0; i < 5; ++i) {
-        if (key == QLatin1String(fanBoxes[i].first)) {
-            fanBoxes[i].second->setText(value);
-            m_readBack->setValue(QString::fromLatin1(fanSpinners[i]), vb::CInt(value));
+    for (const SpinnerSetting &setting : spinnerSettings(*this)) {
+        if (key == QLatin1String(setting.key)) {
+            if (setting.box)
+                setting.box->setText(value);
+            m_readBack->setValue(setting.spinner->objectName(), vb::CInt(value));
             return;
         }
     }
-    const std::pair<const char *, QCheckBox *> checks[] = {
-        {"OverCurrent", chkAutoCurrent}, {"StopDeadband", chkDeadband}, {"ErrorComputer", chkErrorComputer}, {"errorVKM", chkErrorHandheld}};
-    for (const auto &[name, box] : checks) {
+    for (const auto &[name, box] : checkSettings(*this)) {
         if (key == QLatin1String(name)) {
             SetCheckValue(box, vb::CInt(value));
             return;
@@ -257,8 +278,6 @@ void frmCal::applySetting(const QString &key, const QString &value)
         const double v = vb::Val(value);
         if (v >= 0 && v < 3)
             optIntFan[vb::CInt(v)]->setChecked(true);
-    } else if (key == QLatin1String("DeadbandTime")) {
-        m_readBack->setValue(QStringLiteral("udDBSettle"), vb::CInt(value));
     } else if (key == QLatin1String("CheckTelescope") || key == QLatin1String("PromptTheSky")) {
         const bool telescope = key == QLatin1String("CheckTelescope");
         const double n = vb::CDbl(value);
