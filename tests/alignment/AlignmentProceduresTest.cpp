@@ -161,35 +161,33 @@ TEST_F(ProcedureBench, RotatorWaitPassesOverAnswersToPollsWrittenBeforeTheMove)
     EXPECT_EQ(turning, QList<bool>({false, false, false}));
 }
 
-// Abort pressed in an outside call, or the port closed; the plate solver's angle is 180.
+// Abort pressed in an outside call, the port closed, or a firmware upload owning the line;
+// the plate solver's angle is 180.
 TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsNothing)
 {
     const auto align = &frmZELUtilities::cmdAlignCCD, link = &frmZELUtilities::cmdImageLink;
-    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; } cases[] = {
+    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; bool uploading = false; } cases[] = {
         {align, "Plate.Solve", ""}, {align, "Telescope.GetRaDec", ""}, {align, "Chart.DocumentProperty", "p36000 "},
         {link, "Plate.Solve", ""}, {link, "Chart.Refresh", ""}, {link, "Utils.Precess2000ToNow", "p36000 "},
-        {align, nullptr, ""}, {link, nullptr, ""}};
+        {align, nullptr, ""}, {link, nullptr, ""}, {align, nullptr, "", true}};
     for (const auto &c : cases) {
         open({{"CatalogPath", QStringLiteral("/cat")}, {"ZELSynchedToTelescope", 5}});
         window->chkSlewTele->setChecked(true);
-        sharedLink()->setConnected(c.abortIn);
+        sharedLink()->setConnected(c.abortIn || c.uploading);
+        Module().tools.FlashInProgress = c.uploading;
         sky->onCall = [&](const QString &e) { if (c.abortIn && e.startsWith(QLatin1String(c.abortIn))) window->cmdAbort->click(); };
         (window.get()->*c.button)->click();
-        if (!c.abortIn) // reopening clears what the controller has not read yet
+        Module().tools.FlashInProgress = false;
+        if (!sharedLink()->Connected()) // reopening clears what the controller has not read yet
             sharedLink()->setConnected(true);
         EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.abortIn;
         EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.abortIn;
-        EXPECT_TRUE(log().at(log().size() - 3).endsWith(c.abortIn ? "Aborted" : "Error:  The communications port is not open."));
+        EXPECT_TRUE(log().at(log().size() - 3).endsWith(c.abortIn     ? "Aborted"
+                                                        : c.uploading ? "Error:  A firmware upload is in progress."
+                                                                      : "Error:  The communications port is not open."));
         EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")), 5) << c.abortIn;
         window.reset();
     }
-    // A firmware upload owns the line: the run says so instead of waiting for a move never sent.
-    open({{"CatalogPath", QStringLiteral("/cat")}});
-    Module().tools.FlashInProgress = true;
-    window->cmdAlignCCD->click();
-    Module().tools.FlashInProgress = false;
-    EXPECT_EQ(commands(), QString());
-    EXPECT_TRUE(log().at(log().size() - 3).endsWith("Error:  A firmware upload is in progress."));
 }
 
 TEST(AlignmentRules, AnglesAndTargets)

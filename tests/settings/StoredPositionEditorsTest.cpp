@@ -72,7 +72,7 @@ protected:
     template <typename Record>
     static int32_t seed(const QString &name, const QList<Record> &records, QVector<Record> &table, FakeList &list)
     {
-        table = QVector<Record>(records.size() + 21);
+        table = QVector<Record>(21);
         list.entries = {QStringLiteral("<new>")};
         QFile::remove(DataFolder::file(name));
         QFile(DataFolder::file(name)).open(QIODevice::WriteOnly);
@@ -88,7 +88,7 @@ protected:
     {
         ModuleState::Positions &p = Module().positions;
         p.FocusPositionCount = int16_t(seed(FocusFile, records, p.FocusPositions, main.focusList));
-        p.FocusTemperatures = QVector<float>(records.size() + 21);
+        p.FocusTemperatures = QVector<float>(21);
         for (int k = 1; k <= records.size(); ++k)
             p.FocusTemperatures[k] = records[k - 1].Temperature;
     }
@@ -225,14 +225,11 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QString::fromLatin1(c.shown));
     }
 
-    // A disk that fills within a new record: the file keeps its 37 records, and the count,
-    // table, grid and list stay; a later Delete copies only the records the file holds.
-    QList<FocusRecord> many;
-    for (int k = 1; k <= 37; ++k)
-        many << FocusRecord{QStringLiteral("R%1").arg(k), k, 1.0f};
-    seedFocus(many);
+    // A disk that fills within a new record: the file keeps its records, and the count, table,
+    // grid and list stay; a later Delete copies only the records the file holds.
+    seedFocus(three);
     const QByteArray full = fileBytes(FocusFile);
-    Module().positions.StoreIndex = 37;
+    Module().positions.StoreIndex = 3;
     {
         frmStoreFocus editor;
         editor.cmdAdd->click();
@@ -241,12 +238,12 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         editor.cmdUpdate->click();
         EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 57 Device I/O error"));
         EXPECT_EQ(fileBytes(FocusFile), full);
-        EXPECT_TRUE(p.FocusPositionCount == 38 && p.FocusPositions[38].Description.isEmpty() && main.focusList.entries.size() == 38);
-        EXPECT_TRUE(editor.Adding && editor.MSFlexGrid1->rowCount() == 38);
+        EXPECT_TRUE(p.FocusPositionCount == 4 && p.FocusPositions[4].Description.isEmpty() && main.focusList.entries.size() == 4);
+        EXPECT_TRUE(editor.Adding && editor.MSFlexGrid1->rowCount() == 4);
         editor.cmdCancel->click();
-        QFile(DataFolder::file(FocusFile)).resize(35 * 108 + 20); // now short of its count, too
+        QFile(DataFolder::file(FocusFile)).resize(108 + 20); // now short of its count, too
         editor.cmdDelete->click();
-        EXPECT_EQ(fileBytes(FocusFile), full.left(35 * 108));
+        EXPECT_EQ(fileBytes(FocusFile), full.left(108));
     }
 
     // A temporary file that cannot be replaced: the error box, and nothing changed.
@@ -375,10 +372,8 @@ TEST_F(StoredPositionEditors, TheHighlightedRowIsTheCurrentRecord)
 
     // Ctrl+click on the highlighted row leaves it highlighted, and Delete takes that record.
     const QPointF onC = editor.MSFlexGrid1->visualItemRect(editor.MSFlexGrid1->item(editor.CurrentRecord - 1, 0)).center();
-    for (const auto &[type, held] : {std::pair(QEvent::MouseButtonPress, Qt::LeftButton), {QEvent::MouseButtonRelease, Qt::NoButton}}) {
-        QMouseEvent event(type, onC, grid->mapToGlobal(onC), Qt::LeftButton, held, Qt::ControlModifier);
-        QCoreApplication::sendEvent(grid, &event);
-    }
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        OperatorInput::mouse(grid, type, onC, Qt::ControlModifier);
     QCoreApplication::processEvents();
     ASSERT_EQ(highlighted(editor).value(0).row() + 1, editor.CurrentRecord);
     editor.cmdDelete->click();

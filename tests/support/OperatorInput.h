@@ -15,10 +15,10 @@
 // filters see the press before the control changes its value.
 namespace OperatorInput {
 
-inline void mouse(QWidget *widget, QEvent::Type type, QPointF at)
+inline void mouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::KeyboardModifiers keys = Qt::NoModifier)
 {
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, keys);
     QCoreApplication::sendEvent(widget, &event);
 }
 

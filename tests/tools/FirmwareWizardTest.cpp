@@ -193,28 +193,6 @@ TEST_F(FirmwareWizard, OnlyCompleteFirmwareGoesOnTheLine)
     }
 }
 
-// A second Cancel answered behind the first one's question closes the wizard: the window
-// stands until the first handler has returned.
-TEST_F(FirmwareWizard, BothWizardsOutliveACancelBehindTheirQuestion)
-{
-    for (QPointer<QWidget> window : {static_cast<QWidget *>(new frmFlash), static_cast<QWidget *>(new frmSecHeaterWizard)}) {
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        auto *cancel = window->findChild<QPushButton *>(QStringLiteral("cmdCancel"));
-        prompts.answer = [&](const MessageBoxRequest &) {
-            if (prompts.boxes.size() == 1)
-                click(cancel), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return int(vbconst::vbOK);
-        };
-        click(cancel);
-        EXPECT_EQ(prompts.takePrompts().size(), 2);
-        ASSERT_TRUE(window && window->isHidden());
-        QCoreApplication::sendPostedEvents(); // other events of the window still pending
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_FALSE(window); // freed, so that the next use loads a fresh one
-    }
-    prompts.answer = nullptr;
-}
-
 TEST_F(FirmwareWizard, PagesMoveWithNextAndBackAndTheFileNameEnablesNext)
 {
     openWizard();
@@ -277,6 +255,26 @@ TEST_F(FirmwareWizard, CancelAsksAndClosingGivesTheParserItsReportsBack)
     EXPECT_FALSE(wizard->isVisible());
     EXPECT_FALSE(Module().tools.FlashInProgress || Module().tools.FlashAckFlag);
     EXPECT_TRUE(Module().tools.FlashIgnoreAck);
+
+    // A second Cancel answered behind the first one's question closes the wizard: the window
+    // stands until the first handler has returned. The same for the heater wizard.
+    prompts.boxes.clear();
+    for (QPointer<QWidget> window : {static_cast<QWidget *>(new frmFlash), static_cast<QWidget *>(new frmSecHeaterWizard)}) {
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        auto *cancel = window->findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (prompts.boxes.size() == 1)
+                click(cancel), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return int(vbconst::vbOK);
+        };
+        click(cancel);
+        EXPECT_EQ(prompts.takePrompts().size(), 2);
+        ASSERT_TRUE(window && window->isHidden());
+        QCoreApplication::sendPostedEvents(); // other events of the window still pending
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window); // freed, so that the next use loads a fresh one
+    }
+    prompts.answer = nullptr;
 }
 
 TEST_F(FirmwareWizard, TheWindowStaysWhileTheUploadRuns)
