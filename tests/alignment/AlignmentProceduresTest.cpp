@@ -149,18 +149,6 @@ TEST_F(ProcedureBench, SpiralSearchTriesTwelveQuarterFieldsThenFails)
     EXPECT_NEAR(targets[1].section('=', 1).toDouble(), 23.999 + 512 * 1.7 / 3600 / 15 - 24, 1e-9);
 }
 
-TEST_F(ProcedureBench, RotatorWaitPassesOverAnswersToPollsWrittenBeforeTheMove)
-{
-    // A poll lands before each "p"; its answer, the last arrival (0), comes after the "j".
-    openWithAngles({10, 5, 0});
-    QList<bool> turning;
-    imaging->onExposure = [&, measure = imaging->onExposure] { turning << sim.rotatorMoving(), measure(); };
-    sky->onCall = [this](const QString &e) { if (e == u"Chart.Refresh") sharedLink()->Transmit(QStringLiteral(" R ")); };
-    sim.setRotatorSpeed(10);
-    window->cmdAlignCCD->click();
-    EXPECT_EQ(turning, QList<bool>({false, false, false}));
-}
-
 // Abort pressed in an outside call, the port closed, or a firmware upload owning the line;
 // the plate solver's angle is 180.
 TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsNothing)
