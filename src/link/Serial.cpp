@@ -283,6 +283,18 @@ int16_t Serial::OutBufferCount()
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesToWrite(), INT16_MAX));
 }
 
+bool Serial::OutputDelivered(int msecs)
+{
+    const uint32_t deadline = Clock::GetTickCount() + static_cast<uint32_t>(std::max(msecs, 0));
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        const qint64 left = msecsLeft(deadline);
+        if (left <= 0)
+            break;
+        m_port.waitForBytesWritten(static_cast<int>(std::min<qint64>(left, ShortReadMs)));
+    }
+    return m_port.isOpen() && m_port.bytesToWrite() == 0;
+}
+
 int32_t Serial::GetInterfaceSafetyOptions(const QUuid *riid, uint32_t *pdwSupportedOptions, uint32_t *pdwEnabledOptions) const
 {
     if (pdwSupportedOptions)

@@ -94,6 +94,10 @@ public:
     int16_t InBufferCount();
     QString RecieveNoTimeout();
     int16_t OutBufferCount();
+    // Evidence that what was written has gone: the port is open and its queued output left
+    // within `msecs` (a controller holding XOFF keeps it back). Uploads ask this, after
+    // each row or line and before they claim success; a closed port answers false at once.
+    bool OutputDelivered(int msecs = 1000);
 
     // Safety options for script hosts; `riid` null means "no interface given".
     int32_t GetInterfaceSafetyOptions(const QUuid *riid, uint32_t *pdwSupportedOptions, uint32_t *pdwEnabledOptions) const;
