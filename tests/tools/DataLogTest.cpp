@@ -4,6 +4,7 @@
 #include "platform/UpDown.h"
 #include "platform/VbFiles.h"
 #include "platform/Wait.h"
+#include "support/DiskFullAt.h"
 #include "support/WidgetInput.h"
 #include "tools/DataLog.h"
 #include "tools/frmLog.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -75,6 +77,12 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
     const QString time = DataLog::TimeOfDay(at);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9: APMapm]+$")).match(time).hasMatch()) << qPrintable(time);
     EXPECT_TRUE(time.contains(QStringLiteral("04:05"))) << qPrintable(time);
+    // A locale whose time is not ASCII writes hh:mm:ss.
+    for (const QLocale &locale : {QLocale(QLocale::Japanese, QLocale::Japan), QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        QLocale::setDefault(locale);
+        EXPECT_EQ(DataLog::TimeOfDay(at), QStringLiteral("21:04:05")) << qPrintable(locale.name());
+    }
+    QLocale::setDefault(QLocale::system());
 
     struct Case { QList<int> unchecked; const char *header; QString record; };
     const Case cases[] = {
@@ -87,6 +95,9 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
         ASSERT_TRUE(start(QStringLiteral("30"), log, c.unchecked));
         EXPECT_EQ(contents(log), QByteArray(c.header));
         EXPECT_EQ(DataLog::RecordText(at), c.record);
+        // Nothing new from the controller: the value fields stay empty.
+        EXPECT_EQ(DataLog::RecordText(at, false),
+                  QStringLiteral("\"%1\"%2\r\n").arg(time, QString(7 - c.unchecked.size(), QLatin1Char(','))));
         stop();
     }
 }
@@ -136,8 +147,32 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id);
         EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
         EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
+        if (tick % 2 == 1)
+            report(":t1 7250 ");
     }
     EXPECT_EQ(contents(log).count('\n'), 6);
+    EXPECT_TRUE(prompts.boxes.empty());
+
+    // Values only from reports that came since the last record, on an open port; the
+    // operator hears once that they stopped, and again after they came back and stopped.
+    struct Case { const char *before; bool open; bool values; int boxes; };
+    const Case cases[] = {
+        {nullptr, true, false, 1}, {nullptr, true, false, 1}, {":t1 7250 ", true, true, 1},
+        {":t1 7250 ", false, false, 2}, {nullptr, false, false, 2}, {nullptr, true, false, 2},
+        {":t1 7250 ", true, true, 2},
+    };
+    for (const Case &c : cases) {
+        if (c.before)
+            report(c.before);
+        sharedLink()->setConnected(c.open);
+        DataLog::LogTimerProc(id);
+        DataLog::LogTimerProc(id);
+        const QByteArray last = contents(log).split('\n').value(contents(log).count('\n') - 1);
+        EXPECT_EQ(last.endsWith(",,,,,,,\r"), !c.values) << last.constData();
+        ASSERT_EQ(prompts.boxes.size(), size_t(c.boxes)) << last.constData();
+        EXPECT_EQ(prompts.boxes.back().prompt, QString::fromLatin1(DataLog::SilenceMessage));
+    }
+    sent();
 
     // With the graph asking as often, the log does not ask.
     t.GraphRunning = true;
@@ -175,6 +210,40 @@ TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
     EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error number: 52 Bad file name or number"));
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
+    prompts.answer = nullptr;
+
+    // A file deleted under the log, or a disk that fills up in the middle of a record and
+    // then has room again: each failed record is reported, the file holds whole records only.
+    std::optional<DiskFullAt> full;
+    struct Case { std::function<void()> fail; const char *box; size_t boxesAfter; int lines; };
+    const Case cases[] = {
+        {[&] { QFile::remove(log); }, "Error number: 75 Path/File access error", 2, 0},
+        {[&] { full.emplace(contents(log).size() + 30); }, "Error number: 61 Disk full", 1, 3},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(start(QStringLiteral("1"), log));
+        const uint32_t id = uint32_t(t.LogTimerId);
+        const auto record = [&] {
+            DataLog::LogTimerProc(id);
+            report(":t1 7250 ");
+            DataLog::LogTimerProc(id);
+        };
+        record();
+        prompts.boxes.clear();
+        c.fail();
+        record();
+        full.reset();
+        ASSERT_EQ(prompts.boxes.size(), 1u) << c.box;
+        EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.box));
+        record();
+        EXPECT_EQ(prompts.boxes.size(), c.boxesAfter) << c.box;
+        const QByteArray bytes = contents(log);
+        EXPECT_EQ(bytes.count('\n'), c.lines) << c.box;
+        for (const QByteArray &line : bytes.split('\n').mid(1, c.lines - 1))
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^\"[^\"]+\",72.5,70.25,68,45,100,12345,68.12\r$"))
+                            .match(QString::fromLatin1(line)).hasMatch()) << line.constData();
+        stop();
+    }
 }
 
 TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
@@ -184,8 +253,10 @@ TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
         {
             if (!start(QStringLiteral("1"), log))
                 std::_Exit(3);
-            for (int tick = 0; tick < 6; ++tick)
+            for (int tick = 0; tick < 6; ++tick) {
                 DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId));
+                report(":t1 7250 ");
+            }
             std::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");

@@ -6,6 +6,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSpinBox>
 
 namespace {
 
@@ -18,11 +19,16 @@ protected:
         Module().temperatures = {70, 60, 212, 0, 0};
     }
 
-    // Request and point ticks, `points` times.
+    // Request and point ticks, `points` times, the controller answering each request. The
+    // timer's own ticks stay out: the answers take test time.
     void points(frmGraph &graph, int points)
     {
-        for (int i = 0; i < 2 * points; ++i)
+        graph.Timer1.setEnabled(false);
+        for (int i = 0; i < points; ++i) {
+            report(" ");
             graph.Timer1_Timer();
+            graph.Timer1_Timer();
+        }
     }
 };
 
@@ -60,6 +66,25 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
             EXPECT_EQ(graph.lines[s]->pen().color(), c.colours[int(s)]);
         }
     }
+
+    // A point only for what the controller sent since the last one on an open port; the
+    // minutes follow the period fixed at Start, whatever the spinner says since.
+    frmGraph graph;
+    graph.cmdReset_Click();
+    graph.UpDown1->setValue(3600);
+    struct Step { bool answers; bool open; int points; };
+    const Step steps[] = {{true, true, 1}, {false, true, 1}, {true, false, 1}, {false, false, 1}, {true, true, 2}};
+    for (const Step &step : steps) {
+        sharedLink()->setConnected(true);
+        if (step.answers)
+            report(" ");
+        sharedLink()->setConnected(step.open);
+        graph.Timer1_Timer();
+        graph.Timer1_Timer();
+        EXPECT_EQ(graph.markers[0]->points().size(), step.points);
+    }
+    EXPECT_EQ(graph.Timer1.Interval(), 5000);
+    EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 5 / 6.0f);
 }
 
 TEST_F(TemperatureGraph, KeepsItsLast399PointsAndDropsTheLines)
