@@ -3,11 +3,14 @@
 #include "link/HandlerError.h"
 #include "link/Serial.h"
 #include "platform/SystemTimer.h"
+#include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
 #include <algorithm>
 #include <memory>
@@ -102,8 +105,12 @@ void writeRecord(Tools &t)
     if (fresh) {
         t.LogSilenceTold = false;
     } else if (!t.LogSilenceTold) {
-        t.LogSilenceTold = true; // before the box: ticks run on while it stands
-        MsgBox(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation, QStringLiteral("VKM"));
+        // Posted: the log goes on recording while the box stands.
+        t.LogSilenceTold = true;
+        static QPointer<PostedBoxes> boxes;
+        if (!boxes)
+            boxes = new PostedBoxes(QCoreApplication::instance());
+        boxes->post(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation, QStringLiteral("VKM"));
     }
 }
 

@@ -29,12 +29,9 @@ TEST(ReportValue, DecodesSharedValuesAndRefusesNonNumbers)
     const auto r = [](const char *text) { return Report(u":x", QString::fromLatin1(text)); };
     // Only what a sensor can report is a temperature, only a whole Long a step count.
     const struct { const char *text; std::optional<double> degrees, steps; } values[] = {
-        {"-1234", -12.34, -1234.0}, {"", std::nullopt, std::nullopt}, {" 7200 ", 72.0, 7200.0},
-        {"20000", 200.0, 20000.0},  {"20001", std::nullopt, 20001.0}, {"-10000", -100.0, -10000.0},
-        {"-10001", std::nullopt, -10001.0}, {"1E300", std::nullopt, std::nullopt}, {"12.5", 0.125, std::nullopt},
-        {"2147483647", std::nullopt, 2147483647.0}, {"2147483648", std::nullopt, std::nullopt},
-        {"-2147483649", std::nullopt, std::nullopt},
-    };
+        {"-1234", -12.34, -1234.0}, {"", {}, {}}, {" 7200 ", 72.0, 7200.0}, {"20000", 200.0, 20000.0},
+        {"20001", {}, 20001.0}, {"-10000", -100.0, -10000.0}, {"-10001", {}, -10001.0}, {"1E300", {}, {}},
+        {"12.5", 0.125, {}}, {"2147483647", {}, 2147483647.0}, {"2147483648", {}, {}}, {"-2147483649", {}, {}}};
     for (const auto &c : values) {
         EXPECT_EQ(ReportValue::Temperature(r(c.text)), c.degrees) << c.text;
         EXPECT_EQ(ReportValue::RotatorSteps(r(c.text)), c.steps) << c.text;

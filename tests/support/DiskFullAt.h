@@ -14,7 +14,5 @@ struct DiskFullAt
         setrlimit(RLIMIT_FSIZE, &full);
     }
     ~DiskFullAt() { setrlimit(RLIMIT_FSIZE, &old); }
-    DiskFullAt(const DiskFullAt &) = delete;
-    DiskFullAt &operator=(const DiskFullAt &) = delete;
     rlimit old{};
 };
