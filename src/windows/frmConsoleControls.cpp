@@ -37,6 +37,7 @@ bool confirmed(const QString &question)
 
 bool frmConsole::commPortOpen()
 {
+    const RunningHandler running(this); // the box serves events: the window may close
     return requirePort(CommPortNotOpen);
 }
 
