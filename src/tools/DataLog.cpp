@@ -73,8 +73,10 @@ QString TimeOfDay(const QTime &time)
     static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
     format.replace(zone, QStringLiteral(" "));
     const QString text = locale.toString(time, format.trimmed());
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
-    return ascii && !text.isEmpty() ? text : time.toString(QStringLiteral("hh:mm:ss"));
+    const bool ascii = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    });
+    return ascii ? text : time.toString(QStringLiteral("hh:mm:ss"));
 }
 
 void StartLogTimer(uint32_t periodMs)
