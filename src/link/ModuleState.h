@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ReportFreshness.h"
+
 #include <QPointer>
 #include <QString>
 #include <QVector>
@@ -151,6 +153,10 @@ struct ModuleState
         bool LogSecondaryPower = false;
         bool LogFocusPosition = false;
         bool LogFocusTemperature = false;
+        // Whether the controller has answered since the last record; the operator has been
+        // told that it stopped (once until it answers again).
+        ReportFreshness LogReports;
+        bool LogSilenceTold = false;
     } tools;
 
     // What the main window hands to the stored-position editors, and the stored positions.

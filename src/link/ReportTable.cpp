@@ -2,6 +2,9 @@
 
 #include "platform/Vb.h"
 
+#include <cmath>
+#include <limits>
+
 Report::Report(QStringView codeView, QStringView value)
     : code(codeView.toString()), text(value.toString()), numeric(vb::IsNumeric(text)), v(numeric ? vb::CDbl(text) : 0.0)
 {
@@ -11,12 +14,18 @@ namespace ReportValue {
 
 std::optional<double> Temperature(const Report &r)
 {
-    return r.numeric ? std::optional<double>(r.v / 100) : std::nullopt;
+    const double degrees = r.v / 100;
+    if (!r.numeric || !(degrees >= LowestTemperature && degrees <= HighestTemperature))
+        return std::nullopt;
+    return degrees;
 }
 
 std::optional<double> RotatorSteps(const Report &r)
 {
-    return r.numeric ? std::optional<double>(r.v) : std::nullopt;
+    if (!r.numeric || r.v != std::trunc(r.v) || r.v < std::numeric_limits<int32_t>::min()
+        || r.v > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return r.v;
 }
 
 std::optional<int32_t> Wrap(const Report &r)

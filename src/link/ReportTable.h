@@ -48,13 +48,20 @@ private:
 };
 
 // Values several parsers read, decoded one way for all of them. Each gives nothing when the
-// value is not a number.
+// value is not a number, or not one the controller can report: such a report is malformed
+// and left alone like any other.
 namespace ReportValue {
 
-// ":t1" to ":t3", ":t7": hundredths of a degree, as degrees.
+// The temperatures a sensor can report, in degrees F.
+constexpr double LowestTemperature = -100;
+constexpr double HighestTemperature = 200;
+
+// ":t1" to ":t3", ":t7": hundredths of a degree, as degrees; nothing outside what a sensor
+// reports.
 std::optional<double> Temperature(const Report &r);
 
-// ":rs", ":rt": the rotator's target or actual position in steps.
+// ":rs", ":rt": the rotator's target or actual position in steps: a whole number within the
+// Long range.
 std::optional<double> RotatorSteps(const Report &r);
 
 // ":wr": the cable wrap in whole steps. Throws VbError 6 beyond the Long range.

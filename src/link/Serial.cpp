@@ -363,6 +363,8 @@ void Serial::unsubscribe(QObject *receiver)
 void Serial::handOut(const QString &chunk)
 {
     m_rotatorQueries.Received(chunk);
+    if (!chunk.isEmpty())
+        ++m_chunksReceived;
     for (const auto &subscriber : m_subscribers)
         subscriber->pending << chunk;
     // A subscriber still busy with an earlier chunk (it pumps events) gets this one from

@@ -81,6 +81,8 @@ public:
     // Rotator status queries written so far and not yet answered (RotatorQueryCount): the
     // bursts a reader that subscribes now gets first answer them.
     int PendingRotatorQueries() { return m_rotatorQueries.Pending(); }
+    // Chunks received so far: evidence that the controller answers.
+    uint64_t ChunksReceived() const { return m_chunksReceived; }
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();
@@ -144,4 +146,5 @@ private:
     bool m_deliveryQueued = false;
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
     RotatorQueryCount m_rotatorQueries;
+    uint64_t m_chunksReceived = 0;
 };

@@ -4,6 +4,7 @@
 #include "platform/VbError.h"
 
 #include <QFile>
+#include <sys/stat.h>
 #include <map>
 #include <utility>
 #include <memory>
@@ -120,8 +121,22 @@ void Print(int16_t number, const QString &text)
     if (f.reading)
         throw VbError(54, QStringLiteral("Bad file mode"));
     const QByteArray bytes = text.toLatin1();
-    if (f.file->write(bytes) != bytes.size())
+    const qint64 before = f.file->size();
+    if (f.file->write(bytes) != bytes.size()) {
+        // Nothing of a write cut short stays: the next one must not be glued to a fragment.
+        f.file->resize(before);
+        f.file->seek(before);
         throw VbError(61, QStringLiteral("Disk full"));
+    }
+}
+
+bool NameLeadsToFile(int16_t number)
+{
+    const OpenFile &f = opened(number);
+    struct stat named {};
+    struct stat open {};
+    return f.file->isOpen() && ::stat(QFile::encodeName(f.file->fileName()).constData(), &named) == 0
+           && ::fstat(f.file->handle(), &open) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
 QString WriteRecordText(const VariantArray &fields)

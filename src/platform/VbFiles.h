@@ -21,8 +21,14 @@ int16_t FreeFile();
 // open"; a file that cannot be opened throws VbError 75 "Path/File access error".
 void Open(int16_t number, const QString &path, Mode mode);
 
-// Writes `text` exactly as given. A number not open throws VbError 52 "Bad file name or number".
+// Writes `text` exactly as given, whole or not at all: a write cut short (a full disk)
+// leaves the file as it was before it and throws VbError 61 "Disk full". A number not open
+// throws VbError 52 "Bad file name or number".
 void Print(int16_t number, const QString &text);
+
+// Whether the file's name still leads to the open file (not deleted, renamed or replaced
+// since it was opened). A number not open throws VbError 52.
+bool NameLeadsToFile(int16_t number);
 
 // One record of comma-separated fields ending in CR LF: text between double quotes (as it
 // stands: the format has no escape for a quote inside), numbers bare with "." as the

@@ -3,10 +3,16 @@
 #include "link/HandlerError.h"
 #include "link/Serial.h"
 #include "platform/SystemTimer.h"
+#include "platform/PostedBoxes.h"
+#include "platform/UserPrompts.h"
+#include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
+#include <algorithm>
 #include <memory>
 
 namespace DataLog {
@@ -48,24 +54,29 @@ QString HeaderText()
     return VbFiles::WriteRecordText(fields);
 }
 
-QString RecordText(const QTime &time)
+QString RecordText(const QTime &time, bool values)
 {
     const Tools &t = Module().tools;
-    const auto values = currentValues();
+    const auto current = currentValues();
     VariantArray fields{Variant(TimeOfDay(time))};
     for (size_t i = 0; i < Channels.size(); ++i) {
         if (t.*Channels[i].flag)
-            fields.push_back(values[i]);
+            fields.push_back(values ? current[i] : Variant());
     }
     return VbFiles::WriteRecordText(fields);
 }
 
 QString TimeOfDay(const QTime &time)
 {
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    const QLocale locale;
+    QString format = locale.timeFormat(QLocale::LongFormat);
     static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
     format.replace(zone, QStringLiteral(" "));
-    return QLocale::system().toString(time, format.trimmed());
+    const QString text = locale.toString(time, format.trimmed());
+    const bool ascii = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    });
+    return ascii ? text : time.toString(QStringLiteral("hh:mm:ss"));
 }
 
 void StartLogTimer(uint32_t periodMs)
@@ -77,7 +88,35 @@ void StartLogTimer(uint32_t periodMs)
     auto id = std::make_shared<uint32_t>(0);
     *id = SystemTimer::SetTimer(periodMs, [id] { LogTimerProc(*id); });
     t.LogTimerId = int32_t(*id);
+    t.LogReports.Restart(Module().link.SharedSerial.get());
+    t.LogSilenceTold = false;
 }
+
+const char *const SilenceMessage =
+    "The controller does not answer: data log records are written without values until it does.";
+
+namespace {
+
+// One record; the file must still be the one the log opened.
+void writeRecord(Tools &t)
+{
+    if (!VbFiles::NameLeadsToFile(t.LogFileNumber))
+        throw VbError(75, QStringLiteral("Path/File access error"));
+    const bool fresh = t.LogReports.Take(Module().link.SharedSerial.get());
+    VbFiles::Print(t.LogFileNumber, RecordText(QTime::currentTime(), fresh));
+    if (fresh) {
+        t.LogSilenceTold = false;
+    } else if (!t.LogSilenceTold) {
+        // Posted: the log goes on recording while the box stands.
+        t.LogSilenceTold = true;
+        static QPointer<PostedBoxes> boxes;
+        if (!boxes)
+            boxes = new PostedBoxes(QCoreApplication::instance());
+        boxes->post(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation, QStringLiteral("VKM"));
+    }
+}
+
+} // namespace
 
 void LogTimerProc(uint32_t id)
 {
@@ -96,7 +135,7 @@ void LogTimerProc(uint32_t id)
                 link->Transmit(QStringLiteral(" T "));
             return;
         }
-        VbFiles::Print(t.LogFileNumber, RecordText(QTime::currentTime()));
+        writeRecord(t);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
     }

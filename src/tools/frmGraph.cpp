@@ -162,6 +162,7 @@ void frmGraph::cmdReset_Click()
         Timer1.setInterval(vb::CLng(vb::Val(period) * 500));
         t.GraphPeriod = vb::CLng(vb::Val(period));
         GraphRow = 0;
+        m_reports.Restart(Module().link.SharedSerial.get());
 
         clearSeries();
         showUnits();
@@ -212,9 +213,12 @@ void frmGraph::Timer1_Timer()
                 link->Transmit(QStringLiteral(" T "));
             return;
         }
+        // The time axis follows the timer, whose period was fixed at Start.
+        GraphMinutes = float(GraphMinutes + m.tools.GraphPeriod / 60.0);
+        if (!m_reports.Take(m.link.SharedSerial.get()))
+            return; // nothing new: no point passes the last values off as new
         ++GraphRow;
         ++GraphRowCount;
-        GraphMinutes = float(GraphMinutes + vb::Val(lblPeriod->text()) / 60);
         if (GraphRow == Rows) {
             // From here on the oldest points are overwritten: markers only, no lines.
             GraphRow = 1;

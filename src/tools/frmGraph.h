@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ReportFreshness.h"
 #include "platform/VbTimer.h"
 
 #include <QList>
@@ -68,4 +69,5 @@ private:
     void showUnits();
 
     std::vector<int> m_sensors; // the sensor of each plotted series, bound at Start
+    ReportFreshness m_reports;  // a point only for temperatures the controller sent since the last one
 };

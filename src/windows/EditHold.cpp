@@ -3,6 +3,7 @@
 #include "platform/VbTimer.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 #include <algorithm>
 
@@ -25,6 +26,35 @@ void EditHold::add(bool &flag)
     if (std::find(m_flags.begin(), m_flags.end(), &flag) == m_flags.end())
         m_flags.push_back(&flag);
 }
+
+void EditHold::guardPresses(std::function<bool()> allowed)
+{
+    m_allowed = std::move(allowed);
+}
+
+namespace {
+
+// Keys that move the focus or only modify another key change no control.
+bool onlyMovesFocus(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    switch (static_cast<const QKeyEvent *>(event)->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Escape:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 bool EditHold::any() const
 {
@@ -71,6 +101,8 @@ bool EditHold::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+    if (press && m_allowed && !onlyMovesFocus(event) && !m_allowed())
+        return true;
     if (press) {
         *m_flagOf.value(control) = true;
         m_timer.setEnabled(false);

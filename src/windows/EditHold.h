@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -23,6 +24,11 @@ public:
     // Adds a flag that no control sets here (the window's own handlers set it).
     void add(bool &flag);
 
+    // A press that would change a watched control runs `allowed` first; when it answers
+    // false (it has said why) the press is dropped, so the control keeps its value and no
+    // flag is set. Keys that only move the focus always pass.
+    void guardPresses(std::function<bool()> allowed);
+
     // True when any flag is set.
     bool any() const;
     void clearAll();
@@ -38,6 +44,7 @@ private:
     void restartTimer();
 
     VbTimer &m_timer;
+    std::function<bool()> m_allowed;
     std::vector<bool *> m_flags;
     QHash<QObject *, QWidget *> m_controlOf;
     QHash<QWidget *, bool *> m_flagOf;

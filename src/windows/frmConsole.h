@@ -140,6 +140,7 @@ private:
     void setPinned(bool pinned);
     bool portOpen() const;
     bool requirePort(const QString &message);
+    bool commPortOpen(); // requirePort with the controls' message
     void restartTimer3();
 
     // The parser: a table of the codes the console reads, one handler per code or family.

@@ -35,6 +35,12 @@ bool confirmed(const QString &question)
 
 } // namespace
 
+bool frmConsole::commPortOpen()
+{
+    const RunningHandler running(this); // the box serves events: the window may close
+    return requirePort(CommPortNotOpen);
+}
+
 void frmConsole::homeClick(const QString &question, const QString &command)
 {
     const RunningHandler running(this); // the question serves events: the window may close
@@ -219,14 +225,13 @@ void frmConsole::UpDown3_Change()
     }
 }
 
-// A power spinner sends its value only while the operator works it; any change on an open
-// link arms the mode buttons.
+// A power spinner sends its value only while the operator works it, and only that arms the
+// mode buttons: a value a report brought sends nothing.
 void frmConsole::powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed)
 {
-    if (!requirePort(CommPortNotOpen))
+    if (!hold || !requirePort(CommPortNotOpen))
         return;
-    if (hold)
-        cm->Transmit(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()));
+    cm->Transmit(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()));
     if (armed)
         *armed = true;
 }
@@ -251,10 +256,11 @@ void frmConsole::UpDown6_Change()
     powerChange(UpDown6, Dew2Hold, "k", nullptr);
 }
 
-// Mode buttons: 0 "Manual", 1 "Auto", 2 "Off".
+// Mode buttons: 0 "Manual", 1 "Auto", 2 "Off". Only the operator's choice sends; one a
+// report made sends nothing.
 void frmConsole::optFan_Click(int index)
 {
-    if (!FanArmed || !requirePort(CommPortNotOpen))
+    if (!FanHold || !FanArmed || !requirePort(CommPortNotOpen))
         return;
     if (index == 2)
         cm->Transmit(QStringLiteral("n2 "));
@@ -266,7 +272,7 @@ void frmConsole::optFan_Click(int index)
 
 void frmConsole::optSec_Click(int index)
 {
-    if (!HeaterArmed || !requirePort(CommPortNotOpen))
+    if (!HeaterHold || !HeaterArmed || !requirePort(CommPortNotOpen))
         return;
     if (index == 2)
         cm->Transmit(QStringLiteral("w2 "));

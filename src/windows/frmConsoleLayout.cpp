@@ -133,6 +133,8 @@ void frmConsole::buildLayout()
     Holds->watch(UpDown5, Dew1Hold);
     Holds->watch(chkDew2, Dew2Hold);
     Holds->watch(UpDown6, Dew2Hold);
+    // The controls that send need the port: refused before they change.
+    Holds->guardPresses([this] { return commPortOpen(); });
 }
 
 QWidget *frmConsole::buildFocusPage()

@@ -3,6 +3,7 @@
 #include "settings/StoredPositionFile.h"
 #include "settings/frmStoreFocus.h"
 #include "settings/frmStoreRotator.h"
+#include "support/DiskFullAt.h"
 #include "support/FakeControlWindows.h"
 #include "support/OperatorInput.h"
 #include "support/RecordingPrompts.h"
@@ -14,8 +15,6 @@
 #include <QTableWidget>
 #include <QtEndian>
 #include <limits>
-#include <csignal>
-#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace WidgetInput;
@@ -36,20 +35,6 @@ QByteArray focusRecord(const char *description, int32_t position, float temperat
     return StoredPositionFile::encode(FocusRecord{QString::fromLatin1(description), position, temperature})
         + QByteArray(50, '\0');
 }
-
-// While it lives no file of the process grows beyond `bytes`, as on a full disk.
-struct DiskFullAt
-{
-    explicit DiskFullAt(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old);
-        signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
-        const rlimit full{bytes, old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &full);
-    }
-    ~DiskFullAt() { setrlimit(RLIMIT_FSIZE, &old); }
-    rlimit old{};
-};
 
 class StoredPositionEditors : public ::testing::Test
 {

@@ -4,6 +4,7 @@
 #include "platform/UpDown.h"
 #include "platform/VbFiles.h"
 #include "platform/Wait.h"
+#include "support/DiskFullAt.h"
 #include "support/WidgetInput.h"
 #include "tools/DataLog.h"
 #include "tools/frmLog.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -75,6 +77,11 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
     const QString time = DataLog::TimeOfDay(at);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9: APMapm]+$")).match(time).hasMatch()) << qPrintable(time);
     EXPECT_TRUE(time.contains(QStringLiteral("04:05"))) << qPrintable(time);
+    for (const auto language : {QLocale::Japanese, QLocale::Arabic}) { // a time that is not ASCII
+        QLocale::setDefault(QLocale(language));
+        EXPECT_EQ(DataLog::TimeOfDay(at), QStringLiteral("21:04:05")) << language;
+    }
+    QLocale::setDefault(QLocale::system());
 
     struct Case { QList<int> unchecked; const char *header; QString record; };
     const Case cases[] = {
@@ -87,6 +94,8 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
         ASSERT_TRUE(start(QStringLiteral("30"), log, c.unchecked));
         EXPECT_EQ(contents(log), QByteArray(c.header));
         EXPECT_EQ(DataLog::RecordText(at), c.record);
+        const QString empty(7 - c.unchecked.size(), QLatin1Char(',')); // nothing new from the controller
+        EXPECT_EQ(DataLog::RecordText(at, false), QStringLiteral("\"%1\"%2\r\n").arg(time, empty));
         stop();
     }
 }
@@ -136,8 +145,25 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id);
         EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
         EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
+        if (tick % 2 == 1)
+            report(":t1 7250 ");
     }
     EXPECT_EQ(contents(log).count('\n'), 6);
+
+    // Values only from what came since the last record, on an open port; the operator hears
+    // once that they stopped, and again once they came back and stopped.
+    struct Case { bool reports, open, values; size_t boxes; };
+    for (const Case &c : {Case{false, true, false, 1}, Case{false, true, false, 1}, Case{true, true, true, 1},
+                          Case{true, false, false, 2}, Case{false, true, false, 2}, Case{true, true, true, 2}}) {
+        if (c.reports)
+            report(":t1 7250 ");
+        sharedLink()->setConnected(c.open);
+        DataLog::LogTimerProc(id), DataLog::LogTimerProc(id), Wait::For(1); // the box is posted
+        EXPECT_EQ(contents(log).endsWith(",,,,,,,\r\n"), !c.values);
+        ASSERT_EQ(prompts.boxes.size(), c.boxes);
+        EXPECT_EQ(prompts.boxes.back().prompt, QString::fromLatin1(DataLog::SilenceMessage));
+    }
+    sent();
 
     // With the graph asking as often, the log does not ask.
     t.GraphRunning = true;
@@ -175,6 +201,29 @@ TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
     EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error number: 52 Bad file name or number"));
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
+    prompts.answer = nullptr;
+
+    // A file deleted under the log, or a disk that fills up in the middle of a record and then
+    // has room again: each failed record is reported, the file holds whole records only.
+    std::optional<DiskFullAt> full;
+    struct Case { std::function<void()> fail; const char *box; size_t boxesAfter; int lines; };
+    const Case cases[] = {{[&] { QFile::remove(log); }, "Error number: 75 Path/File access error", 2, 0},
+                          {[&] { full.emplace(contents(log).size() + 30); }, "Error number: 61 Disk full", 1, 3}};
+    for (const Case &c : cases) {
+        prompts.boxes.clear();
+        ASSERT_TRUE(start(QStringLiteral("1"), log));
+        const auto record = [&, id = uint32_t(t.LogTimerId)] {
+            DataLog::LogTimerProc(id), report(":t1 7250 "), DataLog::LogTimerProc(id);
+        };
+        record(), c.fail(), record();
+        full.reset(), record();
+        ASSERT_EQ(prompts.boxes.size(), c.boxesAfter) << c.box;
+        EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.box));
+        EXPECT_EQ(contents(log).count('\n'), c.lines) << c.box;
+        for (const QByteArray &line : contents(log).split('\n').mid(1, c.lines - 1))
+            EXPECT_TRUE(line.count('"') == 2 && line.endsWith(",72.5,70.25,68,45,100,12345,68.12\r")) << line.constData();
+        stop();
+    }
 }
 
 TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
@@ -185,7 +234,7 @@ TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
             if (!start(QStringLiteral("1"), log))
                 std::_Exit(3);
             for (int tick = 0; tick < 6; ++tick)
-                DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId));
+                (DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId)), report(":t1 7250 "));
             std::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");

@@ -6,6 +6,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSpinBox>
 
 namespace {
 
@@ -18,11 +19,15 @@ protected:
         Module().temperatures = {70, 60, 212, 0, 0};
     }
 
-    // Request and point ticks, `points` times.
+    // Request and point ticks, `points` times, each answered (the timer's own ticks stay out).
     void points(frmGraph &graph, int points)
     {
-        for (int i = 0; i < 2 * points; ++i)
+        graph.Timer1.setEnabled(false);
+        for (int i = 0; i < points; ++i) {
+            report(" ");
             graph.Timer1_Timer();
+            graph.Timer1_Timer();
+        }
     }
 };
 
@@ -60,6 +65,19 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
             EXPECT_EQ(graph.lines[s]->pen().color(), c.colours[int(s)]);
         }
     }
+
+    // A point only for what came since the last one on an open port; the minutes follow the
+    // period fixed at Start, whatever the spinner says since.
+    frmGraph graph;
+    graph.cmdReset_Click(), graph.UpDown1->setValue(3600);
+    struct Step { bool answers, open; int points; };
+    for (const Step &step : {Step{true, true, 1}, Step{false, true, 1}, Step{true, false, 1}, Step{true, true, 2}}) {
+        sharedLink()->setConnected(true);
+        step.answers ? report(" ") : void();
+        sharedLink()->setConnected(step.open), graph.Timer1_Timer(), graph.Timer1_Timer();
+        EXPECT_EQ(graph.markers[0]->points().size(), step.points);
+    }
+    EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 4 / 6.0f);
 }
 
 TEST_F(TemperatureGraph, KeepsItsLast399PointsAndDropsTheLines)

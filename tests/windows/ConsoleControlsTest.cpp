@@ -165,12 +165,15 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
 TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
 {
     open(false);
+    feed({":d1 50 :fm 2 "}); // dew heater 1 runs at 50
     struct Case { std::function<void()> act; const char *message; };
     const Case cases[] = {
         {[&] { form->cmdFocusHome->click(); }, "Port not open."},
         {[&] { form->cmdRotateStop->click(); }, "Port not open."},
         {[&] { press(form->cmdMove[1]); }, "Error:  The communications port is not open."},
-        {[&] { form->UpDown2->setValue(20); }, "Error:  The communications port is not open."},
+        {[&] { click(form->UpDown2); }, "Error:  The communications port is not open."},
+        {[&] { click(form->chkDew1); }, "Error:  The communications port is not open."},
+        {[&] { click(form->optFan[0]); }, "Error:  The communications port is not open."},
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
@@ -179,6 +182,9 @@ TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
         EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
         EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
         EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+        // A refused press changes no control.
+        EXPECT_TRUE(form->chkDew1->isChecked() && form->UpDown5->value() == 50 && form->UpDown5->isEnabled()
+                    && form->UpDown2->value() == 0 && form->optFan[2]->isChecked()) << c.message;
     }
     EXPECT_FALSE(form->Timer1.Enabled());
     EXPECT_FALSE(form->FanArmed); // a closed port does not arm the mode buttons
@@ -239,9 +245,14 @@ TEST_F(ConsoleControls, ACommandConfirmedAfterTheConsoleClosedSendsNothing)
 TEST_F(ConsoleControls, SpinnersAndModeButtonsSendOnlyWhenWorked)
 {
     open();
-    // A report chooses a mode before any spinner changed: nothing is sent.
-    feed({":fm 0 "});
-    EXPECT_EQ(sent(), QString());
+    // The controller's reports alone, and another sender's manual 90 % after them, send
+    // nothing: before the operator worked a control and after.
+    const auto reportsSendNothing = [&] {
+        for (const char *r : {":fs 40 :ss 30 ", ":fm 1 :sm 1 ", ":fm 0 :sm 0 ", ":fm 0 :fs 90 "})
+            EXPECT_EQ((feed({QString::fromLatin1(r)}), sent()), QString()) << r;
+        feed({":fm 2 :sm 2 :fs 0 :ss 0 "});
+    };
+    reportsSendNothing();
 
     // Moving the fan spinner sends with a leading blank and arms the mode buttons.
     form->TabStrip1->setCurrentIndex(2);
@@ -254,20 +265,23 @@ TEST_F(ConsoleControls, SpinnersAndModeButtonsSendOnlyWhenWorked)
     EXPECT_EQ(form->lblFanPower->text(), QStringLiteral("50"));
     form->Timer3_Timer(); // the hold ends
 
-    form->optFan[2]->click();
+    click(form->optFan[1]);
+    click(form->optFan[2]);
+    form->Timer3_Timer();
     form->UpDown2->setValue(40); // not held: no command
-    form->optFan[0]->click();
-    form->optFan[1]->click();
-    EXPECT_EQ(sent(), QStringLiteral("n2 y40 n1 "));
+    click(form->optFan[0]);
+    EXPECT_EQ(sent(), QStringLiteral("n1 n2 y40 "));
+    form->Timer3_Timer();
+    reportsSendNothing();
 
     form->TabStrip1->setCurrentIndex(3);
     press(form->UpDown4);
     form->UpDown4->setValue(30);
     release(form->UpDown4);
     form->Timer3_Timer();
-    form->optSec[0]->click();
-    form->optSec[1]->click();
-    form->optSec[2]->click();
+    click(form->optSec[0]);
+    click(form->optSec[1]);
+    click(form->optSec[2]);
     EXPECT_EQ(sent(), QStringLiteral(" s30 s30 w1 w2 "));
 
     // Unticking dew heater 1 with the mouse sends its power of 0 and locks its spinner.

@@ -113,4 +113,5 @@ protected:
     }
     static void press(QWidget *w) { mouse(w, QEvent::MouseButtonPress); }
     static void release(QWidget *w) { mouse(w, QEvent::MouseButtonRelease); }
+    static void click(QWidget *w) { press(w), release(w); }
 };

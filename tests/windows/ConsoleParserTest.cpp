@@ -21,8 +21,9 @@ TEST_F(ConsoleParser, TemperaturesShowAsReportedAcrossChunks)
     EXPECT_EQ(form->lblPrimary->text(), QStringLiteral("72.5"));
     EXPECT_EQ(form->lblSecondary->text(), QStringLiteral("-1.25"));
     EXPECT_DOUBLE_EQ(Module().temperatures.SecondaryTemperature, -1.25);
-    feed({":t1 warm "});
+    feed({":t1 warm :t2 1E300 "}); // no temperature a sensor reports
     EXPECT_EQ(form->lblAmbient[0]->text(), QStringLiteral("68.12"));
+    EXPECT_EQ(form->lblPrimary->text(), QStringLiteral("72.5"));
 }
 
 TEST_F(ConsoleParser, ModesAndPowersWithTheirRangesAndHolds)
@@ -95,8 +96,9 @@ TEST_F(ConsoleParser, RotatorPositionsAndMotorState)
     EXPECT_EQ(form->lblRotate->text(), QStringLiteral("0.25"));
     EXPECT_EQ(r.RotatorDirection, -1);
     r.RotatorSetPosition = 50;
-    feed({":rt x "}); // not numeric: only the moving flag
+    feed({":rt x :rs 1E300 "}); // no step count: only the moving flag
     EXPECT_EQ(r.RotatorPosition, 50);
+    EXPECT_EQ(r.RotatorSetPosition, 50);
     EXPECT_FALSE(r.RotatorMoving);
 
     feed({":mb 1 "});
