@@ -1,5 +1,8 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Focuser.h"
+#include "drivers/Rotator.h"
+#include "drivers/Stepper.h"
+#include "drivers/Temperature.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
 #include "platform/Wait.h"
@@ -27,7 +30,184 @@ protected:
     }
 };
 
+// One object of each automation class, by its name.
+std::unique_ptr<Dispatch> makeDriver(const std::string &name)
+{
+    if (name == "Focuser")
+        return std::make_unique<Focuser>();
+    if (name == "Rotator")
+        return std::make_unique<Rotator>();
+    if (name == "Temperature")
+        return std::make_unique<Temperature>();
+    return std::make_unique<Stepper>();
+}
+
+// A member as a client reaches it: a get (no value), a let (a value) or a call.
+struct Access
+{
+    enum Kind { Get, Let, Call } kind;
+    const char *member;
+    VariantArray args;
+    Variant value;
+
+    Variant run(Dispatch &object) const
+    {
+        const QString name = QString::fromLatin1(member);
+        if (kind == Get)
+            return object.Get(name, args);
+        if (kind == Let)
+            object.Let(name, args, value);
+        else
+            object.Call(name, args);
+        return Variant();
+    }
+};
+
 } // namespace
+
+// --- what the four classes share ---
+
+TEST_F(FocuserTest, EveryMemberThatNeedsTheControllerRefusesWithoutTheLineAndChangesNothing)
+{
+    using A = Access;
+    struct Row
+    {
+        const char *cls;
+        Access access;
+        const char *notLinked, *source;
+        Access getter; // reads the value as before the refusals (a silent controller); none: nullptr
+        Variant before;
+    };
+    const char *const focus = "Serial link not established", *const vkm = "VKM not connected";
+    const char *const rotator = "Rotator not linked";
+    const A none{A::Get, nullptr, {}, {}};
+    const Row rows[] = {
+        {"Focuser", {A::Call, "Move", {Variant(int32_t(10))}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Call, "Halt", {}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Let, "TempComp", {}, Variant(true)}, focus, "VKM", {A::Get, "TempComp", {}, {}}, Variant(false)},
+        {"Focuser", {A::Let, "TempCompMovementThreshold", {}, Variant(int16_t(50))}, focus, "VKM", none, {}},
+        {"Focuser", {A::Let, "TempCompCoefficient", {}, Variant(2.0)}, focus, "VKM", none, {}},
+        {"Focuser", {A::Let, "RecallFocusPosition", {}, Variant(true)}, focus, "VKM", none, {}},
+        {"Focuser", {A::Call, "RecordFocusPosition", {}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Get, "Position", {}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Get, "IsMoving", {}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Get, "Temperature", {}, {}}, focus, "VKM", none, {}},
+        {"Focuser", {A::Get, "TempCompMovementThreshold", {}, {}}, focus, "VKM", none, {}},
+        {"Rotator", {A::Call, "Halt", {}, {}}, rotator, "ORVA", none, {}},
+        {"Rotator", {A::Call, "ResetPosition", {Variant(10.0f)}, {}}, rotator, "ORVA",
+         {A::Get, "Position", {}, {}}, Variant(0.0)},
+        {"Rotator", {A::Call, "ZeroWrap", {}, {}}, rotator, "ORVA", none, {}},
+        {"Rotator", {A::Call, "RecordRotatorPosition", {}, {}}, rotator, "ORVA", none, {}},
+        {"Rotator", {A::Let, "RecallRotatorPosition", {}, Variant(true)}, rotator, "ORVA", none, {}},
+        {"Rotator", {A::Get, "Position", {}, {}}, rotator, "ORVA", none, {}},
+        {"Temperature", {A::Let, "DewHeater1Power", {}, Variant(int16_t(70))}, vkm, "VKM",
+         {A::Get, "DewHeater1Power", {}, {}}, Variant(int16_t(0))},
+        {"Temperature", {A::Let, "DewHeater2Power", {}, Variant(int16_t(70))}, vkm, "VKM",
+         {A::Get, "DewHeater2Power", {}, {}}, Variant(int16_t(0))},
+        {"Temperature", {A::Let, "SecondaryHeaterMode", {}, Variant(int16_t(1))}, vkm, "VKM",
+         {A::Get, "SecondaryHeaterMode", {}, {}}, Variant(int16_t(0))},
+        {"Temperature", {A::Let, "SecondaryHeaterSetpoint", {}, Variant(2.5)}, vkm, "VKM",
+         {A::Get, "SecondaryHeaterSetpoint", {}, {}}, Variant(0.0f)},
+        {"Temperature", {A::Let, "FanSpeed", {}, Variant(int16_t(50))}, vkm, "VKM",
+         {A::Get, "FanSpeed", {}, {}}, Variant(int16_t(0))},
+        {"Temperature", {A::Let, "FanMode", {}, Variant(int16_t(1))}, vkm, "VKM",
+         {A::Get, "FanMode", {}, {}}, Variant(int16_t(0))},
+        {"Temperature", {A::Let, "FanDeadband", {}, Variant(2.0)}, vkm, "VKM", none, {}},
+        {"Temperature", {A::Get, "AmbientTemp", {}, {}}, vkm, "VKM", none, {}},
+        {"Stepper", {A::Let, "StepperCurrent2", {}, Variant(0.5)}, vkm, "ORVA",
+         {A::Get, "StepperCurrent2", {}, {}}, Variant(0.0)},
+        {"Stepper", {A::Let, "MicrostepMode3", {}, Variant(int16_t(2))}, vkm, "ORVA",
+         {A::Get, "MicrostepMode3", {}, {}}, Variant(int16_t(0))},
+        {"Stepper", {A::Let, "OperationMode", {}, Variant(int16_t(1))}, vkm, "ORVA",
+         {A::Get, "OperationMode", {}, {}}, Variant(int16_t(0))},
+        {"Stepper", {A::Call, "Halt", {Variant(int16_t(2))}, {}}, vkm, "ORVA", none, {}},
+        {"Stepper", {A::Call, "MoveRelative4", {Variant(int32_t(5))}, {}}, vkm, "ORVA", none, {}},
+        {"Stepper", {A::Get, "StepperPresent1", {}, {}}, vkm, "ORVA", none, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.cls) + "." + row.access.member);
+        const std::unique_ptr<Dispatch> object = makeDriver(row.cls);
+        sim.setSilent(true);
+        sim.clearReceived();
+        sharedLink()->setConnected(false);
+        expectRefusal([&] { row.access.run(*object); }, DriverErrors::NotLinked, row.notLinked, row.source);
+        sharedLink()->setConnected(true);
+        Module().tools.FlashInProgress = true;
+        expectRefusal([&] { row.access.run(*object); }, Serial::ErrUploadOwnsPort,
+                      "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object");
+        Module().tools.FlashInProgress = false;
+        EXPECT_EQ(sent(), QString());
+        if (row.getter.member) {
+            const Variant after = row.getter.run(*object);
+            EXPECT_EQ(after, row.before) << qPrintable(after.toString());
+        }
+        sharedLink()->setConnected(false);
+        sim.setSilent(false);
+    }
+}
+
+TEST_F(FocuserTest, HaltStopsWhateverObjectLinkedOrMoved)
+{
+    struct Row
+    {
+        const char *cls;
+        const char *move;
+        Variant steps;
+        VariantArray halt;
+        const char *wire;
+    };
+    const Row rows[] = {
+        {"Focuser", "Move", Variant(int32_t(20000)), {}, "b20000 S "},
+        {"Rotator", "Move", Variant(90.0), {}, "j18000 q0 "},
+        {"Stepper", "MoveRelative1", Variant(int32_t(100)), {Variant(int16_t(1))}, "a100 31 "},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.cls);
+        const std::unique_ptr<Dispatch> object = makeDriver(row.cls);
+        Focuser opener; // opens the port; the object under test never links
+        opener.Let(QStringLiteral("Connected"), Variant(true));
+        Wait::For(300);
+        sim.clearReceived();
+        object->Call(QString::fromLatin1(row.move), {row.steps});
+        object->Call(QStringLiteral("Halt"), row.halt);
+        EXPECT_EQ(sent(), QString::fromLatin1(row.wire));
+        sharedLink()->setConnected(false);
+    }
+}
+
+TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFailsIt)
+{
+    struct Row
+    {
+        const char *cls, *member;
+        const char *noResponse;
+    };
+    const Row rows[] = {
+        {"Focuser", "Link", "No response from focuser"},   {"Focuser", "Connected", "No response from focuser"},
+        {"Rotator", "Link", "No response from VKM"},       {"Rotator", "Connected", "No response from VKM"},
+        {"Temperature", "Connected", "No response from VKM"}, {"Stepper", "Connected", "No response from VKM"},
+    };
+    qputenv("VKM_COM9", "/nonexistent/vkm-port");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.cls) + "." + row.member);
+        Focuser first;
+        const std::unique_ptr<Dispatch> second = makeDriver(row.cls);
+        first.Let(QStringLiteral("Link"), Variant(true)); // its ":!" reaches the second object too
+        sim.setSilent(true);
+        expectRefusal([&] { second->Let(QString::fromLatin1(row.member), Variant(true)); },
+                      DriverErrors::LinkFailed, row.noResponse, "");
+        EXPECT_FALSE(second->Get(QString::fromLatin1(row.member)).toBoolean());
+        sim.setSilent(false);
+
+        sharedLink()->setConnected(false);
+        Module().link.PortNumber = 9;
+        expectRefusal([&] { second->Let(QString::fromLatin1(row.member), Variant(true)); }, 8002,
+                      "Invalid port number", "");
+        EXPECT_FALSE(second->Get(QString::fromLatin1(row.member)).toBoolean());
+        Module().link.PortNumber = 1;
+        sharedLink()->setPort(1);
+    }
+}
 
 TEST_F(FocuserTest, LinkAnsweredSendsTheOpeningQueriesInOrder)
 {
@@ -95,9 +275,9 @@ TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryone)
     // The other holder reads the closed port as unlinked, and its stop is refused, not lost.
     EXPECT_FALSE(b.Get(QStringLiteral("Connected")).toBoolean());
     EXPECT_FALSE(b.Get(QStringLiteral("Link")).toBoolean());
-    expectRefusal([&] { b.Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Serial link not established",
-                  "VKM");
-    a.Call(QStringLiteral("Halt")); // never linked now: nothing, no error
+    for (Focuser *holder : {&a, &b})
+        expectRefusal([&] { holder->Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked,
+                      "Serial link not established", "VKM");
 }
 
 TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
@@ -144,6 +324,51 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
         sim.setFocuserPosition(s.actual);
         sim.setFocuserTarget(s.target);
         EXPECT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), s.moving) << s.target << "/" << s.actual;
+    }
+}
+
+TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMovedIt)
+{
+    struct Row
+    {
+        const char *what;
+        std::function<void(Focuser &a, Focuser &b)> halfWay;
+        int32_t standsAtLeast, standsAtMost;
+        int maxReads; // IsMoving reads until False; 0: until the move ends
+    };
+    const Row rows[] = {
+        {"halted by its mover", [](Focuser &a, Focuser &) { a.Call(QStringLiteral("Halt")); }, 5000, 19000, 2},
+        {"halted by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Halt")); }, 5000, 19000, 2},
+        {"moved on by another object",
+         [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); }, 2995, 3005, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        sim.setFocuserPosition(0);
+        Focuser a, b;
+        linkUp(a);
+        a.Call(QStringLiteral("Move"), {Variant(int32_t(20000))});
+        ASSERT_TRUE(Wait::Until(10000, [&] { return a.Get(QStringLiteral("Position")).toLong() > 5000; }));
+        EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
+        row.halfWay(a, b);
+        int reads = 0;
+        const auto standing = [&] {
+            ++reads;
+            return a.Get(QStringLiteral("IsMoving")).toInteger() == 0;
+        };
+        if (row.maxReads > 0) {
+            while (!standing() && reads < row.maxReads) {
+            }
+            EXPECT_LT(reads, row.maxReads + 1);
+            EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), 0);
+        } else {
+            EXPECT_TRUE(Wait::Until(10000, standing));
+        }
+        const int32_t stands = a.Get(QStringLiteral("Position")).toLong();
+        EXPECT_GE(stands, row.standsAtLeast);
+        EXPECT_LE(stands, row.standsAtMost);
+        EXPECT_EQ(b.Get(QStringLiteral("IsMoving")).toInteger(), 0) << "b reads the same reports";
+        sharedLink()->setConnected(false);
     }
 }
 
@@ -233,6 +458,16 @@ TEST_F(FocuserTest, RecallCodesFromTheReport)
 
 TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
 {
+    {
+        Focuser fresh; // no temperature reported yet: no number in either scale
+        sim.setSilent(true);
+        sharedLink()->setConnected(true);
+        for (int16_t celsius : {int16_t(1), int16_t(0)}) {
+            Module().settings.Celcius = celsius;
+            EXPECT_TRUE(fresh.Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
+        }
+        sim.setSilent(false);
+    }
     Focuser focuser;
     linkUp(focuser);
     sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
@@ -265,7 +500,4 @@ TEST_F(FocuserTest, FixedPropertiesAndUnknownMembers)
     } catch (const VbError &e) {
         EXPECT_EQ(e.number(), 438);
     }
-    focuser.Call(QStringLiteral("Halt")); // unlinked: nothing, no error
-    Wait::For(30);
-    EXPECT_TRUE(sim.received().isEmpty());
 }

@@ -114,22 +114,41 @@ TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
     EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
 }
 
-TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
+TEST_F(StepperTest, SettersSendTheirCommandsAndRefuseValuesOutOfRange)
 {
     Stepper s;
     report(":S5SM 0 :S3C 45 ");
-    const std::pair<const char *, Variant> lets[] = {
-        {"StepperCurrent1", Variant(0.5)},    {"StepperCurrent4", Variant(1.0)},
-        {"StepperCurrent2", Variant(1.01)},   {"StepperCurrent3", Variant(-0.1)},
-        {"StepperCurrent3", Variant(0.125)},  // 7.5 sixtieths round to even
-        {"MicrostepMode4", Variant(int16_t(3))}, {"MicrostepMode1", Variant(int16_t(0))},
-        {"MicrostepMode2", Variant(int16_t(4))}, {"OperationMode", Variant(int16_t(2))},
-        {"OperationMode", Variant(int16_t(1))},
+    const struct
+    {
+        const char *member;
+        Variant value;
+        const char *refusal; // nullptr: sent
+    } lets[] = {
+        {"StepperCurrent1", Variant(0.5), nullptr},
+        {"StepperCurrent4", Variant(1.0), nullptr},
+        {"StepperCurrent2", Variant(1.01), "Stepper current value out of range."},
+        {"StepperCurrent3", Variant(-0.1), "Stepper current value out of range."},
+        {"StepperCurrent3", Variant(0.125), nullptr}, // 7.5 sixtieths round to even
+        {"MicrostepMode4", Variant(int16_t(3)), nullptr},
+        {"MicrostepMode1", Variant(int16_t(0)), nullptr},
+        {"MicrostepMode2", Variant(int16_t(4)), "Microstep mode value out of range."},
+        {"OperationMode", Variant(int16_t(2)), "Operation mode value out of range."},
+        {"OperationMode", Variant(int16_t(1)), nullptr},
     };
-    for (const auto &[member, value] : lets)
-        s.Let(QString::fromLatin1(member), value);
-    for (int16_t channel : {int16_t(17), int16_t(-1), int16_t(0), int16_t(16)})
-        s.Call(QStringLiteral("Halt"), {Variant(channel)});
+    for (const auto &let : lets) {
+        const auto set = [&] { s.Let(QString::fromLatin1(let.member), let.value); };
+        if (let.refusal)
+            expectRefusal(set, DriverErrors::ValueOutOfRange, let.refusal, "ORVA");
+        else
+            set();
+    }
+    for (int16_t channel : {int16_t(17), int16_t(-1), int16_t(0), int16_t(16)}) {
+        const auto halt = [&] { s.Call(QStringLiteral("Halt"), {Variant(channel)}); };
+        if (channel < 0 || channel > 16)
+            expectRefusal(halt, DriverErrors::ValueOutOfRange, "Halt channel value out of range.", "ORVA");
+        else
+            halt();
+    }
     s.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(10))});
     s.Call(QStringLiteral("MoveRelative2"), {Variant(int32_t(-500))});
     s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(2147483647))});
@@ -140,6 +159,7 @@ TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
 
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent2")).toDouble(), 0.5) << "the reported 45 stays";
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent3")).toDouble(), 8 / 60.0) << "as commanded";
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 3);
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode2")).toInteger(), 0);
     EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
@@ -158,7 +178,6 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
                   "VKM not connected", "ORVA");
     expectRefusal([&] { s.Call(QStringLiteral("Halt"), {Variant(int16_t(0))}); }, notLinked, "VKM not connected",
                   "ORVA");
-    s.Call(QStringLiteral("Halt"), {Variant(int16_t(17))}); // no channel: nothing to refuse
 
     sharedLink()->setConnected(true);
     const char *notCover = "Operation Mode is not set as Primary Mirror Cover";

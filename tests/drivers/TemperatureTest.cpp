@@ -84,6 +84,7 @@ TEST_F(TemperatureTest, GettersAskOnceASecondAndAReportedAmbientCountsAsFresh)
 TEST_F(TemperatureTest, ReportsTakenWithinTheirRanges)
 {
     Temperature t;
+    openPort(); // the getters read reports only while the controller can be reached
     parse(t, QStringLiteral(":vr 2.10b "));
     EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("2.10b"));
     struct Case
@@ -138,18 +139,45 @@ TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
     EXPECT_EQ(t.Get(QStringLiteral("SecondaryHeaterPower")).toInteger(), 60);
 }
 
-TEST_F(TemperatureTest, FanModeWaitsForTheStatusReport)
+TEST_F(TemperatureTest, FanModeAsksForTheStatusWhenNoneHasComeAndRefusesWithoutIt)
+{
+    struct Row
+    {
+        const char *what;
+        bool handshake, silent;
+        const char *sent;
+    };
+    // Connected returns before the answer to its "T " has come (at 9600 baud it takes a
+    // quarter of a second).
+    const Row rows[] = {
+        {"right after Connected", true, false, "! T T n1 "},
+        {"a controller that does not answer", false, true, "T "},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        Temperature t;
+        if (row.handshake)
+            t.Let(QStringLiteral("Connected"), Variant(true));
+        else
+            openPort();
+        sim.setSilent(row.silent);
+        const auto fanMode = [&] { t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); };
+        if (row.silent)
+            expectRefusal(fanMode, DriverErrors::Unavailable, "Fan Mode currently unavailable, try again.", "VKM");
+        else
+            fanMode();
+        EXPECT_EQ(sent(), QString::fromLatin1(row.sent));
+        sim.setSilent(false);
+        sharedLink()->setConnected(false);
+    }
+}
+
+TEST_F(TemperatureTest, FanModeTakesTheReportedSpeedAlong)
 {
     Temperature t; // created on a closed port: no query whose answer could overtake the test
     openPort();
-    parse(t, QStringLiteral(":fs 40 "));
+    parse(t, QStringLiteral(":fs 40 :d2 0 "));
     sim.clearReceived();
-    t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); // no ":d2" yet: nothing
-    Wait::For(50);
-    EXPECT_TRUE(sim.received().isEmpty());
-    EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 0);
-
-    parse(t, QStringLiteral(":d2 0 "));
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
     EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the stored speed goes along
