@@ -1,4 +1,5 @@
 #include "MainWindowCommandsFixture.h"
+#include "drivers/Focuser.h"
 
 #include "support/WidgetInput.h"
 
@@ -141,6 +142,36 @@ TEST_F(MainWindowEntries, JogStepChoosersAndTheCustomRotatorStep)
         EXPECT_EQ(form->RotJogSteps, c.steps) << c.text;
         EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.text;
     }
+}
+
+TEST_F(MainWindowEntries, AnOperatorsChoiceReachesTheSettingsAtOnceSoAClientsSettingsReadKeepsIt)
+{
+    ModuleState::Settings &s = Module().settings;
+    struct Row
+    {
+        const char *what;
+        std::function<void()> choose;
+        const char *setting;
+        QVariant stored;
+        std::function<bool()> kept;
+    };
+    const Row rows[] = {
+        {"Celsius ticked", [&] { click(form->chkCelcius); }, "Celcius", QVariant(int32_t(1)), [&] { return s.Celcius == 1; }},
+        {"focus step", [&] { click(form->optFocus[2]); }, "FocusStep", QVariant(int32_t(2)), [&] { return s.FocusStep == 2; }},
+        {"rotate step Other", [&] { click(form->txtRot); }, "RotateStep", QVariant(int32_t(4)), [&] { return s.RotateStep == 4; }},
+        {"45 degrees", [&] { form->txtRot->clear(); WidgetInput::type(form->txtRot, QStringLiteral("45")); },
+         "RotateStepOption", QVariant(QStringLiteral("45")), [&] { return s.RotateStepOption == QLatin1String("45"); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        row.choose();
+        EXPECT_EQ(readSetting(QString::fromLatin1(row.setting)), row.stored);
+        Focuser client; // reads the settings afresh
+        EXPECT_TRUE(row.kept());
+    }
+    sim.sendRaw(":t1 6800 ");
+    EXPECT_TRUE(Wait::Until(2000, [&] { return form->lblTemp[0]->text() == QLatin1String("20.0"); }))
+        << form->lblTemp[0]->text().toStdString();
 }
 
 TEST_F(MainWindowEntries, WrapLimitTakesEffectAtOnceAndReachesTheRegistryOnLeaving)
