@@ -14,6 +14,10 @@ namespace {
 
 const QString VkmSource = QStringLiteral("VKM");
 
+// A focuser whose reported position has not changed for this long (two cycles of the
+// windows' status poll) stands still.
+constexpr uint32_t StandingMs = 500;
+
 // The controller's focus-recall state from ":frp", shared by every Focuser object:
 // 0 recall off, 4 recall on, 8 recall on with a position recorded.
 int16_t FocusRecallCode = 0;
@@ -241,25 +245,36 @@ void Focuser::evaluateMotion(QStringView value)
 {
     const QString text = value.toString();
     if (vb::IsNumeric(text)) {
-        Actual = vb::CLng(text);
+        const int32_t actual = vb::CLng(text);
+        if (actual != Actual)
+            LastMotion = Clock::GetTickCount();
+        Actual = actual;
         ActualCount = capped(ActualCount);
     }
     if (TargetCount == 0)
         return;
-    // The controller's target rules (a halt or another object's move replaces this object's),
-    // except while this object's own move has not shown in the reports yet.
-    Moving = ExpectedTarget || std::llabs(int64_t(Target) - Actual) > 5;
+    // The controller's reports rule, whoever moved or halted it: the focuser has reached the
+    // reported target, or stands still (a halt, a stalled motor). This object's own move
+    // counts as moving until the reports show the controller took it.
+    const bool arrived = std::llabs(int64_t(Target) - Actual) <= 5;
+    const bool standing = Clock::TicksSince(LastMotion) >= StandingMs;
+    Moving = ExpectedTarget || !(arrived || standing);
     EvaluatedCount = capped(EvaluatedCount);
 }
 
 void Focuser::targetReport(int32_t target)
 {
+    // A new target starts a motion: standing still counts from here.
+    if (target != Target)
+        LastMotion = Clock::GetTickCount();
     Target = target;
     TargetCount = capped(TargetCount);
     // The second report of another target after a move: a command after it (a halt, another
     // object's move) replaced it, or the controller never took it.
-    if (ExpectedTarget && (target == *ExpectedTarget || ++TargetsSinceMove >= 2))
+    if (ExpectedTarget && (target == *ExpectedTarget || ++TargetsSinceMove >= 2)) {
         ExpectedTarget.reset();
+        LastMotion = Clock::GetTickCount();
+    }
 }
 
 void Focuser::dispatchReport(QStringView code, QStringView value)

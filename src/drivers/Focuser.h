@@ -52,6 +52,7 @@ private:
     // This object's last move until the reports show the controller's target has taken it.
     std::optional<int32_t> ExpectedTarget;
     int16_t TargetsSinceMove = 0;
+    uint32_t LastMotion = 0; // tick of the last change of the reported position or target
     bool Moving = false;
     int16_t TargetCount = 0;
     int16_t ActualCount = 0;

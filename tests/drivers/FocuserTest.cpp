@@ -334,21 +334,26 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
         const char *what;
         std::function<void(Focuser &a, Focuser &b)> halfWay;
         int32_t standsAtLeast, standsAtMost;
-        int maxReads; // IsMoving reads until False; 0: until the move ends
+        int maxReads; // IsMoving reads until False; 0: until the move ends, within withinMs
+        int64_t withinMs = 0;
     };
     const Row rows[] = {
         {"halted by its mover", [](Focuser &a, Focuser &) { a.Call(QStringLiteral("Halt")); }, 5000, 19000, 2},
         {"halted by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Halt")); }, 5000, 19000, 2},
+        {"stalled, the target kept", [this](Focuser &, Focuser &) { sim.setFocuserSpeed(0); }, 5000, 19000, 0, 1000},
         {"moved on by another object",
-         [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); }, 2995, 3005, 0},
+         [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); }, 2995, 3005, 0, 3000},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
+        sim.setFocuserSpeed(50);
         sim.setFocuserPosition(0);
         Focuser a, b;
         linkUp(a);
         a.Call(QStringLiteral("Move"), {Variant(int32_t(20000))});
-        ASSERT_TRUE(Wait::Until(10000, [&] { return a.Get(QStringLiteral("Position")).toLong() > 5000; }));
+        // Each read waits for its own report.
+        for (const int64_t start = Clock::Now(); a.Get(QStringLiteral("Position")).toLong() <= 5000;)
+            ASSERT_LT(Clock::Now() - start, 10000);
         EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
         row.halfWay(a, b);
         int reads = 0;
@@ -362,7 +367,10 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
             EXPECT_LT(reads, row.maxReads + 1);
             EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), 0);
         } else {
-            EXPECT_TRUE(Wait::Until(10000, standing));
+            const int64_t start = Clock::Now();
+            while (!standing() && Clock::Now() - start < 10000) {
+            }
+            EXPECT_LT(Clock::Now() - start, row.withinMs);
         }
         const int32_t stands = a.Get(QStringLiteral("Position")).toLong();
         EXPECT_GE(stands, row.standsAtLeast);
