@@ -14,8 +14,9 @@ namespace {
 constexpr int TickWaitBoundMs = 30000;
 } // namespace
 
-DriverFrame::DriverFrame()
+DriverFrame::DriverFrame(VbError notLinked)
     : m_reply([this](QStringView code, QStringView value) { dispatchReport(code, value); })
+    , m_notLinked(std::move(notLinked))
 {
     conn = std::make_unique<connector>();
     cm = conn->Class();
@@ -40,6 +41,21 @@ bool DriverFrame::portOpen() const
     return cm && cm->Connected();
 }
 
+void DriverFrame::requireLine() const
+{
+    if (!portOpen())
+        throw m_notLinked;
+    if (Module().tools.FlashInProgress)
+        throw Serial::UploadOwnsPort();
+}
+
+void DriverFrame::requireSendable(bool inRange, const char *description) const
+{
+    if (!inRange)
+        refuse(DriverErrors::ValueOutOfRange, QString::fromLatin1(description), m_notLinked.source());
+    requireLine();
+}
+
 void DriverFrame::send(const QString &command)
 {
     if (cm)
@@ -57,10 +73,8 @@ void DriverFrame::openPortAsIs()
 
 void DriverFrame::openPort(bool portCheck)
 {
-    if (!cm)
-        return;
-    // Failures of the port are skipped: the handshake then goes unanswered.
-    try {
+    // A port that does not open fails the handshake with its own error.
+    if (cm) {
         const int16_t port = Module().link.PortNumber;
         if (portCheck && cm->Connected() && cm->Port() != port)
             cm->setConnected(false);
@@ -68,8 +82,8 @@ void DriverFrame::openPort(bool portCheck)
             cm->setPort(port);
             cm->setConnected(true);
         }
-    } catch (const VbError &) {
     }
+    requireLine();
 }
 
 void DriverFrame::showConsoleOnLink()
@@ -87,10 +101,12 @@ void DriverFrame::linkFocuserStyle(bool value, bool portCheck)
         return;
     }
     m_tickStyle = TickStyle::Focuser;
-    openPort(portCheck);
     Linked = false;
+    openPort(portCheck);
     LinkPending = true;
     Wait::DoEvents();
+    // Only an answer to this handshake counts, not one another object's "! " drew.
+    AckReceived = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
         send(QStringLiteral("! "));
         Wait::DoEvents();
@@ -116,12 +132,13 @@ void DriverFrame::linkVkmStyle(bool value, const VkmHandshake &form)
     }
     m_tickStyle = TickStyle::Vkm;
     m_laterInterval = form.laterInterval;
+    Linked = false;
+    openPort(form.portCheck);
     tm.setInterval(250);
     tm.setEnabled(true);
-    openPort(form.portCheck);
-    Linked = false;
     LinkPending = true;
     Wait::DoEvents();
+    AckReceived = false;
     for (int attempt = 0; attempt < 7; ++attempt) {
         send(QStringLiteral("! "));
         Wait::DoEvents();
@@ -173,6 +190,7 @@ bool DriverFrame::poll(int cacheAgeMs, const QString &query, const std::function
 bool DriverFrame::poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query,
                        const std::function<void()> &clearSeen, const std::function<bool()> &seen, int waitMs)
 {
+    requireLine();
     if (cacheAgeMs > 0 && Clock::TicksSince(lastQuery) < uint32_t(cacheAgeMs))
         return false;
     lastQuery = Clock::GetTickCount();

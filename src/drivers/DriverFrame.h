@@ -20,14 +20,16 @@ public:
     ~DriverFrame() override;
 
 protected:
-    DriverFrame();
+    // `notLinked`: the class's refusal of a member that cannot reach the controller.
+    explicit DriverFrame(VbError notLinked);
 
     // The class's report table: one completed (code, value) pair of the stream.
     virtual void dispatchReport(QStringView code, QStringView value) = 0;
 
     // The handshake as the focuser does it: up to 4 tries, each waiting for the 500 ms tick.
     // `portCheck` (the Connected form) reopens the port when it is open on another number
-    // than PortNumber. Refuses with "No response from focuser".
+    // than PortNumber. A port that does not open refuses with its error; only a ":!" after
+    // this handshake's first "! " answers it; else refuses with "No response from focuser".
     void linkFocuserStyle(bool value, bool portCheck);
 
     // The handshake of the other classes: up to 7 tries on a timer of `firstInterval` ms;
@@ -43,9 +45,10 @@ protected:
     };
     void linkVkmStyle(bool value, const VkmHandshake &form);
 
-    // The polling rule: when `cacheAgeMs` is 0 or at least that long has passed since
-    // LastQuery, sends `query`, runs `clearSeen` and serves events until `seen` or
-    // `waitMs`. Returns whether the report came (callers return their cache either way).
+    // The polling rule: refuses as requireLine does; when `cacheAgeMs` is 0 or at least that
+    // long has passed since LastQuery, sends `query`, runs `clearSeen` and serves events
+    // until `seen` or `waitMs`. Returns whether the report came (callers return their
+    // cache either way).
     bool poll(int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
               const std::function<bool()> &seen, int waitMs);
     // The same rule on a last-query tick of the caller's own (classes with several queries).
@@ -55,6 +58,13 @@ protected:
     // The same wait without the cache test or a query (getters that always ask).
     void send(const QString &command);
     bool portOpen() const;
+    // The rule of every member that must reach the controller (or read what it reports):
+    // the shared port is open and no firmware upload owns the line; else it refuses with
+    // the class's not-linked error or the upload's, before it changes anything.
+    void requireLine() const;
+    // A setting: a value out of range refuses with `description` (the class's range error,
+    // its not-linked error's source), then the line rule.
+    void requireSendable(bool inRange, const char *description) const;
     // The link as clients read it: the handshake succeeded and the shared port is still open
     // (another object or a setup dialog may have closed it since).
     bool linkedNow() const { return Linked && portOpen(); }
@@ -84,6 +94,7 @@ private:
     void showConsoleOnLink();
 
     std::unique_ptr<connector> conn;
+    VbError m_notLinked;
     QObject m_receiver; // the subscription's and the timer's context
     TickStyle m_tickStyle = TickStyle::Vkm;
     int m_laterInterval = 0;

@@ -14,6 +14,10 @@ namespace {
 
 const QString VkmSource = QStringLiteral("VKM");
 
+// A focuser whose reported position has not changed for this long (two cycles of the
+// windows' status poll) stands still.
+constexpr uint32_t StandingMs = 500;
+
 // The controller's focus-recall state from ":frp", shared by every Focuser object:
 // 0 recall off, 4 recall on, 8 recall on with a position recorded.
 int16_t FocusRecallCode = 0;
@@ -26,6 +30,7 @@ int16_t capped(int16_t count)
 } // namespace
 
 Focuser::Focuser()
+    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource))
 {
     CheckRegistry();
     LastQuery = Clock::GetTickCount();
@@ -105,6 +110,7 @@ bool Focuser::pollStatus()
 
 void Focuser::setTempComp(bool value)
 {
+    requireLine();
     CompensationActive = value;
     if (!value)
         send(QStringLiteral(" +0 "));
@@ -127,19 +133,20 @@ void Focuser::setTempCompManualMode(bool value)
 Variant Focuser::Temperature()
 {
     poll(0, QStringLiteral(" T "), [this] { TemperatureSeen = false; }, [this] { return TemperatureSeen; }, 1000);
-    if (Module().settings.Celcius == 1)
+    // No report yet: no number in either scale.
+    if (Module().settings.Celcius == 1 && !TemperatureValue.isEmpty())
         return Variant((TemperatureValue.toDouble() - 32) * 5 / 9);
     return TemperatureValue;
 }
 
 void Focuser::Move(int32_t position)
 {
-    if (!portOpen())
-        refuse(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource);
+    requireLine();
     if (CompensationActive && !CompensationManual)
         refuse(DriverErrors::InvalidOperation,
                QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
-    PreviousTarget = position;
+    ExpectedTarget = position;
+    TargetsSinceMove = 0;
     if (Module().focuser.ForceMotorOff) {
         Module().focuser.ForceMotorOff = false;
         send(QStringLiteral("U0 "));
@@ -150,11 +157,10 @@ void Focuser::Move(int32_t position)
 
 void Focuser::Halt()
 {
-    if (!Linked)
-        return;
-    // A stop that cannot reach the controller must not pass for one that did.
-    if (!portOpen())
-        refuse(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource);
+    // Whoever linked or moved: a stop that cannot reach the controller must not pass for one
+    // that did.
+    requireLine();
+    ExpectedTarget.reset();
     send(QStringLiteral("S "));
 }
 
@@ -171,9 +177,7 @@ float Focuser::TempCompCoefficient()
 
 void Focuser::setTempCompCoefficient(float value)
 {
-    if (value < -10 || value > 10)
-        refuse(DriverErrors::ValueOutOfRange,
-               QStringLiteral("Temperature compensation coefficient value out of range."), VkmSource);
+    requireSendable(value >= -10 && value <= 10, "Temperature compensation coefficient value out of range.");
     auto &focuser = Module().focuser;
     // Without the sensor's slope the command would wipe the controller's coefficient.
     if (focuser.TempCompSlope == 0) {
@@ -200,9 +204,7 @@ int16_t Focuser::TempCompMovementThreshold()
 
 void Focuser::setTempCompMovementThreshold(int16_t value)
 {
-    if (value < 0 || value > 100)
-        refuse(DriverErrors::ValueOutOfRange,
-               QStringLiteral("Temperature compensation movement threshold value out of range."), VkmSource);
+    requireSendable(value >= 0 && value <= 100, "Temperature compensation movement threshold value out of range.");
     Module().focuser.TempCompThreshold = value;
     send(QStringLiteral(" F") + QString::number(value) + QLatin1Char(' '));
 }
@@ -221,6 +223,7 @@ bool Focuser::RecallFocusPosition()
 
 void Focuser::setRecallFocusPosition(bool value)
 {
+    requireLine();
     if (value && FocusRecallCode == 0)
         send(QStringLiteral(" `1 "));
     else if (!value && FocusRecallCode != 0)
@@ -234,6 +237,7 @@ bool Focuser::FocusPositionRecorded() const
 
 void Focuser::RecordFocusPosition()
 {
+    requireLine();
     send(QStringLiteral(" f "));
 }
 
@@ -241,15 +245,36 @@ void Focuser::evaluateMotion(QStringView value)
 {
     const QString text = value.toString();
     if (vb::IsNumeric(text)) {
-        Actual = vb::CLng(text);
+        const int32_t actual = vb::CLng(text);
+        if (actual != Actual)
+            LastMotion = Clock::GetTickCount();
+        Actual = actual;
         ActualCount = capped(ActualCount);
     }
     if (TargetCount == 0)
         return;
-    if (PreviousTarget == -50000)
-        PreviousTarget = Target;
-    Moving = !(std::llabs(int64_t(Target) - Actual) <= 5 && PreviousTarget == Target);
+    // The controller's reports rule, whoever moved or halted it: the focuser has reached the
+    // reported target, or stands still (a halt, a stalled motor). This object's own move
+    // counts as moving until the reports show the controller took it.
+    const bool arrived = std::llabs(int64_t(Target) - Actual) <= 5;
+    const bool standing = Clock::TicksSince(LastMotion) >= StandingMs;
+    Moving = ExpectedTarget || !(arrived || standing);
     EvaluatedCount = capped(EvaluatedCount);
+}
+
+void Focuser::targetReport(int32_t target)
+{
+    // A new target starts a motion: standing still counts from here.
+    if (target != Target)
+        LastMotion = Clock::GetTickCount();
+    Target = target;
+    TargetCount = capped(TargetCount);
+    // The second report of another target after a move: a command after it (a halt, another
+    // object's move) replaced it, or the controller never took it.
+    if (ExpectedTarget && (target == *ExpectedTarget || ++TargetsSinceMove >= 2)) {
+        ExpectedTarget.reset();
+        LastMotion = Clock::GetTickCount();
+    }
 }
 
 void Focuser::dispatchReport(QStringView code, QStringView value)
@@ -261,8 +286,7 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
         {":tc", &F::compensationModeReport},
         {":s", [](F &f, const Report &r) {
              if (r.numeric) {
-                 f.Target = vb::CLng(r.v);
-                 f.TargetCount = capped(f.TargetCount);
+                 f.targetReport(vb::CLng(r.v));
              }
          }},
         {":tcc", [](F &f, const Report &r) {

@@ -3,6 +3,8 @@
 #include "drivers/DriverFrame.h"
 #include "platform/Variant.h"
 
+#include <optional>
+
 // The focuser as automation clients see it: absolute moves in steps, halt, position and
 // motion, the focuser temperature, temperature compensation and the recorded position.
 struct Report;
@@ -42,11 +44,15 @@ protected:
 
 private:
     void evaluateMotion(QStringView value);
+    void targetReport(int32_t target); // ":s"
     bool pollStatus();
 
     int32_t Actual = 0;
     int32_t Target = 0;
-    int32_t PreviousTarget = -50000;
+    // This object's last move until the reports show the controller's target has taken it.
+    std::optional<int32_t> ExpectedTarget;
+    int16_t TargetsSinceMove = 0;
+    uint32_t LastMotion = 0; // tick of the last change of the reported position or target
     bool Moving = false;
     int16_t TargetCount = 0;
     int16_t ActualCount = 0;

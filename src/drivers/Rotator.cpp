@@ -101,6 +101,7 @@ void Count(int16_t &counter)
 } // namespace
 
 Rotator::Rotator()
+    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource))
 {
     Homed = false;
     openPortAsIs();
@@ -246,8 +247,7 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 void Rotator::requireOpenPort() const
 {
-    if (!portOpen())
-        refuse(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource);
+    requireLine();
 }
 
 int32_t Rotator::sendRelativeMove(int32_t steps)
@@ -299,9 +299,7 @@ void Rotator::GoHome()
 
 void Rotator::Halt()
 {
-    if (!Linked)
-        return;
-    requireOpenPort();
+    requireLine();
     send(QStringLiteral("q0 "));
     Wait::DoEvents();
 }
@@ -315,6 +313,7 @@ bool Rotator::RecallRotatorPosition() const
 
 void Rotator::setRecallRotatorPosition(bool value)
 {
+    requireLine();
     if (value && RotatorRecallCode == 0)
         send(QStringLiteral(" /1 "));
     else if (!value && RotatorRecallCode != 0)
@@ -328,11 +327,13 @@ bool Rotator::RotatorPositionRecorded() const
 
 void Rotator::RecordRotatorPosition()
 {
+    requireLine();
     send(QStringLiteral(" v "));
 }
 
 void Rotator::ZeroWrap()
 {
+    requireLine();
     send(QStringLiteral(" i "));
 }
 
@@ -376,6 +377,7 @@ void Rotator::ResetPosition(float angle)
 {
     if (!(angle >= 0 && angle <= 360))
         refuse(DriverErrors::ValueOutOfRange, QStringLiteral("Reset Position Angle out of range"), RotatorSource);
+    requireLine();
     // angle x 200 is a Single product.
     const float product = angle * float(RotatorStepsPerDegree);
     send(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));

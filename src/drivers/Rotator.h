@@ -56,7 +56,7 @@ protected:
 private:
     // The query rule; `alwaysQuery` adds the getter's own reason to ask (no report seen yet).
     void queryStatus(int16_t &replies, bool alwaysQuery);
-    // Refuses the moves while the shared port is closed.
+    // The moves' refusal: the line rule (port closed, or a firmware upload owns the line).
     void requireOpenPort() const;
     // Folds `steps`, applies the wrap rule, sends "j<steps> " and returns the folded steps.
     int32_t sendRelativeMove(int32_t steps);

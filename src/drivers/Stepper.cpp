@@ -39,6 +39,7 @@ template <typename T> bool assignWhole(T &field, const QString &text)
 } // namespace
 
 Stepper::Stepper()
+    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("VKM not connected"), OrvaSource))
 {
     openPortAsIs();
     CheckRegistry();
@@ -99,6 +100,7 @@ void Stepper::query(Query kind, const QString &command)
 
 void Stepper::awaitConfiguration()
 {
+    requireLine();
     if (ConfigSeen)
         return;
     send(QStringLiteral("1 "));
@@ -138,17 +140,17 @@ int16_t Stepper::PrimaryCoverState()
 double Stepper::StepperCurrent(int channel)
 {
     awaitConfiguration();
-    return Currents[channel - 1] / 90.0;
+    return Currents[channel - 1];
 }
 
 void Stepper::setStepperCurrent(int channel, double amperes)
 {
-    if (!(amperes >= 0 && amperes <= 1))
-        return;
+    requireSendable(amperes >= 0 && amperes <= 1, "Stepper current value out of range.");
     // The command takes 1/60 A in bits 0 to 5 and the channel in bits 6 and 7, as the
-    // options window's upload sends it; the controller reports 1/90 A.
-    send(command(QLatin1Char('9'), vb::CInt(amperes * 60) + 64 * (channel - 1)));
-    Currents[channel - 1] = vb::CInt(amperes * 90);
+    // options window's upload sends it; the getter returns what went out.
+    const int16_t sixtieths = vb::CInt(amperes * 60);
+    send(command(QLatin1Char('9'), sixtieths + 64 * (channel - 1)));
+    Currents[channel - 1] = sixtieths / 60.0;
 }
 
 int16_t Stepper::MicrostepMode(int channel)
@@ -159,8 +161,7 @@ int16_t Stepper::MicrostepMode(int channel)
 
 void Stepper::setMicrostepMode(int channel, int16_t mode)
 {
-    if (mode < 0 || mode > 3)
-        return;
+    requireSendable(mode >= 0 && mode <= 3, "Microstep mode value out of range.");
     send(command(QLatin1Char('D'), mode + 4 * channel));
     MicrostepModes[channel - 1] = mode;
 }
@@ -173,21 +174,14 @@ int16_t Stepper::OperationMode()
 
 void Stepper::setOperationMode(int16_t mode)
 {
-    if (mode != 0 && mode != 1)
-        return;
+    requireSendable(mode == 0 || mode == 1, "Operation mode value out of range.");
     send(command(QLatin1Char('0'), mode));
     OpMode = mode;
 }
 
-void Stepper::requirePortOpen() const
-{
-    if (!portOpen())
-        refuse(DriverErrors::NotLinked, QStringLiteral("VKM not connected"), OrvaSource);
-}
-
 void Stepper::moveCover(const QString &command)
 {
-    requirePortOpen();
+    requireLine();
     if (OpMode != 1)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Operation Mode is not set as Primary Mirror Cover"),
                OrvaSource);
@@ -206,16 +200,14 @@ void Stepper::PrimaryClose()
 
 void Stepper::Halt(int16_t channel)
 {
-    if (channel < 0 || channel > 16)
-        return;
-    requirePortOpen();
+    requireSendable(channel >= 0 && channel <= 16, "Halt channel value out of range.");
     send(command(QLatin1Char('3'), channel));
 }
 
 void Stepper::MoveRelative(int channel, int32_t steps)
 {
     static const char Letters[] = "aBCd";
-    requirePortOpen();
+    requireLine();
     send(command(QLatin1Char(Letters[channel - 1]), steps));
 }
 
@@ -242,10 +234,11 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
                 s.ConfigSeen = true;
         };
     };
+    // The controller reports currents in 1/90 A.
     const auto current = [](size_t i) -> ReportTable<S>::Handler {
         return [i](S &s, const Report &r) {
-            if (!r.text.isEmpty())
-                assignWhole(s.Currents[i], r.text);
+            if (int16_t ninetieths = 0; !r.text.isEmpty() && assignWhole(ninetieths, r.text))
+                s.Currents[i] = ninetieths / 90.0;
         };
     };
     // The set-up reports name the channels 2 to 5, the position reports 1 to 4.

@@ -11,8 +11,9 @@
 // Status getters share a query per kind (presence, limit switches, positions, motion,
 // cover): each kind asks when more than 500 ms have passed since its last query, then
 // waits up to 500 ms for its report. Settings getters (currents, microstep modes, operation
-// mode) ask "1 " until the controller's settings report has come once. Out-of-range
-// settings are ignored without an error.
+// mode) ask "1 " until the controller's settings report has come once. Every member that
+// reaches the controller or reads its reports refuses on a closed port or while a firmware
+// upload owns the line; a setting out of range is refused.
 class Stepper : public DriverFrame
 {
 public:
@@ -27,7 +28,8 @@ public:
     bool IsMoving(int channel);
     int16_t PrimaryCoverState();
 
-    // Amperes, 0 to 1: set in steps of 1/60 A, read in steps of 1/90 A.
+    // Amperes, 0 to 1: set in steps of 1/60 A (read back as sent); the controller reports
+    // steps of 1/90 A.
     double StepperCurrent(int channel);
     void setStepperCurrent(int channel, double amperes);
     int16_t MicrostepMode(int channel);
@@ -54,7 +56,6 @@ private:
 
     void query(Query kind, const QString &command);
     void awaitConfiguration();
-    void requirePortOpen() const;
     void moveCover(const QString &command);
 
     std::array<QueryState, QueryCount> m_queries{};
@@ -62,7 +63,7 @@ private:
     int16_t SwitchBits = 0;
     std::array<int16_t, 4> MicrostepModes{};
     int16_t OpMode = 0;
-    std::array<int16_t, 4> Currents{};
+    std::array<double, 4> Currents{}; // amperes
     int16_t CoverState = 0;
     int16_t PresentBits = 0;
     std::array<bool, 4> MovingFlags{};

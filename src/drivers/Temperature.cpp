@@ -11,6 +11,9 @@ namespace {
 
 const QString VkmSource = QStringLiteral("VKM");
 
+// The whole status report takes about a quarter of a second at 9600 baud.
+constexpr int StatusWaitMs = 1500;
+
 QString command(const char *letters, int32_t value)
 {
     return QLatin1String(letters) + vb::CStr(value) + QLatin1Char(' ');
@@ -24,12 +27,6 @@ QString tenthsCommand(const char *letters, float value)
 
 } // namespace
 
-void Temperature::requireRange(bool inRange, const char *description)
-{
-    if (!inRange)
-        refuse(DriverErrors::ValueOutOfRange, QString::fromLatin1(description), VkmSource);
-}
-
 void Temperature::requireManual(int16_t mode, const char *description)
 {
     if (mode != 0)
@@ -37,6 +34,7 @@ void Temperature::requireManual(int16_t mode, const char *description)
 }
 
 Temperature::Temperature()
+    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("VKM not connected"), VkmSource))
 {
     tm.setInterval(5000);
     CheckRegistry();
@@ -107,10 +105,13 @@ void Temperature::pollTemperatures()
 
 void Temperature::setFanMode(int16_t value)
 {
-    requireRange(value >= 0 && value <= 2, "Fan Mode value out of range.");
-    // Until the controller has reported its status the mode is left alone.
-    if (!StatusSeen)
-        return;
+    requireSendable(value >= 0 && value <= 2, "Fan Mode value out of range.");
+    // The mode takes the reported fan speed along: ask for the status when none has come.
+    if (!StatusSeen) {
+        if (!poll(0, QStringLiteral("T "), [] {}, [this] { return StatusSeen; }, StatusWaitMs))
+            refuse(DriverErrors::Unavailable, QStringLiteral("Fan Mode currently unavailable, try again."), VkmSource);
+        requireLine(); // the wait served events: the port may have closed meanwhile
+    }
     FanModeValue = value;
     if (value == 0) {
         if (FanSpeedValue < 0 || FanSpeedValue > 100)
@@ -126,7 +127,7 @@ void Temperature::setFanMode(int16_t value)
 
 void Temperature::setFanSpeed(int16_t value)
 {
-    requireRange(value >= 0 && value <= 100, "Fan Speed value out of range.");
+    requireSendable(value >= 0 && value <= 100, "Fan Speed value out of range.");
     requireManual(FanModeValue, "Fan Mode is not Manual.");
     FanSpeedValue = value;
     send(command("y", value));
@@ -134,21 +135,21 @@ void Temperature::setFanSpeed(int16_t value)
 
 void Temperature::setFanDeadband(float value)
 {
-    requireRange(value >= 0 && value <= 10, "Deadband value out of range.");
+    requireSendable(value >= 0 && value <= 10, "Deadband value out of range.");
     FanDeadbandValue = value;
     send(tenthsCommand(" O", value));
 }
 
 void Temperature::setFanAggressiveness(float value)
 {
-    requireRange(value >= 0.1f && value <= 10, "Aggressiveness value out of range.");
+    requireSendable(value >= 0.1f && value <= 10, "Aggressiveness value out of range.");
     FanAggressivenessValue = value;
     send(tenthsCommand(" g", value));
 }
 
 void Temperature::setSecondaryHeaterMode(int16_t value)
 {
-    requireRange(value >= 0 && value <= 2, "Secondary heater mode value out of range.");
+    requireSendable(value >= 0 && value <= 2, "Secondary heater mode value out of range.");
     HeaterModeValue = value;
     if (value == 0)
         send(command("s", HeaterPowerValue));
@@ -158,7 +159,7 @@ void Temperature::setSecondaryHeaterMode(int16_t value)
 
 void Temperature::setSecondaryHeaterPower(int16_t value)
 {
-    requireRange(value >= 0 && value <= 100, "Secondary Power value out of range.");
+    requireSendable(value >= 0 && value <= 100, "Secondary Power value out of range.");
     requireManual(HeaterModeValue, "Secondary heater mode is not Manual.");
     HeaterPowerValue = value;
     send(command("s", value));
@@ -166,21 +167,21 @@ void Temperature::setSecondaryHeaterPower(int16_t value)
 
 void Temperature::setSecondaryHeaterSetpoint(float value)
 {
-    requireRange(value >= -10 && value <= 10, "Secondary heater setpoint value out of range.");
+    requireSendable(value >= -10 && value <= 10, "Secondary heater setpoint value out of range.");
     HeaterSetpointValue = value;
     send(tenthsCommand("P", value));
 }
 
 void Temperature::setDewHeater1Power(int16_t value)
 {
-    requireRange(value >= 0 && value <= 100, "Dew heater 1 Power value out of range.");
+    requireSendable(value >= 0 && value <= 100, "Dew heater 1 Power value out of range.");
     Dew1PowerValue = value;
     send(command("c", value));
 }
 
 void Temperature::setDewHeater2Power(int16_t value)
 {
-    requireRange(value >= 0 && value <= 100, "Dew heater 2 Power value out of range.");
+    requireSendable(value >= 0 && value <= 100, "Dew heater 2 Power value out of range.");
     Dew2PowerValue = value;
     send(command("k", value));
 }

@@ -39,8 +39,7 @@ private:
             return field;
         };
     }
-    // Refusals of the setters: a value out of range, a mode that is not manual.
-    static void requireRange(bool inRange, const char *description);
+    // The setters' refusal of a mode that is not manual.
     static void requireManual(int16_t mode, const char *description);
 
     double ElectronicTempValue = 0;

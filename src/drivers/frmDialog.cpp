@@ -84,19 +84,20 @@ void frmDialog::showStepSizes(const QString &stepSize)
 
 void frmDialog::cmdOK_Click()
 {
-    ModuleState::Settings &s = Module().settings;
-    takeConsoleOption();
+    // Every field is checked before anything is taken over: a refusal changes nothing.
     const std::optional<int16_t> small = stepCount(txtSmallStepSize->text(), 1);
     if (!small) {
         MsgBox(QStringLiteral("Illegal value for SmallStepSize"), vbconst::vbOKOnly);
         return;
     }
-    s.SmallStepSize = *small;
-    const std::optional<int16_t> large = stepCount(txtLargeStepSize->text(), s.SmallStepSize);
+    const std::optional<int16_t> large = stepCount(txtLargeStepSize->text(), *small);
     if (!large) {
         MsgBox(QStringLiteral("Illegal value for LargeStepSize"), vbconst::vbOKOnly);
         return;
     }
+    ModuleState::Settings &s = Module().settings;
+    takeConsoleOption();
+    s.SmallStepSize = *small;
     s.LargeStepSize = *large;
 
     applyPort();

@@ -325,3 +325,12 @@ bool AssignRegistryValue(QString &variable, const QVariant &value)
 {
     return tryAssign([&] { variable = textOf(value); });
 }
+
+void StoreDriverSetting(const QString &name, int32_t type, const QVariant &value)
+{
+    HKEY key = 0;
+    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) != ERROR_SUCCESS)
+        return;
+    SetRegistryValue(key, name, type, value);
+    RegCloseKey(key);
+}

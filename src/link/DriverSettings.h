@@ -25,6 +25,10 @@ void CheckRegistry();
 // ERROR_INVALID_PARAMETER. Otherwise the registry's result.
 LSTATUS SetRegistryValue(HKEY key, const QString &name, int32_t type, const QVariant &value);
 
+// Writes one value of the driver key at once, as SetRegistryValue does (an operator's choice,
+// so that the next settings read finds it). Nothing when the key does not open.
+void StoreDriverSetting(const QString &name, int32_t type, const QVariant &value);
+
 // Reads a value into `result`: a QString for REG_SZ (without its final NUL), an int32_t for
 // REG_DWORD, a float for type 5. Returns 0, the registry's error (2 when the value is
 // missing; `result` untouched), or -1 for any other type (`result` untouched). A failing

@@ -78,14 +78,21 @@ void Serial::setReceiveTimeout(int16_t seconds)
     m_receiveTimeoutMs = seconds * 1000;
 }
 
+VbError Serial::UploadOwnsPort()
+{
+    return ownError(ErrUploadOwnsPort, "The port is in use by a firmware upload.");
+}
+
 void Serial::setConnected(bool bNewValue)
 {
     // The firmware upload owns the line: closing, reopening or clearing it would leave the
     // controller half programmed.
     if (Module().tools.FlashInProgress)
-        throw ownError(ErrUploadOwnsPort, "The port is in use by a firmware upload.");
+        throw UploadOwnsPort();
+    const bool wasOpen = m_port.isOpen();
     if (!bNewValue) {
         m_port.close();
+        announceState(wasOpen);
         return;
     }
     if (!m_port.isOpen()) {
@@ -100,6 +107,13 @@ void Serial::setConnected(bool bNewValue)
         applySettings();
     }
     ClearBuffers();
+    announceState(wasOpen);
+}
+
+void Serial::announceState(bool wasOpen)
+{
+    if (m_port.isOpen() != wasOpen)
+        emit connectedChanged(m_port.isOpen());
 }
 
 void Serial::applySettings()
@@ -399,6 +413,8 @@ void Serial::onError(QSerialPort::SerialPortError error)
     // A device that went away (adapter pulled, simulator gone): close instead of looping
     // on errors. Framing, parity and overrun errors are ignored.
     // A device that is gone reports a read error on every turn of the event loop.
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen())
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
         m_port.close();
+        announceState(true);
+    }
 }

@@ -67,6 +67,8 @@ public:
 
     bool Connected() const { return m_port.isOpen(); }
     void setConnected(bool bNewValue);
+    // The refusal of whatever a firmware upload's ownership of the line keeps out.
+    static VbError UploadOwnsPort();
 
     PortSpeed Speed() const;
     void setSpeed(int32_t eNewValue);
@@ -118,6 +120,10 @@ public:
     void subscribe(QObject *receiver, std::function<void(const QString &s)> handler);
     void unsubscribe(QObject *receiver);
 
+signals:
+    // The port opened or closed: by setConnected, or closed on the error of a device gone.
+    void connectedChanged(bool connected);
+
 private:
     struct Subscriber
     {
@@ -132,6 +138,8 @@ private:
     void onReadyRead();
     void deliver();
     void onError(QSerialPort::SerialPortError error);
+    // Tells the watchers when the port's state is no longer `wasOpen`.
+    void announceState(bool wasOpen);
     void applySettings();
     void requireOpen() const;
     qint64 msecsLeft(uint32_t deadline) const;

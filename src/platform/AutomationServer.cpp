@@ -145,6 +145,9 @@ bool AutomationServer::handleMessage(const QDBusMessage &message, const QDBusCon
     if (found == m_objects.end())
         m_connection.send(message.createErrorReply(QDBusError::UnknownObject,
                                                    QStringLiteral("No object at %1").arg(message.path())));
+    else if (message.service() != found->second.owner)
+        // Another client's object: neither its members nor its end are this caller's.
+        m_connection.send(AutomationWire::ErrorReply(message, VbError(70, QStringLiteral("Permission denied"))));
     else if (message.member() == QLatin1String("Release"))
         release(message);
     else

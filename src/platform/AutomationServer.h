@@ -12,7 +12,8 @@
 // is a bus name of its own; at "/" the class factory (automation.ClassFactory
 // CreateInstance) makes objects, each at a path of its own with automation.Dispatch
 // (GetProperty, PutProperty, Invoke, Release). An object belongs to the connection that
-// created it and ends with its Release or when that connection leaves the bus.
+// created it (a call from any other connection is refused and changes nothing) and ends
+// with its Release or when that connection leaves the bus.
 //
 // Members run on the event loop's thread, each call on a fiber of its own (CallFiber): a
 // member that waits suspends only its own call, and calls arriving meanwhile are served.

@@ -1,6 +1,7 @@
 // The console's controls: jogs with their repeat, home and stop, the step spinners, fan,
 // heater and dew-heater controls.
 #include "windows/frmConsole.h"
+#include "link/DriverSettings.h"
 #include "link/HandlerError.h"
 
 #include "link/ModuleState.h"
@@ -213,12 +214,14 @@ void frmConsole::UpDown1_Change()
 {
     applyFocusIncrement();
     Module().settings.FocusStep = int16_t(UpDown1->value());
+    StoreDriverSetting(QStringLiteral("FocusStep"), REG_DWORD, Module().settings.FocusStep);
 }
 
 void frmConsole::UpDown3_Change()
 {
     try {
         Module().settings.RotateStep = int16_t(UpDown3->value());
+        StoreDriverSetting(QStringLiteral("RotateStep"), REG_DWORD, Module().settings.RotateStep);
         applyRotateIncrement();
     } catch (const std::exception &e) {
         ShowHandlerError(e);

@@ -147,8 +147,11 @@ void frmMain::Form_Load()
         CheckRegistry();
         MainConnector = std::make_unique<connector>();
         GetSerial = MainConnector->Class();
-        if (GetSerial)
+        if (GetSerial) {
             GetSerial->subscribe(this, [this](const QString &s) { cm_MyEvent(s); });
+            // The menus show the port as it is, whoever opened or closed it.
+            connect(GetSerial.get(), &Serial::connectedChanged, this, &frmMain::setConnectedStates);
+        }
         mnuConnect_Click();
 
         m.link.SettingsWindowOpen = false;
@@ -404,8 +407,10 @@ void frmMain::Form_Unload()
     // The files are closed before the link is released: that may end the process.
     VbFiles::Close(ReceiveLogNumber);
     VbFiles::Close(DebugFileNumber);
-    if (GetSerial)
+    if (GetSerial) {
         GetSerial->unsubscribe(this);
+        disconnect(GetSerial.get(), nullptr, this, nullptr);
+    }
     GetSerial.reset();
     m.link.MainFormOpen = false;
     if (ControlWindows().Main == this)

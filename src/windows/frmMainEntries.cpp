@@ -160,6 +160,7 @@ void frmMain::optFocus_Click(int Index)
     const int32_t steps[] = {1, 10, 25};
     FocusJogSteps = Index >= 0 && Index <= 2 ? steps[Index] : 100;
     Module().settings.FocusStep = int16_t(Index);
+    StoreDriverSetting(QStringLiteral("FocusStep"), REG_DWORD, Module().settings.FocusStep);
 }
 
 void frmMain::optRot_Click(int Index)
@@ -168,6 +169,7 @@ void frmMain::optRot_Click(int Index)
     if (Index >= 0 && Index <= 4)
         RotJogSteps = steps[Index];
     Module().settings.RotateStep = int16_t(Index);
+    StoreDriverSetting(QStringLiteral("RotateStep"), REG_DWORD, Module().settings.RotateStep);
 }
 
 void frmMain::txtRot_Change()
@@ -184,6 +186,7 @@ void frmMain::txtRot_Click()
 void frmMain::txtRot_KeyUp()
 {
     Module().settings.RotateStepOption = txtRot->text();
+    StoreDriverSetting(QStringLiteral("RotateStepOption"), REG_SZ, Module().settings.RotateStepOption);
 }
 
 void frmMain::txtRot_LostFocus()
@@ -212,11 +215,7 @@ void frmMain::udLimits_Change()
 void frmMain::udLimits_LostFocus()
 {
     try {
-        HKEY key = 0;
-        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
-            SetRegistryValue(key, QStringLiteral("ZELLimit"), REG_DWORD, Module().settings.ZELLimit);
-            RegCloseKey(key);
-        }
+        StoreDriverSetting(QStringLiteral("ZELLimit"), REG_DWORD, Module().settings.ZELLimit);
     } catch (const std::exception &) {
     }
 }

@@ -1,6 +1,7 @@
 // The main window's focuser, stepper, mirror-cover and temperature-compensation commands.
 #include "windows/frmMain.h"
 
+#include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
@@ -68,6 +69,7 @@ void frmMain::chkCelcius_Click()
         // Check box values: 0 cleared, 1 checked, 2 grayed.
         const Qt::CheckState state = chkCelcius->checkState();
         Module().settings.Celcius = int16_t(state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0);
+        StoreDriverSetting(QStringLiteral("Celcius"), REG_DWORD, Module().settings.Celcius);
     });
 }
 

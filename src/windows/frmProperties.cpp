@@ -92,12 +92,13 @@ void frmProperties::movePort(int16_t port)
     const bool wasOpen = serial->Connected();
     if (wasOpen)
         serial->setConnected(false); // refused while a firmware upload owns the line
-    // Other failures of the link itself are not shown by this window.
+    // A port that does not open stays closed, and the operator is told why.
     try {
         serial->setPort(port);
         if (wasOpen)
             serial->setConnected(true);
-    } catch (const VbError &) {
+    } catch (const VbError &e) {
+        MsgBox(e.description(), vbconst::vbOKOnly | vbconst::vbExclamation);
     }
 }
 

@@ -1,9 +1,14 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Focuser.h"
+#include "drivers/Rotator.h"
+#include "drivers/Stepper.h"
+#include "drivers/Temperature.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
+
+#include <map>
 
 namespace {
 
@@ -27,7 +32,129 @@ protected:
     }
 };
 
+// One object of each automation class, by its name, and the refusal it gives without a line.
+std::unique_ptr<Dispatch> makeDriver(const std::string &name)
+{
+    if (name == "Focuser")
+        return std::make_unique<Focuser>();
+    if (name == "Rotator")
+        return std::make_unique<Rotator>();
+    if (name == "Temperature")
+        return std::make_unique<Temperature>();
+    return std::make_unique<Stepper>();
+}
+
 } // namespace
+
+// --- what the four classes share ---
+
+// Never linked, on a port some other holder opened: the member goes out; without the port or
+// while an upload owns the line it refuses, sends nothing and keeps its value.
+TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWithoutTheLine)
+{
+    struct Row
+    {
+        const char *cls;
+        char kind; // 'g'et, 'l'et, 'c'all
+        const char *member;
+        Variant value; // the let's value or the call's argument
+        const char *wire;
+    };
+    const std::map<std::string, std::pair<const char *, const char *>> notLinked = {
+        {"Focuser", {"Serial link not established", "VKM"}}, {"Rotator", {"Rotator not linked", "ORVA"}},
+        {"Temperature", {"VKM not connected", "VKM"}},      {"Stepper", {"VKM not connected", "ORVA"}}};
+    const Row rows[] = {
+        {"Focuser", 'c', "Move", Variant(int32_t(20000)), "b20000 "}, {"Focuser", 'c', "Halt", {}, "S "},
+        {"Focuser", 'l', "TempComp", Variant(true), " +1 "},
+        {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "},
+        {"Focuser", 'l', "RecallFocusPosition", Variant(true), " `1 "},
+        {"Focuser", 'c', "RecordFocusPosition", {}, " f "},            {"Focuser", 'g', "Position", {}, " Q "},
+        {"Focuser", 'g', "Temperature", {}, " T "},                    {"Rotator", 'c', "Move", Variant(90.0), "j18000 "},
+        {"Rotator", 'c', "Halt", {}, "q0 "},                           {"Rotator", 'c', "ResetPosition", Variant(10.0f), " p2000 "},
+        {"Rotator", 'c', "ZeroWrap", {}, " i "},                       {"Rotator", 'c', "RecordRotatorPosition", {}, " v "},
+        {"Rotator", 'l', "RecallRotatorPosition", Variant(true), " /1 "}, {"Rotator", 'g', "IsMoving", {}, " R "},
+        {"Temperature", 'l', "DewHeater1Power", Variant(int16_t(70)), "c70 "},
+        {"Temperature", 'l', "DewHeater2Power", Variant(int16_t(70)), "k70 "},
+        {"Temperature", 'l', "SecondaryHeaterMode", Variant(int16_t(1)), "w1 "},
+        {"Temperature", 'l', "SecondaryHeaterSetpoint", Variant(2.5), "P25 "},
+        {"Temperature", 'l', "FanSpeed", Variant(int16_t(50)), "y50 "},
+        {"Temperature", 'l', "FanDeadband", Variant(2.0), " O20 "},   {"Temperature", 'g', "AmbientTemp", {}, "T "},
+        {"Stepper", 'l', "StepperCurrent2", Variant(0.5), "994 "},     {"Stepper", 'l', "MicrostepMode3", Variant(int16_t(2)), "D14 "},
+        {"Stepper", 'l', "OperationMode", Variant(int16_t(1)), "01 "}, {"Stepper", 'c', "Halt", Variant(int16_t(2)), "32 "},
+        {"Stepper", 'c', "MoveRelative4", Variant(int32_t(5)), "d5 "}, {"Stepper", 'g', "MicrostepMode1", {}, "1 "},
+    };
+    {
+        Focuser focuser; // the recall switches send only a change: both off
+        Rotator rotator;
+        report(":frp 0 :rrp 0 ");
+    }
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.cls) + "." + row.member);
+        const QString member = QString::fromLatin1(row.member);
+        const std::unique_ptr<Dispatch> object = makeDriver(row.cls);
+        const auto run = [&] {
+            const VariantArray args = row.value.isEmpty() ? VariantArray() : VariantArray{row.value};
+            if (row.kind == 'g')
+                object->Get(member);
+            else if (row.kind == 'l')
+                object->Let(member, row.value);
+            else
+                object->Call(member, args);
+        };
+        // What the getter answers on a silent controller: the refusals must not change it.
+        const auto stored = [&] {
+            try {
+                return row.kind == 'l' ? object->Get(member).toString() : QString();
+            } catch (const VbError &e) {
+                return e.description();
+            }
+        };
+        sim.setSilent(true);
+        sharedLink()->setConnected(true);
+        const QString before = stored();
+        sent();
+        sharedLink()->setConnected(false);
+        const auto [text, source] = notLinked.at(row.cls);
+        expectRefusal(run, DriverErrors::NotLinked, text, source);
+        sharedLink()->setConnected(true);
+        Module().tools.FlashInProgress = true;
+        expectRefusal(run, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
+                      "ASCOM Helper Serial Port Object");
+        Module().tools.FlashInProgress = false;
+        EXPECT_EQ(sent(), QString());
+        EXPECT_EQ(stored(), before);
+        sent();
+        run();
+        EXPECT_EQ(sent(), QString::fromLatin1(row.wire));
+        sharedLink()->setConnected(false);
+        sim.setSilent(false);
+    }
+}
+
+TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFailsIt)
+{
+    const std::pair<const char *, const char *> rows[] = {{"Focuser", "Link"}, {"Focuser", "Connected"},
+                                                          {"Rotator", "Link"}, {"Rotator", "Connected"},
+                                                          {"Temperature", "Connected"}, {"Stepper", "Connected"}};
+    qputenv("VKM_COM9", "/nonexistent/vkm-port");
+    for (const auto &[cls, name] : rows) {
+        SCOPED_TRACE(std::string(cls) + "." + name);
+        const QString member = QString::fromLatin1(name);
+        Focuser first;
+        const std::unique_ptr<Dispatch> second = makeDriver(cls);
+        first.Let(QStringLiteral("Link"), Variant(true)); // its ":!" reaches the second object too
+        sim.setSilent(true);
+        expectRefusal([&] { second->Let(member, Variant(true)); }, DriverErrors::LinkFailed,
+                      cls == std::string("Focuser") ? "No response from focuser" : "No response from VKM", "");
+        sim.setSilent(false);
+        sharedLink()->setConnected(false);
+        Module().link.PortNumber = 9;
+        expectRefusal([&] { second->Let(member, Variant(true)); }, 8002, "Invalid port number", "");
+        EXPECT_FALSE(second->Get(member).toBoolean());
+        Module().link.PortNumber = 1;
+        sharedLink()->setPort(1);
+    }
+}
 
 TEST_F(FocuserTest, LinkAnsweredSendsTheOpeningQueriesInOrder)
 {
@@ -95,9 +222,9 @@ TEST_F(FocuserTest, SettingConnectedFalseClosesThePortForEveryone)
     // The other holder reads the closed port as unlinked, and its stop is refused, not lost.
     EXPECT_FALSE(b.Get(QStringLiteral("Connected")).toBoolean());
     EXPECT_FALSE(b.Get(QStringLiteral("Link")).toBoolean());
-    expectRefusal([&] { b.Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Serial link not established",
-                  "VKM");
-    a.Call(QStringLiteral("Halt")); // never linked now: nothing, no error
+    for (Focuser *holder : {&a, &b})
+        expectRefusal([&] { holder->Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked,
+                      "Serial link not established", "VKM");
 }
 
 TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
@@ -144,6 +271,49 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
         sim.setFocuserPosition(s.actual);
         sim.setFocuserTarget(s.target);
         EXPECT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), s.moving) << s.target << "/" << s.actual;
+    }
+}
+
+// A reads IsMoving until False after its Move(20000) is half way; each read waits for its
+// own report.
+TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMovedIt)
+{
+    struct Row
+    {
+        const char *what;
+        std::function<void(Focuser &a, Focuser &b)> halfWay;
+        int64_t withinMs;
+        int32_t standsAt; // 0: short of 20000
+    };
+    const Row rows[] = {
+        {"halted by its mover", [](Focuser &a, Focuser &) { a.Call(QStringLiteral("Halt")); }, 500, 0},
+        {"halted by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Halt")); }, 500, 0},
+        {"stalled, the target kept", [this](Focuser &, Focuser &) { sim.setFocuserSpeed(0); }, 1000, 0},
+        {"moved on by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); },
+         3000, 3000},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        sim.setFocuserSpeed(50);
+        sim.setFocuserPosition(0);
+        Focuser a, b;
+        linkUp(a);
+        a.Call(QStringLiteral("Move"), {Variant(int32_t(20000))});
+        for (const int64_t start = Clock::Now(); a.Get(QStringLiteral("Position")).toLong() <= 5000;)
+            ASSERT_LT(Clock::Now() - start, 10000);
+        EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
+        row.halfWay(a, b);
+        const int64_t start = Clock::Now();
+        while (a.Get(QStringLiteral("IsMoving")).toInteger() != 0 && Clock::Now() - start < 10000) {
+        }
+        EXPECT_LT(Clock::Now() - start, row.withinMs);
+        const int32_t stands = a.Get(QStringLiteral("Position")).toLong();
+        if (row.standsAt)
+            EXPECT_NEAR(stands, row.standsAt, 5);
+        else
+            EXPECT_LT(stands, 19000);
+        EXPECT_EQ(b.Get(QStringLiteral("IsMoving")).toInteger(), 0) << "b reads the same reports";
+        sharedLink()->setConnected(false);
     }
 }
 
@@ -233,6 +403,16 @@ TEST_F(FocuserTest, RecallCodesFromTheReport)
 
 TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
 {
+    {
+        Focuser fresh; // no temperature reported yet: no number in either scale
+        sim.setSilent(true);
+        sharedLink()->setConnected(true);
+        for (int16_t celsius : {int16_t(1), int16_t(0)}) {
+            Module().settings.Celcius = celsius;
+            EXPECT_TRUE(fresh.Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
+        }
+        sim.setSilent(false);
+    }
     Focuser focuser;
     linkUp(focuser);
     sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
@@ -265,7 +445,4 @@ TEST_F(FocuserTest, FixedPropertiesAndUnknownMembers)
     } catch (const VbError &e) {
         EXPECT_EQ(e.number(), 438);
     }
-    focuser.Call(QStringLiteral("Halt")); // unlinked: nothing, no error
-    Wait::For(30);
-    EXPECT_TRUE(sim.received().isEmpty());
 }

@@ -135,8 +135,9 @@ TEST_F(RotatorTest, UnlinkingClosesThePortForEveryone)
     // The other holder reads the closed port as unlinked, and its stop is refused, not lost.
     EXPECT_FALSE(b.Get(QStringLiteral("Connected")).toBoolean());
     EXPECT_FALSE(b.Get(QStringLiteral("Link")).toBoolean());
-    expectRefusal([&] { b.Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Rotator not linked", "ORVA");
-    a.Call(QStringLiteral("Halt"));
+    for (Rotator *holder : {&a, &b})
+        expectRefusal([&] { holder->Call(QStringLiteral("Halt")); }, DriverErrors::NotLinked, "Rotator not linked",
+                      "ORVA");
 }
 
 // --- relative and absolute moves ---
@@ -247,7 +248,7 @@ TEST_F(RotatorTest, MovesRefuseWhileThePortIsClosedAndSendNothing)
     notLinked([&] { rotator.Call(QStringLiteral("GoHome")); });
     notLinked([&] { rotator.Call(QStringLiteral("FindHome")); });
     notLinked([&] { rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0)); });
-    EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
+    notLinked([&] { rotator.Get(QStringLiteral("IsMoving")); });
     sharedLink()->setConnected(true);
     Wait::For(50);
     EXPECT_TRUE(sim.received().isEmpty());
@@ -408,7 +409,8 @@ TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)
 TEST_F(RotatorTest, CommandTextsOfTheSimpleMembers)
 {
     Rotator rotator;
-    rotator.Call(QStringLiteral("Halt")); // unlinked: nothing, no error
+    rotator.Call(QStringLiteral("Halt")); // never linked: the port is open, the stop goes out
+    EXPECT_EQ(receivedAfter(QStringLiteral("q0 ")), QStringLiteral("q0 "));
     linkUp(rotator);
     rotator.Call(QStringLiteral("GoHome"));
     rotator.Call(QStringLiteral("FindHome"));

@@ -139,15 +139,16 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         int16_t largeAfter;
     };
     const Case cases[] = {
-        {"5", "4", "Illegal value for LargeStepSize", 5, 80},
-        {"5", "4.9", "Illegal value for LargeStepSize", 5, 80},
+        // A refusal takes over nothing, not even the fields checked before it.
+        {"5", "4", "Illegal value for LargeStepSize", 3, 80},
+        {"5", "4.9", "Illegal value for LargeStepSize", 3, 80},
         {"0", "80", "Illegal value for SmallStepSize", 3, 80},
         {"0.9", "80", "Illegal value for SmallStepSize", 3, 80},
         {"abc", "80", "Illegal value for SmallStepSize", 3, 80},
         {"", "80", "Illegal value for SmallStepSize", 3, 80},
         {"32768", "40000", "Illegal value for SmallStepSize", 3, 80},
-        {"5", "32767.5", "Illegal value for LargeStepSize", 5, 80},
-        {"5", "1e6", "Illegal value for LargeStepSize", 5, 80},
+        {"5", "32767.5", "Illegal value for LargeStepSize", 3, 80},
+        {"5", "1e6", "Illegal value for LargeStepSize", 3, 80},
         {"2.5", "4", nullptr, 2, 4},
         {"3.5", "100.5", nullptr, 4, 100},
         {"1", "32767", nullptr, 1, 32767},
@@ -168,7 +169,11 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         dialog.txtSmallStepSize->setText(QString::fromLatin1(c.small));
         dialog.txtLargeStepSize->setText(QString::fromLatin1(c.large));
         dialog.cmdOK->click();
-        EXPECT_EQ(Module().link.ControlConsole, 1);
+        if (c.message) {
+            EXPECT_TRUE(dialog.isVisible());
+            dialog.cmdCancel->click();
+        }
+        EXPECT_EQ(Module().link.ControlConsole, c.message ? 0 : 1);
         EXPECT_EQ(Module().settings.SmallStepSize, c.smallAfter);
         EXPECT_EQ(Module().settings.LargeStepSize, c.largeAfter);
         EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f); // the key's, until the next read
@@ -176,7 +181,6 @@ TEST_F(SetupDialogTest, StepSizeChecks)
             ASSERT_EQ(prompts.boxes.size(), 1);
             EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
             EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKOnly);
-            EXPECT_TRUE(dialog.isVisible());
             EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
             EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(0)));
             EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QStringLiteral("0.25")));

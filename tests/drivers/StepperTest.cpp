@@ -114,22 +114,30 @@ TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
     EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
 }
 
-TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
+TEST_F(StepperTest, SettersSendTheirCommandsAndRefuseValuesOutOfRange)
 {
     Stepper s;
     report(":S5SM 0 :S3C 45 ");
-    const std::pair<const char *, Variant> lets[] = {
-        {"StepperCurrent1", Variant(0.5)},    {"StepperCurrent4", Variant(1.0)},
-        {"StepperCurrent2", Variant(1.01)},   {"StepperCurrent3", Variant(-0.1)},
-        {"StepperCurrent3", Variant(0.125)},  // 7.5 sixtieths round to even
-        {"MicrostepMode4", Variant(int16_t(3))}, {"MicrostepMode1", Variant(int16_t(0))},
-        {"MicrostepMode2", Variant(int16_t(4))}, {"OperationMode", Variant(int16_t(2))},
-        {"OperationMode", Variant(int16_t(1))},
+    const char *current = "Stepper current value out of range.", *halt = "Halt channel value out of range.";
+    const std::tuple<const char *, Variant, const char *> lets[] = { // member, value, refusal (none: sent)
+        {"StepperCurrent1", Variant(0.5), nullptr},   {"StepperCurrent4", Variant(1.0), nullptr},
+        {"StepperCurrent2", Variant(1.01), current},  {"StepperCurrent3", Variant(-0.1), current},
+        {"StepperCurrent3", Variant(0.125), nullptr}, // 7.5 sixtieths round to even
+        {"MicrostepMode4", Variant(int16_t(3)), nullptr}, {"MicrostepMode1", Variant(int16_t(0)), nullptr},
+        {"MicrostepMode2", Variant(int16_t(4)), "Microstep mode value out of range."},
+        {"OperationMode", Variant(int16_t(2)), "Operation mode value out of range."},
+        {"OperationMode", Variant(int16_t(1)), nullptr},
+        {"Halt", Variant(int16_t(17)), halt}, {"Halt", Variant(int16_t(-1)), halt},
+        {"Halt", Variant(int16_t(0)), nullptr}, {"Halt", Variant(int16_t(16)), nullptr},
     };
-    for (const auto &[member, value] : lets)
-        s.Let(QString::fromLatin1(member), value);
-    for (int16_t channel : {int16_t(17), int16_t(-1), int16_t(0), int16_t(16)})
-        s.Call(QStringLiteral("Halt"), {Variant(channel)});
+    for (const auto &[member, value, refusal] : lets) {
+        const QString name = QString::fromLatin1(member);
+        const auto set = [&] { name == QLatin1String("Halt") ? void(s.Call(name, {value})) : s.Let(name, value); };
+        if (refusal)
+            expectRefusal(set, DriverErrors::ValueOutOfRange, refusal, "ORVA");
+        else
+            set();
+    }
     s.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(10))});
     s.Call(QStringLiteral("MoveRelative2"), {Variant(int32_t(-500))});
     s.Call(QStringLiteral("MoveRelative3"), {Variant(int32_t(2147483647))});
@@ -140,6 +148,7 @@ TEST_F(StepperTest, SettersSendTheirCommandsAndIgnoreValuesOutOfRange)
 
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent2")).toDouble(), 0.5) << "the reported 45 stays";
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent3")).toDouble(), 8 / 60.0) << "as commanded";
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 3);
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode2")).toInteger(), 0);
     EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
@@ -158,7 +167,6 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
                   "VKM not connected", "ORVA");
     expectRefusal([&] { s.Call(QStringLiteral("Halt"), {Variant(int16_t(0))}); }, notLinked, "VKM not connected",
                   "ORVA");
-    s.Call(QStringLiteral("Halt"), {Variant(int16_t(17))}); // no channel: nothing to refuse
 
     sharedLink()->setConnected(true);
     const char *notCover = "Operation Mode is not set as Primary Mirror Cover";

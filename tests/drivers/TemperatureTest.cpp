@@ -84,6 +84,7 @@ TEST_F(TemperatureTest, GettersAskOnceASecondAndAReportedAmbientCountsAsFresh)
 TEST_F(TemperatureTest, ReportsTakenWithinTheirRanges)
 {
     Temperature t;
+    openPort(); // the getters read reports only while the controller can be reached
     parse(t, QStringLiteral(":vr 2.10b "));
     EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("2.10b"));
     struct Case
@@ -138,18 +139,34 @@ TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
     EXPECT_EQ(t.Get(QStringLiteral("SecondaryHeaterPower")).toInteger(), 60);
 }
 
-TEST_F(TemperatureTest, FanModeWaitsForTheStatusReport)
+TEST_F(TemperatureTest, FanModeAsksForTheStatusWhenNoneHasComeAndRefusesWithoutIt)
+{
+    // Right after Connected, whose "T " is still unanswered (a quarter of a second at 9600
+    // baud); a controller that does not answer on a port opened as is.
+    for (const auto &[answers, wire] : {std::pair{true, "! T T n1 "}, std::pair{false, "T "}}) {
+        Temperature t;
+        if (answers)
+            t.Let(QStringLiteral("Connected"), Variant(true));
+        else
+            openPort();
+        sim.setSilent(!answers);
+        const auto fanMode = [&] { t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); };
+        if (answers)
+            fanMode();
+        else
+            expectRefusal(fanMode, DriverErrors::Unavailable, "Fan Mode currently unavailable, try again.", "VKM");
+        EXPECT_EQ(sent(), QString::fromLatin1(wire)) << answers;
+        sim.setSilent(false);
+        sharedLink()->setConnected(false);
+    }
+}
+
+TEST_F(TemperatureTest, FanModeTakesTheReportedSpeedAlong)
 {
     Temperature t; // created on a closed port: no query whose answer could overtake the test
     openPort();
-    parse(t, QStringLiteral(":fs 40 "));
+    parse(t, QStringLiteral(":fs 40 :d2 0 "));
     sim.clearReceived();
-    t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); // no ":d2" yet: nothing
-    Wait::For(50);
-    EXPECT_TRUE(sim.received().isEmpty());
-    EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 0);
-
-    parse(t, QStringLiteral(":d2 0 "));
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
     EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the stored speed goes along

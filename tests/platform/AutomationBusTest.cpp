@@ -292,6 +292,29 @@ TEST_F(AutomationBus, ReleaseEndsTheObject)
     EXPECT_EQ(gone.errorName(), "org.freedesktop.DBus.Error.UnknownObject");
 }
 
+TEST_F(AutomationBus, AnotherConnectionsCallsOnAnObjectAreRefused)
+{
+    const QString path = createRaw();
+    exchange(dispatchCall(fakeProgId(), path, "PutProperty", {"Value", args(), variant(7)}));
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "vkm-test-other");
+    const QDBusMessage calls[] = {
+        dispatchCall(fakeProgId(), path, "GetProperty", {"Value", args()}),
+        dispatchCall(fakeProgId(), path, "PutProperty", {"Value", args(), variant(8)}),
+        dispatchCall(fakeProgId(), path, "Invoke", {"Nothing", args()}),
+        dispatchCall(fakeProgId(), path, "Release", {}),
+    };
+    for (const QDBusMessage &call : calls) {
+        const QDBusMessage reply = exchange(call, other);
+        EXPECT_EQ(reply.errorName(), "automation.Error") << call.member().toStdString();
+        EXPECT_EQ(reply.arguments(), (QVariantList{"Permission denied", 70, ""})) << call.member().toStdString();
+    }
+    QDBusConnection::disconnectFromBus("vkm-test-other");
+    EXPECT_EQ(Fake::Alive, 1);
+    const QDBusMessage mine = exchange(dispatchCall(fakeProgId(), path, "GetProperty", {"Value", args()}));
+    EXPECT_EQ(mine.arguments().value(0).value<QDBusVariant>().variant(), QVariant(7));
+    exchange(dispatchCall(fakeProgId(), path, "Release", {}));
+}
+
 TEST_F(AutomationBus, AClientThatLeavesTheBusReleasesItsObjects)
 {
     {
@@ -324,22 +347,24 @@ TEST_F(AutomationBus, CallsAreServedWhileAMemberWaits)
 {
     const QString path = createRaw();
     QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "vkm-test-nested");
+    const QString waiting = createRaw(other);
     std::unique_ptr<QDBusPendingCallWatcher> signal;
     Fake::OnWait = [&] {
-        // While the first client's member waits, a second client calls.
+        // While the first client's member waits, a second client calls its own object.
         signal = std::make_unique<QDBusPendingCallWatcher>(
             QDBusConnection::sessionBus().asyncCall(dispatchCall(fakeProgId(), path, "Invoke", {"Signal", args()})));
     };
     QElapsedTimer elapsed;
     elapsed.start();
     const QDBusMessage waited =
-        DBusObject::Exchange(other, dispatchCall(fakeProgId(), path, "Invoke", {"WaitForSignal", args({variant(4000)})}), 5000);
+        DBusObject::Exchange(other, dispatchCall(fakeProgId(), waiting, "Invoke", {"WaitForSignal", args({variant(4000)})}), 5000);
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_EQ(qdbus_cast<QVariantList>(waited.arguments().value(0)), QVariantList{true});
     ASSERT_TRUE(signal);
     EXPECT_TRUE(Wait::Until(5000, [&] { return signal->isFinished(); }));
     EXPECT_EQ(signal->reply().type(), QDBusMessage::ReplyMessage);
     exchange(dispatchCall(fakeProgId(), path, "Release", {}));
+    exchange(dispatchCall(fakeProgId(), waiting, "Release", {}), other);
     QDBusConnection::disconnectFromBus("vkm-test-nested");
 }
 

@@ -1,4 +1,5 @@
 #include "MainWindowCommandsFixture.h"
+#include "drivers/Focuser.h"
 
 #include "support/WidgetInput.h"
 
@@ -141,6 +142,28 @@ TEST_F(MainWindowEntries, JogStepChoosersAndTheCustomRotatorStep)
         EXPECT_EQ(form->RotJogSteps, c.steps) << c.text;
         EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.text;
     }
+}
+
+TEST_F(MainWindowEntries, AnOperatorsChoiceReachesTheSettingsAtOnceSoAClientsSettingsReadKeepsIt)
+{
+    const ModuleState::Settings &s = Module().settings;
+    const std::tuple<const char *, std::function<void()>, QVariant, std::function<QVariant()>> rows[] = {
+        {"Celcius", [&] { click(form->chkCelcius); }, int32_t(1), [&] { return QVariant(int32_t(s.Celcius)); }},
+        {"FocusStep", [&] { click(form->optFocus[2]); }, int32_t(2), [&] { return QVariant(int32_t(s.FocusStep)); }},
+        {"RotateStep", [&] { click(form->txtRot); }, int32_t(4), [&] { return QVariant(int32_t(s.RotateStep)); }},
+        {"RotateStepOption", [&] { WidgetInput::type(form->txtRot, QStringLiteral("45")); }, QStringLiteral("45"),
+         [&] { return QVariant(s.RotateStepOption); }},
+    };
+    form->txtRot->clear();
+    for (const auto &[setting, choose, value, inMemory] : rows) {
+        choose();
+        EXPECT_EQ(readSetting(QString::fromLatin1(setting)), value) << setting;
+        Focuser client; // reads the settings afresh
+        EXPECT_EQ(inMemory(), value) << setting;
+    }
+    sim.sendRaw(":t1 6800 ");
+    EXPECT_TRUE(Wait::Until(2000, [&] { return form->lblTemp[0]->text() == QLatin1String("20.0"); }))
+        << form->lblTemp[0]->text().toStdString();
 }
 
 TEST_F(MainWindowEntries, WrapLimitTakesEffectAtOnceAndReachesTheRegistryOnLeaving)

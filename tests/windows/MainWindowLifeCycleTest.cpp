@@ -162,6 +162,27 @@ TEST_F(MainWindowLifeCycle, ASilentControllerGetsFourTriesThenTheWarning)
     EXPECT_EQ(form->HandshakeRetries, 0);
 }
 
+TEST_F(MainWindowLifeCycle, TheMenusFollowThePortWhoeverOpensOrClosesIt)
+{
+    auto device = std::make_unique<ControllerSimulator>();
+    qputenv("VKM_COM1", device->devicePath().toLocal8Bit());
+    frmMain *form = open();
+    Serial &link = *Module().link.SharedSerial;
+    const std::tuple<const char *, std::function<void()>, bool> rows[] = {
+        {"connected at load", [] {}, true},
+        {"closed by a client", [&] { link.setConnected(false); }, false},
+        {"opened by a client", [&] { link.setConnected(true); }, true},
+        {"the device removed", [&] { device.reset(); }, false},
+    };
+    for (const auto &[what, act, open] : rows) {
+        act();
+        ASSERT_TRUE(Wait::Until(3000, [&] { return link.Connected() == open; })) << what;
+        EXPECT_EQ(form->mnuConnect->isEnabled(), !open) << what;
+        EXPECT_EQ(form->mnuDisconnect->isEnabled(), open) << what;
+        EXPECT_EQ(toolbarKey("DialPhoneNumber")->isEnabled(), !open) << what;
+    }
+}
+
 TEST_F(MainWindowLifeCycle, ThePollAsksForTheVisibleTab)
 {
     frmMain *form = open();

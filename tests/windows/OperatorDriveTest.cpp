@@ -268,8 +268,11 @@ protected:
         poll.stop();
 
         // The server still answers its client afterwards.
-        if (!Module().link.SharedSerial || !Module().link.SharedSerial->Connected())
+        // The operator may have moved the link to a port with no controller: back to it.
+        if (!Module().link.SharedSerial || !Module().link.SharedSerial->Connected()) {
+            Module().link.PortNumber = 1;
             client.Let(QStringLiteral("Link"), Variant(true));
+        }
         EXPECT_NO_THROW((void)client.Get(QStringLiteral("Position"))) << "seed " << seed;
     }
 };

@@ -88,6 +88,20 @@ TEST_F(PortSettingsWindow, AChangeMovesTheOpenLinkToTheNewDeviceAndStoresIt)
     EXPECT_TRUE(sim.received().isEmpty());
 }
 
+TEST_F(PortSettingsWindow, AChangeToAPortThatDoesNotOpenSaysWhy)
+{
+    qputenv("VKM_COM3", "/nonexistent/vkm-port");
+    sharedLink()->setConnected(true);
+    frmProperties window;
+    window.show();
+    window.cboPort->setCurrentIndex(2);
+    window.cmdOK->click();
+    EXPECT_EQ(prompts.takePrompts(), QStringList{QStringLiteral("Invalid port number")});
+    EXPECT_FALSE(sharedLink()->Connected());
+    EXPECT_EQ(sharedLink()->Port(), 3);
+    EXPECT_EQ(storedPort(), QVariant(int32_t(3)));
+}
+
 TEST_F(PortSettingsWindow, AChangeWhileClosedLeavesTheLinkClosed)
 {
     frmProperties window;
