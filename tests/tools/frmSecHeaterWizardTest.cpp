@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -152,13 +153,31 @@ TEST_F(HeaterWizard, UploadSendsTheShownTextsOnlyThroughAnOpenMainWindowLink)
         label[1]->setText(shown);
     }
 
-    main.serial.reset();
-    wizard.cmdUpload_Click();
-    ASSERT_EQ(prompts.boxes.size(), 1);
-    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error:  The communications port is not open."));
-    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));
-    EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
-    EXPECT_EQ(sent(), QString());
+    // No main window link, or its port gone at the click (the adapter pulled, the first row
+    // never leaves): a box that says so, and never the claim.
+    struct Failure
+    {
+        std::function<void()> make;
+        const char *box;
+        const char *title;
+    };
+    const Failure failures[] = {
+        {[&] { main.serial.reset(); }, "Error:  The communications port is not open.", "ORVA"},
+        {[&] { main.serial = sharedLink(), sim.vanish(); }, "Upload stopped at Proportionality: the port is not open.", "VKM"},
+    };
+    for (const Failure &f : failures) {
+        prompts.boxes.clear();
+        f.make();
+        wizard.cmdUpload_Click();
+        ASSERT_EQ(prompts.boxes.size(), 1);
+        EXPECT_EQ(prompts.boxes[0].prompt, QLatin1String(f.box));
+        EXPECT_EQ(prompts.boxes[0].title, QLatin1String(f.title));
+        EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbExclamation);
+        if (main.serial)
+            EXPECT_FALSE(sharedLink()->Connected());
+        else
+            EXPECT_EQ(sent(), QString());
+    }
 }
 
 TEST_F(HeaterWizard, BadDataSetsAreRefusedAndLeaveNothingToUpload)

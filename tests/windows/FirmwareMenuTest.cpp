@@ -131,6 +131,7 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         QString loaderBytes;  // what the loader took after the first "x "
         QStringList boxes;
         QString text;
+        bool heldPastErase = false; // Port Settings in the erase wait: its refusal box holds it past the deadline
     };
     BootLoader silent;
     silent.handshake.clear();
@@ -168,6 +169,11 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
                         "Please reboot the ORVA VKM by temporarily removing power and try uploading the firmware again.  "
                         "This error can be caused by a corrupt firmware file.")},
         {"erase unanswered", eraseUnanswered, false, false, 0, QStringLiteral("EP") + lines.join(QString()), {}, QString()},
+        {"no programming voltage while a box holds the erase wait", eraseUnanswered, false, false, 2, QStringLiteral("E"),
+         {QStringLiteral("Error:  A firmware upload is in progress.")},
+         QStringLiteral("The firmware upload was terminated with an error code: 2\n\n\rPROGRAMMING VOLTAGE NOT PRESENT\n\r"
+                        "This may be indicative of hardware damage.  If this error continues please contact ORVA for repair."),
+         true},
     };
     frmMain *form = open();
     form->Timer4.setEnabled(false); // only the upload talks to the loader here
@@ -180,7 +186,16 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         QObject::connect(&linkGoes, &ClockTimer::timeout, [form] { form->GetSerial.reset(); });
         if (c.linkGoesInPause)
             linkGoes.start(1000);
+        if (c.heldPastErase) { // the loader's status comes while the operator reads the box
+            QMetaObject::invokeMethod(form, [form] { form->mnuSettings->trigger(); }, Qt::QueuedConnection);
+            prompts.answer = [&](const MessageBoxRequest &) {
+                loader.run([](ControllerSimulator &s) { s.sendRaw(":x \x01 "); });
+                Wait::For(quick.eraseMs * 2);
+                return int(vbconst::vbOK);
+            };
+        }
         click(flash->cmdNext);
+        prompts.answer = nullptr;
         form->GetSerial = Module().link.SharedSerial;
 
         EXPECT_EQ(flash->UploadErrorCode, c.code) << c.what;
@@ -202,23 +217,35 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
     }
 }
 
-// The operator tries to leave while the upload serves events: the main window stays, its
-// mini console does not open, the upload completes, and the loader gets only its bytes.
-TEST_F(FirmwareMenu, NoCloseOfTheMainWindowCutsTheUploadShort)
+// The operator tries to leave, or to open a window that would hold up the upload's waits,
+// while the upload serves events: the main window stays, its mini console does not open,
+// the other windows are refused in a box, the upload completes, and the loader gets only
+// its bytes.
+TEST_F(FirmwareMenu, NoCommandOfTheMainWindowCutsTheUploadShort)
 {
     struct Case
     {
         const char *what;
         void (*leave)(frmMain *);
         bool inPause; // else in the erase wait
+        bool refused = false;
     };
     const auto fileExit = [](frmMain *form) { form->mnuExit->trigger(); };
     const auto titleBar = [](frmMain *form) { form->close(); };
     const auto miniConsole = [](frmMain *form) { form->mnuMiniConsole->trigger(); };
+    const auto portSettings = [](frmMain *form) { form->mnuSettings->trigger(); };
+    const auto properties = [](frmMain *form) { form->tbrToolBar_ButtonClick(QStringLiteral("Properties")); };
+    const auto startLog = [](frmMain *form) { form->mnuStartLog->trigger(); };
+    const auto logButton = [](frmMain *form) { form->tbrToolBar_ButtonClick(QStringLiteral("Log")); };
+    const auto options = [](frmMain *form) { form->mnuTempCal->trigger(); };
+    const auto heaterWizard = [](frmMain *form) { form->mnuSecHeatWiz->trigger(); };
     const Case cases[] = {
         {"File > Exit", fileExit, false},     {"File > Exit", fileExit, true},
         {"title bar", titleBar, false},       {"title bar", titleBar, true},
         {"Show Mini Console", miniConsole, false}, {"Show Mini Console", miniConsole, true},
+        {"Port Settings", portSettings, false, true}, {"Properties", properties, true, true},
+        {"Start data logging", startLog, true, true}, {"Log", logButton, false, true},
+        {"Options", options, false, true},    {"Secondary Heater Cal. Wizard", heaterWizard, true, true},
     };
     const QStringList lines = FirmwareRecords(3);
     const QString file = writeFirmware(lines);
@@ -249,6 +276,10 @@ TEST_F(FirmwareMenu, NoCloseOfTheMainWindowCutsTheUploadShort)
         EXPECT_TRUE(form->isVisible() && !form->isUnloaded()) << c.what;
         EXPECT_EQ(ConsoleForm(false), nullptr) << c.what;
         EXPECT_EQ(Module().link.ClientCount, holders) << c.what;
+        EXPECT_EQ(prompts.takePrompts(), c.refused ? QStringList{QStringLiteral("Error:  A firmware upload is in progress.")} : QStringList())
+            << c.what;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            EXPECT_TRUE(w == form || w == flash || !w->isVisible()) << c.what << " opened " << qPrintable(w->objectName());
         finish(flash);
     }
     EXPECT_TRUE(form->close()); // and once the upload is over, the window closes
