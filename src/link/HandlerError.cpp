@@ -45,9 +45,18 @@ bool LinkTakesValues(const Serial *link)
         MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
         return false;
     }
-    if (Module().tools.FlashInProgress) {
-        MsgBox(QStringLiteral("Error:  A firmware upload is in progress."), vbconst::vbExclamation, QStringLiteral("ORVA"));
+    return !RefusedDuringUpload();
+}
+
+bool RefusedDuringUpload()
+{
+    if (!Module().tools.FlashInProgress)
         return false;
-    }
+    MsgBox(QStringLiteral("Error:  A firmware upload is in progress."), vbconst::vbExclamation, QStringLiteral("ORVA"));
     return true;
+}
+
+QString UndeliveredCause(const Serial &link)
+{
+    return link.Connected() ? QStringLiteral("it is still waiting to leave the port.") : QStringLiteral("the port is not open.");
 }

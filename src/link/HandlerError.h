@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <exception>
 
 class Serial;
@@ -15,3 +16,12 @@ void InstallHandlerErrorGuard();
 // Whether `link` takes the values an operator uploads now; when not, a box says why: the
 // port is not open, or a firmware upload owns it (its sends would be dropped unsaid).
 bool LinkTakesValues(const Serial *link);
+
+// While a firmware upload owns the line, says so in the box LinkTakesValues shows and
+// answers true: the command that asked must not start (nor open a window that would hold
+// up the upload's waits).
+bool RefusedDuringUpload();
+
+// Why output that `link` did not deliver (Serial::OutputDelivered) stayed: the port is not
+// open, or what was written is still waiting to leave it. For the box that names the row.
+QString UndeliveredCause(const Serial &link);

@@ -1,17 +1,23 @@
 #include "tools/FirmwareFile.h"
 
 #include "link/ControlWindowHooks.h"
+#include "link/HandlerError.h"
 #include "link/Serial.h"
 #include "platform/Held.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
-#include "platform/VbFiles.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <limits>
+#include <optional>
 
 namespace {
+
+using Line = FirmwareFile::Line;
 
 const QString NotChanged = QStringLiteral("; the firmware was not changed.");
 
@@ -28,93 +34,121 @@ bool failed(const std::exception &e)
     return failed(vbError ? vbError->description() : QString::fromUtf8(e.what()));
 }
 
+// The lines of the file's text that are not blank, without their line ends and trailing
+// blanks. The one reading of a firmware file: what is checked is what is sent.
+std::vector<Line> firmwareLines(QByteArray bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    if (const qsizetype end = bytes.indexOf('\x1a'); end >= 0)
+        bytes.truncate(end);
+    std::vector<Line> lines;
+    int number = 0;
+    for (qsizetype start = 0; start < bytes.size();) {
+        ++number;
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        qsizetype last = end;
+        while (last > start && (bytes[last - 1] == ' ' || bytes[last - 1] == '\t'))
+            --last;
+        if (last > start)
+            lines.push_back({number, QString::fromLatin1(bytes.mid(start, last - start))});
+        // CRs before an LF (a CR LF file converted once more) end one line; a CR alone too.
+        qsizetype next = end;
+        while (next < bytes.size() && bytes[next] == '\r')
+            ++next;
+        if (next < bytes.size() && bytes[next] == '\n')
+            start = next + 1;
+        else
+            start = end + 1;
+    }
+    return lines;
+}
+
+// Address bytes of each record type; 0 for the reserved S4.
+constexpr std::array<int, 10> AddressBytes = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
 // The type digit of `text` when it is one S-record: "S", a type digit, then pairs of hex
-// digits, the first counting the pairs after it, the last making the low byte of the sum
-// of them all 0xFF. Nothing otherwise.
-std::optional<int> recordType(QStringView text)
+// digits, the first counting the pairs after it (the whole address of its type and the
+// checksum at least), the last making the low byte of the sum of them all 0xFF.
+std::optional<int> recordType(const QString &text)
 {
     if (text.size() < 6 || text.size() % 2 != 0 || text[0] != u'S' || text[1] < u'0' || text[1] > u'9')
         return std::nullopt;
+    const int type = text[1].unicode() - u'0';
     const QByteArray hex = text.mid(2).toLatin1();
-    if (!std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)) != 0; }))
+    if (AddressBytes[type] == 0
+        || !std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(uchar(c)) != 0; }))
         return std::nullopt;
     const QByteArray bytes = QByteArray::fromHex(hex);
     int sum = 0;
     for (const char b : bytes)
         sum += uchar(b);
-    if (uchar(bytes[0]) != bytes.size() - 1 || (sum & 0xFF) != 0xFF)
+    if (uchar(bytes[0]) != bytes.size() - 1 || bytes.size() - 1 < AddressBytes[type] + 1 || (sum & 0xFF) != 0xFF)
         return std::nullopt;
-    return text[1].unicode() - u'0';
+    return type;
 }
 
-// Whether the lines make complete firmware: each one blank or an S-record, at least one
-// data record (S1 to S3) and an end record (S7 to S9) after the last of them.
-class FirmwareCheck
+// What keeps the lines from being complete firmware (each one an S-record, no more than
+// the wizard counts, at least one data record and an end record after the last of them),
+// for the operator; empty when they are.
+QString fault(const std::vector<Line> &lines)
 {
-public:
-    void add(int number, const QString &line)
-    {
-        if (m_badLine != 0)
-            return;
-        QStringView text(line);
-        while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t' || text.back() == u'\r'))
-            text.chop(1);
-        if (text.isEmpty())
-            return;
-        const std::optional<int> type = recordType(text);
-        if (!type) {
-            m_badLine = number;
-        } else if (*type >= 1 && *type <= 3) {
-            m_data = true;
-            m_ended = false;
-        } else if (*type >= 7) {
-            m_ended = true;
-        }
+    bool data = false, ended = false;
+    for (const Line &line : lines) {
+        const std::optional<int> type = recordType(line.text);
+        if (!type)
+            return QStringLiteral("Line %1 is not an S-record").arg(line.number) + NotChanged;
+        if (*type >= 1 && *type <= 3)
+            data = true, ended = false;
+        else if (*type >= 7)
+            ended = true;
     }
+    if (lines.size() > size_t(std::numeric_limits<int16_t>::max()))
+        return QStringLiteral("The file is too long for the wizard (more than %1 records)")
+                   .arg(std::numeric_limits<int16_t>::max())
+            + NotChanged;
+    if (!data)
+        return QStringLiteral("The file holds no firmware records") + NotChanged;
+    if (!ended)
+        return QStringLiteral("The file ends before its end record") + NotChanged;
+    return QString();
+}
 
-    // What is wrong, for the operator; empty when the firmware is complete.
-    QString fault() const
-    {
-        if (m_badLine != 0)
-            return QStringLiteral("Line %1 is not an S-record").arg(m_badLine) + NotChanged;
-        if (!m_data)
-            return QStringLiteral("The file holds no firmware records") + NotChanged;
-        if (!m_ended)
-            return QStringLiteral("The file ends before its end record") + NotChanged;
-        return QString();
+// The file's bytes, read once; a box says why there are none.
+std::optional<QByteArray> readFile(const QString &fileName)
+{
+    if (!QFileInfo::exists(fileName)) {
+        failed(QStringLiteral("File not found"));
+        return std::nullopt;
     }
-
-private:
-    int m_badLine = 0;
-    bool m_data = false;
-    bool m_ended = false;
-};
+    QFile file(fileName);
+    QByteArray bytes;
+    if (!QFileInfo(fileName).isDir() && file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        failed(QStringLiteral("The file cannot be read") + NotChanged);
+        return std::nullopt;
+    }
+    return bytes;
+}
 
 } // namespace
 
-FirmwareFile::~FirmwareFile()
-{
-    Close();
-}
-
 bool FirmwareFile::OpenFirmwareFile(const QString &fileName)
 {
+    Close();
     try {
-        open(fileName);
-        FirmwareCheck check;
-        int lines = 0;
-        while (const std::optional<QString> line = nextLine()) {
-            if (++lines > std::numeric_limits<int16_t>::max())
-                throw VbError::overflow();
-            check.add(lines, *line);
-        }
+        const std::optional<QByteArray> bytes = readFile(fileName);
+        if (!bytes)
+            return true;
+        std::vector<Line> lines = firmwareLines(*bytes);
         // Nothing goes to the boot loader for a file that would leave the flash erased.
-        if (const QString fault = check.fault(); !fault.isEmpty()) {
-            Close();
-            return failed(fault);
-        }
-        FirmwareLineCount = int16_t(lines);
-        open(fileName);
+        if (const QString why = fault(lines); !why.isEmpty())
+            return failed(why);
+        m_lines = std::move(lines);
+        FirmwareLineCount = int16_t(m_lines.size());
         return false;
     } catch (const std::exception &e) {
         Close();
@@ -122,11 +156,16 @@ bool FirmwareFile::OpenFirmwareFile(const QString &fileName)
     }
 }
 
-bool FirmwareFile::SendNextFirmwareLine()
+bool FirmwareFile::SendNextFirmwareLine(int deliveryMs)
 {
     try {
-        if (const std::optional<QString> line = nextLine())
-            Held(MainWindowLink()).TransmitForUpload(*line);
+        if (m_next >= m_lines.size())
+            return false;
+        const Line &line = m_lines[m_next++];
+        const std::shared_ptr<Serial> link = MainWindowLink();
+        Held(link).TransmitForUpload(line.text);
+        if (!link->OutputDelivered(deliveryMs))
+            return failed(QStringLiteral("Line %1 did not reach the controller: %2").arg(line.number).arg(UndeliveredCause(*link)));
         return false;
     } catch (const std::exception &e) {
         return failed(e);
@@ -135,29 +174,7 @@ bool FirmwareFile::SendNextFirmwareLine()
 
 void FirmwareFile::Close()
 {
-    if (FirmwareFileNumber != 0)
-        VbFiles::Close(FirmwareFileNumber);
-    FirmwareFileNumber = 0;
-}
-
-void FirmwareFile::open(const QString &fileName)
-{
-    Close();
-    m_ended = false;
-    FirmwareFileNumber = VbFiles::FreeFile();
-    VbFiles::Open(FirmwareFileNumber, fileName, VbFiles::Mode::Input);
-}
-
-std::optional<QString> FirmwareFile::nextLine()
-{
-    if (m_ended || VbFiles::EndOfFile(FirmwareFileNumber))
-        return std::nullopt;
-    QString line = VbFiles::LineInput(FirmwareFileNumber);
-    if (const qsizetype end = line.indexOf(QChar(26)); end >= 0) {
-        m_ended = true;
-        if (end == 0)
-            return std::nullopt;
-        line.truncate(end);
-    }
-    return line;
+    m_lines.clear();
+    m_next = 0;
+    FirmwareLineCount = 0;
 }

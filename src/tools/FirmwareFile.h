@@ -2,37 +2,39 @@
 
 #include <QString>
 #include <cstdint>
-#include <optional>
+#include <vector>
 
-// The controller's firmware as a text file of S-records. Opening counts its lines and
-// refuses a file that is no complete firmware; each line then goes to the controller
-// exactly as read, without its line end. A Ctrl-Z ends the file, as in a DOS text file.
-// Both members report their own failure in a box and return true, as the wizard expects.
+// The controller's firmware as a text file of S-records. Opening reads the file once and
+// checks it whole; the lines it checked are the lines it then sends, each exactly as
+// checked. Blank lines are no part of it (neither counted nor sent); a line ends at LF,
+// CR LF, CR CR LF or a lone CR, so line numbers are those an editor shows; a UTF-8
+// byte-order mark at the start is skipped, and a Ctrl-Z ends the file, as in a DOS text
+// file. Both members report their own failure in a box and return true, as the wizard
+// expects.
 class FirmwareFile
 {
 public:
-    FirmwareFile() = default;
-    ~FirmwareFile();
-    FirmwareFile(const FirmwareFile &) = delete;
-    FirmwareFile &operator=(const FirmwareFile &) = delete;
-
-    // Opens, counts and checks `fileName`, then reopens it at its start. False when done;
-    // true after the failure's box (missing or unreadable file, more lines than 32767, a
-    // line that is no S-record, no data record or no end record after the last one).
+    // Reads and checks `fileName`. False when done; true after the failure's box (a file
+    // that is missing or cannot be read, more than 32767 records, a line that is no
+    // S-record, no data record or no end record after the last one).
     bool OpenFirmwareFile(const QString &fileName);
-    // Sends the next line through the main window's link, as the upload's own text; at the
-    // end of the file nothing. False when sent or at the end; true after the failure's box.
-    bool SendNextFirmwareLine();
-    // Closes the file if it is open.
+    // Sends the next line through the main window's link, as the upload's own text, and
+    // waits up to `deliveryMs` for it to leave the port; at the end of the file nothing.
+    // False when sent or at the end; true after the failure's box, which names the line
+    // when it did not leave an open port.
+    bool SendNextFirmwareLine(int deliveryMs = 1000);
+    // Forgets the lines.
     void Close();
 
-    int16_t FirmwareFileNumber = 0; // 0 while closed
-    int16_t FirmwareLineCount = 0;
+    int16_t FirmwareLineCount = 0; // the records, blank lines not counted
+
+    struct Line
+    {
+        int number; // in the file, counting blank lines
+        QString text;
+    };
 
 private:
-    void open(const QString &fileName);
-    // The next line, or nothing at the end of the file or at a Ctrl-Z.
-    std::optional<QString> nextLine();
-
-    bool m_ended = false; // a Ctrl-Z was read
+    std::vector<Line> m_lines;
+    size_t m_next = 0;
 };

@@ -71,13 +71,14 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     Wait::For(m_timings.programPauseMs);
 
     for (;;) {
-        if (m_file.SendNextFirmwareLine())
+        // Every line, the last one too, must have left an open port.
+        if (m_file.SendNextFirmwareLine(m_timings.drainMs))
             return LineNotSent;
         ++FirmwareLinesSent;
         // The last line's acknowledgement is not awaited.
         if (FirmwareLinesSent == m_file.FirmwareLineCount)
             return 0;
-        if (!drained() || !acknowledged())
+        if (!acknowledged())
             return NoLineHandshake;
         m_view.setProgress(vb::CInt(FirmwareLinesSent * 100.0 / m_file.FirmwareLineCount));
         Wait::DoEvents();
@@ -107,16 +108,20 @@ bool FirmwareUpload::handshake()
 }
 
 // Until the status says erased (3) or no programming voltage (1), or the time is up;
-// serves events once a pass.
+// serves events once a pass. What has arrived is read once more after the deadline: an
+// event served meanwhile (a modal window) may have held the wait past it.
 void FirmwareUpload::awaitErase()
 {
     const ModuleState::Tools &flash = Module().tools;
+    const auto decided = [&] { return flash.FlashStatus == 1 || flash.FlashStatus == 3; };
     const uint32_t start = Clock::GetTickCount();
-    while (Clock::TicksSince(start) <= uint32_t(m_timings.eraseMs) && flash.FlashStatus != 1 && flash.FlashStatus != 3) {
+    while (Clock::TicksSince(start) <= uint32_t(m_timings.eraseMs) && !decided()) {
         if (m_link->InBufferCount() > 0)
             passToParser();
         Wait::DoEvents();
     }
+    if (!decided() && m_link->InBufferCount() > 0)
+        passToParser();
 }
 
 // True once nothing is left to send; false when the output is still queued at the deadline.

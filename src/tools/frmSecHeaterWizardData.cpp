@@ -205,7 +205,7 @@ void frmSecHeaterWizard::cmdUpload_Click()
         return;
     // Every row that holds a number is checked before any goes out: the controller gets
     // the whole set or nothing, never a new gain with an old integral.
-    QStringList commands;
+    std::vector<std::pair<const char *, QString>> commands; // row caption, command
     for (const CoefficientRow &row : CoefficientRows) {
         const QString text = (this->*row.labels)[1]->text();
         if (!vb::IsNumeric(text))
@@ -221,11 +221,19 @@ void frmSecHeaterWizard::cmdUpload_Click()
             }
             value = QString::number(*hundredths);
         }
-        commands << QLatin1Char(row.command) + value + QLatin1Char(' ');
+        commands.emplace_back(row.caption, QLatin1Char(row.command) + value + QLatin1Char(' '));
     }
-    if (commands.isEmpty()) // no claim for an empty "New" column
+    if (commands.empty()) // no claim for an empty "New" column
         return;
-    for (const QString &command : std::as_const(commands))
+    // Each row must have left an open port before the next goes; the first that did not
+    // is named, and nothing is claimed.
+    for (const auto &[caption, command] : commands) {
         link->Transmit(command);
+        if (!link->OutputDelivered()) {
+            MsgBox(QStringLiteral("Upload stopped at %1: %2").arg(QLatin1String(caption), UndeliveredCause(*link)),
+                   vbconst::vbExclamation, Title);
+            return;
+        }
+    }
     MsgBox(QStringLiteral("Coefficients uploaded to VKM."), vbconst::vbInformation, Title);
 }

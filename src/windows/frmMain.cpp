@@ -309,6 +309,8 @@ void frmMain::mnuExit_Click()
 
 void frmMain::mnuSettings_Click()
 {
+    if (RefusedDuringUpload()) // its modal window would hold up the upload's waits
+        return;
     const RunningHandler running(this); // the served events may close the window
     frmProperties::showModal(this);
 }
@@ -359,6 +361,8 @@ void frmMain::tbrToolBar_ButtonClick(const QString &key)
 // The options window, modeless; the cover panel follows the cover mode as the window leaves it.
 void frmMain::mnuTempCal_Click()
 {
+    if (RefusedDuringUpload()) // its pacing and boxes would hold up the upload's waits
+        return;
     const RunningHandler running(this); // the served events may close the window
     CalForm()->showWindow();
     pnlPrimaryCover->setVisible(PrimaryCoverMode != 0);

@@ -2,6 +2,7 @@
 // the secondary-heater wizard.
 #include "windows/frmMain.h"
 
+#include "link/HandlerError.h"
 #include "link/ModuleState.h"
 #include "platform/RunningHandler.h"
 #include "tools/frmGraph.h"
@@ -17,8 +18,12 @@ void frmMain::connectToolsMenus()
     connect(mnuSecHeatWiz, &QAction::triggered, this, &frmMain::mnuSecHeatWiz_Click);
 }
 
+// While a firmware upload runs these windows do not open: a modal one would hold up the
+// upload's waits, and none of them would reach the controller.
 void frmMain::mnuStartLog_Click()
 {
+    if (RefusedDuringUpload())
+        return;
     const RunningHandler running(this); // the served events may close the window
     frmLog setup(this);
     setup.exec();
@@ -34,5 +39,7 @@ void frmMain::mnuPlot_Click()
 
 void frmMain::mnuSecHeatWiz_Click()
 {
+    if (RefusedDuringUpload())
+        return;
     frmSecHeaterWizard::showWindow();
 }

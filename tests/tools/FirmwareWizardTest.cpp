@@ -13,6 +13,7 @@
 #include "tools/frmFlash.h"
 #include "tools/frmSecHeaterWizard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
@@ -23,6 +24,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 using OperatorInput::click;
@@ -106,14 +111,20 @@ protected:
     QList<int> progress;
 };
 
+// Blank lines are neither counted nor sent nor awaited, and CR CR LF is one line end.
 TEST_F(FirmwareWizard, SendsEveryLineWithItsAcknowledgementAndShowsTheProgress)
 {
+    QList<int> fives;
+    for (int i = 0; i < 20; ++i) fives << 5 * i;
     struct Case
     {
         int lines;
         QList<int> progress;
+        const char *end = "\r\n";
+        QList<int> blanksAt; // the blank lines' places among the records
     };
-    const Case cases[] = {{3, {0, 33, 67}}, {8, {0, 12, 25, 38, 50, 62, 75, 88}}};
+    const Case cases[] = {{3, {0, 33, 67}}, {8, {0, 12, 25, 38, 50, 62, 75, 88}},
+                          {20, fives, "\r\n", {3}}, {20, fives, "\r\r\n"}, {20, fives, "\n", {20, 20}}};
     for (const Case &c : cases) {
         sim.run([](ControllerSimulator &s) {
             s.clearReceived();
@@ -121,7 +132,10 @@ TEST_F(FirmwareWizard, SendsEveryLineWithItsAcknowledgementAndShowsTheProgress)
         });
         progress.clear();
         const QStringList lines = FirmwareRecords(c.lines);
-        upload(writeFirmware(lines));
+        QStringList file = lines;
+        for (int at : c.blanksAt)
+            file.insert(at, QStringLiteral(" \t"));
+        upload(writeBytes((file.join(QLatin1String(c.end)) + QLatin1String(c.end)).toLatin1()));
 
         EXPECT_EQ(wire(lines.last()), QStringLiteral("x EP") + lines.join(QString())) << c.lines;
         EXPECT_EQ(progress, c.progress);
@@ -164,29 +178,72 @@ TEST_F(FirmwareWizard, ARunTimeFailureLeavesTheConfirmPageWithItsButtons)
     EXPECT_TRUE(flash.FlashIgnoreAck);
 }
 
-// Only complete firmware goes on the line, as read; any other file is refused as one that
-// cannot be opened, before even "x ".
+// Only complete firmware goes on the line, as read once; any other file is refused before
+// even "x ", the box naming its cause and the line an editor shows.
 TEST_F(FirmwareWizard, OnlyCompleteFirmwareGoesOnTheLine)
 {
     const QStringList good = FirmwareRecords(4);
     const QString badSum = good[1].chopped(1) + (good[1].endsWith(u'0') ? u'1' : u'0');
-    const std::pair<QByteArray, const char *> cases[] = {
+    const auto between = [&](const char *record) { return crlf({good[0], QLatin1String(record), good[3]}); };
+    const char *const line2 = "Line 2 is not an S-record";
+    enum Source { File, Folder, Fifo }; // a FIFO serves the bytes to a first reading, garbage to a second
+    struct Case
+    {
+        QByteArray bytes;
+        const char *refusal;
+        Source source = File;
+    };
+    const Case cases[] = {
         {"", "The file holds no firmware records"},
         {"<html><body>404 Not Found</body></html>\n", "Line 1 is not an S-record"},
         {crlf(good.mid(0, 3)), "The file ends before its end record"},
-        {crlf({good[0], badSum, good[2], good[3]}), "Line 2 is not an S-record"},
+        {(QStringList{good[0], good[1], badSum, good[3]}.join(QStringLiteral("\r\r\n"))).toLatin1(), "Line 3 is not an S-record"},
         {crlf(good) + "\x1a", nullptr},
         // GNU objcopy --srec-forceS3, with LF line ends.
         {"S0080000622E7331398A\nS31500008000123456789ABCDEF001020304050607080E\nS30B00008010090A0B0CFEED4F\nS705000080007A\n", nullptr},
+        {"\xEF\xBB\xBF" + crlf(good), nullptr},
+        // A record too short for its address (S1 two bytes, S2 three, S3 four), the reserved S4.
+        {between("S10200FD"), line2},     {between("S2030000FC"), line2},
+        {between("S304000000FB"), line2}, {between("S4030000FC"), line2},
+        {crlf(QStringList(32767, good[0]) + QStringList{good[3]}), "The file is too long for the wizard (more than 32767 records)"},
+        {crlf(good), "The file cannot be read", Folder},
+        {crlf(good), nullptr, Fifo},
     };
-    for (const auto &[bytes, refusal] : cases) {
+    for (const Case &c : cases) {
         sim.run([](ControllerSimulator &s) { s.clearReceived(), s.setBootLoader(BootLoader{}); });
-        upload(writeBytes(bytes));
+        const QString path = c.source == File ? writeBytes(c.bytes) : dir.filePath(QStringLiteral("other.S19"));
+        const QByteArray name = QFile::encodeName(path);
+        std::thread fifoWriter;
+        if (c.source == Folder)
+            QDir().mkdir(path);
+        if (c.source == Fifo) { // each writing waits for a reader to open it, the next for that reader to close it
+            ASSERT_EQ(mkfifo(name.constData(), 0600), 0);
+            const int closes = inotify_init1(IN_CLOEXEC);
+            inotify_add_watch(closes, name.constData(), IN_CLOSE_NOWRITE);
+            fifoWriter = std::thread([&, closes] {
+                for (const QByteArray &bytes : {c.bytes, crlf({good[0], badSum, good[3]})}) {
+                    QFile fifo(path);
+                    EXPECT_TRUE(fifo.open(QIODevice::WriteOnly) && fifo.write(bytes) == bytes.size());
+                    fifo.close();
+                    char event[sizeof(inotify_event) + NAME_MAX + 1];
+                    EXPECT_GT(::read(closes, event, sizeof event), 0);
+                }
+                ::close(closes);
+            });
+        }
+        upload(path);
         main.serial->Transmit(QStringLiteral(" Q "));
-        const QString lines = QString::fromLatin1(bytes).remove(QRegularExpression(QStringLiteral("[\r\n\x1a]")));
-        EXPECT_EQ(wire(QStringLiteral(" Q ")), (refusal ? QString() : QStringLiteral("x EP") + lines) + QStringLiteral(" Q ")) << bytes.constData();
-        EXPECT_EQ(prompts.takePrompts(), refusal ? QStringList{QLatin1String(refusal) + QStringLiteral("; the firmware was not changed.")} : QStringList());
-        EXPECT_EQ(wizard->UploadErrorCode, refusal ? FirmwareUpload::FileNotOpened : 0);
+        const QString lines = QString::fromLatin1(c.bytes).remove(QRegularExpression(QStringLiteral("^\u00EF\u00BB\u00BF|[\r\n\x1a]")));
+        EXPECT_EQ(wire(QStringLiteral(" Q ")), (c.refusal ? QString() : QStringLiteral("x EP") + lines) + QStringLiteral(" Q ")) << c.bytes.left(80).constData();
+        EXPECT_EQ(prompts.takePrompts(), c.refusal ? QStringList{QLatin1String(c.refusal) + QStringLiteral("; the firmware was not changed.")} : QStringList());
+        EXPECT_EQ(wizard->UploadErrorCode, c.refusal ? FirmwareUpload::FileNotOpened : 0);
+        if (fifoWriter.joinable()) { // the writer still waits to serve its garbage: take it
+            QFile fifo(path);
+            EXPECT_TRUE(fifo.open(QIODevice::ReadOnly) && !fifo.readAll().isEmpty());
+            fifo.close();
+            fifoWriter.join();
+        }
+        QDir(path).removeRecursively(), QFile::remove(path);
         delete std::exchange(wizard, nullptr);
     }
 }

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -131,6 +132,8 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         QString loaderBytes;  // what the loader took after the first "x "
         QStringList boxes;
         QString text;
+        bool heldPastErase = false; // Port Settings in the erase wait: its refusal box holds it past the deadline
+        bool goneBeforeLastLine = false; // the device vanishes once the next-to-last line is acknowledged
     };
     BootLoader silent;
     silent.handshake.clear();
@@ -146,6 +149,8 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
     const QString file = writeFirmware(lines);
     const QString reboot = QStringLiteral(
         "Please reboot the ORVA VKM by temporarily removing power and try uploading the firmware again.");
+    const QString lineNotSent = QStringLiteral("The firmware upload was terminated with an error code: 5\n\n\rERROR WHILE SENDING FIRMWARE LINE\n\r"
+                                               "This may be indicative of a corrupt firmware file.");
     const Case cases[] = {
         {"silent loader", silent, false, false, 1, QStringLiteral("x "), {QStringLiteral("Timed out waiting for response")},
          QStringLiteral("The firmware upload was terminated with an error code: 1\n\n\rNO RESPONSE DURING INITIALIZATION\n\r")
@@ -161,13 +166,19 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
          QStringLiteral("The firmware upload was terminated with an error code: 4\n\n\rUNABLE TO OPEN FIRMWARE FILE\n\r"
                         "Please verify that a valid file was chosen for the firmware upgrade.")},
         {"link gone", {}, false, true, 5, QStringLiteral("EP"), {QStringLiteral("Object variable or With block variable not set")},
-         QStringLiteral("The firmware upload was terminated with an error code: 5\n\n\rERROR WHILE SENDING FIRMWARE LINE\n\r"
-                        "This may be indicative of a corrupt firmware file.")},
+         lineNotSent},
         {"second line unanswered", lineUnanswered, false, false, 6, QStringLiteral("EP") + lines[0] + lines[1], {},
          QStringLiteral("The firmware upload was terminated with an error code: 6\n\n\rTIMED OUT WAITING FOR PROGRAM HANDSHAKE\n\r"
                         "Please reboot the ORVA VKM by temporarily removing power and try uploading the firmware again.  "
                         "This error can be caused by a corrupt firmware file.")},
         {"erase unanswered", eraseUnanswered, false, false, 0, QStringLiteral("EP") + lines.join(QString()), {}, QString()},
+        {"no programming voltage while a box holds the erase wait", eraseUnanswered, false, false, 2, QStringLiteral("E"),
+         {QStringLiteral("Error:  A firmware upload is in progress.")},
+         QStringLiteral("The firmware upload was terminated with an error code: 2\n\n\rPROGRAMMING VOLTAGE NOT PRESENT\n\r"
+                        "This may be indicative of hardware damage.  If this error continues please contact ORVA for repair."),
+         true},
+        {"device gone before the last line", {}, false, false, 5, QStringLiteral("EP") + lines[0] + lines[1],
+         {QStringLiteral("Line 3 did not reach the controller: the port is not open.")}, lineNotSent, false, true},
     };
     frmMain *form = open();
     form->Timer4.setEnabled(false); // only the upload talks to the loader here
@@ -180,7 +191,19 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         QObject::connect(&linkGoes, &ClockTimer::timeout, [form] { form->GetSerial.reset(); });
         if (c.linkGoesInPause)
             linkGoes.start(1000);
+        if (c.heldPastErase) { // the loader's status comes while the operator reads the box
+            QMetaObject::invokeMethod(form, [form] { form->mnuSettings->trigger(); }, Qt::QueuedConnection);
+            prompts.answer = [&](const MessageBoxRequest &) {
+                loader.run([](ControllerSimulator &s) { s.sendRaw(":x \x01 "); });
+                Wait::For(quick.eraseMs * 2);
+                return int(vbconst::vbOK);
+            };
+        }
+        if (c.goneBeforeLastLine) // the last progress shown comes after the next-to-last line's "*"
+            QObject::connect(flash->ProgBar1, &QProgressBar::valueChanged, flash,
+                             [&](int v) { v == 67 ? loader.run([](ControllerSimulator &s) { s.vanish(); }) : void(); });
         click(flash->cmdNext);
+        prompts.answer = nullptr;
         form->GetSerial = Module().link.SharedSerial;
 
         EXPECT_EQ(flash->UploadErrorCode, c.code) << c.what;
@@ -202,15 +225,18 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
     }
 }
 
-// The operator tries to leave while the upload serves events: the main window stays, its
-// mini console does not open, the upload completes, and the loader gets only its bytes.
-TEST_F(FirmwareMenu, NoCloseOfTheMainWindowCutsTheUploadShort)
+// The operator tries to leave, or to open a window that would hold up the upload's waits,
+// while the upload serves events: the main window stays, its mini console does not open,
+// the other windows are refused in a box, the upload completes, and the loader gets only
+// its bytes.
+TEST_F(FirmwareMenu, NoCommandOfTheMainWindowCutsTheUploadShort)
 {
     struct Case
     {
         const char *what;
         void (*leave)(frmMain *);
         bool inPause; // else in the erase wait
+        bool refused = false;
     };
     const auto fileExit = [](frmMain *form) { form->mnuExit->trigger(); };
     const auto titleBar = [](frmMain *form) { form->close(); };
@@ -219,6 +245,10 @@ TEST_F(FirmwareMenu, NoCloseOfTheMainWindowCutsTheUploadShort)
         {"File > Exit", fileExit, false},     {"File > Exit", fileExit, true},
         {"title bar", titleBar, false},       {"title bar", titleBar, true},
         {"Show Mini Console", miniConsole, false}, {"Show Mini Console", miniConsole, true},
+        {"Properties", [](frmMain *f) { f->tbrToolBar_ButtonClick(QStringLiteral("Properties")); }, true, true},
+        {"Start data logging", [](frmMain *f) { f->mnuStartLog->trigger(); }, false, true},
+        {"Options", [](frmMain *f) { f->mnuTempCal->trigger(); }, false, true},
+        {"Secondary Heater Cal. Wizard", [](frmMain *f) { f->mnuSecHeatWiz->trigger(); }, true, true},
     };
     const QStringList lines = FirmwareRecords(3);
     const QString file = writeFirmware(lines);
@@ -249,6 +279,7 @@ TEST_F(FirmwareMenu, NoCloseOfTheMainWindowCutsTheUploadShort)
         EXPECT_TRUE(form->isVisible() && !form->isUnloaded()) << c.what;
         EXPECT_EQ(ConsoleForm(false), nullptr) << c.what;
         EXPECT_EQ(Module().link.ClientCount, holders) << c.what;
+        EXPECT_EQ(prompts.takePrompts(), QStringList(c.refused, QStringLiteral("Error:  A firmware upload is in progress."))) << c.what;
         finish(flash);
     }
     EXPECT_TRUE(form->close()); // and once the upload is over, the window closes
