@@ -17,7 +17,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
+
+// While it lives no file of the process grows beyond `bytes`, as on a full disk.
+struct DiskFullAt
+{
+    explicit DiskFullAt(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        const rlimit full{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~DiskFullAt() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
+};
 
 // An options window on a silent simulated controller reached through a stand-in main
 // window, with a fresh driver key.

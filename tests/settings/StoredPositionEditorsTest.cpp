@@ -1,3 +1,5 @@
+#include "OptionsBench.h"
+
 #include "link/ModuleState.h"
 #include "platform/DataFolder.h"
 #include "settings/StoredPositionFile.h"
@@ -14,8 +16,6 @@
 #include <QTableWidget>
 #include <QtEndian>
 #include <limits>
-#include <csignal>
-#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace WidgetInput;
@@ -36,20 +36,6 @@ QByteArray focusRecord(const char *description, int32_t position, float temperat
     return StoredPositionFile::encode(FocusRecord{QString::fromLatin1(description), position, temperature})
         + QByteArray(50, '\0');
 }
-
-// While it lives no file of the process grows beyond `bytes`, as on a full disk.
-struct DiskFullAt
-{
-    explicit DiskFullAt(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old);
-        signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
-        const rlimit full{bytes, old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &full);
-    }
-    ~DiskFullAt() { setrlimit(RLIMIT_FSIZE, &old); }
-    rlimit old{};
-};
 
 class StoredPositionEditors : public ::testing::Test
 {
