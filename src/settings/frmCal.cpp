@@ -545,7 +545,10 @@ bool frmCal::storeRegistryOptions(bool stepSizeMarked)
         // A step size that is no number is refused alone; the other options are still stored.
         try {
             if (stepSizeMarked) {
-                s.StepSize = vb::CSng(txtStepSize->text());
+                const std::optional<double> size = vb::StrictNumber(txtStepSize->text());
+                if (!size)
+                    throw VbError(13, QStringLiteral("Type mismatch"));
+                s.StepSize = vb::CSng(*size);
                 SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
             }
         } catch (const std::exception &e) {

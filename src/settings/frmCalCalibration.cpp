@@ -22,18 +22,18 @@ constexpr int CommandPauseMs = 2; // between the coefficient commands, serving n
 
 void frmCal::cmdCalMark_Click()
 {
-    if (!vb::IsNumeric(txtRefTemp->text())) {
+    const std::optional<double> reference = vb::StrictNumber(txtRefTemp->text());
+    if (!reference) {
         MsgBox(QStringLiteral("Invalid reference temperature."), vbconst::vbExclamation, Title);
         return;
     }
     try {
-        const double reference = vb::CDbl(txtRefTemp->text());
         const int k = CalPointCount;
         if (k >= MaxCalPoints)
             throw VbError(9, QStringLiteral("Subscript out of range"));
         for (int s = 0; s < 3; ++s)
             CalPoints[s][k] = vb::CDbl(lblTemp[5 - s]->text());
-        CalPoints[3][k] = reference;
+        CalPoints[3][k] = *reference;
         CalPointCount = int16_t(k + 1);
         lblCalPoints->setText(QString::number(CalPointCount));
         if (CalPointCount > 1)

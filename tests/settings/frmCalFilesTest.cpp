@@ -253,7 +253,7 @@ TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
 {
     frmCal &w = open();
     sent();
-    w.txtRefTemp->setText(QStringLiteral("abc"));
+    w.txtRefTemp->setText(QStringLiteral("1,000")); // no plain number
     w.cmdCalMark->click();
     w.txtRefTemp->setText(QStringLiteral("1"));
     w.cmdCalMark->click(); // no raw readings yet
