@@ -28,7 +28,9 @@ bool write(const QString &path, const QByteArray &bytes, QString *error, const Q
     QFile file(beside);
     // Unbuffered, so that a write cut short (a full disk, a size limit) shows in its count;
     // buffered writes can lose that on the way.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size()
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                         && (!QFile::exists(path) || file.setPermissions(QFile::permissions(path))) // as the old one had
+                         && file.write(bytes) == bytes.size()
                          && ::fsync(file.handle()) == 0; // on the disk before it replaces the old one
     const QString why = file.errorString();
     file.close();
