@@ -212,38 +212,45 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     EXPECT_TRUE(own.ChangedFlags[1]);
 }
 
-// Velocity and acceleration read back, saved, loaded and uploaded: the controller's own value.
-TEST_F(OptionsFiles, FixedPointRowsGoOutAsTheyCameIn)
+// Every row read back, uploaded, saved, loaded into a fresh window and uploaded again goes
+// out as the controller reported it, velocity and acceleration included.
+TEST_F(OptionsFiles, EveryRowGoesOutAsItCameIn)
 {
     struct Case { const char *count; const char *velocity; const char *acceleration; const char *saved; };
     const Case cases[] = {
         {"6554", "0.100006103515625", "0.1000", "0.100006103515625"},
         {"2147483647", "32767.9999847412", "32768.0000", "32767.9999847412109375"},
     };
+    const QString others = QStringLiteral(":ifo 1 :ifs 12 :ifh 3 :fo 40 :fp 85 :p 12.5 :r -3 :g 4 :i 0.1 :l 100 :ac 1 :eh 0 "
+                                          ":dbs 1 :db 3 :dbt 36 :skp 12345 :skd 7 :ski -50 :sdi 3 :sil 20");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.count);
         const QString count = QString::fromLatin1(c.count);
-        const std::string sentBack = "v" + std::string(c.count) + " a" + c.count + " ";
+        const std::string sentBack = std::string("{255 [12 ]3 @40 z85 p12.5 d-3 e4 i0.1 j100 v") + c.count + " a" + c.count
+                                     + "  N255  K0  X255 Y3 W36 L12345 ^7 ?3 #-50 ~20 u";
         const auto upload = [&](frmCal &w) {
-            w.ChangedFlags.fill(false);
-            w.ChangedFlags[10] = w.ChangedFlags[11] = w.SkipUploadPrompt = true;
+            for (int entry = 0; entry <= 29; ++entry)
+                w.ChangedFlags[entry] = true;
+            w.SkipUploadPrompt = true;
             sent();
             w.cmdUploadVKM_Click();
             EXPECT_EQ(str(sent()), sentBack);
         };
         frmCal &w = open();
-        ASSERT_TRUE(OptionRows::readBack(QStringLiteral(":v"), count, parser()));
-        ASSERT_TRUE(OptionRows::readBack(QStringLiteral(":c"), count, parser()));
+        const QStringList tokens = (others + QStringLiteral(" :v %1 :c %1").arg(count)).split(u' ');
+        for (int i = 0; i + 1 < tokens.size(); i += 2)
+            ASSERT_TRUE(OptionRows::readBack(tokens[i], tokens[i + 1], parser())) << str(tokens[i]);
         EXPECT_EQ(str(w.txtVelocity->text() + QLatin1Char('|') + w.txtAcc->text()), c.velocity + std::string("|") + c.acceleration);
         upload(w);
-        QFile::remove(path("fixed.dat"));
-        prompts.chosenFile = path("fixed.dat");
+        QFile::remove(path("rows.dat"));
+        prompts.chosenFile = path("rows.dat");
         w.cmdSaveFile->click();
         for (const char *key : {"Velocity", "Acc"})
-            EXPECT_TRUE(bytes("fixed.dat").contains(QStringLiteral("\"%1\",\"%2\"\r\n").arg(QLatin1String(key), QLatin1String(c.saved)).toLatin1()))
-                << bytes("fixed.dat").toStdString();
+            EXPECT_TRUE(bytes("rows.dat").contains(QStringLiteral("\"%1\",\"%2\"\r\n").arg(QLatin1String(key), QLatin1String(c.saved)).toLatin1()))
+                << bytes("rows.dat").toStdString();
         frmCal &again = open(); // the first window is gone
         again.cmdRetrieveFile->click();
+        EXPECT_TRUE(prompts.boxes.isEmpty());
         EXPECT_EQ(str(again.txtVelocity->text() + QLatin1Char('|') + again.txtAcc->text()), c.velocity + std::string("|") + c.acceleration);
         upload(again);
     }
