@@ -1,6 +1,7 @@
 #include "platform/RegistryStore.h"
 
 #include "platform/RegistryFile.h"
+#include "platform/WholeFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -80,11 +80,11 @@ void save(Store &store)
         if (key.path.contains(QLatin1Char('\\')) || !key.values.isEmpty())
             keys.append(key);
     const QByteArray text = RegistryFile::format(keys);
-    QSaveFile file(store.path);
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    QString why;
+    const bool saved = WholeFile::write(store.path, text, &why);
     if (!saved && !store.saveFailing)
         report(QStringLiteral("cannot save the registry to %1 (%2); changes last only until the program ends")
-                   .arg(store.path, file.errorString()));
+                   .arg(store.path, why));
     store.saveFailing = !saved;
 }
 

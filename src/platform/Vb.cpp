@@ -2,6 +2,8 @@
 
 #include "VbError.h"
 
+#include <QRegularExpression>
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -434,6 +436,18 @@ bool IsNumeric(const QString &text)
         return parseNumeric(text).has_value();
     } catch (const VbError &) {
         return false;
+    }
+}
+
+std::optional<double> StrictNumber(const QString &text)
+{
+    static const QRegularExpression strict(QStringLiteral(R"(^-?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+    if (!strict.match(text).hasMatch())
+        return std::nullopt;
+    try {
+        return parseNumeric(text);
+    } catch (const VbError &) { // beyond a Double
+        return std::nullopt;
     }
 }
 

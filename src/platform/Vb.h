@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // The program's numeric and text conversions (VB's rules), in one place. Nothing else
 // in the program converts numbers to text or back. Locale never matters: "." is the decimal
@@ -43,6 +44,12 @@ double Val(const QString &text);
 // under an English locale ("1,000" is 1000). Currency signs, trailing signs and parentheses
 // are not accepted.
 bool IsNumeric(const QString &text);
+
+// A settings value as the operator or a file gives it: an optional "-", digits with an
+// optional decimal point and digits, an optional exponent ("e" or "E", an optional sign,
+// digits), and nothing else (no blanks, "+", thousands commas, "D" exponent or "&H"); a
+// number beyond a Double is none either.
+std::optional<double> StrictNumber(const QString &text);
 
 // CStr of a Single: up to 7 significant digits, of a Double: up to 15, halves away from zero;
 // no trailing zeros, a zero before the point ("0.5"; VB prints ".5" only in Str, never in

@@ -191,9 +191,12 @@ QString Input(int16_t number)
     QByteArray field;
     if (in[f.pos] == '"') {
         const qsizetype close = in.indexOf('"', f.pos + 1);
-        const qsizetype end = close < 0 ? in.size() : close;
-        field = in.mid(f.pos + 1, end - f.pos - 1);
-        f.pos = close < 0 ? in.size() : close + 1;
+        if (close < 0) { // the file ends inside the field: it was cut short
+            f.pos = in.size();
+            throw pastEnd();
+        }
+        field = in.mid(f.pos + 1, close - f.pos - 1);
+        f.pos = close + 1;
         // Whatever stands between the closing quote and the separator is dropped.
         while (f.pos < in.size() && in[f.pos] != ',' && !isLineEnd(in[f.pos]))
             ++f.pos;

@@ -46,8 +46,9 @@ QString WriteRecordText(const VariantArray &fields);
 QString LineInput(int16_t number);
 // One field: leading blanks are skipped, and line ends too unless a comma came just
 // before (then the field is empty); a field in double quotes ends at the closing quote and
-// may hold commas, an unquoted one ends at a comma or a line end and loses its surrounding
-// blanks. The separator after the field is consumed.
+// may hold commas (a file that ends before that quote throws VbError 62), an unquoted one
+// ends at a comma or a line end and loses its surrounding blanks. The separator after the
+// field is consumed.
 QString Input(int16_t number);
 // True at the very end of the file.
 bool EndOfFile(int16_t number);

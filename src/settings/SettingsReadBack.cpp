@@ -24,6 +24,8 @@ void SettingsReadBack::selectOption(const QString &name)
 void SettingsReadBack::setValue(const QString &name, int value)
 {
     asProgram([&] { m_named.setValue(name, value); });
+    if (valueWritten)
+        valueWritten(name);
 }
 
 void SettingsReadBack::setListIndex(const QString &name, int index)

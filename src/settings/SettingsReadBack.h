@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // The options window's controls as the program writes them: the main window's parser by
@@ -22,6 +23,10 @@ public:
     void setValue(const QString &name, int value) override;
     void setListIndex(const QString &name, int index) override;
     int listIndex(const QString &name) const override;
+
+    // Runs after each spinner write of the program, also one that left the value as it was,
+    // so that what shows the value shows the one written.
+    std::function<void(const QString &name)> valueWritten;
 
     // True while the program writes a control.
     bool writing() const { return m_writes > 0; }

@@ -16,7 +16,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -36,18 +35,13 @@ void refuse(const QString &message, const QString &title = Vkm)
     MsgBox(message, vbconst::vbExclamation, title);
 }
 
-// A plain decimal number with optional sign, point and exponent, blanks around it allowed;
-// nothing for any other text (thousands separators included).
+// A number as the settings take it, here with blanks around it and a "+" allowed.
 std::optional<double> plainNumber(const QString &text)
 {
-    static const QRegularExpression plain(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
-    if (!plain.match(text).hasMatch())
-        return std::nullopt;
-    try {
-        return vb::Val(text);
-    } catch (const VbError &) {
-        return std::nullopt;
-    }
+    QString number = text.trimmed();
+    if (number.startsWith(u'+') && !number.startsWith(QLatin1String("+-")))
+        number.remove(0, 1);
+    return vb::StrictNumber(number);
 }
 
 // Twips as the grid's column widths were given, at 15 twips a pixel.
@@ -189,6 +183,7 @@ bool StoredPositionEditor::update()
     if (Adding) {
         if (!confirmed(QStringLiteral("Save new record?"))) {
             cancelAdding();
+            loadTextBoxes(CurrentRecord); // Delete then takes the record the boxes show
             idleSet();
             Dirty = false;
             return true;

@@ -1,11 +1,10 @@
 #include "settings/StoredPositionFile.h"
 
 #include "platform/VbError.h"
+#include "platform/WholeFile.h"
 
 #include <QFile>
 #include <QtEndian>
-#include <filesystem>
-#include <system_error>
 
 namespace StoredPositionFile {
 
@@ -63,23 +62,24 @@ auto records(const QByteArray &bytes, int recordLength, int dataLength, Decode d
     return out;
 }
 
+// The file with record n (1 and up) put in place, written whole: a failure leaves the old file.
 void writeAt(const QString &path, int n, int recordLength, QByteArray record)
 {
     if (n < 1)
         throw VbError(63, QStringLiteral("Bad record number"));
-    QFile file(path);
-    // Unbuffered, so that nothing left of a failed write reaches the file at its close.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    QFile existing(path);
+    // ReadWrite creates a missing file, as opening for random access did.
+    if (!existing.open(QIODevice::ReadWrite))
         throw accessError();
-    const qint64 offset = qint64(n - 1) * recordLength;
-    const qint64 oldSize = file.size();
+    QByteArray bytes = existing.readAll();
+    existing.close();
+    const qsizetype offset = qsizetype(n - 1) * recordLength;
     record.append(recordLength - record.size(), '\0');
-    if ((oldSize < offset && !file.resize(offset)) || !file.seek(offset) || file.write(record) != record.size()
-        || !file.flush()) {
-        // A full disk takes part of the record: the file goes back to its old length.
-        file.resize(oldSize);
+    if (bytes.size() < offset + recordLength)
+        bytes.append(offset + recordLength - bytes.size(), '\0');
+    bytes.replace(offset, recordLength, record);
+    if (!WholeFile::write(path, bytes))
         throw ioError();
-    }
 }
 
 // Data lengths by record length: a record is in the file when its data is.
@@ -149,29 +149,17 @@ void removeRecord(const QString &path, const QString &tempPath, int recordLength
 
     if (QFile::exists(tempPath) && !QFile::remove(tempPath))
         throw accessError();
-    QFile temp(tempPath);
-    if (!temp.open(QIODevice::WriteOnly))
-        throw accessError();
-    bool written = true;
-    for (int i = 1; i <= records && written; ++i) {
+    QByteArray kept;
+    for (int i = 1; i <= records; ++i) {
         // Only records the file holds: a count beyond them must not write blank ones.
         if (i == n || qsizetype(i - 1) * recordLength + dataLength(recordLength) > bytes.size())
             continue;
         QByteArray record = bytes.mid(qsizetype(i - 1) * recordLength, recordLength);
         record.append(recordLength - record.size(), '\0');
-        written = temp.write(record) == record.size();
+        kept += record;
     }
-    written = written && temp.flush();
-    temp.close();
-    if (!written) {
-        QFile::remove(tempPath);
+    if (!WholeFile::write(path, kept, nullptr, tempPath))
         throw ioError();
-    }
-
-    std::error_code failed;
-    std::filesystem::rename(QFile::encodeName(tempPath).toStdString(), QFile::encodeName(path).toStdString(), failed);
-    if (failed)
-        throw accessError();
 }
 
 } // namespace StoredPositionFile

@@ -34,7 +34,7 @@ QList<FocusRecord> readFocus(const QString &path);
 QList<RotatorRecord> readRotator(const QString &path);
 
 // Writes record n (1 and up) in place, the file growing as needed; a missing file is created.
-// When the write fails the file is cut back to its old length.
+// The file is written whole: when the write fails it stays as it was.
 void write(const QString &path, int n, const FocusRecord &record);
 void write(const QString &path, int n, const RotatorRecord &record);
 

@@ -14,6 +14,7 @@
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
+#include "settings/OptionRows.h"
 #include "settings/SettingsReadBack.h"
 #include "settings/frmCalculateStepSize.h"
 
@@ -80,6 +81,11 @@ frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window), m_readBack(std::m
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(250);
     connectHandlers();
+    m_readBack->valueWritten = [this](const QString &name) {
+        for (int k = 0; k < 4; ++k)
+            if (name == UpDown3[k]->objectName())
+                UpDown3_Change(k);
+    };
 }
 
 frmCal::~frmCal()
@@ -107,74 +113,47 @@ void frmCal::connectHandlers()
         OnControlEvent(option, {QEvent::MouseButtonRelease}, [this] { mark(0, true); });
         connect(option, &QAbstractButton::clicked, this, [this] { mark(0, true); });
     }
-    // A spinner shows its value in its partner box, which the operator may also edit: the
-    // spinner takes the typed number, and the box shows what it took once the edit is done.
-    const struct { UpDown *spin; QLineEdit *box; int entry; } spinners[] = {
-        {udIntFanSet, txtIntFanSet, 1}, {udIntFanHyst, txtintfanhyst, 2}, {UpDown1, txtFanThreshold, 3},
-        {UpDown2, txtFanPulsePower, 4}, {udDeadband, txtDeadband, 23},   {udDBSettle, nullptr, 24}};
-    for (const auto &[spin, box, entry] : spinners) {
-        OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
-            if (stepsSpinner(e))
-                mark(entry, true);
-            return false;
-        });
-        connect(spin, &QSpinBox::valueChanged, this, [this, entry] { operatorChange(entry, true); });
-        if (box) {
-            spin->setBuddy(box);
-            connect(spin, &QSpinBox::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
-            OnOperatorEdit(box, {}, [this, spin = spin, entry = entry] {
-                spin->takeBuddyNumber();
-                mark(entry, true);
+    // Each row's control marks its entry the way its kind is edited.
+    for (const OptionRow &row : OptionRows::all()) {
+        const int entry = row.entry;
+        switch (row.kind) {
+        case RowKind::Spinner:
+        case RowKind::Deadband:
+            connectSpinner(findChild<UpDown *>(QString::fromLatin1(row.control)), rowBox(row), entry);
+            break;
+        case RowKind::ServoText:
+        case RowKind::FixedPoint:
+            OnOperatorEdit(rowBox(row), {}, [this, entry] { mark(entry, true); });
+            break;
+        case RowKind::Coefficient:
+            connectCoefficient(rowBox(row), entry);
+            break;
+        case RowKind::Flag: {
+            auto *box = findChild<QCheckBox *>(QString::fromLatin1(row.control));
+            OnControlEvent(box, {QEvent::MouseButtonRelease}, [this, entry] { mark(entry, true); });
+            connect(box, &QAbstractButton::clicked, this, [this, entry] { mark(entry, true); });
+            // The operator clicks between cleared and checked; grayed comes only from a file.
+            connect(box, &QAbstractButton::pressed, this, [box] {
+                if (box->checkState() != Qt::PartiallyChecked)
+                    box->setTristate(false);
             });
-            connect(box, &QLineEdit::editingFinished, spin, [spin = spin, box = box] {
-                if (box->isModified()) // typed since the program last wrote it
-                    box->setText(QString::number(spin->value()));
-            });
+            break;
         }
-    }
-    const std::pair<QLineEdit *, int> servoBoxes[] = {{txtKP, 5}, {txtKd, 6},        {txtDeriv, 7}, {txtki, 8},
-                                                      {txtil, 9}, {txtVelocity, 10}, {txtAcc, 11}};
-    for (const auto &[box, entry] : servoBoxes)
-        OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, true); });
-    const std::pair<QLineEdit *, int> coefficientBoxes[] = {
-        {txtAmbSlope, 12},  {txtAmbIntercept, 13}, {txtPrimSlope, 14},  {txtPrimIntercept, 15},
-        {txtSecSlope, 16}, {txtSecIntercept, 17},  {txtElectSlope, 18}, {txtElectIntercept, 19}};
-    for (const auto &[box, entry] : coefficientBoxes) {
-        OnControlEvent(box, {QEvent::KeyPress}, [this, box = box, entry = entry](QEvent *e) {
-            const QChar typed = TypedCharacter(e);
-            if (typed.isNull())
+        case RowKind::Hundredths:
+        case RowKind::HeaterText:
+        case RowKind::StepSize: {
+            const bool enables = row.letter != nullptr; // the step size goes to the registry only
+            OnControlEvent(rowBox(row), {QEvent::KeyPress}, [this, entry, enables](QEvent *e) {
+                if (!TypedCharacter(e).isNull())
+                    mark(entry, enables);
                 return false;
-            bool counts = false;
-            const bool kept = coefficientKeeps(typed, box->text(), counts);
-            if (counts)
-                mark(entry, true);
-            return !kept;
-        });
-        const auto keeps = [](QChar typed, const QString &text) {
-            bool counts = false;
-            return coefficientKeeps(typed, text, counts);
-        };
-        OnOperatorEdit(box, keeps, [this, entry = entry] { mark(entry, true); });
-    }
-    const std::pair<QCheckBox *, int> controllerFlags[] = {{chkAutoCurrent, 20}, {chkErrorHandheld, 21}, {chkDeadband, 22}};
-    for (const auto &[box, entry] : controllerFlags) {
-        OnControlEvent(box, {QEvent::MouseButtonRelease}, [this, entry = entry] { mark(entry, true); });
-        connect(box, &QAbstractButton::clicked, this, [this, entry = entry] { mark(entry, true); });
-        // The operator clicks between cleared and checked; grayed comes only from a file.
-        connect(box, &QAbstractButton::pressed, this, [box = box] {
-            if (box->checkState() != Qt::PartiallyChecked)
-                box->setTristate(false);
-        });
-    }
-    const std::pair<QLineEdit *, int> typedBoxes[] = {{txtSKp, 25}, {txtSKd, 26},  {txtSDI, 27},
-                                                      {txtSKi, 28}, {txtSecKi, 29}, {txtStepSize, 30}};
-    for (const auto &[box, entry] : typedBoxes) {
-        OnControlEvent(box, {QEvent::KeyPress}, [this, entry = entry](QEvent *e) {
-            if (!TypedCharacter(e).isNull())
-                mark(entry, entry != 30);
-            return false;
-        });
-        OnOperatorEdit(box, {}, [this, entry = entry] { mark(entry, entry != 30); });
+            });
+            OnOperatorEdit(rowBox(row), {}, [this, entry, enables] { mark(entry, enables); });
+            break;
+        }
+        default:
+            break;
+        }
     }
     const std::pair<QCheckBox *, int> options[] = {{chkTeleEastWest, 33}, {chkPromptTheSky, 34}, {chkZELLimit, 36}};
     for (const auto &[box, entry] : options) {
@@ -213,6 +192,49 @@ void frmCal::connectHandlers()
     connect(cmdRetrieveCoef, &QPushButton::clicked, this, &frmCal::cmdRetrieveCoef_Click);
     connect(cmdSaveCoef, &QPushButton::clicked, this, &frmCal::cmdSaveCoef_Click);
     connect(cmdLoad, &QPushButton::clicked, this, &frmCal::cmdLoad_Click);
+}
+
+// A spinner shows its value in its partner box, which the operator may also edit: the
+// spinner takes the typed number, and the box shows what it took once the edit is done.
+void frmCal::connectSpinner(UpDown *spin, QLineEdit *box, int entry)
+{
+    OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
+        if (stepsSpinner(e))
+            mark(entry, true);
+        return false;
+    });
+    connect(spin, &QSpinBox::valueChanged, this, [this, entry] { operatorChange(entry, true); });
+    if (!box)
+        return;
+    spin->setBuddy(box);
+    connect(spin, &QSpinBox::valueChanged, box, [box](int value) { box->setText(QString::number(value)); });
+    OnOperatorEdit(box, {}, [this, spin, entry] {
+        spin->takeBuddyNumber();
+        mark(entry, true);
+    });
+    connect(box, &QLineEdit::editingFinished, spin, [spin, box] {
+        if (box->isModified()) // typed since the program last wrote it
+            box->setText(QString::number(spin->value()));
+    });
+}
+
+void frmCal::connectCoefficient(QLineEdit *box, int entry)
+{
+    OnControlEvent(box, {QEvent::KeyPress}, [this, box, entry](QEvent *e) {
+        const QChar typed = TypedCharacter(e);
+        if (typed.isNull())
+            return false;
+        bool counts = false;
+        const bool kept = coefficientKeeps(typed, box->text(), counts);
+        if (counts)
+            mark(entry, true);
+        return !kept;
+    });
+    const auto keeps = [](QChar typed, const QString &text) {
+        bool counts = false;
+        return coefficientKeeps(typed, text, counts);
+    };
+    OnOperatorEdit(box, keeps, [this, entry] { mark(entry, true); });
 }
 
 void frmCal::Form_Load()
@@ -345,6 +367,11 @@ void frmCal::Command1_Click()
     RequestControllerSettings();
 }
 
+bool frmCal::hasChanges() const
+{
+    return std::find(ChangedFlags.begin(), ChangedFlags.end(), true) != ChangedFlags.end();
+}
+
 void frmCal::mark(int entry, bool enablesUpload)
 {
     if (entry < 0 || entry >= FlagCount)
@@ -375,8 +402,6 @@ void frmCal::UpDown3_Change(int index)
 {
     const QString shown = vb::Format(UpDown3[index]->value() / 90.0, QStringLiteral("0.00"));
     lblStepCurrent[index]->setText(shown);
-    if (index == 2)
-        lblStepCurrent[3]->setText(shown);
 }
 
 void frmCal::udDBSettle_Change()
@@ -459,7 +484,7 @@ void frmCal::Form_Unload()
     Timer1.setEnabled(false);
     bool accepted = false;
     bool stepSizeMarked = false;
-    if (std::find(ChangedFlags.begin(), ChangedFlags.end(), true) != ChangedFlags.end()) {
+    if (hasChanges()) {
         SkipUploadPrompt = true;
         accepted = MsgBox(QStringLiteral("One or more items have changed.  Would you like to upload changed to the VKM?"),
                           vbconst::vbOKCancel | vbconst::vbQuestion, Title)
@@ -520,7 +545,10 @@ bool frmCal::storeRegistryOptions(bool stepSizeMarked)
         // A step size that is no number is refused alone; the other options are still stored.
         try {
             if (stepSizeMarked) {
-                s.StepSize = vb::CSng(txtStepSize->text());
+                const std::optional<double> size = vb::StrictNumber(txtStepSize->text());
+                if (!size)
+                    throw VbError(13, QStringLiteral("Type mismatch"));
+                s.StepSize = vb::CSng(*size);
                 SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
             }
         } catch (const std::exception &e) {

@@ -5,6 +5,7 @@
 #include "platform/VbTimer.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <optional>
 
 class SettingsReadBack;
+struct OptionRow;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -129,11 +131,8 @@ public:
     // Least squares of the reference on sensor s's raw readings.
     void LinearRegression(int sensor, double &slope, double &intercept, double &r2) const;
 
-    // The whole number a velocity or acceleration row sends for `value` (the shown number
-    // times 65536): the nearest one when within 1e-6, else the one below; beyond a Long throws 6.
-    static int32_t FixedPoint(double value);
-    // The heater rows' hundredths of a numeric text, rounded; beyond a Long throws 6.
-    static int32_t HeaterHundredths(const QString &text);
+    // Marks that an upload or the closing question would act on.
+    bool hasChanges() const;
 
     // A check box's value: 0 cleared, 1 checked, 2 grayed; other values throw 380.
     static int CheckValue(const QCheckBox *box);
@@ -145,6 +144,8 @@ protected:
 private:
     void buildLayout();
     void connectHandlers();
+    void connectSpinner(UpDown *spin, QLineEdit *box, int entry);
+    void connectCoefficient(QLineEdit *box, int entry);
     void Form_Load();
     void Form_Unload();
     bool storeErrorMessage();
@@ -155,32 +156,43 @@ private:
     void operatorChange(int entry, bool enablesUpload);
     void captureDesign();
     void showSpinnerValues();
-    void loadCoefficient(int row, int sensor, const QString &field);
     void cmbStepperMode_Click(int index);
     void cmbStepperStepMode_Click(int index);
     void UpDown3_Change(int index);
     void udDBSettle_Change();
-    QString uploadCommand(int entry, bool &servoChanged) const;
-    QString fixedPoint(const char *letter, const QLineEdit *box) const;
-    void sendStepperBlock();
+    // What a row sends as its controls stand: the command (empty when nothing), or why not.
+    struct RowCommand
+    {
+        QString text;
+        QString refusal;
+        bool servo = false; // a servo row, which takes effect with "u"
+    };
+    RowCommand rowCommand(const OptionRow &row) const;
+    QLineEdit *rowBox(const OptionRow &row) const;
+    QString rowText(const OptionRow &row) const;
+    int fanMode() const;
+    Variant savedValue(const OptionRow &row) const;
+    bool takesFileValue(const OptionRow &row, const QString &value) const;
+    // Puts a value takesFileValue passed into the row's control; false when the row keeps
+    // its value (a fan mode or an option outside its choices).
+    bool applyFileValue(const OptionRow &row, const QString &value);
+    QStringList stepperBlock() const;
+    bool sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged);
+    // False, after the box naming `what`, when the main window's port is closed or what
+    // was sent did not leave it.
+    static bool delivered(const QString &what);
 
     // False, after the port message, when the main window's port is closed.
     static bool portOpen();
     static void transmit(const QString &command);
 
-    struct SettingsRecord
-    {
-        QString key;
-        Variant value;
-    };
-    std::vector<SettingsRecord> settingsRecords() const;
-    bool acceptsSetting(const QString &key, const QString &value) const;
-    // Applies a record that acceptsSetting passed.
-    void applySetting(const QString &key, const QString &value);
-    // The file chosen in the dialog of both files, opened for saving (after asking before
-    // replacing one) or loading; nothing when abandoned or after the box saying why it failed.
-    // `chosen`, when given, runs once the file is chosen and before it is opened; false abandons.
-    static std::optional<int16_t> openChosenFile(bool save, const std::function<bool()> &chosen = {});
+    // The file chosen in the open dialog of both files, opened for loading; nothing when
+    // abandoned or after the box saying why it failed.
+    static std::optional<int16_t> openChosenFile();
+    // Writes the file chosen in the save dialog (after asking before replacing one) whole,
+    // with the records `records` gives once it is chosen (nothing abandons); a failure
+    // leaves the old file and says so.
+    static void saveChosenFile(const std::function<std::optional<QString>()> &records);
 
     std::unique_ptr<SettingsReadBack> m_readBack;
     std::vector<std::function<void()>> m_design; // puts each control back as it was built

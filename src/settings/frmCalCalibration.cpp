@@ -22,18 +22,18 @@ constexpr int CommandPauseMs = 2; // between the coefficient commands, serving n
 
 void frmCal::cmdCalMark_Click()
 {
-    if (!vb::IsNumeric(txtRefTemp->text())) {
+    const std::optional<double> reference = vb::StrictNumber(txtRefTemp->text());
+    if (!reference) {
         MsgBox(QStringLiteral("Invalid reference temperature."), vbconst::vbExclamation, Title);
         return;
     }
     try {
-        const double reference = vb::CDbl(txtRefTemp->text());
         const int k = CalPointCount;
         if (k >= MaxCalPoints)
             throw VbError(9, QStringLiteral("Subscript out of range"));
         for (int s = 0; s < 3; ++s)
             CalPoints[s][k] = vb::CDbl(lblTemp[5 - s]->text());
-        CalPoints[3][k] = reference;
+        CalPoints[3][k] = *reference;
         CalPointCount = int16_t(k + 1);
         lblCalPoints->setText(QString::number(CalPointCount));
         if (CalPointCount > 1)
@@ -50,20 +50,33 @@ void frmCal::cmdCalibrate_Click()
                vbconst::vbExclamation, Title);
         return;
     }
-    try {
-        for (int s = 0; s < 3; ++s) {
-            double slope = 0, intercept = 0, r2 = 0;
-            LinearRegression(s, slope, intercept, r2);
-            lblCalScope[s]->setText(vb::Format(slope, QStringLiteral("#.000000")));
-            CalCoefficients[0][s] = slope;
-            lblCalInt[s]->setText(vb::Format(intercept, QStringLiteral("#.000000")));
-            CalCoefficients[1][s] = intercept;
-            lblR2[s]->setText(vb::Format(r2, QStringLiteral("0.000000")));
+    // All three fits are made and shown first: one that fails changes no coefficient.
+    static const char *const sensors[] = {"ambient", "primary", "secondary"};
+    QString shown[3][3];
+    double fitted[2][3] = {};
+    for (int s = 0; s < 3; ++s) {
+        double r2 = 0;
+        LinearRegression(s, fitted[0][s], fitted[1][s], r2);
+        const double values[] = {fitted[0][s], fitted[1][s], r2};
+        static const char *const names[] = {"slope", "intercept", "r2"};
+        for (int v = 0; v < 3; ++v) {
+            try {
+                shown[v][s] = vb::Format(values[v], QString::fromLatin1(v == 2 ? "0.000000" : "#.000000"));
+            } catch (const VbError &e) { // no finite number
+                ShowHandlerError(VbError(e.number(), QStringLiteral("%1 (the %2 %3); no coefficient was changed")
+                                                         .arg(e.description(), QLatin1String(sensors[s]), QLatin1String(names[v]))));
+                return;
+            }
         }
-        cmdCalUpload->setEnabled(true);
-    } catch (const std::exception &e) {
-        ShowHandlerError(e);
     }
+    for (int s = 0; s < 3; ++s) {
+        lblCalScope[s]->setText(shown[0][s]);
+        CalCoefficients[0][s] = fitted[0][s];
+        lblCalInt[s]->setText(shown[1][s]);
+        CalCoefficients[1][s] = fitted[1][s];
+        lblR2[s]->setText(shown[2][s]);
+    }
+    cmdCalUpload->setEnabled(true);
 }
 
 void frmCal::LinearRegression(int sensor, double &slope, double &intercept, double &r2) const
@@ -106,6 +119,8 @@ void frmCal::cmdCalUpload_Click()
         for (int i = 0; i < 6; ++i) {
             const double value = CalCoefficients[i / 3][i % 3];
             transmit(QLatin1Char(letters[i]) + vb::Format(value, QStringLiteral("0.0000000")) + QLatin1Char(' '));
+            if (!delivered(QStringLiteral("coefficient \"%1\"").arg(QLatin1Char(letters[i]))))
+                return;
             Pause(CommandPauseMs);
         }
     } catch (const std::exception &e) {

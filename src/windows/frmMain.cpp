@@ -391,6 +391,10 @@ void frmMain::Form_Unload()
 {
     ModuleState &m = Module();
     m_unloaded = true;
+    // The options window's edits not yet uploaded are offered first, while its link (this
+    // window's) still reaches the controller.
+    if (frmCal *options = CalForm(false); options && options->isLoaded() && options->hasChanges())
+        options->close();
     try {
         m.settings.MainPosX = x();
         m.settings.MainPosY = y();

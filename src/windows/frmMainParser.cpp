@@ -12,6 +12,7 @@
 #include "platform/VbFiles.h"
 #include "link/ControlWindowHooks.h"
 #include "platform/NamedControls.h"
+#include "settings/OptionRows.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
@@ -429,59 +430,24 @@ void frmMain::settingsReport(const Report &r)
             const int label = 9 - code.at(2).digitValue(); // :t4 -> 5, :t5 -> 4, :t6 -> 3
             back.toSettings([&](ControlSink &c) { c.setText(QStringLiteral("lblTemp_%1").arg(label), text); });
         }
-    } else if (code == L1(":p") || code == L1(":r") || code == L1(":i") || code == L1(":l") || code == L1(":g")) {
-        static const QHash<QString, QString> boxes{{L1(":p"), L1("txtKP")}, {L1(":r"), L1("txtKd")}, {L1(":i"), L1("txtki")},
-                                                   {L1(":l"), L1("txtil")}, {L1(":g"), L1("txtDeriv")}};
-        back.toSettings([&](ControlSink &c) { c.setText(boxes.value(code), text); });
-    } else if (code == L1(":v")) {
-        if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setShownValue(L1("txtVelocity"), vb::CStr(v / 65536), text); });
-    } else if (code == L1(":c")) {
-        if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setShownValue(L1("txtAcc"), vb::Format(v / 65536, L1("0.0000")), text); });
-    } else if (code == L1(":ac") || code == L1(":dbs") || code == L1(":eh")) {
-        static const QHash<QString, QString> boxes{{L1(":ac"), L1("chkAutoCurrent")}, {L1(":dbs"), L1("chkDeadband")},
-                                                   {L1(":eh"), L1("chkErrorHandheld")}};
-        if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setChecked(boxes.value(code), ReportValue::Flag(r)); });
-    } else if (code == L1(":db") || code == L1(":dbt")) {
-        if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.setValue(code == L1(":db") ? L1("udDeadband") : L1("udDBSettle"), vb::CLng(v)); });
-    } else if (code == L1(":ifo")) {
-        if (r.numeric)
-            back.toSettings([&](ControlSink &c) { c.selectOption(ReportValue::Flag(r) ? L1("optIntFan_1") : L1("optIntFan_0")); });
-    } else if (code == L1(":ifa")) {
-        if (r.numeric && ReportValue::Flag(r))
-            back.toSettings([&](ControlSink &c) { c.selectOption(L1("optIntFan_2")); });
-    } else if (code == L1(":ifs") || code == L1(":ifh")) {
-        const double n = vb::Val(text);
-        if (!r.numeric || n < 0 || n >= 31)
-            return;
-        const bool hyst = code == L1(":ifh");
-        back.toSettings([&](ControlSink &c) { c.setValue(hyst ? L1("udIntFanHyst") : L1("udIntFanSet"), vb::CInt(n)); });
-        if (hyst && back.settingsOpen)
+        return;
+    }
+    // The options window's rows, as their one description reads them back.
+    back.toSettings([&](ControlSink &c) { OptionRows::readBack(code, text, c); });
+    if (!r.numeric)
+        return;
+    if (code == L1(":ifh")) {
+        if (back.settingsOpen && v >= 0 && v < 31)
             chainReached(3);
-    } else if (code == L1(":fo") || code == L1(":fp")) {
-        if (!r.numeric)
-            return;
-        const bool fp = code == L1(":fp");
-        back.toSettings([&](ControlSink &c) { c.setValue(fp ? L1("UpDown2") : L1("UpDown1"), vb::CInt(vb::Val(text))); });
-        if (fp && back.settingsOpen)
+    } else if (code == L1(":fp")) {
+        if (back.settingsOpen)
             chainReached(2);
     } else {
-        // the slopes and intercepts ":sl2" to ":sl4", ":of2" to ":of4"
-        if (!r.numeric)
-            return;
-        struct Target { const char *label; const char *box; };
-        static const QHash<QString, Target> targets{
-            {L1(":sl2"), {"lblSlope_1", "txtPrimSlope"}},   {L1(":sl3"), {"lblSlope_2", "txtSecSlope"}},
-            {L1(":sl4"), {nullptr, "txtElectSlope"}},        {L1(":of2"), {"lblInt_1", "txtPrimIntercept"}},
-            {L1(":of3"), {"lblInt_2", "txtSecIntercept"}},  {L1(":of4"), {nullptr, "txtElectIntercept"}}};
-        const Target t = targets.value(code);
-        const QString shown = vb::Format(v, L1("0.00000"));
-        if (t.label)
-            back.toSettings([&](ControlSink &c) { c.setText(L1(t.label), shown); });
-        back.toSettings([&](ControlSink &c) { c.setText(L1(t.box), shown); });
+        // The current coefficients of the calibration frame.
+        static const QHash<QString, const char *> labels{{L1(":sl2"), "lblSlope_1"}, {L1(":sl3"), "lblSlope_2"},
+                                                         {L1(":of2"), "lblInt_1"},   {L1(":of3"), "lblInt_2"}};
+        if (const char *label = labels.value(code))
+            back.toSettings([&](ControlSink &c) { c.setText(L1(label), vb::Format(v, L1("0.00000"))); });
     }
 }
 
@@ -492,20 +458,16 @@ void frmMain::heaterGainsReport(const Report &r)
         return;
     const QString &code = r.code;
     const QString &text = r.text;
+    back.toSettings([&](ControlSink &c) { OptionRows::readBack(code, text, c); });
     if (code == L1(":sdi")) {
-        back.toSettings([&](ControlSink &c) { c.setText(L1("txtSDI"), text); });
         back.toWizard([&](ControlSink &c) { c.setText(L1("lblDerT_0"), text); });
     } else if (code == L1(":sil")) {
-        back.toSettings([&](ControlSink &c) { c.setText(L1("txtSecKi"), text); });
         if (back.settingsOpen)
             chainReached(1);
         back.toWizard([&](ControlSink &c) { c.setText(L1("lblIL_0"), text); });
     } else {
-        static const QHash<QString, std::pair<const char *, const char *>> targets{
-            {L1(":skp"), {"txtSKp", "lblKP_0"}}, {L1(":skd"), {"txtSKd", "lblKD_0"}}, {L1(":ski"), {"txtSKi", "lblKI_0"}}};
-        const auto t = targets.value(code);
-        back.toSettings([&](ControlSink &c) { c.setText(L1(t.first), vb::CStr(r.v / 100)); });
-        back.toWizard([&](ControlSink &c) { c.setText(L1(t.second), vb::CStr(r.v / 100)); });
+        static const QHash<QString, const char *> targets{{L1(":skp"), "lblKP_0"}, {L1(":skd"), "lblKD_0"}, {L1(":ski"), "lblKI_0"}};
+        back.toWizard([&](ControlSink &c) { c.setText(L1(targets.value(code)), vb::CStr(r.v / 100)); });
     }
 }
 

@@ -106,6 +106,15 @@ TEST(VbFiles, WriteRecordsAndReadThemBackByFieldAndByLine)
         VbFiles::Close(n);
         EXPECT_EQ(read, c.fields) << c.bytes;
     }
+    // A quoted field the file ends in was cut short.
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write("\"Kp\",\"12");
+    out.close();
+    VbFiles::Open(n, path, VbFiles::Mode::Input);
+    EXPECT_EQ(VbFiles::Input(n), QStringLiteral("Kp"));
+    EXPECT_THROW(VbFiles::Input(n), VbError);
+    EXPECT_TRUE(VbFiles::EndOfFields(n));
+    VbFiles::Close(n);
 }
 
 TEST(UserPrompts, DialogFiltersMatchBothCases)

@@ -5,6 +5,7 @@
 #include "platform/NamedControls.h"
 #include "settings/frmCal.h"
 #include "support/ControllerBench.h"
+#include "support/DiskFullAt.h"
 #include "support/DriverKey.h"
 #include "support/FakeControlWindows.h"
 #include "support/RecordingPrompts.h"

@@ -1,3 +1,5 @@
+#include "OptionsBench.h"
+
 #include "link/ModuleState.h"
 #include "platform/DataFolder.h"
 #include "settings/StoredPositionFile.h"
@@ -10,6 +12,7 @@
 #include "support/WidgetInput.h"
 
 #include <QDir>
+#include <functional>
 #include <QFile>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -210,26 +213,62 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QString::fromLatin1(c.shown));
     }
 
-    // A disk that fills within a new record: the file keeps its records, and the count, table,
-    // grid and list stay; a later Delete copies only the records the file holds.
+    // A write that fails (the file size limit) leaves the old file byte for byte, says so,
+    // and changes no count, table, grid or list: Update of a last record that lacks its
+    // unused tail, Add, Delete. A refused record never reaches the file by a later write.
+    struct Failing { const char *what; int current; std::function<void(frmStoreFocus &)> act; };
+    const Failing failing[] = {
+        {"update", 3, [](frmStoreFocus &e) { type(e.txtPosition, QStringLiteral("9")); e.cmdUpdate->click(); }},
+        {"add", 3, [](frmStoreFocus &e) { e.cmdAdd->click(); type(e.txtDescription, QStringLiteral("Lost")); e.cmdUpdate->click(); }},
+        {"delete", 1, [](frmStoreFocus &e) { e.cmdDelete->click(); }},
+    };
+    for (const Failing &f : failing) {
+        SCOPED_TRACE(f.what);
+        seedFocus(three);
+        QFile(DataFolder::file(FocusFile)).resize(2 * 108 + 58);
+        const QByteArray old = fileBytes(FocusFile);
+        Module().positions.StoreIndex = f.current;
+        frmStoreFocus editor;
+        {
+            const DiskFullAt limit(100);
+            f.act(editor);
+        }
+        EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 57 Device I/O error"));
+        EXPECT_EQ(fileBytes(FocusFile), old);
+        EXPECT_EQ(QDir(DataFolder::path()).entryList(QDir::Files).filter(QStringLiteral("ORVA")), QStringList{FocusFile});
+        EXPECT_EQ(p.FocusPositionCount, 4);
+        EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "A", "B", "C"}));
+        EXPECT_EQ(p.FocusPositions[3].Position, 3);
+        EXPECT_EQ(editor.MSFlexGrid1->item(2, 1)->text(), QStringLiteral("3"));
+        if (QByteArray(f.what) != "add")
+            continue;
+        // The refused new row given up, another record deleted: the file holds the others alone.
+        cancelOn(QStringLiteral("Save new record?"));
+        editor.cmdUpdate->click();
+        EXPECT_EQ(editor.txtDescription->text().trimmed(), QStringLiteral("C")); // the record Delete takes
+        prompts.answer = nullptr;
+        editor.MSFlexGrid1->setCurrentCell(0, 0);
+        QCoreApplication::processEvents();
+        editor.cmdDelete->click();
+        EXPECT_EQ(fileBytes(FocusFile), focusRecord("B", 2, 20) + focusRecord("C", 3, 30));
+        EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "B", "C"}));
+    }
+
+    // Add, Update and Cancel at "Save new record?": the boxes show the record Delete removes.
     seedFocus(three);
-    const QByteArray full = fileBytes(FocusFile);
-    Module().positions.StoreIndex = 3;
+    Module().positions.StoreIndex = 1;
     {
         frmStoreFocus editor;
+        cancelOn(QStringLiteral("Save new record?"));
         editor.cmdAdd->click();
-        type(editor.txtDescription, QStringLiteral("Lost"));
-        const DiskFullAt limit(full.size() + 100);
         editor.cmdUpdate->click();
-        EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 57 Device I/O error"));
-        EXPECT_EQ(fileBytes(FocusFile), full);
-        EXPECT_TRUE(p.FocusPositionCount == 4 && p.FocusPositions[4].Description.isEmpty() && main.focusList.entries.size() == 4);
-        EXPECT_TRUE(editor.Adding && editor.MSFlexGrid1->rowCount() == 4);
-        editor.cmdCancel->click();
-        QFile(DataFolder::file(FocusFile)).resize(108 + 20); // now short of its count, too
+        EXPECT_EQ(editor.txtDescription->text().trimmed(), QStringLiteral("C"));
+        prompts.answer = nullptr;
         editor.cmdDelete->click();
-        EXPECT_EQ(fileBytes(FocusFile), full.left(108));
+        EXPECT_EQ(fileBytes(FocusFile), focusRecord("A", 1, 10) + focusRecord("B", 2, 20));
+        EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "A", "B"}));
     }
+    takeBoxes();
 
     // A temporary file that cannot be replaced: the error box, and nothing changed.
     seedFocus(three);

@@ -1,11 +1,15 @@
 #include "OptionsBench.h"
 
 #include "link/ModuleState.h"
+#include "settings/OptionRows.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -77,48 +81,61 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
     };
     w.cmdSaveFile->click();
     EXPECT_EQ(bytes("s.dat"), before);
+    // A disk that fills on the way: the old file stays whole.
+    prompts.answer = nullptr;
+    w.txtKP->setText(QStringLiteral("2"));
+    {
+        const DiskFullAt limit(before.size() / 2);
+        w.cmdSaveFile->click();
+    }
+    EXPECT_EQ(bytes("s.dat"), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"s.dat"});
     EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"), QStringLiteral("Replace current file?"),
                                        QStringLiteral("The value of \"Kp\" holds a double quote (\") and cannot be saved.  "
-                                                      "Nothing was written.")}));
+                                                      "Nothing was written."),
+                                       QStringLiteral("Replace current file?"),
+                                       QStringLiteral("Unable to create file.  The old file is unchanged.")}));
 }
 
 TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
 {
-    struct Case { const char *content; const char *box; std::function<void(frmCal &)> check; };
+    // marked: the entries the load marks, exactly; a refused file marks none.
+    struct Case { const char *content; const char *box; std::vector<int> marked; std::function<void(frmCal &)> check; };
     const Case cases[] = {
-        {"\"Kp\",\"12.5\"\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtKP->text()), "12.5"); }},
-        {"\"TAmbS\",\"a,b\"\r\n\r\n\r\n", nullptr, [](frmCal &w) { EXPECT_EQ(str(w.txtAmbSlope->text()), "a,b"); }},
-        {"\"IFSet\",\"7\"\r\n\"kp\",\"9\"\r\n\"StepSize\",\"0.3\"\r\n\"IFMode\",2.5\r\n", nullptr,
+        {"\"Kp\",\"12.5\"\r\n", nullptr, {5}, [](frmCal &w) { EXPECT_EQ(str(w.txtKP->text()), "12.5"); }},
+        {"\"TAmbS\",\"-1.5\"\r\n\r\n\r\n", nullptr, {12}, [](frmCal &w) { EXPECT_EQ(str(w.txtAmbSlope->text()), "-1.5"); }},
+        {"\"IFSet\",\"7\"\r\n\"kp\",\"9\"\r\n\"StepSize\",\"0.3\"\r\n\"IFMode\",2.5\r\n", nullptr, {1, 30, 0},
          [](frmCal &w) {
              EXPECT_EQ(w.udIntFanSet->value(), 7);
              EXPECT_EQ(str(w.txtKP->text()), "");
              EXPECT_EQ(str(w.txtStepSize->text()), "0.3");
              EXPECT_TRUE(w.optIntFan[2]->isChecked());
          }},
-        {"\"CheckTelescope\",\"5\"\r\n", nullptr,
+        {"\"CheckTelescope\",\"5\"\r\n\"IFMode\",3\r\n", nullptr, {},
          [](frmCal &w) {
              EXPECT_TRUE(w.chkTeleEastWest->isChecked());
              EXPECT_FALSE(Module().settings.CheckTelescope);
          }},
-        {"\"CheckTelescope\",\"1\"\r\n\"DeadbandTime\",40\r\n", nullptr,
+        {"\"CheckTelescope\",\"1\"\r\n\"DeadbandTime\",40\r\n", nullptr, {33, 24},
          [](frmCal &w) {
              EXPECT_TRUE(Module().settings.CheckTelescope);
              EXPECT_EQ(str(w.txtDeadbandSettle->text()), "2.0");
          }},
+        // An empty value loads nothing and marks nothing: a window that never read the
+        // controller saves such values.
+        {"\"Kp\",\"\"\r\n\"Kd\",\"3\"\r\n", nullptr, {6}, [](frmCal &w) { EXPECT_EQ(str(w.txtKP->text()), ""); }},
         // A refused file changes no control and marks nothing.
-        {"\"IFMode\",2.7\r\n", "Invalid value for \"IFMode\": 2.7", [](frmCal &) {}},
-        {"\"Kd\",\"4\"\r\n\"Kp\"\r\n", "Input past end of file", [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), ""); }},
-        {"\"OverCurrent\",\"3\"\r\n", "Invalid value for \"OverCurrent\": 3", [](frmCal &) {}},
-        {"\"IFHyst\",\"x\"\r\n", "Invalid value for \"IFHyst\": x", [](frmCal &) {}},
-        {"\"CheckTelescope\",\"0\"\r\n\"Velocity\",\"junk\"\r\n\"Kp\",\"9z9\"\r\n\"StepSize\",\"-4\"\r\n", "Invalid value for \"Velocity\": junk",
+        {"\"IFMode\",2.7\r\n", "Invalid value for \"IFMode\": 2.7", {}, [](frmCal &) {}},
+        {"\"Kd\",\"4\"\r\n\"Kp\"\r\n", "Input past end of file", {}, [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), ""); }},
+        {"\"Kd\",\"4\"\r\n\"Kp\",\"12", "Input past end of file", {}, [](frmCal &w) { EXPECT_EQ(str(w.txtKd->text()), ""); }},
+        {"\"OverCurrent\",\"3\"\r\n", "Invalid value for \"OverCurrent\": 3", {}, [](frmCal &) {}},
+        {"\"CheckTelescope\",\"0\"\r\n\"Velocity\",\"junk\"\r\n\"Kp\",\"9z9\"\r\n\"StepSize\",\"-4\"\r\n", "Invalid value for \"Velocity\": junk", {},
          [](frmCal &w) { EXPECT_EQ(str(w.txtStepSize->text()), "0.3"); }},
-        {"\"Kp\",\"9z9\"\r\n", "Invalid value for \"Kp\": 9z9", [](frmCal &) {}},
-        {"\"StepSize\",\"-4\"\r\n", "Invalid value for \"StepSize\": -4", [](frmCal &) {}},
-        {"\"Deadband\",\"abc\"\r\n", "Invalid value for \"Deadband\": abc", [](frmCal &) {}},
-        {"\"sKp\",\"1e12\"\r\n", "Invalid value for \"sKp\": 1e12", [](frmCal &) {}},
+        {"\"StepSize\",\"-4\"\r\n", "Invalid value for \"StepSize\": -4", {}, [](frmCal &) {}},
+        {"\"sKp\",\"1e12\"\r\n", "Invalid value for \"sKp\": 1e12", {}, [](frmCal &) {}},
     };
     frmCal &w = open();
-    for (const Case &c : cases) {
+    const auto load = [&](const QByteArray &content) {
         w.ChangedFlags.fill(false);
         w.cmdUploadVKM->setEnabled(false);
         w.IsLoading = true;
@@ -126,54 +143,124 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
         w.IsLoading = false;
         Module().settings.CheckTelescope = true;
         w.txtKP->clear();
+        w.txtKd->clear();
         prompts.boxes.clear();
-        write("in.dat", c.content);
+        write("in.dat", content);
         prompts.chosenFile = path("in.dat");
         w.cmdRetrieveFile->click();
+    };
+    const auto expectRefused = [&](const QString &box, const char *what) {
+        EXPECT_EQ(boxTexts(), QStringList{box}) << what;
+        EXPECT_TRUE(w.txtKP->text().isEmpty() && w.chkTeleEastWest->isChecked() && Module().settings.CheckTelescope) << what;
+        for (int i = 0; i < frmCal::FlagCount; ++i)
+            EXPECT_FALSE(w.ChangedFlags[i]) << what << " entry " << i;
+        EXPECT_FALSE(w.cmdUploadVKM->isEnabled()) << what;
+    };
+    for (const Case &c : cases) {
+        load(c.content);
         c.check(w);
-        const bool failed = c.box != nullptr;
-        EXPECT_EQ(boxTexts(), failed ? QStringList{QString::fromLatin1(c.box)} : QStringList()) << c.content;
-        if (failed) // nothing applied
-            EXPECT_TRUE(w.txtKP->text().isEmpty() && w.chkTeleEastWest->isChecked() && Module().settings.CheckTelescope) << c.content;
-        for (int i = 0; i <= 33; ++i)
-            EXPECT_EQ(w.ChangedFlags[i], !failed) << c.content << " entry " << i;
-        EXPECT_EQ(w.cmdUploadVKM->isEnabled(), !failed) << c.content;
+        if (c.box) {
+            expectRefused(QString::fromLatin1(c.box), c.content);
+            continue;
+        }
+        EXPECT_TRUE(prompts.boxes.isEmpty()) << c.content;
+        for (int i = 0; i < frmCal::FlagCount; ++i)
+            EXPECT_EQ(w.ChangedFlags[i], std::count(c.marked.begin(), c.marked.end(), i) == 1) << c.content << " entry " << i;
+        EXPECT_TRUE(w.cmdUploadVKM->isEnabled()) << c.content;
     }
-    write("in.dat", "\"Velocity\",\"-4.57762145996094\"\r\n\"Deadband\",3\r\n"); // a velocity shown to 15 digits
-    w.cmdRetrieveFile->click();
-    w.ChangedFlags.fill(false);
-    w.ChangedFlags[10] = w.ChangedFlags[23] = w.SkipUploadPrompt = true;
+    // Each numeric row refuses a value that is no plain number.
+    for (const OptionRow &row : OptionRows::all()) {
+        for (const char *text : {"1,000", "&H10", "1D2", "+5", "abc", "1 2"}) {
+            load(QStringLiteral("\"%1\",\"%2\"\r\n").arg(QLatin1String(row.key), QLatin1String(text)).toLatin1());
+            expectRefused(QStringLiteral("Invalid value for \"%1\": %2").arg(QLatin1String(row.key), QLatin1String(text)), row.key);
+        }
+    }
+
+    // A file of one row, into a window that never read the controller, sends that row alone.
+    frmCal &fresh = open();
+    write("in.dat", "\"Kp\",\"5\"\r\n");
+    prompts.chosenFile = path("in.dat");
+    fresh.cmdRetrieveFile->click();
+    fresh.SkipUploadPrompt = true;
     sent();
-    w.cmdUploadVKM_Click();
+    fresh.cmdUploadVKM_Click();
+    EXPECT_EQ(str(sent()), "p5 u");
+
+    write("in.dat", "\"Velocity\",\"-4.57762145996094\"\r\n\"Deadband\",3\r\n"); // a velocity shown to 15 digits
+    fresh.cmdRetrieveFile->click();
+    fresh.cmdUploadVKM_Click();
     EXPECT_EQ(str(sent()), "v-299999 Y3 ");
 
     prompts.boxes.clear();
     prompts.chosenFile = path("missing.dat");
-    w.cmdRetrieveFile->click();
+    fresh.cmdRetrieveFile->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error opening file.")});
 
-    // A fresh window's own file loads back once the controller's values are in: each partner
-    // box shows its spinner from the start.
-    frmCal &fresh = open();
-    for (QLineEdit *box : fresh.findChildren<QLineEdit *>(QRegularExpression(QStringLiteral("^txt(K|k|Deriv|il|Vel|Acc|S|Sec)"))))
-        box->setText(QStringLiteral("1"));
+    // A fresh window's own file loads back: each partner box shows its spinner from the start,
+    // and the boxes no report filled are saved empty.
+    frmCal &own = open();
     prompts.boxes.clear();
     QFile::remove(path("fresh.dat"));
     prompts.chosenFile = path("fresh.dat");
-    fresh.cmdSaveFile->click();
+    own.cmdSaveFile->click();
     for (const char *record : {"\"IFSet\",\"0\"\r\n", "\"IFHyst\",\"0\"\r\n", "\"CFThreshold\",\"0\"\r\n",
-                               "\"CFPulse\",\"0\"\r\n", "\"Deadband\",0\r\n"})
+                               "\"CFPulse\",\"0\"\r\n", "\"Deadband\",0\r\n", "\"Kp\",\"\"\r\n"})
         EXPECT_TRUE(bytes("fresh.dat").contains(record)) << record;
-    fresh.cmdRetrieveFile->click();
+    own.cmdRetrieveFile->click();
     EXPECT_TRUE(prompts.boxes.isEmpty());
-    EXPECT_TRUE(fresh.cmdUploadVKM->isEnabled());
+    EXPECT_FALSE(own.ChangedFlags[5]);
+    EXPECT_TRUE(own.ChangedFlags[1]);
+}
+
+// Every row read back, uploaded, saved, loaded into a fresh window and uploaded again goes
+// out as the controller reported it, velocity and acceleration included.
+TEST_F(OptionsFiles, EveryRowGoesOutAsItCameIn)
+{
+    struct Case { const char *count; const char *velocity; const char *acceleration; const char *saved; };
+    const Case cases[] = {
+        {"6554", "0.100006103515625", "0.1000", "0.100006103515625"},
+        {"2147483647", "32767.9999847412", "32768.0000", "32767.9999847412109375"},
+    };
+    const QString others = QStringLiteral(":ifo 1 :ifs 12 :ifh 3 :fo 40 :fp 85 :p 12.5 :r -3 :g 4 :i 0.1 :l 100 :ac 1 :eh 0 "
+                                          ":dbs 1 :db 3 :dbt 36 :skp 12345 :skd 7 :ski -50 :sdi 3 :sil 20");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.count);
+        const QString count = QString::fromLatin1(c.count);
+        const std::string sentBack = std::string("{255 [12 ]3 @40 z85 p12.5 d-3 e4 i0.1 j100 v") + c.count + " a" + c.count
+                                     + "  N255  K0  X255 Y3 W36 L12345 ^7 ?3 #-50 ~20 u";
+        const auto upload = [&](frmCal &w) {
+            for (int entry = 0; entry <= 29; ++entry)
+                w.ChangedFlags[entry] = true;
+            w.SkipUploadPrompt = true;
+            sent();
+            w.cmdUploadVKM_Click();
+            EXPECT_EQ(str(sent()), sentBack);
+        };
+        frmCal &w = open();
+        const QStringList tokens = (others + QStringLiteral(" :v %1 :c %1").arg(count)).split(u' ');
+        for (int i = 0; i + 1 < tokens.size(); i += 2)
+            ASSERT_TRUE(OptionRows::readBack(tokens[i], tokens[i + 1], parser())) << str(tokens[i]);
+        EXPECT_EQ(str(w.txtVelocity->text() + QLatin1Char('|') + w.txtAcc->text()), c.velocity + std::string("|") + c.acceleration);
+        upload(w);
+        QFile::remove(path("rows.dat"));
+        prompts.chosenFile = path("rows.dat");
+        w.cmdSaveFile->click();
+        for (const char *key : {"Velocity", "Acc"})
+            EXPECT_TRUE(bytes("rows.dat").contains(QStringLiteral("\"%1\",\"%2\"\r\n").arg(QLatin1String(key), QLatin1String(c.saved)).toLatin1()))
+                << bytes("rows.dat").toStdString();
+        frmCal &again = open(); // the first window is gone
+        again.cmdRetrieveFile->click();
+        EXPECT_TRUE(prompts.boxes.isEmpty());
+        EXPECT_EQ(str(again.txtVelocity->text() + QLatin1Char('|') + again.txtAcc->text()), c.velocity + std::string("|") + c.acceleration);
+        upload(again);
+    }
 }
 
 TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
 {
     frmCal &w = open();
     sent();
-    w.txtRefTemp->setText(QStringLiteral("abc"));
+    w.txtRefTemp->setText(QStringLiteral("1,000")); // no plain number
     w.cmdCalMark->click();
     w.txtRefTemp->setText(QStringLiteral("1"));
     w.cmdCalMark->click(); // no raw readings yet
@@ -208,6 +295,22 @@ TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
     w.cmdCalUpload->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Upload new coefficients to the VKM?")});
     EXPECT_EQ(str(sent()), "A0.0750000 B0.0000000 C3.7500000 D-12.3333333 E0.0000000 F-4.8333333 ");
+
+    // A fit that fails (a reading beyond what its squares hold) changes no coefficient, and
+    // the upload still sends the whole last set.
+    prompts.boxes.clear();
+    parser().setText(QStringLiteral("lblTemp_4"), QStringLiteral("1e308"));
+    w.txtRefTemp->setText(QStringLiteral("20"));
+    w.cmdCalMark->click();
+    w.cmdCalibrate->click();
+    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error number: 6 Overflow (the primary slope); no coefficient was changed")});
+    EXPECT_EQ(str(w.lblCalScope[0]->text()), ".075000");
+    EXPECT_EQ(w.CalCoefficients[0][0], 0.075);
+    EXPECT_EQ(str(w.lblCalInt[1]->text()), ".000000");
+    w.CalPointCount = 3;
+    w.cmdCalUpload->click();
+    EXPECT_EQ(str(sent()), "A0.0750000 B0.0000000 C3.7500000 D-12.3333333 E0.0000000 F-4.8333333 ");
+
     w.cmdRetrieveCoef->click();
     EXPECT_EQ(str(sent()), "l");
 
@@ -219,6 +322,18 @@ TEST_F(OptionsFiles, CalibrationFitsMarkedPointsAndUploadsTheCoefficients)
     w.cmdCalMark->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error number: 9 Subscript out of range")});
     EXPECT_EQ(w.CalPointCount, 101);
+
+    // The port gone under the upload: the first coefficient not sent is named.
+    prompts.boxes.clear();
+    prompts.answer = [&](const MessageBoxRequest &) {
+        sim.vanish();
+        return int(vbconst::vbOK);
+    };
+    w.cmdCalUpload->click();
+    prompts.answer = nullptr;
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload new coefficients to the VKM?"),
+                                       QStringLiteral("Error:  The upload stopped at the coefficient \"A\": it and what "
+                                                      "follows it did not reach the VKM.")}));
 }
 
 TEST_F(OptionsFiles, CoefficientFileKeepsTheCurrentCoefficients)
@@ -235,33 +350,55 @@ TEST_F(OptionsFiles, CoefficientFileKeepsTheCurrentCoefficients)
     EXPECT_EQ(lines[1].toStdString(), "\"T1\",\"\",\"\"\r");
     EXPECT_EQ(lines[2].toStdString(), "\"T2\",\"0.50000\",\"1.25000\"\r");
 
-    w.CalCoefficients[0][0] = 7;
-    write("c.dat", "\"date\",\"x\",\"y\"\r\n\"t1\",\"9\",\"9\"\r\n\"T2\",\"12.50000\", 1.2e-3\r\n\"T3\",\"4\"\r\n");
-    w.cmdLoad->click();
-    EXPECT_EQ(w.CalCoefficients[0][0], 7);
-    EXPECT_EQ(w.CalCoefficients[0][1], 12.5);
-    EXPECT_DOUBLE_EQ(w.CalCoefficients[1][1], 0.0012);
-    EXPECT_EQ(str(w.lblCalScope[1]->text()), "12.50000");
-    EXPECT_EQ(str(w.lblCalInt[1]->text()), "1.2e-3");
-    EXPECT_EQ(str(w.lblCalScope[2]->text()), "");
-    EXPECT_TRUE(w.cmdCalUpload->isEnabled());
-    EXPECT_TRUE(prompts.boxes.isEmpty());
+    // Loaded all or none: a value that cannot be read or a record cut short changes nothing.
+    struct Case { const char *content; const char *box; double loaded[2][3]; const char *labels[2][3]; };
+    const Case cases[] = {
+        {"\"date\",\"x\",\"y\"\r\n\"t1\",\"9\",\"9\"\r\n\"T2\",\"12.50000\", 1.2e-3\r\n", nullptr,
+         {{7, 12.5, 7}, {7, 0.0012, 7}}, {{"a", "12.50000", "a"}, {"a", "1.2e-3", "a"}}},
+        // An empty field at a line end stays in its record, and is 0.
+        {"T1,,\r\nT2,1.5,2.5\r\n", nullptr, {{0, 1.5, 7}, {0, 2.5, 7}}, {{"", "1.5", "a"}, {"", "2.5", "a"}}},
+        {"\"T3\",\"4\",\"5\"\r\n\"T1\",\"1e999\",\"2\"\r\n", "Invalid value for \"T1\": 1e999.  No coefficient was loaded.",
+         {{7, 7, 7}, {7, 7, 7}}, {{"a", "a", "a"}, {"a", "a", "a"}}},
+        {"\"T2\",\"1\",\"2\"\r\n\"T3\",\"4\"\r\n", "Input past end of file.  No coefficient was loaded.",
+         {{7, 7, 7}, {7, 7, 7}}, {{"a", "a", "a"}, {"a", "a", "a"}}},
+        {"\"T2\",\"+1\",\"2\"\r\n", "Invalid value for \"T2\": +1.  No coefficient was loaded.",
+         {{7, 7, 7}, {7, 7, 7}}, {{"a", "a", "a"}, {"a", "a", "a"}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.content);
+        for (int row = 0; row < 2; ++row) {
+            for (int sensor = 0; sensor < 3; ++sensor) {
+                w.CalCoefficients[row][sensor] = 7;
+                (row == 0 ? w.lblCalScope : w.lblCalInt)[sensor]->setText(QStringLiteral("a"));
+            }
+        }
+        w.cmdCalUpload->setEnabled(false);
+        prompts.boxes.clear();
+        write("c.dat", c.content);
+        w.cmdLoad->click();
+        EXPECT_EQ(boxTexts(), c.box ? QStringList{QString::fromLatin1(c.box)} : QStringList());
+        EXPECT_EQ(w.cmdCalUpload->isEnabled(), c.box == nullptr);
+        for (int row = 0; row < 2; ++row) {
+            for (int sensor = 0; sensor < 3; ++sensor) {
+                EXPECT_DOUBLE_EQ(w.CalCoefficients[row][sensor], c.loaded[row][sensor]) << row << sensor;
+                EXPECT_EQ(str((row == 0 ? w.lblCalScope : w.lblCalInt)[sensor]->text()), c.labels[row][sensor]) << row << sensor;
+            }
+        }
+    }
 
-    // Hand-edited files: an empty field at a line end stays in its record, and a field
-    // beyond a Double is passed over while the rest loads.
-    write("c.dat", "T1,,\r\nT2,1.5,2.5\r\n");
-    w.cmdLoad->click();
-    EXPECT_EQ(w.CalCoefficients[0][0], 0);
-    EXPECT_EQ(w.CalCoefficients[0][1], 1.5);
-    EXPECT_EQ(w.CalCoefficients[1][1], 2.5);
-    write("c.dat", "\"T1\",\"1e400\",\"2\"\r\n\"T3\",\"4\",\"5\"\r\n");
-    w.cmdLoad->click();
-    EXPECT_EQ(w.CalCoefficients[0][0], 0);
-    EXPECT_EQ(str(w.lblCalScope[0]->text()), "");
-    EXPECT_EQ(w.CalCoefficients[1][0], 2);
-    EXPECT_EQ(w.CalCoefficients[0][2], 4);
-    EXPECT_EQ(w.CalCoefficients[1][2], 5);
+    // A save that cannot be written whole leaves the old file byte for byte.
+    prompts.boxes.clear();
+    const QByteArray before = bytes("c.dat");
+    {
+        const DiskFullAt limit(20);
+        w.cmdSaveCoef->click();
+    }
+    EXPECT_EQ(bytes("c.dat"), before);
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Replace current file?"),
+                                       QStringLiteral("Unable to create file.  The old file is unchanged.")}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"c.dat"}); // nothing left beside it
 
+    prompts.boxes.clear();
     prompts.chosenFile = path("nowhere/c.dat");
     w.cmdSaveCoef->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Unable to create file.")});

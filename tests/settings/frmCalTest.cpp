@@ -2,6 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "link/Serial.h"
+#include "settings/OptionRows.h"
 #include "support/FakeTheSky.h"
 #include "support/OperatorInput.h"
 #include "support/WidgetInput.h"
@@ -157,7 +158,8 @@ TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
     c.setText(QStringLiteral("txtPrimSlope"), QStringLiteral("0.50000"));
     c.setValue(QStringLiteral("udIntFanSet"), 12);
     c.setValue(QStringLiteral("udDBSettle"), 36);
-    c.setValue(QStringLiteral("UpDown3_2"), 45);
+    c.setValue(QStringLiteral("UpDown3_2"), 45); // ":S4C 45 :S5C 0": each label its own spinner's
+    c.setValue(QStringLiteral("UpDown3_3"), 0);
     c.setChecked(QStringLiteral("chkAutoCurrent"), true);
     c.selectOption(QStringLiteral("optIntFan_2"));
     c.setListIndex(QStringLiteral("cmbStepperMode_0"), 1);
@@ -168,7 +170,7 @@ TEST_F(OptionsWindow, OnlyTheOperatorMarksChanges)
     EXPECT_EQ(str(w.txtIntFanSet->text()), "12");
     EXPECT_EQ(str(w.txtDeadbandSettle->text()), "1.8");
     EXPECT_EQ(str(w.lblStepCurrent[2]->text()), "0.50");
-    EXPECT_EQ(str(w.lblStepCurrent[3]->text()), "0.50");
+    EXPECT_EQ(str(w.lblStepCurrent[3]->text()), "0.00");
     EXPECT_EQ(w.cmbStepperMode[1]->currentIndex(), 0); // before the chain ends, channel 1 alone
 
     struct Case { const char *what; std::function<void()> act; int entry; bool enablesUpload; };
@@ -252,7 +254,7 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     EXPECT_EQ(str(sent()), "@55 L51 ");
 
     // A deadband typed and the window closed without leaving the box: the spinner's number.
-    const std::pair<const char *, const char *> deadbands[] = {{"7", "Y5 "}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", "Y0 "}};
+    const std::pair<const char *, const char *> deadbands[] = {{"7", "Y5 "}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
     for (const auto &[typed, command] : deadbands) {
         w.showWindow();
         sent();
@@ -326,12 +328,12 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     frmCal::SetCheckValue(w.chkAutoCurrent, 2);
     frmCal::SetCheckValue(w.chkErrorHandheld, 0);
     frmCal::SetCheckValue(w.chkDeadband, 1);
-    w.txtDeadband->setText(QStringLiteral(" 5 "));
+    w.txtDeadband->clear(); // the bare letter, as rows 5 to 9
     w.udDBSettle->setValue(36);
     w.txtSKp->setText(QStringLiteral("0.125"));
     w.txtSKd->setText(QStringLiteral("0.375"));
-    w.txtSDI->setText(QStringLiteral(" 3 "));
-    w.txtSKi->setText(QStringLiteral("abc"));
+    w.txtSDI->setText(QStringLiteral("3"));
+    w.txtSKi->clear(); // an emptied heater box sends nothing
     w.txtSecKi->setText(QStringLiteral("20"));
     const int modes[] = {0, 1, 2, 3}, currents[] = {90, 45, 1, 0}, functions[] = {0, 1, 0, 1};
     for (int k = 0; k < 4; ++k) {
@@ -344,7 +346,7 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     w.cmdUploadVKM->setEnabled(true);
     w.cmdUploadVKM_Click();
 
-    EXPECT_EQ(str(sent()), "}255 [12 ]3 @40 z85 p12.5 d e4 i0.1 j100 v98304 a16384  N255  K0  X255 Y5 W36 L12 ^38 ?3 ~20 "
+    EXPECT_EQ(str(sent()), "}255 [12 ]3 @40 z85 p12.5 d e4 i0.1 j100 v98304 a16384  N255  K0  X255 Y W36 L12 ^38 ?3 ~20 "
                            "D4 D9 D14 D19 960 994 9129 9192 04112 u");
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Upload changes to VKM?")});
     EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
@@ -396,8 +398,7 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
     frmCal &w = open();
     sent();
     w.optIntFan[1]->setChecked(true);
-    w.txtKP->setText(QStringLiteral("1 S"));
-    w.ChangedFlags[0] = w.ChangedFlags[5] = w.ChangedFlags[6] = true;
+    w.ChangedFlags[0] = true;
     w.cmdUploadVKM->setEnabled(true);
 
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
@@ -415,29 +416,58 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
     w.cmdUploadVKM_Click();
     Module().tools.FlashInProgress = false;
     EXPECT_TRUE(w.ChangedFlags[0]);
-
-    w.cmdUploadVKM_Click(); // the fan goes out, the injected servo text does not
-    EXPECT_EQ(str(sent()), "{255 ");
     EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload changes to VKM?"), QStringLiteral("Upload changes to VKM?"),
                                        QStringLiteral("Error:  The communications port is not open."),
                                        QStringLiteral("Upload changes to VKM?"),
-                                       QStringLiteral("Error:  A firmware upload is in progress."),
-                                       QStringLiteral("Upload changes to VKM?"),
-                                       QStringLiteral("Error number: 380 Invalid property value (upload stopped at: servo proportional)")}));
-    EXPECT_FALSE(w.ChangedFlags[0]);
-    EXPECT_TRUE(w.ChangedFlags[5]);
-    EXPECT_TRUE(w.ChangedFlags[6]);
+                                       QStringLiteral("Error:  A firmware upload is in progress.")}));
+
+    // A text in any numeric row that is no plain number, or beyond what the controller
+    // takes: the box names the row and its text, nothing at all is sent, every mark stays.
+    w.SkipUploadPrompt = true;
+    const char *const refused[] = {"1,000", "&H10", "&O17", "1D2", "+5", "abc", "1 2", " 5", "1e12"};
+    for (const OptionRow &row : OptionRows::all()) {
+        auto *box = w.findChild<QLineEdit *>(QString::fromLatin1(row.box ? row.box : row.control));
+        if (!row.letter || !box)
+            continue;
+        for (const char *text : refused) {
+            const bool beyond = QByteArray(text) == "1e12";
+            if (beyond && row.kind != RowKind::FixedPoint && row.kind != RowKind::Hundredths)
+                continue; // a number that other rows send as it stands
+            prompts.boxes.clear();
+            w.ChangedFlags.fill(false);
+            w.ChangedFlags[0] = w.ChangedFlags[row.entry] = true;
+            box->setText(QString::fromLatin1(text));
+            w.cmdUploadVKM_Click();
+            EXPECT_EQ(str(sent()), "") << row.name << " " << text;
+            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" %3; nothing was uploaded.")
+                                                  .arg(QLatin1String(row.name), QLatin1String(text),
+                                                       beyond ? QStringLiteral("is beyond what the controller takes")
+                                                              : QStringLiteral("is no number"))})
+                << row.name << " " << text;
+            EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[row.entry] && w.cmdUploadVKM->isEnabled()) << row.name;
+            box->clear();
+        }
+    }
+
+    // The port gone under the upload: the first row that did not leave is named, and no
+    // success is claimed.
+    w.txtKP->setText(QStringLiteral("5"));
+    w.ChangedFlags.fill(false);
+    w.ChangedFlags[0] = w.ChangedFlags[5] = true;
+    w.SkipUploadPrompt = false;
+    prompts.boxes.clear();
+    prompts.answer = [&](const MessageBoxRequest &box) {
+        if (box.prompt == QStringLiteral("Upload changes to VKM?"))
+            sim.vanish();
+        return int(vbconst::vbOK);
+    };
+    w.cmdUploadVKM_Click();
+    EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload changes to VKM?"),
+                                       QStringLiteral("Error:  The upload stopped at the cooling-fan mode: it and what "
+                                                      "follows it did not reach the VKM.")}));
+    EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[5]);
     EXPECT_TRUE(w.cmdUploadVKM->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-
-    // A stop after a servo row went out: its "u" still follows.
-    prompts.boxes.clear();
-    w.txtKP->setText(QStringLiteral("5"));
-    w.txtSKp->setText(QStringLiteral("1e12"));
-    w.ChangedFlags[25] = w.SkipUploadPrompt = true;
-    w.cmdUploadVKM_Click();
-    EXPECT_EQ(str(sent()), "p5 d u");
-    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error number: 6 Overflow (upload stopped at: heater proportional)")});
 }
 
 // With nothing marked the close stores the slew option alone; marks and OK store theirs.

@@ -33,7 +33,7 @@ TEST_F(OptionsWindowWiring, TheMenuOpensTheWindowThatTheParserFills)
     ASSERT_TRUE(flushTo(QStringLiteral("M2 ")));
     EXPECT_TRUE(sim.received().endsWith(QStringLiteral("l M2 "))) << sim.received().toStdString();
 
-    main->Handle_Received(QStringLiteral(":c 2048 :dbt 5 :sl2 -0.5 :of3 1.25 :t4 812 :S4C 45 :S5C 30 :ifh 4 :fp 55 :S5SM 2 "));
+    main->Handle_Received(QStringLiteral(":c 2048 :dbt 5 :sl2 -0.5 :of3 1.25 :t4 812 :S4C 45 :S5C 0 :ifh 4 :fp 55 :S5SM 2 "));
     EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
     EXPECT_EQ(cal->txtDeadbandSettle->text().toStdString(), "0.3");
     EXPECT_EQ(cal->txtPrimSlope->text().toStdString(), "-0.50000");
@@ -41,7 +41,8 @@ TEST_F(OptionsWindowWiring, TheMenuOpensTheWindowThatTheParserFills)
     EXPECT_EQ(cal->lblInt[2]->text().toStdString(), "1.25000");
     EXPECT_EQ(cal->lblTemp[5]->text().toStdString(), "812");
     EXPECT_EQ(cal->lblStepCurrent[2]->text().toStdString(), "0.50");
-    EXPECT_EQ(cal->UpDown3[3]->value(), 30);
+    EXPECT_EQ(cal->UpDown3[3]->value(), 0);
+    EXPECT_EQ(cal->lblStepCurrent[3]->text().toStdString(), "0.00"); // channel 4's own current
     EXPECT_EQ(cal->txtintfanhyst->text().toStdString(), "4");
     EXPECT_EQ(cal->txtFanPulsePower->text().toStdString(), "55");
     EXPECT_EQ(cal->cmbStepperStepMode[3]->currentIndex(), 2);
@@ -97,9 +98,15 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
     OperatorInput::choose(cal->cmbStepperStepMode[1], 1);
     EXPECT_TRUE(cal->ChangedFlags[38]);
 
+    // Closing the main window asks the options window's question first, while its link
+    // still reaches the controller; OK uploads.
     sim.clearReceived();
-    cal->close(); // OK to the upload question
-    ASSERT_TRUE(flushTo(QStringLiteral("M2 ")));
+    prompts.boxes.clear();
+    main->close();
+    EXPECT_FALSE(Module().link.SettingsWindowOpen);
+    ASSERT_FALSE(prompts.boxes.isEmpty());
+    EXPECT_EQ(prompts.boxes[0].prompt.toStdString(), "One or more items have changed.  Would you like to upload changed to the VKM?");
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral("D17 "), 2000));
     const QString upload = sim.received();
     EXPECT_TRUE(upload.startsWith(QStringLiteral("v65537 D4 D9 D12 D17 "))) << upload.toStdString();
     EXPECT_FALSE(upload.contains(QStringLiteral(" a"))) << upload.toStdString();

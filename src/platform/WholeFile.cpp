@@ -1,0 +1,51 @@
+#include "platform/WholeFile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace WholeFile {
+
+namespace {
+
+bool fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+} // namespace
+
+bool write(const QString &path, const QByteArray &bytes, QString *error, const QString &temp)
+{
+    // One writer per process at a time: the process number keeps two programs apart.
+    const QString beside = temp.isEmpty() ? QStringLiteral("%1.%2.new").arg(path).arg(QCoreApplication::applicationPid()) : temp;
+    if (QFile::exists(beside) && !QFile::remove(beside))
+        return fail(error, QStringLiteral("cannot remove %1").arg(beside));
+    QFile file(beside);
+    // Unbuffered, so that a write cut short (a full disk, a size limit) shows in its count;
+    // buffered writes can lose that on the way.
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                         && (!QFile::exists(path) || file.setPermissions(QFile::permissions(path))) // as the old one had
+                         && file.write(bytes) == bytes.size()
+                         && ::fsync(file.handle()) == 0; // on the disk before it replaces the old one
+    const QString why = file.errorString();
+    file.close();
+    if (!written) {
+        QFile::remove(beside);
+        return fail(error, why);
+    }
+    // Unlike QFile::rename, this replaces the old file in one step.
+    std::error_code failed;
+    std::filesystem::rename(QFile::encodeName(beside).toStdString(), QFile::encodeName(path).toStdString(), failed);
+    if (failed) {
+        QFile::remove(beside);
+        return fail(error, QString::fromStdString(failed.message()));
+    }
+    return true;
+}
+
+} // namespace WholeFile
