@@ -84,6 +84,7 @@ void Serial::setConnected(bool bNewValue)
     // controller half programmed.
     if (Module().tools.FlashInProgress)
         throw ownError(ErrUploadOwnsPort, "The port is in use by a firmware upload.");
+    m_rotatorQueries.Clear();
     if (!bNewValue) {
         m_port.close();
         return;
@@ -397,6 +398,8 @@ void Serial::onError(QSerialPort::SerialPortError error)
     // A device that went away (adapter pulled, simulator gone): close instead of looping
     // on errors. Framing, parity and overrun errors are ignored.
     // A device that is gone reports a read error on every turn of the event loop.
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen())
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
         m_port.close();
+        m_rotatorQueries.Clear();
+    }
 }

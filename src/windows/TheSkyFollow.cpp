@@ -366,10 +366,8 @@ void TheSkyFollow::turnRotatorTo(double angle)
     if (apart < INT32_MIN || apart > INT32_MAX)
         throw VbError::overflow();
     const int32_t steps = FoldRotatorMove(int32_t(apart), true);
-    if (!RotatorMoveExceedsWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit))
-        send(QStringLiteral("j"), steps);
-    else if (m.settings.AutoReverse)
-        send(QStringLiteral("j"), RotatorRedirectedSteps(steps, m.rotator.RotatorWrap, m.settings.ZELLimit));
+    if (const auto sent = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
+        send(QStringLiteral("j"), *sent);
     else
         Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
 }

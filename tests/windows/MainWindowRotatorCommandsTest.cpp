@@ -200,11 +200,13 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         {2, 0, "200", 0, 0, 1, "j32000 ", true, nullptr},
         {3, 0, "12.25", 0, 0, 1, "j2450 ", true, nullptr},
         {3, 200, nullptr, 108000, 1, 1, "j-71800 ", false, nullptr}, // into the limit: the other way round
-        {3, 200, nullptr, -108400, 1, 1, "j200 ", false, nullptr},
+        {3, 200, nullptr, -108400, 1, 1, "j200 ", true, nullptr},    // past the limit, unwinding
         {2, 200, nullptr, -108000, -1, 1, "j71800 ", false, nullptr},
-        {2, 200, nullptr, 108400, -1, 1, "j-200 ", false, nullptr},
-        {3, 200, nullptr, 108000, -1, 1, "j200 ", true, nullptr},   // moving the other way: no limit
+        {2, 200, nullptr, 108400, -1, 1, "j-200 ", true, nullptr},
+        {3, 200, nullptr, 108000, -1, 1, "j-71800 ", false, nullptr}, // whichever way it last turned
         {3, 200, nullptr, 108000, 1, 0, "", false, "Warning:  Can not slew past wrap limit."},
+        // 45 degrees on, after half a degree back, from 5 degrees short of the limit.
+        {3, 9000, nullptr, 104900, -1, 0, "", false, "Warning:  Can not slew past wrap limit."},
         {3, 0, "360", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
