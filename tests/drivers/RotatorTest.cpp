@@ -8,7 +8,8 @@
 #include "platform/CreateObject.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
-#include "../alignment/QStringPrinter.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -280,10 +281,55 @@ TEST_F(RotatorTest, MovesRefuseWhileThePortIsClosedAndSendNothing)
     notLinked([&] { rotator.Call(QStringLiteral("GoHome")); });
     notLinked([&] { rotator.Call(QStringLiteral("FindHome")); });
     notLinked([&] { rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0)); });
+    notLinked([&] { rotator.Call(QStringLiteral("Unwrap"), {Variant(10.0)}); });
     EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
     sharedLink()->setConnected(true);
     Wait::For(50);
     EXPECT_TRUE(sim.received().isEmpty());
+}
+
+// A move needs the controller's own wrap (and MoveAbsolute its angle) and a line it may use:
+// a silent controller or a firmware upload leaves nothing sent but the query.
+TEST_F(RotatorTest, MovesRefuseWithoutTheControllersReportsOrTheLine)
+{
+    const struct
+    {
+        const char *member;
+        bool silent, uploading;
+        int32_t number;
+        const char *text, *source, *sent;
+    } cases[] = {
+        {"Move", true, false, DriverErrors::Unavailable, "No response from rotator", "ORVA", " R "},
+        {"MoveAbsolute", true, false, DriverErrors::Unavailable, "No response from rotator", "ORVA", " R "},
+        {"PositionAngle", true, false, DriverErrors::Unavailable, "No response from rotator", "ORVA", " R "},
+        {"Unwrap", true, false, DriverErrors::Unavailable, "No response from rotator", "ORVA", " R "},
+        {"Move", false, true, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
+         "ASCOM Helper Serial Port Object", ""},
+        {"MoveAbsolute", false, true, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
+         "ASCOM Helper Serial Port Object", ""},
+        {"Unwrap", false, true, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
+         "ASCOM Helper Serial Port Object", ""},
+    };
+    for (const auto &c : cases) {
+        Rotator rotator; // the controller's wrap is 500 degrees, its angle 45: neither reported yet
+        sim.setRotatorWrap(100000);
+        sim.setRotatorPosition(9000);
+        sim.setSilent(c.silent);
+        Module().tools.FlashInProgress = c.uploading;
+        sim.clearReceived();
+        expectRefusal(
+            [&] {
+                if (QByteArray(c.member) == "PositionAngle")
+                    rotator.Let(QStringLiteral("PositionAngle"), Variant(90.0));
+                else
+                    rotator.Call(QString::fromLatin1(c.member), {Variant(90.0)});
+            },
+            c.number, c.text, c.source);
+        Module().tools.FlashInProgress = false;
+        Wait::For(30);
+        EXPECT_EQ(sim.received(), QString::fromLatin1(c.sent)) << c.member;
+        sharedLink()->setConnected(false); // the next object opens it afresh: no answer outstanding
+    }
 }
 
 TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
