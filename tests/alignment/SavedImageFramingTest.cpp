@@ -296,6 +296,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"engine 2 solves by plate", 2, "ERROR:  Unable to solve plate"}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
+// A read of the saved image's solve that fails ends the run: no slew, no turn.
+TEST_F(FramingBench, UnreadSavedSolveEndsTheRunWithNothingMoved)
+{
+    const struct { int engine; const char *member; } cases[] = {
+        {0, "Plate.RightAscension"}, {0, "Plate.RollAngle"},        {0, "Plate.ArcsecPerPixelHoriz"},
+        {0, "Plate.ArcsecPerPixelVert"}, {1, "Image.XYToRADec"},    {1, "Image.Width"},
+        {1, "TheSky.dScreenRotation"}, {1, "Chart.DocumentProperty"},
+    };
+    for (const auto &c : cases) {
+        sky->clearFailures();
+        sky->failMember(QString::fromLatin1(c.member), VbError(1001, QStringLiteral("Not read")));
+        sky->journal.clear();
+        frame(80, {30}, {{"AstrometricEngine", c.engine}, {"CatalogPath", QStringLiteral("/cat")}, {"MaxItterations", 1}});
+        EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({QStringLiteral("ERROR:  Not read")})) << c.member;
+        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.member;
+        EXPECT_EQ(commands(), QString()) << c.member;
+        expectCleanEnd(c.member, 0);
+    }
+}
+
 TEST(FramingRules, RotationErrorAndSeparation)
 {
     EXPECT_NEAR(SavedImageFraming::RotationError(359.9, 0.1), 0.2, 1e-9);
