@@ -192,6 +192,17 @@ TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
     sim.setChunking({24}); // the old report in two chunks
     frame(80, {30, 60, 80}, {{"AstrometricEngine", 1}, {"MaxItterations", 2}}); // j10000, then j4000
     EXPECT_EQ(turningAtExposure, QList<bool>({false, false, false}));
+    // Every query answered 1.5 s late, the rotator turning 4000 steps in four seconds: the
+    // answers to queries written before the second move describe it at its old arrival.
+    sky->onCall = nullptr;
+    QObject::disconnect(&sim, &ControllerSimulator::commandReceived, &parserHolder, nullptr);
+    sim.clearChunking();
+    turningAtExposure.clear();
+    sim.setRotatorSpeed(10);
+    answerRotatorQueriesLate(1500);
+    frame(80, {30, 60, 80}, {{"AstrometricEngine", 1}, {"MaxItterations", 2}});
+    EXPECT_EQ(turningAtExposure, QList<bool>({false, false, false}));
+    expectCleanEnd("late answers");
 }
 
 TEST_F(FramingBench, FailingPassExposureEndsTheRunAfterAPlateSolverSolve)
