@@ -419,6 +419,7 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 20000, "p4000 q2 q35998 ", 200, 40000, -1},
         {Window::Console, 5.5, 5.0, -1, "cmdFlip", 40000, 0, "p4000 q-2 q-35998 ", 200, 40000, 1},
         {Window::Console, 5.0, 5.5, 1, "cmdRotateTS", 10000, 0, "p46000 ", 230, 46000, -1},
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 100000, "", 200, 40000, 1}, // past the wrap limit
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
