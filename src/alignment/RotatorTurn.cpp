@@ -117,13 +117,13 @@ int32_t Turn(AlignmentRun &run, int32_t steps)
     run.Log(QStringLiteral("Rotating ZEL by ") + vb::Format(double(steps) / RotatorStepsPerDegree, QStringLiteral("0.00"))
             + QStringLiteral(" degrees"));
     const int32_t wrap = m.rotator.RotatorWrap, limit = m.settings.ZELLimit;
-    const int32_t move = RotatorStepsWithinWrap(steps, wrap, limit);
-    if (move != steps)
-        run.Log(QStringLiteral("WRAP limit detected, reversing direction."));
-    if (RotatorMoveWindsPastLimit(move, wrap, limit))
+    const std::optional<int32_t> move = RotatorStepsWithinWrap(steps, wrap, limit, true);
+    if (!move)
         throw RunRefused("Can not turn past wrap limit.");
-    Send(run, QStringLiteral("j") + vb::CStr(move) + QLatin1Char(' '));
-    return move;
+    if (*move != steps)
+        run.Log(QStringLiteral("WRAP limit detected, reversing direction."));
+    Send(run, QStringLiteral("j") + vb::CStr(*move) + QLatin1Char(' '));
+    return *move;
 }
 
 bool WaitForMove(AlignmentRun &run, int64_t target)
@@ -135,8 +135,15 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
     uint32_t lastDot = Clock::GetTickCount();
     uint32_t lastQuery = lastDot - 250; // the first query at once
     const auto arrived = [&] { return reports.arrived(); };
+    const auto portClosed = [] {
+        const std::shared_ptr<Serial> link = MainWindowLink();
+        return !link || !link->Connected();
+    };
     while (!run.AbortRequested() && !arrived()) {
-        Wait::Until(AlignmentRun::PollMs, [&] { return run.AbortRequested() || arrived(); });
+        Wait::Until(AlignmentRun::PollMs, [&] { return run.AbortRequested() || arrived() || portClosed(); });
+        // No report can come any more.
+        if (!run.AbortRequested() && !arrived() && portClosed())
+            throw RunRefused("The communications port is not open.");
         // The options window holds the main window's status poll.
         if (m.link.SettingsWindowOpen && Clock::TicksSince(lastQuery) >= 250) {
             lastQuery = Clock::GetTickCount();

@@ -181,12 +181,11 @@ void SavedImageFraming::solveSavedWithPinPoint()
     Dispatch &plate = run.plate();
     PlateSolve::SearchWithSpiral(run, plate, target);
     AlignmentRun::PassOver([&] { run.Log(QStringLiteral("     WCS insertion successful")); });
-    double roll = 0, horiz = 0, vert = 0;
-    AlignmentRun::PassOver([&] { saved = SolvedCentre(plate); });
-    AlignmentRun::PassOver([&] { roll = RollAngle(plate); });
-    AlignmentRun::PassOver([&] { horiz = ArcsecPerPixelHoriz(plate); });
-    AlignmentRun::PassOver([&] { vert = ArcsecPerPixelVert(plate); });
-    savedAngle = PlateSolve::PinPointAngle(roll, horiz, vert, run.MirrorDetected);
+    // The solve is what the telescope and the rotator are sent to: a read that fails ends
+    // the run.
+    saved = SolvedCentre(plate);
+    savedAngle = PlateSolve::PinPointAngle(RollAngle(plate), ArcsecPerPixelHoriz(plate), ArcsecPerPixelVert(plate),
+                                           run.MirrorDetected);
     if (run.MirrorDetected)
         run.Log(QStringLiteral("AO7 detected, reversing slew directions."));
     PlateSolve::ShowSolvedField(plate, saved, savedAngle, false);
@@ -206,7 +205,7 @@ void SavedImageFraming::solveSavedWithImageLink()
         run.Log(QStringLiteral("    WCS Insertion Failed:  ") + m_wcsError->description());
     if (!linked) {
         run.Log(QStringLiteral("     WCS insertion successful"));
-        AlignmentRun::PassOver([&] { saved = ImageCentre(image); });
+        saved = ImageCentre(image);
     } else {
         run.Log(QStringLiteral("Attempting Image Link"));
         run.AbortTest();
@@ -215,21 +214,18 @@ void SavedImageFraming::solveSavedWithImageLink()
         const auto centre = TheSkyAutomation::ImageLinkCentre2000();
         saved = {centre.ra, centre.dec};
     }
-    // After a WCS insertion TheSky's reads are passed over; after an Image Link they count.
-    const auto step = [&](const std::function<void()> &f) {
-        if (linked)
-            f();
-        else
-            AlignmentRun::PassOver(f);
-    };
-    step([&] {
-        if (TheSkyAutomation::ChartDocumentProperty(22).toDouble() == 1)
-            run.MirrorDetected = true;
-    });
-    step([&] { savedAngle = TheSkyAutomation::ScreenRotation(); });
+    // The solve's reads count either way: the telescope and the rotator are sent by them.
+    if (TheSkyAutomation::ChartDocumentProperty(22).toDouble() == 1)
+        run.MirrorDetected = true;
+    savedAngle = TheSkyAutomation::ScreenRotation();
     if (run.MirrorDetected)
         run.Log(QStringLiteral("AO7 detected, reversing slew directions."));
-    step([&] { run.Log(QStringLiteral("fovi angle") + vb::CStr(TheSkyAutomation::CameraAngle())); });
+    // Only a log line: after a WCS insertion its failure is passed over.
+    const auto foviLine = [&] { run.Log(QStringLiteral("fovi angle") + vb::CStr(TheSkyAutomation::CameraAngle())); };
+    if (linked)
+        foviLine();
+    else
+        AlignmentRun::PassOver(foviLine);
 }
 
 // --- the first new image ---

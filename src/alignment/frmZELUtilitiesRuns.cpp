@@ -187,6 +187,8 @@ void frmZELUtilities::imageLink(AlignmentRun &run)
         PlateSolve::SolveImage(run, telescope);
         PlateSolve::CloseImage(run);
     }
+    // An Abort pressed in the second pass stands: nothing is recorded.
+    run.AbortTest();
     const ModuleState &m = Module();
     run.Step([&] { RecordZELSynchedToTelescope(m.settings.CheckTelescope ? m.thesky.PierSide : int16_t(0)); });
 }

@@ -6,6 +6,7 @@
 #include "link/ModuleState.h"
 #include "link/ReportTable.h"
 #include "link/RotatorSteps.h"
+#include "link/Serial.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
@@ -19,6 +20,7 @@ namespace {
 const QString OrvaSource = QStringLiteral("ORVA");
 const QString RotatorSource = QStringLiteral("VKM.ROTATOR");
 const QString StatusQuery = QStringLiteral(" R ");
+const QString NoResponse = QStringLiteral("No response from rotator");
 
 // The error number of the illegal unwrap and wrap-limit refusals.
 constexpr int32_t IllegalValueNumber = 1;
@@ -83,12 +85,6 @@ std::optional<int32_t> RoundedSteps(double product)
     } catch (const VbError &) {
         return std::nullopt;
     }
-}
-
-void Count(int16_t &counter)
-{
-    if (counter < std::numeric_limits<int16_t>::max())
-        ++counter;
 }
 
 // The class's out-of-range refusal. Move and MoveAbsolute also give it, before sending
@@ -162,6 +158,7 @@ void Rotator::setLink(const Variant &value)
     VkmHandshake form;
     form.opening = [this] {
         ActualSeen = false;
+        WrapCurrent = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -174,6 +171,7 @@ void Rotator::setConnected(bool value)
     form.portCheck = true;
     form.opening = [this] {
         ActualSeen = false;
+        WrapCurrent = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -182,34 +180,59 @@ void Rotator::setConnected(bool value)
 
 // --- status getters ---
 
-void Rotator::queryStatus(int16_t &replies, bool alwaysQuery)
+bool Rotator::askStatus()
 {
-    poll(alwaysQuery ? 0 : CacheAgeMs, StatusQuery, [&replies] { replies = 0; },
-         [&replies] { return replies > 0; }, WaitMs);
+    const auto answered = [this] { return m_answered; };
+    // Bursts that answer queries written earlier, by anyone, come first and tell nothing
+    // of now.
+    passOverEarlierAnswers();
+    m_answered = false;
+    WrapSeen = false;
+    LastQuery = Clock::GetTickCount();
+    send(StatusQuery);
+    if (m_staleBursts == 0)
+        return Wait::Until(WaitMs, answered);
+    // A lost earlier reply would hold this answer back: a second query's answer tells as well.
+    if (Wait::Until(WaitMs / 2, answered))
+        return true;
+    LastQuery = Clock::GetTickCount();
+    send(StatusQuery);
+    return Wait::Until(WaitMs / 2, answered);
+}
+
+void Rotator::passOverEarlierAnswers()
+{
+    m_staleBursts = cm ? cm->PendingRotatorQueries() : 0;
+}
+
+void Rotator::queryStatus(bool alwaysQuery)
+{
+    requireLine();
+    if (alwaysQuery || Clock::TicksSince(LastQuery) >= uint32_t(CacheAgeMs))
+        askStatus();
 }
 
 double Rotator::Position()
 {
-    queryStatus(PositionReplies, false);
+    queryStatus(false);
     return ActualAngle;
 }
 
 double Rotator::SetPosition()
 {
-    queryStatus(TargetReplies, false);
+    queryStatus(false);
     return TargetAngle;
 }
 
 bool Rotator::IsMoving()
 {
-    queryStatus(MovingReplies, !TargetSeen);
+    queryStatus(!TargetSeen);
     return MovingState;
 }
 
 double Rotator::Wrap()
 {
-    // WrapSeen is not cleared by the query: the wait ends at once when a report came earlier.
-    poll(WrapSeen ? CacheAgeMs : 0, StatusQuery, [] {}, [this] { return WrapSeen; }, WaitMs);
+    queryStatus(!WrapSeen);
     const double degrees = double(Module().rotator.RotatorWrap) / RotatorStepsPerDegree;
     WrapSeen = false;
     return degrees;
@@ -245,55 +268,61 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 // --- moves ---
 
-void Rotator::requireOpenPort() const
+void Rotator::requireReported(const bool &reported)
 {
+    if (!reported)
+        askStatus();
     requireLine();
+    if (!reported)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
 }
 
-int32_t Rotator::sendRelativeMove(int32_t steps)
+void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReverse)
 {
-    steps = FoldRotatorMove(steps, true);
-    const int32_t sent = RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit);
-    send(QStringLiteral("j") + QString::number(sent) + QLatin1Char(' '));
-    return steps;
+    const std::optional<int32_t> sent =
+        RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit, mayReverse);
+    if (!sent)
+        refuse(DriverErrors::InvalidOperation, QStringLiteral("Can not turn past wrap limit."), OrvaSource);
+    send(command + QString::number(*sent) + QLatin1Char(' '));
+    // Reports of the rotator as it stood before this move tell nothing of its wrap or angle.
+    passOverEarlierAnswers();
+    WrapCurrent = false;
+    ActualSeen = false;
 }
 
 void Rotator::Move(double degrees)
 {
-    requireOpenPort();
+    requireLine();
     const std::optional<int32_t> steps = FloorSteps(degrees * RotatorStepsPerDegree);
     if (!steps)
         RefuseOutOfRange();
-    const int32_t folded = sendRelativeMove(*steps);
+    requireReported(WrapCurrent);
+    const int32_t folded = FoldRotatorMove(*steps, true);
+    sendWithinWrap(QStringLiteral("j"), folded, true);
     TargetAngle = ActualAngle + double(folded) / RotatorStepsPerDegree;
     MovingState = true;
-    ActualSeen = false;
 }
 
 void Rotator::MoveAbsolute(double degrees)
 {
-    requireOpenPort();
-    // The move is relative to where the rotator stands: learn that first when nothing has
-    // reported it since creation, linking or the last move. A silent controller leaves the
-    // last known angle, as the getters do.
-    if (!ActualSeen) {
-        poll(0, StatusQuery, [] {}, [this] { return ActualSeen; }, WaitMs);
-        requireOpenPort();
-    }
+    requireLine();
+    // The move is relative to where the rotator stands and is decided on the controller's
+    // wrap: both as reported since creation, linking or the last move, else asked for.
+    requireReported(ActualSeen);
+    requireReported(WrapCurrent);
     const std::optional<int32_t> steps = FloorSteps((degrees - ActualAngle) * RotatorStepsPerDegree);
     std::optional<int32_t> target = RoundedSteps(degrees * RotatorStepsPerDegree);
     if (!steps || !target)
         RefuseOutOfRange();
-    sendRelativeMove(*steps);
+    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true);
     ReduceRotatorSteps(*target);
     TargetAngle = double(*target) / RotatorStepsPerDegree;
     MovingState = true;
-    ActualSeen = false;
 }
 
 void Rotator::GoHome()
 {
-    requireOpenPort();
+    requireLine();
     send(QStringLiteral("r "));
 }
 
@@ -339,6 +368,7 @@ void Rotator::ZeroWrap()
 
 void Rotator::Unwrap(const Variant &degrees)
 {
+    requireLine();
     if (!IsNumeric(degrees))
         refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
     // v x 200 in the value's own type: a Single gives a single-precision product; whole
@@ -352,7 +382,9 @@ void Rotator::Unwrap(const Variant &degrees)
     const std::optional<int32_t> steps = RoundedSteps(product);
     if (!steps)
         refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
-    send(QStringLiteral(" j") + QString::number(*steps) + QLatin1Char(' '));
+    requireReported(WrapCurrent);
+    // Exactly as asked, never the other way round.
+    sendWithinWrap(QStringLiteral(" j"), *steps, false);
 }
 
 int32_t Rotator::WrapLimit() const
@@ -394,23 +426,26 @@ void Rotator::dispatchReport(QStringView code, QStringView value)
              if (const auto steps = ReportValue::RotatorSteps(r)) {
                  o.TargetAngle = *steps / RotatorStepsPerDegree;
                  o.TargetSeen = true;
-                 Count(o.TargetReplies);
              }
          }},
         {":rt", [](R &o, const Report &r) {
+             // ":rt" ends a burst: an earlier query's answer passes by, else this is news.
+             const bool current = o.m_staleBursts == 0;
              if (const auto steps = ReportValue::RotatorSteps(r)) {
                  o.ActualAngle = *steps / RotatorStepsPerDegree;
-                 o.ActualSeen = true;
+                 o.ActualSeen = o.ActualSeen || current;
              }
              o.MovingState = std::abs(o.TargetAngle - o.ActualAngle) > 0 && o.TargetSeen;
-             if (o.TargetSeen)
-                 Count(o.MovingReplies);
-             Count(o.PositionReplies);
+             if (current)
+                 o.m_answered = true;
+             else
+                 --o.m_staleBursts;
          }},
         {":wr", [](R &o, const Report &r) {
              if (const auto wrap = ReportValue::Wrap(r)) {
                  Module().rotator.RotatorWrap = *wrap;
                  o.WrapSeen = true;
+                 o.WrapCurrent = o.WrapCurrent || o.m_staleBursts == 0;
              }
          }},
         {":rh", [](R &o, const Report &r) {

@@ -10,8 +10,10 @@
 // Creating one opens the shared port at once when it is closed, on the number the link
 // already holds. The four status getters (Position, SetPosition, IsMoving, Wrap) share one
 // cache age: they send " R " when more than 500 ms have passed since this object's last
-// query, then wait up to 500 ms for their report. MoveAbsolute first asks for the angle (same
-// bound) when none has been reported since creation, linking or the last move. Link and
+// query, then wait up to 500 ms for the answer to that query. The moves decide on the cable
+// wrap the controller reported since creation, linking or the last move (MoveAbsolute also on
+// its reported angle), asking for it first and refusing when it does not come, and obey the
+// one wrap rule (RotatorStepsWithinWrap). Link and
 // Connected read False while the shared port is closed, whoever closed it.
 class Rotator : public DriverFrame
 {
@@ -55,11 +57,19 @@ protected:
 
 private:
     // The query rule; `alwaysQuery` adds the getter's own reason to ask (no report seen yet).
-    void queryStatus(int16_t &replies, bool alwaysQuery);
-    // The moves' refusal: the line rule (port closed, or a firmware upload owns the line).
-    void requireOpenPort() const;
-    // Folds `steps`, applies the wrap rule, sends "j<steps> " and returns the folded steps.
-    int32_t sendRelativeMove(int32_t steps);
+    // The getters' query rule: the line rule, then a query when `alwaysQuery` or the cache
+    // is old.
+    void queryStatus(bool alwaysQuery);
+    // Sends " R " and serves events until the controller answers this very query (answers to
+    // queries written before it pass by), within 500 ms. True when it answered.
+    bool askStatus();
+    // The bursts still to come that answer queries written before now.
+    void passOverEarlierAnswers();
+    // Asks the controller unless `reported` holds; refuses when its answer leaves it false.
+    void requireReported(const bool &reported);
+    // Sends `command` and the steps the wrap rule makes of `steps` (reversed only when
+    // `mayReverse`); refuses a move the rule does not allow.
+    void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse);
 
     double ActualAngle = 0;
     double TargetAngle = 0;
@@ -68,11 +78,13 @@ private:
     bool Homed = false;
     bool MovingState = false;
     bool ActivateLimit = false;
-    int16_t MovingReplies = 0;
-    int16_t PositionReplies = 0;
-    int16_t TargetReplies = 0;
     bool TargetSeen = false;
-    bool ActualSeen = false; // a numeric ":rt" since creation, linking or the last move
+    // Reports that arrived since creation, linking or this object's last move, not answering
+    // a query written before that: the rotator's angle (":rt") and the controller's wrap.
+    bool ActualSeen = false;
+    bool WrapCurrent = false;
     bool WrapSeen = false;
+    int m_staleBursts = 0;  // bursts still to come that answer earlier queries
+    bool m_answered = false; // this object's last query has its answer
     bool ReverseFlag = false;
 };

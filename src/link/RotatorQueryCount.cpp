@@ -4,34 +4,40 @@
 
 RotatorQueryCount::RotatorQueryCount()
     : m_framing([this](QStringView code, QStringView) {
-          dropExpired();
-          if (code == u":rt" && !m_sent.empty())
-              m_sent.pop_front();
+          if (code == u":rt" && m_pending > 0)
+              --m_pending;
       })
 {
 }
 
 void RotatorQueryCount::Sent(const QString &data)
 {
-    dropExpired();
     for (const QStringView token : QStringView(data).tokenize(u' ', Qt::SkipEmptyParts))
-        if (token == u"R")
-            m_sent.push_back(Clock::GetTickCount());
+        if (token == u"R") {
+            if (Pending() == 0)
+                m_quietSince = Clock::GetTickCount();
+            ++m_pending;
+        }
 }
 
 void RotatorQueryCount::Received(const QString &chunk)
 {
+    // The controller is talking: what it has not answered yet may still come.
+    m_quietSince = Clock::GetTickCount();
     m_framing.Handle_Received(chunk);
 }
 
 int RotatorQueryCount::Pending()
 {
-    dropExpired();
-    return int(m_sent.size());
+    if (m_pending > 0 && Clock::TicksSince(m_quietSince) > LostAfterMs)
+        Clear();
+    return m_pending;
 }
 
-void RotatorQueryCount::dropExpired()
+void RotatorQueryCount::Clear()
 {
-    while (!m_sent.empty() && Clock::TicksSince(m_sent.front()) > AnswerWithinMs)
-        m_sent.pop_front();
+    m_pending = 0;
+    m_framing.Carry.clear();
+    m_framing.Code.clear();
+    m_framing.Partial = false;
 }

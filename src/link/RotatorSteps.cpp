@@ -34,11 +34,6 @@ int64_t RotatorWrapLimitSteps(int32_t zelLimit)
     return int64_t(zelLimit) * RotatorStepsPerDegree;
 }
 
-bool RotatorMoveExceedsWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
-{
-    return std::llabs(int64_t(steps) + wrap) > RotatorWrapLimitSteps(zelLimit);
-}
-
 int32_t RotatorOtherWayRound(int32_t steps)
 {
     // Counts within one turn stay within 32 bits either way.
@@ -46,20 +41,26 @@ int32_t RotatorOtherWayRound(int32_t steps)
                                           : int64_t(steps) + RotatorStepsPerTurn);
 }
 
-int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit)
+namespace {
+
+bool allowedByWrap(int64_t steps, int64_t wrap, int32_t zelLimit)
 {
-    const int32_t other = RotatorOtherWayRound(steps);
-    if (!RotatorMoveExceedsWrap(other, wrap, zelLimit))
+    const int64_t end = std::llabs(steps + wrap);
+    return end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap);
+}
+
+} // namespace
+
+std::optional<int32_t> RotatorStepsWithinWrap(int64_t steps, int64_t wrap, int32_t zelLimit, bool mayReverse)
+{
+    if (steps < INT32_MIN || steps > INT32_MAX)
+        return std::nullopt;
+    if (allowedByWrap(steps, wrap, zelLimit))
+        return int32_t(steps);
+    if (!mayReverse || std::llabs(steps) > RotatorStepsPerTurn)
+        return std::nullopt;
+    const int32_t other = RotatorOtherWayRound(int32_t(steps));
+    if (allowedByWrap(other, wrap, zelLimit))
         return other;
-    return std::llabs(int64_t(other) + wrap) < std::llabs(int64_t(steps) + wrap) ? other : steps;
-}
-
-int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit)
-{
-    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) ? RotatorRedirectedSteps(steps, wrap, zelLimit) : steps;
-}
-
-bool RotatorMoveWindsPastLimit(int32_t steps, int32_t wrap, int32_t zelLimit)
-{
-    return RotatorMoveExceedsWrap(steps, wrap, zelLimit) && std::llabs(int64_t(steps) + wrap) > std::llabs(int64_t(wrap));
+    return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Rotator step arithmetic: 200 steps per degree, 72000 per turn. The Rotator driver and the
 // windows (goto, jog, TheSky follow, dial, the alignment runs) share these rules.
@@ -24,24 +25,13 @@ int32_t FoldRotatorMove(int32_t steps, bool halfTurnFolds);
 // The cable-wrap limit in steps: ZELLimit (degrees) x 200, exact for any ZELLimit.
 int64_t RotatorWrapLimitSteps(int32_t zelLimit);
 
-// True when a relative move of `steps` from the cable wrap `wrap` would leave the wrap beyond
-// the limit: |steps + wrap| > ZELLimit x 200. Exactly at the limit is still within it.
-bool RotatorMoveExceedsWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
-
 // The same move the other way round: steps - 72000 for a positive count, steps + 72000 for
 // 0 or a negative one (0 becomes a full turn).
 int32_t RotatorOtherWayRound(int32_t steps);
 
-// The wrap rule of a relative move whose direct way would pass the limit: the other way
-// round when that stays within the limit; when neither way does, whichever ends nearer to
-// zero wrap (the direct way on a tie), so the cable is never wound further than the direct
-// move would wind it. `steps` is already folded (FoldRotatorMove).
-int32_t RotatorRedirectedSteps(int32_t steps, int32_t wrap, int32_t zelLimit);
-
-// The wrap rule of a relative move: the steps themselves when the wrap stays within the
-// limit, else RotatorRedirectedSteps.
-int32_t RotatorStepsWithinWrap(int32_t steps, int32_t wrap, int32_t zelLimit);
-
-// True when a relative move of `steps` from the cable wrap `wrap` ends beyond the limit and
-// further from zero wrap than `wrap`: it would wind the cable further past its limit.
-bool RotatorMoveWindsPastLimit(int32_t steps, int32_t wrap, int32_t zelLimit);
+// The one cable-wrap rule of every rotator move (driver, windows, TheSky follow, alignment
+// runs): the move of `steps` from the wrap `wrap` to send, or nothing. A move that ends within
+// the limit, or nearer to zero wrap than `wrap` (it unwinds), goes as it is. Otherwise, when
+// the caller may turn the other way (`mayReverse`), the other way round goes under the same
+// test; else nothing does. `steps` is already folded where the caller folds.
+std::optional<int32_t> RotatorStepsWithinWrap(int64_t steps, int64_t wrap, int32_t zelLimit, bool mayReverse);

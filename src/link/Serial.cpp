@@ -90,6 +90,7 @@ void Serial::setConnected(bool bNewValue)
     if (Module().tools.FlashInProgress)
         throw UploadOwnsPort();
     const bool wasOpen = m_port.isOpen();
+    m_rotatorQueries.Clear();
     if (!bNewValue) {
         m_port.close();
         announceState(wasOpen);
@@ -415,6 +416,7 @@ void Serial::onError(QSerialPort::SerialPortError error)
     // A device that is gone reports a read error on every turn of the event loop.
     if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
         m_port.close();
+        m_rotatorQueries.Clear();
         announceState(true);
     }
 }

@@ -298,26 +298,38 @@ void TheSkyFollow::flip(int16_t newSide)
         return;
     // Read after the answer: reports may have come in meanwhile.
     const int32_t n = OtherPierSidePosition(Module().rotator.RotatorSetPosition);
-    if (choice == 1)
-        flipRotator(n, newSide);
-    else
+    if (choice == 1) {
+        if (!flipRotator(n, newSide))
+            return;
+    } else {
         flipTheSky(n);
+    }
     Module().thesky.PierSide = newSide;
     RecordZELSynchedToTelescope(newSide);
 }
 
-// The counter is relabelled by half a turn, then the rotator turns half a turn back.
-void TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
+// The counter is relabelled by half a turn, then the rotator turns half a turn back, under
+// the wrap rule; a half turn it refuses leaves counter and pier side as they were.
+bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
 {
+    const ModuleState &m = Module();
+    const bool main = m_host.kind() == TheSkyFollowHost::Window::Main;
+    const int32_t towards = newSide == -1 ? 1 : -1;
+    // The main window takes the half turn that unwinds, the console the new side's way.
+    const int32_t half = main ? (m.rotator.RotatorWrap > 18000 ? -RotatorStepsPerHalfTurn : RotatorStepsPerHalfTurn)
+                              : RotatorStepsPerHalfTurn * towards;
+    const std::optional<int32_t> steps = RotatorStepsWithinWrap(half, m.rotator.RotatorWrap, m.settings.ZELLimit, main);
+    if (!steps) {
+        Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
+        return false;
+    }
     send(QStringLiteral("p"), n);
-    if (m_host.kind() == TheSkyFollowHost::Window::Main) {
+    if (main) {
         m_host.HoldTheSkyUpdate();
-        send(QStringLiteral("j"), Module().rotator.RotatorWrap > 18000 ? -RotatorStepsPerHalfTurn
-                                                                        : RotatorStepsPerHalfTurn);
-        return;
+        send(QStringLiteral("j"), *steps);
+        return true;
     }
     // The console turns a first step, lets the controller take it, then the rest.
-    const int32_t towards = newSide == -1 ? 1 : -1;
     send(QStringLiteral("q"), 2 * towards);
     m_host.HoldTheSkyUpdate();
     for (int pass = 0; pass < 1000; ++pass) {
@@ -325,6 +337,7 @@ void TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
         stopIfClosing();
     }
     send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards);
+    return true;
 }
 
 // TheSky's indicator turns half a turn with the relabelled counter; the rotator stays.
@@ -366,10 +379,8 @@ void TheSkyFollow::turnRotatorTo(double angle)
     if (apart < INT32_MIN || apart > INT32_MAX)
         throw VbError::overflow();
     const int32_t steps = FoldRotatorMove(int32_t(apart), true);
-    if (!RotatorMoveExceedsWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit))
-        send(QStringLiteral("j"), steps);
-    else if (m.settings.AutoReverse)
-        send(QStringLiteral("j"), RotatorRedirectedSteps(steps, m.rotator.RotatorWrap, m.settings.ZELLimit));
+    if (const auto sent = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
+        send(QStringLiteral("j"), *sent);
     else
         Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
 }

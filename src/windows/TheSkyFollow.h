@@ -43,7 +43,7 @@ private:
     void watchMeridian();
     void checkMeridian();
     void flip(int16_t newSide);
-    void flipRotator(int32_t n, int16_t newSide);
+    bool flipRotator(int32_t n, int16_t newSide);
     void flipTheSky(int32_t n);
     void followIndicator();
     void turnRotatorTo(double angle);

@@ -115,13 +115,17 @@ bool WrapLimitCrossed()
     return (r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit);
 }
 
-bool RotatorJogPastWrap(int64_t signedSteps, bool positiveButton)
+std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse)
 {
     const ModuleState &m = Module();
     const ModuleState::Rotator &r = m.rotator;
-    const int64_t predicted = std::llabs(int64_t(r.RotatorWrap) + signedSteps + r.RotatorSetPosition - r.RotatorPosition);
-    const bool towardLimit = positiveButton ? r.RotatorDirection > 0 : r.RotatorDirection < 0;
-    return predicted > RotatorWrapLimitSteps(m.settings.ZELLimit) && towardLimit;
+    // Target and position are reported within one turn: the turn still to go is the short way
+    // between them, also across 0.
+    int64_t toGo = ((int64_t(r.RotatorSetPosition) - r.RotatorPosition) % RotatorStepsPerTurn + RotatorStepsPerTurn)
+                   % RotatorStepsPerTurn;
+    if (toGo > RotatorStepsPerHalfTurn)
+        toGo -= RotatorStepsPerTurn;
+    return RotatorStepsWithinWrap(signedSteps, r.RotatorWrap + toGo, m.settings.ZELLimit, mayReverse);
 }
 
 } // namespace WindowRules

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <qnamespace.h>
 #include <cstdint>
@@ -54,8 +56,9 @@ extern std::function<Qt::MouseButtons()> PointerButtons;
 // the release) ends the repeat at its next tick.
 bool JogPointerHeld();
 
-// The jog repeat's guard: true when a step of `signedSteps` would leave the predicted wrap
-// beyond the limit while the rotator turns the button's way (`positiveButton`: direction > 0).
-bool RotatorJogPastWrap(int64_t signedSteps, bool positiveButton);
+// A rotator jog of `signedSteps` under the one wrap rule, from the wrap the move under way
+// ends at (the cable wrap plus the turn still to go), whichever way the rotator last turned:
+// the steps to send, the other way round (`mayReverse`), or nothing.
+std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse);
 
 } // namespace WindowRules

@@ -133,19 +133,15 @@ bool frmConsole::rotatorJogPress(int index)
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, false);
     const bool positive = index == 2;
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
-    if (!WindowRules::RotatorJogPastWrap(step, positive)) {
+    const std::optional<int32_t> sent = WindowRules::RotatorJogSteps(step, m.settings.AutoReverse != 0);
+    if (sent && *sent == step) {
         cm->Transmit(QStringLiteral("j%1 ").arg(step));
         return true;
     }
-    if (m.settings.AutoReverse == 0) {
+    if (sent)
+        cm->Transmit(QStringLiteral("j%1 ").arg(*sent));
+    else
         MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
-        return false;
-    }
-    const bool wrapPositive = m.rotator.RotatorWrap > 0;
-    const int64_t increment = RotateIncrement;
-    const int64_t reversed = positive ? (wrapPositive ? increment - RotatorStepsPerTurn : increment)
-                                      : (wrapPositive ? -increment : RotatorStepsPerTurn - increment);
-    cm->Transmit(QStringLiteral("j%1 ").arg(reversed));
     return false;
 }
 
@@ -158,7 +154,7 @@ void frmConsole::rotatorJogRepeat()
     // The negative button folds exactly half a turn as well.
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, !positive);
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
-    if (WindowRules::RotatorJogPastWrap(step, positive)) {
+    if (WindowRules::RotatorJogSteps(step, false) != step) {
         Timer1.setEnabled(false);
         MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
         return;

@@ -59,10 +59,8 @@ void frmMain::rotatorGoto()
     }
     const double target = vb::Int((vb::CDbl(text) - m.thesky.ZELOffset) * RotatorStepsPerDegree);
     const int32_t d = FoldRotatorMove(vb::CLng(target - m.rotator.RotatorPosition), false);
-    if (!RotatorMoveExceedsWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit))
-        send(relativeMove(d));
-    else if (m.settings.AutoReverse != 0)
-        send(relativeMove(RotatorRedirectedSteps(d, m.rotator.RotatorWrap, m.settings.ZELLimit)));
+    if (const auto steps = RotatorStepsWithinWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
+        send(relativeMove(*steps));
     else
         MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
 }
@@ -132,15 +130,16 @@ void frmMain::cmdUnwrap_Click()
     if (choice == 0)
         return;
     const int32_t wrap = Module().rotator.RotatorWrap;
-    if (choice == 1) {
-        send(QStringLiteral(" ") + relativeMove(-int64_t(wrap)));
-        return;
-    }
-    if (std::llabs(wrap) <= RotatorStepsPerHalfTurn
+    if (choice == 2 && std::llabs(wrap) <= RotatorStepsPerHalfTurn
         && !Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
                                      "result in a greater wrap.  Do you wish to continue?")))
         return;
-    send(wrap > 0 ? QStringLiteral(" j-72000 ") : QStringLiteral(" j72000 "));
+    const int64_t steps = choice == 1 ? -int64_t(wrap) : wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
+    // The wrap may have changed while the question was open.
+    if (const auto sent = RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit, false))
+        send(QStringLiteral(" ") + relativeMove(*sent));
+    else
+        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
 }
 
 void frmMain::cmdWrapZero_Click()
@@ -236,21 +235,15 @@ void frmMain::rotatorJog(int Index)
     if ((up ? RotJogSteps == 0 : RotJogSteps < 1) && jogStepRefused())
         return;
     RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
-    const int64_t s = RotJogSteps;
-    const int64_t wrap = m.rotator.RotatorWrap;
-    const int64_t after = (up ? s : -s) + wrap + m.rotator.RotatorSetPosition - m.rotator.RotatorPosition;
-    const bool towardLimit = up ? m.rotator.RotatorDirection > 0 : m.rotator.RotatorDirection < 0;
-    if (std::llabs(after) <= RotatorWrapLimitSteps(m.settings.ZELLimit) || !towardLimit) {
-        send(relativeMove(up ? s : -s));
+    const int64_t step = up ? int64_t(RotJogSteps) : -int64_t(RotJogSteps);
+    const std::optional<int32_t> sent = WindowRules::RotatorJogSteps(step, m.settings.AutoReverse != 0);
+    if (sent && *sent == step) {
+        send(relativeMove(step));
         return;
     }
     Timer1.setEnabled(false);
-    if (m.settings.AutoReverse == 0) {
-        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
-        return;
-    }
-    if (up)
-        send(relativeMove(wrap > 0 ? s - RotatorStepsPerTurn : s));
+    if (sent)
+        send(relativeMove(*sent));
     else
-        send(relativeMove(wrap > 0 ? -s : RotatorStepsPerTurn - s));
+        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
 }

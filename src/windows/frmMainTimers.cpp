@@ -118,7 +118,7 @@ void frmMain::Timer1_Timer()
         }
         RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
         const int64_t s = JogButton == 2 ? -int64_t(RotJogSteps) : int64_t(RotJogSteps);
-        if (WindowRules::RotatorJogPastWrap(s, JogButton == 3)) {
+        if (WindowRules::RotatorJogSteps(s, false) != s) {
             // Stopped before the box opens, so the box cannot stack copies of itself.
             Timer1.setEnabled(false);
             MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));

@@ -2,6 +2,9 @@
 #include "alignment/PlateSolve.h"
 #include "alignment/TelescopeSlew.h"
 
+#include "platform/Clock.h"
+#include "platform/ClockTimer.h"
+
 #include <QCheckBox>
 #include <QPushButton>
 #include <deque>
@@ -149,27 +152,79 @@ TEST_F(ProcedureBench, SpiralSearchTriesTwelveQuarterFieldsThenFails)
     EXPECT_NEAR(targets[1].section('=', 1).toDouble(), 23.999 + 512 * 1.7 / 3600 / 15 - 24, 1e-9);
 }
 
+// The rotator wait ends only on the controller's word after the move: answers 1.5 s late to
+// queries written before it never end it early; a port closed during it ends the run.
+TEST_F(ProcedureBench, RotatorWaitEndsOnlyOnTheControllersWordAfterTheMove)
+{
+    const struct { int lateMs, closeAfterMs; const char *line; } cases[] = {
+        {1500, 0, "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle0.00"},
+        {0, 300, "Error:  The communications port is not open."},
+    };
+    for (const auto &c : cases) {
+        openWithAngles({10, 5, 0}); // p2000 j-2000, then p1000 j-1000: both aim at 0
+        imaging->centreRa = 5.5;
+        imaging->centreDec = -12.25;
+        sim.setRotatorSpeed(2); // five seconds for 1000 steps
+        if (c.lateMs)
+            answerRotatorQueriesLate(c.lateMs);
+        QList<bool> turningAtExposure;
+        imaging->onExposure = [&, next = std::deque<double>{10, 5, 0}]() mutable {
+            turningAtExposure << sim.rotatorMoving();
+            sky->screenRotation = next.front();
+            next.pop_front();
+        };
+        ClockTimer close;
+        close.setSingleShot(true);
+        QObject::connect(&close, &ClockTimer::timeout, [this] { sharedLink()->setConnected(false); });
+        int64_t moveSent = 0;
+        QObject::connect(&sim, &ControllerSimulator::commandReceived, &close, [&](const QString &command) {
+            if (command.startsWith(u'j') && c.closeAfterMs && !close.isActive()) {
+                moveSent = Clock::Now();
+                close.start(c.closeAfterMs);
+            }
+        });
+        window->cmdAlignCCD->click();
+        EXPECT_FALSE(turningAtExposure.contains(true)) << c.line;
+        EXPECT_TRUE(log().contains(QString::fromLatin1(c.line))) << log().join('\n').toStdString();
+        if (c.closeAfterMs) {
+            EXPECT_LT(Clock::Now() - moveSent, 2000);
+            EXPECT_EQ(turningAtExposure.size(), 1);
+            sharedLink()->setConnected(true);
+        }
+        EXPECT_EQ(log().last(2).first(), QStringLiteral("********END ALIGN CAMERA**********"));
+        sim.setSilent(false);
+        QObject::disconnect(&sim, &ControllerSimulator::commandReceived, &parserHolder, nullptr);
+        window.reset();
+    }
+}
+
 // Abort pressed in an outside call, the port closed, or a firmware upload owning the line;
 // the plate solver's angle is 180.
 TEST_F(ProcedureBench, AbortInAnOutsideCallOrAClosedPortSendsNoMotionAndRecordsNothing)
 {
     const auto align = &frmZELUtilities::cmdAlignCCD, link = &frmZELUtilities::cmdImageLink;
-    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; bool uploading = false; } cases[] = {
+    const struct { QPushButton *frmZELUtilities::*button; const char *abortIn, *commands; bool uploading = false; int nth = 1; } cases[] = {
         {align, "Plate.Solve", ""}, {align, "Telescope.GetRaDec", ""}, {align, "Chart.DocumentProperty", "p36000 "},
         {link, "Plate.Solve", ""}, {link, "Chart.Refresh", ""}, {link, "Utils.Precess2000ToNow", "p36000 "},
+        {link, "Plate.Solve", "p36000 ", false, 2}, // the second pass's solve, after the slew
         {align, nullptr, ""}, {link, nullptr, ""}, {align, nullptr, "", true}};
     for (const auto &c : cases) {
         open({{"CatalogPath", QStringLiteral("/cat")}, {"ZELSynchedToTelescope", 5}});
         window->chkSlewTele->setChecked(true);
         sharedLink()->setConnected(c.abortIn || c.uploading);
         Module().tools.FlashInProgress = c.uploading;
-        sky->onCall = [&](const QString &e) { if (c.abortIn && e.startsWith(QLatin1String(c.abortIn))) window->cmdAbort->click(); };
+        int seen = 0;
+        sky->onCall = [&](const QString &e) {
+            if (c.abortIn && e.startsWith(QLatin1String(c.abortIn)) && ++seen == c.nth)
+                window->cmdAbort->click();
+        };
+        const qsizetype slews = sky->calls(QStringLiteral("Telescope.SlewToRaDec")).size();
         (window.get()->*c.button)->click();
         Module().tools.FlashInProgress = false;
         if (!sharedLink()->Connected()) // reopening clears what the controller has not read yet
             sharedLink()->setConnected(true);
         EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.abortIn;
-        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.abortIn;
+        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")).size() - slews, c.nth - 1) << c.abortIn;
         EXPECT_TRUE(log().at(log().size() - 3).endsWith(c.abortIn     ? "Aborted"
                                                         : c.uploading ? "Error:  A firmware upload is in progress."
                                                                       : "Error:  The communications port is not open."));

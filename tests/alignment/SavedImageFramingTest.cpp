@@ -192,6 +192,17 @@ TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
     sim.setChunking({24}); // the old report in two chunks
     frame(80, {30, 60, 80}, {{"AstrometricEngine", 1}, {"MaxItterations", 2}}); // j10000, then j4000
     EXPECT_EQ(turningAtExposure, QList<bool>({false, false, false}));
+    // Every query answered 1.5 s late, the rotator turning 4000 steps in four seconds: the
+    // answers to queries written before the second move describe it at its old arrival.
+    sky->onCall = nullptr;
+    QObject::disconnect(&sim, &ControllerSimulator::commandReceived, &parserHolder, nullptr);
+    sim.clearChunking();
+    turningAtExposure.clear();
+    sim.setRotatorSpeed(10);
+    answerRotatorQueriesLate(1500);
+    frame(80, {30, 60, 80}, {{"AstrometricEngine", 1}, {"MaxItterations", 2}});
+    EXPECT_EQ(turningAtExposure, QList<bool>({false, false, false}));
+    expectCleanEnd("late answers");
 }
 
 TEST_F(FramingBench, FailingPassExposureEndsTheRunAfterAPlateSolverSolve)
@@ -295,6 +306,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"saved image unsolved", 0, "ERROR:  Unable to solve plate"},
                       ErrorCase{"engine 2 solves by plate", 2, "ERROR:  Unable to solve plate"}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
+
+// A read of the saved image's solve that fails ends the run: no slew, no turn.
+TEST_F(FramingBench, UnreadSavedSolveEndsTheRunWithNothingMoved)
+{
+    const struct { int engine; const char *member; } cases[] = {
+        {0, "Plate.RightAscension"}, {0, "Plate.RollAngle"},        {0, "Plate.ArcsecPerPixelHoriz"},
+        {0, "Plate.ArcsecPerPixelVert"}, {1, "Image.XYToRADec"},    {1, "Image.Width"},
+        {1, "TheSky.dScreenRotation"}, {1, "Chart.DocumentProperty"},
+    };
+    for (const auto &c : cases) {
+        sky->clearFailures();
+        sky->failMember(QString::fromLatin1(c.member), VbError(1001, QStringLiteral("Not read")));
+        sky->journal.clear();
+        frame(80, {30}, {{"AstrometricEngine", c.engine}, {"CatalogPath", QStringLiteral("/cat")}, {"MaxItterations", 1}});
+        EXPECT_EQ(log().mid(log().size() - 3, 1), QStringList({QStringLiteral("ERROR:  Not read")})) << c.member;
+        EXPECT_EQ(sky->calls(QStringLiteral("Telescope.SlewToRaDec")), QStringList()) << c.member;
+        EXPECT_EQ(commands(), QString()) << c.member;
+        expectCleanEnd(c.member, 0);
+    }
+}
 
 TEST(FramingRules, RotationErrorAndSeparation)
 {

@@ -4,6 +4,7 @@
 #include "alignment/frmZELUtilities.h"
 #include "link/ReplyState.h"
 #include "link/Serial.h"
+#include "platform/ClockTimer.h"
 #include "platform/Vb.h"
 #include "support/FakeImaging.h"
 
@@ -54,6 +55,25 @@ protected:
         for (int i = 0; i < window->lstStatus->count(); ++i)
             lines << window->lstStatus->item(i)->text();
         return lines;
+    }
+
+    // The controller answers every " R " `lateMs` late, with the rotator as it stood when asked.
+    void answerRotatorQueriesLate(int lateMs)
+    {
+        sim.setSilent(true);
+        QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [this, lateMs](const QString &command) {
+            if (command != u"R")
+                return;
+            const QByteArray burst = ":rs " + QByteArray::number(sim.rotatorTarget()) + " :rt "
+                                     + QByteArray::number(sim.rotatorPosition()) + " ";
+            auto *answer = new ClockTimer(&parserHolder);
+            answer->setSingleShot(true);
+            QObject::connect(answer, &ClockTimer::timeout, &parserHolder, [this, answer, burst] {
+                sim.sendRaw(burst);
+                answer->deleteLater();
+            });
+            answer->start(lateMs);
+        });
     }
 
     // The commands the controller received, without the run's own rotator queries.

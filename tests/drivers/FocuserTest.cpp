@@ -69,7 +69,7 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
         {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "},
         {"Focuser", 'l', "RecallFocusPosition", Variant(true), " `1 "},
         {"Focuser", 'c', "RecordFocusPosition", {}, " f "},            {"Focuser", 'g', "Position", {}, " Q "},
-        {"Focuser", 'g', "Temperature", {}, " T "},                    {"Rotator", 'c', "Move", Variant(90.0), "j18000 "},
+        {"Focuser", 'g', "Temperature", {}, " T "},                    {"Rotator", 'c', "Move", Variant(90.0), " R j18000 "},
         {"Rotator", 'c', "Halt", {}, "q0 "},                           {"Rotator", 'c', "ResetPosition", Variant(10.0f), " p2000 "},
         {"Rotator", 'c', "ZeroWrap", {}, " i "},                       {"Rotator", 'c', "RecordRotatorPosition", {}, " v "},
         {"Rotator", 'l', "RecallRotatorPosition", Variant(true), " /1 "}, {"Rotator", 'g', "IsMoving", {}, " R "},
@@ -123,11 +123,11 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
         Module().tools.FlashInProgress = false;
         EXPECT_EQ(sent(), QString());
         EXPECT_EQ(stored(), before);
+        sim.setSilent(false); // a move first asks for the wrap it decides on
         sent();
         run();
         EXPECT_EQ(sent(), QString::fromLatin1(row.wire));
         sharedLink()->setConnected(false);
-        sim.setSilent(false);
     }
 }
 

@@ -8,6 +8,8 @@
 #include "platform/CreateObject.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
+#include "link/ModuleState.h"
+#include "link/Serial.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -48,6 +50,14 @@ protected:
     static void move(Dispatch &rotator, double degrees)
     {
         rotator.Call(QStringLiteral("Move"), {Variant(degrees)});
+    }
+
+    // The moves sent once `expected` has arrived, without the status queries before them.
+    QString movesAfter(const QString &expected) { return receivedAfter(expected).remove(QStringLiteral(" R ")); }
+
+    static void expectPastTheLimit(const std::function<void()> &call)
+    {
+        expectRefusal(call, DriverErrors::InvalidOperation, "Can not turn past wrap limit.", "ORVA");
     }
 };
 
@@ -161,39 +171,62 @@ TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
     for (const auto &c : cases) {
         sim.clearReceived();
         move(rotator, c.degrees);
-        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+        EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
     }
 }
 
-TEST_F(RotatorTest, MoveGoesTheOtherWayRoundOnlyWhereThatStaysWithinTheWrapLimit)
+// The controller's wrap, asked for before each move; a move the wrap rule refuses sends nothing.
+TEST_F(RotatorTest, MovesObeyTheWrapRuleOnTheControllersWrap)
 {
     Rotator rotator;
     linkUp(rotator);
     sim.setRotatorSpeed(0);
+    move(rotator, 0); // on the wrap the link's answer told; then none is reported
+    Wait::For(30);
+    bool asks = true; // a move was sent since the wrap was last asked for
     const struct
     {
+        const char *member;
         int32_t limit; // degrees
-        const char *wrap;
+        int wrap;
         double degrees;
-        const char *sent;
+        const char *sent; // nullptr: refused
     } cases[] = {
-        {540, "100000", 45, "j-63000 "},   // 109000 beyond 108000: the other way
-        {540, "99000", 45, "j9000 "},      // exactly 108000: the direct way
-        {540, "-107000", -10, "j70000 "},  // -109000 beyond, negative: plus a turn
-        {540, "110000", 0, "j0 "},         // already beyond: a full turn would wind further
-        {540, "100000", 190, "j-34000 "},  // folded to -34000: 66000 is within
-        {540, "-100000", -190, "j34000 "}, // -138000 beyond: -38000 + 72000
-        {360, "100000", -10, "j-2000 "},   // both ways beyond: the one that unwinds
-        {100, "0", -150, "j-30000 "},      // 30000 or 42000 against 20000: the nearer
+        {"Move", 540, 100000, 45, "j-63000 "},   // 109000 beyond 108000: the other way
+        {"Move", 540, 99000, 45, "j9000 "},      // exactly 108000: the direct way
+        {"Move", 540, -107000, -10, "j70000 "},  // -109000 beyond, negative: plus a turn
+        {"Move", 540, 110000, 0, nullptr},       // already beyond: no way winds less
+        {"Move", 540, -100000, -190, "j34000 "}, // -138000 beyond: -38000 + 72000
+        {"Move", 360, 100000, -10, "j-2000 "},   // past the limit but unwinding
+        {"Move", 100, 0, 150, nullptr},          // 30000 or 42000 against 20000
+        {"Move", 100, 0, -150, nullptr},
+        {"Move", 100, 30000, 60, nullptr},       // the other way round would end 50 past -100
+        {"Move", 540, 100000, 90, "j-54000 "},   // a fresh program at 500 degrees: Move(90)
+        {"MoveAbsolute", 540, 100000, 90, "j-54000 "},
+        {"MoveAbsolute", 100, 0, 150, nullptr},
+        {"Unwrap", 540, 100000, -500, " j-100000 "},
+        {"Unwrap", 540, 0, 1000000, nullptr},   // about 2,777 turns
+        {"Unwrap", 100, 30000, 60, nullptr},    // never the other way round
     };
     for (const auto &c : cases) {
         rotator.Let(QStringLiteral("WrapLimit"), Variant(c.limit));
-        report(QByteArray(":wr ") + c.wrap + " ");
-        ASSERT_EQ(Module().rotator.RotatorWrap, QByteArray(c.wrap).toInt());
+        sim.setRotatorWrap(c.wrap);
+        sim.setRotatorPosition(0);
+        if (!asks) // a refusal sent no move: a wrap report that another reader asked for tells it
+            report(QByteArray(":wr ") + QByteArray::number(c.wrap) + " ");
         sim.clearReceived();
-        move(rotator, c.degrees);
-        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent))
-            << c.wrap << " " << c.degrees;
+        const auto call = [&] { rotator.Call(QString::fromLatin1(c.member), {Variant(c.degrees)}); };
+        const QString query = asks ? QStringLiteral(" R ") : QString();
+        asks = c.sent;
+        if (!c.sent) {
+            expectPastTheLimit(call);
+            Wait::For(30);
+            EXPECT_EQ(sim.received(), query) << c.member << " " << c.wrap << " " << c.degrees;
+            continue;
+        }
+        call();
+        const QString expected = query + QString::fromLatin1(c.sent);
+        EXPECT_EQ(receivedAfter(expected), expected) << c.member << " " << c.wrap << " " << c.degrees;
     }
 }
 
@@ -205,6 +238,7 @@ TEST_F(RotatorTest, MoveSetsTheTargetFromTheFoldedStepsAndMovingAtOnce)
     rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
     sim.setRotatorPosition(2000); // the rotator stands at 10 degrees
     ASSERT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 10.0);
+    sim.setRotatorWrap(100000);
     report(":wr 100000 ");
     // The getters below come within 500 ms of that query: they return what the moves set.
     move(rotator, 45); // sent the other way round, the target is still 10 + 45
@@ -231,7 +265,7 @@ TEST_F(RotatorTest, MoveAbsoluteMovesByTheDifferenceAndTargetsTheFoldedAngle)
     sim.clearReceived();
     // After a move the angle is read again first.
     rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0025)); // Int(0.4999...) = 0 steps
-    EXPECT_EQ(receivedAfter(QStringLiteral(" R j0 ")), QStringLiteral(" R j0 "));
+    EXPECT_EQ(receivedAfter(QStringLiteral(" R j0 ")), QStringLiteral(" R j0 ")); // one answer tells both
     // The target is CLng(2000.5) = 2000: halves to even.
     EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("SetPosition")).toDouble(), 10.0);
 }
@@ -248,10 +282,44 @@ TEST_F(RotatorTest, MovesRefuseWhileThePortIsClosedAndSendNothing)
     notLinked([&] { rotator.Call(QStringLiteral("GoHome")); });
     notLinked([&] { rotator.Call(QStringLiteral("FindHome")); });
     notLinked([&] { rotator.Let(QStringLiteral("PositionAngle"), Variant(10.0)); });
+    notLinked([&] { rotator.Call(QStringLiteral("Unwrap"), {Variant(10.0)}); });
     notLinked([&] { rotator.Get(QStringLiteral("IsMoving")); });
     sharedLink()->setConnected(true);
     Wait::For(50);
     EXPECT_TRUE(sim.received().isEmpty());
+}
+
+// A move needs the controller's own wrap (and MoveAbsolute its angle) and a line it may use:
+// a silent controller or a firmware upload leaves nothing sent but the query.
+TEST_F(RotatorTest, MovesRefuseWithoutTheControllersReportsOrTheLine)
+{
+    const struct { const char *member; bool silent; } cases[] = {
+        {"Move", true}, {"MoveAbsolute", true}, {"PositionAngle", true}, {"Unwrap", true},
+        {"Move", false}, {"MoveAbsolute", false}, {"Unwrap", false}, // an upload owns the line
+    };
+    for (const auto &c : cases) {
+        Rotator rotator; // the controller's wrap is 500 degrees, its angle 45: neither reported yet
+        sim.setRotatorWrap(100000);
+        sim.setRotatorPosition(9000);
+        sim.setSilent(c.silent);
+        Module().tools.FlashInProgress = !c.silent;
+        sim.clearReceived();
+        const auto call = [&] {
+            if (QByteArray(c.member) == "PositionAngle")
+                rotator.Let(QStringLiteral("PositionAngle"), Variant(90.0));
+            else
+                rotator.Call(QString::fromLatin1(c.member), {Variant(90.0)});
+        };
+        if (c.silent)
+            expectRefusal(call, DriverErrors::Unavailable, "No response from rotator", "ORVA");
+        else
+            expectRefusal(call, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
+                          "ASCOM Helper Serial Port Object");
+        Module().tools.FlashInProgress = false;
+        Wait::For(30);
+        EXPECT_EQ(sim.received(), c.silent ? QStringLiteral(" R ") : QString()) << c.member;
+        sharedLink()->setConnected(false); // the next object opens it afresh: no answer outstanding
+    }
 }
 
 TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
@@ -268,7 +336,7 @@ TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
     // The largest angle that fits still moves: Int(10737418.23 x 200) = 2147483646.
     move(rotator, 10737418.23);
     Wait::For(50);
-    EXPECT_EQ(sim.received(), QStringLiteral("j11646 ")); // folded into one turn
+    EXPECT_EQ(sim.received().remove(QStringLiteral(" R ")), QStringLiteral("j11646 ")); // folded into one turn
 }
 
 // --- getters and the query rule ---
@@ -313,7 +381,9 @@ TEST_F(RotatorTest, IsMovingAsksEveryTimeUntilATargetIsReported)
     Rotator rotator;
     EXPECT_FALSE(rotator.Get(QStringLiteral("IsMoving")).toBoolean());
     EXPECT_FALSE(rotator.Get(QStringLiteral("Moving")).toBoolean());
-    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
+    // The second read's answer would come after the first's, which may be lost: it asks once
+    // more half way.
+    EXPECT_EQ(sim.received(), QStringLiteral(" R  R  R "));
 
     sim.setSilent(false);
     sim.clearReceived();
@@ -321,7 +391,8 @@ TEST_F(RotatorTest, IsMovingAsksEveryTimeUntilATargetIsReported)
     sim.setRotatorTarget(4000);
     EXPECT_TRUE(rotator.Get(QStringLiteral("IsMoving")).toBoolean()); // :rs 4000, :rt 0
     EXPECT_TRUE(rotator.Get(QStringLiteral("IsMoving")).toBoolean()); // cached now
-    EXPECT_EQ(sim.received(), QStringLiteral(" R "));
+    // Unanswered queries may still be answered: the first burst passes for theirs.
+    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
     sim.setRotatorSpeed(400);
     ASSERT_TRUE(Wait::Until(2000, [&] { return !sim.rotatorMoving(); }));
     Wait::For(520);
@@ -344,26 +415,24 @@ TEST_F(RotatorTest, MovingFollowsTheReportsOnlyAfterATarget)
     EXPECT_FALSE(rotator.IsMoving());
 }
 
-TEST_F(RotatorTest, WrapWaitsOnlyUntilAWrapReportHasBeenSeenAndReadingClearsIt)
+// Each read waits for the answer to its own query: a wrap reported before it (another
+// reader's answer) never ends the wait; the read clears the flag.
+TEST_F(RotatorTest, WrapAnswersItsOwnQuery)
 {
     Rotator rotator;
-    linkUp(rotator); // the answer to "R " carried ":wr 0"
-    sim.setRotatorWrap(9000);
-    Wait::For(520);
-    // Asks, but the report seen earlier ends the wait at once: the old value.
-    const int64_t start = Clock::Now();
-    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), 0.0);
-    EXPECT_LT(Clock::Now() - start, 100);
-    EXPECT_EQ(receivedAfter(QStringLiteral(" R ")), QStringLiteral(" R "));
-    ASSERT_TRUE(Wait::Until(1000, [] { return Module().rotator.RotatorWrap == 9000; }));
-    // Within 500 ms and a report seen: the cache, without asking; the read clears the flag.
-    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), 45.0);
+    linkUp(rotator);
+    for (const int wrap : {34000, 68000, 100000}) {
+        report(":wr 1 ");
+        Wait::For(520);
+        sim.setRotatorWrap(wrap);
+        sim.clearReceived();
+        EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), wrap / 200.0);
+        EXPECT_EQ(sim.received(), QStringLiteral(" R "));
+    }
+    // Within 500 ms and a report seen since the read: the cache, without asking.
+    report(":wr 200 ");
+    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), 1.0);
     EXPECT_EQ(sim.received(), QStringLiteral(" R "));
-    // So the next read, still within 500 ms, asks and waits for the report.
-    sim.setRotatorWrap(-300);
-    EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Wrap")).toDouble(), -1.5);
-    EXPECT_EQ(sim.received(), QStringLiteral(" R  R "));
-    EXPECT_EQ(Module().rotator.RotatorWrap, -300);
 }
 
 // --- reports ---
@@ -440,7 +509,7 @@ TEST_F(RotatorTest, UnwrapSendsTheStepsInTheValuesOwnArithmetic)
     for (const auto &c : cases) {
         sim.clearReceived();
         rotator.Call(QStringLiteral("Unwrap"), {c.degrees});
-        EXPECT_EQ(receivedAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.sent;
+        EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.sent;
     }
     sim.clearReceived();
     expectRefusal([&] { rotator.Call(QStringLiteral("Unwrap"), {Variant(QStringLiteral("left"))}); }, 1,
@@ -599,23 +668,21 @@ TEST_F(RotatorOverDBus, LinkMoveAndRefusalsCrossTheBus)
     EXPECT_EQ(receivedAfter(QStringLiteral("! H R ")), QStringLiteral("! H R "));
 
     rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
-    report(":wr 0 ");
     sim.setRotatorSpeed(0);
     sim.clearReceived();
+    // The link's answer told the wrap; after each move it is asked for again.
     rotator->Call(QStringLiteral("Move"), {Variant(int32_t(190))});
     rotator->Call(QStringLiteral("move"), {Variant(QStringLiteral("360"))});
-    report(":wr 100000 ");
+    sim.setRotatorWrap(100000);
     rotator->Call(QStringLiteral("Move"), {Variant(45.0)});
-    EXPECT_EQ(receivedAfter(QStringLiteral("j-34000 j0 j-63000 ")), QStringLiteral("j-34000 j0 j-63000 "));
+    EXPECT_EQ(receivedAfter(QStringLiteral("j-34000  R j0  R j-63000 ")), QStringLiteral("j-34000  R j0  R j-63000 "));
 
-    // Neither way round stays within the limit: the move that ends nearer to zero wrap.
+    // Past the limit either way from 0: refused, nothing but the query sent.
     sim.clearReceived();
-    rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(360)));
-    rotator->Call(QStringLiteral("Move"), {Variant(-10.0)});
     rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(100)));
-    report(":wr 0 ");
-    rotator->Call(QStringLiteral("Move"), {Variant(-150.0)});
-    EXPECT_EQ(receivedAfter(QStringLiteral("j-2000 j-30000 ")), QStringLiteral("j-2000 j-30000 "));
+    sim.setRotatorWrap(0);
+    expectPastTheLimit([&] { rotator->Call(QStringLiteral("Move"), {Variant(-150.0)}); });
+    EXPECT_EQ(receivedAfter(QStringLiteral(" R ")), QStringLiteral(" R "));
 
     // A fresh object has not read the angle yet: it asks before moving by the difference.
     rotator->Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));

@@ -102,11 +102,10 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
 
     // The repeat at the limit stops before its warning opens, whatever AutoReverse says.
     m.settings.AutoReverse = 1;
-    m.rotator.RotatorWrap = 107500;
-    m.rotator.RotatorDirection = 0;
+    m.rotator.RotatorWrap = 106500;
     press(form->cmdMove[2]);
     EXPECT_TRUE(form->Timer1.Enabled());
-    m.rotator.RotatorDirection = 1;
+    m.rotator.RotatorWrap = 107500;
     bool timerOnWhileShown = true;
     prompts.answer = [&](const MessageBoxRequest &) {
         timerOnWhileShown = form->Timer1.Enabled();

@@ -27,7 +27,7 @@ protected:
 TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
 {
     ModuleState &m = Module();
-    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; };
+    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; int32_t limit = 540; };
     const Case cases[] = {
         {0, 0, 0, 1, "90", "j18000 "},
         {0, 0, 0, 1, "270", "j-18000 "},
@@ -41,8 +41,12 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         {0, 108000, 0, 1, "-50", "j-10000 "},  // away from the limit
         {0, 98000, 0, 1, "50", "j10000 "},     // exactly at the limit is within it
         {0, 100000, 0, 0, "50", ""},           // refused
+        {0, 0, 0, 1, "150", "", 100},          // past the limit either way round
+        {0, 30000, 0, 1, "60", "", 100},       // the other way round would end 50 past the other side
+        {0, 100000, 0, 0, "-100", "j-20000 ", 100}, // past it but unwinding
     };
     for (const Case &c : cases) {
+        m.settings.ZELLimit = c.limit;
         m.rotator.RotatorPosition = c.position;
         m.rotator.RotatorWrap = c.wrap;
         m.thesky.ZELOffset = c.offset;
@@ -163,7 +167,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     const QString smallWrap = QStringLiteral(
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; };
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -173,8 +177,10 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {0, "cmdOK", false, vbconst::vbOK, " j72000 ", true},
         {-50000, "cmdOK", false, vbconst::vbOK, " j72000 ", false},
         {40000, "cmdCancel", true, vbconst::vbOK, "", false},
+        {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
     };
     for (const Case &c : cases) {
+        Module().settings.ZELLimit = c.limit;
         Module().rotator.RotatorWrap = c.wrap;
         prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
         WidgetInput::whenModal([&](QWidget *unwrap) {
@@ -182,7 +188,10 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
             WidgetInput::click(unwrap, c.button);
         });
         EXPECT_EQ(sentBy([&] { form->cmdUnwrap->click(); }), QString::fromLatin1(c.sent)) << c.wrap;
-        EXPECT_EQ(takeBoxes(), c.asked ? QStringList{smallWrap} : QStringList()) << c.wrap;
+        QStringList boxes = c.asked ? QStringList{smallWrap} : QStringList();
+        if (c.limit != 540)
+            boxes << QStringLiteral("Warning:  Can not slew past wrap limit.");
+        EXPECT_EQ(takeBoxes(), boxes) << c.wrap;
     }
 }
 
@@ -200,11 +209,13 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         {2, 0, "200", 0, 0, 1, "j32000 ", true, nullptr},
         {3, 0, "12.25", 0, 0, 1, "j2450 ", true, nullptr},
         {3, 200, nullptr, 108000, 1, 1, "j-71800 ", false, nullptr}, // into the limit: the other way round
-        {3, 200, nullptr, -108400, 1, 1, "j200 ", false, nullptr},
+        {3, 200, nullptr, -108400, 1, 1, "j200 ", true, nullptr},    // past the limit, unwinding
         {2, 200, nullptr, -108000, -1, 1, "j71800 ", false, nullptr},
-        {2, 200, nullptr, 108400, -1, 1, "j-200 ", false, nullptr},
-        {3, 200, nullptr, 108000, -1, 1, "j200 ", true, nullptr},   // moving the other way: no limit
+        {2, 200, nullptr, 108400, -1, 1, "j-200 ", true, nullptr},
+        {3, 200, nullptr, 108000, -1, 1, "j-71800 ", false, nullptr}, // whichever way it last turned
         {3, 200, nullptr, 108000, 1, 0, "", false, "Warning:  Can not slew past wrap limit."},
+        // 45 degrees on, after half a degree back, from 5 degrees short of the limit.
+        {3, 9000, nullptr, 104900, -1, 0, "", false, "Warning:  Can not slew past wrap limit."},
         {3, 0, "360", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},

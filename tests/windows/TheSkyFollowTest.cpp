@@ -303,7 +303,7 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
 
 TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
 {
-    struct Case { double angle; float offset; int32_t set, position, wrap; int16_t autoReverse; const char *sent; bool warned; };
+    struct Case { double angle; float offset; int32_t set, position, wrap; int16_t autoReverse; const char *sent; bool warned; int32_t limit = 540; };
     const Case cases[] = {
         {10.5, 0, 2000, 2000, 0, 1, "j100 ", false},
         {359.5, 0, 0, 0, 0, 1, "j-100 ", false},
@@ -314,6 +314,7 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
         {60.0, 0, 2000, 2000, 100000, 0, "", true},
         {5.0, 10, 0, 0, 0, 1, "j-1000 ", false},   // 355 degrees
         {5.0, 10, -1000, -1000, 0, 1, "", false},  // and then no turn for nothing
+        {160.0, 0, 0, 0, 0, 1, "", true, 100},     // past the limit either way round
     };
     for (Window window : {Window::Main, Window::Console})
         for (const Case &c : cases) {
@@ -321,6 +322,7 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
             host = TestHost();
             host.window = window;
             m.settings.AutoReverse = c.autoReverse;
+            m.settings.ZELLimit = c.limit;
             m.thesky.ZELOffset = c.offset;
             standAt(c.set, c.wrap);
             m.rotator.RotatorPosition = c.position;
@@ -417,6 +419,7 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 20000, "p4000 q2 q35998 ", 200, 40000, -1},
         {Window::Console, 5.5, 5.0, -1, "cmdFlip", 40000, 0, "p4000 q-2 q-35998 ", 200, 40000, 1},
         {Window::Console, 5.0, 5.5, 1, "cmdRotateTS", 10000, 0, "p46000 ", 230, 46000, -1},
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 100000, "", 200, 40000, 1}, // past the wrap limit
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
