@@ -12,6 +12,7 @@
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
+#include "windows/WindowRules.h"
 #include "windows/frmPromptMoveTelescope.h"
 
 #include <cmath>
@@ -320,7 +321,7 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
                               : RotatorStepsPerHalfTurn * towards;
     const std::optional<int32_t> steps = RotatorStepsWithinWrap(half, m.rotator.RotatorWrap, m.settings.ZELLimit, main);
     if (!steps) {
-        Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
+        WindowRules::WarnWrapLimit();
         return false;
     }
     send(QStringLiteral("p"), n);
@@ -382,7 +383,7 @@ void TheSkyFollow::turnRotatorTo(double angle)
     if (const auto sent = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
         send(QStringLiteral("j"), *sent);
     else
-        Warn(QStringLiteral("Warning:  Can not slew past wrap limit."));
+        WindowRules::WarnWrapLimit();
 }
 
 // --- offset slew ---

@@ -128,4 +128,9 @@ std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse)
     return RotatorStepsWithinWrap(signedSteps, r.RotatorWrap + toGo, m.settings.ZELLimit, mayReverse);
 }
 
+void WarnWrapLimit()
+{
+    MsgBox(QStringLiteral("Warning:  Can not slew past wrap limit."), vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
 } // namespace WindowRules

@@ -60,5 +60,7 @@ bool JogPointerHeld();
 // ends at (the cable wrap plus the turn still to go), whichever way the rotator last turned:
 // the steps to send, the other way round (`mayReverse`), or nothing.
 std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse);
+// The box every operator window shows for a rotator move the wrap rule refuses.
+void WarnWrapLimit();
 
 } // namespace WindowRules

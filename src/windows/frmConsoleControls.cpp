@@ -25,7 +25,6 @@ namespace {
 
 const QString PortNotOpen = QStringLiteral("Port not open.");
 const QString CommPortNotOpen = QStringLiteral("Error:  The communications port is not open.");
-const QString WrapLimitWarning = QStringLiteral("Warning:  Can not slew past wrap limit.");
 const QString ForcedOffQuestion =
     QStringLiteral("The focus motor is in a 'Forced Off' state.  Would you like to enable?");
 
@@ -141,7 +140,7 @@ bool frmConsole::rotatorJogPress(int index)
     if (sent)
         cm->Transmit(QStringLiteral("j%1 ").arg(*sent));
     else
-        MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
+        WindowRules::WarnWrapLimit();
     return false;
 }
 
@@ -156,7 +155,7 @@ void frmConsole::rotatorJogRepeat()
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
     if (WindowRules::RotatorJogSteps(step, false) != step) {
         Timer1.setEnabled(false);
-        MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
+        WindowRules::WarnWrapLimit();
         return;
     }
     cm->Transmit(QStringLiteral("q%1 ").arg(step));

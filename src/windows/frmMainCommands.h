@@ -20,7 +20,6 @@ inline const QString CompensationActive =
 inline const QString CompensationActiveFocuser =
     QStringLiteral("Temperature compensation is active.  Focuser movement is disabled.");
 inline const QString ConfirmSlew = QStringLiteral("Confirm slew?");
-inline const QString WrapLimit = QStringLiteral("Warning:  Can not slew past wrap limit.");
 inline const QString InvalidRotatorStep = QStringLiteral("Invalid value for rotator step size.");
 
 // Asks `question` with OK and Cancel; true for OK.

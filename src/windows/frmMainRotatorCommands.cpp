@@ -11,6 +11,7 @@
 #include "settings/frmStoreRotator.h"
 #include "windows/Forms.h"
 #include "windows/frmMainCommands.h"
+#include "windows/WindowRules.h"
 #include "windows/frmRotIndicator.h"
 #include "windows/frmUnwrap.h"
 
@@ -62,7 +63,7 @@ void frmMain::rotatorGoto()
     if (const auto steps = RotatorStepsWithinWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
         send(relativeMove(*steps));
     else
-        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
+        WindowRules::WarnWrapLimit();
 }
 
 void frmMain::cmbRotStore_Click()
@@ -139,7 +140,7 @@ void frmMain::cmdUnwrap_Click()
     if (const auto sent = RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit, false))
         send(QStringLiteral(" ") + relativeMove(*sent));
     else
-        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
+        WindowRules::WarnWrapLimit();
 }
 
 void frmMain::cmdWrapZero_Click()
@@ -245,5 +246,5 @@ void frmMain::rotatorJog(int Index)
     if (sent)
         send(relativeMove(*sent));
     else
-        MsgBox(WrapLimit, vbconst::vbExclamation, Vkm);
+        WindowRules::WarnWrapLimit();
 }

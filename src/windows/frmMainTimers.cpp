@@ -19,7 +19,6 @@
 
 namespace {
 
-const QString WrapLimitWarning = QStringLiteral("Warning:  Can not slew past wrap limit.");
 const QString HomeFirstWarning = QStringLiteral(
     "Warning:  You must first find the home position before moving to absolute positions.  Please press the 'HOME' "
     "button and try again.");
@@ -121,7 +120,7 @@ void frmMain::Timer1_Timer()
         if (WindowRules::RotatorJogSteps(s, false) != s) {
             // Stopped before the box opens, so the box cannot stack copies of itself.
             Timer1.setEnabled(false);
-            MsgBox(WrapLimitWarning, vbconst::vbExclamation, QStringLiteral("VKM"));
+            WindowRules::WarnWrapLimit();
             return;
         }
         GetSerial->Transmit(QStringLiteral("q%1 ").arg(s));
