@@ -8,9 +8,6 @@
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 namespace {
 
 QString handlerErrorText(qint32 number, const QString &description)
@@ -31,11 +28,8 @@ void ShowHandlerError(const std::exception &e)
 void InstallHandlerErrorGuard()
 {
     EventLoopGuard::SetReporter([](const VbError &error) {
-        static QPointer<PostedBoxes> boxes;
-        if (!boxes)
-            boxes = new PostedBoxes(QCoreApplication::instance());
-        boxes->post(handlerErrorText(error.number(), error.description()), vbconst::vbExclamation,
-                    QStringLiteral("VKM"));
+        PostedBoxes::Application().post(handlerErrorText(error.number(), error.description()),
+                                        vbconst::vbExclamation, QStringLiteral("VKM"));
     });
 }
 

@@ -2,7 +2,17 @@
 
 #include "platform/UserPrompts.h"
 
+#include <QCoreApplication>
+
 PostedBoxes::PostedBoxes(QObject *owner) : QObject(owner) {}
+
+PostedBoxes &PostedBoxes::Application()
+{
+    static QPointer<PostedBoxes> boxes;
+    if (!boxes)
+        boxes = new PostedBoxes(QCoreApplication::instance());
+    return *boxes;
+}
 
 void PostedBoxes::post(const QString &prompt, int buttons, const QString &title)
 {

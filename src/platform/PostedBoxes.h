@@ -14,6 +14,9 @@ class PostedBoxes : public QObject
 {
 public:
     explicit PostedBoxes(QObject *owner);
+    // The queue of boxes that belong to no window (the handlers' errors, the data log's
+    // notices), owned by the application.
+    static PostedBoxes &Application();
 
     // Queues the box MsgBox(prompt, buttons, title) would show; its answer is not wanted.
     void post(const QString &prompt, int buttons, const QString &title = QString());

@@ -8,9 +8,7 @@
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QPointer>
 #include <QRegularExpression>
 #include <algorithm>
 #include <memory>
@@ -109,10 +107,8 @@ void writeRecord(Tools &t)
     } else if (!t.LogSilenceTold) {
         // Posted: the log goes on recording while the box stands.
         t.LogSilenceTold = true;
-        static QPointer<PostedBoxes> boxes;
-        if (!boxes)
-            boxes = new PostedBoxes(QCoreApplication::instance());
-        boxes->post(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation, QStringLiteral("VKM"));
+        PostedBoxes::Application().post(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation,
+                                        QStringLiteral("VKM"));
     }
 }
 
