@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <array>
 
 using K = RowKind;
 
@@ -71,7 +72,7 @@ frmCal::RowCommand frmCal::rowCommand(const OptionRow &row) const
     try {
         switch (row.kind) {
         case K::FanMode:
-            out.text = optIntFan[0]->isChecked() ? QStringLiteral("{0 ") : optIntFan[1]->isChecked() ? QStringLiteral("{255 ") : QStringLiteral("}255 ");
+            out.text = QString::fromLatin1(std::array{"{0 ", "{255 ", "}255 "}[fanMode()]);
             break;
         case K::Spinner:
         case K::Deadband: {
