@@ -424,26 +424,21 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
     // A text in any numeric row that is no plain number, or beyond what the controller
     // takes: the box names the row and its text, nothing at all is sent, every mark stays.
     w.SkipUploadPrompt = true;
-    const char *const refused[] = {"1,000", "&H10", "&O17", "1D2", "+5", "abc", "1 2", " 5", "1e12"};
     for (const OptionRow &row : OptionRows::all()) {
         auto *box = w.findChild<QLineEdit *>(QString::fromLatin1(row.box ? row.box : row.control));
-        if (!row.letter || !box)
-            continue;
-        for (const char *text : refused) {
+        const bool scaled = row.kind == RowKind::FixedPoint || row.kind == RowKind::Hundredths; // others send 1e12 as it stands
+        for (const char *text : {"1,000", "&H10", "&O17", "1D2", "+5", "abc", "1 2", " 5", "1e12"}) {
             const bool beyond = QByteArray(text) == "1e12";
-            if (beyond && row.kind != RowKind::FixedPoint && row.kind != RowKind::Hundredths)
-                continue; // a number that other rows send as it stands
+            if (!row.letter || !box || (beyond && !scaled))
+                continue;
             prompts.boxes.clear();
             w.ChangedFlags.fill(false);
             w.ChangedFlags[0] = w.ChangedFlags[row.entry] = true;
             box->setText(QString::fromLatin1(text));
             w.cmdUploadVKM_Click();
             EXPECT_EQ(str(sent()), "") << row.name << " " << text;
-            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" %3; nothing was uploaded.")
-                                                  .arg(QLatin1String(row.name), QLatin1String(text),
-                                                       beyond ? QStringLiteral("is beyond what the controller takes")
-                                                              : QStringLiteral("is no number"))})
-                << row.name << " " << text;
+            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" is %3; nothing was uploaded.").arg(QLatin1String(row.name), QLatin1String(text),
+                                                  QLatin1String(beyond ? "beyond what the controller takes" : "no number"))});
             EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[row.entry] && w.cmdUploadVKM->isEnabled()) << row.name;
             box->clear();
         }
@@ -457,16 +452,13 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
     w.SkipUploadPrompt = false;
     prompts.boxes.clear();
     prompts.answer = [&](const MessageBoxRequest &box) {
-        if (box.prompt == QStringLiteral("Upload changes to VKM?"))
-            sim.vanish();
-        return int(vbconst::vbOK);
+        return box.prompt == QStringLiteral("Upload changes to VKM?") ? (sim.vanish(), int(vbconst::vbOK)) : int(vbconst::vbOK);
     };
     w.cmdUploadVKM_Click();
     EXPECT_EQ(boxTexts(), (QStringList{QStringLiteral("Upload changes to VKM?"),
                                        QStringLiteral("Error:  The upload stopped at the cooling-fan mode: it and what "
                                                       "follows it did not reach the VKM.")}));
-    EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[5]);
-    EXPECT_TRUE(w.cmdUploadVKM->isEnabled());
+    EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[5] && w.cmdUploadVKM->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
