@@ -77,10 +77,8 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
     const QString time = DataLog::TimeOfDay(at);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9: APMapm]+$")).match(time).hasMatch()) << qPrintable(time);
     EXPECT_TRUE(time.contains(QStringLiteral("04:05"))) << qPrintable(time);
-    for (const auto language : {QLocale::Japanese, QLocale::Arabic}) { // a time that is not ASCII
-        QLocale::setDefault(QLocale(language));
-        EXPECT_EQ(DataLog::TimeOfDay(at), QStringLiteral("21:04:05")) << language;
-    }
+    for (const auto language : {QLocale::Japanese, QLocale::Arabic}) // a time that is not ASCII
+        EXPECT_EQ((QLocale::setDefault(QLocale(language)), DataLog::TimeOfDay(at)), QStringLiteral("21:04:05")) << language;
     QLocale::setDefault(QLocale::system());
 
     struct Case { QList<int> unchecked; const char *header; QString record; };
@@ -145,8 +143,7 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id);
         EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
         EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
-        if (tick % 2 == 1)
-            report(":t1 7250 ");
+        if (tick % 2 == 1) report(":t1 7250 ");
     }
     EXPECT_EQ(contents(log).count('\n'), 6);
 

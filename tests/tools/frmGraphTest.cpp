@@ -23,11 +23,8 @@ protected:
     void points(frmGraph &graph, int points)
     {
         graph.Timer1.setEnabled(false);
-        for (int i = 0; i < points; ++i) {
-            report(" ");
-            graph.Timer1_Timer();
-            graph.Timer1_Timer();
-        }
+        for (int i = 0; i < points; ++i)
+            report(" "), graph.Timer1_Timer(), graph.Timer1_Timer();
     }
 };
 
