@@ -77,10 +77,8 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
     const QString time = DataLog::TimeOfDay(at);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9: APMapm]+$")).match(time).hasMatch()) << qPrintable(time);
     EXPECT_TRUE(time.contains(QStringLiteral("04:05"))) << qPrintable(time);
-    for (const auto language : {QLocale::Japanese, QLocale::Arabic}) { // a time that is not ASCII
-        QLocale::setDefault(QLocale(language));
-        EXPECT_EQ(DataLog::TimeOfDay(at), QStringLiteral("21:04:05")) << language;
-    }
+    for (const auto language : {QLocale::Japanese, QLocale::Arabic}) // a time that is not ASCII
+        EXPECT_EQ((QLocale::setDefault(QLocale(language)), DataLog::TimeOfDay(at)), QStringLiteral("21:04:05")) << language;
     QLocale::setDefault(QLocale::system());
 
     struct Case { QList<int> unchecked; const char *header; QString record; };
@@ -145,8 +143,7 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id);
         EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
         EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
-        if (tick % 2 == 1)
-            report(":t1 7250 ");
+        if (tick % 2 == 1) report(":t1 7250 ");
     }
     EXPECT_EQ(contents(log).count('\n'), 6);
 
@@ -155,9 +152,7 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
     struct Case { bool reports, open, values; size_t boxes; };
     for (const Case &c : {Case{false, true, false, 1}, Case{false, true, false, 1}, Case{true, true, true, 1},
                           Case{true, false, false, 2}, Case{false, true, false, 2}, Case{true, true, true, 2}}) {
-        if (c.reports)
-            report(":t1 7250 ");
-        sharedLink()->setConnected(c.open);
+        c.reports ? report(":t1 7250 ") : void(), sharedLink()->setConnected(c.open);
         DataLog::LogTimerProc(id), DataLog::LogTimerProc(id), Wait::For(1); // the box is posted
         EXPECT_EQ(contents(log).endsWith(",,,,,,,\r\n"), !c.values);
         ASSERT_EQ(prompts.boxes.size(), c.boxes);
@@ -201,7 +196,6 @@ TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
     EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error number: 52 Bad file name or number"));
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
-    prompts.answer = nullptr;
 
     // A file deleted under the log, or a disk that fills up in the middle of a record and then
     // has room again: each failed record is reported, the file holds whole records only.
@@ -215,8 +209,7 @@ TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
         const auto record = [&, id = uint32_t(t.LogTimerId)] {
             DataLog::LogTimerProc(id), report(":t1 7250 "), DataLog::LogTimerProc(id);
         };
-        record(), c.fail(), record();
-        full.reset(), record();
+        record(), c.fail(), record(), full.reset(), record();
         ASSERT_EQ(prompts.boxes.size(), c.boxesAfter) << c.box;
         EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.box));
         EXPECT_EQ(contents(log).count('\n'), c.lines) << c.box;

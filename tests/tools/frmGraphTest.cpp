@@ -23,11 +23,8 @@ protected:
     void points(frmGraph &graph, int points)
     {
         graph.Timer1.setEnabled(false);
-        for (int i = 0; i < points; ++i) {
-            report(" ");
-            graph.Timer1_Timer();
-            graph.Timer1_Timer();
-        }
+        for (int i = 0; i < points; ++i)
+            report(" "), graph.Timer1_Timer(), graph.Timer1_Timer();
     }
 };
 
@@ -72,8 +69,7 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
     graph.cmdReset_Click(), graph.UpDown1->setValue(3600);
     struct Step { bool answers, open; int points; };
     for (const Step &step : {Step{true, true, 1}, Step{false, true, 1}, Step{true, false, 1}, Step{true, true, 2}}) {
-        sharedLink()->setConnected(true);
-        step.answers ? report(" ") : void();
+        sharedLink()->setConnected(true), step.answers ? report(" ") : void();
         sharedLink()->setConnected(step.open), graph.Timer1_Timer(), graph.Timer1_Timer();
         EXPECT_EQ(graph.markers[0]->points().size(), step.points);
     }

@@ -153,14 +153,12 @@ TEST_F(HeaterWizard, UploadSendsTheShownTextsOnlyThroughAnOpenMainWindowLink)
         label[1]->setText(shown);
     }
 
-    // No main window link, or its port gone at the click (the adapter pulled, the first row
-    // never leaves): a box that says so, and never the claim.
+    // No main window link, or its port gone at the click (the first row never leaves): a box says so.
     using Failure = std::tuple<std::function<void()>, const char *, const char *>;
     for (const auto &[make, box, title] :
          {Failure{[&] { main.serial.reset(); }, "Error:  The communications port is not open.", "ORVA"},
           Failure{[&] { main.serial = sharedLink(), sim.vanish(); }, "Upload stopped at Proportionality: the port is not open.", "VKM"}}) {
-        make();
-        wizard.cmdUpload_Click();
+        make(), wizard.cmdUpload_Click();
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, QLatin1String(box));
         EXPECT_EQ(prompts.boxes[0].title, QLatin1String(title));

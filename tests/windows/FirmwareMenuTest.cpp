@@ -132,8 +132,7 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         QString loaderBytes;  // what the loader took after the first "x "
         QStringList boxes;
         QString text;
-        bool heldPastErase = false; // Port Settings in the erase wait: its refusal box holds it past the deadline
-        bool goneBeforeLastLine = false; // the device vanishes once the next-to-last line is acknowledged
+        bool heldPastErase = false, goneBeforeLastLine = false; // as the rows' names say
     };
     BootLoader silent;
     silent.handshake.clear();
@@ -194,9 +193,7 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         if (c.heldPastErase) { // the loader's status comes while the operator reads the box
             QMetaObject::invokeMethod(form, [form] { form->mnuSettings->trigger(); }, Qt::QueuedConnection);
             prompts.answer = [&](const MessageBoxRequest &) {
-                loader.run([](ControllerSimulator &s) { s.sendRaw(":x \x01 "); });
-                Wait::For(quick.eraseMs * 2);
-                return int(vbconst::vbOK);
+                return loader.run([](ControllerSimulator &s) { s.sendRaw(":x \x01 "); }), Wait::For(quick.eraseMs * 2), int(vbconst::vbOK);
             };
         }
         if (c.goneBeforeLastLine) // the last progress shown comes after the next-to-last line's "*"
@@ -225,10 +222,9 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
     }
 }
 
-// The operator tries to leave, or to open a window that would hold up the upload's waits,
-// while the upload serves events: the main window stays, its mini console does not open,
-// the other windows are refused in a box, the upload completes, and the loader gets only
-// its bytes.
+// The operator tries to leave, or to open a window that would hold up the upload's waits, while the
+// upload serves events: the main window stays, its mini console does not open, the other windows
+// are refused in a box, the upload completes, and the loader gets only its bytes.
 TEST_F(FirmwareMenu, NoCommandOfTheMainWindowCutsTheUploadShort)
 {
     struct Case
@@ -313,11 +309,7 @@ TEST_F(FirmwareMenu, OnlyTheUploadsBytesReachTheLoaderWhileOthersPoll)
     QObject::connect(&poll, &ClockTimer::timeout, [&] {
         if (std::exchange(calling, true))
             return;
-        try {
-            client.Position();
-        } catch (const VbError &e) {
-            refusals << e.number();
-        }
+        try { client.Position(); } catch (const VbError &e) { refusals << e.number(); }
         calling = false;
     });
     poll.start(100);

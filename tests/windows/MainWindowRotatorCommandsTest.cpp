@@ -188,10 +188,8 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
             WidgetInput::click(unwrap, c.button);
         });
         EXPECT_EQ(sentBy([&] { form->cmdUnwrap->click(); }), QString::fromLatin1(c.sent)) << c.wrap;
-        QStringList boxes = c.asked ? QStringList{smallWrap} : QStringList();
-        if (c.limit != 540)
-            boxes << QStringLiteral("Warning:  Can not slew past wrap limit.");
-        EXPECT_EQ(takeBoxes(), boxes) << c.wrap;
+        EXPECT_EQ(takeBoxes(), QStringList(c.asked, smallWrap) + QStringList(c.limit != 540, QStringLiteral("Warning:  Can not slew past wrap limit.")))
+            << c.wrap;
     }
 }
 
