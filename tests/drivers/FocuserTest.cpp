@@ -57,6 +57,7 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
         {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "}, {"Focuser", 'g', "Position", {}, " Q "},
         {"Rotator", 'c', "Move", Variant(90.0), " R j18000 "}, {"Rotator", 'c', "Halt", {}, "q0 "},
         {"Rotator", 'c', "ZeroWrap", {}, " i "}, {"Rotator", 'g', "IsMoving", {}, " R "},
+        {"Rotator", 'c', "MoveAbsolute", Variant(90.0), " R j18000 "}, {"Rotator", 'c', "Unwrap", Variant(10.0), " R  j2000 "},
         {"Temperature", 'l', "DewHeater1Power", Variant(int16_t(70)), "c70 "}, {"Temperature", 'g', "AmbientTemp", {}, "T "},
         {"Stepper", 'l', "StepperCurrent2", Variant(0.5), "994 "}, {"Stepper", 'c', "Halt", Variant(int16_t(2)), "32 "},
         {"Stepper", 'c', "MoveRelative4", Variant(int32_t(5)), "d5 "}, {"Stepper", 'g', "MicrostepMode1", {}, "1 "},
