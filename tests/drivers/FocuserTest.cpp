@@ -245,15 +245,10 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
 // own report.
 TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMovedIt)
 {
-    const auto halt = [](Focuser &f) { f.Call(QStringLiteral("Halt")); };
-    const std::tuple<const char *, std::function<void(Focuser & a, Focuser & b)>, int64_t, int32_t> rows[] = {
-        // what, half way, within ms, where it stands (0: short of 20000)
-        {"halted by its mover", [&](Focuser &a, Focuser &) { halt(a); }, 500, 0},
-        {"halted by another object", [&](Focuser &, Focuser &b) { halt(b); }, 500, 0},
-        {"stalled, the target kept", [this](Focuser &, Focuser &) { sim.setFocuserSpeed(0); }, 1000, 0},
-        {"moved on by another", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); }, 3000, 3000},
-    };
-    for (const auto &[what, halfWay, withinMs, standsAt] : rows) {
+    // what happens half way: 'a' or 'b' halts, 's'talls with the target kept, 'b' 'm'oves it on to 3000; within ms,
+    // where it stands (0: short of 20000)
+    const std::tuple<char, int64_t, int32_t> rows[] = {{'a', 500, 0}, {'b', 500, 0}, {'s', 1000, 0}, {'m', 3000, 3000}};
+    for (const auto &[what, withinMs, standsAt] : rows) {
         SCOPED_TRACE(what);
         sim.setFocuserSpeed(50);
         sim.setFocuserPosition(0);
@@ -263,7 +258,10 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
         for (const int64_t start = Clock::Now(); a.Get(QStringLiteral("Position")).toLong() <= 5000;)
             ASSERT_LT(Clock::Now() - start, 10000);
         EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
-        halfWay(a, b);
+        if (what == 's')
+            sim.setFocuserSpeed(0);
+        else
+            what == 'm' ? b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}) : (what == 'a' ? a : b).Call(QStringLiteral("Halt"));
         const int64_t start = Clock::Now();
         while (a.Get(QStringLiteral("IsMoving")).toInteger() != 0 && Clock::Now() - start < 10000) {
         }
