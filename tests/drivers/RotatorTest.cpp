@@ -445,8 +445,6 @@ TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)
 TEST_F(RotatorTest, CommandTextsOfTheSimpleMembers)
 {
     Rotator rotator;
-    rotator.Call(QStringLiteral("Halt")); // never linked: the port is open, the stop goes out
-    EXPECT_EQ(receivedAfter(QStringLiteral("q0 ")), QStringLiteral("q0 "));
     linkUp(rotator);
     rotator.Call(QStringLiteral("GoHome"));
     rotator.Call(QStringLiteral("FindHome"));
