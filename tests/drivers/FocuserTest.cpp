@@ -32,16 +32,11 @@ protected:
     }
 };
 
-// One object of each automation class, by its name, and the refusal it gives without a line.
+// One object of each automation class, by its name.
 std::unique_ptr<Dispatch> makeDriver(const std::string &name)
 {
-    if (name == "Focuser")
-        return std::make_unique<Focuser>();
-    if (name == "Rotator")
-        return std::make_unique<Rotator>();
-    if (name == "Temperature")
-        return std::make_unique<Temperature>();
-    return std::make_unique<Stepper>();
+    using P = std::unique_ptr<Dispatch>;
+    return name == "Focuser" ? P(new Focuser) : name == "Rotator" ? P(new Rotator) : name == "Temperature" ? P(new Temperature) : P(new Stepper);
 }
 
 } // namespace
@@ -52,59 +47,33 @@ std::unique_ptr<Dispatch> makeDriver(const std::string &name)
 // while an upload owns the line it refuses, sends nothing and keeps its value.
 TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWithoutTheLine)
 {
-    struct Row
-    {
-        const char *cls;
-        char kind; // 'g'et, 'l'et, 'c'all
-        const char *member;
-        Variant value; // the let's value or the call's argument
-        const char *wire;
-    };
     const std::map<std::string, std::pair<const char *, const char *>> notLinked = {
         {"Focuser", {"Serial link not established", "VKM"}}, {"Rotator", {"Rotator not linked", "ORVA"}},
         {"Temperature", {"VKM not connected", "VKM"}},      {"Stepper", {"VKM not connected", "ORVA"}}};
-    const Row rows[] = {
+    // class, 'g'et/'l'et/'c'all, member, the let's value or the call's argument, the wire; a row for each way a
+    // member checks the line
+    const std::tuple<const char *, char, const char *, Variant, const char *> rows[] = {
         {"Focuser", 'c', "Move", Variant(int32_t(20000)), "b20000 "}, {"Focuser", 'c', "Halt", {}, "S "},
-        {"Focuser", 'l', "TempComp", Variant(true), " +1 "},
-        {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "},
-        {"Focuser", 'l', "RecallFocusPosition", Variant(true), " `1 "},
-        {"Focuser", 'c', "RecordFocusPosition", {}, " f "},            {"Focuser", 'g', "Position", {}, " Q "},
-        {"Focuser", 'g', "Temperature", {}, " T "},                    {"Rotator", 'c', "Move", Variant(90.0), " R j18000 "},
-        {"Rotator", 'c', "Halt", {}, "q0 "},                           {"Rotator", 'c', "ResetPosition", Variant(10.0f), " p2000 "},
-        {"Rotator", 'c', "ZeroWrap", {}, " i "},                       {"Rotator", 'c', "RecordRotatorPosition", {}, " v "},
-        {"Rotator", 'l', "RecallRotatorPosition", Variant(true), " /1 "}, {"Rotator", 'g', "IsMoving", {}, " R "},
-        {"Temperature", 'l', "DewHeater1Power", Variant(int16_t(70)), "c70 "},
-        {"Temperature", 'l', "DewHeater2Power", Variant(int16_t(70)), "k70 "},
-        {"Temperature", 'l', "SecondaryHeaterMode", Variant(int16_t(1)), "w1 "},
-        {"Temperature", 'l', "SecondaryHeaterSetpoint", Variant(2.5), "P25 "},
-        {"Temperature", 'l', "FanSpeed", Variant(int16_t(50)), "y50 "},
-        {"Temperature", 'l', "FanDeadband", Variant(2.0), " O20 "},   {"Temperature", 'g', "AmbientTemp", {}, "T "},
-        {"Stepper", 'l', "StepperCurrent2", Variant(0.5), "994 "},     {"Stepper", 'l', "MicrostepMode3", Variant(int16_t(2)), "D14 "},
-        {"Stepper", 'l', "OperationMode", Variant(int16_t(1)), "01 "}, {"Stepper", 'c', "Halt", Variant(int16_t(2)), "32 "},
+        {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "}, {"Focuser", 'g', "Position", {}, " Q "},
+        {"Rotator", 'c', "Move", Variant(90.0), " R j18000 "}, {"Rotator", 'c', "Halt", {}, "q0 "},
+        {"Rotator", 'c', "ZeroWrap", {}, " i "}, {"Rotator", 'g', "IsMoving", {}, " R "},
+        {"Rotator", 'c', "MoveAbsolute", Variant(90.0), " R j18000 "}, {"Rotator", 'c', "Unwrap", Variant(10.0), " R  j2000 "},
+        {"Temperature", 'l', "DewHeater1Power", Variant(int16_t(70)), "c70 "}, {"Temperature", 'g', "AmbientTemp", {}, "T "},
+        {"Stepper", 'l', "StepperCurrent2", Variant(0.5), "994 "}, {"Stepper", 'c', "Halt", Variant(int16_t(2)), "32 "},
         {"Stepper", 'c', "MoveRelative4", Variant(int32_t(5)), "d5 "}, {"Stepper", 'g', "MicrostepMode1", {}, "1 "},
     };
-    {
-        Focuser focuser; // the recall switches send only a change: both off
-        Rotator rotator;
-        report(":frp 0 :rrp 0 ");
-    }
-    for (const Row &row : rows) {
-        SCOPED_TRACE(std::string(row.cls) + "." + row.member);
-        const QString member = QString::fromLatin1(row.member);
-        const std::unique_ptr<Dispatch> object = makeDriver(row.cls);
+    for (const auto &[cls, kind, name, value, wire] : rows) {
+        SCOPED_TRACE(std::string(cls) + "." + name);
+        const QString member = QString::fromLatin1(name);
+        const std::unique_ptr<Dispatch> object = makeDriver(cls);
         const auto run = [&] {
-            const VariantArray args = row.value.isEmpty() ? VariantArray() : VariantArray{row.value};
-            if (row.kind == 'g')
-                object->Get(member);
-            else if (row.kind == 'l')
-                object->Let(member, row.value);
-            else
-                object->Call(member, args);
+            kind == 'g'   ? void(object->Get(member))
+            : kind == 'l' ? object->Let(member, value)
+                          : void(object->Call(member, value.isEmpty() ? VariantArray() : VariantArray{value}));
         };
-        // What the getter answers on a silent controller: the refusals must not change it.
-        const auto stored = [&] {
+        const auto stored = [&] { // what a getter answers on a silent controller: the refusals must not change it
             try {
-                return row.kind == 'l' ? object->Get(member).toString() : QString();
+                return kind == 'l' ? object->Get(member).toString() : QString();
             } catch (const VbError &e) {
                 return e.description();
             }
@@ -114,8 +83,7 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
         const QString before = stored();
         sent();
         sharedLink()->setConnected(false);
-        const auto [text, source] = notLinked.at(row.cls);
-        expectRefusal(run, DriverErrors::NotLinked, text, source);
+        expectRefusal(run, DriverErrors::NotLinked, notLinked.at(cls).first, notLinked.at(cls).second);
         sharedLink()->setConnected(true);
         Module().tools.FlashInProgress = true;
         expectRefusal(run, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.",
@@ -123,19 +91,18 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
         Module().tools.FlashInProgress = false;
         EXPECT_EQ(sent(), QString());
         EXPECT_EQ(stored(), before);
-        sim.setSilent(false); // a move first asks for the wrap it decides on
+        sim.setSilent(false);
         sent();
-        run();
-        EXPECT_EQ(sent(), QString::fromLatin1(row.wire));
+        run(); // a move first asks for the wrap it decides on
+        EXPECT_EQ(sent(), QString::fromLatin1(wire));
         sharedLink()->setConnected(false);
     }
 }
 
 TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFailsIt)
 {
-    const std::pair<const char *, const char *> rows[] = {{"Focuser", "Link"}, {"Focuser", "Connected"},
-                                                          {"Rotator", "Link"}, {"Rotator", "Connected"},
-                                                          {"Temperature", "Connected"}, {"Stepper", "Connected"}};
+    const std::pair<const char *, const char *> rows[] = {{"Focuser", "Link"}, {"Focuser", "Connected"}, {"Rotator", "Link"},
+                                                          {"Rotator", "Connected"}, {"Temperature", "Connected"}, {"Stepper", "Connected"}};
     qputenv("VKM_COM9", "/nonexistent/vkm-port");
     for (const auto &[cls, name] : rows) {
         SCOPED_TRACE(std::string(cls) + "." + name);
@@ -144,12 +111,12 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
         const std::unique_ptr<Dispatch> second = makeDriver(cls);
         first.Let(QStringLiteral("Link"), Variant(true)); // its ":!" reaches the second object too
         sim.setSilent(true);
-        expectRefusal([&] { second->Let(member, Variant(true)); }, DriverErrors::LinkFailed,
-                      cls == std::string("Focuser") ? "No response from focuser" : "No response from VKM", "");
+        const auto link = [&] { second->Let(member, Variant(true)); };
+        expectRefusal(link, DriverErrors::LinkFailed, cls == std::string("Focuser") ? "No response from focuser" : "No response from VKM", "");
         sim.setSilent(false);
         sharedLink()->setConnected(false);
         Module().link.PortNumber = 9;
-        expectRefusal([&] { second->Let(member, Variant(true)); }, 8002, "Invalid port number", "");
+        expectRefusal(link, 8002, "Invalid port number", "");
         EXPECT_FALSE(second->Get(member).toBoolean());
         Module().link.PortNumber = 1;
         sharedLink()->setPort(1);
@@ -278,22 +245,11 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
 // own report.
 TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMovedIt)
 {
-    struct Row
-    {
-        const char *what;
-        std::function<void(Focuser &a, Focuser &b)> halfWay;
-        int64_t withinMs;
-        int32_t standsAt; // 0: short of 20000
-    };
-    const Row rows[] = {
-        {"halted by its mover", [](Focuser &a, Focuser &) { a.Call(QStringLiteral("Halt")); }, 500, 0},
-        {"halted by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Halt")); }, 500, 0},
-        {"stalled, the target kept", [this](Focuser &, Focuser &) { sim.setFocuserSpeed(0); }, 1000, 0},
-        {"moved on by another object", [](Focuser &, Focuser &b) { b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}); },
-         3000, 3000},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
+    // what happens half way: 'a' or 'b' halts, 's'talls with the target kept, 'b' 'm'oves it on to 3000; within ms,
+    // where it stands (0: short of 20000)
+    const std::tuple<char, int64_t, int32_t> rows[] = {{'a', 500, 0}, {'b', 500, 0}, {'s', 1000, 0}, {'m', 3000, 3000}};
+    for (const auto &[what, withinMs, standsAt] : rows) {
+        SCOPED_TRACE(what);
         sim.setFocuserSpeed(50);
         sim.setFocuserPosition(0);
         Focuser a, b;
@@ -302,16 +258,16 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
         for (const int64_t start = Clock::Now(); a.Get(QStringLiteral("Position")).toLong() <= 5000;)
             ASSERT_LT(Clock::Now() - start, 10000);
         EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
-        row.halfWay(a, b);
+        if (what == 's')
+            sim.setFocuserSpeed(0);
+        else
+            what == 'm' ? b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}) : (what == 'a' ? a : b).Call(QStringLiteral("Halt"));
         const int64_t start = Clock::Now();
         while (a.Get(QStringLiteral("IsMoving")).toInteger() != 0 && Clock::Now() - start < 10000) {
         }
-        EXPECT_LT(Clock::Now() - start, row.withinMs);
+        EXPECT_LT(Clock::Now() - start, withinMs);
         const int32_t stands = a.Get(QStringLiteral("Position")).toLong();
-        if (row.standsAt)
-            EXPECT_NEAR(stands, row.standsAt, 5);
-        else
-            EXPECT_LT(stands, 19000);
+        EXPECT_TRUE(standsAt ? std::abs(stands - standsAt) <= 5 : stands < 19000) << stands;
         EXPECT_EQ(b.Get(QStringLiteral("IsMoving")).toInteger(), 0) << "b reads the same reports";
         sharedLink()->setConnected(false);
     }
@@ -403,16 +359,12 @@ TEST_F(FocuserTest, RecallCodesFromTheReport)
 
 TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
 {
-    {
-        Focuser fresh; // no temperature reported yet: no number in either scale
-        sim.setSilent(true);
-        sharedLink()->setConnected(true);
-        for (int16_t celsius : {int16_t(1), int16_t(0)}) {
-            Module().settings.Celcius = celsius;
-            EXPECT_TRUE(fresh.Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
-        }
-        sim.setSilent(false);
+    sim.setSilent(true); // no temperature reported yet: no number in either scale
+    for (sharedLink()->setConnected(true); int16_t celsius : {int16_t(1), int16_t(0)}) {
+        Module().settings.Celcius = celsius;
+        EXPECT_TRUE(Focuser().Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
     }
+    sim.setSilent(false);
     Focuser focuser;
     linkUp(focuser);
     sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
