@@ -57,21 +57,18 @@ protected:
         return lines;
     }
 
-    // The controller answers every " R " `lateMs` late, with the rotator as it stood when asked.
-    void answerRotatorQueriesLate(int lateMs)
+    // Every " R " answered `lateMs` late with the rotator as it stood when asked, turning `stepsPer10ms`.
+    void answerRotatorQueriesLate(int lateMs, int stepsPer10ms)
     {
         sim.setSilent(true);
+        sim.setRotatorSpeed(stepsPer10ms);
         QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [this, lateMs](const QString &command) {
             if (command != u"R")
                 return;
-            const QByteArray burst = ":rs " + QByteArray::number(sim.rotatorTarget()) + " :rt "
-                                     + QByteArray::number(sim.rotatorPosition()) + " ";
+            const QByteArray burst = QString::asprintf(":rs %d :rt %d ", sim.rotatorTarget(), sim.rotatorPosition()).toLatin1();
             auto *answer = new ClockTimer(&parserHolder);
             answer->setSingleShot(true);
-            QObject::connect(answer, &ClockTimer::timeout, &parserHolder, [this, answer, burst] {
-                sim.sendRaw(burst);
-                answer->deleteLater();
-            });
+            QObject::connect(answer, &ClockTimer::timeout, answer, [this, answer, burst] { sim.sendRaw(burst); answer->deleteLater(); });
             answer->start(lateMs);
         });
     }

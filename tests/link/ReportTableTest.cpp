@@ -32,10 +32,9 @@ TEST(ReportValue, DecodesSharedValuesAndRefusesNonNumbers)
         {"-1234", -12.34, -1234.0}, {"", {}, {}}, {" 7200 ", 72.0, 7200.0}, {"20000", 200.0, 20000.0},
         {"20001", {}, 20001.0}, {"-10000", -100.0, -10000.0}, {"-10001", {}, -10001.0}, {"1E300", {}, {}},
         {"12.5", 0.125, {}}, {"2147483647", {}, 2147483647.0}, {"2147483648", {}, {}}, {"-2147483649", {}, {}}};
-    for (const auto &c : values) {
-        EXPECT_EQ(ReportValue::Temperature(r(c.text)), c.degrees) << c.text;
-        EXPECT_EQ(ReportValue::RotatorSteps(r(c.text)), c.steps) << c.text;
-    }
+    for (const auto &c : values)
+        EXPECT_EQ(std::pair(ReportValue::Temperature(r(c.text)), ReportValue::RotatorSteps(r(c.text))),
+                  std::pair(c.degrees, c.steps)) << c.text;
     EXPECT_EQ(ReportValue::Wrap(r("2.5")), 2); // halves to even
     EXPECT_EQ(ReportValue::Wrap(r("-3.5")), -4);
     EXPECT_EQ(ReportValue::Wrap(r("x")), std::nullopt);
