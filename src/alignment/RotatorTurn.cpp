@@ -52,7 +52,7 @@ public:
           })
     {
         if ((m_link = MainWindowLink())) {
-            m_stale = m_link->PendingRotatorQueries();
+            m_stale = m_link->Reports().Pending(u'R');
             m_link->subscribe(this, [this](const QString &chunk) { m_parser.Handle_Received(chunk); });
         }
     }

@@ -202,7 +202,7 @@ bool Rotator::askStatus()
 
 void Rotator::passOverEarlierAnswers()
 {
-    m_staleBursts = cm ? cm->PendingRotatorQueries() : 0;
+    m_staleBursts = cm ? cm->Reports().Pending(u'R') : 0;
 }
 
 void Rotator::queryStatus(bool alwaysQuery)

@@ -4,15 +4,32 @@
 
 void ReportFreshness::Restart(const Serial *link)
 {
-    m_mark = link ? link->ChunksReceived() : 0;
+    Advance(link);
+}
+
+void ReportFreshness::Advance(const Serial *link)
+{
+    m_mark = link ? link->Reports().LastSerial() : 0;
+    m_epoch = link ? link->Reports().Epoch() : 0;
+}
+
+bool ReportFreshness::Fresh(const Serial *link, QStringView code) const
+{
+    if (!link || !link->Connected())
+        return false;
+    const ControllerReports &reports = link->Reports();
+    // Values from before the port last opened are gone from the record; a mark taken on an
+    // earlier opening counts every value reported since this one.
+    return reports.ReportedSince(code, reports.Epoch() == m_epoch ? m_mark : 0);
 }
 
 bool ReportFreshness::Take(const Serial *link)
 {
     if (!link)
         return false;
-    const uint64_t received = link->ChunksReceived();
-    const bool fresh = link->Connected() && received != m_mark;
-    m_mark = received;
+    const ControllerReports &reports = link->Reports();
+    const bool fresh = link->Connected() && (reports.Epoch() != m_epoch || reports.LastSerial() != m_mark)
+                       && reports.LastSerial() != 0;
+    Advance(link);
     return fresh;
 }

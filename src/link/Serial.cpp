@@ -90,7 +90,7 @@ void Serial::setConnected(bool bNewValue)
     if (Module().tools.FlashInProgress)
         throw UploadOwnsPort();
     const bool wasOpen = m_port.isOpen();
-    m_rotatorQueries.Clear();
+    m_reports.PortChanged();
     if (!bNewValue) {
         m_port.close();
         announceState(wasOpen);
@@ -155,21 +155,25 @@ void Serial::setSpeed(int32_t eNewValue)
     }
 }
 
-void Serial::Transmit(const QString &Data)
+Serial::SendResult Serial::Transmit(const QString &Data)
 {
-    if (!Module().tools.FlashInProgress)
-        TransmitForUpload(Data);
+    if (Module().tools.FlashInProgress)
+        return m_port.isOpen() ? SendResult::UploadOwnsLine : SendResult::PortClosed;
+    return TransmitForUpload(Data);
 }
 
-void Serial::TransmitForUpload(const QString &Data)
+Serial::SendResult Serial::TransmitForUpload(const QString &Data)
 {
     if (!m_port.isOpen())
-        return;
-    m_port.write(Data.toLatin1());
-    m_rotatorQueries.Sent(Data);
+        return SendResult::PortClosed;
+    const QByteArray bytes = Data.toLatin1();
+    if (m_port.write(bytes) != bytes.size())
+        return SendResult::NotDelivered;
+    m_reports.Sent(Data);
     // On the wire before we return. What a controller holding XOFF keeps back stays
     // queued and leaves from the event loop; nothing blocks.
     m_port.flush();
+    return SendResult::Sent;
 }
 
 void Serial::TransmitBinary(const QByteArray &Data)
@@ -377,9 +381,7 @@ void Serial::unsubscribe(QObject *receiver)
 
 void Serial::handOut(const QString &chunk)
 {
-    m_rotatorQueries.Received(chunk);
-    if (!chunk.isEmpty())
-        ++m_chunksReceived;
+    m_reports.Received(chunk);
     for (const auto &subscriber : m_subscribers)
         subscriber->pending << chunk;
     // A subscriber still busy with an earlier chunk (it pumps events) gets this one from
@@ -416,7 +418,7 @@ void Serial::onError(QSerialPort::SerialPortError error)
     // A device that is gone reports a read error on every turn of the event loop.
     if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
         m_port.close();
-        m_rotatorQueries.Clear();
+        m_reports.PortChanged();
         announceState(true);
     }
 }

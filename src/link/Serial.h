@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/RotatorQueryCount.h"
+#include "link/ControllerReports.h"
 #include "platform/VbError.h"
 
 #include <QObject>
@@ -17,7 +17,8 @@
 //
 // Port n is the device named by $VKM_COM<n>, else /dev/ttyS<n-1>. Text is Latin-1 both
 // ways. Members that "report" throw VbError with the number, text and source the clients
-// know; Transmit never reports.
+// know; Transmit answers whether the text left. Every command that leaves and every chunk
+// that arrives also goes to the one record of what the controller reported (Reports()).
 class Serial : public QObject
 {
     Q_OBJECT
@@ -73,18 +74,19 @@ public:
     PortSpeed Speed() const;
     void setSpeed(int32_t eNewValue);
 
+    // Whether a text left the port.
+    enum class SendResult { Sent, PortClosed, UploadOwnsLine, NotDelivered };
+
     // While a firmware upload owns the line (FlashInProgress) these send nothing: a boot
-    // loader between its records must get no foreign byte. Callers go on as with a
-    // controller that does not answer.
-    void Transmit(const QString &Data);
+    // loader between its records must get no foreign byte. The caller learns why nothing
+    // went: a poll goes on as with a controller that does not answer, an action refuses.
+    SendResult Transmit(const QString &Data);
     void TransmitBinary(const QByteArray &Data);
     // The firmware upload's own text: sent also while the upload owns the line.
-    void TransmitForUpload(const QString &Data);
-    // Rotator status queries written so far and not yet answered (RotatorQueryCount): the
-    // bursts a reader that subscribes now gets first answer them.
-    int PendingRotatorQueries() { return m_rotatorQueries.Pending(); }
-    // Chunks received so far: evidence that the controller answers.
-    uint64_t ChunksReceived() const { return m_chunksReceived; }
+    SendResult TransmitForUpload(const QString &Data);
+
+    // What the controller reported since the port opened, and what was sent since.
+    const ControllerReports &Reports() const { return m_reports; }
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();
@@ -153,6 +155,5 @@ private:
     bool m_safeForScripting = true;
     bool m_deliveryQueued = false;
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
-    RotatorQueryCount m_rotatorQueries;
-    uint64_t m_chunksReceived = 0;
+    ControllerReports m_reports;
 };

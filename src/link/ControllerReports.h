@@ -1,0 +1,145 @@
+#pragma once
+
+#include "link/ReplyState.h"
+#include "link/ReportTable.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <optional>
+
+// What the controller reported, kept once for the whole program, and what was sent since.
+//
+// The link feeds it every command that leaves the port, every received chunk and every port
+// open and close. It frames the stream once and keeps each reported value with the moment it
+// arrived and the query it answers. Every decision that rests on a reported value asks here
+// whether that value still holds: it was reported since the port opened, in an answer to a
+// query written after the last command that changes it (from any sender).
+//
+// The controller answers its queries in order, each with a burst of reports (in any order).
+// A burst is complete once each of its query's key codes has come; it then answers the
+// oldest query still waiting. A reply never comes for a query written more than LostAfterMs
+// before a later answer began: that query is taken as lost, so a lost reply costs a retry,
+// never the line.
+class ControllerReports
+{
+public:
+    static constexpr uint32_t LostAfterMs = 1000;
+
+    // One reported value.
+    struct Value
+    {
+        Report report{QStringView(), QStringView()};
+        uint64_t serial = 0;  // increasing over every report received; 0 never
+        uint32_t tick = 0;    // Clock::GetTickCount() of its arrival
+        uint64_t answers = 0; // the number of its query letter's query it answers (1, 2, ...)
+    };
+
+    // The cable wrap range, in steps, that the rotator may be at or be headed for after every
+    // move sent so far: low <= high.
+    struct WrapSpan
+    {
+        int64_t low = 0;
+        int64_t high = 0;
+    };
+
+    ControllerReports();
+
+    // --- fed by the link ---
+    // Text that left the port (commands and queries, blank-separated).
+    void Sent(const QString &text);
+    // A chunk received.
+    void Received(const QString &chunk);
+    // The port opened or closed: nothing reported before counts, and no earlier reply is to come.
+    void PortChanged();
+
+    // --- asked by the rules ---
+    // The value last reported for `code` since the port opened, or null.
+    const Value *Last(QStringView code) const;
+    // Whether `code`'s last value holds: reported since the port opened, answering a query
+    // written after the last command that changes it.
+    bool Holds(QStringView code) const;
+    // The serial of the last report received (0 before any); a sampler keeps it as its mark.
+    uint64_t LastSerial() const { return m_serial; }
+    // Whether `code` was reported since the port opened and after the report `mark`.
+    bool ReportedSince(QStringView code, uint64_t mark) const;
+
+    // Queries of `letter` written since the port opened, and how many of them have been
+    // answered (or given up as lost). A reader that writes a query reads QueriesSent after
+    // it and waits until Answered reaches that number.
+    uint64_t QueriesSent(QChar letter) const;
+    uint64_t Answered(QChar letter) const;
+    // Queries of `letter` still waiting for their answer.
+    int Pending(QChar letter) const;
+
+    // The rotator's reach: nothing until a complete rotator report answers a query written
+    // after the last command that zeroed its wrap, and since the port opened.
+    std::optional<WrapSpan> RotatorWrapSpan() const;
+    // Whether the rotator was reported standing (target equal to position) by an answer to a
+    // query written after the last rotator command, or, after a halt, by two such answers in
+    // a row at the same position.
+    std::optional<bool> RotatorStanding() const;
+    // Whether the focuser was reported standing in an answer to a query written after the
+    // last focuser command; nothing without such an answer.
+    std::optional<bool> FocuserStanding() const;
+
+    // Counts the port's openings and closings.
+    uint64_t Epoch() const { return m_epoch; }
+
+private:
+    struct Query
+    {
+        uint32_t written = 0;
+    };
+    struct Letter
+    {
+        uint64_t sent = 0;
+        uint64_t answered = 0;
+        std::deque<Query> waiting;
+        QHash<QString, bool> seen; // key codes of the burst under way
+        bool inBurst = false;
+        uint64_t burstAnswers = 0; // the query the burst under way answers
+    };
+
+    // What a command made stale: answers up to this number of its code's query, and every
+    // report up to this serial.
+    struct Stale
+    {
+        uint64_t answers = 0;
+        uint64_t serial = 0;
+    };
+
+    void dispatch(QStringView code, QStringView value);
+    void command(QStringView token);
+    void rotatorCommand(QChar letter, std::optional<int64_t> number);
+    void completeBurst(QChar letter, Letter &state);
+    void rotatorBurst(uint64_t answers);
+    void focuserBurst(uint64_t answers);
+    // The numbers `codes` carry when all of them came in the burst that answers `answers`.
+    bool sameBurst(std::initializer_list<const char *> codes, uint64_t answers, int64_t *values) const;
+    void markStale(std::initializer_list<const char *> codes);
+
+    ReplyState m_framing;
+    QHash<QString, Value> m_values;
+    QHash<QChar, Letter> m_letters;
+    QHash<QString, Stale> m_staleUntil;
+    uint64_t m_serial = 0;
+    uint64_t m_epoch = 0;
+
+    // The rotator: where it may be now and where it may end, as of the moves sent.
+    bool m_rotatorKnown = false;
+    WrapSpan m_rotatorNow;
+    WrapSpan m_rotatorEnd;
+    uint64_t m_rotatorCommandAt = 0; // R queries written before the last rotator command
+    uint64_t m_rotatorZeroedAt = 0;  // R queries written before the last zeroing of the wrap
+    bool m_rotatorHalted = false;    // the last rotator command was a halt
+    std::optional<int64_t> m_rotatorHaltPosition; // the first position reported after it
+    std::optional<bool> m_rotatorStanding;
+    uint64_t m_focuserCommandAt = 0;
+    bool m_focuserHalted = false;
+    std::optional<int64_t> m_focuserHaltPosition;
+    std::optional<bool> m_focuserStanding;
+};
