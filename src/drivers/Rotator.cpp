@@ -5,6 +5,7 @@
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/ReportTable.h"
+#include "link/RotatorStatus.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
@@ -19,7 +20,6 @@ namespace {
 
 const QString OrvaSource = QStringLiteral("ORVA");
 const QString RotatorSource = QStringLiteral("VKM.ROTATOR");
-const QString StatusQuery = QStringLiteral(" R ");
 const QString NoResponse = QStringLiteral("No response from rotator");
 
 // The error number of the illegal unwrap and wrap-limit refusals.
@@ -27,11 +27,6 @@ constexpr int32_t IllegalValueNumber = 1;
 
 // Getters query when more than this many milliseconds have passed since the last query.
 constexpr int CacheAgeMs = 501;
-constexpr int WaitMs = 500;
-
-// The controller's rotator-recall state from ":rrp", shared by every Rotator object:
-// 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
-int16_t RotatorRecallCode = 0;
 
 // IsNumeric of a late-bound value: numbers, Booleans and Empty are numeric, text when it
 // reads as a number.
@@ -99,14 +94,12 @@ std::optional<int32_t> RoundedSteps(double product)
 Rotator::Rotator()
     : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource))
 {
-    Homed = false;
     openPortAsIs();
     AckReceived = false;
     Linked = false;
     ActivateLimit = false;
     CheckRegistry();
     LastQuery = Clock::GetTickCount();
-    WrapSeen = false;
 
     PropertyGet("Position", [this] { return Position(); });
     PropertyGet("SetPosition", [this] { return SetPosition(); });
@@ -157,8 +150,6 @@ void Rotator::setLink(const Variant &value)
 {
     VkmHandshake form;
     form.opening = [this] {
-        ActualSeen = false;
-        WrapCurrent = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -170,8 +161,6 @@ void Rotator::setConnected(bool value)
     VkmHandshake form;
     form.portCheck = true;
     form.opening = [this] {
-        ActualSeen = false;
-        WrapCurrent = false;
         send(QStringLiteral("H "));
         send(QStringLiteral("R "));
     };
@@ -180,62 +169,66 @@ void Rotator::setConnected(bool value)
 
 // --- status getters ---
 
-bool Rotator::askStatus()
+const ControllerReports::Value *Rotator::reported(QStringView code) const
 {
-    const auto answered = [this] { return m_answered; };
-    // Bursts that answer queries written earlier, by anyone, come first and tell nothing
-    // of now.
-    passOverEarlierAnswers();
-    m_answered = false;
-    WrapSeen = false;
-    LastQuery = Clock::GetTickCount();
-    send(StatusQuery);
-    if (m_staleBursts == 0)
-        return Wait::Until(WaitMs, answered);
-    // A lost earlier reply would hold this answer back: a second query's answer tells as well.
-    if (Wait::Until(WaitMs / 2, answered))
-        return true;
-    LastQuery = Clock::GetTickCount();
-    send(StatusQuery);
-    return Wait::Until(WaitMs / 2, answered);
+    return cm ? cm->Reports().Last(code) : nullptr;
 }
 
-void Rotator::passOverEarlierAnswers()
-{
-    m_staleBursts = cm ? cm->Reports().Pending(u'R') : 0;
-}
-
-void Rotator::queryStatus(bool alwaysQuery)
+void Rotator::queryStatus()
 {
     requireLine();
-    if (alwaysQuery || Clock::TicksSince(LastQuery) >= uint32_t(CacheAgeMs))
-        askStatus();
+    // The answer of a query written after the last rotator command serves for the cache age;
+    // anything older is asked for again, and the answer is waited for whatever order its
+    // reports come in.
+    if (!RotatorStatus::Current(*cm) || Clock::TicksSince(LastQuery) >= uint32_t(CacheAgeMs)) {
+        LastQuery = Clock::GetTickCount();
+        RotatorStatus::Ask(*cm);
+    }
+    requireLine();
+}
+
+double Rotator::reportedSteps(QStringView code)
+{
+    queryStatus();
+    const ControllerReports::Value *value = reported(code);
+    const std::optional<double> steps = value ? ReportValue::RotatorSteps(value->report) : std::nullopt;
+    if (!steps)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    return *steps;
 }
 
 double Rotator::Position()
 {
-    queryStatus(false);
-    return ActualAngle;
+    return reportedSteps(u":rt") / RotatorStepsPerDegree;
 }
 
 double Rotator::SetPosition()
 {
-    queryStatus(false);
-    return TargetAngle;
+    return reportedSteps(u":rs") / RotatorStepsPerDegree;
 }
 
 bool Rotator::IsMoving()
 {
-    queryStatus(!TargetSeen);
-    return MovingState;
+    queryStatus();
+    // Moving until an answer written after the last rotator command shows it standing.
+    const std::optional<bool> standing = cm->Reports().RotatorStanding();
+    if (!standing && !RotatorStatus::Current(*cm) && !reported(u":rt"))
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    return !standing.value_or(false);
 }
 
 double Rotator::Wrap()
 {
-    queryStatus(!WrapSeen);
-    const double degrees = double(Module().rotator.RotatorWrap) / RotatorStepsPerDegree;
-    WrapSeen = false;
-    return degrees;
+    queryStatus();
+    const ControllerReports::Value *value = reported(u":wr");
+    std::optional<int32_t> wrap;
+    try {
+        wrap = value ? ReportValue::Wrap(value->report) : std::nullopt;
+    } catch (const VbError &) {
+    }
+    if (!wrap)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    return double(*wrap) / RotatorStepsPerDegree;
 }
 
 // --- limits the client keeps (no move consults them) ---
@@ -268,26 +261,25 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 // --- moves ---
 
-void Rotator::requireReported(const bool &reported)
+void Rotator::sendCommand(const QString &command)
 {
-    if (!reported)
-        askStatus();
+    if (cm && cm->Transmit(command) == Serial::SendResult::Sent)
+        return;
     requireLine();
-    if (!reported)
-        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    refuse(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource);
 }
 
 void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReverse)
 {
-    const std::optional<int32_t> sent =
-        RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit, mayReverse);
-    if (!sent)
+    // Decided on every wrap the moves sent so far (by anyone) may reach, as the controller
+    // last reported it; asked for when the record cannot vouch for it.
+    const RotatorStatus::Move move = RotatorStatus::WithinWrap(*cm, steps, mayReverse);
+    requireLine();
+    if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Can not turn past wrap limit."), OrvaSource);
-    send(command + QString::number(*sent) + QLatin1Char(' '));
-    // Reports of the rotator as it stood before this move tell nothing of its wrap or angle.
-    passOverEarlierAnswers();
-    WrapCurrent = false;
-    ActualSeen = false;
+    sendCommand(command + QString::number(move.steps) + QLatin1Char(' '));
 }
 
 void Rotator::Move(double degrees)
@@ -296,74 +288,88 @@ void Rotator::Move(double degrees)
     const std::optional<int32_t> steps = FloorSteps(degrees * RotatorStepsPerDegree);
     if (!steps)
         RefuseOutOfRange();
-    requireReported(WrapCurrent);
-    const int32_t folded = FoldRotatorMove(*steps, true);
-    sendWithinWrap(QStringLiteral("j"), folded, true);
-    TargetAngle = ActualAngle + double(folded) / RotatorStepsPerDegree;
-    MovingState = true;
+    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true);
 }
 
 void Rotator::MoveAbsolute(double degrees)
 {
     requireLine();
-    // The move is relative to where the rotator stands and is decided on the controller's
-    // wrap: both as reported since creation, linking or the last move, else asked for.
-    requireReported(ActualSeen);
-    requireReported(WrapCurrent);
-    const std::optional<int32_t> steps = FloorSteps((degrees - ActualAngle) * RotatorStepsPerDegree);
-    std::optional<int32_t> target = RoundedSteps(degrees * RotatorStepsPerDegree);
-    if (!steps || !target)
+    // Relative to where the rotator stands now: asked for every time.
+    RotatorStatus::Ask(*cm);
+    requireLine();
+    const ControllerReports::Value *actual = reported(u":rt");
+    const std::optional<double> actualSteps =
+        actual && cm->Reports().Holds(u":rt") ? ReportValue::RotatorSteps(actual->report) : std::nullopt;
+    if (!actualSteps)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    const std::optional<int32_t> steps = FloorSteps((degrees - *actualSteps / RotatorStepsPerDegree) * RotatorStepsPerDegree);
+    if (!steps || !RoundedSteps(degrees * RotatorStepsPerDegree))
         RefuseOutOfRange();
     sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true);
-    ReduceRotatorSteps(*target);
-    TargetAngle = double(*target) / RotatorStepsPerDegree;
-    MovingState = true;
 }
 
 void Rotator::GoHome()
 {
     requireLine();
-    send(QStringLiteral("r "));
+    sendCommand(QStringLiteral("r "));
 }
 
 void Rotator::Halt()
 {
     requireLine();
-    send(QStringLiteral("q0 "));
+    sendCommand(QStringLiteral("q0 "));
     Wait::DoEvents();
 }
 
 // --- position recall, wrap and position counter ---
 
+int16_t Rotator::recallCode() const
+{
+    // ":rrp": 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
+    const ControllerReports::Value *value = reported(u":rrp");
+    if (!value || !value->report.numeric)
+        return 0;
+    const double v = value->report.v;
+    if (v != 2.0 * vb::CInt(v / 2))
+        return v >= 8 ? 8 : 4;
+    return 0;
+}
+
+bool Rotator::absolute() const
+{
+    const ControllerReports::Value *homed = reported(u":rh");
+    return recallCode() != 0 || (homed && homed->report.numeric && homed->report.v == 1);
+}
+
 bool Rotator::RecallRotatorPosition() const
 {
-    return RotatorRecallCode >= 1;
+    return recallCode() >= 1;
 }
 
 void Rotator::setRecallRotatorPosition(bool value)
 {
     requireLine();
-    if (value && RotatorRecallCode == 0)
-        send(QStringLiteral(" /1 "));
-    else if (!value && RotatorRecallCode != 0)
-        send(QStringLiteral(" /0 "));
+    if (value && recallCode() == 0)
+        sendCommand(QStringLiteral(" /1 "));
+    else if (!value && recallCode() != 0)
+        sendCommand(QStringLiteral(" /0 "));
 }
 
 bool Rotator::RotatorPositionRecorded() const
 {
-    return RotatorRecallCode >= 8;
+    return recallCode() >= 8;
 }
 
 void Rotator::RecordRotatorPosition()
 {
     requireLine();
-    send(QStringLiteral(" v "));
+    sendCommand(QStringLiteral(" v "));
 }
 
 void Rotator::ZeroWrap()
 {
     requireLine();
-    send(QStringLiteral(" i "));
+    sendCommand(QStringLiteral(" i "));
 }
 
 void Rotator::Unwrap(const Variant &degrees)
@@ -382,7 +388,6 @@ void Rotator::Unwrap(const Variant &degrees)
     const std::optional<int32_t> steps = RoundedSteps(product);
     if (!steps)
         refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
-    requireReported(WrapCurrent);
     // Exactly as asked, never the other way round.
     sendWithinWrap(QStringLiteral(" j"), *steps, false);
 }
@@ -412,60 +417,14 @@ void Rotator::ResetPosition(float angle)
     requireLine();
     // angle x 200 is a Single product.
     const float product = angle * float(RotatorStepsPerDegree);
-    send(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));
+    sendCommand(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));
 }
 
 // --- reports ---
 
-void Rotator::dispatchReport(QStringView code, QStringView value)
+void Rotator::dispatchReport(QStringView code, QStringView)
 {
-    using R = Rotator;
-    static const ReportTable<Rotator> table{
-        {":!", [](R &o, const Report &) { o.AckReceived = true; }},
-        {":rs", [](R &o, const Report &r) {
-             if (const auto steps = ReportValue::RotatorSteps(r)) {
-                 o.TargetAngle = *steps / RotatorStepsPerDegree;
-                 o.TargetSeen = true;
-             }
-         }},
-        {":rt", [](R &o, const Report &r) {
-             // ":rt" ends a burst: an earlier query's answer passes by, else this is news.
-             const bool current = o.m_staleBursts == 0;
-             if (const auto steps = ReportValue::RotatorSteps(r)) {
-                 o.ActualAngle = *steps / RotatorStepsPerDegree;
-                 o.ActualSeen = o.ActualSeen || current;
-             }
-             o.MovingState = std::abs(o.TargetAngle - o.ActualAngle) > 0 && o.TargetSeen;
-             if (current)
-                 o.m_answered = true;
-             else
-                 --o.m_staleBursts;
-         }},
-        {":wr", [](R &o, const Report &r) {
-             if (const auto wrap = ReportValue::Wrap(r)) {
-                 Module().rotator.RotatorWrap = *wrap;
-                 o.WrapSeen = true;
-                 o.WrapCurrent = o.WrapCurrent || o.m_staleBursts == 0;
-             }
-         }},
-        {":rh", [](R &o, const Report &r) {
-             if (r.numeric)
-                 o.Homed = r.v == 1;
-         }},
-        {":rrp", [](R &o, const Report &r) {
-             if (!r.numeric)
-                 return;
-             if (r.v != 2.0 * vb::CInt(r.v / 2)) {
-                 o.Homed = true;
-                 RotatorRecallCode = r.v >= 8 ? 8 : 4;
-             } else {
-                 RotatorRecallCode = 0;
-             }
-         }},
-    };
-    // A value that does not convert drops its entry; the walk goes on.
-    try {
-        table.dispatch(*this, Report(code, value));
-    } catch (const VbError &) {
-    }
+    // The status values are read from the link's record; only the handshake's answer is ours.
+    if (code == u":!")
+        AckReceived = true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drivers/DriverFrame.h"
+#include "link/ControllerReports.h"
 #include "platform/Variant.h"
 
 // The instrument rotator (the ZEL) as automation clients see it: angles in degrees, relative
@@ -8,13 +9,13 @@
 // limit, the position counter and the controller's power-up recall of the position.
 //
 // Creating one opens the shared port at once when it is closed, on the number the link
-// already holds. The four status getters (Position, SetPosition, IsMoving, Wrap) share one
-// cache age: they send " R " when more than 500 ms have passed since this object's last
-// query, then wait up to 500 ms for the answer to that query. The moves decide on the cable
-// wrap the controller reported since creation, linking or the last move (MoveAbsolute also on
-// its reported angle), asking for it first and refusing when it does not come, and obey the
-// one wrap rule (RotatorStepsWithinWrap). Link and
-// Connected read False while the shared port is closed, whoever closed it.
+// already holds. Every status value comes from the link's one record of what the controller
+// reported (Serial::Reports): the four status getters (Position, SetPosition, IsMoving, Wrap)
+// send " R " when the record holds no answer written after the last rotator command, or this
+// object asked more than 500 ms ago, and wait for that answer. The moves decide on every wrap
+// the moves already sent (by any object or window) may reach, asking first and refusing when
+// no answer comes, under the one wrap rule. Link and Connected read False while the shared
+// port is closed, whoever closed it.
 class Rotator : public DriverFrame
 {
 public:
@@ -27,7 +28,7 @@ public:
 
     double Position();
     double SetPosition();
-    bool absolute() const { return Homed; }
+    bool absolute() const;
     void GoHome();
     double PosPositionLimit() const { return PosLimit; }
     void setPosPositionLimit(const Variant &value);
@@ -56,35 +57,22 @@ protected:
     void dispatchReport(QStringView code, QStringView value) override;
 
 private:
-    // The query rule; `alwaysQuery` adds the getter's own reason to ask (no report seen yet).
-    // The getters' query rule: the line rule, then a query when `alwaysQuery` or the cache
-    // is old.
-    void queryStatus(bool alwaysQuery);
-    // Sends " R " and serves events until the controller answers this very query (answers to
-    // queries written before it pass by), within 500 ms. True when it answered.
-    bool askStatus();
-    // The bursts still to come that answer queries written before now.
-    void passOverEarlierAnswers();
-    // Asks the controller unless `reported` holds; refuses when its answer leaves it false.
-    void requireReported(const bool &reported);
+    // The getters' query rule: the line rule, then " R " unless the link's record holds an
+    // answer written after the last rotator command and this object asked less than the
+    // cache age ago.
+    void queryStatus();
+    // ":rt" or ":rs" as reported, in steps, after the query rule; refuses when never reported.
+    double reportedSteps(QStringView code);
+    const ControllerReports::Value *reported(QStringView code) const;
+    int16_t recallCode() const;
+    // Sends `command`; refuses with the line's error when it does not leave.
+    void sendCommand(const QString &command);
     // Sends `command` and the steps the wrap rule makes of `steps` (reversed only when
-    // `mayReverse`); refuses a move the rule does not allow.
+    // `mayReverse`); refuses a move the rule does not allow or that has no wrap to decide on.
     void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse);
 
-    double ActualAngle = 0;
-    double TargetAngle = 0;
     double PosLimit = 0;
     double NegLimit = 0;
-    bool Homed = false;
-    bool MovingState = false;
     bool ActivateLimit = false;
-    bool TargetSeen = false;
-    // Reports that arrived since creation, linking or this object's last move, not answering
-    // a query written before that: the rotator's angle (":rt") and the controller's wrap.
-    bool ActualSeen = false;
-    bool WrapCurrent = false;
-    bool WrapSeen = false;
-    int m_staleBursts = 0;  // bursts still to come that answer earlier queries
-    bool m_answered = false; // this object's last query has its answer
     bool ReverseFlag = false;
 };

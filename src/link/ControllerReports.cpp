@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -78,6 +79,20 @@ ControllerReports::WrapSpan hull(ControllerReports::WrapSpan a, ControllerReport
 ControllerReports::WrapSpan shifted(ControllerReports::WrapSpan span, int64_t by)
 {
     return {span.low + by, span.high + by};
+}
+
+// Values no controller reports (a rotator position that is no whole number of steps within
+// the Long range, a temperature outside what a sensor reads) are noise: they are not kept.
+bool plausible(const Report &report)
+{
+    const QString &code = report.code;
+    if (code == u":rs" || code == u":rt")
+        return ReportValue::RotatorSteps(report).has_value();
+    if (code == u":wr")
+        return report.numeric && report.v == std::trunc(report.v) && report.v >= INT32_MIN && report.v <= INT32_MAX;
+    if (code == u":t1" || code == u":t2" || code == u":t3" || code == u":t7")
+        return ReportValue::Temperature(report).has_value();
+    return true;
 }
 
 std::optional<int64_t> wholeNumber(QStringView text)
@@ -254,7 +269,8 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
     value.tick = Clock::GetTickCount();
     const auto info = codeInfo().constFind(code);
     if (info == codeInfo().cend()) {
-        m_values.insert(code, value);
+        if (plausible(value.report))
+            m_values.insert(code, value);
         return;
     }
     const QChar letter = info->letter;
@@ -273,7 +289,8 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
         state.seen.clear();
     }
     value.answers = state.burstAnswers;
-    m_values.insert(code, value);
+    if (plausible(value.report))
+        m_values.insert(code, value);
     if (info->key) {
         state.seen.insert(code, true);
         if (state.seen.size() >= keyCount(letter))

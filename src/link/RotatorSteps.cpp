@@ -46,21 +46,34 @@ namespace {
 bool allowedByWrap(int64_t steps, int64_t wrap, int32_t zelLimit)
 {
     const int64_t end = std::llabs(steps + wrap);
-    return end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap);
+    return end <= RotatorWrapLimitSteps(zelLimit) || end <= std::llabs(wrap);
+}
+
+// The limit holds between its ends when it holds at both: the end's distance from zero wrap
+// is largest at one of them.
+bool allowedFromSpan(int64_t steps, int64_t low, int64_t high, int32_t zelLimit)
+{
+    return allowedByWrap(steps, low, zelLimit) && allowedByWrap(steps, high, zelLimit);
 }
 
 } // namespace
 
 std::optional<int32_t> RotatorStepsWithinWrap(int64_t steps, int64_t wrap, int32_t zelLimit, bool mayReverse)
 {
+    return RotatorStepsWithinWrapSpan(steps, wrap, wrap, zelLimit, mayReverse);
+}
+
+std::optional<int32_t> RotatorStepsWithinWrapSpan(int64_t steps, int64_t low, int64_t high, int32_t zelLimit,
+                                                  bool mayReverse)
+{
     if (steps < INT32_MIN || steps > INT32_MAX)
         return std::nullopt;
-    if (allowedByWrap(steps, wrap, zelLimit))
+    if (allowedFromSpan(steps, low, high, zelLimit))
         return int32_t(steps);
     if (!mayReverse || std::llabs(steps) > RotatorStepsPerTurn)
         return std::nullopt;
     const int32_t other = RotatorOtherWayRound(int32_t(steps));
-    if (allowedByWrap(other, wrap, zelLimit))
+    if (allowedFromSpan(other, low, high, zelLimit))
         return other;
     return std::nullopt;
 }

@@ -47,7 +47,7 @@ TEST(RotatorSteps, WrapLimitAndTheOtherWayRound)
         {-30000, 0, 100, {}, {}},             // 150 degrees from 0: past either way
         {-2000, 100000, 360, -2000, -2000},   // unwinds from 500 towards 0, still past
         {12000, 30000, 100, {}, {}},          // the other way round ends 50 past the negative limit
-        {0, 110000, 540, {}, {}},             // a full turn winds further; standing still is no move
+        {0, 110000, 540, 0, 0},               // past the limit already: a step of 0 winds no farther
         {1, INT32_MAX, 2000, {}, -71999},     // no overflow of the sum
         {-INT32_MAX, INT32_MAX, 0, -INT32_MAX, -INT32_MAX},
         {int64_t(INT32_MAX) + 1, 0, 2000, {}, {}}};

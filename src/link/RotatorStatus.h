@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+class Serial;
+
+// The rotator's status as every mover asks for it and decides on it: from the one record of
+// what the controller reported (Serial::Reports), never from a copy of its own.
+namespace RotatorStatus {
+
+// How long one status query is waited for.
+constexpr int AnswerWaitMs = 500;
+
+// Writes " R " and serves events until the controller's answer to it is complete (":wr",
+// ":rs" and ":rt", in whatever order) or `waitMs` has passed. Where earlier queries were still
+// unanswered, a reply of theirs that is lost would hold the answer back: it asks again until
+// such a reply is given up (ControllerReports::LostAfterMs). False when no answer came or the
+// text could not be sent.
+bool Ask(Serial &link, int waitMs = AnswerWaitMs);
+
+// Whether the record holds the rotator's three status values from an answer to a query
+// written after the last rotator command and since the port opened.
+bool Current(const Serial &link);
+
+// The outcome of a move under the cable-wrap rule.
+struct Move
+{
+    enum class Outcome { Send, PastLimit, NoReport };
+    Outcome outcome = Outcome::NoReport;
+    int32_t steps = 0; // what to send, when Send
+};
+
+// The move of `steps` under the one wrap rule (RotatorStepsWithinWrapSpan) from every wrap the
+// rotator may reach with the moves already sent; the other way round where `mayReverse`.
+// When `mayAsk`, asks first unless the record holds an answer written after the last rotator
+// command; else it decides on what the record can vouch for, and NoReport when nothing (the
+// caller asks without waiting and decides later).
+Move WithinWrap(Serial &link, int64_t steps, bool mayReverse, bool mayAsk = true);
+
+} // namespace RotatorStatus
