@@ -371,10 +371,13 @@ TEST_F(RotatorTest, IsMovingFollowsAnswersWrittenAfterTheLastCommand)
 
     rotator.Call(QStringLiteral("Halt"));
     sim.setSilent(true);
-    const char *oldTarget = ":wr 0 :rs 8000 :rt 5000 ";
+    QObject answers; // each query answered with the old target
+    QObject::connect(&sim, &ControllerSimulator::commandReceived, &answers, [&](const QString &command) {
+        if (command == QLatin1String("R"))
+            sim.sendRaw(":wr 0 :rs 8000 :rt 5000 ");
+    });
     for (const bool moving : {true, false}) {
         Wait::For(520);
-        QTimer::singleShot(50, [&] { sim.sendRaw(oldTarget); }); // the answer to the next query
         EXPECT_EQ(rotator.IsMoving(), moving);
     }
 }
