@@ -3,7 +3,7 @@
 #include "alignment/AlignmentRun.h"
 #include "link/ControlWindowHooks.h"
 #include "link/ModuleState.h"
-#include "link/ReplyState.h"
+#include "link/RotatorStatus.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Clock.h"
@@ -29,47 +29,18 @@ bool sameAngle(double reported, int64_t steps)
     return reported == std::floor(reported) && std::abs(reported) < 1e15 && inTurn(int64_t(reported)) == inTurn(steps);
 }
 
-// Watches the rotator reports that reach the main window's link while it lives for the
-// controller's word that this move is done: a target (":rs") equal to the move's own target,
-// then a position (":rt") equal to it. The controller answers in order, so the first bursts,
-// as many as queries were unanswered when the watch began, carry the old target and
-// position and never count.
-class MoveReports : public QObject
+// The controller's word that the move is done: an answer written after the move's command
+// with the move's own target as its target and as its position.
+bool moveArrived(int64_t target)
 {
-public:
-    explicit MoveReports(int64_t target)
-        : m_parser([this, target](QStringView code, QStringView value) {
-              if (m_stale > 0) {
-                  if (code == u":rt")
-                      --m_stale;
-                  return;
-              }
-              const bool atTarget = sameAngle(vb::Val(value.toString()), target);
-              if (code == u":rs")
-                  m_target = atTarget;
-              else if (code == u":rt" && m_target && atTarget)
-                  m_position = true;
-          })
-    {
-        if ((m_link = MainWindowLink())) {
-            m_stale = m_link->Reports().Pending(u'R');
-            m_link->subscribe(this, [this](const QString &chunk) { m_parser.Handle_Received(chunk); });
-        }
-    }
-    ~MoveReports() override
-    {
-        if (m_link)
-            m_link->unsubscribe(this);
-    }
-    bool arrived() const { return m_position; }
-
-private:
-    ReplyState m_parser;
-    std::shared_ptr<Serial> m_link;
-    int m_stale = 0; // bursts still to pass over
-    bool m_target = false;
-    bool m_position = false;
-};
+    const std::shared_ptr<Serial> link = MainWindowLink();
+    if (!link || !RotatorStatus::Current(*link))
+        return false;
+    const ControllerReports &reports = link->Reports();
+    const ControllerReports::Value *set = reports.Last(u":rs");
+    const ControllerReports::Value *actual = reports.Last(u":rt");
+    return set && actual && sameAngle(set->report.v, target) && sameAngle(actual->report.v, target);
+}
 
 // Polls and stops: sent when the link is there, else left out.
 void sendIfLinked(const QString &command)
@@ -113,28 +84,32 @@ int32_t ShortWayToZero(double measured, bool reversed)
 
 int32_t Turn(AlignmentRun &run, int32_t steps)
 {
-    const ModuleState &m = Module();
     run.Log(QStringLiteral("Rotating ZEL by ") + vb::Format(double(steps) / RotatorStepsPerDegree, QStringLiteral("0.00"))
             + QStringLiteral(" degrees"));
-    const int32_t wrap = m.rotator.RotatorWrap, limit = m.settings.ZELLimit;
-    const std::optional<int32_t> move = RotatorStepsWithinWrap(steps, wrap, limit, true);
-    if (!move)
+    run.AbortTest();
+    const std::shared_ptr<Serial> link = MainWindowLink();
+    if (!link || !link->Connected())
+        throw RunRefused("The communications port is not open.");
+    // On the wrap the controller reports now and every move sent since, whoever sent it.
+    const RotatorStatus::Move move = RotatorStatus::WithinWrap(*link, steps, true);
+    if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
+        throw RunRefused(link->Connected() ? "No response from rotator" : "The communications port is not open.");
+    if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
         throw RunRefused("Can not turn past wrap limit.");
-    if (*move != steps)
+    if (move.steps != steps)
         run.Log(QStringLiteral("WRAP limit detected, reversing direction."));
-    Send(run, QStringLiteral("j") + vb::CStr(*move) + QLatin1Char(' '));
-    return *move;
+    Send(run, QStringLiteral("j") + vb::CStr(move.steps) + QLatin1Char(' '));
+    return move.steps;
 }
 
 bool WaitForMove(AlignmentRun &run, int64_t target)
 {
     ModuleState &m = Module();
-    const MoveReports reports(target);
     m.rotator.RotatorSetPosition = inTurn(target);
     m.rotator.RotatorMoving = true;
     uint32_t lastDot = Clock::GetTickCount();
     uint32_t lastQuery = lastDot - 250; // the first query at once
-    const auto arrived = [&] { return reports.arrived(); };
+    const auto arrived = [&] { return moveArrived(target); };
     const auto portClosed = [] {
         const std::shared_ptr<Serial> link = MainWindowLink();
         return !link || !link->Connected();
@@ -144,8 +119,9 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
         // No report can come any more.
         if (!run.AbortRequested() && !arrived() && portClosed())
             throw RunRefused("The communications port is not open.");
-        // The options window holds the main window's status poll.
-        if (m.link.SettingsWindowOpen && Clock::TicksSince(lastQuery) >= 250) {
+        // Whatever the windows poll, the run asks for itself while no query is on its way.
+        const std::shared_ptr<Serial> link = MainWindowLink();
+        if (link && Clock::TicksSince(lastQuery) >= 250 && link->Reports().Pending(u'R') == 0) {
             lastQuery = Clock::GetTickCount();
             sendIfLinked(QStringLiteral(" R "));
         }

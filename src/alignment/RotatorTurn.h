@@ -24,16 +24,16 @@ void SetPositionCounter(const AlignmentRun &run, double angle);
 int32_t ShortWayToZero(double measured, bool reversed);
 
 // Logs "Rotating ZEL by <degrees> degrees" and sends the relative move "j<steps> " under the
-// rotator's one wrap rule (RotatorStepsWithinWrap, the other way round allowed); "WRAP limit
+// rotator's one wrap rule on the controller's wrap and the moves sent since (RotatorStatus::
+// WithinWrap, the other way round allowed), asking for it first when needed; "WRAP limit
 // detected, reversing direction." when that sends it another way. A move the rule refuses is
 // not sent: RunRefused. Returns the steps sent.
 int32_t Turn(AlignmentRun &run, int32_t steps);
 
 // Waits, serving events and adding a dot a second, until the controller reports `target`
-// (the position counter plus the steps sent) as its rotator target and then its position
-// there; while the options window holds the main window's poll, asks " R " itself every
-// 250 ms. Answers to queries written before the wait began never count, however late they
-// come. A port that closes ends the run (RunRefused). On Abort sends
+// (the position counter plus the steps sent) as its rotator target and its position in an
+// answer written after the move; asks " R " itself every 250 ms while no query is on its way.
+// Answers to queries written before the move never count, however late they come. A port that closes ends the run (RunRefused). On Abort sends
 // "q0 " (when it can), serves events once and returns false.
 bool WaitForMove(AlignmentRun &run, int64_t target);
 

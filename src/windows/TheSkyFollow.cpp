@@ -200,7 +200,9 @@ void TheSkyFollow::compareAtConnect()
 {
     const ModuleState &m = Module();
     const double angle = TS::CameraAngle();
-    bool differ = std::llabs(StepsApart(IndicatorSteps(angle), m.rotator.RotatorSetPosition)) > 2;
+    // Without the controller's own target the angles cannot be shown to agree.
+    const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
+    bool differ = !set || std::llabs(StepsApart(IndicatorSteps(angle), *set)) > 2;
     const int16_t synched = m.settings.ZELSynchedToTelescope;
     if (!differ && m.settings.CheckTelescope && m.rotator.RotatorPositionRecorded && synched != 0)
         differ = synched != m.thesky.PierSide;
@@ -297,8 +299,14 @@ void TheSkyFollow::flip(int16_t newSide)
     stopIfClosing();
     if (choice == 0)
         return;
-    // Read after the answer: reports may have come in meanwhile.
-    const int32_t n = OtherPierSidePosition(Module().rotator.RotatorSetPosition);
+    // Read after the answer, as the controller reports it now.
+    const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
+    stopIfClosing();
+    if (!set) {
+        WindowRules::WarnRotatorMove({});
+        return;
+    }
+    const int32_t n = OtherPierSidePosition(*set);
     if (choice == 1) {
         if (!flipRotator(n, newSide))
             return;
@@ -316,14 +324,22 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
     const ModuleState &m = Module();
     const bool main = m_host.kind() == TheSkyFollowHost::Window::Main;
     const int32_t towards = newSide == -1 ? 1 : -1;
-    // The main window takes the half turn that unwinds, the console the new side's way.
-    const int32_t half = main ? (m.rotator.RotatorWrap > 18000 ? -RotatorStepsPerHalfTurn : RotatorStepsPerHalfTurn)
-                              : RotatorStepsPerHalfTurn * towards;
-    const std::optional<int32_t> steps = RotatorStepsWithinWrap(half, m.rotator.RotatorWrap, m.settings.ZELLimit, main);
-    if (!steps) {
-        WindowRules::WarnWrapLimit();
+    // The main window takes the half turn that unwinds, the console the new side's way; both
+    // on the wrap the controller reports now and every move sent since.
+    const std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(m_host.Link(), u":wr", true);
+    stopIfClosing();
+    if (!wrap) {
+        WindowRules::WarnRotatorMove({});
         return false;
     }
+    const int32_t half = main ? (*wrap > 18000 ? -RotatorStepsPerHalfTurn : RotatorStepsPerHalfTurn)
+                              : RotatorStepsPerHalfTurn * towards;
+    const RotatorStatus::Move move = WindowRules::RotatorMove(m_host.Link(), half, main, false);
+    if (move.outcome != RotatorStatus::Move::Outcome::Send) {
+        WindowRules::WarnRotatorMove(move);
+        return false;
+    }
+    const std::optional<int32_t> steps = move.steps;
     send(QStringLiteral("p"), n);
     if (main) {
         m_host.HoldTheSkyUpdate();
@@ -357,7 +373,10 @@ void TheSkyFollow::followIndicator()
 {
     ModuleState &m = Module();
     const double angle = TS::CameraAngle();
-    if (AnglesAgree(angle, m.rotator.RotatorSetPosition))
+    // Decided on the target the controller reported after the last rotator command: a turn
+    // already sent waits for a report that shows where it goes, whichever tab is shown.
+    const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", false);
+    if (!set || AnglesAgree(angle, *set))
         return;
     const bool turn = !m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent());
     stopIfClosing();
@@ -365,7 +384,7 @@ void TheSkyFollow::followIndicator()
         turnRotatorTo(angle);
     } else {
         // Put TheSky back to the rotator.
-        TS::SetCameraAngle(double(m.rotator.RotatorSetPosition) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+        TS::SetCameraAngle(double(*set) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
         TS::RefreshChart();
         m.rotator.RotatorMovePending = true;
         m_host.RestartMoveWatch();
@@ -376,14 +395,19 @@ void TheSkyFollow::followIndicator()
 void TheSkyFollow::turnRotatorTo(double angle)
 {
     const ModuleState &m = Module();
-    const int64_t apart = int64_t(IndicatorSteps(angle)) - m.rotator.RotatorPosition;
+    // The prompt may have let reports or moves in: read the position afresh.
+    const std::optional<int32_t> position = WindowRules::CurrentRotatorValue(m_host.Link(), u":rt", false);
+    if (!position)
+        return;
+    const int64_t apart = int64_t(IndicatorSteps(angle)) - *position;
     if (apart < INT32_MIN || apart > INT32_MAX)
         throw VbError::overflow();
     const int32_t steps = FoldRotatorMove(int32_t(apart), true);
-    if (const auto sent = RotatorStepsWithinWrap(steps, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
-        send(QStringLiteral("j"), *sent);
+    const RotatorStatus::Move move = WindowRules::RotatorMove(m_host.Link(), steps, m.settings.AutoReverse != 0, false);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send)
+        send(QStringLiteral("j"), move.steps);
     else
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
 }
 
 // --- offset slew ---

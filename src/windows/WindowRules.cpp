@@ -1,6 +1,8 @@
 #include "windows/WindowRules.h"
 
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
+#include "link/Serial.h"
 #include "link/RotatorSteps.h"
 #include "platform/Dispatch.h"
 #include "platform/Held.h"
@@ -115,17 +117,38 @@ bool WrapLimitCrossed()
     return (r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit);
 }
 
-std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse)
+RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayReverse, bool mayAsk)
 {
-    const ModuleState &m = Module();
-    const ModuleState::Rotator &r = m.rotator;
-    // Target and position are reported within one turn: the turn still to go is the short way
-    // between them, also across 0.
-    int64_t toGo = ((int64_t(r.RotatorSetPosition) - r.RotatorPosition) % RotatorStepsPerTurn + RotatorStepsPerTurn)
-                   % RotatorStepsPerTurn;
-    if (toGo > RotatorStepsPerHalfTurn)
-        toGo -= RotatorStepsPerTurn;
-    return RotatorStepsWithinWrap(signedSteps, r.RotatorWrap + toGo, m.settings.ZELLimit, mayReverse);
+    if (!link || !link->Connected())
+        return {};
+    return RotatorStatus::WithinWrap(*link, signedSteps, mayReverse, mayAsk);
+}
+
+void WarnRotatorMove(const RotatorStatus::Move &move)
+{
+    if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
+        WarnWrapLimit();
+    else if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
+        MsgBox(QStringLiteral("No response from rotator"), vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk)
+{
+    if (!link || !link->Connected())
+        return std::nullopt;
+    if (!RotatorStatus::Current(*link)) {
+        if (mayAsk)
+            RotatorStatus::Ask(*link);
+        else if (link->Reports().Pending(u'R') == 0)
+            link->Transmit(QStringLiteral(" R "));
+    }
+    const ControllerReports::Value *value = link->Reports().Last(code);
+    if (!RotatorStatus::Current(*link) || !value || !value->report.numeric)
+        return std::nullopt;
+    const double v = value->report.v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return int32_t(v);
 }
 
 void WarnWrapLimit()

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "link/RotatorStatus.h"
+
 #include <QString>
 #include <qnamespace.h>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <functional>
 
 class QSpinBox;
+class Serial;
 
 // Rules that the main window and the console apply alike: their shared report handling,
 // the rotator jog's wrap guard, stopping the data log and the handlers' error box.
@@ -56,11 +59,21 @@ extern std::function<Qt::MouseButtons()> PointerButtons;
 // the release) ends the repeat at its next tick.
 bool JogPointerHeld();
 
-// A rotator jog of `signedSteps` under the one wrap rule, from the wrap the move under way
-// ends at (the cable wrap plus the turn still to go), whichever way the rotator last turned:
-// the steps to send, the other way round (`mayReverse`), or nothing.
-std::optional<int32_t> RotatorJogSteps(int64_t signedSteps, bool mayReverse);
+// A rotator move of `signedSteps` from an operator window under the one wrap rule, decided on
+// the link's record of what the controller reported and every move sent since, whoever sent
+// it (RotatorStatus::WithinWrap): the steps to send, the other way round (`mayReverse`), or
+// nothing. A press (`mayAsk`) asks the controller first when the record holds no answer
+// written after the last rotator command; a jog's repeat decides on what the record vouches
+// for, counting every step sent and not yet reported.
+RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayReverse, bool mayAsk);
 // The box every operator window shows for a rotator move the wrap rule refuses.
 void WarnWrapLimit();
+// The box for a move that was not sent: the wrap limit's, or that the rotator did not answer.
+void WarnRotatorMove(const RotatorStatus::Move &move);
+// The rotator's target, position or cable wrap (`code` ":rs", ":rt" or ":wr", in steps) as the
+// controller reported it in an answer written after the last rotator command. When the record
+// holds none, a press (`mayAsk`) asks and waits for the answer; a timer's tick asks without
+// waiting (unless a query is already on its way) and gets nothing this time.
+std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk);
 
 } // namespace WindowRules

@@ -165,6 +165,7 @@ private:
     std::shared_ptr<Serial> cm;
     // TheSky follow: this window as its host.
     Window kind() const override { return Window::Console; }
+    Serial *Link() const override { return cm.get(); }
     void Transmit(const QString &command) override;
     void HoldTheSkyUpdate() override;
     void RestartMoveWatch() override { restartTimer3(); }

@@ -132,15 +132,15 @@ bool frmConsole::rotatorJogPress(int index)
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, false);
     const bool positive = index == 2;
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
-    const std::optional<int32_t> sent = WindowRules::RotatorJogSteps(step, m.settings.AutoReverse != 0);
-    if (sent && *sent == step) {
+    const RotatorStatus::Move move = WindowRules::RotatorMove(cm.get(), step, m.settings.AutoReverse != 0, true);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step) {
         cm->Transmit(QStringLiteral("j%1 ").arg(step));
         return true;
     }
-    if (sent)
-        cm->Transmit(QStringLiteral("j%1 ").arg(*sent));
+    if (move.outcome == RotatorStatus::Move::Outcome::Send)
+        cm->Transmit(QStringLiteral("j%1 ").arg(move.steps));
     else
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
     return false;
 }
 
@@ -153,9 +153,11 @@ void frmConsole::rotatorJogRepeat()
     // The negative button folds exactly half a turn as well.
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, !positive);
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
-    if (WindowRules::RotatorJogSteps(step, false) != step) {
+    // Each repeat adds to the move under way: decided on every step sent and not yet reported.
+    const RotatorStatus::Move move = WindowRules::RotatorMove(cm.get(), step, false, false);
+    if (move.outcome != RotatorStatus::Move::Outcome::Send || move.steps != step) {
         Timer1.setEnabled(false);
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
         return;
     }
     cm->Transmit(QStringLiteral("q%1 ").arg(step));

@@ -297,6 +297,7 @@ private:
 
     // TheSky follow: this window as its host.
     Window kind() const override { return Window::Main; }
+    Serial *Link() const override { return GetSerial.get(); }
     void Transmit(const QString &command) override { send(command); }
     void HoldTheSkyUpdate() override;
     void RestartMoveWatch() override { restartTimer3(); }

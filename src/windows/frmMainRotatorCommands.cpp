@@ -60,10 +60,11 @@ void frmMain::rotatorGoto()
     }
     const double target = vb::Int((vb::CDbl(text) - m.thesky.ZELOffset) * RotatorStepsPerDegree);
     const int32_t d = FoldRotatorMove(vb::CLng(target - m.rotator.RotatorPosition), false);
-    if (const auto steps = RotatorStepsWithinWrap(d, m.rotator.RotatorWrap, m.settings.ZELLimit, m.settings.AutoReverse != 0))
-        send(relativeMove(*steps));
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), d, m.settings.AutoReverse != 0, true);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send)
+        send(relativeMove(move.steps));
     else
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
 }
 
 void frmMain::cmbRotStore_Click()
@@ -130,17 +131,24 @@ void frmMain::cmdUnwrap_Click()
     const int16_t choice = frmUnwrap::ask(this);
     if (choice == 0)
         return;
-    const int32_t wrap = Module().rotator.RotatorWrap;
+    // Unwound from the wrap the controller reports now, not the one shown.
+    const std::optional<int32_t> reported = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+    if (!reported) {
+        WindowRules::WarnRotatorMove({});
+        return;
+    }
+    const int32_t wrap = *reported;
     if (choice == 2 && std::llabs(wrap) <= RotatorStepsPerHalfTurn
         && !Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
                                      "result in a greater wrap.  Do you wish to continue?")))
         return;
     const int64_t steps = choice == 1 ? -int64_t(wrap) : wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
-    // The wrap may have changed while the question was open.
-    if (const auto sent = RotatorStepsWithinWrap(steps, Module().rotator.RotatorWrap, Module().settings.ZELLimit, false))
-        send(QStringLiteral(" ") + relativeMove(*sent));
+    // Anything may have moved it while the question was open.
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, true);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send)
+        send(QStringLiteral(" ") + relativeMove(move.steps));
     else
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
 }
 
 void frmMain::cmdWrapZero_Click()
@@ -237,14 +245,14 @@ void frmMain::rotatorJog(int Index)
         return;
     RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
     const int64_t step = up ? int64_t(RotJogSteps) : -int64_t(RotJogSteps);
-    const std::optional<int32_t> sent = WindowRules::RotatorJogSteps(step, m.settings.AutoReverse != 0);
-    if (sent && *sent == step) {
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), step, m.settings.AutoReverse != 0, true);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step) {
         send(relativeMove(step));
         return;
     }
     Timer1.setEnabled(false);
-    if (sent)
-        send(relativeMove(*sent));
+    if (move.outcome == RotatorStatus::Move::Outcome::Send)
+        send(relativeMove(move.steps));
     else
-        WindowRules::WarnWrapLimit();
+        WindowRules::WarnRotatorMove(move);
 }

@@ -117,10 +117,12 @@ void frmMain::Timer1_Timer()
         }
         RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
         const int64_t s = JogButton == 2 ? -int64_t(RotJogSteps) : int64_t(RotJogSteps);
-        if (WindowRules::RotatorJogSteps(s, false) != s) {
+        // Each repeat adds to the move under way: decided on every step sent and not yet reported.
+        const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), s, false, false);
+        if (move.outcome != RotatorStatus::Move::Outcome::Send || move.steps != s) {
             // Stopped before the box opens, so the box cannot stack copies of itself.
             Timer1.setEnabled(false);
-            WindowRules::WarnWrapLimit();
+            WindowRules::WarnRotatorMove(move);
             return;
         }
         GetSerial->Transmit(QStringLiteral("q%1 ").arg(s));

@@ -22,6 +22,7 @@ public:
 
     Window kind() const override { return window; }
     void Transmit(const QString &command) override { Module().link.SharedSerial->Transmit(command); }
+    Serial *Link() const override { return Module().link.SharedSerial.get(); }
     void HoldTheSkyUpdate() override
     {
         TheSkyUpdateHold = true;
