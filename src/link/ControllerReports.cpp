@@ -275,8 +275,9 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
     }
     const QChar letter = info->letter;
     Letter &state = m_letters[letter];
-    // A key code that came already in this burst begins the next one.
-    if (state.inBurst && info->key && state.seen.contains(code))
+    // A key code that came already in this burst begins the next one; so does anything long
+    // after a burst that never completed.
+    if (state.inBurst && ((info->key && state.seen.contains(code)) || Clock::TicksSince(state.burstBegan) > LostAfterMs))
         completeBurst(letter, state);
     if (!state.inBurst) {
         while (state.waiting.size() > 1 && Clock::TicksSince(state.waiting.front().written) > LostAfterMs) {
@@ -286,6 +287,7 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
         // A burst nobody asked for is no newer than the last answer.
         state.burstAnswers = state.waiting.empty() ? state.answered : state.answered + 1;
         state.inBurst = true;
+        state.burstBegan = Clock::GetTickCount();
         state.seen.clear();
     }
     value.answers = state.burstAnswers;

@@ -20,14 +20,14 @@
 // query written after the last command that changes it (from any sender).
 //
 // The controller answers its queries in order, each with a burst of reports (in any order).
-// A burst is complete once each of its query's key codes has come; it then answers the
-// oldest query still waiting. A reply never comes for a query written more than LostAfterMs
-// before a later answer began: that query is taken as lost, so a lost reply costs a retry,
-// never the line.
+// A burst is complete once each of its query's key codes has come (or a key code comes
+// twice, or LostAfterMs passed since it began); it then answers the oldest query still
+// waiting. A reply never comes for a query written more than LostAfterMs before a later query
+// or answer: that query is taken as lost, so a lost reply costs a retry, never the line.
 class ControllerReports
 {
 public:
-    static constexpr uint32_t LostAfterMs = 1000;
+    static constexpr uint32_t LostAfterMs = 2000;
 
     // One reported value.
     struct Value
@@ -101,6 +101,7 @@ private:
         std::deque<Query> waiting;
         QHash<QString, bool> seen; // key codes of the burst under way
         bool inBurst = false;
+        uint32_t burstBegan = 0;
         uint64_t burstAnswers = 0; // the query the burst under way answers
     };
 

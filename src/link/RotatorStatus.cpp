@@ -7,6 +7,8 @@
 #include "platform/Clock.h"
 #include "platform/Wait.h"
 
+#include <algorithm>
+
 namespace RotatorStatus {
 
 namespace {
@@ -26,24 +28,36 @@ bool answered(const ControllerReports &reports, uint64_t query)
 bool Ask(Serial &link, int waitMs)
 {
     const ControllerReports &reports = link.Reports();
+    // Where earlier queries are unanswered, their replies come first; one of them may be lost
+    // and hold this answer back until it is given up: then a new query's answer tells.
     const bool earlierPending = reports.Pending(u'R') > 0;
     const uint32_t start = Clock::GetTickCount();
-    const uint32_t bound = uint32_t(waitMs) + (earlierPending ? ControllerReports::LostAfterMs : 0);
+    const uint32_t bound = uint32_t(waitMs) + ControllerReports::LostAfterMs;
+    uint64_t first = 0;
     for (;;) {
         if (link.Transmit(QStringLiteral(" R ")) != Serial::SendResult::Sent)
             return false;
         const uint64_t query = reports.QueriesSent(u'R');
+        if (first == 0)
+            first = query;
         const uint64_t epoch = reports.Epoch();
-        const bool done = Wait::Until(waitMs, [&] {
-            return reports.Epoch() != epoch || answered(reports, query);
+        // A slow controller's answer to the first query counts as well as a later one's.
+        const int wait = int(std::min<uint32_t>(uint32_t(waitMs), bound - std::min(bound, Clock::TicksSince(start))));
+        const bool done = Wait::Until(wait, [&] {
+            return reports.Epoch() != epoch || answered(reports, earlierPending ? query : first);
         });
         if (reports.Epoch() != epoch)
             return false;
         if (done)
             return true;
-        if (Clock::TicksSince(start) >= bound)
-            return false;
+        if (Clock::TicksSince(start) >= bound || !earlierPending)
+            break;
     }
+    // Without earlier queries in the way, the first one's answer is waited for to the bound.
+    const uint64_t epoch = reports.Epoch();
+    const int rest = int(bound - std::min(bound, Clock::TicksSince(start)));
+    return Wait::Until(rest, [&] { return reports.Epoch() != epoch || answered(reports, first); })
+           && reports.Epoch() == epoch;
 }
 
 bool Current(const Serial &link)

@@ -12,10 +12,11 @@ namespace RotatorStatus {
 constexpr int AnswerWaitMs = 500;
 
 // Writes " R " and serves events until the controller's answer to it is complete (":wr",
-// ":rs" and ":rt", in whatever order) or `waitMs` has passed. Where earlier queries were still
-// unanswered, a reply of theirs that is lost would hold the answer back: it asks again until
-// such a reply is given up (ControllerReports::LostAfterMs). False when no answer came or the
-// text could not be sent.
+// ":rs" and ":rt", in whatever order), waiting up to `waitMs` plus the time a lost reply takes
+// to be given up (ControllerReports::LostAfterMs), since a slow controller's answer still
+// counts. Where earlier queries were still unanswered, a reply of theirs that is lost would
+// hold the answer back: it asks again every `waitMs`. False when no answer came, the port
+// closed or opened meanwhile, or the text could not be sent.
 bool Ask(Serial &link, int waitMs = AnswerWaitMs);
 
 // Whether the record holds the rotator's three status values from an answer to a query

@@ -45,8 +45,9 @@ namespace {
 
 bool allowedByWrap(int64_t steps, int64_t wrap, int32_t zelLimit)
 {
+    // Standing still winds no farther, even past the limit.
     const int64_t end = std::llabs(steps + wrap);
-    return end <= RotatorWrapLimitSteps(zelLimit) || end <= std::llabs(wrap);
+    return steps == 0 || end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap);
 }
 
 // The limit holds between its ends when it holds at both: the end's distance from zero wrap
