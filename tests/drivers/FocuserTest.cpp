@@ -144,8 +144,7 @@ TEST_F(FocuserTest, ACallWhoseClientLetItsObjectGoSendsNothingMore)
         const std::unique_ptr<Dispatch> object = makeDriver(cls);
         sent();
         ClockTimer gone;
-        gone.setSingleShot(true);
-        QObject::connect(&gone, &ClockTimer::timeout, [&object] { object->Abandon(); });
+        QObject::connect(&gone, &ClockTimer::timeout, [&] { object->Abandon(); gone.stop(); });
         gone.start(goneMs);
         const QString member = QString::fromLatin1(name);
         expectRefusal([&] { kind == 'l' ? object->Let(member, value) : void(object->Call(member, {value})); },
@@ -299,9 +298,8 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
             sim.setFocuserSpeed(0);
         else
             what == 'm' ? b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}) : (what == 'a' ? a : b).Call(QStringLiteral("Halt"));
-        ClockTimer resume;
-        resume.setSingleShot(true);
-        QObject::connect(&resume, &ClockTimer::timeout, [&] { sim.setFocuserSpeed(50); });
+        ClockTimer resume; // a pause's end
+        QObject::connect(&resume, &ClockTimer::timeout, [&] { sim.setFocuserSpeed(50); resume.stop(); });
         if (what == 'p')
             resume.start(750);
         const int64_t start = Clock::Now();
