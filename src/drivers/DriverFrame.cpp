@@ -8,15 +8,20 @@
 #include "platform/Clock.h"
 #include "platform/Wait.h"
 
+#include <algorithm>
+
 namespace {
 // A handshake try waits for its tick; this bound only guards against a timer that never
 // comes, so the telescope can never hang on a member.
 constexpr int TickWaitBoundMs = 30000;
+// Long enough for a status answer at 9600 baud.
+constexpr int AnswerWaitMs = 500;
 } // namespace
 
-DriverFrame::DriverFrame(VbError notLinked)
+DriverFrame::DriverFrame(VbError notLinked, QString noResponse)
     : m_reply([this](QStringView code, QStringView value) { dispatchReport(code, value); })
     , m_notLinked(std::move(notLinked))
+    , m_noResponse(std::move(noResponse))
 {
     conn = std::make_unique<connector>();
     cm = conn->Class();
@@ -56,10 +61,83 @@ void DriverFrame::requireSendable(bool inRange, const char *description) const
     requireLine();
 }
 
+void DriverFrame::requireClient() const
+{
+    if (Abandoned())
+        refuse(DriverErrors::Released, QStringLiteral("The client released this object"), m_notLinked.source());
+}
+
+bool DriverFrame::waitUntil(int timeoutMs, const std::function<bool()> &done)
+{
+    const bool result = Wait::Until(timeoutMs, done);
+    requireClient();
+    return result;
+}
+
+void DriverFrame::doEvents()
+{
+    Wait::DoEvents();
+    requireClient();
+}
+
 void DriverFrame::send(const QString &command)
 {
+    requireClient();
     if (cm)
         cm->Transmit(command);
+}
+
+bool DriverFrame::ask(const QString &query, int waitMs)
+{
+    requireLine();
+    const QChar letter = query.trimmed().front();
+    send(query);
+    const ControllerReports &reports = cm->Reports();
+    const uint64_t mark = reports.QueriesSent(letter);
+    const uint64_t epoch = reports.Epoch();
+    const bool answered = waitUntil(waitMs, [&] { return reports.Epoch() == epoch && reports.Answered(letter) >= mark; });
+    requireLine(); // the port may have closed meanwhile
+    return answered;
+}
+
+bool DriverFrame::awaitReport(QStringView code, const QString &query, int waitMs, bool once)
+{
+    requireLine();
+    const ControllerReports &reports = cm->Reports();
+    const auto vouched = [&] { return once ? reports.Last(code) != nullptr : reports.Holds(code); };
+    if (vouched())
+        return true;
+    // An answer already on its way may do; the rest of the time is for asking ourselves.
+    const int64_t deadline = Clock::Now() + waitMs;
+    const QChar letter = query.trimmed().front();
+    if (reports.Pending(letter) > 0) {
+        const uint64_t mark = reports.QueriesSent(letter);
+        const uint64_t epoch = reports.Epoch();
+        waitUntil(std::max(waitMs - AnswerWaitMs, 0),
+                  [&] { return vouched() || reports.Epoch() != epoch || reports.Answered(letter) >= mark; });
+        requireLine();
+        if (vouched())
+            return true;
+    }
+    send(query);
+    const int64_t left = std::max<int64_t>(deadline - Clock::Now(), AnswerWaitMs);
+    waitUntil(int(left), vouched);
+    requireLine();
+    return vouched();
+}
+
+std::optional<double> DriverFrame::reported(QStringView code) const
+{
+    const ControllerReports::Value *value = cm ? cm->Reports().Last(code) : nullptr;
+    if (!value || !value->report.numeric)
+        return std::nullopt;
+    return value->report.v;
+}
+
+void DriverFrame::requireReported(QStringView code) const
+{
+    if (!cm || !cm->Reports().Last(code))
+        refuse(DriverErrors::Unavailable, m_noResponse, m_notLinked.source());
 }
 
 void DriverFrame::openPortAsIs()
@@ -104,15 +182,15 @@ void DriverFrame::linkFocuserStyle(bool value, bool portCheck)
     Linked = false;
     openPort(portCheck);
     LinkPending = true;
-    Wait::DoEvents();
+    doEvents();
     // Only an answer to this handshake counts, not one another object's "! " drew.
     AckReceived = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
         send(QStringLiteral("! "));
-        Wait::DoEvents();
+        doEvents();
         tm.setInterval(500);
         tm.setEnabled(true);
-        Wait::Until(TickWaitBoundMs, [this] { return !tm.Enabled(); });
+        waitUntil(TickWaitBoundMs, [this] { return !tm.Enabled(); });
         if (Linked)
             break;
     }
@@ -137,13 +215,13 @@ void DriverFrame::linkVkmStyle(bool value, const VkmHandshake &form)
     tm.setInterval(250);
     tm.setEnabled(true);
     LinkPending = true;
-    Wait::DoEvents();
+    doEvents();
     AckReceived = false;
     for (int attempt = 0; attempt < 7; ++attempt) {
         send(QStringLiteral("! "));
-        Wait::DoEvents();
+        doEvents();
         WaitingForTick = true;
-        Wait::Until(TickWaitBoundMs, [this] { return !WaitingForTick; });
+        waitUntil(TickWaitBoundMs, [this] { return !WaitingForTick; });
         if (Linked)
             break;
     }
@@ -184,19 +262,22 @@ void DriverFrame::tm_Tick()
 bool DriverFrame::poll(int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
                        const std::function<bool()> &seen, int waitMs)
 {
-    return poll(LastQuery, cacheAgeMs, query, clearSeen, seen, waitMs);
-}
-
-bool DriverFrame::poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query,
-                       const std::function<void()> &clearSeen, const std::function<bool()> &seen, int waitMs)
-{
     requireLine();
-    if (cacheAgeMs > 0 && Clock::TicksSince(lastQuery) < uint32_t(cacheAgeMs))
+    if (cacheAgeMs > 0 && Clock::TicksSince(LastQuery) < uint32_t(cacheAgeMs))
         return false;
-    lastQuery = Clock::GetTickCount();
+    LastQuery = Clock::GetTickCount();
     send(query);
     clearSeen();
-    return Wait::Until(waitMs, seen);
+    return waitUntil(waitMs, seen);
+}
+
+bool DriverFrame::poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, int waitMs, QStringView code)
+{
+    requireLine();
+    if (cacheAgeMs > 0 && Clock::TicksSince(lastQuery) < uint32_t(cacheAgeMs) && cm->Reports().Last(code))
+        return false;
+    lastQuery = Clock::GetTickCount();
+    return ask(query, waitMs);
 }
 
 void DriverFrame::ShowForm(int16_t n)

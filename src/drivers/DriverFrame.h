@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringView>
 #include <memory>
+#include <optional>
 
 class Serial;
 class connector;
@@ -20,8 +21,9 @@ public:
     ~DriverFrame() override;
 
 protected:
-    // `notLinked`: the class's refusal of a member that cannot reach the controller.
-    explicit DriverFrame(VbError notLinked);
+    // `notLinked`: the class's refusal of a member that cannot reach the controller;
+    // `noResponse`: its text for a value the controller has not reported.
+    explicit DriverFrame(VbError notLinked, QString noResponse = QStringLiteral("No response from VKM"));
 
     // The class's report table: one completed (code, value) pair of the stream.
     virtual void dispatchReport(QStringView code, QStringView value) = 0;
@@ -48,14 +50,31 @@ protected:
     // The polling rule: refuses as requireLine does; when `cacheAgeMs` is 0 or at least that
     // long has passed since LastQuery, sends `query`, runs `clearSeen` and serves events
     // until `seen` or `waitMs`. Returns whether the report came (callers return their
-    // cache either way).
+    // cache either way). For queries the link's record does not know (" l ", "1 ").
     bool poll(int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
               const std::function<bool()> &seen, int waitMs);
-    // The same rule on a last-query tick of the caller's own (classes with several queries).
-    bool poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, const std::function<void()> &clearSeen,
-              const std::function<bool()> &seen, int waitMs);
+    // The polling rule on a status query the link's record knows (" Q ", "T ", " 4 " ...):
+    // on a last-query tick of the caller's own, it waits for the answer to the query it
+    // wrote. A query is written also within the cache age when `code` (the value the
+    // caller returns) has not been reported since the port opened.
+    bool poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, int waitMs, QStringView code);
+    // Writes `query` and waits up to `waitMs` for its answer; false when none came.
+    bool ask(const QString &query, int waitMs);
+    // Waits, bounded, until `code` holds (reported in answer to a query written after the
+    // last command that changes it), or with `once` only until it has been reported since
+    // the port opened. An answer already on its way is waited for; else `query` is written.
+    bool awaitReport(QStringView code, const QString &query, int waitMs, bool once = false);
+    // The value last reported for `code` since the port opened, when numeric.
+    std::optional<double> reported(QStringView code) const;
+    // A getter's refusal of a value the controller has not reported since the port opened.
+    void requireReported(QStringView code) const;
 
-    // The same wait without the cache test or a query (getters that always ask).
+    // Serves events as Wait::Until and Wait::DoEvents do; a call whose client let its
+    // object go meanwhile stops there with an error.
+    bool waitUntil(int timeoutMs, const std::function<bool()> &done);
+    void doEvents();
+
+    // Sends nothing for a client that let the object go (its call stops with an error).
     void send(const QString &command);
     bool portOpen() const;
     // The rule of every member that must reach the controller (or read what it reports):
@@ -92,9 +111,11 @@ private:
     void tm_Tick();
     void openPort(bool portCheck);
     void showConsoleOnLink();
+    void requireClient() const;
 
     std::unique_ptr<connector> conn;
     VbError m_notLinked;
+    QString m_noResponse;
     QObject m_receiver; // the subscription's and the timer's context
     TickStyle m_tickStyle = TickStyle::Vkm;
     int m_laterInterval = 0;

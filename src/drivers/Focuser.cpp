@@ -5,6 +5,7 @@
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/ReportTable.h"
+#include "link/Serial.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 
@@ -14,23 +15,19 @@ namespace {
 
 const QString VkmSource = QStringLiteral("VKM");
 
-// A focuser whose reported position has not changed for this long (two cycles of the
-// windows' status poll) stands still.
-constexpr uint32_t StandingMs = 500;
+// The focuser has reached a target reported within this many steps.
+constexpr int64_t ArrivedWithin = 5;
+const QString StatusQuery = QStringLiteral(" Q ");
 
 // The controller's focus-recall state from ":frp", shared by every Focuser object:
 // 0 recall off, 4 recall on, 8 recall on with a position recorded.
 int16_t FocusRecallCode = 0;
 
-int16_t capped(int16_t count)
-{
-    return std::min<int16_t>(count + 1, 3);
-}
-
 } // namespace
 
 Focuser::Focuser()
-    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource))
+    : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource),
+                  QStringLiteral("No response from focuser"))
 {
     CheckRegistry();
     LastQuery = Clock::GetTickCount();
@@ -93,19 +90,37 @@ void Focuser::setConnected(bool value)
 
 int16_t Focuser::IsMoving()
 {
-    poll(0, QStringLiteral(" Q "), [this] { EvaluatedCount = 0; }, [this] { return EvaluatedCount > 0; }, 250);
-    return Moving ? -1 : 0;
+    ask(StatusQuery, 250);
+    requireReported(u":a");
+    return moving() ? -1 : 0;
+}
+
+bool Focuser::moving() const
+{
+    // Only an answer to a query written after the last focuser command (from anyone) tells:
+    // the target it reports reached, or a halt the controller reported done. Standing still
+    // for a while is no evidence, and without such an answer the last command still counts.
+    const ControllerReports &reports = cm->Reports();
+    if (reports.FocuserStanding().value_or(false))
+        return false;
+    const ControllerReports::Value *target = reports.Last(u":s");
+    const ControllerReports::Value *actual = reports.Last(u":a");
+    if (!reports.Holds(u":s") || !reports.Holds(u":a") || target->answers != actual->answers
+        || !target->report.numeric || !actual->report.numeric)
+        return true;
+    return std::llabs(int64_t(target->report.v) - int64_t(actual->report.v)) > ArrivedWithin;
 }
 
 int32_t Focuser::Position()
 {
-    poll(0, QStringLiteral(" Q "), [this] { ActualCount = 0; }, [this] { return ActualCount > 0; }, 250);
+    ask(StatusQuery, 250);
+    requireReported(u":a");
     return Actual;
 }
 
-bool Focuser::pollStatus()
+void Focuser::pollStatus()
 {
-    return poll(501, QStringLiteral(" Q "), [this] { ActualCount = 0; }, [this] { return ActualCount > 0; }, 500);
+    poll(LastQuery, 501, StatusQuery, 500, u":a");
 }
 
 void Focuser::setTempComp(bool value)
@@ -132,7 +147,7 @@ void Focuser::setTempCompManualMode(bool value)
 
 Variant Focuser::Temperature()
 {
-    poll(0, QStringLiteral(" T "), [this] { TemperatureSeen = false; }, [this] { return TemperatureSeen; }, 1000);
+    ask(QStringLiteral(" T "), 1000);
     // No report yet: no number in either scale.
     if (Module().settings.Celcius == 1 && !TemperatureValue.isEmpty())
         return Variant((TemperatureValue.toDouble() - 32) * 5 / 9);
@@ -145,13 +160,10 @@ void Focuser::Move(int32_t position)
     if (CompensationActive && !CompensationManual)
         refuse(DriverErrors::InvalidOperation,
                QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
-    ExpectedTarget = position;
-    TargetsSinceMove = 0;
     if (Module().focuser.ForceMotorOff) {
         Module().focuser.ForceMotorOff = false;
         send(QStringLiteral("U0 "));
     }
-    Moving = true;
     send(QStringLiteral("b") + QString::number(position) + QLatin1Char(' '));
 }
 
@@ -160,7 +172,6 @@ void Focuser::Halt()
     // Whoever linked or moved: a stop that cannot reach the controller must not pass for one
     // that did.
     requireLine();
-    ExpectedTarget.reset();
     send(QStringLiteral("S "));
 }
 
@@ -212,6 +223,7 @@ void Focuser::setTempCompMovementThreshold(int16_t value)
 int32_t Focuser::SetPosition()
 {
     pollStatus();
+    requireReported(u":s");
     return Target;
 }
 
@@ -241,53 +253,19 @@ void Focuser::RecordFocusPosition()
     send(QStringLiteral(" f "));
 }
 
-void Focuser::evaluateMotion(QStringView value)
-{
-    const QString text = value.toString();
-    if (vb::IsNumeric(text)) {
-        const int32_t actual = vb::CLng(text);
-        if (actual != Actual)
-            LastMotion = Clock::GetTickCount();
-        Actual = actual;
-        ActualCount = capped(ActualCount);
-    }
-    if (TargetCount == 0)
-        return;
-    // The controller's reports rule, whoever moved or halted it: the focuser has reached the
-    // reported target, or stands still (a halt, a stalled motor). This object's own move
-    // counts as moving until the reports show the controller took it.
-    const bool arrived = std::llabs(int64_t(Target) - Actual) <= 5;
-    const bool standing = Clock::TicksSince(LastMotion) >= StandingMs;
-    Moving = ExpectedTarget || !(arrived || standing);
-    EvaluatedCount = capped(EvaluatedCount);
-}
-
-void Focuser::targetReport(int32_t target)
-{
-    // A new target starts a motion: standing still counts from here.
-    if (target != Target)
-        LastMotion = Clock::GetTickCount();
-    Target = target;
-    TargetCount = capped(TargetCount);
-    // The second report of another target after a move: a command after it (a halt, another
-    // object's move) replaced it, or the controller never took it.
-    if (ExpectedTarget && (target == *ExpectedTarget || ++TargetsSinceMove >= 2)) {
-        ExpectedTarget.reset();
-        LastMotion = Clock::GetTickCount();
-    }
-}
-
 void Focuser::dispatchReport(QStringView code, QStringView value)
 {
     using F = Focuser;
     static const ReportTable<Focuser> table{
-        {":a", [](F &f, const Report &r) { f.evaluateMotion(r.text); }},
+        {":a", [](F &f, const Report &r) {
+             if (vb::IsNumeric(r.text))
+                 f.Actual = vb::CLng(r.text);
+         }},
         {":!", [](F &f, const Report &) { f.AckReceived = true; }},
         {":tc", &F::compensationModeReport},
         {":s", [](F &f, const Report &r) {
-             if (r.numeric) {
-                 f.targetReport(vb::CLng(r.v));
-             }
+             if (r.numeric)
+                 f.Target = vb::CLng(r.v);
          }},
         {":tcc", [](F &f, const Report &r) {
              auto &focuser = Module().focuser;
@@ -306,7 +284,6 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
         {":t1", [](F &f, const Report &r) {
              if (const auto t = ReportValue::Temperature(r)) {
                  f.TemperatureValue = Variant(*t);
-                 f.TemperatureSeen = true;
              }
          }},
         {":of1", [](F &, const Report &r) {

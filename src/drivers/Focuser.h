@@ -3,7 +3,6 @@
 #include "drivers/DriverFrame.h"
 #include "platform/Variant.h"
 
-#include <optional>
 
 // The focuser as automation clients see it: absolute moves in steps, halt, position and
 // motion, the focuser temperature, temperature compensation and the recorded position.
@@ -43,22 +42,13 @@ protected:
     void compensationModeReport(const Report &r); // ":tc"
 
 private:
-    void evaluateMotion(QStringView value);
-    void targetReport(int32_t target); // ":s"
-    bool pollStatus();
+    // Whether the reports leave the focuser moving; the owner of reported values decides.
+    bool moving() const;
+    void pollStatus();
 
     int32_t Actual = 0;
     int32_t Target = 0;
-    // This object's last move until the reports show the controller's target has taken it.
-    std::optional<int32_t> ExpectedTarget;
-    int16_t TargetsSinceMove = 0;
-    uint32_t LastMotion = 0; // tick of the last change of the reported position or target
-    bool Moving = false;
-    int16_t TargetCount = 0;
-    int16_t ActualCount = 0;
-    int16_t EvaluatedCount = 0;
     Variant TemperatureValue;
-    bool TemperatureSeen = false;
     bool CompensationActive = false;
     bool CompensationManual = false;
     bool ManualRequested = false;

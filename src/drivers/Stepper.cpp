@@ -4,6 +4,7 @@
 #include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
 #include "link/ReportTable.h"
+#include "link/Serial.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 #include "platform/Wait.h"
@@ -44,9 +45,7 @@ Stepper::Stepper()
     openPortAsIs();
     CheckRegistry();
     // A status getter right after creation returns its zero value without asking.
-    const uint32_t now = Clock::GetTickCount();
-    for (QueryState &state : m_queries)
-        state.lastQuery = now;
+    m_lastQuery.fill(Clock::GetTickCount());
 
     for (int n = 1; n <= 4; ++n)
         PropertyGet(QStringLiteral("StepperPresent%1").arg(n), [this, n] { return StepperPresent(n); });
@@ -92,48 +91,64 @@ void Stepper::setConnected(bool value)
     linkVkmStyle(value, form);
 }
 
-void Stepper::query(Query kind, const QString &command)
+void Stepper::query(Query kind, const QString &command, QStringView code)
 {
-    QueryState &state = m_queries[kind];
-    poll(state.lastQuery, 501, command, [&state] { state.replies = 0; }, [&state] { return state.replies > 0; }, 500);
+    poll(m_lastQuery[kind], 501, command, 500, code);
+    requireReported(code);
 }
 
 void Stepper::awaitConfiguration()
 {
+    // The last channel's microstep mode ends the settings report.
+    const QStringView last = u":S5SM";
     requireLine();
-    if (ConfigSeen)
+    if (cm->Reports().Last(last))
         return;
     send(QStringLiteral("1 "));
-    Wait::Until(500, [this] { return ConfigSeen; });
+    waitUntil(500, [this, last] { return cm->Reports().Last(last) != nullptr; });
 }
 
 bool Stepper::StepperPresent(int channel)
 {
-    query(PresenceQuery, QStringLiteral(" 3 "));
+    query(PresenceQuery, QStringLiteral(" 3 "), u":SP");
     return PresentBits & PresentBit[channel - 1];
 }
 
 bool Stepper::StepperLimitSwitch(int channel, bool switchB)
 {
-    query(SwitchQuery, channel == 1 && !switchB ? QStringLiteral("6 ") : QStringLiteral(" 6 "));
+    query(SwitchQuery, channel == 1 && !switchB ? QStringLiteral("6 ") : QStringLiteral(" 6 "), u":SW");
     return SwitchBits & (switchB ? SwitchBBit : SwitchABit)[channel - 1];
 }
 
 int32_t Stepper::StepperPosition(int channel)
 {
-    query(PositionQuery, QStringLiteral(" 2 "));
+    const QString code = QStringLiteral(":S%1").arg(channel);
+    query(PositionQuery, QStringLiteral(" 2 "), code);
     return Positions[channel - 1];
 }
 
 bool Stepper::IsMoving(int channel)
 {
-    query(MovingQuery, QStringLiteral(" 4 "));
-    return MovingFlags[channel - 1];
+    // A move or halt sent (by anyone) counts until an answer to a query written after it:
+    // ask for that at once rather than return a cache older than the move.
+    requireLine();
+    if (!cm->Reports().Holds(u":SIM")) {
+        m_lastQuery[MovingQuery] = Clock::GetTickCount();
+        ask(QStringLiteral(" 4 "), 500);
+        if (!cm->Reports().Holds(u":SIM")) {
+            requireReported(u":SIM");
+            return true;
+        }
+    } else {
+        query(MovingQuery, QStringLiteral(" 4 "), u":SIM");
+    }
+    const std::optional<double> bits = reported(u":SIM");
+    return bits && (int64_t(*bits) >> (channel - 1)) & 1;
 }
 
 int16_t Stepper::PrimaryCoverState()
 {
-    query(CoverQuery, QStringLiteral(" 8 "));
+    query(CoverQuery, QStringLiteral(" 8 "), u":CS");
     return CoverState;
 }
 
@@ -214,15 +229,12 @@ void Stepper::MoveRelative(int channel, int32_t steps)
 void Stepper::dispatchReport(QStringView code, QStringView value)
 {
     using S = Stepper;
-    // The codes below take their value only when there is one; the counters step even
-    // when the value does not convert.
+    // The codes below take their value only when there is one.
     const auto position = [](size_t i) -> ReportTable<S>::Handler {
         return [i](S &s, const Report &r) {
             if (r.text.isEmpty())
                 return;
             assignWhole(s.Positions[i], r.text);
-            if (i == 3)
-                ++s.m_queries[PositionQuery].replies;
         };
     };
     const auto microstep = [](size_t i) -> ReportTable<S>::Handler {
@@ -230,8 +242,6 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
             if (r.text.isEmpty())
                 return;
             assignWhole(s.MicrostepModes[i], r.text);
-            if (i == 3)
-                s.ConfigSeen = true;
         };
     };
     // The controller reports currents in 1/90 A.
@@ -251,7 +261,6 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
              if (r.text.isEmpty())
                  return;
              assignWhole(s.SwitchBits, r.text);
-             ++s.m_queries[SwitchQuery].replies;
          }},
         {":S2M", [](S &s, const Report &r) {
              if (!r.text.isEmpty())
@@ -259,18 +268,9 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
          }},
         {":CS", [](S &s, const Report &r) {
              assignWhole(s.CoverState, r.text);
-             ++s.m_queries[CoverQuery].replies;
          }},
         {":SP", [](S &s, const Report &r) {
              assignWhole(s.PresentBits, r.text);
-             ++s.m_queries[PresenceQuery].replies;
-         }},
-        {":SIM", [](S &s, const Report &r) {
-             if (int32_t bits = 0; assignWhole(bits, r.text)) {
-                 for (size_t k = 0; k < s.MovingFlags.size(); ++k)
-                     s.MovingFlags[k] = (bits >> k) & 1;
-             }
-             ++s.m_queries[MovingQuery].replies;
          }},
     };
     table.dispatch(*this, Report(code, value));

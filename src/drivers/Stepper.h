@@ -9,9 +9,12 @@
 // is closed, on the number the link already holds.
 //
 // Status getters share a query per kind (presence, limit switches, positions, motion,
-// cover): each kind asks when more than 500 ms have passed since its last query, then
-// waits up to 500 ms for its report. Settings getters (currents, microstep modes, operation
-// mode) ask "1 " until the controller's settings report has come once. Every member that
+// cover): each kind asks when more than 500 ms have passed since its last query or its
+// value has not been reported since the port opened, then waits up to 500 ms for the
+// answer; a value never reported is refused. IsMovingN counts a move sent until an answer
+// to a query written after it tells otherwise. Settings getters (currents, microstep
+// modes, operation mode) ask "1 " until the controller's settings report has come once
+// since the port opened. Every member that
 // reaches the controller or reads its reports refuses on a closed port or while a firmware
 // upload owns the line; a setting out of range is refused.
 class Stepper : public DriverFrame
@@ -48,17 +51,11 @@ protected:
 
 private:
     enum Query { PresenceQuery, SwitchQuery, PositionQuery, MovingQuery, CoverQuery, QueryCount };
-    struct QueryState
-    {
-        uint32_t lastQuery = 0;
-        int replies = 0;
-    };
-
-    void query(Query kind, const QString &command);
+    void query(Query kind, const QString &command, QStringView code);
     void awaitConfiguration();
     void moveCover(const QString &command);
 
-    std::array<QueryState, QueryCount> m_queries{};
+    std::array<uint32_t, QueryCount> m_lastQuery{};
     std::array<int32_t, 4> Positions{};
     int16_t SwitchBits = 0;
     std::array<int16_t, 4> MicrostepModes{};
@@ -66,6 +63,4 @@ private:
     std::array<double, 4> Currents{}; // amperes
     int16_t CoverState = 0;
     int16_t PresentBits = 0;
-    std::array<bool, 4> MovingFlags{};
-    bool ConfigSeen = false;
 };

@@ -4,6 +4,7 @@
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/ReportTable.h"
+#include "link/Serial.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 
@@ -13,6 +14,11 @@ const QString VkmSource = QStringLiteral("VKM");
 
 // The whole status report takes about a quarter of a second at 9600 baud.
 constexpr int StatusWaitMs = 1500;
+// Status younger than this is fresh: no query.
+constexpr uint32_t FreshMs = 1001;
+const QString StatusQuery = QStringLiteral("T ");
+const char FanUnavailable[] = "Fan Mode currently unavailable, try again.";
+const char HeaterUnavailable[] = "Secondary heater mode currently unavailable, try again.";
 
 QString command(const char *letters, int32_t value)
 {
@@ -27,9 +33,17 @@ QString tenthsCommand(const char *letters, float value)
 
 } // namespace
 
-void Temperature::requireManual(int16_t mode, const char *description)
+const Report &Temperature::current(QStringView code, const char *unavailable, bool once)
 {
-    if (mode != 0)
+    if (!awaitReport(code, StatusQuery, StatusWaitMs, once))
+        refuse(DriverErrors::Unavailable, QString::fromLatin1(unavailable), VkmSource);
+    return cm->Reports().Last(code)->report;
+}
+
+void Temperature::requireManual(QStringView modeCode, const char *unavailable, const char *description)
+{
+    const Report &mode = current(modeCode, unavailable);
+    if (!mode.numeric || mode.v != 0)
         refuse(DriverErrors::InvalidOperation, QString::fromLatin1(description), VkmSource);
 }
 
@@ -43,17 +57,17 @@ Temperature::Temperature()
 
     const ModuleState::Temperatures &temperatures = Module().temperatures;
     PropertyGet("Connected", [this] { return Connected(); });
-    PropertyGet("AmbientTemp", polled(temperatures.AmbientTemperature));
-    PropertyGet("PrimaryTemp", polled(temperatures.PrimaryTemperature));
-    PropertyGet("SecondaryTemp", polled(temperatures.SecondaryTemperature));
-    PropertyGet("ElectronicTemp", polled(ElectronicTempValue));
-    PropertyGet("AmbientTempRaw", polled(RawAmbient));
-    PropertyGet("PrimaryTempRaw", polled(RawPrimary));
-    PropertyGet("SecondaryTempRaw", polled(RawSecondary));
+    PropertyGet("AmbientTemp", polled(u":t1", temperatures.AmbientTemperature));
+    PropertyGet("PrimaryTemp", polled(u":t2", temperatures.PrimaryTemperature));
+    PropertyGet("SecondaryTemp", polled(u":t3", temperatures.SecondaryTemperature));
+    PropertyGet("ElectronicTemp", polled(u":t7", ElectronicTempValue));
+    PropertyGet("AmbientTempRaw", polled(u":t4", RawAmbient));
+    PropertyGet("PrimaryTempRaw", polled(u":t5", RawPrimary));
+    PropertyGet("SecondaryTempRaw", polled(u":t6", RawSecondary));
     PropertyLet("FanMode", [this](int16_t value) { setFanMode(value); });
-    PropertyGet("FanMode", polled(FanModeValue));
+    PropertyGet("FanMode", polled(u":fm", FanModeValue));
     PropertyLet("FanSpeed", [this](int16_t value) { setFanSpeed(value); });
-    PropertyGet("FanSpeed", polled(FanSpeedValue));
+    PropertyGet("FanSpeed", polled(u":fs", FanSpeedValue));
     PropertyLet("Connected", [this](bool value) { setConnected(value); });
     Method("Handle_Received", [this](const Variant &buffer) {
         // The parser never fails towards its caller, whatever it is handed.
@@ -62,20 +76,20 @@ Temperature::Temperature()
         } catch (const VbError &) {
         }
     });
-    PropertyGet("FanDeadband", polled(FanDeadbandValue));
+    PropertyGet("FanDeadband", polled(u":ft", FanDeadbandValue));
     PropertyLet("FanDeadband", [this](float value) { setFanDeadband(value); });
-    PropertyGet("FanAggressiveness", polled(FanAggressivenessValue));
+    PropertyGet("FanAggressiveness", polled(u":fg", FanAggressivenessValue));
     PropertyLet("FanAggressiveness", [this](float value) { setFanAggressiveness(value); });
-    PropertyGet("SecondaryHeaterMode", polled(HeaterModeValue));
+    PropertyGet("SecondaryHeaterMode", polled(u":sm", HeaterModeValue));
     PropertyLet("SecondaryHeaterMode", [this](int16_t value) { setSecondaryHeaterMode(value); });
     PropertyLet("SecondaryHeaterPower", [this](int16_t value) { setSecondaryHeaterPower(value); });
-    PropertyGet("SecondaryHeaterPower", polled(HeaterPowerValue));
-    PropertyGet("SecondaryHeaterSetpoint", polled(HeaterSetpointValue));
+    PropertyGet("SecondaryHeaterPower", polled(u":ss", HeaterPowerValue));
+    PropertyGet("SecondaryHeaterSetpoint", polled(u":st", HeaterSetpointValue));
     PropertyLet("SecondaryHeaterSetpoint", [this](float value) { setSecondaryHeaterSetpoint(value); });
     PropertyLet("DewHeater1Power", [this](int16_t value) { setDewHeater1Power(value); });
-    PropertyGet("DewHeater1Power", polled(Dew1PowerValue));
+    PropertyGet("DewHeater1Power", polled(u":d1", Dew1PowerValue));
     PropertyLet("DewHeater2Power", [this](int16_t value) { setDewHeater2Power(value); });
-    PropertyGet("DewHeater2Power", polled(Dew2PowerValue));
+    PropertyGet("DewHeater2Power", polled(u":d2", Dew2PowerValue));
     PropertyGet("TemperatureUnits", [] { return int16_t(1); });
 }
 
@@ -98,24 +112,25 @@ void Temperature::Handle_Received(const QString &buffer)
     m_reply.Handle_Received(buffer);
 }
 
-void Temperature::pollTemperatures()
+void Temperature::pollTemperatures(QStringView code)
 {
-    poll(1001, QStringLiteral("T "), [this] { AmbientSeen = false; }, [this] { return AmbientSeen; }, 500);
+    requireLine();
+    // Status some window asked for is fresh too.
+    const ControllerReports::Value *ambient = cm->Reports().Last(u":t1");
+    if (!ambient || Clock::TicksSince(ambient->tick) >= FreshMs || !cm->Reports().Last(code))
+        poll(LastQuery, FreshMs, StatusQuery, 500, code);
+    requireReported(code);
 }
 
 void Temperature::setFanMode(int16_t value)
 {
     requireSendable(value >= 0 && value <= 2, "Fan Mode value out of range.");
-    // The mode takes the reported fan speed along: ask for the status when none has come.
-    if (!StatusSeen) {
-        if (!poll(0, QStringLiteral("T "), [] {}, [this] { return StatusSeen; }, StatusWaitMs))
-            refuse(DriverErrors::Unavailable, QStringLiteral("Fan Mode currently unavailable, try again."), VkmSource);
-        requireLine(); // the wait served events: the port may have closed meanwhile
-    }
+    // Manual takes the fan speed along: the one reported now. The other modes want the
+    // status reported once, as ever.
+    const Report &speed = current(u":fs", FanUnavailable, value != 0);
     FanModeValue = value;
     if (value == 0) {
-        if (FanSpeedValue < 0 || FanSpeedValue > 100)
-            FanSpeedValue = 0;
+        FanSpeedValue = speed.numeric && speed.v >= 0 && speed.v <= 100 ? vb::CInt(speed.v) : 0;
         send(command("y", FanSpeedValue));
     } else if (value == 1) {
         send(QStringLiteral("n1 "));
@@ -128,7 +143,7 @@ void Temperature::setFanMode(int16_t value)
 void Temperature::setFanSpeed(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Fan Speed value out of range.");
-    requireManual(FanModeValue, "Fan Mode is not Manual.");
+    requireManual(u":fm", FanUnavailable, "Fan Mode is not Manual.");
     FanSpeedValue = value;
     send(command("y", value));
 }
@@ -150,17 +165,17 @@ void Temperature::setFanAggressiveness(float value)
 void Temperature::setSecondaryHeaterMode(int16_t value)
 {
     requireSendable(value >= 0 && value <= 2, "Secondary heater mode value out of range.");
-    HeaterModeValue = value;
+    // Manual takes the heater power along: the one reported now.
     if (value == 0)
-        send(command("s", HeaterPowerValue));
-    else
-        send(command("w", value));
+        HeaterPowerValue = int16_t(ReportValue::Power(current(u":ss", HeaterUnavailable)).value_or(0));
+    HeaterModeValue = value;
+    send(value == 0 ? command("s", HeaterPowerValue) : command("w", value));
 }
 
 void Temperature::setSecondaryHeaterPower(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Secondary Power value out of range.");
-    requireManual(HeaterModeValue, "Secondary heater mode is not Manual.");
+    requireManual(u":sm", HeaterUnavailable, "Secondary heater mode is not Manual.");
     HeaterPowerValue = value;
     send(command("s", value));
 }
@@ -211,12 +226,7 @@ void Temperature::dispatchReport(QStringView code, QStringView value)
     static const ReportTable<T> table{
         {":!", [](T &t, const Report &) { t.AckReceived = true; }},
         {":vr", [](T &, const Report &r) { Module().link.FirmwareVersion = r.text; }},
-        {":t1", degrees([](T &t, double d) {
-             Module().temperatures.AmbientTemperature = d;
-             t.AmbientSeen = true;
-             // Data a window asked for is fresh data too.
-             t.LastQuery = Clock::GetTickCount();
-         })},
+        {":t1", degrees([](T &, double d) { Module().temperatures.AmbientTemperature = d; })},
         {":t2", degrees([](T &, double d) { Module().temperatures.PrimaryTemperature = d; })},
         {":t3", degrees([](T &, double d) { Module().temperatures.SecondaryTemperature = d; })},
         {":t7", degrees([](T &t, double d) { t.ElectronicTempValue = d; })},
@@ -249,12 +259,7 @@ void Temperature::dispatchReport(QStringView code, QStringView value)
                  t.HeaterSetpointValue = vb::CSng(n / 10);
          })},
         {":d1", power(&T::Dew1PowerValue)},
-        {":d2", [](T &t, const Report &r) {
-             if (const auto p = ReportValue::Power(r))
-                 t.Dew2PowerValue = int16_t(*p);
-             if (r.numeric)
-                 t.StatusSeen = true;
-         }},
+        {":d2", power(&T::Dew2PowerValue)},
     };
     table.dispatch(*this, Report(code, value));
 }

@@ -4,6 +4,8 @@
 
 // The controller's temperatures, cooling fan, secondary-mirror heater and dew heaters as
 // automation clients see them. Temperatures are degrees Fahrenheit as reported.
+struct Report;
+
 class Temperature : public DriverFrame
 {
 public:
@@ -29,18 +31,23 @@ protected:
     void dispatchReport(QStringView code, QStringView value) override;
 
 private:
-    // Sends "T " unless data is fresher than a second, then waits briefly for ":t1".
-    void pollTemperatures();
-    // A getter that polls, then returns `field`.
-    template <typename T> auto polled(const T &field)
+    // Sends "T " unless the status is fresher than a second, then waits briefly for the
+    // answer; refuses when `code` has not been reported since the port opened.
+    void pollTemperatures(QStringView code);
+    // A getter that polls, then returns `field`, which `code` reports.
+    template <typename T> auto polled(const char16_t *code, const T &field)
     {
-        return [this, &field] {
-            pollTemperatures();
+        return [this, code, &field] {
+            pollTemperatures(code);
             return field;
         };
     }
-    // The setters' refusal of a mode that is not manual.
-    static void requireManual(int16_t mode, const char *description);
+    // The status value `code` as the controller reports it now (answering a query written
+    // after the last command that changes it): waits for it, bounded; else refuses with
+    // `unavailable`.
+    const Report &current(QStringView code, const char *unavailable, bool once = false);
+    // The setters' refusal of a reported mode that is not manual.
+    void requireManual(QStringView modeCode, const char *unavailable, const char *description);
 
     double ElectronicTempValue = 0;
     int16_t RawAmbient = 0;
@@ -55,6 +62,4 @@ private:
     float HeaterSetpointValue = 0;
     int16_t Dew1PowerValue = 0;
     int16_t Dew2PowerValue = 0;
-    bool AmbientSeen = false;
-    bool StatusSeen = false;
 };

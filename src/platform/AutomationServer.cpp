@@ -198,6 +198,7 @@ void AutomationServer::release(const QDBusMessage &call)
     const auto found = m_objects.find(call.path());
     Exported released = std::move(found->second);
     m_objects.erase(found);
+    released.object->Abandon();
     m_connection.send(call.createReply());
     forgetOwnerIfIdle(released.owner);
     dispose(std::move(released.object));
@@ -219,6 +220,7 @@ void AutomationServer::releaseOwnedBy(const QString &owner)
     std::vector<std::shared_ptr<Dispatch>> released;
     for (auto it = m_objects.begin(); it != m_objects.end();) {
         if (it->second.owner == owner) {
+            it->second.object->Abandon();
             released.push_back(std::move(it->second.object));
             it = m_objects.erase(it);
         } else {

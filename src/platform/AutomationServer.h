@@ -13,7 +13,8 @@
 // CreateInstance) makes objects, each at a path of its own with automation.Dispatch
 // (GetProperty, PutProperty, Invoke, Release). An object belongs to the connection that
 // created it (a call from any other connection is refused and changes nothing) and ends
-// with its Release or when that connection leaves the bus.
+// with its Release or when that connection leaves the bus; a call of it still running then
+// finds it Abandoned.
 //
 // Members run on the event loop's thread, each call on a fiber of its own (CallFiber): a
 // member that waits suspends only its own call, and calls arriving meanwhile are served.

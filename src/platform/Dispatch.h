@@ -49,6 +49,11 @@ public:
     // The names of the declared members, case-folded.
     QStringList MemberNames() const { return m_members.keys(); }
 
+    // Its client let it go (Release, or the client's connection left) while one of its
+    // calls may still be running: such a call must act no further for nobody.
+    void Abandon() { m_abandoned = true; }
+    bool Abandoned() const { return m_abandoned; }
+
 protected:
     // Serves one access; the member table below does it unless a subclass forwards
     // elsewhere (the bus proxy). For Let, `value` is the assigned value.
@@ -139,4 +144,5 @@ private:
     }
 
     QHash<QString, Member> m_members; // by case-folded name
+    bool m_abandoned = false;
 };

@@ -5,6 +5,7 @@
 #include "drivers/Temperature.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -125,6 +126,36 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
     }
 }
 
+// A client that lets its object go while a member waits (a handshake's retries, a move's
+// status answer): the member stops after that wait and sends nothing more.
+TEST_F(FocuserTest, ACallWhoseClientLetItsObjectGoSendsNothingMore)
+{
+    // class, 'l'et or 'c'all, member, value, the controller answers, the client goes after ms, source, the wire
+    const std::tuple<const char *, char, const char *, Variant, bool, int, const char *, const char *> rows[] = {
+        {"Focuser", 'l', "Link", Variant(true), false, 700, "VKM", "! ! "},
+        {"Temperature", 'l', "Connected", Variant(true), false, 300, "VKM", "! ! "},
+        {"Stepper", 'l', "Connected", Variant(true), false, 300, "ORVA", "! ! "},
+        {"Rotator", 'c', "Move", Variant(90.0), true, 0, "ORVA", " R "},
+    };
+    for (const auto &[cls, kind, name, value, answers, goneMs, source, wire] : rows) {
+        SCOPED_TRACE(cls);
+        sim.setSilent(!answers);
+        sharedLink()->setConnected(true);
+        const std::unique_ptr<Dispatch> object = makeDriver(cls);
+        sent();
+        ClockTimer gone;
+        QObject::connect(&gone, &ClockTimer::timeout, [&] { object->Abandon(); gone.stop(); });
+        gone.start(goneMs);
+        const QString member = QString::fromLatin1(name);
+        expectRefusal([&] { kind == 'l' ? object->Let(member, value) : void(object->Call(member, {value})); },
+                      DriverErrors::Released, "The client released this object", source);
+        Wait::For(6000);
+        EXPECT_EQ(sent(), QString::fromLatin1(wire));
+        sharedLink()->setConnected(false);
+    }
+    sim.setSilent(false);
+}
+
 TEST_F(FocuserTest, LinkAnsweredSendsTheOpeningQueriesInOrder)
 {
     Focuser focuser;
@@ -234,8 +265,9 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
         int target, actual;
         int16_t moving;
     };
-    // Target 900 is not the commanded one; 1000/995 is within 5; 1000/994 is not.
-    const Step steps[] = {{900, 900, -1}, {1000, 995, 0}, {1000, 994, -1}, {1000, 1005, 0}};
+    // Each answers a query written after the move: 1000/995 is within 5, 1000/994 is not; a
+    // target of 900 reached is a controller standing, whatever was commanded.
+    const Step steps[] = {{1000, 994, -1}, {1000, 995, 0}, {900, 900, 0}, {1000, 1005, 0}};
     for (const Step &s : steps) {
         sim.setFocuserPosition(s.actual);
         sim.setFocuserTarget(s.target);
@@ -243,15 +275,17 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
     }
 }
 
-// A reads IsMoving until False after its Move(20000) is half way; each read waits for its
-// own report.
+// A reads IsMoving every `everyMs` after its Move(20000) is half way; each read waits for its
+// own report. Standing still is no evidence: only the target reached or a halt ends it.
 TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMovedIt)
 {
-    // what happens half way: 'a' or 'b' halts, 's'talls with the target kept, 'b' 'm'oves it on to 3000; within ms,
-    // where it stands (0: short of 20000)
-    const std::tuple<char, int64_t, int32_t> rows[] = {{'a', 500, 0}, {'b', 500, 0}, {'s', 1000, 0}, {'m', 3000, 3000}};
-    for (const auto &[what, withinMs, standsAt] : rows) {
-        SCOPED_TRACE(what);
+    // what happens half way: 'a' or 'b' halts, 's'talls for good with the target kept, 'p'auses for 750 ms,
+    // 'b' 'm'oves it on to 3000; within ms (0: never), where it stands; how often A reads
+    const std::tuple<char, int64_t, int32_t, int> rows[] = {{'a', 500, 0, 0},        {'b', 500, 0, 0},
+                                                            {'s', 0, 0, 250},        {'m', 3000, 3000, 0},
+                                                            {'p', 5000, 20000, 250}, {'p', 5000, 20000, 1000}};
+    for (const auto &[what, withinMs, standsAt, everyMs] : rows) {
+        SCOPED_TRACE(std::string(1, what) + std::to_string(everyMs));
         sim.setFocuserSpeed(50);
         sim.setFocuserPosition(0);
         Focuser a, b;
@@ -260,17 +294,26 @@ TEST_F(FocuserTest, IsMovingEndsOnceTheReportsShowTheFocuserStandingWhoeverMoved
         for (const int64_t start = Clock::Now(); a.Get(QStringLiteral("Position")).toLong() <= 5000;)
             ASSERT_LT(Clock::Now() - start, 10000);
         EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1);
-        if (what == 's')
+        if (what == 's' || what == 'p')
             sim.setFocuserSpeed(0);
         else
             what == 'm' ? b.Call(QStringLiteral("Move"), {Variant(int32_t(3000))}) : (what == 'a' ? a : b).Call(QStringLiteral("Halt"));
+        ClockTimer resume; // a pause's end
+        QObject::connect(&resume, &ClockTimer::timeout, [&] { sim.setFocuserSpeed(50); resume.stop(); });
+        if (what == 'p')
+            resume.start(750);
         const int64_t start = Clock::Now();
-        while (a.Get(QStringLiteral("IsMoving")).toInteger() != 0 && Clock::Now() - start < 10000) {
+        while (a.Get(QStringLiteral("IsMoving")).toInteger() != 0 && Clock::Now() - start < std::max<int64_t>(withinMs, 3000)) {
+            Wait::For(everyMs);
         }
-        EXPECT_LT(Clock::Now() - start, withinMs);
         const int32_t stands = a.Get(QStringLiteral("Position")).toLong();
-        EXPECT_TRUE(standsAt ? std::abs(stands - standsAt) <= 5 : stands < 19000) << stands;
-        EXPECT_EQ(b.Get(QStringLiteral("IsMoving")).toInteger(), 0) << "b reads the same reports";
+        if (withinMs == 0) {
+            EXPECT_EQ(a.Get(QStringLiteral("IsMoving")).toInteger(), -1) << "a stalled motor short of its target";
+        } else {
+            EXPECT_LT(Clock::Now() - start, withinMs);
+            EXPECT_TRUE(standsAt ? std::abs(stands - standsAt) <= 5 : stands < 19000) << stands;
+            EXPECT_EQ(b.Get(QStringLiteral("IsMoving")).toInteger(), 0) << "b reads the same reports";
+        }
         sharedLink()->setConnected(false);
     }
 }
@@ -289,6 +332,13 @@ TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
     start = Clock::Now();
     EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 4321);
     EXPECT_GE(Clock::Now() - start, 250);
+
+    // Never reported since the port opened: refused after the wait, for the position as for
+    // the motion.
+    sharedLink()->setConnected(false);
+    sharedLink()->setConnected(true);
+    for (const char *member : {"Position", "IsMoving", "SetPosition"})
+        expectRefusal([&] { focuser.Get(QString::fromLatin1(member)); }, DriverErrors::Unavailable, "No response from focuser");
 }
 
 TEST_F(FocuserTest, CompensationCoefficientAndThreshold)

@@ -46,6 +46,9 @@ TEST_F(StepperTest, ChannelBitsFromTheStatusReports)
 {
     sim.setSilent(true); // the reports below are the only truth, whenever a getter asks
     Stepper s;
+    // Nothing reported since the port opened: refused after the wait.
+    for (const char *member : {"StepperPresent1", "StepperLimitSwitch2B", "Stepper3Position", "IsMoving4", "PrimaryCoverState"})
+        expectRefusal([&] { s.Get(QString::fromLatin1(member)); }, DriverErrors::Unavailable, "No response from VKM", "ORVA");
     struct Row
     {
         const char *reports;
@@ -81,7 +84,7 @@ TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
     sim.setStepperPosition(3, -1234);
     sim.setCoverState(5);
     Stepper a, b;
-    EXPECT_FALSE(get(a, QStringLiteral("StepperPresent2"))) << "fresh: the cache answers";
+    EXPECT_TRUE(get(a, QStringLiteral("StepperPresent2"))) << "fresh, but never reported: it asks";
     outliveTheCache();
     EXPECT_TRUE(get(a, QStringLiteral("StepperPresent2")));
     EXPECT_FALSE(get(a, QStringLiteral("StepperPresent1")));
@@ -92,7 +95,13 @@ TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
     EXPECT_EQ(a.Get(QStringLiteral("PrimaryCoverState")).toInteger(), 5);
     EXPECT_EQ(a.Get(QStringLiteral("Stepper3Position")).toLong(), -1234);
     // Only the first limit switch asks without the leading blank.
-    EXPECT_EQ(sim.received(), QStringLiteral(" 3 6  6  2  4  8 "));
+    EXPECT_EQ(sim.received(), QStringLiteral(" 3  3 6  6  2  4  8 "));
+    // A move counts at once: the cached motion predates it, so the next read asks.
+    sim.clearReceived();
+    a.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(1000))});
+    EXPECT_TRUE(get(a, QStringLiteral("IsMoving1")));
+    EXPECT_FALSE(get(a, QStringLiteral("IsMoving2")));
+    EXPECT_EQ(sim.received(), QStringLiteral("a1000  4 "));
 }
 
 TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)

@@ -16,12 +16,9 @@ protected:
         ASSERT_TRUE(sharedLink()->Connected());
     }
 
-    // Feeds the object's parser through its public member, led by a fresh ":t1" so that the
-    // getters that follow take the cache instead of asking the controller.
-    static void parse(Temperature &t, const QString &reports)
-    {
-        t.Call(QStringLiteral("Handle_Received"), {Variant(QStringLiteral(":t1 6800 ") + reports)});
-    }
+    // The controller reports these values unasked, led by a fresh ":t1" so that the getters
+    // that follow take the cache instead of asking the controller.
+    void parse(const QString &reports) { report((QStringLiteral(":t1 6800 ") + reports).toLatin1()); }
 };
 
 } // namespace
@@ -85,7 +82,7 @@ TEST_F(TemperatureTest, ReportsTakenWithinTheirRanges)
 {
     Temperature t;
     openPort(); // the getters read reports only while the controller can be reached
-    parse(t, QStringLiteral(":vr 2.10b "));
+    parse(QStringLiteral(":vr 2.10b "));
     EXPECT_EQ(Module().link.FirmwareVersion, QStringLiteral("2.10b"));
     struct Case
     {
@@ -108,7 +105,7 @@ TEST_F(TemperatureTest, ReportsTakenWithinTheirRanges)
         {":d1 150 ", "DewHeater1Power", 100},       {":d2 30 :d2 abc ", "DewHeater2Power", 30},
     };
     for (const Case &c : cases) {
-        parse(t, QString::fromLatin1(c.reports));
+        parse(QString::fromLatin1(c.reports));
         EXPECT_FLOAT_EQ(float(t.Get(QString::fromLatin1(c.member)).toDouble()), float(c.expected)) << c.reports;
     }
     t.Call(QStringLiteral("Handle_Received"), {Variant(int32_t(5))}); // not report text: no harm
@@ -119,8 +116,6 @@ TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
 {
     Temperature t; // created on a closed port: no query whose answer could overtake the test
     openPort();
-    parse(t, QString());
-    sim.clearReceived();
     const std::pair<const char *, Variant> lets[] = {
         {"FanAggressiveness", Variant(0.1)},   {"FanAggressiveness", Variant(10.0)},
         {"FanDeadband", Variant(0.25)},        {"FanDeadband", Variant(0.0)},
@@ -132,51 +127,71 @@ TEST_F(TemperatureTest, SettersSendTheirCommandsWithSingleTenths)
     };
     for (const auto &[member, value] : lets)
         t.Let(QString::fromLatin1(member), value);
-    const QString expected = QStringLiteral(" g1  g100  O2.5  O0 P25 P-100 s0 s60 w1 w2 y100 c50 k0 ");
+    // Manual takes the reported power along, and the power wants the mode its "s0 " set
+    // reported: each asks first.
+    const QString expected = QStringLiteral(" g1  g100  O2.5  O0 P25 P-100 T s0 T s60 w1 w2 y100 c50 k0 ");
     EXPECT_TRUE(sim.waitForReceived(expected, 1000));
     EXPECT_EQ(sim.received(), expected);
     EXPECT_FLOAT_EQ(t.Get(QStringLiteral("FanDeadband")).toSingle(), 0.0f);
     EXPECT_EQ(t.Get(QStringLiteral("SecondaryHeaterPower")).toInteger(), 60);
 }
 
-TEST_F(TemperatureTest, FanModeAsksForTheStatusWhenNoneHasComeAndRefusesWithoutIt)
+// Right after Connected, whose "T " is still unanswered (a quarter of a second at 9600
+// baud), a setter waits for that answer and decides on the mode it reports.
+TEST_F(TemperatureTest, SettersWaitForTheReportedModeAndRefuseWithoutIt)
 {
-    {
-        Temperature t; // right after Connected, whose "T " is still unanswered (a quarter of a second at 9600 baud)
+    // fan and heater mode the controller reports, member, value, refusal (none: sent), the wire
+    const std::tuple<int, const char *, int16_t, const char *, const char *> rows[] = {
+        {0, "FanMode", 1, nullptr, "! T n1 "},
+        {1, "FanSpeed", 50, "Fan Mode is not Manual.", "! T "},
+        {1, "SecondaryHeaterPower", 40, "Secondary heater mode is not Manual.", "! T "},
+        {0, "FanSpeed", 50, nullptr, "! T y50 "},
+        {2, "SecondaryHeaterMode", 0, nullptr, "! T s30 "},
+    };
+    for (const auto &[mode, member, value, refusal, wire] : rows) {
+        SCOPED_TRACE(member);
+        sim.setFanMode(mode);
+        sim.setHeaterMode(mode);
+        sim.setHeaterPower(30);
+        Temperature t;
         t.Let(QStringLiteral("Connected"), Variant(true));
-        t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
-        EXPECT_EQ(sent(), QStringLiteral("! T T n1 "));
+        const auto let = [&] { t.Let(QString::fromLatin1(member), Variant(value)); };
+        refusal ? expectRefusal(let, DriverErrors::InvalidOperation, refusal, "VKM") : let();
+        EXPECT_EQ(sent(), QString::fromLatin1(wire));
         sharedLink()->setConnected(false);
     }
-    Temperature t; // a controller that does not answer on a port opened as is
-    openPort();
-    sim.setSilent(true);
-    expectRefusal([&] { t.Let(QStringLiteral("FanMode"), Variant(int16_t(1))); }, DriverErrors::Unavailable,
-                  "Fan Mode currently unavailable, try again.", "VKM");
-    EXPECT_EQ(sent(), QStringLiteral("T "));
-    sim.setSilent(false);
+    // A controller that does not answer on a port opened as is: nothing reported, nothing decided.
+    for (const char *member : {"FanSpeed", "SecondaryHeaterMode"}) {
+        Temperature t;
+        openPort();
+        sim.setSilent(true);
+        expectRefusal([&] { t.Let(QString::fromLatin1(member), Variant(int16_t(0))); }, DriverErrors::Unavailable,
+                      member[0] == 'F' ? "Fan Mode currently unavailable, try again." : "Secondary heater mode currently unavailable, try again.", "VKM");
+        expectRefusal([&] { t.Get(QStringLiteral("AmbientTemp")); }, DriverErrors::Unavailable, "No response from VKM", "VKM");
+        EXPECT_EQ(sent(), QStringLiteral("T T ")) << member;
+        sim.setSilent(false);
+        sharedLink()->setConnected(false);
+    }
 }
 
 TEST_F(TemperatureTest, FanModeTakesTheReportedSpeedAlong)
 {
     Temperature t; // created on a closed port: no query whose answer could overtake the test
     openPort();
-    parse(t, QStringLiteral(":fs 40 :d2 0 "));
-    sim.clearReceived();
+    sim.setFanSpeed(40);
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
     EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
-    t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the stored speed goes along
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the speed reported after "n1 " goes along
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(2)));
     EXPECT_EQ(t.Get(QStringLiteral("FanSpeed")).toInteger(), 0);
-    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("n1 y40 n2 "), 1000));
-    EXPECT_EQ(sim.received(), QStringLiteral("n1 y40 n2 "));
+    EXPECT_EQ(sent(), QStringLiteral("T n1 T y40 n2 "));
 }
 
 TEST_F(TemperatureTest, RefusalsStoreAndSendNothing)
 {
     Temperature t; // created on a closed port: no query whose answer could overtake the test
     openPort();
-    parse(t, QStringLiteral(":fm 1 :sm 2 :d2 0 "));
+    parse(QStringLiteral(":fm 1 :sm 2 :ft 0 :d2 0 "));
     sim.clearReceived();
     struct Case
     {

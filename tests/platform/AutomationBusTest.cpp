@@ -36,10 +36,12 @@ public:
         Method("Refuse", [] { throw AutomationError(1042, "Fan Speed value out of range.", "VKM"); });
         Method("ThrowOdd", [] { throw 42; });
         Method("Signal", [] { Signalled = true; });
-        Method("WaitForSignal", [](int32_t ms) {
+        Method("WaitForSignal", [this](int32_t ms) {
             if (OnWait)
                 OnWait();
-            return Wait::Until(ms, [] { return Signalled; });
+            const bool signalled = Wait::Until(ms, [] { return Signalled; });
+            AbandonedWhenWoken = Abandoned();
+            return signalled;
         });
     }
     ~Fake() override { --Alive; }
@@ -48,6 +50,7 @@ public:
     static inline int Alive = 0;
     static inline int Made = 0;
     static inline bool Signalled = false;
+    static inline bool AbandonedWhenWoken = false;
     static inline std::function<void()> OnWait;
 };
 
@@ -100,6 +103,7 @@ protected:
         ASSERT_TRUE(server->RegisterClass(fakeProgId(), [] { return std::make_shared<Fake>(); }));
         Fake::Made = 0;
         Fake::Signalled = false;
+        Fake::AbandonedWhenWoken = false;
         Fake::OnWait = nullptr;
     }
     void TearDown() override
@@ -314,12 +318,15 @@ TEST_F(AutomationBus, AClientThatLeavesTheBusReleasesItsObjects)
     {
         QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "vkm-test-client");
         EXPECT_FALSE(createRaw(client).isEmpty());
-        EXPECT_FALSE(createRaw(client).isEmpty());
+        // One of its objects is in a call that waits when the client goes: the call finds it abandoned.
+        client.asyncCall(dispatchCall(fakeProgId(), createRaw(client), "Invoke", {"WaitForSignal", args({variant(1000)})}));
+        client.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
     }
     const QString kept = createRaw(); // another client's object stays
     EXPECT_EQ(server->ObjectCount(), 3);
     QDBusConnection::disconnectFromBus("vkm-test-client");
     EXPECT_TRUE(Wait::Until(5000, [&] { return server->ObjectCount() == 1 && Fake::Alive == 1; }));
+    EXPECT_TRUE(Fake::AbandonedWhenWoken);
     exchange(dispatchCall(fakeProgId(), kept, "Release", {}));
 }
 
