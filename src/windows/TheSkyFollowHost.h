@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Serial.h"
+
 #include <QString>
 
 class QWidget;
@@ -13,8 +15,8 @@ public:
     virtual ~TheSkyFollowHost() = default;
 
     virtual Window kind() const = 0;
-    // Sends `command` whole through the window's link.
-    virtual void Transmit(const QString &command) = 0;
+    // Sends `command` whole through the window's link (the shared one), without a box.
+    virtual Serial::SendResult Transmit(const QString &command) = 0;
     // Sets the window's TheSkyUpdateHold and restarts the timer that clears it 2000 ms on
     // (the main window's Timer2, the console's Timer4).
     virtual void HoldTheSkyUpdate() = 0;
