@@ -107,22 +107,22 @@ TEST_F(MainWindowFocusCommands, ButtonsAndCheckBoxesSendTheirCommands)
     EXPECT_EQ(sentBy([&] { form->cmdHome->click(); }), QString());
     EXPECT_EQ(sentBy([&] { form->cmdWrapZero->click(); }), QString());
 
-    // A command that cannot leave (a firmware upload owns the line) says so once, and a
-    // check box shows its old state again.
+    // A command that cannot leave (an upload owns the line) says so once; a check box shows
+    // its old state again.
     prompts.answer = nullptr;
     takeBoxes();
-    for (const char *name : {"cmdStopFocus", "cmdRecordRotator", "Check1", "chkRecalRotator"}) {
-        auto *button = control<QAbstractButton>(QString::fromLatin1(name));
-        const bool checked = button->isChecked();
-        EXPECT_EQ(sentBy([&] {
-                      Module().tools.FlashInProgress = true;
+    EXPECT_EQ(sentBy([&] {
+                  Module().tools.FlashInProgress = true;
+                  for (const char *name : {"cmdStopFocus", "cmdRecordRotator", "Check1", "chkRecalRotator"}) {
+                      auto *button = control<QAbstractButton>(QString::fromLatin1(name));
+                      const bool checked = button->isChecked();
                       click(button);
-                      Module().tools.FlashInProgress = false;
-                  }),
-                  QString()) << name;
-        EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Error:  A firmware upload is in progress.")}) << name;
-        EXPECT_EQ(button->isChecked(), checked) << name;
-    }
+                      EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Error:  A firmware upload is in progress.")}) << name;
+                      EXPECT_EQ(button->isChecked(), checked) << name;
+                  }
+                  Module().tools.FlashInProgress = false;
+              }),
+              QString());
 }
 
 TEST_F(MainWindowFocusCommands, CelsiusBoxSetsTheSettingAndSkipsGrayed)

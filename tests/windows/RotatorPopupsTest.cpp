@@ -100,13 +100,6 @@ TEST_F(RotatorPopups, DialCancelStopsTheRotatorWithoutAMainWindow)
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral("q0 "), 2000));
     EXPECT_EQ(MainForm(false), nullptr);
     EXPECT_FALSE(Module().rotator.RotIndicatorShown);
-
-    // A stop that cannot leave says so; the dial closes all the same.
-    Module().link.SharedSerial->setConnected(false);
-    dial->showIndicator();
-    click(dial, "Command1");
-    EXPECT_EQ(prompts.takePrompts(), QStringList{QStringLiteral("Error:  The communications port is not open.")});
-    EXPECT_FALSE(dial->isVisible());
 }
 
 TEST_F(RotatorPopups, WrapMessageClosesItselfAfterTwoSeconds)
