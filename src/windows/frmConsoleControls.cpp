@@ -8,7 +8,6 @@
 #include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
-#include "platform/Held.h"
 #include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"

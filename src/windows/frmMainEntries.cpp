@@ -5,7 +5,6 @@
 
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
-#include "link/RotatorSteps.h"
 #include "platform/ControlEvents.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -17,7 +16,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <cmath>
 
 using namespace MainMessages;
 
