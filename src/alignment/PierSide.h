@@ -1,11 +1,33 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
-// Records the pier side at which rotator and sky were last brought into step (0: never) in
-// ZELSynchedToTelescope and the driver key. VbError 1 "Unable to read registry" when the key
-// cannot be opened; the variable is then left as it was.
+// The record of the pier side at which rotator and sky were last brought into step (0:
+// never): ZELSynchedToTelescope and the driver key. The key opens when this is made (else
+// VbError 1 "Unable to read registry"), so an action of several steps makes it before its
+// first step and records last.
+class ZELSynchRecord
+{
+public:
+    ZELSynchRecord();
+    ~ZELSynchRecord();
+    ZELSynchRecord(const ZELSynchRecord &) = delete;
+    ZELSynchRecord &operator=(const ZELSynchRecord &) = delete;
+
+    void record(int16_t pierSide);
+
+private:
+    uint32_t m_key = 0; // HKEY
+};
+
+// ZELSynchRecord().record(pierSide): the variable is left as it was when the key cannot be
+// opened.
 void RecordZELSynchedToTelescope(int16_t pierSide);
+
+// The box for an action whose later step failed (`failure`, a sentence) after "p<steps>"
+// relabelled the rotator's counter: what took effect, and that nothing was recorded.
+void ReportRelabelledOnly(const QString &failure, int32_t steps);
 
 // The rotator's position counter relabelled by half a turn, for a telescope now on the
 // other side of the pier: setPosition - 36000 above 36000, else setPosition + 36000.

@@ -4,6 +4,7 @@
 #include "alignment/TheSkyAutomation.h"
 #include "alignment/PierSide.h"
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "platform/Controls.h"
 #include "platform/UserPrompts.h"
@@ -48,35 +49,46 @@ void frmSynchTS::ask(QWidget *parent)
     window.exec();
 }
 
-void frmSynchTS::attempt(const std::function<void()> &work)
+void frmSynchTS::attempt(const std::function<bool()> &work)
 {
     try {
-        work();
-        accept();
+        if (work())
+            accept();
     } catch (const VbError &e) {
         MsgBox(e.description(), vbconst::vbExclamation, QStringLiteral("VKM ERROR OCCURED"));
     }
 }
 
+// Each button checks the link and the driver key before its first step and records last: a
+// refusal leaves the counter, TheSky, ZELOffset and the registry as they were.
 void frmSynchTS::cmdZELtoTS_Click()
 {
     attempt([] {
         ModuleState &m = Module();
+        if (!OperatorSend::Ready(&ControlWindowLink()))
+            return false;
+        ZELSynchRecord record;
         const double angle = TheSkyAutomation::CameraAngle();
-        SendThroughControlWindow(QStringLiteral("p") + vb::CStr(vb::Int(angle * RotatorStepsPerDegree))
-                                 + QLatin1Char(' '));
+        if (!SendThroughControlWindow(QStringLiteral("p") + vb::CStr(vb::Int(angle * RotatorStepsPerDegree))
+                                      + QLatin1Char(' ')))
+            return false;
+        record.record(m.settings.CheckTelescope ? m.thesky.PierSide : int16_t(0));
         m.thesky.ZELOffset = 0;
-        RecordZELSynchedToTelescope(m.settings.CheckTelescope ? m.thesky.PierSide : int16_t(0));
+        return true;
     });
 }
 
+// The rotator's angle shown stands for the controller's only while the link takes commands.
 void frmSynchTS::cmdSetOffset_Click()
 {
     attempt([] {
+        if (!OperatorSend::Ready(&ControlWindowLink()))
+            return false;
         const double angle = TheSkyAutomation::CameraAngle();
         const QString caption = ControlWindows().Main ? ControlWindows().Main->RotatorCaption() : QString();
         const float rotator = vb::CSng(caption);
         Module().thesky.ZELOffset = vb::CSng(angle - rotator);
+        return true;
     });
 }
 
@@ -84,24 +96,35 @@ void frmSynchTS::cmdTStoZEL_Click()
 {
     attempt([] {
         ModuleState &m = Module();
+        if (!OperatorSend::Ready(&ControlWindowLink()))
+            return false;
         const int32_t set = m.rotator.RotatorSetPosition;
-        if (!(m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope)) {
-            TurnTheSkyTo(set);
-            HoldOffFollow();
-            RecordZELSynchedToTelescope(0);
-            return;
-        }
+        const bool watched = m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope;
         const int16_t synched = m.settings.ZELSynchedToTelescope;
-        if (synched == 0 || synched == m.thesky.PierSide) {
+        if (watched && (synched == 0 || synched == m.thesky.PierSide)) {
             TurnTheSkyTo(set);
             HoldOffFollow();
-            return;
+            return true;
+        }
+        ZELSynchRecord record;
+        if (!watched) {
+            TurnTheSkyTo(set);
+            HoldOffFollow();
+            record.record(0);
+            return true;
         }
         // Synchronised on the other side of the pier: the counter is half a turn off.
         const int32_t n = OtherPierSidePosition(set);
-        SendThroughControlWindow(QStringLiteral("p") + vb::CStr(n) + QLatin1Char(' '));
-        TurnTheSkyTo(n);
+        if (!SendThroughControlWindow(QStringLiteral("p") + vb::CStr(n) + QLatin1Char(' ')))
+            return false;
+        try {
+            TurnTheSkyTo(n);
+        } catch (const VbError &e) {
+            ReportRelabelledOnly(QStringLiteral("Error:  TheSky did not take the camera angle: %1.").arg(e.description()), n);
+            return false;
+        }
         HoldOffFollow();
-        RecordZELSynchedToTelescope(m.thesky.PierSide);
+        record.record(m.thesky.PierSide);
+        return true;
     });
 }

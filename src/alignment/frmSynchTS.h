@@ -7,7 +7,7 @@ class QPushButton;
 
 // "Synchronise ZEL and TheSky": brings the rotator's angle and the camera indicator's angle
 // in TheSky into agreement, one of three ways. Each button does its work and closes the
-// window; a failure shows its error and leaves the window open for another choice.
+// window; a refusal or failure shows its box and leaves the window open for another choice.
 class frmSynchTS : public QDialog
 {
     Q_OBJECT
@@ -30,6 +30,6 @@ public:
     static void ask(QWidget *parent = nullptr);
 
 private:
-    // Runs a button's work; closes the window when it succeeds.
-    void attempt(const std::function<void()> &work);
+    // Runs a button's work; closes the window when it answers true.
+    void attempt(const std::function<bool()> &work);
 };

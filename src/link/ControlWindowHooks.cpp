@@ -1,6 +1,7 @@
 #include "link/ControlWindowHooks.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/Serial.h"
 #include "platform/Held.h"
 
@@ -16,12 +17,17 @@ std::shared_ptr<Serial> MainWindowLink()
     return main ? main->link() : nullptr;
 }
 
-void SendThroughControlWindow(const QString &command)
+Serial &ControlWindowLink()
 {
     const ModuleState::Link &link = Module().link;
     if (!(link.MainFormOpen || link.ConsoleFormOpen))
         throw VbError::objectNotSet();
-    Held(link.SharedSerial).Transmit(command);
+    return Held(link.SharedSerial);
+}
+
+bool SendThroughControlWindow(const QString &command)
+{
+    return OperatorSend::Send(&ControlWindowLink(), command);
 }
 
 void HoldOffFollow()

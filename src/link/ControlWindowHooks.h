@@ -59,9 +59,13 @@ ControlWindowHooks &ControlWindows();
 // missing one is error 91.
 std::shared_ptr<Serial> MainWindowLink();
 
-// Sends `command` through the shared link of the main window or, without it, the console.
-// VbError 91 when neither window holds the link.
-void SendThroughControlWindow(const QString &command);
+// The shared link of the main window or, without it, the console. VbError 91 when neither
+// window holds the link.
+Serial &ControlWindowLink();
+
+// Sends `command` through ControlWindowLink() the operator windows' way (OperatorSend): true
+// when it left; otherwise their refusal box has said why.
+bool SendThroughControlWindow(const QString &command);
 
 // After a rotator move from here: no offset, the follow of both windows held off until the
 // Timer3 of the main window (or, without it, the console) sees the rotator stand.

@@ -1,6 +1,7 @@
 #include "link/HandlerError.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/Serial.h"
 
 #include "platform/GuardedApplication.h"
@@ -35,19 +36,12 @@ void InstallHandlerErrorGuard()
 
 bool LinkTakesValues(const Serial *link)
 {
-    if (!link || !link->Connected()) {
-        MsgBox(QStringLiteral("Error:  The communications port is not open."), vbconst::vbExclamation, QStringLiteral("ORVA"));
-        return false;
-    }
-    return !RefusedDuringUpload();
+    return OperatorSend::Ready(link);
 }
 
 bool RefusedDuringUpload()
 {
-    if (!Module().tools.FlashInProgress)
-        return false;
-    MsgBox(QStringLiteral("Error:  A firmware upload is in progress."), vbconst::vbExclamation, QStringLiteral("ORVA"));
-    return true;
+    return Module().tools.FlashInProgress && !OperatorSend::Left(Serial::SendResult::UploadOwnsLine);
 }
 
 QString UndeliveredCause(const Serial &link)

@@ -7,6 +7,7 @@
 #include "alignment/frmZELEastWest.h"
 #include "alignment/frmZELPromptFlip.h"
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "platform/Clock.h"
 #include "platform/UserPrompts.h"
@@ -89,9 +90,9 @@ TheSkyFollow::Shared &TheSkyFollow::shared()
     return s;
 }
 
-void TheSkyFollow::send(const QString &letter, int32_t value)
+Serial::SendResult TheSkyFollow::send(const QString &letter, int32_t value)
 {
-    m_host.Transmit(letter + vb::CStr(value) + QLatin1Char(' '));
+    return m_host.Transmit(letter + vb::CStr(value) + QLatin1Char(' '));
 }
 
 // --- connection ---
@@ -293,12 +294,15 @@ void TheSkyFollow::checkMeridian()
         flip(1);
 }
 
+// Either choice checks the link and the driver key first and records the new side last: a
+// refusal or a failed step leaves pier side, registry and TheSky as they were.
 void TheSkyFollow::flip(int16_t newSide)
 {
     const int16_t choice = frmZELPromptFlip::ask(m_host.PromptParent());
     stopIfClosing();
-    if (choice == 0)
+    if (choice == 0 || !OperatorSend::Ready(Module().link.SharedSerial.get()))
         return;
+    ZELSynchRecord record;
     // Read after the answer, as the controller reports it now.
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
     stopIfClosing();
@@ -307,21 +311,25 @@ void TheSkyFollow::flip(int16_t newSide)
         return;
     }
     const int32_t n = OtherPierSidePosition(*set);
-    if (choice == 1) {
-        if (!flipRotator(n, newSide))
-            return;
-    } else {
-        flipTheSky(n);
-    }
+    if (!(choice == 1 ? flipRotator(n, newSide) : flipTheSky(n)))
+        return;
+    record.record(newSide);
     Module().thesky.PierSide = newSide;
-    RecordZELSynchedToTelescope(newSide);
+}
+
+// A half turn that did not leave after "p" had relabelled the counter.
+bool TheSkyFollow::turnSent(Serial::SendResult result, int32_t n)
+{
+    if (result == Serial::SendResult::Sent)
+        return true;
+    ReportRelabelledOnly(QStringLiteral("Error:  The rotator's half turn was not sent: %1.").arg(OperatorSend::Cause(result)), n);
+    return false;
 }
 
 // The counter is relabelled by half a turn, then the rotator turns half a turn back, under
 // the wrap rule; a half turn it refuses leaves counter and pier side as they were.
 bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
 {
-    const ModuleState &m = Module();
     const bool main = m_host.kind() == TheSkyFollowHost::Window::Main;
     const int32_t towards = newSide == -1 ? 1 : -1;
     // The main window takes the half turn that unwinds, the console the new side's way; both
@@ -340,33 +348,57 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
         return false;
     }
     const std::optional<int32_t> steps = move.steps;
-    send(QStringLiteral("p"), n);
+    if (!OperatorSend::Left(send(QStringLiteral("p"), n)))
+        return false;
     if (main) {
         m_host.HoldTheSkyUpdate();
-        send(QStringLiteral("j"), *steps);
-        return true;
+        return turnSent(send(QStringLiteral("j"), *steps), n);
     }
     // The console turns a first step, lets the controller take it, then the rest.
-    send(QStringLiteral("q"), 2 * towards);
+    if (!turnSent(send(QStringLiteral("q"), 2 * towards), n))
+        return false;
     m_host.HoldTheSkyUpdate();
     for (int pass = 0; pass < 1000; ++pass) {
         Wait::DoEvents();
         stopIfClosing();
     }
-    send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards);
-    return true;
+    return turnSent(send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards), n);
 }
 
 // TheSky's indicator turns half a turn with the relabelled counter; the rotator stays.
-void TheSkyFollow::flipTheSky(int32_t n)
+bool TheSkyFollow::flipTheSky(int32_t n)
 {
     ModuleState &m = Module();
+    if (!OperatorSend::Left(send(QStringLiteral("p"), n)))
+        return false;
     m.rotator.RotatorMovePending = true;
     m_host.RestartMoveWatch();
-    send(QStringLiteral("p"), n);
-    TS::SetCameraAngle(double(n) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
-    TS::RefreshChart();
+    try {
+        TS::SetCameraAngle(double(n) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+        TS::RefreshChart();
+    } catch (const VbError &e) {
+        ReportRelabelledOnly(QStringLiteral("Error:  TheSky did not take the camera angle: %1.").arg(e.description()), n);
+        return false;
+    }
     m.rotator.RotatorSetPosition = n;
+    return true;
+}
+
+// Whether the follow may turn the rotator now: with the link not taking commands the turn is
+// refused, said once until the link takes them again, and the operator is not asked.
+bool TheSkyFollow::turnPossible()
+{
+    const Serial::SendResult prospect = OperatorSend::Prospect(Module().link.SharedSerial.get());
+    bool &refused = shared().TurnRefused;
+    if (prospect == Serial::SendResult::Sent) {
+        refused = false;
+        return true;
+    }
+    if (!refused) {
+        refused = true;
+        OperatorSend::Left(prospect);
+    }
+    return false;
 }
 
 void TheSkyFollow::followIndicator()
@@ -375,6 +407,8 @@ void TheSkyFollow::followIndicator()
     const double angle = TS::CameraAngle();
     // Decided on the target the controller reported after the last rotator command: a turn
     // already sent waits for a report that shows where it goes, whichever tab is shown.
+    if (!turnPossible())
+        return;
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", false);
     if (!set || AnglesAgree(angle, *set))
         return;
@@ -405,7 +439,7 @@ void TheSkyFollow::turnRotatorTo(double angle)
     const int32_t steps = FoldRotatorMove(int32_t(apart), true);
     const RotatorStatus::Move move = WindowRules::RotatorMove(m_host.Link(), steps, m.settings.AutoReverse != 0, false);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
-        send(QStringLiteral("j"), move.steps);
+        OperatorSend::Left(send(QStringLiteral("j"), move.steps));
     else
         WindowRules::WarnRotatorMove(move);
 }

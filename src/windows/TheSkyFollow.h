@@ -25,6 +25,7 @@ public:
         double LastFOVIOffsetRA = 0;   // last offsets seen, arcminutes
         double LastFOVIOffsetDec = 0;
         bool Busy = false;             // a tick or connect is under way (waiting on a prompt or the telescope)
+        bool TurnRefused = false;      // a turn was refused for the link; not said again until it takes commands
     };
     static Shared &shared();
 
@@ -44,14 +45,16 @@ private:
     void checkMeridian();
     void flip(int16_t newSide);
     bool flipRotator(int32_t n, int16_t newSide);
-    void flipTheSky(int32_t n);
+    bool turnSent(Serial::SendResult result, int32_t n);
+    bool flipTheSky(int32_t n);
     void followIndicator();
+    bool turnPossible();
     void turnRotatorTo(double angle);
     void slewToOffset();
     void waitForSlew();
     void stopIfClosing() const;
     void stopFollowing(const QString &description);
-    void send(const QString &letter, int32_t value);
+    Serial::SendResult send(const QString &letter, int32_t value);
 
     TheSkyFollowHost &m_host;
 };

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "link/Serial.h"
+
 #include <QString>
 
 class QWidget;
-class Serial;
 
 // What the TheSky follow needs of the window it runs in: the main window or the console.
 class TheSkyFollowHost
@@ -14,8 +15,8 @@ public:
     virtual ~TheSkyFollowHost() = default;
 
     virtual Window kind() const = 0;
-    // Sends `command` whole through the window's link.
-    virtual void Transmit(const QString &command) = 0;
+    // Sends `command` whole through the window's link (the shared one), without a box.
+    virtual Serial::SendResult Transmit(const QString &command) = 0;
     // The window's link, whose record of the controller's reports the follow decides on.
     virtual Serial *Link() const = 0;
     // Sets the window's TheSkyUpdateHold and restarts the timer that clears it 2000 ms on

@@ -73,6 +73,24 @@ void setSpin(QSpinBox *spin, int32_t value)
         spin->setValue(value);
 }
 
+std::optional<int32_t> CustomRotateSteps(const QString &degrees)
+{
+    const std::optional<double> number = vb::StrictNumber(degrees);
+    if (!number || !(*number > 0 && *number < 360))
+        return std::nullopt;
+    const int32_t steps = vb::CLng(*number * RotatorStepsPerDegree);
+    if (steps < 1 || steps >= RotatorStepsPerTurn)
+        return std::nullopt;
+    return steps;
+}
+
+void RefuseCustomRotateStep(const QString &degrees)
+{
+    MsgBox(vb::StrictNumber(degrees) ? QStringLiteral("Step size must be less than 360 degrees and positive.")
+                                     : QStringLiteral("Invalid value for rotator step size."),
+           vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
 bool PushRotatorTargetToTheSky(double v, bool theSkyUpdateHold)
 {
     ModuleState &m = Module();

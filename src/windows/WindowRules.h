@@ -38,6 +38,13 @@ bool MayCloseWhileLogging(bool otherWindowOpen, const std::function<void()> &sto
 // Stops data logging: clears LoggingActive, closes the log file and kills its timer.
 void StopDataLogging();
 
+// The custom rotator step, typed in degrees, under the one rule of both windows: a number by
+// the strict rule with 0 < step < 360 that comes to at least one step and less than a turn.
+// Its steps, or nothing.
+std::optional<int32_t> CustomRotateSteps(const QString &degrees);
+// The box for a custom step the rule refuses.
+void RefuseCustomRotateStep(const QString &degrees);
+
 // A new rotator target (steps) that differs from the set position is pushed to the
 // planetarium's field-of-view indicator unless the follow holds it. True when pushed: the
 // move is then pending and the caller restarts its move-watch timer.

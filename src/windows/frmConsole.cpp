@@ -6,6 +6,7 @@
 #include "link/ControlWindowHooks.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/Serial.h"
 #include "link/connector.h"
 #include "platform/UserPrompts.h"
@@ -86,7 +87,7 @@ void frmConsole::Form_Load()
             UpDown1->setValue(m.settings.FocusStep);
         if (m.settings.RotateStep >= 0 && m.settings.RotateStep <= 4) {
             UpDown3->setValue(m.settings.RotateStep);
-            if (m.settings.RotateStep == 4 && vb::Val(m.settings.RotateStepOption) == 0)
+            if (m.settings.RotateStep == 4 && !WindowRules::CustomRotateSteps(m.settings.RotateStepOption))
                 UpDown3->setValue(0);
         }
         // The change handlers do not run for a value the spinner already has; a custom step
@@ -243,8 +244,12 @@ void frmConsole::tmrTheSky_Timer()
     m_follow.Tick();
 }
 
-void frmConsole::Transmit(const QString &command)
+Serial::SendResult frmConsole::Transmit(const QString &command)
 {
-    if (cm)
-        cm->Transmit(command);
+    return OperatorSend::Transmit(cm.get(), command);
+}
+
+bool frmConsole::send(const QString &command, const QString &portClosed)
+{
+    return OperatorSend::Send(cm.get(), command, portClosed);
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -155,9 +156,10 @@ private:
     // The jog.
     void applyFocusIncrement();
     void applyRotateIncrement();
-    int32_t customRotateIncrement() const;
+    std::optional<int32_t> customRotateIncrement() const;
     bool rotatorJogPress(int index);
     void rotatorJogRepeat();
+    void repeatSend(const QString &command);
     void powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed);
     void homeClick(const QString &question, const QString &command);
     void dewClick(QCheckBox *box, QSpinBox *spin);
@@ -166,7 +168,10 @@ private:
     // TheSky follow: this window as its host.
     Window kind() const override { return Window::Console; }
     Serial *Link() const override { return cm.get(); }
-    void Transmit(const QString &command) override;
+    Serial::SendResult Transmit(const QString &command) override;
+    // The operator's command through the window's link: false, after the refusal box (with
+    // `portClosed` for a closed port), when it did not leave.
+    bool send(const QString &command, const QString &portClosed);
     void HoldTheSkyUpdate() override;
     void RestartMoveWatch() override { restartTimer3(); }
     void EnableFollowTimer(bool enabled) override { tmrTheSky.setEnabled(enabled); }

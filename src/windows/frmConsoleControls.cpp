@@ -5,9 +5,9 @@
 #include "link/HandlerError.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
-#include "platform/Held.h"
 #include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -46,7 +46,7 @@ void frmConsole::homeClick(const QString &question, const QString &command)
     const RunningHandler running(this); // the question serves events: the window may close
     try {
         if (requirePort(PortNotOpen) && confirmed(question) && !m_unloaded)
-            Held(cm).Transmit(command);
+            send(command, PortNotOpen);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
     }
@@ -64,17 +64,14 @@ void frmConsole::cmdRotateHome_Click()
 
 void frmConsole::cmdFocusStop_Click()
 {
-    if (requirePort(PortNotOpen))
-        cm->Transmit(QStringLiteral("S "));
+    send(QStringLiteral("S "), PortNotOpen);
 }
 
 void frmConsole::cmdRotateStop_Click()
 {
     const RunningHandler running(this); // the served events may close the window
-    if (!requirePort(PortNotOpen))
-        return;
-    cm->Transmit(QStringLiteral("q0 "));
-    Wait::DoEvents();
+    if (send(QStringLiteral("q0 "), PortNotOpen))
+        Wait::DoEvents();
 }
 
 // The press sends the first step. The repeat starts only once the step is accepted: after a
@@ -96,14 +93,15 @@ void frmConsole::cmdMove_MouseDown(int index)
             asked = true;
             if (!confirmed(ForcedOffQuestion) || m_unloaded) // the question served events
                 return;
+            if (!send(QStringLiteral("U0 "), CommPortNotOpen))
+                return;
             m.focuser.ForceMotorOff = false;
-            Held(cm).Transmit(QStringLiteral("U0 "));
         }
         bool repeat = true;
         if (index == 0)
-            Held(cm).Transmit(QStringLiteral("m%1 ").arg(FocusIncrement));
+            repeat = send(QStringLiteral("m%1 ").arg(FocusIncrement), CommPortNotOpen);
         else if (index == 1)
-            Held(cm).Transmit(QStringLiteral("m%1 ").arg(-FocusIncrement));
+            repeat = send(QStringLiteral("m%1 ").arg(-FocusIncrement), CommPortNotOpen);
         else
             repeat = rotatorJogPress(index);
         const bool held = m_jogHeld && (!asked || WindowRules::JogPointerHeld());
@@ -128,17 +126,15 @@ bool frmConsole::rotatorJogPress(int index)
 {
     const ModuleState &m = Module();
     if (UpDown3->value() == 4)
-        RotateIncrement = customRotateIncrement();
+        RotateIncrement = customRotateIncrement().value_or(RotateIncrement);
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, false);
     const bool positive = index == 2;
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
     const RotatorStatus::Move move = WindowRules::RotatorMove(cm.get(), step, m.settings.AutoReverse != 0, true);
-    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step) {
-        cm->Transmit(QStringLiteral("j%1 ").arg(step));
-        return true;
-    }
+    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step)
+        return send(QStringLiteral("j%1 ").arg(step), CommPortNotOpen);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
-        cm->Transmit(QStringLiteral("j%1 ").arg(move.steps));
+        send(QStringLiteral("j%1 ").arg(move.steps), CommPortNotOpen);
     else
         WindowRules::WarnRotatorMove(move);
     return false;
@@ -149,7 +145,7 @@ void frmConsole::rotatorJogRepeat()
 {
     const bool positive = JogButton == 2;
     if (UpDown3->value() == 4)
-        RotateIncrement = customRotateIncrement();
+        RotateIncrement = customRotateIncrement().value_or(RotateIncrement);
     // The negative button folds exactly half a turn as well.
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, !positive);
     const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
@@ -160,7 +156,16 @@ void frmConsole::rotatorJogRepeat()
         WindowRules::WarnRotatorMove(move);
         return;
     }
-    cm->Transmit(QStringLiteral("q%1 ").arg(step));
+    repeatSend(QStringLiteral("q%1 ").arg(step));
+}
+
+// A repeated jog step that did not leave stops the repeat before its box opens.
+void frmConsole::repeatSend(const QString &command)
+{
+    const Serial::SendResult result = Transmit(command);
+    if (result != Serial::SendResult::Sent)
+        Timer1.setEnabled(false);
+    OperatorSend::Left(result, CommPortNotOpen);
 }
 
 void frmConsole::Timer1_Timer()
@@ -173,12 +178,15 @@ void frmConsole::Timer1_Timer()
         ++JogTicks;
         if (JogTicks == 4)
             Timer1.setInterval(50);
-        if (!portOpen())
+        if (!portOpen()) {
+            Timer1.setEnabled(false);
+            requirePort(CommPortNotOpen);
             return;
+        }
         if (JogButton == 0)
-            cm->Transmit(QStringLiteral("m%1 ").arg(FocusIncrement));
+            repeatSend(QStringLiteral("m%1 ").arg(FocusIncrement));
         else if (JogButton == 1)
-            cm->Transmit(QStringLiteral("m%1 ").arg(-FocusIncrement));
+            repeatSend(QStringLiteral("m%1 ").arg(-FocusIncrement));
         else
             rotatorJogRepeat();
     } catch (const std::exception &e) {
@@ -187,9 +195,10 @@ void frmConsole::Timer1_Timer()
     }
 }
 
-int32_t frmConsole::customRotateIncrement() const
+// The stored custom step under the windows' one rule; nothing for a step it refuses.
+std::optional<int32_t> frmConsole::customRotateIncrement() const
 {
-    return vb::CLng(200 * vb::Val(Module().settings.RotateStepOption));
+    return WindowRules::CustomRotateSteps(Module().settings.RotateStepOption);
 }
 
 void frmConsole::applyFocusIncrement()
@@ -203,7 +212,7 @@ void frmConsole::applyRotateIncrement()
 {
     static const int32_t increments[] = {100, 200, 1000, 9000};
     const int value = std::clamp(UpDown3->value(), 0, 4);
-    RotateIncrement = value == 4 ? customRotateIncrement() : increments[value];
+    RotateIncrement = value == 4 ? customRotateIncrement().value_or(RotateIncrement) : increments[value];
     lblRotateIncrement->setText(vb::Format(RotateIncrement / 200.0, QStringLiteral("0.0")));
 }
 
@@ -229,9 +238,8 @@ void frmConsole::UpDown3_Change()
 // mode buttons: a value a report brought sends nothing.
 void frmConsole::powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed)
 {
-    if (!hold || !requirePort(CommPortNotOpen))
+    if (!hold || !send(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()), CommPortNotOpen))
         return;
-    cm->Transmit(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()));
     if (armed)
         *armed = true;
 }

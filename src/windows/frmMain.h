@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -116,7 +117,6 @@ public:
     void optRot_Click(int Index);
     void txtRot_Change();
     void txtRot_Click();
-    void txtRot_KeyUp();
     void txtRot_LostFocus();
     void udLimits_Change();
     void udLimits_LostFocus();
@@ -284,7 +284,11 @@ private:
     void connectCommands();
     void connectAfterLoad();
     void trapped(const std::function<void()> &handler);
-    void send(const QString &command);
+    // The operator's command through the window's link: false, after the refusal box, when
+    // it did not leave.
+    bool send(const QString &command);
+    void sendCheck(QAbstractButton *box, const QString &checked, const QString &cleared);
+    void repeatSend(const QString &command);
     bool portOpen() const;
     bool portRefused();
     bool focusMoveRefused(bool compensationGuard);
@@ -298,7 +302,7 @@ private:
     // TheSky follow: this window as its host.
     Window kind() const override { return Window::Main; }
     Serial *Link() const override { return GetSerial.get(); }
-    void Transmit(const QString &command) override { send(command); }
+    Serial::SendResult Transmit(const QString &command) override;
     void HoldTheSkyUpdate() override;
     void RestartMoveWatch() override { restartTimer3(); }
     void EnableFollowTimer(bool enabled) override { tmrTheSky.setEnabled(enabled); }

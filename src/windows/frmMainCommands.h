@@ -13,14 +13,12 @@ namespace MainMessages {
 inline const QString Vkm = QStringLiteral("VKM");
 inline const QString Orva = QStringLiteral("ORVA");
 
-inline const QString PortClosed = QStringLiteral("Error:  The communications port is not open.");
 inline const QString ForceMotorOff = QStringLiteral("FORCE MOTOR OFF is checked.  Please uncheck to move motor.");
 inline const QString CompensationActive =
     QStringLiteral("Temperature compensation is active.  Focus movement is disabled.");
 inline const QString CompensationActiveFocuser =
     QStringLiteral("Temperature compensation is active.  Focuser movement is disabled.");
 inline const QString ConfirmSlew = QStringLiteral("Confirm slew?");
-inline const QString InvalidRotatorStep = QStringLiteral("Invalid value for rotator step size.");
 
 // Asks `question` with OK and Cancel; true for OK.
 inline bool Confirmed(const QString &question)

@@ -5,7 +5,6 @@
 
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
-#include "link/RotatorSteps.h"
 #include "platform/ControlEvents.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -17,7 +16,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <cmath>
 
 using namespace MainMessages;
 
@@ -183,28 +181,12 @@ void frmMain::txtRot_Click()
         optRot[4]->setChecked(true);
 }
 
-void frmMain::txtRot_KeyUp()
-{
-    Module().settings.RotateStepOption = txtRot->text();
-    StoreDriverSetting(QStringLiteral("RotateStepOption"), REG_SZ, Module().settings.RotateStepOption);
-}
-
+// A step the operator typed is taken, or refused, when the box is left; a text the box was
+// given unchanged is not judged again.
 void frmMain::txtRot_LostFocus()
 {
-    try {
-        const QString text = txtRot->text();
-        if (!vb::IsNumeric(text)) {
-            MsgBox(InvalidRotatorStep, vbconst::vbExclamation, Vkm);
-            return;
-        }
-        const double degrees = vb::CDbl(text);
-        if (std::abs(degrees) >= 360) {
-            MsgBox(QStringLiteral("Step size must be less than 360 degrees."), vbconst::vbExclamation, Vkm);
-            return;
-        }
-        RotJogSteps = vb::CLng(degrees * RotatorStepsPerDegree);
-    } catch (const std::exception &) {
-    }
+    if (txtRot->isModified())
+        jogStepRefused();
 }
 
 void frmMain::udLimits_Change()

@@ -51,16 +51,17 @@ void frmMain::focusGoto()
         return;
     }
     // Not homed yet: home first, Timer3 repeats the goto when the home report has come.
+    if (!send(QStringLiteral("o ")))
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     FocusGotoPending = true;
-    send(QStringLiteral("o "));
     Timer3.setInterval(2000);
     restartTimer3();
 }
 
 void frmMain::Check1_MouseUp()
 {
-    trapped([this] { send(Check1->checkState() == Qt::Unchecked ? QStringLiteral("U0 ") : QStringLiteral("U32 ")); });
+    sendCheck(Check1, QStringLiteral("U32 "), QStringLiteral("U0 "));
 }
 
 void frmMain::chkCelcius_Click()
@@ -75,7 +76,7 @@ void frmMain::chkCelcius_Click()
 
 void frmMain::chkRecallFocus_MouseUp()
 {
-    trapped([this] { send(chkRecallFocus->isChecked() ? QStringLiteral(" `1 ") : QStringLiteral(" `0 ")); });
+    sendCheck(chkRecallFocus, QStringLiteral(" `1 "), QStringLiteral(" `0 "));
 }
 
 void frmMain::cmdHome_Click()
@@ -155,8 +156,8 @@ void frmMain::cmdSetMirrorSpacing_Click()
             return;
         const QString actual = lblActual->text();
         const int32_t position = vb::CLng(actual);
-        send(QStringLiteral(" E%1 ").arg(actual));
-        IdealSpacingPosition = position;
+        if (send(QStringLiteral(" E%1 ").arg(actual)))
+            IdealSpacingPosition = position;
     });
 }
 
@@ -212,8 +213,11 @@ void frmMain::cmdTempComp_Click()
 {
     const RunningHandler running(this); // the served events may close the window
     ModuleState &m = Module();
-    send(QStringLiteral(" :V "));
+    if (!send(QStringLiteral(" :V ")))
+        return;
     frmTempComp::showModal([this] { return GetSerial; }, this);
+    if (m_unloaded) // the window closed while the dialog was up
+        return;
     int16_t &mode = m.focuser.TempCompMode;
     if (mode != 1 && mode != 2)
         mode = 0;

@@ -3,6 +3,7 @@
 #include "windows/frmMain.h"
 
 #include "alignment/frmZELUtilities.h"
+#include "link/DriverSettings.h"
 #include "link/ModuleState.h"
 #include "link/RotatorSteps.h"
 #include "platform/Vb.h"
@@ -46,8 +47,9 @@ void frmMain::rotatorGoto()
     SkipSlewConfirm = false;
     if (!m.rotator.RotatorHomed) {
         // Home first; Timer3 repeats the goto once the rotator reports its home.
+        if (!send(QStringLiteral("H ")))
+            return;
         RotGotoPending = true;
-        send(QStringLiteral("H "));
         Timer3.setInterval(2000);
         restartTimer3();
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -109,7 +111,7 @@ void frmMain::cmdRecordRotator_Click()
 
 void frmMain::chkRecalRotator_MouseUp()
 {
-    trapped([this] { send(chkRecalRotator->isChecked() ? QStringLiteral("/1 ") : QStringLiteral("/0 ")); });
+    sendCheck(chkRecalRotator, QStringLiteral("/1 "), QStringLiteral("/0 "));
 }
 
 // Hands the angle (whole degrees) to the rotator store editor and shows it.
@@ -216,21 +218,25 @@ void frmMain::Command1_MouseUp(int)
     trapped([this] { Timer1.setEnabled(false); });
 }
 
-// The custom step from txtRot into RotJogSteps. A refusal also stops the repeat, which would
-// otherwise run on after the message took the button's release.
+// The custom step from txtRot into RotJogSteps and the settings (module and registry), under
+// the windows' one rule. A refused one is not stored; the refusal also stops the repeat, which
+// would otherwise run on after the message took the button's release.
 bool frmMain::jogStepRefused()
 {
     const QString text = txtRot->text();
-    const bool numeric = vb::IsNumeric(text);
-    const double degrees = numeric ? vb::CDbl(text) : 0;
-    if (numeric && std::abs(degrees) < 360 && degrees > 0) {
-        RotJogSteps = vb::CLng(degrees * RotatorStepsPerDegree);
-        return false;
+    txtRot->setModified(false);
+    const std::optional<int32_t> steps = WindowRules::CustomRotateSteps(text);
+    if (!steps) {
+        Timer1.setEnabled(false);
+        WindowRules::RefuseCustomRotateStep(text);
+        return true;
     }
-    Timer1.setEnabled(false);
-    MsgBox(numeric ? QStringLiteral("Step size must be less than 360 degrees and positive.") : InvalidRotatorStep,
-           vbconst::vbExclamation, Vkm);
-    return true;
+    RotJogSteps = *steps;
+    if (text != Module().settings.RotateStepOption) {
+        StoreDriverSetting(QStringLiteral("RotateStepOption"), REG_SZ, text);
+        Module().settings.RotateStepOption = text;
+    }
+    return false;
 }
 
 // Button 2 turns the rotator down, button 3 up; near the wrap limit the move either goes the

@@ -3,6 +3,7 @@
 #include "windows/frmMain.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 #include "platform/Screen.h"
@@ -98,11 +99,14 @@ void frmMain::Timer1_Timer()
         ++JogTicks;
         if (JogTicks == 4)
             Timer1.setInterval(50);
-        if (!GetSerial || !GetSerial->Connected())
+        if (!portOpen()) {
+            Timer1.setEnabled(false);
+            portRefused();
             return;
+        }
         if (JogButton == 0 || JogButton == 1) {
             const int32_t steps = JogButton == 0 ? FocusJogSteps : -FocusJogSteps;
-            GetSerial->Transmit(QStringLiteral("m%1 ").arg(steps));
+            repeatSend(QStringLiteral("m%1 ").arg(steps));
             return;
         }
         if (JogButton != 2 && JogButton != 3)
@@ -110,10 +114,10 @@ void frmMain::Timer1_Timer()
         if (optRot[4]->isChecked())
             RotJogSteps = 0;
         if (RotJogSteps == 0) {
-            const QString text = txtRot->text();
-            if (!vb::IsNumeric(text) || std::abs(vb::CDbl(text)) >= 360)
+            const std::optional<int32_t> custom = WindowRules::CustomRotateSteps(txtRot->text());
+            if (!custom)
                 return;
-            RotJogSteps = vb::CLng(vb::CDbl(text) * 200);
+            RotJogSteps = *custom;
         }
         RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
         const int64_t s = JogButton == 2 ? -int64_t(RotJogSteps) : int64_t(RotJogSteps);
@@ -125,10 +129,19 @@ void frmMain::Timer1_Timer()
             WindowRules::WarnRotatorMove(move);
             return;
         }
-        GetSerial->Transmit(QStringLiteral("q%1 ").arg(s));
+        repeatSend(QStringLiteral("q%1 ").arg(s));
     } catch (const std::exception &e) {
         showError(e);
     }
+}
+
+// A repeated jog step that did not leave stops the repeat before its box opens.
+void frmMain::repeatSend(const QString &command)
+{
+    const Serial::SendResult result = Transmit(command);
+    if (result != Serial::SendResult::Sent)
+        Timer1.setEnabled(false);
+    OperatorSend::Left(result);
 }
 
 void frmMain::Timer3_Timer()

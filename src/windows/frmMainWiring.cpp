@@ -3,6 +3,7 @@
 // Click and Change handlers as VB did; the edit holds keep those writes from being sent.
 #include "windows/frmMain.h"
 
+#include "link/OperatorSend.h"
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
 #include "platform/RunningHandler.h"
@@ -64,7 +65,6 @@ void frmMain::connectCommands()
 
     connect(txtRot, &QLineEdit::textChanged, this, &frmMain::txtRot_Change);
     OnControlEvent(txtRot, {QEvent::MouseButtonRelease}, [this] { txtRot_Click(); });
-    OnControlEvent(txtRot, {QEvent::KeyRelease}, [this] { txtRot_KeyUp(); });
     OnControlEvent(txtRot, {QEvent::FocusOut}, [this](QEvent *e) {
         if (IsOperatorFocusLoss(e))
             txtRot_LostFocus();
@@ -144,10 +144,23 @@ void frmMain::trapped(const std::function<void()> &handler)
     }
 }
 
-void frmMain::send(const QString &command)
+bool frmMain::send(const QString &command)
 {
-    if (GetSerial)
-        GetSerial->Transmit(command);
+    return OperatorSend::Send(GetSerial.get(), command);
+}
+
+// A check box the operator clicked sends its new state; refused, it shows the old one again.
+void frmMain::sendCheck(QAbstractButton *box, const QString &checked, const QString &cleared)
+{
+    trapped([&] {
+        if (!send(box->isChecked() ? checked : cleared))
+            box->setChecked(!box->isChecked());
+    });
+}
+
+Serial::SendResult frmMain::Transmit(const QString &command)
+{
+    return OperatorSend::Transmit(GetSerial.get(), command);
 }
 
 bool frmMain::portOpen() const
@@ -155,10 +168,8 @@ bool frmMain::portOpen() const
     return GetSerial && GetSerial->Connected();
 }
 
+// Also refused while a firmware upload owns the line: its sends would not leave.
 bool frmMain::portRefused()
 {
-    if (portOpen())
-        return false;
-    MsgBox(PortClosed, vbconst::vbExclamation, Orva);
-    return true;
+    return !OperatorSend::Ready(GetSerial.get());
 }

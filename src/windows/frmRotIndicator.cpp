@@ -1,6 +1,7 @@
 #include "windows/frmRotIndicator.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
 
@@ -54,9 +55,9 @@ void frmRotIndicator::showIndicator()
 
 void frmRotIndicator::Command1_Click()
 {
-    // The shared link itself: stopping the rotator must not need the main window.
-    if (const auto &link = Module().link.SharedSerial)
-        link->Transmit(QStringLiteral("q0 "));
+    // The shared link itself: stopping the rotator must not need the main window. A stop that
+    // did not leave says so; the dial closes either way.
+    OperatorSend::Send(Module().link.SharedSerial.get(), QStringLiteral("q0 "));
     close();
 }
 

@@ -112,15 +112,15 @@ TEST_F(SynchTS, SetOffsetKeepsTheDifferenceUnreduced)
 
 TEST_F(SynchTS, FailuresShowTheErrorAndKeepTheDialogOpen)
 {
-    // Steps done before the failure stay done: the command sent, the offset cleared.
+    // What can fail is checked before the first step: nothing sent, the offset kept.
     struct Case { const char *button; std::function<void()> arrange; const char *message; const char *sent; float offset; };
     const Case cases[] = {
-        {"cmdZELtoTS", [] { RegDeleteKey(HKEY_LOCAL_MACHINE, DriverKeyPath); },
-         "Unable to read registry", "p18000 ", 0},
         {"cmdSetOffset", [this] { main.rotatorCaption = QStringLiteral("ZEL"); }, "Type mismatch", "", 7},
         {"cmdZELtoTS", [this] { sky->failMember(QStringLiteral("FOVs.Property"), VbError(1000, QStringLiteral("No FOVI"))); },
          "No FOVI", "", 7},
         {"cmdTStoZEL", [] { Module().thesky.TheSkyChart.reset(); }, "Object variable or With block variable not set", "", 7},
+        {"cmdZELtoTS", [] { RegDeleteKey(HKEY_LOCAL_MACHINE, DriverKeyPath); },
+         "Unable to read registry", "", 7},
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
@@ -135,5 +135,48 @@ TEST_F(SynchTS, FailuresShowTheErrorAndKeepTheDialogOpen)
         EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.message;
         EXPECT_EQ(Module().thesky.ZELOffset, c.offset) << c.message;
         sky->clearFailures();
+    }
+}
+
+// With the port closed or during an upload each button refuses before any change; TheSky
+// refusing the angle after "p" records nothing and says what took effect.
+TEST_F(SynchTS, RefusalsAndALateFailureRecordNothing)
+{
+    const QString closed = QStringLiteral("Error:  The communications port is not open.");
+    const QString upload = QStringLiteral("Error:  A firmware upload is in progress.");
+    const QString relabelled = QStringLiteral(
+        "Error:  TheSky did not take the camera angle: No FOVI.  The ZEL position counter had already been relabelled "
+        "by 180 degrees (p72000); nothing was recorded, so TheSky and the ZEL are not synchronised.");
+    struct Case { const char *button; int stop; QString message; const char *sent; }; // stop: 0 port, 1 upload, 2 TheSky
+    const Case cases[] = {
+        {"cmdZELtoTS", 0, closed, ""},   {"cmdTStoZEL", 0, closed, ""}, {"cmdSetOffset", 0, closed, ""},
+        {"cmdZELtoTS", 1, upload, ""},   {"cmdTStoZEL", 1, upload, ""}, {"cmdTStoZEL", 2, relabelled, "p72000 "},
+    };
+    ModuleState &m = Module();
+    for (const Case &c : cases) {
+        m.rotator.RotatorPositionRecorded = m.settings.CheckTelescope = true;
+        m.settings.ZELSynchedToTelescope = -1; // synchronised on the other side: "p" relabels
+        DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, -1);
+        m.thesky.PierSide = 1;
+        m.rotator.RotatorSetPosition = 36000;
+        m.thesky.ZELOffset = 7;
+        sky->fovis[QStringLiteral("Camera")].angle = 90;
+        if (c.stop == 0)
+            sharedLink()->setConnected(false);
+        m.tools.FlashInProgress = c.stop == 1;
+        if (c.stop == 2)
+            sky->failMember(QStringLiteral("FOVs.Property="), VbError(1000, QStringLiteral("No FOVI")));
+        EXPECT_FALSE(pressAndClose(c.button)) << c.button;
+        m.tools.FlashInProgress = false;
+        if (c.stop == 0)
+            sharedLink()->setConnected(true);
+        sky->clearFailures();
+        EXPECT_EQ(prompts.takePrompts(), QStringList{c.message}) << c.button;
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.button;
+        EXPECT_EQ(sky->fovis[QStringLiteral("Camera")].angle, 90.0);
+        EXPECT_EQ(m.thesky.ZELOffset, 7.0f);
+        EXPECT_EQ(m.settings.ZELSynchedToTelescope, -1);
+        EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")).toInt(), -1);
+        EXPECT_FALSE(m.rotator.RotatorMovePending);
     }
 }

@@ -52,6 +52,7 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         {0, 4, "270", 2, "j-18000 ", "q-18000 "},
         {0, 3, "0", 3, "j-9000 ", "q-9000 "},
         {0, 0, "0", 2, "j100 ", "q100 "},
+        {0, 4, "-45", 2, "j100 ", "q100 "}, // a refused custom step is not taken: no turn the other way
     };
     for (const Case &c : cases) {
         Module().settings.FocusStep = c.focusStep;
@@ -191,9 +192,11 @@ TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
 TEST_F(ConsoleControls, HomeAndStopButtons)
 {
     open();
-    struct Case { QPushButton *button; int answer; const char *question; const char *sent; };
+    struct Case { QPushButton *button; int answer; const char *question; const char *sent; bool upload = false; };
     const Case cases[] = {
         {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "h"},
+        {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "", true},
+        {form->cmdRotateStop, vbconst::vbOK, nullptr, "", true},
         {form->cmdFocusHome, vbconst::vbCancel, "Confirm move focus HOME?", ""},
         {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "r "},
         {form->cmdRotateHome, vbconst::vbCancel, "Confirm Rotate HOME", ""},
@@ -203,11 +206,16 @@ TEST_F(ConsoleControls, HomeAndStopButtons)
     for (const Case &c : cases) {
         prompts.boxes.clear();
         prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        Module().tools.FlashInProgress = c.upload;
         c.button->click();
-        EXPECT_EQ(prompts.boxes.size(), c.question ? 1 : 0) << c.sent;
+        Module().tools.FlashInProgress = false;
+        EXPECT_EQ(prompts.boxes.size(), (c.question ? 1 : 0) + (c.upload ? 1 : 0)) << c.sent;
         if (c.question) {
             EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.question));
             EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+        }
+        if (c.upload) {
+            EXPECT_EQ(prompts.boxes.last().prompt, QStringLiteral("Error:  A firmware upload is in progress."));
         }
         EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
     }

@@ -14,6 +14,7 @@ TEST_F(ConsoleLifeCycle, LoadHoldsTheLinkAndTakesTheStoredChoices)
         {0, 0, "0", 1, 0, 100, "0.5"},          // the spinners' own positions still set the increments
         {2, 4, "270", 25, 4, 54000, "270.0"},
         {3, 4, "0", 100, 0, 100, "0.5"},        // a custom step of 0 falls back to the first choice
+        {3, 4, "-45", 100, 0, 100, "0.5"},      // as does one the step rule refuses
         {9, -1, "0", 1, 0, 100, "0.5"},         // out of range: the spinners stay where they are
     };
     for (const Case &c : cases) {

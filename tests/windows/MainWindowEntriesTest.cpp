@@ -83,12 +83,13 @@ TEST_F(MainWindowEntries, ModeOptionsSendWhenPressed)
     EXPECT_EQ(form->UpDown2->value(), 40);
 }
 
-TEST_F(MainWindowEntries, ClosedPortStopsOnlyTheHandlersThatTestIt)
+// Those that test the port first and those whose send cannot leave say so alike.
+TEST_F(MainWindowEntries, ClosedPortRefusesEveryEntryWithABox)
 {
     form->mnuDisconnect_Click();
     struct Case { const char *control; bool refused; };
-    const Case cases[] = {{"UpDown1", false}, {"UpDown2", true},  {"UpDown3", true},  {"UpDown5", true},
-                          {"UpDown6", false}, {"udDew1_0", false}, {"optFan_1", true}, {"optSec_1", true}};
+    const Case cases[] = {{"UpDown1", true}, {"UpDown2", true},  {"UpDown3", true},  {"UpDown5", true},
+                          {"UpDown6", true}, {"udDew1_0", true}, {"optFan_1", true}, {"optSec_1", true}};
     for (const Case &c : cases) {
         QWidget *w = control(QString::fromLatin1(c.control));
         if (qobject_cast<QSpinBox *>(w))
@@ -123,28 +124,33 @@ TEST_F(MainWindowEntries, JogStepChoosersAndTheCustomRotatorStep)
         EXPECT_EQ(s.RotateStep, i);
     }
 
-    // Clicking the step box chooses "Other"; leaving it reads the step.
-    struct Case { const char *text; int32_t steps; const char *message; };
+    // Clicking the step box chooses "Other"; leaving it takes the step and stores it, or
+    // refuses it with a box and keeps the step stored before.
+    const char *outside = "Step size must be less than 360 degrees and positive.";
+    struct Case { const char *text; int32_t steps; const char *message; const char *stored; };
     const Case cases[] = {
-        {"12.25", 2450, nullptr},
-        {"-0.5", -100, nullptr},
-        {"360", 7, "Step size must be less than 360 degrees."},
-        {"-400", 7, "Step size must be less than 360 degrees."},
-        {"abc", 7, "Invalid value for rotator step size."},
+        {"12.25", 2450, nullptr, "12.25"},
+        {"-45", 7, outside, "12.25"},
+        {"360", 7, outside, "12.25"},
+        {"0.001", 7, outside, "12.25"}, // no whole step
+        {"1e9", 7, outside, "12.25"},
+        {"abc", 7, "Invalid value for rotator step size.", "12.25"},
+        {"1e1", 2000, nullptr, "1e1"},
     };
     for (const Case &c : cases) {
         click(form->txtRot);
         EXPECT_TRUE(form->optRot[4]->isChecked());
         form->txtRot->clear();
         WidgetInput::type(form->txtRot, QString::fromLatin1(c.text));
-        Focuser client;
         EXPECT_EQ(s.RotateStep, 4);
-        EXPECT_EQ(s.RotateStepOption, QString::fromLatin1(c.text));
         EXPECT_EQ(form->RotJogSteps, 0) << "changing the text drops the step";
         form->RotJogSteps = 7;
         leave(form->txtRot);
+        Focuser client;
         EXPECT_EQ(form->RotJogSteps, c.steps) << c.text;
         EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.text;
+        EXPECT_EQ(s.RotateStepOption, QString::fromLatin1(c.stored)) << c.text;
+        EXPECT_EQ(readSetting(QStringLiteral("RotateStepOption")).toString(), QString::fromLatin1(c.stored)) << c.text;
     }
     click(form->chkCelcius); // so is the temperature unit
     Focuser client;

@@ -106,6 +106,23 @@ TEST_F(MainWindowFocusCommands, ButtonsAndCheckBoxesSendTheirCommands)
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
     EXPECT_EQ(sentBy([&] { form->cmdHome->click(); }), QString());
     EXPECT_EQ(sentBy([&] { form->cmdWrapZero->click(); }), QString());
+
+    // A command that cannot leave (an upload owns the line) says so once; a check box shows
+    // its old state again.
+    prompts.answer = nullptr;
+    takeBoxes();
+    EXPECT_EQ(sentBy([&] {
+                  Module().tools.FlashInProgress = true;
+                  for (const char *name : {"cmdStopFocus", "cmdRecordRotator", "Check1", "chkRecalRotator"}) {
+                      auto *button = control<QAbstractButton>(QString::fromLatin1(name));
+                      const bool checked = button->isChecked();
+                      click(button);
+                      EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Error:  A firmware upload is in progress.")}) << name;
+                      EXPECT_EQ(button->isChecked(), checked) << name;
+                  }
+                  Module().tools.FlashInProgress = false;
+              }),
+              QString());
 }
 
 TEST_F(MainWindowFocusCommands, CelsiusBoxSetsTheSettingAndSkipsGrayed)

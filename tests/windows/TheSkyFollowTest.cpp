@@ -21,7 +21,14 @@ public:
     bool followTimer = false, box = true, utilities = false;
 
     Window kind() const override { return window; }
-    void Transmit(const QString &command) override { Module().link.SharedSerial->Transmit(command); }
+    int sendsLeft = -1; // then the port takes no more (negative: no end)
+    Serial::SendResult Transmit(const QString &command) override
+    {
+        if (sendsLeft == 0)
+            return Serial::SendResult::NotDelivered;
+        --sendsLeft;
+        return Module().link.SharedSerial->Transmit(command);
+    }
     Serial *Link() const override { return Module().link.SharedSerial.get(); }
     void HoldTheSkyUpdate() override
     {
@@ -404,12 +411,18 @@ TEST_F(TheSkyFollowTest, NoTickRunsWhileAPromptIsOpen)
     EXPECT_EQ(sent(), QStringLiteral("j100 "));
 }
 
+// A flip that cannot reach the controller, or whose later step fails, records nothing (pier
+// side, registry, set position, TheSky) and says so once.
 TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
 {
+    enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2 };
     struct Case {
         Window window; double lst, ra; int16_t side; const char *button; int32_t set, wrap;
-        const char *sent; double angle; int32_t setAfter; int16_t sideAfter;
+        const char *sent; double angle; int32_t setAfter; int16_t sideAfter; Stop stop = None; QString message;
     };
+    const QString relabelled = QStringLiteral("  The ZEL position counter had already been relabelled by 180 degrees "
+                                              "(p%1); nothing was recorded, so TheSky and the ZEL are not synchronised.");
+    const QString notSent = QStringLiteral("Error:  The rotator's half turn was not sent: the communications port did not take it.");
     const Case cases[] = {
         {Window::Main, 5.0, 5.5, 1, "cmdFlip", 40000, 20000, "p4000 j-36000 ", 200, 40000, -1},
         {Window::Main, 5.0, 5.5, 1, "cmdFlip", 36000, 0, "p72000 j36000 ", 180, 36000, -1},
@@ -420,7 +433,14 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 20000, "p4000 q2 q35998 ", 200, 40000, -1},
         {Window::Console, 5.5, 5.0, -1, "cmdFlip", 40000, 0, "p4000 q-2 q-35998 ", 200, 40000, 1},
         {Window::Console, 5.0, 5.5, 1, "cmdRotateTS", 10000, 0, "p46000 ", 230, 46000, -1},
-        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 100000, "", 200, 40000, 1}, // past the wrap limit
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 100000, "", 200, 40000, 1, None,  // past the wrap limit
+         "Warning:  Can not slew past wrap limit."},
+        {Window::Main, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "", 200, 40000, 1, Closed, "Error:  The communications port is not open."},
+        {Window::Console, 5.0, 5.5, 1, "cmdRotateTS", 10000, 0, "", 50, 10000, 1, Upload, "Error:  A firmware upload is in progress."},
+        {Window::Main, 5.0, 5.5, 1, "cmdRotateTS", 10000, 0, "p46000 ", 50, 10000, 1, SkyFails,
+         "Error:  TheSky did not take the camera angle: No FOVI." + relabelled.arg(46000)},
+        {Window::Main, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 ", 200, 40000, 1, Sends1, notSent + relabelled.arg(4000)},
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 q2 ", 200, 40000, 1, Sends2, notSent + relabelled.arg(4000)},
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
@@ -435,17 +455,49 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, 9);
         answers.shown.clear();
         answers.expect("frmZELPromptFlip", c.button);
+        host.sendsLeft = c.stop == Sends1 ? 1 : c.stop == Sends2 ? 2 : -1;
+        if (c.stop == Closed)
+            sharedLink()->setConnected(false);
+        m.tools.FlashInProgress = c.stop == Upload;
+        if (c.stop == SkyFails)
+            sky->failMember(QStringLiteral("FOVs.Property="), VbError(1000, QStringLiteral("No FOVI")));
         slewThenStand(follow, 11);
+        m.tools.FlashInProgress = false;
+        if (c.stop == Closed)
+            sharedLink()->setConnected(true);
+        sky->clearFailures();
+        EXPECT_EQ(prompts.takePrompts(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << c.sent;
         EXPECT_EQ(answers.shown, QStringList{"frmZELPromptFlip"}) << c.sent;
         EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
         EXPECT_EQ(camera().angle, c.angle) << c.sent;
         EXPECT_EQ(m.rotator.RotatorSetPosition, c.setAfter) << c.sent;
         EXPECT_EQ(m.thesky.PierSide, c.sideAfter) << c.sent;
-        const int recorded = *c.sent ? c.sideAfter : 9;
+        const int recorded = *c.sent && c.stop == None ? c.sideAfter : 9;
         EXPECT_EQ(m.settings.ZELSynchedToTelescope, recorded);
         EXPECT_EQ(DriverKey::stored(QStringLiteral("ZELSynchedToTelescope")).toInt(), recorded);
         EXPECT_EQ(TheSkyFollow::shared().SlewTickCount, 0);
     }
+}
+
+// The follow's own turn with the link not taking commands: refused once, the operator not
+// asked, nothing changed; with the port open again the turn goes.
+TEST_F(TheSkyFollowTest, TurnThatCannotBeSentIsRefusedOnceWithoutAsking)
+{
+    Module().settings.PromptTheSky = true;
+    standAt(2000);
+    camera().angle = 10.5;
+    sharedLink()->setConnected(false);
+    for (int tick = 0; tick < 3; ++tick)
+        follow.Tick();
+    EXPECT_EQ(prompts.takePrompts(), QStringList{QStringLiteral("Error:  The communications port is not open.")});
+    EXPECT_TRUE(answers.shown.isEmpty());
+    EXPECT_EQ(camera().angle, 10.5);
+    EXPECT_EQ(host.holds, 0);
+    sharedLink()->setConnected(true);
+    answers.expect("frmTheSkyMove", "Command1");
+    follow.Tick();
+    EXPECT_EQ(sent(), QStringLiteral("j100 "));
+    EXPECT_FALSE(TheSkyFollow::shared().TurnRefused);
 }
 
 TEST_F(TheSkyFollowTest, DeclinedFlipIsAskedAgainOnlyAfterTheNextLongSlew)
