@@ -73,6 +73,8 @@ protected:
     // object go meanwhile stops there with an error.
     bool waitUntil(int timeoutMs, const std::function<bool()> &done);
     void doEvents();
+    // Refuses once the client has let the object go: a call stops after its wait and sends nothing more.
+    void requireClient() const;
 
     // Sends nothing for a client that let the object go (its call stops with an error).
     void send(const QString &command);
@@ -111,7 +113,6 @@ private:
     void tm_Tick();
     void openPort(bool portCheck);
     void showConsoleOnLink();
-    void requireClient() const;
 
     std::unique_ptr<connector> conn;
     VbError m_notLinked;

@@ -184,6 +184,7 @@ void Rotator::queryStatus()
         LastQuery = Clock::GetTickCount();
         RotatorStatus::Ask(*cm);
     }
+    requireClient();
     requireLine();
 }
 
@@ -263,6 +264,7 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 void Rotator::sendCommand(const QString &command)
 {
+    requireClient(); // a client gone during a wait gets nothing more sent
     if (cm && cm->Transmit(command) == Serial::SendResult::Sent)
         return;
     requireLine();
@@ -274,6 +276,7 @@ void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReve
     // Decided on every wrap the moves sent so far (by anyone) may reach, as the controller
     // last reported it; asked for when the record cannot vouch for it.
     const RotatorStatus::Move move = RotatorStatus::WithinWrap(*cm, steps, mayReverse);
+    requireClient();
     requireLine();
     if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
         refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
@@ -296,6 +299,7 @@ void Rotator::MoveAbsolute(double degrees)
     requireLine();
     // Relative to where the rotator stands now: asked for every time.
     RotatorStatus::Ask(*cm);
+    requireClient();
     requireLine();
     const ControllerReports::Value *actual = reported(u":rt");
     const std::optional<double> actualSteps =

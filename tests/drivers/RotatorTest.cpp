@@ -322,7 +322,7 @@ TEST_F(RotatorTest, GettersAskForWhatWasNeverReported)
                       "No response from rotator", "ORVA");
     sim.setSilent(false);
     sim.setRotatorPosition(4000);
-    Wait::For(1100); // the unanswered queries are given up
+    Wait::For(2100); // the unanswered queries are given up
     sim.clearReceived();
     EXPECT_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 20.0);
     EXPECT_EQ(rotator.Get(QStringLiteral("Position")).type(), Variant::Type::Double);
