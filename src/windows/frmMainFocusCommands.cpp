@@ -207,21 +207,19 @@ void frmMain::cmdClosePrimaryCover_Click()
     sendCover(QStringLiteral("74 "));
 }
 
-// The dialog sets the mode; the button shows it and sends it, also after a cancel.
+// The dialog sends and sets the mode; the button shows it once the dialog's OK went out.
 void frmMain::cmdTempComp_Click()
 {
     const RunningHandler running(this); // the served events may close the window
     ModuleState &m = Module();
     send(QStringLiteral(" :V "));
-    frmTempComp::showModal([this] { return GetSerial; }, this);
-    int16_t &mode = m.focuser.TempCompMode;
-    if (mode != 1 && mode != 2)
-        mode = 0;
+    if (!frmTempComp::showModal([this] { return GetSerial; }, this))
+        return;
+    const int16_t mode = m.focuser.TempCompMode;
     const char *captions[] = {"Temperature Compensation = OFF", "Temperature Compensation = AUTO",
                               "Temperature Compensation = MAN"};
     cmdTempComp->setText(QString::fromLatin1(captions[mode]));
     cmdSynchTempComp->setEnabled(mode == 2);
-    send(QStringLiteral(" +%1 ").arg(mode));
 }
 
 void frmMain::cmdSynchTempComp_Click()

@@ -1,6 +1,7 @@
 #include "link/AutomationRegistration.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "support/DiskFullAt.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -128,6 +129,18 @@ TEST_F(DriverSettingsTest, OtherTypesAndBadValuesWriteNothingAndReadNothing)
     EXPECT_EQ(QueryRegistryValue(key, QStringLiteral("V"), result), -1);
     EXPECT_EQ(result, QStringLiteral("untouched"));
     EXPECT_EQ(QueryRegistryValue(0, QStringLiteral("V"), result), ERROR_INVALID_HANDLE);
+
+    // A write the disk refuses: the error, and the box naming the values and why.
+    SettingsWrite write(key);
+    {
+        const DiskFullAt full(10);
+        EXPECT_EQ(StoreDriverSetting(QStringLiteral("ZELLimit"), REG_DWORD, 90), ERROR_REGISTRY_IO_FAILED);
+        EXPECT_FALSE(write.put(QStringLiteral("V"), REG_DWORD, 1));
+        EXPECT_FALSE(write.put(QStringLiteral("W"), REG_SZ, QStringLiteral("x")));
+    }
+    EXPECT_TRUE(write.put(QStringLiteral("W"), REG_SZ, QStringLiteral("x")));
+    EXPECT_EQ(write.failure(), QStringLiteral("Unable to save V, W (File too large); their former values stay in use."));
+    EXPECT_EQ(SettingsNotSaved({QStringLiteral("PORT")}), QStringLiteral("Unable to save PORT (the settings key cannot be written); its former value stays in use."));
 }
 
 TEST_F(DriverSettingsTest, FirstRunWritesEveryDefaultAndSetsEveryVariable)

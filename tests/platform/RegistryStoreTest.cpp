@@ -1,4 +1,5 @@
 #include "platform/RegistryStore.h"
+#include "support/DiskFullAt.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -290,19 +292,32 @@ TEST_F(RegistryStoreTest, AnUnreadableFileIsMovedAsideToo)
     EXPECT_TRUE(fileBytes().endsWith("\"V\"=\"x\"\n"));
 }
 
-TEST_F(RegistryStoreTest, AFileThatCannotBeSavedKeepsTheValuesForTheSessionWithOneMessage)
+// A change the file cannot take is refused and undone; once there is room the same change is
+// written.
+TEST_F(RegistryStoreTest, AChangeThatCannotBeSavedIsRefusedAndTheSameOneLaterIsWritten)
 {
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    path = blocker.fileName() + QStringLiteral("/registry.reg");
-    usePath(path);
-
-    testing::internal::CaptureStderr();
     const HKEY key = create();
     set(key, QStringLiteral("A"), REG_SZ, QByteArray("1\0", 2));
-    set(key, QStringLiteral("B"), REG_SZ, QByteArray("2\0", 2));
-    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()).count(QLatin1Char('\n')), 1);
-    EXPECT_EQ(read(QStringLiteral("B")).second, QByteArray("2\0", 2));
+    const QByteArray before = fileBytes();
+    struct Case { const char *what; std::function<LSTATUS()> change; };
+    const Case cases[] = {
+        {"set", [&] { return RegSetValueEx(key, QStringLiteral("A"), REG_SZ, "2", 2); }},
+        {"add", [&] { return RegSetValueEx(key, QStringLiteral("B"), REG_SZ, "2", 2); }},
+        {"delete value", [&] { return RegDeleteValue(key, QStringLiteral("A")); }},
+        {"create key", [&] { HKEY sub = 0; return RegCreateKeyEx(HKEY_LOCAL_MACHINE, TestKey + QStringLiteral("\\Sub"), QString(), 0, 0, &sub, nullptr); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const DiskFullAt full(10);
+        EXPECT_EQ(c.change(), ERROR_REGISTRY_IO_FAILED);
+        EXPECT_EQ(fileBytes(), before);
+        EXPECT_EQ(read(QStringLiteral("A")).second, QByteArray("1\0", 2));
+        EXPECT_EQ(read(QStringLiteral("B")).second, QByteArray("missing"));
+        EXPECT_FALSE(RegistryStore::saveError().isEmpty());
+    }
+    EXPECT_EQ(RegSetValueEx(key, QStringLiteral("A"), REG_SZ, "2", 2), ERROR_SUCCESS);
+    EXPECT_TRUE(fileBytes().endsWith("\"A\"=\"2\"\n"));
+    EXPECT_TRUE(RegistryStore::saveError().isEmpty());
 }
 
 TEST_F(RegistryStoreTest, AProcessKilledWhileWritingLeavesALoadableFile)

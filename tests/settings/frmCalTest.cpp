@@ -3,6 +3,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "settings/OptionRows.h"
+#include "support/DiskFullAt.h"
 #include "support/FakeTheSky.h"
 #include "support/OperatorInput.h"
 #include "support/WidgetInput.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <atomic>
+#include <optional>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
@@ -253,8 +255,9 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     w.cmdUploadVKM_Click();
     EXPECT_EQ(str(sent()), "@55 L51 ");
 
-    // A deadband typed and the window closed without leaving the box: the spinner's number.
-    const std::pair<const char *, const char *> deadbands[] = {{"7", "Y5 "}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
+    // A deadband typed and the window closed without leaving the box: the spinner's number;
+    // beyond its range, nothing.
+    const std::pair<const char *, const char *> deadbands[] = {{"7", ""}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
     for (const auto &[typed, command] : deadbands) {
         w.showWindow();
         sent();
@@ -444,6 +447,27 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
         }
     }
 
+    // A typed number beyond its spinner's range is refused naming the row, as one from a file is.
+    for (const OptionRow &row : OptionRows::all()) {
+        auto *spin = w.findChild<UpDown *>(QString::fromLatin1(row.control));
+        auto *box = row.box ? w.findChild<QLineEdit *>(QString::fromLatin1(row.box)) : nullptr;
+        if (!spin || !box)
+            continue;
+        for (const int typed : {spin->maximum() + 1, spin->minimum() - 1, 99999}) {
+            prompts.boxes.clear();
+            w.ChangedFlags.fill(false);
+            w.ChangedFlags[row.entry] = true;
+            const int before = spin->value();
+            box->setText(QString::number(typed));
+            w.cmdUploadVKM_Click();
+            EXPECT_EQ(str(sent()), "") << row.name << " " << typed;
+            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" is outside %3 to %4; nothing was uploaded.")
+                                                  .arg(QLatin1String(row.name)).arg(typed).arg(spin->minimum()).arg(spin->maximum())});
+            EXPECT_EQ(spin->value(), before) << row.name;
+            box->clear();
+        }
+    }
+
     // The port gone under the upload: the first row that did not leave is named, and no
     // success is claimed.
     w.txtKP->setText(QStringLiteral("5"));
@@ -509,6 +533,30 @@ TEST_F(OptionsWindow, ClosingStoresTheRegistryOptions)
     EXPECT_EQ(stored("AutoReverse").toInt(), 1);
     EXPECT_EQ(stored("CheckTelescope").toInt(), 0);
     EXPECT_FALSE(stored("StepSize").isValid());
+
+    // A save that fails is said, and the option in use stays the one on disk; with room again
+    // the same choice is saved, the step size as the number it is.
+    for (const bool full : {true, false}) {
+        w.showWindow();
+        prompts.boxes.clear();
+        ASSERT_FALSE(w.chkTeleEastWest->isChecked());
+        click(w.chkTeleEastWest);
+        w.txtStepSize->clear();
+        WidgetInput::type(w.txtStepSize, QStringLiteral("1."));
+        {
+            std::optional<DiskFullAt> limit;
+            if (full)
+                limit.emplace(100);
+            w.close();
+        }
+        EXPECT_EQ(boxTexts().size(), full ? 2 : 1);
+        if (full) {
+            EXPECT_TRUE(prompts.boxes.last().prompt.startsWith(QStringLiteral("Unable to save StepSize, CheckTelescope (")));
+        }
+        EXPECT_EQ(stored("CheckTelescope").toInt(), full ? 0 : 1);
+        EXPECT_EQ(Module().settings.CheckTelescope, !full);
+        EXPECT_EQ(stored("StepSize"), full ? QVariant() : QVariant(QStringLiteral("1")));
+    }
 }
 
 TEST_F(OptionsWindow, IndicatorListComesFromTheSkyInItsOwnOrder)

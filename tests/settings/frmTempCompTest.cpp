@@ -134,7 +134,7 @@ TEST_F(TempCompDialog, OkUploadsTheOperatorsChangesThenTheMode)
 
     prompts.answer = nullptr;
     dialog.cmdOK->click();
-    EXPECT_EQ(sent(), QStringLiteral(" =-2500  F7 "));
+    EXPECT_EQ(sent(), QStringLiteral(" =-2500  F7  +2 "));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FLOAT_EQ(Module().focuser.TempCompCoefficient, -2.5f);
     EXPECT_EQ(Module().focuser.TempCompMode, 2);
@@ -152,9 +152,44 @@ TEST_F(TempCompDialog, OkWithoutChangesOnlyStoresTheMode)
     sent();
     dialog.optTempComp[1]->setChecked(true);
     dialog.cmdOK->click();
-    EXPECT_EQ(sent(), QString());
+    EXPECT_EQ(sent(), QStringLiteral(" +1 "));
     EXPECT_EQ(Module().focuser.TempCompMode, 1);
     EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+// Only what the operator changed goes, and only as shown; a closed port or a value that would
+// go out otherwise sends and changes nothing.
+TEST_F(TempCompDialog, OkSendsOnlyWhatChangedAndRefusesWhatCannotGoAsShown)
+{
+    struct Case { const char *what; float slope; bool portOpen; bool coefficientKey; const char *sent; const char *box; int16_t mode; int32_t threshold; };
+    const Case cases[] = {
+        // 150 counts per degree: beyond the spinner, which shows 0 and must not send it.
+        {"threshold only", 1.0f, true, false, " F8  +1 ", "Upload changes to VKM?", 1, 8},
+        {"no sensor scale", 0.0f, true, true, "", "The coefficient 0.1 can not be sent as shown: the VKM would not hold it (sensor scale 0). Nothing was sent.", 0, 7},
+        {"scale rounds it away", 0.0001f, true, true, "", "The coefficient 0.1 can not be sent as shown: the VKM would not hold it (sensor scale 0.0001). Nothing was sent.", 0, 7},
+        {"port closed", 1.0f, false, false, "", "Error:  The communications port is not open.", 0, 7},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        known(150.0f, 7);
+        Module().focuser.TempCompMode = 0;
+        Module().focuser.TempCompSlope = c.slope;
+        prompts.boxes.clear();
+        frmTempComp dialog(source());
+        sent();
+        key(c.coefficientKey ? dialog.UpDown2 : dialog.UpDown1, Qt::Key_Up);
+        dialog.optTempComp[1]->setChecked(true);
+        link->setConnected(c.portOpen);
+        dialog.cmdOK->click();
+        link->setConnected(true);
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+        ASSERT_FALSE(prompts.boxes.isEmpty());
+        EXPECT_EQ(prompts.boxes.last().prompt, QString::fromLatin1(c.box));
+        EXPECT_EQ(dialog.result(), c.mode == 1 ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(Module().focuser.TempCompMode, c.mode);
+        EXPECT_EQ(Module().focuser.TempCompThreshold, c.threshold);
+        EXPECT_FLOAT_EQ(Module().focuser.TempCompCoefficient, 150.0f);
+    }
 }
 
 TEST_F(TempCompDialog, CancelSendsNothingAndKeepsTheMode)
@@ -180,7 +215,11 @@ TEST_F(TempCompDialog, CancelSendsNothingAndKeepsTheMode)
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_EQ(sent(), QString());
         EXPECT_EQ(Module().focuser.TempCompMode, 1);
-        EXPECT_EQ(Module().focuser.TempCompThreshold, 5); // the spinner set it as it moved
+        EXPECT_EQ(Module().focuser.TempCompThreshold, 7); // what the dialog found
         EXPECT_FLOAT_EQ(Module().focuser.TempCompCoefficient, 2.5f);
     }
+    // The discarded threshold is not uploaded by a later OK.
+    frmTempComp dialog(source());
+    dialog.cmdOK->click();
+    EXPECT_EQ(sent(), QStringLiteral(" l  +1 "));
 }

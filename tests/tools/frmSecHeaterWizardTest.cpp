@@ -2,6 +2,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Wait.h"
 #include "platform/VbFiles.h"
+#include "support/DiskFullAt.h"
 #include "support/FakeControlWindows.h"
 #include "tools/frmSecHeaterWizard.h"
 
@@ -125,6 +126,19 @@ TEST_F(HeaterWizard, ASavedSetIsFittedShownAndUploaded)
     EXPECT_FALSE(prompts.fileDialogs.last().confirmOverwrite);
     wizard.txtDataSet->setText(*prompts.chosenFile);
     EXPECT_EQ(wizard.LoadDataSet(), 120);
+    saved.close();
+
+    // A save over it that fails leaves the old file byte for byte and says so.
+    prompts.boxes.clear();
+    {
+        const DiskFullAt full(100);
+        wizard.cmdSave_Click();
+    }
+    ASSERT_EQ(prompts.boxes.size(), 2);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Replace existing file?"));
+    EXPECT_EQ(prompts.boxes[1].prompt, QStringLiteral("Unable to save %1: File too large").arg(*prompts.chosenFile));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), text);
 
     wizard.close();
     EXPECT_FALSE(Module().tools.HeaterWizardOpen);
