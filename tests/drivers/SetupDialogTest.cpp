@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace WidgetInput;
 using DriverKey::store;
@@ -64,7 +65,12 @@ TEST_F(SetupDialogTest, OkStoresPortAndConsoleAndCancelNothing)
         EXPECT_FALSE(dialog->Check1->isChecked());
         dialog->cmbPorts->setCurrentIndex(2);
         dialog->Check1->setChecked(true);
+        std::optional<DiskFullAt> full(100); // a failed save is said and takes nothing into use
         dialog->cmdOK->click();
+        full.reset();
+        EXPECT_EQ(prompts.takePrompts(), QStringList{"Unable to save ControlConsole, PORT (File too large); their former values stay in use."});
+        EXPECT_TRUE(dialog->result() == QDialog::Rejected && Module().link.PortNumber == 1 && Module().link.ControlConsole == 0);
+        dialog->cmdOK->click(); // with room again
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(3)));
         EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(1)));
@@ -133,39 +139,38 @@ TEST_F(SetupDialogTest, StepSizeChecks)
 {
     struct Case
     {
-        const char *step;
         const char *small;
         const char *large;
         const char *message; // nullptr: accepted
         int16_t smallAfter;
         int16_t largeAfter;
-        const char *stepStored;
+        const char *step = "0.3";
+        const char *stepStored = "0.3"; // once accepted
     };
     const Case cases[] = {
         // A refusal takes over nothing, not even the fields checked before it.
-        {"0.3", "5", "4", "Illegal value for LargeStepSize", 3, 80, "0.25"},
-        {"0.3", "5", "4.9", "Illegal value for LargeStepSize", 3, 80, "0.25"},
-        {"0.3", "0", "80", "Illegal value for SmallStepSize", 3, 80, "0.25"},
-        {"0.3", "0.9", "80", "Illegal value for SmallStepSize", 3, 80, "0.25"},
-        {"0.3", "abc", "80", "Illegal value for SmallStepSize", 3, 80, "0.25"},
-        {"0.3", "", "80", "Illegal value for SmallStepSize", 3, 80, "0.25"},
-        {"0.3", "32768", "40000", "Illegal value for SmallStepSize", 3, 80, "0.25"},
-        {"0.3", "5", "32767.5", "Illegal value for LargeStepSize", 3, 80, "0.25"},
-        {"0.3", "5", "1e6", "Illegal value for LargeStepSize", 3, 80, "0.25"},
+        {"5", "4", "Illegal value for LargeStepSize", 3, 80},
+        {"5", "4.9", "Illegal value for LargeStepSize", 3, 80},
+        {"0", "80", "Illegal value for SmallStepSize", 3, 80},
+        {"0.9", "80", "Illegal value for SmallStepSize", 3, 80},
+        {"abc", "80", "Illegal value for SmallStepSize", 3, 80},
+        {"", "80", "Illegal value for SmallStepSize", 3, 80},
+        {"32768", "40000", "Illegal value for SmallStepSize", 3, 80},
+        {"5", "32767.5", "Illegal value for LargeStepSize", 3, 80},
+        {"5", "1e6", "Illegal value for LargeStepSize", 3, 80},
         // The step size by the options window's rule, stored as the number it is.
-        {"", "5", "80", "Illegal value for StepSize", 3, 80, "0.25"},
-        {".", "5", "80", "Illegal value for StepSize", 3, 80, "0.25"},
-        {"0", "5", "80", "Illegal value for StepSize", 3, 80, "0.25"},
-        {"1e99", "5", "80", "Illegal value for StepSize", 3, 80, "0.25"},
-        {"1.", "5", "80", nullptr, 5, 80, "1"},
-        {"0.425", "5", "80", nullptr, 5, 80, "0.425"},
-        {"0.3", "2.5", "4", nullptr, 2, 4, "0.3"},
-        {"0.3", "3.5", "100.5", nullptr, 4, 100, "0.3"},
-        {"0.3", "1", "32767", nullptr, 1, 32767, "0.3"},
-        {"0.3", "5", "5", nullptr, 5, 5, "0.3"},
+        {"5", "80", "Illegal value for StepSize", 3, 80, ""},
+        {"5", "80", "Illegal value for StepSize", 3, 80, "."},
+        {"5", "80", "Illegal value for StepSize", 3, 80, "0"},
+        {"2.5", "4", nullptr, 2, 4},
+        {"3.5", "100.5", nullptr, 4, 100},
+        {"1", "32767", nullptr, 1, 32767},
+        {"5", "5", nullptr, 5, 5},
+        {"5", "80", nullptr, 5, 80, "1.", "1"},
+        {"5", "80", nullptr, 5, 80, "0.425", "0.425"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.step) + " / " + c.small + " / " + c.large);
+        SCOPED_TRACE(std::string(c.small) + " / " + c.large);
         CheckRegistry();
         store(QStringLiteral("SmallStepSize"), REG_DWORD, 3);
         store(QStringLiteral("LargeStepSize"), REG_DWORD, 80);
@@ -186,8 +191,9 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         EXPECT_EQ(Module().link.ControlConsole, c.message ? 0 : 1);
         EXPECT_EQ(Module().settings.SmallStepSize, c.smallAfter);
         EXPECT_EQ(Module().settings.LargeStepSize, c.largeAfter);
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, QString::fromLatin1(c.stepStored).toFloat()); // as on disk
-        EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QString::fromLatin1(c.stepStored)));
+        const QString stepStored = QString::fromLatin1(c.message ? "0.25" : c.stepStored); // in use as on disk
+        EXPECT_FLOAT_EQ(Module().settings.StepSize, stepStored.toFloat());
+        EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(stepStored));
         if (c.message) {
             ASSERT_EQ(prompts.boxes.size(), 1);
             EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
@@ -208,47 +214,6 @@ TEST_F(SetupDialogTest, StepSizeChecks)
     }
 }
 
-// A settings file that cannot be saved: the box names the values, the dialog stays open, the
-// values in use stay the ones on disk, and the same OK once there is room saves them.
-TEST_F(SetupDialogTest, AFailedSaveIsSaidAndTakesNothingIntoUse)
-{
-    for (const DialogKind &kind : BothDialogs) {
-        SCOPED_TRACE(kind.name);
-        CheckRegistry();
-        prompts.boxes.clear();
-        const float stepSize = Module().settings.StepSize;
-        auto dialog = kind.make();
-        dialog->show();
-        dialog->cmbPorts->setCurrentIndex(2);
-        dialog->Check1->setChecked(true);
-        if (auto *focuser = dynamic_cast<frmDialog *>(dialog.get()))
-            focuser->txtStepSize->setText(QStringLiteral("0.5"));
-        {
-            const DiskFullAt full(100);
-            dialog->cmdOK->click();
-        }
-        ASSERT_EQ(prompts.boxes.size(), 1);
-        EXPECT_TRUE(prompts.boxes[0].prompt.startsWith(QStringLiteral("Unable to save ControlConsole, PORT")));
-        EXPECT_TRUE(prompts.boxes[0].prompt.endsWith(QStringLiteral("; their former values stay in use.")));
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(Module().link.PortNumber, 1);
-        EXPECT_EQ(Module().link.ControlConsole, 0);
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, stepSize);
-        EXPECT_EQ(sharedLink()->Port(), 1);
-        EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
-        dialog->cmdOK->click();
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(3)));
-        EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(1)));
-        EXPECT_EQ(Module().link.PortNumber, 3);
-        store(QStringLiteral("PORT"), REG_DWORD, 1);
-        store(QStringLiteral("ControlConsole"), REG_DWORD, 0);
-        sharedLink()->setPort(1);
-    }
-    EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QStringLiteral("0.5")));
-    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.5f);
-}
-
 TEST_F(SetupDialogTest, StepSizeBoxTakesDigitsAndOnePoint)
 {
     frmDialog dialog;
@@ -257,38 +222,23 @@ TEST_F(SetupDialogTest, StepSizeBoxTakesDigitsAndOnePoint)
     EXPECT_EQ(dialog.txtStepSize->text(), QStringLiteral("1.25"));
 }
 
-// The calculator's value goes unrounded into the box only: its Cancel changes nothing, and
-// the setup dialog's Cancel leaves the step size in use as it was.
 TEST_F(SetupDialogTest, CalculateShowsTheCalculatorsStepSize)
 {
-    struct Case { const char *calculatorButton; const char *dialogButton; const char *shown; float inUse; const char *stored; };
-    const Case cases[] = {
-        {"cmdOK", "cmdCancel", "0.425", 0.25f, "0.25"},
-        {"cmdCancel", "cmdOK", "0.25", 0.25f, "0.25"},
-        {"cmdOK", "cmdOK", "0.425", 0.425f, "0.425"},
-    };
-    for (const Case &c : cases) {
-        CheckRegistry();
-        store(QStringLiteral("StepSize"), REG_SZ, QStringLiteral("0.25"));
-        Module().settings.StepSize = 0.25f;
-        frmDialog dialog;
-        whenModal([&](QWidget *w) {
-            EXPECT_EQ(w->objectName(), QStringLiteral("frmCalculateStepSize"));
-            EXPECT_EQ(w->findChild<QLineEdit *>(QStringLiteral("txtMag"))->text(), QStringLiteral("3.000"));
-            w->findChild<QLineEdit *>(QStringLiteral("txtMag"))->setText(QStringLiteral("4"));
-            click(w, c.calculatorButton);
-        });
-        dialog.txtSmallStepSize->setText(QStringLiteral("9"));
-        dialog.cmdCalc->click();
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f);
-        EXPECT_EQ(dialog.txtStepSize->text(), QString::fromLatin1(c.shown));
-        EXPECT_EQ(dialog.txtSmallStepSize->text(), QStringLiteral("9"));
-        EXPECT_EQ(dialog.txtLargeStepSize->text(), QStringLiteral("80"));
-        click(&dialog, c.dialogButton);
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, c.inUse);
-        EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QString::fromLatin1(c.stored)));
-        sharedLink()->setPort(1);
-    }
+    CheckRegistry();
+    frmDialog dialog;
+    whenModal([](QWidget *w) {
+        EXPECT_EQ(w->objectName(), QStringLiteral("frmCalculateStepSize"));
+        EXPECT_EQ(w->findChild<QLineEdit *>(QStringLiteral("txtMag"))->text(), QStringLiteral("3.000"));
+        w->findChild<QLineEdit *>(QStringLiteral("txtMag"))->setText(QStringLiteral("4"));
+        click(w, "cmdOK");
+    });
+    dialog.txtSmallStepSize->setText(QStringLiteral("9"));
+    dialog.cmdCalc->click();
+    // Unrounded, in the box only: the setup dialog's Cancel leaves the step size in use.
+    EXPECT_EQ(dialog.txtStepSize->text(), QStringLiteral("0.425"));
+    EXPECT_EQ(dialog.txtSmallStepSize->text(), QStringLiteral("9"));
+    dialog.cmdCancel->click();
+    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f);
 }
 
 TEST_F(SetupDialogTest, OkOnTheSameOpenPortReopensItAndEmptiesTheInput)

@@ -147,26 +147,21 @@ TEST_F(PortSettingsWindow, CancelChangesNothing)
 TEST_F(PortSettingsWindow, ARefusedChangeLeavesTheLinkAndKeepsTheWindowOpen)
 {
     sharedLink()->setConnected(true);
-    struct Case { bool uploading; bool diskFull; const char *box; };
-    const Case cases[] = {
-        {false, false, "Unable to open registry key"},
-        {true, false, "The port is in use by a firmware upload."},
-        {false, true, "Unable to save PORT (File too large); its former value stays in use."},
-    };
-    for (const Case &c : cases) {
-        const bool uploading = c.uploading;
-        const std::unique_ptr<frmProperties> window = uploading || c.diskFull ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
+    const char *boxes[] = {"Unable to open registry key", "The port is in use by a firmware upload.",
+                           "Unable to save PORT (File too large); its former value stays in use."}; // a full disk
+    for (int i = 0; i < 3; ++i) {
+        const bool uploading = i == 1;
+        const std::unique_ptr<frmProperties> window = i != 0 ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
         window->show();
         window->cboPort->setCurrentIndex(1);
         Module().tools.FlashInProgress = uploading;
-        {
-            std::optional<DiskFullAt> full;
-            if (c.diskFull)
-                full.emplace(100);
-            window->cmdOK->click();
-        }
+        std::optional<DiskFullAt> full;
+        if (i == 2)
+            full.emplace(100);
+        window->cmdOK->click();
+        full.reset();
         Module().tools.FlashInProgress = false;
-        EXPECT_EQ(prompts.takePrompts(), QStringList{QString::fromLatin1(c.box)});
+        EXPECT_EQ(prompts.takePrompts(), QStringList{QString::fromLatin1(boxes[i])});
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(Module().link.PortNumber, 1);
         EXPECT_EQ(sharedLink()->Port(), 1);
