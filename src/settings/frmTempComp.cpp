@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -230,10 +231,10 @@ void frmTempComp::cmdOK_Click()
         // The link is fetched anew: a box above may have served a close.
         const std::shared_ptr<Serial> now = m_link ? m_link() : nullptr;
         if (!now || now->Transmit(command) != Serial::SendResult::Sent) {
-            if (went.isEmpty())
-                LinkTakesValues(now.get());
-            else
-                MsgBox(QStringLiteral("Error:  Only %1 reached the VKM; %2 did not.").arg(went.join(QStringLiteral(" and ")), what),
+            // A closed port or an upload before anything went has its own box.
+            if (!went.isEmpty() || LinkTakesValues(now.get()))
+                MsgBox(QStringLiteral("Error:  %1 did not reach the VKM; %2 did.")
+                           .arg(what, went.isEmpty() ? QStringLiteral("nothing") : QStringLiteral("only ") + went.join(QStringLiteral(" and "))),
                        vbconst::vbExclamation, Title);
             return;
         }
