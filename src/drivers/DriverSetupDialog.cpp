@@ -3,6 +3,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 
 #include <QCheckBox>
@@ -86,12 +87,30 @@ void DriverSetupDialog::showLinkSettings()
     Check1->setChecked(Module().link.ControlConsole != 0);
 }
 
-void DriverSetupDialog::takeConsoleOption()
+void DriverSetupDialog::storeLinkSettings(SettingsWrite &write)
 {
-    Module().link.ControlConsole = Check1->isChecked() ? 1 : 0;
+    ModuleState::Link &link = Module().link;
+    const int16_t console = Check1->isChecked() ? 1 : 0;
+    if (store(write, QStringLiteral("ControlConsole"), REG_DWORD, console))
+        link.ControlConsole = console;
+    const int16_t port = int16_t(cmbPorts->currentIndex() + 1);
+    if (store(write, QStringLiteral("PORT"), REG_DWORD, port))
+        applyPort(port);
 }
 
-void DriverSetupDialog::applyPort()
+bool DriverSetupDialog::store(SettingsWrite &write, const QString &name, DWORD type, const QVariant &value) const
+{
+    return !m_keyOpen || write.put(name, int32_t(type), value);
+}
+
+bool DriverSetupDialog::allSaved(const SettingsWrite &write)
+{
+    if (write.failed())
+        MsgBox(write.failure(), vbconst::vbOKOnly | vbconst::vbExclamation);
+    return !write.failed();
+}
+
+void DriverSetupDialog::applyPort(int16_t port)
 {
     ModuleState &m = Module();
     const std::shared_ptr<Serial> link = m.link.SharedSerial;
@@ -106,7 +125,7 @@ void DriverSetupDialog::applyPort()
     } catch (const VbError &) {
         return;
     }
-    m.link.PortNumber = int16_t(cmbPorts->currentIndex() + 1);
+    m.link.PortNumber = port;
     try {
         link->setPort(m.link.PortNumber);
         if (wasOpen)
@@ -114,14 +133,4 @@ void DriverSetupDialog::applyPort()
     } catch (const VbError &) {
     }
     m.settings.Absolute = true;
-}
-
-bool DriverSetupDialog::writeLinkSettings()
-{
-    if (!m_keyOpen)
-        return false;
-    const ModuleState::Link &link = Module().link;
-    SetRegistryValue(m_key, QStringLiteral("PORT"), REG_DWORD, link.PortNumber);
-    SetRegistryValue(m_key, QStringLiteral("ControlConsole"), REG_DWORD, link.ControlConsole != 0 ? 1 : 0);
-    return true;
 }

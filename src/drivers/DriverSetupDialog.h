@@ -14,7 +14,8 @@ class QVBoxLayout;
 // What the focuser and rotator setup dialogs share: a modal, top-most dialog over the driver
 // key, with the port list "COM1".."COM20", the console option and OK/Cancel. The key is
 // opened when the dialog loads and closed when it goes; when it does not open, the dialog
-// works on the module values and OK writes nothing.
+// works on the module values and OK writes nothing. Otherwise OK takes a value into use only
+// once it is on the disk; what could not be saved is named in a box and the dialog stays open.
 class DriverSetupDialog : public OkCancelDialog
 {
     Q_OBJECT
@@ -40,18 +41,22 @@ protected:
     // Selects the port and sets the console option from the module values.
     void showLinkSettings();
 
-    // ControlConsole from the check box.
-    void takeConsoleOption();
-    // Puts the shared link on the chosen port, closing and reopening it when it was open.
-    void applyPort();
-    // Writes "PORT" and "ControlConsole"; true when the key is open to write more.
-    bool writeLinkSettings();
+    // Writes "PORT" and "ControlConsole" and takes each saved one into use: ControlConsole
+    // from the check box, the shared link onto the chosen port.
+    void storeLinkSettings(SettingsWrite &write);
+    // Writes one value into the open key; true when it may be taken into use: saved, or no
+    // key to save it in.
+    bool store(SettingsWrite &write, const QString &name, DWORD type, const QVariant &value) const;
+    // True when every write reached the disk; otherwise the box that names the others.
+    static bool allSaved(const SettingsWrite &write);
 
     HKEY key() const { return m_key; }
     // Where a dialog adds its own controls: between the console option and the buttons.
     QVBoxLayout *body() const { return m_body; }
 
 private:
+    // Puts the shared link on the chosen port, closing and reopening it when it was open.
+    void applyPort(int16_t port);
     bool readValue(const QString &name, DWORD type, const QVariant &defaultValue, QVariant &value);
 
     HKEY m_key = 0;

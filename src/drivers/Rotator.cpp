@@ -406,12 +406,10 @@ void Rotator::setWrapLimit(const Variant &value)
     if (!IsNumeric(value) || value.toDouble() < 0 || value.toDouble() > 2000)
         refuse(IllegalValueNumber, QStringLiteral("Illegal wrap limit value."), QString());
     const int32_t limit = value.toLong();
+    // The limit in use is the one on disk: a write that fails keeps the former one.
+    if (StoreDriverSetting(QStringLiteral("ZELLimit"), REG_DWORD, QVariant(limit)) == ERROR_REGISTRY_IO_FAILED)
+        refuse(DriverErrors::InvalidOperation, SettingsNotSaved({QStringLiteral("ZELLimit")}), RotatorSource);
     Module().settings.ZELLimit = limit;
-    HKEY key = 0;
-    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) == ERROR_SUCCESS) {
-        SetRegistryValue(key, QStringLiteral("ZELLimit"), REG_DWORD, QVariant(limit));
-        RegCloseKey(key);
-    }
 }
 
 void Rotator::ResetPosition(float angle)

@@ -6,6 +6,7 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "settings/DecimalKeyFilter.h"
+#include "settings/OptionRows.h"
 #include "settings/frmCalculateStepSize.h"
 
 #include <QGridLayout>
@@ -71,13 +72,7 @@ frmDialog::frmDialog(QWidget *parent)
     readSetting(QStringLiteral("LargeStepSize"), REG_DWORD, 80, s.LargeStepSize);
     readSetting(QStringLiteral("SmallStepSize"), REG_DWORD, 5, s.SmallStepSize);
     showLinkSettings();
-    showStepSizes(vb::CStr(s.StepSize));
-}
-
-void frmDialog::showStepSizes(const QString &stepSize)
-{
-    const ModuleState::Settings &s = Module().settings;
-    txtStepSize->setText(stepSize);
+    txtStepSize->setText(vb::CStr(s.StepSize));
     txtLargeStepSize->setText(vb::CStr(int32_t(s.LargeStepSize)));
     txtSmallStepSize->setText(vb::CStr(int32_t(s.SmallStepSize)));
 }
@@ -85,6 +80,11 @@ void frmDialog::showStepSizes(const QString &stepSize)
 void frmDialog::cmdOK_Click()
 {
     // Every field is checked before anything is taken over: a refusal changes nothing.
+    const std::optional<float> stepSize = OptionRows::stepSize(txtStepSize->text());
+    if (!stepSize) {
+        MsgBox(QStringLiteral("Illegal value for StepSize"), vbconst::vbOKOnly);
+        return;
+    }
     const std::optional<int16_t> small = stepCount(txtSmallStepSize->text(), 1);
     if (!small) {
         MsgBox(QStringLiteral("Illegal value for SmallStepSize"), vbconst::vbOKOnly);
@@ -95,28 +95,25 @@ void frmDialog::cmdOK_Click()
         MsgBox(QStringLiteral("Illegal value for LargeStepSize"), vbconst::vbOKOnly);
         return;
     }
+    // Each value is taken into use once it is on the disk.
     ModuleState::Settings &s = Module().settings;
-    takeConsoleOption();
-    s.SmallStepSize = *small;
-    s.LargeStepSize = *large;
-
-    applyPort();
-    // StepSize itself is refreshed from the key by the next settings read.
-    if (writeLinkSettings()) {
-        SetRegistryValue(key(), QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
-        SetRegistryValue(key(), QStringLiteral("LargeStepSize"), REG_DWORD, s.LargeStepSize);
-        SetRegistryValue(key(), QStringLiteral("SmallStepSize"), REG_DWORD, s.SmallStepSize);
-    }
-    accept();
+    SettingsWrite write(key());
+    storeLinkSettings(write);
+    if (store(write, QStringLiteral("StepSize"), REG_SZ, vb::CStr(*stepSize)))
+        s.StepSize = *stepSize;
+    if (store(write, QStringLiteral("LargeStepSize"), REG_DWORD, *large))
+        s.LargeStepSize = *large;
+    if (store(write, QStringLiteral("SmallStepSize"), REG_DWORD, *small))
+        s.SmallStepSize = *small;
+    if (allSaved(write))
+        accept();
 }
 
+// The calculator's value goes into the box only, to be taken over with OK.
 void frmDialog::cmdCalc_Click()
 {
-    frmCalculateStepSize::showModal(this);
-    try {
-        showStepSizes(vb::Format(Module().settings.StepSize, QStringLiteral("0.00")));
-    } catch (const VbError &) {
-    }
+    if (const std::optional<float> size = frmCalculateStepSize::showModal(this))
+        txtStepSize->setText(vb::CStr(*size));
 }
 
 void frmDialog::showModal()

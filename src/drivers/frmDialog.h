@@ -30,7 +30,4 @@ public:
 
     // Shows a fresh dialog modally and returns when it closes.
     static void showModal();
-
-private:
-    void showStepSizes(const QString &stepSize);
 };

@@ -10,10 +10,10 @@ frmRotatorSetup::frmRotatorSetup(QWidget *parent)
 
 void frmRotatorSetup::cmdOK_Click()
 {
-    takeConsoleOption();
-    applyPort();
-    writeLinkSettings();
-    accept();
+    SettingsWrite write(key());
+    storeLinkSettings(write);
+    if (allSaved(write))
+        accept();
 }
 
 void frmRotatorSetup::showModal()

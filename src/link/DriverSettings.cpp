@@ -326,11 +326,40 @@ bool AssignRegistryValue(QString &variable, const QVariant &value)
     return tryAssign([&] { variable = textOf(value); });
 }
 
-void StoreDriverSetting(const QString &name, int32_t type, const QVariant &value)
+LSTATUS StoreDriverSetting(const QString &name, int32_t type, const QVariant &value)
 {
     HKEY key = 0;
-    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key) != ERROR_SUCCESS)
-        return;
-    SetRegistryValue(key, name, type, value);
+    if (const LSTATUS rc = RegOpenKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, 0, SettingsKeyAccess, &key))
+        return rc;
+    const LSTATUS rc = SetRegistryValue(key, name, type, value);
     RegCloseKey(key);
+    return rc;
+}
+
+namespace {
+
+const QString NoKey = QStringLiteral("the settings key cannot be written");
+
+} // namespace
+
+bool SettingsWrite::put(const QString &name, int32_t type, const QVariant &value)
+{
+    const LSTATUS rc = SetRegistryValue(m_key, name, type, value);
+    if (rc == ERROR_SUCCESS)
+        return true;
+    if (m_failed.isEmpty())
+        m_why = rc == ERROR_REGISTRY_IO_FAILED ? RegistryStore::saveError() : NoKey;
+    m_failed << name;
+    return false;
+}
+
+QString SettingsNotSaved(const QStringList &names, QString why)
+{
+    if (why.isEmpty())
+        why = RegistryStore::saveError();
+    if (why.isEmpty())
+        why = NoKey;
+    return QStringLiteral("Unable to save %1 (%2); %3 in use.")
+        .arg(names.join(QStringLiteral(", ")), why,
+             names.size() == 1 ? QStringLiteral("its former value stays") : QStringLiteral("their former values stay"));
 }

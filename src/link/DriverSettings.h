@@ -3,6 +3,7 @@
 #include "platform/RegistryStore.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // The driver settings: one registry key under HKEY_LOCAL_MACHINE shared by all drivers and
@@ -26,8 +27,33 @@ void CheckRegistry();
 LSTATUS SetRegistryValue(HKEY key, const QString &name, int32_t type, const QVariant &value);
 
 // Writes one value of the driver key at once, as SetRegistryValue does (an operator's choice,
-// so that the next settings read finds it). Nothing when the key does not open.
-void StoreDriverSetting(const QString &name, int32_t type, const QVariant &value);
+// so that the next settings read finds it). The store's result; ERROR_FILE_NOT_FOUND when the
+// key does not open.
+LSTATUS StoreDriverSetting(const QString &name, int32_t type, const QVariant &value);
+
+// The operator's box or a client's error for values that did not reach the disk: which,
+// why (the store's reason for the last failed save unless given), and that their former
+// values stay in use.
+QString SettingsNotSaved(const QStringList &names, QString why = QString());
+
+// Values written one by one into an open key, for a window or a member that takes each value
+// into use only once it is on the disk; it remembers the names of those that are not.
+class SettingsWrite
+{
+public:
+    explicit SettingsWrite(HKEY key) : m_key(key) {}
+    // True when the value reached the disk (or was there already).
+    bool put(const QString &name, int32_t type, const QVariant &value);
+    bool failed() const { return !m_failed.isEmpty(); }
+    HKEY key() const { return m_key; }
+    // SettingsNotSaved of those that were not saved.
+    QString failure() const { return SettingsNotSaved(m_failed, m_why); }
+
+private:
+    HKEY m_key;
+    QStringList m_failed;
+    QString m_why; // the store's reason at the first failure
+};
 
 // Reads a value into `result`: a QString for REG_SZ (without its final NUL), an int32_t for
 // REG_DWORD, a float for type 5. Returns 0, the registry's error (2 when the value is

@@ -21,6 +21,7 @@ struct Store
     QString path;
     bool persistent = true; // false when a damaged file could not be moved out of the way
     bool saveFailing = false;
+    QString saveError; // why the last save failed; empty after one that succeeded
     QMap<QString, RegistryKey> keys; // by lower-case full path
     QHash<HKEY, QString> handles;    // open handle -> lower-case full path
     HKEY nextHandle = 0x100;
@@ -70,10 +71,12 @@ LSTATUS splitPath(QString path, QStringList *parts)
     return ERROR_SUCCESS;
 }
 
-void save(Store &store)
+// False when the file could not be written; the caller puts the keys back as they were, so
+// that the store holds only what is on the disk and the same write tried again is written.
+bool save(Store &store)
 {
     if (!store.persistent)
-        return;
+        return true;
     QDir().mkpath(QFileInfo(store.path).absolutePath());
     QList<RegistryKey> keys;
     for (const RegistryKey &key : std::as_const(store.keys))
@@ -83,9 +86,20 @@ void save(Store &store)
     QString why;
     const bool saved = WholeFile::write(store.path, text, &why);
     if (!saved && !store.saveFailing)
-        report(QStringLiteral("cannot save the registry to %1 (%2); changes last only until the program ends")
-                   .arg(store.path, why));
+        report(QStringLiteral("cannot save the registry to %1 (%2); the change is refused").arg(store.path, why));
     store.saveFailing = !saved;
+    store.saveError = saved ? QString() : why;
+    return saved;
+}
+
+// Saves the store after a change; when the file cannot be written the keys go back to
+// `before` and the write is refused.
+LSTATUS saveOrUndo(Store &store, const QMap<QString, RegistryKey> &before)
+{
+    if (save(store))
+        return ERROR_SUCCESS;
+    store.keys = before;
+    return ERROR_REGISTRY_IO_FAILED;
 }
 
 // Adds the key `parts` below the existing key `base` (lower-case path), with any missing
@@ -247,8 +261,10 @@ LSTATUS openKey(HKEY key, const QString &subKey, bool create, HKEY *result, DWOR
     if (!exists) {
         if (!create)
             return ERROR_FILE_NOT_FOUND;
+        const QMap<QString, RegistryKey> before = s.keys;
         addKey(s, target.base, target.parts);
-        save(s);
+        if (LSTATUS rc = saveOrUndo(s, before))
+            return rc;
     }
     *result = s.nextHandle++;
     s.handles.insert(*result, target.path);
@@ -308,6 +324,7 @@ LSTATUS RegSetValueEx(HKEY key, const QString &valueName, DWORD type, const void
     if (!isStorableName(valueName) || (!data && size > 0))
         return ERROR_INVALID_PARAMETER;
     const QByteArray bytes(static_cast<const char *>(data), data ? static_cast<qsizetype>(size) : 0);
+    const QMap<QString, RegistryKey> before = s.keys;
     RegistryKey &target = s.keys[path];
     if (RegistryValue *value = findValue(target, valueName)) {
         if (value->type == type && value->data == bytes)
@@ -317,8 +334,7 @@ LSTATUS RegSetValueEx(HKEY key, const QString &valueName, DWORD type, const void
     } else {
         target.values.append(RegistryValue{valueName, type, bytes});
     }
-    save(s);
-    return ERROR_SUCCESS;
+    return saveOrUndo(s, before);
 }
 
 LSTATUS RegDeleteValue(HKEY key, const QString &valueName)
@@ -327,13 +343,13 @@ LSTATUS RegDeleteValue(HKEY key, const QString &valueName)
     QString path;
     if (LSTATUS rc = keyOf(s, key, &path))
         return rc;
+    const QMap<QString, RegistryKey> before = s.keys;
     QList<RegistryValue> &values = s.keys[path].values;
     const auto removed = values.removeIf(
         [&](const RegistryValue &v) { return v.name.compare(valueName, Qt::CaseInsensitive) == 0; });
     if (removed == 0)
         return ERROR_FILE_NOT_FOUND;
-    save(s);
-    return ERROR_SUCCESS;
+    return saveOrUndo(s, before);
 }
 
 LSTATUS RegDeleteKey(HKEY key, const QString &subKey)
@@ -350,9 +366,9 @@ LSTATUS RegDeleteKey(HKEY key, const QString &subKey)
     auto next = s.keys.lowerBound(childPrefix);
     if (next != s.keys.end() && next.key().startsWith(childPrefix))
         return ERROR_ACCESS_DENIED;
+    const QMap<QString, RegistryKey> before = s.keys;
     s.keys.remove(target.path);
-    save(s);
-    return ERROR_SUCCESS;
+    return saveOrUndo(s, before);
 }
 
 LSTATUS RegCloseKey(HKEY key)
@@ -372,6 +388,11 @@ QString RegistryStore::filePath()
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/vkm/registry.reg");
+}
+
+QString RegistryStore::saveError()
+{
+    return rawStore().saveError;
 }
 
 void RegistryStore::resetForTests()

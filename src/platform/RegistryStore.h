@@ -11,7 +11,9 @@
 // Everything lives in one REGEDIT4-style text file: `$VKM_REGISTRY`, else
 // `$XDG_CONFIG_HOME/vkm/registry.reg` (~/.config/vkm/registry.reg). It is read at first use
 // and rewritten completely (temporary file, fsync, rename) by every change, so the file is
-// whole whenever the process ends. Access masks are accepted and not enforced.
+// whole whenever the process ends. A change the file cannot take (a full disk) is refused
+// with ERROR_REGISTRY_IO_FAILED and undone, so the store holds what the file holds. Access
+// masks are accepted and not enforced.
 
 using HKEY = uint32_t;
 using DWORD = uint32_t;
@@ -29,6 +31,7 @@ inline constexpr LSTATUS ERROR_INVALID_HANDLE = 6;
 inline constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;
 inline constexpr LSTATUS ERROR_BAD_PATHNAME = 161;
 inline constexpr LSTATUS ERROR_MORE_DATA = 234;
+inline constexpr LSTATUS ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr LSTATUS ERROR_KEY_DELETED = 1018;
 
 inline constexpr DWORD REG_NONE = 0;
@@ -72,6 +75,9 @@ class RegistryStore
 public:
     // The file the store reads and writes, as the environment names it now.
     static QString filePath();
+
+    // Why the last change could not be saved ("No space left on device"); empty once one was.
+    static QString saveError();
 
     // Forgets the loaded store and every open handle; the next call reads the file named by
     // the environment at that time.

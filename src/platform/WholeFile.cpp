@@ -17,6 +17,18 @@ bool fail(QString *error, const QString &why)
     return false;
 }
 
+// A write cut short is tried on, so that the failure that stopped it gives the error's text.
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 } // namespace
 
 bool write(const QString &path, const QByteArray &bytes, QString *error, const QString &temp)
@@ -30,7 +42,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error, const Q
     // buffered writes can lose that on the way.
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
                          && (!QFile::exists(path) || file.setPermissions(QFile::permissions(path))) // as the old one had
-                         && file.write(bytes) == bytes.size()
+                         && writeAll(file, bytes)
                          && ::fsync(file.handle()) == 0; // on the disk before it replaces the old one
     const QString why = file.errorString();
     file.close();

@@ -2,6 +2,7 @@
 
 #include "platform/NamedControls.h"
 #include "platform/Vb.h"
+#include "platform/VbError.h"
 
 #include <cmath>
 
@@ -156,6 +157,17 @@ QString exactFixedPoint(int32_t count)
     if (text.endsWith(u'.'))
         text.chop(1);
     return text;
+}
+
+std::optional<float> stepSize(const QString &text)
+{
+    const std::optional<double> number = vb::StrictNumber(text);
+    try {
+        if (number && vb::CSng(*number) > 0)
+            return vb::CSng(*number);
+    } catch (const VbError &) { // beyond a Single
+    }
+    return std::nullopt;
 }
 
 } // namespace OptionRows

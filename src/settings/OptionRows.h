@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class ControlSink;
@@ -62,5 +63,9 @@ int32_t hundredths(double value);
 
 // The exact decimal text of `count` / 65536, which reads back to the same count.
 QString exactFixedPoint(int32_t count);
+
+// The focuser step size as every window and file takes it: a strict number (vb::StrictNumber)
+// that is a positive Single; nothing otherwise.
+std::optional<float> stepSize(const QString &text);
 
 } // namespace OptionRows

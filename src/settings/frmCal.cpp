@@ -411,9 +411,11 @@ void frmCal::udDBSettle_Change()
 
 void frmCal::cmdCalc_Click()
 {
-    frmCalculateStepSize::showModal(this);
-    txtStepSize->setText(vb::CStr(Module().settings.StepSize));
-    mark(30, false);
+    // Taken into use with the other options when the window closes.
+    if (const std::optional<float> size = frmCalculateStepSize::showModal(this)) {
+        txtStepSize->setText(vb::CStr(*size));
+        mark(30, false);
+    }
 }
 
 void frmCal::SSTab1_Click(int tab)
@@ -504,8 +506,9 @@ void frmCal::Form_Unload()
 
 namespace {
 
-// The driver key for one write; the box and false when it cannot be had.
-bool withDriverKey(bool create, const std::function<void(HKEY)> &write)
+// The driver key for one window's writes: the box and false when it cannot be had, the box
+// naming what was not saved when a write fails (the value in use stays the one on disk).
+bool withDriverKey(bool create, const std::function<void(SettingsWrite &)> &write)
 {
     HKEY key = 0;
     const LSTATUS opened = create ? RegCreateKeyEx(HKEY_LOCAL_MACHINE, DriverKeyPath, QString(), 0, SettingsKeyAccess, &key, nullptr)
@@ -515,11 +518,14 @@ bool withDriverKey(bool create, const std::function<void(HKEY)> &write)
                vbconst::vbExclamation, Title);
         return false;
     }
+    SettingsWrite writes(key);
     try {
-        write(key);
+        write(writes);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
     }
+    if (writes.failed())
+        MsgBox(writes.failure(), vbconst::vbExclamation, Title);
     RegCloseKey(key);
     return true;
 }
@@ -533,49 +539,53 @@ bool frmCal::storeErrorMessage()
     const int16_t shown = chkErrorComputer->isChecked() ? 1 : 0;
     if (shown == s.ErrorMessage)
         return true;
-    s.ErrorMessage = shown;
-    return withDriverKey(true, [&](HKEY key) { SetRegistryValue(key, QStringLiteral("ErrorMessage"), REG_DWORD, shown); });
+    return withDriverKey(true, [&](SettingsWrite &w) {
+        if (w.put(QStringLiteral("ErrorMessage"), REG_DWORD, shown))
+            s.ErrorMessage = shown;
+    });
 }
 
-// The options the operator marked, after an accepted upload.
+// The options the operator marked, after an accepted upload; each is taken into use once saved.
 bool frmCal::storeRegistryOptions(bool stepSizeMarked)
 {
     ModuleState::Settings &s = Module().settings;
-    return withDriverKey(false, [&](HKEY key) {
+    return withDriverKey(false, [&](SettingsWrite &w) {
         // A step size that is no number is refused alone; the other options are still stored.
         try {
             if (stepSizeMarked) {
-                const std::optional<double> size = vb::StrictNumber(txtStepSize->text());
+                const std::optional<float> size = OptionRows::stepSize(txtStepSize->text());
                 if (!size)
                     throw VbError(13, QStringLiteral("Type mismatch"));
-                s.StepSize = vb::CSng(*size);
-                SetRegistryValue(key, QStringLiteral("StepSize"), REG_SZ, txtStepSize->text());
+                if (w.put(QStringLiteral("StepSize"), REG_SZ, vb::CStr(*size)))
+                    s.StepSize = *size;
             }
         } catch (const std::exception &e) {
             ShowHandlerError(e);
         }
-        if (ChangedFlags[33]) {
-            s.CheckTelescope = chkTeleEastWest->isChecked();
-            SetRegistryValue(key, QStringLiteral("CheckTelescope"), REG_DWORD, chkTeleEastWest->isChecked() ? 1 : 0);
-        }
-        if (ChangedFlags[34]) {
-            s.PromptTheSky = chkPromptTheSky->isChecked();
-            SetRegistryValue(key, QStringLiteral("PromptTheSky"), REG_DWORD, chkPromptTheSky->isChecked() ? 1 : 0);
-        }
-        if (ChangedFlags[36]) {
-            s.AutoReverse = chkZELLimit->isChecked() ? 1 : 0;
-            SetRegistryValue(key, QStringLiteral("AutoReverse"), REG_DWORD, s.AutoReverse);
-        }
-        if (ChangedFlags[37])
-            SetRegistryValue(key, QStringLiteral("Detector"), REG_SZ, s.Detector);
+        const auto option = [&](int entry, const char *name, QCheckBox *box, auto &variable) {
+            const int16_t value = box->isChecked() ? 1 : 0;
+            if (ChangedFlags[entry] && w.put(QString::fromLatin1(name), REG_DWORD, value))
+                variable = std::remove_reference_t<decltype(variable)>(value);
+        };
+        option(33, "CheckTelescope", chkTeleEastWest, s.CheckTelescope);
+        option(34, "PromptTheSky", chkPromptTheSky, s.PromptTheSky);
+        option(36, "AutoReverse", chkZELLimit, s.AutoReverse);
+        // The detector is taken into use as it is chosen: unsaved, it goes back to the one on disk.
+        QVariant stored;
+        if (ChangedFlags[37] && !w.put(QStringLiteral("Detector"), REG_SZ, s.Detector)
+            && QueryRegistryValue(w.key(), QStringLiteral("Detector"), stored) == ERROR_SUCCESS)
+            AssignRegistryValue(s.Detector, stored);
     });
 }
 
 void frmCal::storeEnableSlew()
 {
     ModuleState::Settings &s = Module().settings;
-    s.EnableSlew = chkEnableSlew->isChecked() ? 1 : 0;
-    withDriverKey(false, [&](HKEY key) { SetRegistryValue(key, QStringLiteral("EnableSlew"), REG_DWORD, s.EnableSlew); });
+    const int16_t value = chkEnableSlew->isChecked() ? 1 : 0;
+    withDriverKey(false, [&](SettingsWrite &w) {
+        if (w.put(QStringLiteral("EnableSlew"), REG_DWORD, value))
+            s.EnableSlew = value;
+    });
 }
 
 int frmCal::CheckValue(const QCheckBox *box)

@@ -60,15 +60,15 @@ frmCal::RowCommand frmCal::rowCommand(const OptionRow &row) const
     if (!row.letter)
         return out;
     const QString text = rowText(row);
-    const auto refuse = [&](const char *why) {
-        out.refusal = QStringLiteral("The %1 \"%2\" %3; nothing was uploaded.").arg(QLatin1String(row.name), text, QLatin1String(why));
+    const auto refuse = [&](const QString &why) {
+        out.refusal = QStringLiteral("The %1 \"%2\" %3; nothing was uploaded.").arg(QLatin1String(row.name), text, why);
         return out;
     };
     const std::optional<double> number = vb::StrictNumber(text);
     // An emptied box stays as it was sent before: the bare letter, 0, or nothing.
     const bool empty = text.isEmpty();
     if (rowBox(row) && !empty && !number && row.kind != K::FixedPoint)
-        return refuse("is no number");
+        return refuse(QStringLiteral("is no number"));
     try {
         switch (row.kind) {
         case K::FanMode:
@@ -80,8 +80,12 @@ frmCal::RowCommand frmCal::rowCommand(const OptionRow &row) const
             if (row.kind == K::Deadband && empty)
                 out.text = command(row, QString());
             else {
-                if (!empty)
+                if (!empty) {
+                    // A typed number is refused beyond the spinner's range, as one from a file is.
+                    if (!takesFileValue(row, text))
+                        return refuse(QStringLiteral("is outside %1 to %2").arg(spin->minimum()).arg(spin->maximum()));
                     spin->takeBuddyNumber(); // the number typed or loaded, as the spinner takes it
+                }
                 out.text = command(row, QString::number(spin->value()));
             }
             break;
@@ -100,7 +104,7 @@ frmCal::RowCommand frmCal::rowCommand(const OptionRow &row) const
             else if (empty)
                 out.text = command(row, QStringLiteral("0"));
             else if (!number)
-                return refuse("is no number");
+                return refuse(QStringLiteral("is no number"));
             else
                 out.text = command(row, QString::number(OptionRows::fixedPoint(*number * row.scale)));
             break;
@@ -118,7 +122,7 @@ frmCal::RowCommand frmCal::rowCommand(const OptionRow &row) const
             break;
         }
     } catch (const VbError &) { // beyond a Long
-        return refuse("is beyond what the controller takes");
+        return refuse(QStringLiteral("is beyond what the controller takes"));
     }
     return out;
 }
@@ -179,7 +183,7 @@ bool frmCal::takesFileValue(const OptionRow &row, const QString &value) const
             OptionRows::hundredths(v);
             return true;
         case K::StepSize:
-            return vb::CSng(v) > 0;
+            return OptionRows::stepSize(value).has_value();
         default:
             return true;
         }

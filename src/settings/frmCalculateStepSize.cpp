@@ -5,6 +5,7 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "settings/DecimalKeyFilter.h"
+#include "settings/OptionRows.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -65,18 +66,13 @@ void frmCalculateStepSize::txtMag_Change()
 
 void frmCalculateStepSize::cmdOK_Click()
 {
-    const QString shown = lblStepSize->text();
-    if (!shown.isEmpty()) {
-        try {
-            Module().settings.StepSize = vb::CSng(shown);
-        } catch (const VbError &) {
-        }
-    }
+    m_chosen = OptionRows::stepSize(lblStepSize->text());
     accept();
 }
 
-void frmCalculateStepSize::showModal(QWidget *parent)
+std::optional<float> frmCalculateStepSize::showModal(QWidget *parent)
 {
     frmCalculateStepSize dialog(parent);
     dialog.exec();
+    return dialog.chosen();
 }

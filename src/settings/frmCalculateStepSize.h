@@ -2,13 +2,16 @@
 
 #include "platform/OkCancelDialog.h"
 
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // "Calculate Step Size": the focuser step size (0.001 inch per step) from the secondary
-// mirror's magnification m, s = (m^2 + 1) x 0.025. OK stores the shown value, rounded to
-// three decimals, in StepSize; Cancel changes nothing.
+// mirror's magnification m, s = (m^2 + 1) x 0.025, opened on the StepSize in use. OK gives
+// the caller the shown value (three decimals), which it takes over with its own OK; the
+// calculator itself changes no setting.
 class frmCalculateStepSize : public OkCancelDialog
 {
     Q_OBJECT
@@ -23,10 +26,15 @@ public:
 
     void cmdOK_Click() override;
 
-    // Shows a fresh dialog modally; the caller reads StepSize afterwards.
-    static void showModal(QWidget *parent = nullptr);
+    // The value OK took; nothing before OK or after Cancel.
+    std::optional<float> chosen() const { return m_chosen; }
+
+    // Shows a fresh dialog modally and returns the value its OK took.
+    static std::optional<float> showModal(QWidget *parent = nullptr);
 
 private:
     void Form_Load();
     void txtMag_Change();
+
+    std::optional<float> m_chosen;
 };

@@ -1,5 +1,6 @@
 #include "settings/frmTempComp.h"
 
+#include "link/HandlerError.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/ControlEvents.h"
@@ -18,6 +19,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -119,10 +121,10 @@ frmTempComp::~frmTempComp()
     stopWaiting();
 }
 
-void frmTempComp::showModal(LinkSource link, QWidget *parent)
+bool frmTempComp::showModal(LinkSource link, QWidget *parent)
 {
     frmTempComp dialog(std::move(link), parent);
-    dialog.exec();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void frmTempComp::Form_Load()
@@ -153,6 +155,8 @@ void frmTempComp::showControllerValues()
     });
     if (f.TempCompThreshold >= UpDown1->minimum() && f.TempCompThreshold <= UpDown1->maximum())
         UpDown1->setValue(f.TempCompThreshold);
+    m_foundCoefficient = UpDown2->value();
+    m_foundThreshold = UpDown1->value();
 }
 
 void frmTempComp::Timer1_Timer()
@@ -178,24 +182,69 @@ void frmTempComp::showCoefficient()
 
 void frmTempComp::UpDown1_Change()
 {
-    Module().focuser.TempCompThreshold = UpDown1->value();
     lblTCMin->setText(QString::number(UpDown1->value()));
 }
 
+// The whole number " =" sends for the shown coefficient: nothing when the controller would
+// hold another value than the one shown (no sensor scale yet, or one that rounds it away).
+std::optional<int32_t> frmTempComp::coefficientCounts() const
+{
+    const float slope = Module().focuser.TempCompSlope;
+    const double counts = double(slope) * UpDown2->value() * 100;
+    if (slope == 0 || !(std::abs(counts) < 2147483647.0))
+        return std::nullopt;
+    const int32_t sent = vb::CLng(counts);
+    if (vb::CLng(sent / double(slope) / 100) != UpDown2->value())
+        return std::nullopt;
+    return sent;
+}
+
+// Sends what the operator changed and then the mode; each command must leave before the next,
+// and the values are recorded only when everything went.
 void frmTempComp::cmdOK_Click()
 {
     ModuleState::Focuser &f = Module().focuser;
-    if (ValuesChanged) {
-        if (!confirmed(QStringLiteral("Upload changes to VKM?")))
-            return;
-        ignoring([&] {
-            const double counts = double(f.TempCompSlope) * UpDown2->value() * 100;
-            transmit(QStringLiteral(" =%1 ").arg(vb::CLng(counts)));
-        });
-        transmit(QStringLiteral(" F%1 ").arg(UpDown1->value()));
-        f.TempCompCoefficient = float(UpDown2->value() / 10.0);
+    const int16_t mode = optTempComp[0]->isChecked() ? 0 : optTempComp[1]->isChecked() ? 1 : 2;
+    const bool coefficientChanged = UpDown2->value() != m_foundCoefficient;
+    const bool thresholdChanged = UpDown1->value() != m_foundThreshold;
+    const std::optional<int32_t> counts = coefficientCounts();
+    if (coefficientChanged && !counts) {
+        MsgBox(QStringLiteral("The coefficient %1 can not be sent as shown: the VKM would not hold it (sensor scale %2). "
+                              "Nothing was sent.")
+                   .arg(lblVKMoef->text(), vb::CStr(f.TempCompSlope)),
+               vbconst::vbExclamation, Title);
+        return;
     }
-    f.TempCompMode = optTempComp[0]->isChecked() ? 0 : optTempComp[1]->isChecked() ? 1 : 2;
+    const std::shared_ptr<Serial> link = m_link ? m_link() : nullptr;
+    if (!LinkTakesValues(link.get()))
+        return;
+    if (ValuesChanged && !confirmed(QStringLiteral("Upload changes to VKM?")))
+        return;
+    std::vector<std::pair<QString, QString>> steps; // what, command
+    if (coefficientChanged)
+        steps.emplace_back(QStringLiteral("the coefficient"), QStringLiteral(" =%1 ").arg(*counts));
+    if (thresholdChanged)
+        steps.emplace_back(QStringLiteral("the threshold"), QStringLiteral(" F%1 ").arg(UpDown1->value()));
+    steps.emplace_back(QStringLiteral("the mode"), QStringLiteral(" +%1 ").arg(mode));
+    QStringList went;
+    for (const auto &[what, command] : steps) {
+        // The link is fetched anew: a box above may have served a close.
+        const std::shared_ptr<Serial> now = m_link ? m_link() : nullptr;
+        if (!now || now->Transmit(command) != Serial::SendResult::Sent) {
+            // A closed port or an upload before anything went has its own box.
+            if (!went.isEmpty() || LinkTakesValues(now.get()))
+                MsgBox(QStringLiteral("Error:  %1 did not reach the VKM; %2 did.")
+                           .arg(what, went.isEmpty() ? QStringLiteral("nothing") : QStringLiteral("only ") + went.join(QStringLiteral(" and "))),
+                       vbconst::vbExclamation, Title);
+            return;
+        }
+        went << what;
+    }
+    if (coefficientChanged)
+        f.TempCompCoefficient = float(UpDown2->value() / 10.0);
+    if (thresholdChanged)
+        f.TempCompThreshold = UpDown1->value();
+    f.TempCompMode = mode;
     accept();
 }
 

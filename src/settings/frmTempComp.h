@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -16,8 +17,10 @@ class Serial;
 
 // "Temperature Compensation": the focuser's compensation coefficient (counts per degree,
 // held in tenths by UpDown2), movement threshold (UpDown1) and mode (off, automatic,
-// manual) as the controller holds them. OK uploads changed values and stores the mode in
-// TempCompMode; Cancel sends nothing. The caller sends the mode itself.
+// manual) as the controller holds them. OK sends the values the operator changed and the
+// mode, and records them (the mode in TempCompMode) once all went out; on a closed port, or
+// with a coefficient that would go out other than shown, it sends and changes nothing. Cancel
+// sends and changes nothing.
 class frmTempComp : public OkCancelDialog
 {
     Q_OBJECT
@@ -46,8 +49,8 @@ public:
     void cmdOK_Click() override;
     void cmdCancel_Click() override;
 
-    // Shows a fresh dialog modally; the caller reads TempCompMode afterwards.
-    static void showModal(LinkSource link, QWidget *parent = nullptr);
+    // Shows a fresh dialog modally; true when its OK sent the mode (read TempCompMode then).
+    static bool showModal(LinkSource link, QWidget *parent = nullptr);
 
 
 private:
@@ -55,9 +58,13 @@ private:
     void showControllerValues();
     void showCoefficient(); // optC_Click, optF_Click and UpDown2_Change
     void UpDown1_Change();
+    std::optional<int32_t> coefficientCounts() const;
     void transmit(const QString &command);
     void stopWaiting();
 
     LinkSource m_link;
     bool m_waiting = false; // the hourglass is shown
+    // The spinners as the controller's values set them: only a change from these is sent.
+    int m_foundCoefficient = 0;
+    int m_foundThreshold = 0;
 };

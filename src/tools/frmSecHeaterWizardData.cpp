@@ -9,6 +9,7 @@
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbFiles.h"
+#include "platform/WholeFile.h"
 
 #include <QChart>
 #include <QChartView>
@@ -185,17 +186,15 @@ void frmSecHeaterWizard::cmdSave_Click()
         && MsgBox(QStringLiteral("Replace existing file?"), vbconst::vbOKCancel | vbconst::vbQuestion, Title)
                == vbconst::vbCancel)
         return;
-    const int16_t number = VbFiles::FreeFile();
-    try {
-        VbFiles::Open(number, *chosen, VbFiles::Mode::Output);
-        for (int i = 0; i < model.PointCount; ++i) {
-            const auto &row = model.DataSet[i];
-            VbFiles::Write(number, {Variant(row[0]), Variant(row[1]), Variant(row[2])});
-        }
-    } catch (const VbError &e) {
-        MsgBox(e.description(), vbconst::vbExclamation, Title);
+    // Written whole beside the old file: a save that fails leaves the old one as it was.
+    QString text;
+    for (int i = 0; i < model.PointCount; ++i) {
+        const auto &row = model.DataSet[i];
+        text += VbFiles::WriteRecordText({Variant(row[0]), Variant(row[1]), Variant(row[2])});
     }
-    VbFiles::Close(number);
+    QString why;
+    if (!WholeFile::write(*chosen, text.toLatin1(), &why))
+        MsgBox(QStringLiteral("Unable to save %1: %2").arg(*chosen, why), vbconst::vbExclamation, Title);
 }
 
 void frmSecHeaterWizard::cmdUpload_Click()

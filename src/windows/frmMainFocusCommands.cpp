@@ -208,24 +208,23 @@ void frmMain::cmdClosePrimaryCover_Click()
     sendCover(QStringLiteral("74 "));
 }
 
-// The dialog sets the mode; the button shows it and sends it, also after a cancel.
+// The dialog sends and sets the mode; the button shows it once the dialog's OK went out.
 void frmMain::cmdTempComp_Click()
 {
     const RunningHandler running(this); // the served events may close the window
     ModuleState &m = Module();
     if (!send(QStringLiteral(" :V ")))
         return;
-    frmTempComp::showModal([this] { return GetSerial; }, this);
-    if (m_unloaded) // the window closed while the dialog was up
+    const bool taken = frmTempComp::showModal([this] { return GetSerial; }, this);
+    if (!taken || m_unloaded) // nothing changed, or the window closed while the dialog was up
         return;
-    int16_t &mode = m.focuser.TempCompMode;
+    int16_t mode = m.focuser.TempCompMode;
     if (mode != 1 && mode != 2)
         mode = 0;
     const char *captions[] = {"Temperature Compensation = OFF", "Temperature Compensation = AUTO",
                               "Temperature Compensation = MAN"};
     cmdTempComp->setText(QString::fromLatin1(captions[mode]));
     cmdSynchTempComp->setEnabled(mode == 2);
-    send(QStringLiteral(" +%1 ").arg(mode));
 }
 
 void frmMain::cmdSynchTempComp_Click()

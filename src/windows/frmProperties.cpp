@@ -74,11 +74,13 @@ void frmProperties::cmdOK_Click()
         return;
     }
     link.PortNumber = chosen;
-    if (storePortNumber(chosen) != ERROR_SUCCESS) {
-        // Back to the port as it was, so that the link and PortNumber agree.
+    if (const LSTATUS rc = storePortNumber(chosen)) {
+        // Back to the port as it was, so that the link and PortNumber agree with the disk.
         link.PortNumber = former;
         movePort(former);
-        MsgBox(QStringLiteral("Unable to open registry key"), vbconst::vbOKOnly | vbconst::vbExclamation);
+        MsgBox(rc == ERROR_REGISTRY_IO_FAILED ? SettingsNotSaved({QStringLiteral("PORT")})
+                                              : QStringLiteral("Unable to open registry key"),
+               vbconst::vbOKOnly | vbconst::vbExclamation);
         return;
     }
     accept();

@@ -8,12 +8,14 @@
 #include "platform/CreateObject.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
+#include "support/DiskFullAt.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -535,6 +537,12 @@ TEST_F(RotatorTest, WrapLimitIsCheckedRoundedAndWrittenToTheStore)
         expectRefusal([&] { rotator.Let(QStringLiteral("WrapLimit"), bad); }, 1, "Illegal wrap limit value.", "");
     EXPECT_EQ(Module().settings.ZELLimit, 540);
     EXPECT_EQ(storedLimit().toInt(), 540);
+    // A limit the disk cannot take: the class's error, and the limit in use stays the stored one.
+    std::optional<DiskFullAt> full(100);
+    expectRefusal([&] { rotator.Let(QStringLiteral("WrapLimit"), Variant(int32_t(600))); }, DriverErrors::InvalidOperation,
+                  "Unable to save ZELLimit (File too large); its former value stays in use.", "VKM.ROTATOR");
+    full.reset();
+    EXPECT_TRUE(Module().settings.ZELLimit == 540 && storedLimit().toInt() == 540);
 
     // The next object reads the limit back from the store.
     Module().settings.ZELLimit = 0;

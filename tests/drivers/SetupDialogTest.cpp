@@ -5,6 +5,7 @@
 #include "drivers/frmRotatorSetup.h"
 #include "link/DriverSettings.h"
 #include "support/ControllerBench.h"
+#include "support/DiskFullAt.h"
 #include "support/DriverKey.h"
 #include "support/RecordingPrompts.h"
 #include "support/WidgetInput.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace WidgetInput;
 using DriverKey::store;
@@ -63,7 +65,12 @@ TEST_F(SetupDialogTest, OkStoresPortAndConsoleAndCancelNothing)
         EXPECT_FALSE(dialog->Check1->isChecked());
         dialog->cmbPorts->setCurrentIndex(2);
         dialog->Check1->setChecked(true);
+        std::optional<DiskFullAt> full(100); // a failed save is said and takes nothing into use
         dialog->cmdOK->click();
+        full.reset();
+        EXPECT_EQ(prompts.takePrompts(), QStringList{"Unable to save ControlConsole, PORT (File too large); their former values stay in use."});
+        EXPECT_TRUE(dialog->result() == QDialog::Rejected && Module().link.PortNumber == 1 && Module().link.ControlConsole == 0);
+        dialog->cmdOK->click(); // with room again
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(3)));
         EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(1)));
@@ -137,6 +144,8 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         const char *message; // nullptr: accepted
         int16_t smallAfter;
         int16_t largeAfter;
+        const char *step = "0.3";
+        const char *stepStored = "0.3"; // once accepted
     };
     const Case cases[] = {
         // A refusal takes over nothing, not even the fields checked before it.
@@ -149,10 +158,16 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         {"32768", "40000", "Illegal value for SmallStepSize", 3, 80},
         {"5", "32767.5", "Illegal value for LargeStepSize", 3, 80},
         {"5", "1e6", "Illegal value for LargeStepSize", 3, 80},
+        // The step size by the options window's rule, stored as the number it is.
+        {"5", "80", "Illegal value for StepSize", 3, 80, ""},
+        {"5", "80", "Illegal value for StepSize", 3, 80, "."},
+        {"5", "80", "Illegal value for StepSize", 3, 80, "0"},
         {"2.5", "4", nullptr, 2, 4},
         {"3.5", "100.5", nullptr, 4, 100},
         {"1", "32767", nullptr, 1, 32767},
         {"5", "5", nullptr, 5, 5},
+        {"5", "80", nullptr, 5, 80, "1.", "1"},
+        {"5", "80", nullptr, 5, 80, "0.425", "0.425"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.small) + " / " + c.large);
@@ -165,7 +180,7 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         dialog.show();
         dialog.Check1->setChecked(true);
         dialog.cmbPorts->setCurrentIndex(1);
-        dialog.txtStepSize->setText(QStringLiteral("0.3"));
+        dialog.txtStepSize->setText(QString::fromLatin1(c.step));
         dialog.txtSmallStepSize->setText(QString::fromLatin1(c.small));
         dialog.txtLargeStepSize->setText(QString::fromLatin1(c.large));
         dialog.cmdOK->click();
@@ -176,14 +191,15 @@ TEST_F(SetupDialogTest, StepSizeChecks)
         EXPECT_EQ(Module().link.ControlConsole, c.message ? 0 : 1);
         EXPECT_EQ(Module().settings.SmallStepSize, c.smallAfter);
         EXPECT_EQ(Module().settings.LargeStepSize, c.largeAfter);
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f); // the key's, until the next read
+        const QString stepStored = QString::fromLatin1(c.message ? "0.25" : c.stepStored); // in use as on disk
+        EXPECT_FLOAT_EQ(Module().settings.StepSize, stepStored.toFloat());
+        EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(stepStored));
         if (c.message) {
             ASSERT_EQ(prompts.boxes.size(), 1);
             EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
             EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKOnly);
             EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
             EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(0)));
-            EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QStringLiteral("0.25")));
             EXPECT_EQ(stored(QStringLiteral("SmallStepSize")), QVariant(int32_t(3)));
             EXPECT_EQ(Module().link.PortNumber, 1);
         } else {
@@ -191,7 +207,6 @@ TEST_F(SetupDialogTest, StepSizeChecks)
             EXPECT_FALSE(dialog.isVisible());
             EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(2)));
             EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(1)));
-            EXPECT_EQ(stored(QStringLiteral("StepSize")), QVariant(QStringLiteral("0.3")));
             EXPECT_EQ(stored(QStringLiteral("SmallStepSize")), QVariant(int32_t(c.smallAfter)));
             EXPECT_EQ(stored(QStringLiteral("LargeStepSize")), QVariant(int32_t(c.largeAfter)));
         }
@@ -219,10 +234,11 @@ TEST_F(SetupDialogTest, CalculateShowsTheCalculatorsStepSize)
     });
     dialog.txtSmallStepSize->setText(QStringLiteral("9"));
     dialog.cmdCalc->click();
-    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.425f);
-    EXPECT_EQ(dialog.txtStepSize->text(), QStringLiteral("0.43"));
-    EXPECT_EQ(dialog.txtSmallStepSize->text(), QStringLiteral("5"));
-    EXPECT_EQ(dialog.txtLargeStepSize->text(), QStringLiteral("80"));
+    // Unrounded, in the box only: the setup dialog's Cancel leaves the step size in use.
+    EXPECT_EQ(dialog.txtStepSize->text(), QStringLiteral("0.425"));
+    EXPECT_EQ(dialog.txtSmallStepSize->text(), QStringLiteral("9"));
+    dialog.cmdCancel->click();
+    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f);
 }
 
 TEST_F(SetupDialogTest, OkOnTheSameOpenPortReopensItAndEmptiesTheInput)
@@ -254,6 +270,7 @@ TEST_F(SetupDialogTest, WithoutTheKeyTheDialogsWorkOnTheVariablesAndWriteNothing
         Module().link.ControlConsole = 1;
         Module().settings.SmallStepSize = 5;
         Module().settings.LargeStepSize = 80;
+        Module().settings.StepSize = 0.25f;
         auto dialog = kind.make();
         EXPECT_EQ(dialog->cmbPorts->currentIndex(), 3);
         EXPECT_TRUE(dialog->Check1->isChecked());

@@ -1,6 +1,7 @@
 #include "link/AutomationRegistration.h"
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "support/DiskFullAt.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -128,6 +129,9 @@ TEST_F(DriverSettingsTest, OtherTypesAndBadValuesWriteNothingAndReadNothing)
     EXPECT_EQ(QueryRegistryValue(key, QStringLiteral("V"), result), -1);
     EXPECT_EQ(result, QStringLiteral("untouched"));
     EXPECT_EQ(QueryRegistryValue(0, QStringLiteral("V"), result), ERROR_INVALID_HANDLE);
+
+    const DiskFullAt full(10); // a write the disk refuses
+    EXPECT_EQ(StoreDriverSetting(QStringLiteral("ZELLimit"), REG_DWORD, 90), ERROR_REGISTRY_IO_FAILED);
 }
 
 TEST_F(DriverSettingsTest, FirstRunWritesEveryDefaultAndSetsEveryVariable)

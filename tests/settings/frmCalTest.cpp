@@ -3,6 +3,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "settings/OptionRows.h"
+#include "support/DiskFullAt.h"
 #include "support/FakeTheSky.h"
 #include "support/OperatorInput.h"
 #include "support/WidgetInput.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <atomic>
+#include <optional>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
@@ -254,7 +256,7 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     EXPECT_EQ(str(sent()), "@55 L51 ");
 
     // A deadband typed and the window closed without leaving the box: the spinner's number.
-    const std::pair<const char *, const char *> deadbands[] = {{"7", "Y5 "}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
+    const std::pair<const char *, const char *> deadbands[] = {{"7", ""}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
     for (const auto &[typed, command] : deadbands) {
         w.showWindow();
         sent();
@@ -422,14 +424,17 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
                                        QStringLiteral("Error:  A firmware upload is in progress.")}));
 
     // A text in any numeric row that is no plain number, or beyond what the controller
-    // takes: the box names the row and its text, nothing at all is sent, every mark stays.
+    // takes, or beyond its spinner's range: the box names the row and its text, nothing at
+    // all is sent, every mark stays.
     w.SkipUploadPrompt = true;
     for (const OptionRow &row : OptionRows::all()) {
         auto *box = w.findChild<QLineEdit *>(QString::fromLatin1(row.box ? row.box : row.control));
         const bool scaled = row.kind == RowKind::FixedPoint || row.kind == RowKind::Hundredths; // others send 1e12 as it stands
-        for (const char *text : {"1,000", "&H10", "&O17", "1D2", "+5", "abc", "1 2", " 5", "1e12"}) {
+        const auto *spin = row.box ? w.findChild<UpDown *>(QString::fromLatin1(row.control)) : nullptr;
+        for (const char *text : {"1,000", "&H10", "&O17", "1D2", "+5", "abc", "1 2", " 5", "1e12", "-1", "99999"}) {
             const bool beyond = QByteArray(text) == "1e12";
-            if (!row.letter || !box || (beyond && !scaled))
+            const bool outside = QByteArray(text) == "-1" || QByteArray(text) == "99999";
+            if (!row.letter || !box || (beyond && !scaled) || (outside && !spin))
                 continue;
             prompts.boxes.clear();
             w.ChangedFlags.fill(false);
@@ -437,8 +442,8 @@ TEST_F(OptionsWindow, UploadRefusalsLeaveTheirMarks)
             box->setText(QString::fromLatin1(text));
             w.cmdUploadVKM_Click();
             EXPECT_EQ(str(sent()), "") << row.name << " " << text;
-            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" is %3; nothing was uploaded.").arg(QLatin1String(row.name), QLatin1String(text),
-                                                  QLatin1String(beyond ? "beyond what the controller takes" : "no number"))});
+            const QString why = outside ? QStringLiteral("outside 0 to %1").arg(spin->maximum()) : QLatin1String(beyond ? "beyond what the controller takes" : "no number");
+            EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("The %1 \"%2\" is %3; nothing was uploaded.").arg(QLatin1String(row.name), QLatin1String(text), why)});
             EXPECT_TRUE(w.ChangedFlags[0] && w.ChangedFlags[row.entry] && w.cmdUploadVKM->isEnabled()) << row.name;
             box->clear();
         }
@@ -509,6 +514,15 @@ TEST_F(OptionsWindow, ClosingStoresTheRegistryOptions)
     EXPECT_EQ(stored("AutoReverse").toInt(), 1);
     EXPECT_EQ(stored("CheckTelescope").toInt(), 0);
     EXPECT_FALSE(stored("StepSize").isValid());
+
+    // A save that fails is said and the option in use stays the one on disk.
+    w.showWindow();
+    click(w.chkTeleEastWest);
+    std::optional<DiskFullAt> full(100);
+    w.close();
+    full.reset();
+    EXPECT_TRUE(prompts.boxes.last().prompt.startsWith(QStringLiteral("Unable to save CheckTelescope (")));
+    EXPECT_FALSE(Module().settings.CheckTelescope || stored("CheckTelescope").toInt());
 }
 
 TEST_F(OptionsWindow, IndicatorListComesFromTheSkyInItsOwnOrder)

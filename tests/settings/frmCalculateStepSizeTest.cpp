@@ -34,7 +34,8 @@ TEST_F(CalculateStepSize, OpensOnTheStoredStepSizeAndOkKeepsIt)
         EXPECT_EQ(dialog.txtMag->text(), QString::fromLatin1(c.magnification)) << c.stored;
         EXPECT_EQ(dialog.lblStepSize->text(), QString::fromLatin1(c.shown)) << c.stored;
         dialog.cmdOK->click();
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, QString::fromLatin1(c.shown).toFloat()) << c.stored;
+        EXPECT_FLOAT_EQ(dialog.chosen().value_or(0), QString::fromLatin1(c.shown).toFloat()) << c.stored;
+        EXPECT_FLOAT_EQ(Module().settings.StepSize, c.stored); // taken over by the caller's OK only
     }
 }
 
@@ -51,7 +52,7 @@ TEST_F(CalculateStepSize, MagnificationGivesTheStepSizeRoundedAsShown)
         dialog.txtMag->setText(QString::fromLatin1(c.magnification));
         EXPECT_EQ(dialog.lblStepSize->text(), QString::fromLatin1(c.shown)) << c.magnification;
         dialog.cmdOK->click();
-        EXPECT_FLOAT_EQ(Module().settings.StepSize, c.stored) << c.magnification;
+        EXPECT_FLOAT_EQ(dialog.chosen().value_or(0), c.stored) << c.magnification;
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
 }
@@ -62,6 +63,7 @@ TEST_F(CalculateStepSize, CancelAfterEditingChangesNothing)
     dialog.txtMag->setText(QStringLiteral("4"));
     dialog.cmdCancel->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.chosen());
     EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f);
 }
 
@@ -96,6 +98,6 @@ TEST_F(CalculateStepSize, ShownModallyItReturnsWhenClosed)
         w->findChild<QLineEdit *>(QStringLiteral("txtMag"))->setText(QStringLiteral("2"));
         click(w, "cmdOK");
     });
-    frmCalculateStepSize::showModal();
-    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.125f);
+    EXPECT_FLOAT_EQ(frmCalculateStepSize::showModal().value_or(0), 0.125f);
+    EXPECT_FLOAT_EQ(Module().settings.StepSize, 0.25f);
 }

@@ -134,7 +134,7 @@ TEST_F(TempCompDialog, OkUploadsTheOperatorsChangesThenTheMode)
 
     prompts.answer = nullptr;
     dialog.cmdOK->click();
-    EXPECT_EQ(sent(), QStringLiteral(" =-2500  F7 "));
+    EXPECT_EQ(sent(), QStringLiteral(" =-2500  F7  +2 "));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FLOAT_EQ(Module().focuser.TempCompCoefficient, -2.5f);
     EXPECT_EQ(Module().focuser.TempCompMode, 2);
@@ -152,9 +152,38 @@ TEST_F(TempCompDialog, OkWithoutChangesOnlyStoresTheMode)
     sent();
     dialog.optTempComp[1]->setChecked(true);
     dialog.cmdOK->click();
-    EXPECT_EQ(sent(), QString());
+    EXPECT_EQ(sent(), QStringLiteral(" +1 "));
     EXPECT_EQ(Module().focuser.TempCompMode, 1);
     EXPECT_TRUE(prompts.boxes.isEmpty());
+}
+
+// Only what the operator changed goes, and only as shown; a closed port or a value that would
+// go out otherwise sends and changes nothing. 150 counts per degree shows as 0: never sent.
+TEST_F(TempCompDialog, OkSendsOnlyWhatChangedAndRefusesWhatCannotGoAsShown)
+{
+    struct Case { float slope; bool portOpen; QSpinBox *frmTempComp::*spinner; const char *sent; const char *box; };
+    const Case cases[] = {
+        {1.0f, true, &frmTempComp::UpDown1, " F8  +1 ", "Upload changes to VKM?"},
+        {0.0f, true, &frmTempComp::UpDown2, "", "The coefficient 0.1 can not be sent as shown: the VKM would not hold it (sensor scale 0). Nothing was sent."},
+        {1.0f, false, &frmTempComp::UpDown1, "", "Error:  The communications port is not open."},
+    };
+    for (const Case &c : cases) {
+        known(150.0f, 7);
+        Module().focuser.TempCompMode = 0;
+        Module().focuser.TempCompSlope = c.slope;
+        frmTempComp dialog(source());
+        sent();
+        key(dialog.*c.spinner, Qt::Key_Up);
+        dialog.optTempComp[1]->setChecked(true);
+        if (!c.portOpen)
+            link->setConnected(false);
+        dialog.cmdOK->click();
+        if (!c.portOpen)
+            link->setConnected(true);
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+        EXPECT_EQ(prompts.takePrompts().last(), QString::fromLatin1(c.box));
+        EXPECT_EQ(Module().focuser.TempCompThreshold + Module().focuser.TempCompMode, *c.sent ? 9 : 7);
+    }
 }
 
 TEST_F(TempCompDialog, CancelSendsNothingAndKeepsTheMode)
@@ -180,7 +209,11 @@ TEST_F(TempCompDialog, CancelSendsNothingAndKeepsTheMode)
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_EQ(sent(), QString());
         EXPECT_EQ(Module().focuser.TempCompMode, 1);
-        EXPECT_EQ(Module().focuser.TempCompThreshold, 5); // the spinner set it as it moved
+        EXPECT_EQ(Module().focuser.TempCompThreshold, 7); // what the dialog found
         EXPECT_FLOAT_EQ(Module().focuser.TempCompCoefficient, 2.5f);
     }
+    // The discarded threshold is not uploaded by a later OK.
+    frmTempComp dialog(source());
+    dialog.cmdOK->click();
+    EXPECT_EQ(sent(), QStringLiteral(" l  +1 "));
 }

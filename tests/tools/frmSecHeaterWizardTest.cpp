@@ -2,6 +2,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Wait.h"
 #include "platform/VbFiles.h"
+#include "support/DiskFullAt.h"
 #include "support/FakeControlWindows.h"
 #include "tools/frmSecHeaterWizard.h"
 
@@ -13,6 +14,7 @@
 #include <QSpinBox>
 #include <cmath>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -125,6 +127,12 @@ TEST_F(HeaterWizard, ASavedSetIsFittedShownAndUploaded)
     EXPECT_FALSE(prompts.fileDialogs.last().confirmOverwrite);
     wizard.txtDataSet->setText(*prompts.chosenFile);
     EXPECT_EQ(wizard.LoadDataSet(), 120);
+    saved.close();
+    std::optional<DiskFullAt> full(100); // a save over it that fails leaves it byte for byte
+    wizard.cmdSave_Click();
+    full.reset();
+    EXPECT_EQ(prompts.boxes.last().prompt, QStringLiteral("Unable to save %1: File too large").arg(*prompts.chosenFile));
+    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == text);
 
     wizard.close();
     EXPECT_FALSE(Module().tools.HeaterWizardOpen);

@@ -1,5 +1,6 @@
 #include "link/DriverSettings.h"
 #include "support/ControllerBench.h"
+#include "support/DiskFullAt.h"
 #include "support/DriverKey.h"
 #include "support/RecordingPrompts.h"
 #include "support/WidgetInput.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <memory>
+#include <optional>
 
 using namespace WidgetInput;
 
@@ -145,14 +147,21 @@ TEST_F(PortSettingsWindow, CancelChangesNothing)
 TEST_F(PortSettingsWindow, ARefusedChangeLeavesTheLinkAndKeepsTheWindowOpen)
 {
     sharedLink()->setConnected(true);
-    for (const bool uploading : {false, true}) {
-        const std::unique_ptr<frmProperties> window = uploading ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
+    const char *boxes[] = {"Unable to open registry key", "The port is in use by a firmware upload.",
+                           "Unable to save PORT (File too large); its former value stays in use."}; // a full disk
+    for (int i = 0; i < 3; ++i) {
+        const bool uploading = i == 1;
+        const std::unique_ptr<frmProperties> window = i != 0 ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
         window->show();
         window->cboPort->setCurrentIndex(1);
         Module().tools.FlashInProgress = uploading;
+        std::optional<DiskFullAt> full;
+        if (i == 2)
+            full.emplace(100);
         window->cmdOK->click();
+        full.reset();
         Module().tools.FlashInProgress = false;
-        EXPECT_EQ(prompts.takePrompts(), QStringList{uploading ? QStringLiteral("The port is in use by a firmware upload.") : QStringLiteral("Unable to open registry key")});
+        EXPECT_EQ(prompts.takePrompts(), QStringList{QString::fromLatin1(boxes[i])});
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(Module().link.PortNumber, 1);
         EXPECT_EQ(sharedLink()->Port(), 1);
