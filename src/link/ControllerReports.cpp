@@ -130,6 +130,20 @@ void ControllerReports::PortChanged()
     m_focuserStanding.reset();
 }
 
+void ControllerReports::InputCleared()
+{
+    // Values stay as reported; replies still to come were thrown away with the input.
+    for (Letter &state : m_letters) {
+        state.answered += state.waiting.size();
+        state.waiting.clear();
+        state.inBurst = false;
+        state.seen.clear();
+    }
+    m_framing.Carry.clear();
+    m_framing.Code.clear();
+    m_framing.Partial = false;
+}
+
 // --- what was sent ---
 
 void ControllerReports::Sent(const QString &text)
@@ -345,7 +359,8 @@ void ControllerReports::rotatorBurst(uint64_t answers)
         m_rotatorHaltPosition = actual;
     }
     m_rotatorStanding = standing;
-    if (standing) {
+    // Standing, or told to stop: it ends where it is.
+    if (standing || m_rotatorHalted) {
         m_rotatorEnd = m_rotatorNow;
         return;
     }

@@ -55,6 +55,8 @@ public:
     void Received(const QString &chunk);
     // The port opened or closed: nothing reported before counts, and no earlier reply is to come.
     void PortChanged();
+    // The port's buffers were cleared on an open port: replies still to come are gone.
+    void InputCleared();
 
     // --- asked by the rules ---
     // The value last reported for `code` since the port opened, or null.

@@ -90,8 +90,8 @@ void Serial::setConnected(bool bNewValue)
     if (Module().tools.FlashInProgress)
         throw UploadOwnsPort();
     const bool wasOpen = m_port.isOpen();
-    m_reports.PortChanged();
     if (!bNewValue) {
+        m_reports.PortChanged();
         m_port.close();
         announceState(wasOpen);
         return;
@@ -106,8 +106,10 @@ void Serial::setConnected(bool bNewValue)
             throw invalidPortNumber();
         }
         applySettings();
+        m_reports.PortChanged();
     }
     ClearBuffers();
+    m_reports.InputCleared();
     announceState(wasOpen);
 }
 
