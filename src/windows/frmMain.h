@@ -317,5 +317,5 @@ private:
     ReplyState m_reply;
     ComboBoxList m_focusList{nullptr};
     ComboBoxList m_rotatorList{nullptr};
-    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error messages, shown from the event loop
+    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error and log messages, shown from the event loop
 };
