@@ -18,12 +18,16 @@ QString handlerErrorText(qint32 number, const QString &description)
 
 } // namespace
 
-void ShowHandlerError(const std::exception &e)
+QString HandlerErrorText(const std::exception &e)
 {
     const auto *vbError = dynamic_cast<const VbError *>(&e);
-    MsgBox(handlerErrorText(vbError ? vbError->number() : 0,
-                            vbError ? vbError->description() : QString::fromUtf8(e.what())),
-           vbconst::vbExclamation, QStringLiteral("VKM"));
+    return handlerErrorText(vbError ? vbError->number() : 0,
+                            vbError ? vbError->description() : QString::fromUtf8(e.what()));
+}
+
+void ShowHandlerError(const std::exception &e)
+{
+    MsgBox(HandlerErrorText(e), vbconst::vbExclamation, QStringLiteral("VKM"));
 }
 
 void InstallHandlerErrorGuard()

@@ -8,6 +8,8 @@ class Serial;
 // The windows' general error box for a failing handler: "Error number: " & number & " " &
 // description, titled "VKM". Exceptions that are not VbError show number 0.
 void ShowHandlerError(const std::exception &e);
+// That box's text.
+QString HandlerErrorText(const std::exception &e);
 
 // Makes the event loop's last guard show an error that escaped a handler as this box, one
 // box after another, so that the program goes on.

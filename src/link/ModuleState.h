@@ -153,10 +153,12 @@ struct ModuleState
         bool LogSecondaryPower = false;
         bool LogFocusPosition = false;
         bool LogFocusTemperature = false;
-        // Whether the controller has answered since the last record; the operator has been
-        // told that it stopped (once until it answers again).
+        // Which values the controller reported since the last record; the operator has been
+        // told that it stopped (once until it answers again); records lost since the last
+        // one written (the count is told once the log writes again).
         ReportFreshness LogReports;
         bool LogSilenceTold = false;
+        int32_t LogLostRecords = 0;
     } tools;
 
     // What the main window hands to the stored-position editors, and the stored positions.

@@ -22,14 +22,3 @@ bool ReportFreshness::Fresh(const Serial *link, QStringView code) const
     // earlier opening counts every value reported since this one.
     return reports.ReportedSince(code, reports.Epoch() == m_epoch ? m_mark : 0);
 }
-
-bool ReportFreshness::Take(const Serial *link)
-{
-    if (!link)
-        return false;
-    const ControllerReports &reports = link->Reports();
-    const bool fresh = link->Connected() && (reports.Epoch() != m_epoch || reports.LastSerial() != m_mark)
-                       && reports.LastSerial() != 0;
-    Advance(link);
-    return fresh;
-}

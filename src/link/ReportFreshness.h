@@ -17,9 +17,6 @@ public:
     bool Fresh(const Serial *link, QStringView code) const;
     // The next sample counts from now.
     void Advance(const Serial *link);
-    // True when `link` is open and anything was reported since the last Restart or Take;
-    // counts from now.
-    bool Take(const Serial *link);
 
 private:
     uint64_t m_mark = 0;

@@ -3,6 +3,7 @@
 #include "platform/UserPrompts.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 PostedBoxes::PostedBoxes(QObject *owner) : QObject(owner) {}
 
@@ -24,6 +25,14 @@ void PostedBoxes::post(const QString &prompt, int buttons, const QString &title)
     QMetaObject::invokeMethod(this, &PostedBoxes::showPending, Qt::QueuedConnection);
 }
 
+void PostedBoxes::postOnce(const QString &prompt, int buttons, const QString &title)
+{
+    const Box box{prompt, buttons, title};
+    if (m_up == box || std::find(m_pending.begin(), m_pending.end(), box) != m_pending.end())
+        return;
+    post(prompt, buttons, title);
+}
+
 void PostedBoxes::showPending()
 {
     m_scheduled = false;
@@ -32,9 +41,11 @@ void PostedBoxes::showPending()
     while (!m_pending.empty()) {
         const Box box = m_pending.front();
         m_pending.erase(m_pending.begin());
+        m_up = box;
         MsgBox(box.prompt, box.buttons, box.title);
         if (!self)
             return; // the owner went while the box was up
+        m_up.reset();
     }
     m_showing = false;
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 // Message boxes for handlers that must not wait, above all a delivery of received text: a
@@ -20,6 +21,9 @@ public:
 
     // Queues the box MsgBox(prompt, buttons, title) would show; its answer is not wanted.
     void post(const QString &prompt, int buttons, const QString &title = QString());
+    // The same, unless that very box is already waiting or up: a fault that repeats while
+    // its box stands opens no other.
+    void postOnce(const QString &prompt, int buttons, const QString &title = QString());
 
 private:
     struct Box
@@ -27,11 +31,13 @@ private:
         QString prompt;
         int buttons;
         QString title;
+        bool operator==(const Box &) const = default;
     };
 
     void showPending();
 
     std::vector<Box> m_pending;
+    std::optional<Box> m_up; // the box open now
     bool m_showing = false;
     bool m_scheduled = false;
 };

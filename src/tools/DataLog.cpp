@@ -1,10 +1,12 @@
 #include "tools/DataLog.h"
 
 #include "link/HandlerError.h"
+#include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "platform/SystemTimer.h"
 #include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
+#include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
 
@@ -17,29 +19,44 @@ namespace DataLog {
 
 using Tools = ModuleState::Tools;
 
-const std::array<Channel, 7> Channels = {{
-    {"chkAmbient", "Ambient Temperature", "Ambient ", &Tools::LogAmbient},
-    {"chkPrimary", "Primary Temperature", "Primary ", &Tools::LogPrimary},
-    {"chkSecondary", "Secondary Temperature", "Secondary ", &Tools::LogSecondary},
-    {"chkFanPower", "Fan Power", "Fan Power ", &Tools::LogFanPower},
-    {"chkSecPower", "Secondary Power", "Secondary Power", &Tools::LogSecondaryPower},
-    {"chkFocusPosition", "Focus Position", "Focus Position", &Tools::LogFocusPosition},
-    {"chkFocusTemp", "Focus Temperature", "Focus Temperature", &Tools::LogFocusTemperature},
-}};
-
 namespace {
 
-// The channels' current values, in the order of Channels, each in its stored type.
-std::array<Variant, 7> currentValues()
+Variant temperature(const Report &r)
 {
-    const ModuleState &m = Module();
-    return {Variant(m.temperatures.AmbientTemperature), Variant(m.temperatures.PrimaryTemperature),
-            Variant(m.temperatures.SecondaryTemperature), Variant(m.temperatures.FanSpeed),
-            Variant(m.temperatures.SecondaryHeaterPower), Variant(m.focuser.FocuserPosition),
-            Variant(m.focuser.TempCompTemperature)};
+    const auto degrees = ReportValue::Temperature(r);
+    return degrees ? Variant(*degrees) : Variant();
+}
+
+Variant power(const Report &r)
+{
+    const auto percent = ReportValue::Power(r);
+    return percent ? Variant(int16_t(*percent)) : Variant();
+}
+
+Variant focusPosition(const Report &r)
+{
+    return r.numeric ? Variant(vb::CLng(r.v)) : Variant();
+}
+
+// ":tca" is the sensor's reading; the focus temperature is it scaled as the controller's
+// compensation slope and offset say.
+Variant focusTemperature(const Report &r)
+{
+    const ModuleState::Focuser &f = Module().focuser;
+    return r.numeric ? Variant(vb::CSng(r.v * f.TempCompSlope + f.TempCompOffset)) : Variant();
 }
 
 } // namespace
+
+const std::array<Channel, 7> Channels = {{
+    {"chkAmbient", "Ambient Temperature", "Ambient ", &Tools::LogAmbient, ":t1", temperature},
+    {"chkPrimary", "Primary Temperature", "Primary ", &Tools::LogPrimary, ":t2", temperature},
+    {"chkSecondary", "Secondary Temperature", "Secondary ", &Tools::LogSecondary, ":t3", temperature},
+    {"chkFanPower", "Fan Power", "Fan Power ", &Tools::LogFanPower, ":fs", power},
+    {"chkSecPower", "Secondary Power", "Secondary Power", &Tools::LogSecondaryPower, ":ss", power},
+    {"chkFocusPosition", "Focus Position", "Focus Position", &Tools::LogFocusPosition, ":a", focusPosition},
+    {"chkFocusTemp", "Focus Temperature", "Focus Temperature", &Tools::LogFocusTemperature, ":tca", focusTemperature},
+}};
 
 QString HeaderText()
 {
@@ -52,16 +69,31 @@ QString HeaderText()
     return VbFiles::WriteRecordText(fields);
 }
 
-QString RecordText(const QTime &time, bool values)
+QString RecordText(const QTime &time, const Values &values)
 {
     const Tools &t = Module().tools;
-    const auto current = currentValues();
     VariantArray fields{Variant(TimeOfDay(time))};
     for (size_t i = 0; i < Channels.size(); ++i) {
         if (t.*Channels[i].flag)
-            fields.push_back(values ? current[i] : Variant());
+            fields.push_back(values[i]);
     }
     return VbFiles::WriteRecordText(fields);
+}
+
+Values FreshValues(const Serial *link, const ReportFreshness &since)
+{
+    Values values;
+    for (size_t i = 0; i < Channels.size(); ++i) {
+        const QString code = QString::fromLatin1(Channels[i].code);
+        if (!since.Fresh(link, code))
+            continue;
+        // Taken from the link's own record, so never a copy older than the report.
+        try {
+            values[i] = Channels[i].value(link->Reports().Last(code)->report);
+        } catch (const VbError &) { // beyond the stored type's range: malformed
+        }
+    }
+    return values;
 }
 
 QString TimeOfDay(const QTime &time)
@@ -88,21 +120,45 @@ void StartLogTimer(uint32_t periodMs)
     t.LogTimerId = int32_t(*id);
     t.LogReports.Restart(Module().link.SharedSerial.get());
     t.LogSilenceTold = false;
+    t.LogLostRecords = 0;
 }
 
 const char *const SilenceMessage =
     "The controller does not answer: data log records are written without values until it does.";
 
+QString LostRecordsMessage(int32_t lost)
+{
+    return lost == 1 ? QStringLiteral("The data log lost 1 record: it could not be written.")
+                     : QStringLiteral("The data log lost %1 records: they could not be written.").arg(lost);
+}
+
 namespace {
 
-// One record; the file must still be the one the log opened.
+// One record; the file must still be the one the log opened. A record that cannot be
+// written is counted and its box posted, so that the log goes on while the box stands.
 void writeRecord(Tools &t)
 {
-    if (!VbFiles::NameLeadsToFile(t.LogFileNumber))
-        throw VbError(75, QStringLiteral("Path/File access error"));
-    const bool fresh = t.LogReports.Take(Module().link.SharedSerial.get());
-    VbFiles::Print(t.LogFileNumber, RecordText(QTime::currentTime(), fresh));
-    if (fresh) {
+    const Serial *link = Module().link.SharedSerial.get();
+    const Values values = FreshValues(link, t.LogReports);
+    t.LogReports.Advance(link);
+    try {
+        if (!VbFiles::NameLeadsToFile(t.LogFileNumber))
+            throw VbError(75, QStringLiteral("Path/File access error"));
+        VbFiles::Print(t.LogFileNumber, RecordText(QTime::currentTime(), values));
+    } catch (const VbError &e) {
+        ++t.LogLostRecords;
+        PostedBoxes::Application().postOnce(HandlerErrorText(e), vbconst::vbExclamation, QStringLiteral("VKM"));
+        return;
+    }
+    if (t.LogLostRecords != 0) {
+        PostedBoxes::Application().post(LostRecordsMessage(t.LogLostRecords), vbconst::vbExclamation,
+                                         QStringLiteral("VKM"));
+        t.LogLostRecords = 0;
+    }
+    bool any = false;
+    for (size_t i = 0; i < Channels.size(); ++i)
+        any = any || (t.*Channels[i].flag && !values[i].isEmpty());
+    if (any) {
         t.LogSilenceTold = false;
     } else if (!t.LogSilenceTold) {
         // Posted: the log goes on recording while the box stands.

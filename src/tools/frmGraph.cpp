@@ -2,6 +2,7 @@
 
 #include "link/HandlerError.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
 #include "platform/UpDown.h"
@@ -21,6 +22,9 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -28,13 +32,19 @@ const char *const Captions[] = {"Ambient", "Primary", "Secondary"};
 const QColor Colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
 
 
-double sensorTemperature(int sensor)
+const char *const SensorCodes[] = {":t1", ":t2", ":t3"};
+
+// The sensor's temperature as `link` last received it, in the unit bound at Start; nothing
+// unless the controller reported it since the last point on the port as it is open.
+std::optional<float> freshTemperature(const Serial *link, const ReportFreshness &since, int sensor, bool celsius)
 {
-    const ModuleState &m = Module();
-    const double stored = sensor == 0   ? m.temperatures.AmbientTemperature
-                          : sensor == 1 ? m.temperatures.PrimaryTemperature
-                                        : m.temperatures.SecondaryTemperature;
-    return m.settings.Celcius == 1 ? (stored - 32) * 5 / 9 : stored;
+    const QString code = QString::fromLatin1(SensorCodes[sensor]);
+    if (!since.Fresh(link, code))
+        return std::nullopt;
+    const auto degrees = ReportValue::Temperature(link->Reports().Last(code)->report);
+    if (!degrees)
+        return std::nullopt;
+    return float(celsius ? (*degrees - 32) * 5 / 9 : *degrees);
 }
 
 } // namespace
@@ -106,7 +116,7 @@ void frmGraph::showWindow()
 
 void frmGraph::Form_Load()
 {
-    showUnits();
+    showUnits(Module().settings.Celcius == 1);
     for (int i = 0; i < 3; ++i) {
         chkAmb[i]->setChecked(true);
         QPalette palette = chkAmb[i]->palette();
@@ -115,9 +125,8 @@ void frmGraph::Form_Load()
     }
 }
 
-void frmGraph::showUnits()
+void frmGraph::showUnits(bool celsius)
 {
-    const bool celsius = Module().settings.Celcius == 1;
     MSChart1->chart()->axes(Qt::Vertical).value(0)->setTitleText(celsius ? QStringLiteral("Temperature (\u00B0C)")
                                                                          : QStringLiteral("Temperature (\u00B0F)"));
 }
@@ -163,9 +172,10 @@ void frmGraph::cmdReset_Click()
         t.GraphPeriod = vb::CLng(vb::Val(period));
         GraphRow = 0;
         m_reports.Restart(Module().link.SharedSerial.get());
+        m_celsius = Module().settings.Celcius == 1;
 
         clearSeries();
-        showUnits();
+        showUnits(m_celsius);
         m_sensors.clear();
         QChart *chart = MSChart1->chart();
         for (int i = 0; i < 3; ++i) {
@@ -215,8 +225,15 @@ void frmGraph::Timer1_Timer()
         }
         // The time axis follows the timer, whose period was fixed at Start.
         GraphMinutes = float(GraphMinutes + m.tools.GraphPeriod / 60.0);
-        if (!m_reports.Take(m.link.SharedSerial.get()))
-            return; // nothing new: no point passes the last values off as new
+        // A point only for a temperature reported since the last one: none passes an old
+        // value off as new.
+        const Serial *link = m.link.SharedSerial.get();
+        std::vector<std::optional<float>> values;
+        for (int sensor : m_sensors)
+            values.push_back(freshTemperature(link, m_reports, sensor, m_celsius));
+        m_reports.Advance(link);
+        if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); }))
+            return;
         ++GraphRow;
         ++GraphRowCount;
         if (GraphRow == Rows) {
@@ -230,7 +247,7 @@ void frmGraph::Timer1_Timer()
         QVector<float> &row = GraphData[GraphRow - 1];
         for (size_t s = 0; s < m_sensors.size(); ++s) {
             row[int(2 * s)] = GraphMinutes;
-            row[int(2 * s + 1)] = float(sensorTemperature(m_sensors[s]));
+            row[int(2 * s + 1)] = values[s].value_or(std::numeric_limits<float>::quiet_NaN());
         }
         showRows();
     } catch (const std::exception &) {
@@ -246,6 +263,8 @@ void frmGraph::showRows()
         QList<QPointF> points;
         for (int r = 0; r < GraphRowCount; ++r) {
             const QPointF p(GraphData[r][int(2 * s)], GraphData[r][int(2 * s + 1)]);
+            if (std::isnan(p.y()))
+                continue; // not reported for that point
             points << p;
             xMin = first ? p.x() : std::min(xMin, p.x());
             xMax = first ? p.x() : std::max(xMax, p.x());

@@ -20,7 +20,8 @@ class QSpinBox;
 
 // "Temperature plot": the ambient, primary and secondary temperatures against minutes since
 // Start. The timer alternates a temperature request with a point; the table keeps 399
-// points per series and then overwrites its oldest rows.
+// points per series and then overwrites its oldest rows. A row holds NaN for a series whose
+// temperature was not reported for it.
 class frmGraph : public QWidget
 {
     Q_OBJECT
@@ -65,9 +66,10 @@ private:
     void Form_Unload();
     void showRows();
     void clearSeries();
-    // The temperature axis's title with the unit of the Celsius setting.
-    void showUnits();
+    // The temperature axis's title with the unit, Celsius or Fahrenheit.
+    void showUnits(bool celsius);
 
     std::vector<int> m_sensors; // the sensor of each plotted series, bound at Start
+    bool m_celsius = false;     // the unit, bound at Start
     ReportFreshness m_reports;  // a point only for temperatures the controller sent since the last one
 };

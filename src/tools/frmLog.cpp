@@ -142,20 +142,20 @@ void frmLog::cmdStart_Click()
             MsgBox(QStringLiteral("No parameters have selected for logging."));
             return;
         }
+        // Logging starts only with its header on disk: records without one (a full disk)
+        // would be a file no reader can take apart.
         const int16_t number = VbFiles::FreeFile();
         try {
             VbFiles::Open(number, txtFileName->text(), VbFiles::Mode::Output);
+            VbFiles::Print(number, DataLog::HeaderText());
         } catch (const VbError &) {
+            VbFiles::Close(number);
             MsgBox(QStringLiteral("Error opening log file."));
             return;
         }
         t.LogInterval = seconds;
         t.LogFileNumber = number;
         t.LoggingActive = true;
-        try {
-            VbFiles::Print(number, DataLog::HeaderText());
-        } catch (const VbError &) {
-        }
         DataLog::StartLogTimer(TimerPeriod(seconds));
         accept();
     } catch (const std::exception &e) {

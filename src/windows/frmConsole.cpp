@@ -77,8 +77,6 @@ void frmConsole::Form_Load()
             cm->subscribe(this, [this](const QString &s) { cm_MyEvent(s); });
         m.link.ConsoleFormOpen = true;
 
-        FanArmed = false;
-        HeaterArmed = false;
         setPinned(true);
         if (m.thesky.TheSky)
             tmrTheSky.setEnabled(true);

@@ -89,8 +89,6 @@ public:
     bool HeaterHold = false;
     bool Dew1Hold = false;
     bool Dew2Hold = false;
-    bool FanArmed = false;
-    bool HeaterArmed = false;
     bool WrapLimitStopped = false;
     EditHold *Holds = nullptr;
 
@@ -160,7 +158,7 @@ private:
     bool rotatorJogPress(int index);
     void rotatorJogRepeat();
     void repeatSend(const QString &command);
-    void powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed);
+    void powerChange(QSpinBox *spin, bool hold, const char *command);
     void homeClick(const QString &question, const QString &command);
     void dewClick(QCheckBox *box, QSpinBox *spin);
 

@@ -234,60 +234,54 @@ void frmConsole::UpDown3_Change()
     }
 }
 
-// A power spinner sends its value only while the operator works it, and only that arms the
-// mode buttons: a value a report brought sends nothing.
-void frmConsole::powerChange(QSpinBox *spin, bool hold, const char *command, bool *armed)
+// A power spinner sends its value only while the operator works it: a value a report
+// brought sends nothing.
+void frmConsole::powerChange(QSpinBox *spin, bool hold, const char *command)
 {
-    if (!hold || !send(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()), CommPortNotOpen))
-        return;
-    if (armed)
-        *armed = true;
+    if (hold)
+        send(QStringLiteral(" %1%2 ").arg(QLatin1String(command)).arg(spin->value()), CommPortNotOpen);
 }
 
 void frmConsole::UpDown2_Change()
 {
-    powerChange(UpDown2, FanHold, "y", &FanArmed);
+    powerChange(UpDown2, FanHold, "y");
 }
 
 void frmConsole::UpDown4_Change()
 {
-    powerChange(UpDown4, HeaterHold, "s", &HeaterArmed);
+    powerChange(UpDown4, HeaterHold, "s");
 }
 
 void frmConsole::UpDown5_Change()
 {
-    powerChange(UpDown5, Dew1Hold, "c", nullptr);
+    powerChange(UpDown5, Dew1Hold, "c");
 }
 
 void frmConsole::UpDown6_Change()
 {
-    powerChange(UpDown6, Dew2Hold, "k", nullptr);
+    powerChange(UpDown6, Dew2Hold, "k");
 }
 
-// Mode buttons: 0 "Manual", 1 "Auto", 2 "Off". Only the operator's choice sends; one a
-// report made sends nothing.
+// Mode buttons: 0 "Manual", 1 "Auto", 2 "Off". The operator's click sends at once (the
+// press set the hold before the button changed); one a report made sends nothing.
 void frmConsole::optFan_Click(int index)
 {
-    if (!FanHold || !FanArmed || !requirePort(CommPortNotOpen))
+    if (!FanHold)
         return;
-    if (index == 2)
-        cm->Transmit(QStringLiteral("n2 "));
-    else if (index != 0)
-        cm->Transmit(QStringLiteral("n1 "));
-    else
-        cm->Transmit(QStringLiteral("y%1 ").arg(UpDown2->value()));
+    send(index == 2   ? QStringLiteral("n2 ")
+         : index != 0 ? QStringLiteral("n1 ")
+                      : QStringLiteral("y%1 ").arg(UpDown2->value()),
+         CommPortNotOpen);
 }
 
 void frmConsole::optSec_Click(int index)
 {
-    if (!HeaterHold || !HeaterArmed || !requirePort(CommPortNotOpen))
+    if (!HeaterHold)
         return;
-    if (index == 2)
-        cm->Transmit(QStringLiteral("w2 "));
-    else if (index == 0)
-        cm->Transmit(QStringLiteral("s%1 ").arg(UpDown4->value()));
-    else
-        cm->Transmit(QStringLiteral("w1 "));
+    send(index == 2   ? QStringLiteral("w2 ")
+         : index == 0 ? QStringLiteral("s%1 ").arg(UpDown4->value())
+                      : QStringLiteral("w1 "),
+         CommPortNotOpen);
 }
 
 // Unticked, a dew heater's power goes to 0 (sent while the operator holds the box) and its

@@ -13,7 +13,6 @@
 #include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
-#include "platform/VbFiles.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
 #include "windows/WindowParts.h"
@@ -89,13 +88,7 @@ frmMain::frmMain(QWidget *parent)
     connectAfterLoad();
 }
 
-frmMain::~frmMain()
-{
-    if (!m_unloaded) {
-        VbFiles::Close(ReceiveLogNumber);
-        VbFiles::Close(DebugFileNumber);
-    }
-}
+frmMain::~frmMain() = default;
 
 void frmMain::showError(const std::exception &e)
 {
@@ -130,16 +123,9 @@ void frmMain::Form_Load()
     m_focusList = ComboBoxList(Combo1);
     m_rotatorList = ComboBoxList(cmbRotStore);
     ControlWindows().Main = this;
-    // The receive log: a window without one keeps working, its lines are dropped.
-    try {
-        ReceiveLogNumber = VbFiles::FreeFile();
-        VbFiles::Open(ReceiveLogNumber, DataFolder::file(QStringLiteral("log.log")), VbFiles::Mode::Output);
-        VbFiles::Print(ReceiveLogNumber, QStringLiteral("start\r\n"));
-    } catch (const VbError &) {
-        VbFiles::Close(ReceiveLogNumber);
-        ReceiveLogNumber = 0;
-    }
-
+    // A window without its logs keeps working; the operator hears once that they cannot be
+    // written, after the rest has loaded.
+    const QString unwritable = openLogs();
     try {
         m.rotator.RotatorMovePending = false;
         m.rotator.RotatorPositionRecorded = false;
@@ -190,11 +176,6 @@ void frmMain::Form_Load()
         // A stored limit outside the spinner's range shows clamped.
         udLimits->setValue(std::clamp<int32_t>(m.settings.ZELLimit, udLimits->minimum(), udLimits->maximum()));
 
-        DebugFileNumber = VbFiles::FreeFile();
-        VbFiles::Open(DebugFileNumber, DataFolder::file(QStringLiteral("debug.txt")), VbFiles::Mode::Output);
-        VbFiles::Print(DebugFileNumber, QStringLiteral("\"cse\",\"sKi\",\"sKp\",\"sKd\",\"sdi\",\"t6\",\"sd1\",\"ss\",\"t4\","
-                                                       "\"ce\",\"si\",\"sil\",\"dt\",\"sp\",\"time\"\r\n"));
-
         if (m.thesky.TheSky) {
             tmrTheSky.setEnabled(true);
             chkConnectTheSky->setChecked(true);
@@ -214,6 +195,43 @@ void frmMain::Form_Load()
     } catch (const std::exception &e) {
         showError(e);
     }
+    if (!unwritable.isEmpty())
+        m_errorBoxes->post(unwritable, vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+QString frmMain::openLogs()
+{
+    const std::pair<LogFile *, std::pair<const char *, QString>> logs[] = {
+        {&ReceiveLog, {"log.log", QStringLiteral("start\r\n")}},
+        {&DebugFile, {"debug.txt", QStringLiteral("\"cse\",\"sKi\",\"sKp\",\"sKd\",\"sdi\",\"t6\",\"sd1\",\"ss\",\"t4\","
+                                                  "\"ce\",\"si\",\"sil\",\"dt\",\"sp\",\"time\"\r\n")}},
+    };
+    QStringList failed;
+    for (const auto &[log, file] : logs) {
+        const QString path = DataFolder::file(QString::fromLatin1(file.first));
+        try {
+            log->open(path, file.second);
+        } catch (const VbError &e) {
+            failed << cannotWrite(path, e);
+        }
+    }
+    return failed.join(QLatin1Char('\n'));
+}
+
+QString frmMain::cannotWrite(const QString &path, const VbError &error)
+{
+    return QStringLiteral("The file \"%1\" cannot be written (Error number: %2 %3).")
+        .arg(path)
+        .arg(error.number())
+        .arg(error.description());
+}
+
+// A receive log or debug row; a log that stopped taking lines is told once, from the event
+// loop (this runs in a delivery of received text).
+void frmMain::writeLog(LogFile &log, const QString &text)
+{
+    if (const auto error = log.print(text))
+        m_errorBoxes->post(cannotWrite(log.path(), *error), vbconst::vbExclamation, QStringLiteral("VKM"));
 }
 
 void frmMain::loadStoredPositions()
@@ -413,8 +431,8 @@ void frmMain::Form_Unload()
         showError(e);
     }
     // The files are closed before the link is released: that may end the process.
-    VbFiles::Close(ReceiveLogNumber);
-    VbFiles::Close(DebugFileNumber);
+    ReceiveLog.close();
+    DebugFile.close();
     if (GetSerial) {
         GetSerial->unsubscribe(this);
         disconnect(GetSerial.get(), nullptr, this, nullptr);

@@ -4,6 +4,7 @@
 #include "link/ReplyState.h"
 #include "windows/OperatorWindow.h"
 #include "platform/ListControl.h"
+#include "platform/LogFile.h"
 #include "platform/PostedBoxes.h"
 #include "platform/VbTimer.h"
 #include "windows/TheSkyFollow.h"
@@ -157,8 +158,8 @@ public:
     void Command1_MouseUp(int Index);
 
     // --- window variables ---
-    int16_t DebugFileNumber = 0;
-    int16_t ReceiveLogNumber = 0;
+    LogFile DebugFile;  // the heater debug rows
+    LogFile ReceiveLog; // every chunk received
     bool FocuserHomed = false;
     int32_t IdealSpacingPosition = 0;
     int16_t CoverState = 0;
@@ -257,6 +258,11 @@ private:
     void connectToolsMenus();
     void Form_Load();
     void loadStoredPositions();
+    // Opens the receive log and the debug file; the text of those that cannot be written.
+    QString openLogs();
+    // A log that cannot be written, in the box that tells it.
+    static QString cannotWrite(const QString &path, const VbError &error);
+    void writeLog(LogFile &log, const QString &text);
     void showError(const std::exception &e);
 
     // The report parser: a table from each code to the handler of its family.
@@ -316,5 +322,5 @@ private:
     ReplyState m_reply;
     ComboBoxList m_focusList{nullptr};
     ComboBoxList m_rotatorList{nullptr};
-    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error messages, shown from the event loop
+    PostedBoxes *m_errorBoxes = new PostedBoxes(this); // motor error and log messages, shown from the event loop
 };

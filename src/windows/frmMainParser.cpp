@@ -9,7 +9,6 @@
 #include "platform/Dispatch.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
-#include "platform/VbFiles.h"
 #include "link/ControlWindowHooks.h"
 #include "platform/NamedControls.h"
 #include "settings/OptionRows.h"
@@ -109,7 +108,7 @@ void frmMain::Handle_Received(const QString &data)
 // Runs before each chunk's walk: the receive log line and the hold count.
 void frmMain::logChunk(const QString &chunk)
 {
-    skip([&] { VbFiles::Print(ReceiveLogNumber, QString::number(chunk.size()) + QStringLiteral(", ") + chunk + QStringLiteral("\r\n")); });
+    writeLog(ReceiveLog, QString::number(chunk.size()) + QStringLiteral(", ") + chunk + QStringLiteral("\r\n"));
     HoldCount = Holds->any() ? int16_t(HoldCount + 1) : int16_t(0);
     if (HoldCount > 1000) {
         Holds->clearAll();
@@ -129,13 +128,14 @@ void frmMain::showFocusError(const QString &text)
         return;
     FocusErrorShown = true;
     Timer5.setEnabled(true);
+    // While a box for the error stands, the same error opens no other.
     if (Module().settings.ErrorMessage == 1) {
         if (text == QLatin1String("1"))
-            m_errorBoxes->post(QStringLiteral("Error:  Excessive position error.  The focus position has been adjusted."), vbconst::vbOKOnly);
+            m_errorBoxes->postOnce(QStringLiteral("Error:  Excessive position error.  The focus position has been adjusted."), vbconst::vbOKOnly);
         else if (text == QLatin1String("2"))
-            m_errorBoxes->post(QStringLiteral("Error:  Excessive motor current detected.  The focus motor has been turned off."), vbconst::vbOKOnly);
+            m_errorBoxes->postOnce(QStringLiteral("Error:  Excessive motor current detected.  The focus motor has been turned off."), vbconst::vbOKOnly);
         else if (text == QLatin1String("3"))
-            m_errorBoxes->post(QStringLiteral("Error:  Excessive motor driver temperature.  The focus motor has been turned off."), vbconst::vbOKOnly);
+            m_errorBoxes->postOnce(QStringLiteral("Error:  Excessive motor driver temperature.  The focus motor has been turned off."), vbconst::vbOKOnly);
     }
     Timer1.setEnabled(false);
 }
@@ -221,9 +221,9 @@ void frmMain::debugValue(const QString &text)
 {
     if (text == QLatin1String("*")) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        VbFiles::Print(DebugFileNumber, QLatin1Char('#') + stamp + QStringLiteral("#\r\n"));
+        writeLog(DebugFile, QLatin1Char('#') + stamp + QStringLiteral("#\r\n"));
     } else {
-        VbFiles::Print(DebugFileNumber, vb::CStr(vb::Val(text)) + QLatin1Char(','));
+        writeLog(DebugFile, vb::CStr(vb::Val(text)) + QLatin1Char(','));
     }
 }
 

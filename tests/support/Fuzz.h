@@ -13,7 +13,8 @@
 // case alone where cases share no state (a window's state carries over from case to case):
 //   VKM_FUZZ_SEED=<seed>         the run's first seed (default: a fixed one; "random" draws one)
 //   VKM_FUZZ_ITERATIONS=<count>  cases per test (default: the test's own count, cut short
-//                                after a couple of seconds unless a count or seed is set)
+//                                after a couple of seconds unless a count or seed is set);
+//                                the count also lifts CTest's timeout (tests/FuzzTimeouts.cmake)
 // The run's seed is printed at the start of each test and a failing case's seed with it.
 namespace Fuzz {
 

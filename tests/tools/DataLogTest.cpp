@@ -19,6 +19,10 @@
 
 namespace {
 
+// A value of every channel, as the controller reports them, and the fields they give.
+const QByteArray Everything = ":t1 7250 :t2 7025 :t3 6800 :fs 45 :ss 100 :a 12345 :tca 6812 ";
+const char *const EverythingFields = ",72.5,70.25,68,45,100,12345,68.12";
+
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -31,10 +35,7 @@ protected:
     void SetUp() override
     {
         ToolsBench::SetUp();
-        ModuleState &m = Module();
-        m.temperatures = {72.5, 70.25, 68, 45, 100};
-        m.focuser.FocuserPosition = 12345;
-        m.focuser.TempCompTemperature = 68.12f;
+        Module().focuser.TempCompSlope = 0.01f; // the focus temperature's sensor in hundredths
         QFile::remove(log);
     }
 
@@ -85,22 +86,23 @@ TEST_F(DataLogging, HeaderAndRecordsFollowTheChosenChannels)
     const Case cases[] = {
         {{}, "\"Time\",\"Ambient \",\"Primary \",\"Secondary \",\"Fan Power \",\"Secondary Power\",\"Focus Position\","
              "\"Focus Temperature\"\r\n",
-         QStringLiteral("\"%1\",72.5,70.25,68,45,100,12345,68.12\r\n").arg(time)},
+         QStringLiteral("\"%1\"%2\r\n").arg(time, QLatin1String(EverythingFields))},
         {{0, 1, 2, 3, 4, 6}, "\"Time\",\"Focus Position\"\r\n", QStringLiteral("\"%1\",12345\r\n").arg(time)},
     };
+    report(Everything);
     for (const Case &c : cases) {
         ASSERT_TRUE(start(QStringLiteral("30"), log, c.unchecked));
         EXPECT_EQ(contents(log), QByteArray(c.header));
-        EXPECT_EQ(DataLog::RecordText(at), c.record);
+        EXPECT_EQ(DataLog::RecordText(at, DataLog::FreshValues(sharedLink().get(), ReportFreshness())), c.record);
         const QString empty(7 - c.unchecked.size(), QLatin1Char(',')); // nothing new from the controller
-        EXPECT_EQ(DataLog::RecordText(at, false), QStringLiteral("\"%1\"%2\r\n").arg(time, empty));
+        EXPECT_EQ(DataLog::RecordText(at, DataLog::Values()), QStringLiteral("\"%1\"%2\r\n").arg(time, empty));
         stop();
     }
 }
 
 TEST_F(DataLogging, StartRefusesBadSettingsAndStaysOpen)
 {
-    struct Case { QString interval; QString file; QList<int> unchecked; const char *message; };
+    struct Case { QString interval; QString file; QList<int> unchecked; const char *message; bool full = false; };
     const Case cases[] = {
         {QString(), log, {}, "Invalid interval"},
         {QStringLiteral("0"), log, {}, "Invalid Interval"},
@@ -108,10 +110,14 @@ TEST_F(DataLogging, StartRefusesBadSettingsAndStaysOpen)
         {QStringLiteral("5"), log, {0, 1, 2, 3, 4, 5, 6}, "No parameters have selected for logging."},
         {QStringLiteral("5"), QString(), {}, "Error opening log file."},
         {QStringLiteral("5"), DataFolder::path() + QStringLiteral("/missing/x.csv"), {}, "Error opening log file."},
+        {QStringLiteral("5"), log, {}, "Error opening log file.", true}, // no room for the header
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
+        std::optional<DiskFullAt> full;
+        c.full ? void(full.emplace(0)) : void();
         EXPECT_FALSE(start(c.interval, c.file, c.unchecked)) << c.message;
+        EXPECT_EQ((full.reset(), VbFiles::FreeFile()), 1) << c.message; // nothing left open
         ASSERT_EQ(prompts.boxes.size(), 1) << c.message;
         EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.message));
         EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKOnly);
@@ -147,14 +153,23 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
     }
     EXPECT_EQ(contents(log).count('\n'), 6);
 
-    // Values only from what came since the last record, on an open port; the operator hears
-    // once that they stopped, and again once they came back and stopped.
-    struct Case { bool reports, open, values; size_t boxes; };
-    for (const Case &c : {Case{false, true, false, 1}, Case{false, true, false, 1}, Case{true, true, true, 1},
-                          Case{true, false, false, 2}, Case{false, true, false, 2}, Case{true, true, true, 2}}) {
-        c.reports ? report(":t1 7250 ") : void(), sharedLink()->setConnected(c.open);
+    // A field holds a value only when that value came since the last record, on the port as
+    // it is open (a pull and a reconnect to another controller leave none of the old
+    // values); the operator hears once that none came, and again once some came and stopped.
+    enum Port { Closed, Open, Pulled };
+    struct Case { const char *reports; Port port; const char *fields; size_t boxes; };
+    const Case cases[] = {
+        {"", Open, ",,,,,,,", 1}, {"", Open, ",,,,,,,", 1}, {":t1 7250 ", Open, ",72.5,,,,,,", 1},
+        {":t1 7250 ", Closed, ",,,,,,,", 2}, {"", Open, ",,,,,,,", 2}, {":t1 7250 ", Open, ",72.5,,,,,,", 2},
+        {":t2 7000 :fs 30 ", Open, ",,70,,30,,,", 2}, {Everything, Open, EverythingFields, 2},
+        {Everything, Pulled, ",,,,,,,", 3}, {":! 0 :t1 6000 ", Open, ",60,,,,,,", 3},
+    };
+    for (const Case &c : cases) {
+        sharedLink()->Connected() ? void() : sharedLink()->setConnected(true), report(c.reports);
+        c.port == Open ? void() : sharedLink()->setConnected(false);
+        c.port == Pulled ? sharedLink()->setConnected(true) : void();
         DataLog::LogTimerProc(id), DataLog::LogTimerProc(id), Wait::For(1); // the box is posted
-        EXPECT_EQ(contents(log).endsWith(",,,,,,,\r\n"), !c.values);
+        EXPECT_TRUE(contents(log).endsWith(QByteArray(c.fields) + "\r\n")) << c.reports;
         ASSERT_EQ(prompts.boxes.size(), c.boxes);
         EXPECT_EQ(prompts.boxes.back().prompt, QString::fromLatin1(DataLog::SilenceMessage));
     }
@@ -178,43 +193,57 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
 
 TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
 {
-    ASSERT_TRUE(start(QStringLiteral("30"), log));
+    // The box opens from the event loop: the log goes on while it stands, one box however
+    // often the write fails (a closed file), records again once room returns (a full disk),
+    // and then a box counts those lost.
     ModuleState::Tools &t = Module().tools;
-    VbFiles::Close(t.LogFileNumber); // the file is gone from under the log
-    int boxesWhileShown = -1;
-    prompts.answer = [&](const MessageBoxRequest &) {
-        if (boxesWhileShown < 0) {
-            Wait::For(150); // ten periods pass while the box stands
-            boxesWhileShown = int(prompts.boxes.size());
-            t.LoggingActive = false;
-        }
-        return int(vbconst::vbOK);
-    };
-    DataLog::StartLogTimer(10);
-    ASSERT_TRUE(Wait::Until(1000, [&] { return boxesWhileShown >= 0; }));
-    EXPECT_EQ(boxesWhileShown, 1);
-    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error number: 52 Bad file name or number"));
-    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
-    ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
+    std::optional<DiskFullAt> full;
+    for (const bool disk : {false, true}) {
+        prompts.boxes.clear();
+        ASSERT_TRUE(start(QStringLiteral("30"), log));
+        disk ? void(full.emplace(contents(log).size())) : VbFiles::Close(t.LogFileNumber);
+        int boxesWhileShown = -1;
+        qsizetype written = 0;
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (boxesWhileShown < 0) {
+                full.reset(), written = contents(log).count('\n');
+                Wait::For(150); // fifteen periods pass while the box stands
+                written = contents(log).count('\n') - written, boxesWhileShown = int(prompts.boxes.size());
+                t.LoggingActive = false;
+            }
+            return int(vbconst::vbOK);
+        };
+        DataLog::StartLogTimer(10);
+        ASSERT_TRUE(Wait::Until(1000, [&] { return t.LogTimerId == 0; }));
+        EXPECT_EQ(boxesWhileShown, 1);
+        EXPECT_EQ(written > 1, disk) << written;
+        EXPECT_EQ(prompts.boxes[0].prompt, disk ? QStringLiteral("Error number: 61 Disk full") : QStringLiteral("Error number: 52 Bad file name or number"));
+        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
+        EXPECT_EQ(prompts.boxes.value(1).prompt.startsWith(QStringLiteral("The data log lost ")), disk);
+        prompts.answer = nullptr, stop();
+    }
 
     // A file deleted under the log, or a disk that fills up in the middle of a record and then
-    // has room again: each failed record is reported, the file holds whole records only.
-    std::optional<DiskFullAt> full;
-    struct Case { std::function<void()> fail; const char *box; size_t boxesAfter; int lines; };
-    const Case cases[] = {{[&] { QFile::remove(log); }, "Error number: 75 Path/File access error", 2, 0},
-                          {[&] { full.emplace(contents(log).size() + 30); }, "Error number: 61 Disk full", 1, 3}};
-    for (const Case &c : cases) {
+    // has room again: each failed record is reported (the boxes answered at once), the file
+    // holds whole records only.
+    struct Gap { std::function<void()> fail; const char *box; const char *lost; int lines; };
+    const Gap gaps[] = {{[&] { QFile::remove(log); }, "Error number: 75 Path/File access error", nullptr, 0},
+                        {[&] { full.emplace(contents(log).size() + 30); }, "Error number: 61 Disk full",
+                         "The data log lost 1 record: it could not be written.", 3}};
+    for (const Gap &c : gaps) {
         prompts.boxes.clear();
         ASSERT_TRUE(start(QStringLiteral("1"), log));
+        SystemTimer::KillTimer(uint32_t(t.LogTimerId)), t.LogPollPhase = false; // only these ticks, a request first
         const auto record = [&, id = uint32_t(t.LogTimerId)] {
-            DataLog::LogTimerProc(id), report(":t1 7250 "), DataLog::LogTimerProc(id);
+            DataLog::LogTimerProc(id), report(Everything), DataLog::LogTimerProc(id);
         };
-        record(), c.fail(), record(), full.reset(), record();
-        ASSERT_EQ(prompts.boxes.size(), c.boxesAfter) << c.box;
+        record(), c.fail(), record(), full.reset(), record(), Wait::For(1);
+        ASSERT_EQ(prompts.boxes.size(), 2) << c.box;
         EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.box));
+        EXPECT_EQ(prompts.boxes[1].prompt, QString::fromLatin1(c.lost ? c.lost : c.box));
         EXPECT_EQ(contents(log).count('\n'), c.lines) << c.box;
         for (const QByteArray &line : contents(log).split('\n').mid(1, c.lines - 1))
-            EXPECT_TRUE(line.count('"') == 2 && line.endsWith(",72.5,70.25,68,45,100,12345,68.12\r")) << line.constData();
+            EXPECT_TRUE(line.count('"') == 2 && line.endsWith(QByteArray(EverythingFields) + "\r")) << line.constData();
         stop();
     }
 }
@@ -227,7 +256,7 @@ TEST_F(DataLogging, EveryFinishedRecordSurvivesAKill)
             if (!start(QStringLiteral("1"), log))
                 std::_Exit(3);
             for (int tick = 0; tick < 6; ++tick)
-                (DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId)), report(":t1 7250 "));
+                (DataLog::LogTimerProc(uint32_t(Module().tools.LogTimerId)), report(Everything));
             std::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");

@@ -1,6 +1,8 @@
 #include "ToolsBench.h"
 #include "tools/frmGraph.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineSeries>
@@ -10,21 +12,18 @@
 
 namespace {
 
+// The three sensors' temperatures as the controller reports them: 70, 60 and 194 F.
+const QByteArray Temperatures = ":t1 7000 :t2 6000 :t3 19400 ";
+
 class TemperatureGraph : public ToolsBench
 {
 protected:
-    void SetUp() override
-    {
-        ToolsBench::SetUp();
-        Module().temperatures = {70, 60, 212, 0, 0};
-    }
-
     // Request and point ticks, `points` times, each answered (the timer's own ticks stay out).
     void points(frmGraph &graph, int points)
     {
         graph.Timer1.setEnabled(false);
         for (int i = 0; i < points; ++i)
-            report(" "), graph.Timer1_Timer(), graph.Timer1_Timer();
+            report(Temperatures), graph.Timer1_Timer(), graph.Timer1_Timer();
     }
 };
 
@@ -34,9 +33,9 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
 {
     struct Case { QList<int> checked; int16_t celsius; QList<float> firstY; QList<QColor> colours; };
     const Case cases[] = {
-        {{0, 1, 2}, 0, {70, 60, 212}, {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)}},
-        {{2}, 0, {212}, {QColor(0, 0, 255)}},
-        {{0, 2}, 1, {float(38.0 * 5 / 9), 100}, {QColor(255, 0, 0), QColor(0, 0, 255)}},
+        {{0, 1, 2}, 0, {70, 60, 194}, {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)}},
+        {{2}, 0, {194}, {QColor(0, 0, 255)}},
+        {{0, 2}, 1, {float(38.0 * 5 / 9), 90}, {QColor(255, 0, 0), QColor(0, 0, 255)}},
     };
     for (const Case &c : cases) {
         Module().settings.Celcius = c.celsius;
@@ -63,17 +62,25 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
         }
     }
 
-    // A point only for what came since the last one on an open port; the minutes follow the
-    // period fixed at Start, whatever the spinner says since.
+    // A point of a series only for its temperature reported since the last point on an open
+    // port; the minutes follow the period, the temperatures the unit fixed at Start, whatever
+    // the spinner and the Celsius setting say since.
+    Module().settings.Celcius = 0;
     frmGraph graph;
     graph.cmdReset_Click(), graph.UpDown1->setValue(3600);
-    struct Step { bool answers, open; int points; };
-    for (const Step &step : {Step{true, true, 1}, Step{false, true, 1}, Step{true, false, 1}, Step{true, true, 2}}) {
-        sharedLink()->setConnected(true), step.answers ? report(" ") : void();
-        sharedLink()->setConnected(step.open), graph.Timer1_Timer(), graph.Timer1_Timer();
-        EXPECT_EQ(graph.markers[0]->points().size(), step.points);
+    struct Step { const char *reports; bool open; int16_t celsius; int ambient, primary; };
+    const Step steps[] = {{Temperatures, true, 0, 1, 1}, {"", true, 0, 1, 1}, {Temperatures, false, 0, 1, 1},
+                          {Temperatures, true, 0, 2, 2}, {":t2 6000 ", true, 0, 2, 3}, {Temperatures, true, 1, 3, 4}};
+    for (const Step &step : steps) {
+        sharedLink()->Connected() ? void() : sharedLink()->setConnected(true);
+        report(step.reports), Module().settings.Celcius = step.celsius;
+        step.open ? void() : sharedLink()->setConnected(false), graph.Timer1_Timer(), graph.Timer1_Timer();
+        EXPECT_EQ(graph.markers[0]->points().size(), step.ambient) << step.reports;
+        EXPECT_EQ(graph.markers[1]->points().size(), step.primary) << step.reports;
     }
-    EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 4 / 6.0f);
+    EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 6 / 6.0f);
+    EXPECT_EQ(graph.markers[0]->points().back().y(), 70);
+    EXPECT_EQ(graph.MSChart1->chart()->axes(Qt::Vertical).value(0)->titleText(), QStringLiteral("Temperature (\u00B0F)"));
 }
 
 TEST_F(TemperatureGraph, KeepsItsLast399PointsAndDropsTheLines)
@@ -108,7 +115,7 @@ TEST_F(TemperatureGraph, ASeriesKeepsItsSensorWhenABoxChangesAfterStart)
     points(graph, 1);
     ASSERT_EQ(graph.markers.size(), 2u);
     EXPECT_EQ(graph.markers[0]->points().value(0).y(), 70);
-    EXPECT_EQ(graph.markers[1]->points().value(0).y(), 212);
+    EXPECT_EQ(graph.markers[1]->points().value(0).y(), 194);
 }
 
 TEST_F(TemperatureGraph, AsksForTemperaturesUnlessTheLogAsksMoreOften)

@@ -186,7 +186,6 @@ TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
                     && form->UpDown2->value() == 0 && form->optFan[2]->isChecked()) << c.message;
     }
     EXPECT_FALSE(form->Timer1.Enabled());
-    EXPECT_FALSE(form->FanArmed); // a closed port does not arm the mode buttons
 }
 
 TEST_F(ConsoleControls, HomeAndStopButtons)
@@ -258,13 +257,23 @@ TEST_F(ConsoleControls, SpinnersAndModeButtonsSendOnlyWhenWorked)
     };
     reportsSendNothing();
 
-    // Moving the fan spinner sends with a leading blank and arms the mode buttons.
+    // On a page the reports filled, the operator's first click on a mode sends it.
+    struct First { int tab; const char *reports; QRadioButton *button; const char *sends; };
+    const First firsts[] = {{2, ":fm 0 :fs 40 ", form->optFan[2], "n2 "}, {3, ":sm 0 :ss 30 ", form->optSec[2], "w2 "},
+                            {2, ":fm 1 :fs 0 ", form->optFan[2], "n2 "}};
+    for (const First &f : firsts) {
+        form->TabStrip1->setCurrentIndex(f.tab);
+        feed({QString::fromLatin1(f.reports)});
+        EXPECT_EQ((click(f.button), sent()), QString::fromLatin1(f.sends)) << f.reports;
+        form->Timer3_Timer(); // the hold ends
+    }
+
+    // Moving the fan spinner sends with a leading blank.
     form->TabStrip1->setCurrentIndex(2);
     press(form->UpDown2);
     form->UpDown2->setValue(40);
     form->UpDown2->setValue(50);
     release(form->UpDown2);
-    EXPECT_TRUE(form->FanArmed);
     EXPECT_EQ(sent(), QStringLiteral(" y40  y50 "));
     EXPECT_EQ(form->lblFanPower->text(), QStringLiteral("50"));
     form->Timer3_Timer(); // the hold ends

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtEndian>
@@ -248,12 +249,27 @@ TEST_F(MainWindowLifeCycle, StoredValuesOutOfRangeAreClampedForDisplayAndTheLoad
 {
     writeSetting(QStringLiteral("ZELLimit"), REG_DWORD, int32_t(5000));
     writeSetting(QStringLiteral("Celcius"), REG_DWORD, int32_t(7));
-    openQuiet();
-    EXPECT_EQ(control<QSpinBox>("udLimits")->value(), 1080);
-    EXPECT_EQ(control<QCheckBox>("chkCelcius")->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(Module().settings.ZELLimit, 5000);
-    EXPECT_EQ(control<QComboBox>("cmbStepSize_3")->count(), 4);
-    EXPECT_TRUE(prompts.boxes.isEmpty());
+    // Logs that cannot be written (debug.txt a folder, a data folder that cannot be made):
+    // the load goes on, and one box names them.
+    const QByteArray home = qgetenv("VKM_HOME");
+    const QString debug = DataFolder::file(QStringLiteral("debug.txt")), nowhere = DataFolder::file(FocusFile) + "/vkm";
+    const QString box = QStringLiteral("The file \"%1\" cannot be written (Error number: 75 Path/File access error).");
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[] {}, QString()},
+        {[&] { QFile::remove(debug), QDir().mkdir(debug); }, box.arg(debug)},
+        {[&] { QDir().rmdir(debug), qputenv("VKM_HOME", nowhere.toLocal8Bit()); },
+         box.arg(nowhere + "/log.log") + QLatin1Char('\n') + box.arg(nowhere + "/debug.txt")}};
+    for (const auto &[spoil, message] : cases) {
+        spoil(), openQuiet(), Wait::For(1); // the box is posted
+        EXPECT_EQ(control<QSpinBox>("udLimits")->value(), 1080);
+        EXPECT_EQ(control<QCheckBox>("chkCelcius")->checkState(), Qt::PartiallyChecked);
+        EXPECT_EQ(Module().settings.ZELLimit, 5000);
+        EXPECT_EQ(control<QComboBox>("cmbStepSize_3")->count(), 4);
+        EXPECT_EQ(prompts.boxes.size(), message.isEmpty() ? 0 : 1);
+        EXPECT_EQ(prompts.boxes.value(0).prompt, message);
+        prompts.boxes.clear(), closeMain();
+    }
+    qputenv("VKM_HOME", home);
     writeSetting(QStringLiteral("ZELLimit"), REG_DWORD, int32_t(540));
     writeSetting(QStringLiteral("Celcius"), REG_DWORD, int32_t(0));
     Module().settings.ZELLimit = 540;

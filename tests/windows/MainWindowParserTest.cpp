@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <cmath>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -326,6 +327,8 @@ TEST_F(MainWindowParser, MotorErrorBoxOpensFromTheEventLoopOncePerLatchAndHoldsN
     bool stopSentWhileOpen = false;
     prompts.answer = [&](const MessageBoxRequest &) {
         setWhenShown = control<QLabel>("lblSet")->text();
+        for (int i = 0; i < 20; ++i) // while the box stands, the same error opens no other
+            form->Timer5_Timer(), feed({QStringLiteral(":e 2 ")});
         // While the box is up, the link keeps delivering to this window.
         sim.sendRaw(":s 777 :wr 108001 ");
         stopSentWhileOpen = sim.waitForReceived(QStringLiteral("q0 "), 2000);
@@ -363,4 +366,16 @@ TEST_F(MainWindowParser, ReceiveLogAndDebugRows)
                     .match(QString::fromLatin1(debug.mid(header.size())))
                     .hasMatch())
         << debug.mid(header.size()).toStdString();
+
+    // Deleted while the window is open, each is opened afresh under its name; one that cannot
+    // be is told once, however many lines it loses.
+    const QString logPath = DataFolder::file(QStringLiteral("log.log"));
+    QFile::remove(logPath), QFile::remove(DataFolder::file(QStringLiteral("debug.txt")));
+    feed({":s 5 ", ":d 7 :d * "});
+    EXPECT_EQ(fileBytes(QStringLiteral("log.log")), QByteArray("start\r\n5, :s 5 \r\n10, :d 7 :d * \r\n"));
+    EXPECT_TRUE(fileBytes(QStringLiteral("debug.txt")).startsWith(header + "7,#"));
+    QFile::remove(logPath), QDir().mkdir(logPath), feed({":s 6 ", ":s 7 "}), Wait::For(1), QDir().rmdir(logPath);
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt,
+              QStringLiteral("The file \"%1\" cannot be written (Error number: 75 Path/File access error).").arg(logPath));
 }
