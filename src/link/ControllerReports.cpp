@@ -177,7 +177,7 @@ void ControllerReports::command(QStringView token)
             ++state.answered;
         }
         ++state.sent;
-        state.waiting.push_back(Query{Clock::GetTickCount()});
+        state.waiting.push_back(Query{Clock::GetTickCount(), ++m_queriesWritten});
         return;
     }
     const std::optional<int64_t> number = wholeNumber(argument);
@@ -320,8 +320,18 @@ void ControllerReports::completeBurst(QChar letter, Letter &state)
     state.inBurst = false;
     state.seen.clear();
     if (!state.waiting.empty() && answers > state.answered) {
+        const uint64_t order = state.waiting.front().order;
         state.waiting.pop_front();
         state.answered = answers;
+        // Every query written before the one just answered has had its reply, or never will.
+        for (Letter &other : m_letters) {
+            while (!other.waiting.empty() && other.waiting.front().order < order) {
+                other.waiting.pop_front();
+                ++other.answered;
+                other.inBurst = false;
+                other.seen.clear();
+            }
+        }
     }
     if (letter == u'R')
         rotatorBurst(answers);
@@ -442,7 +452,10 @@ uint64_t ControllerReports::Answered(QChar letter) const
 int ControllerReports::Pending(QChar letter) const
 {
     const auto it = m_letters.constFind(letter);
-    return it == m_letters.cend() ? 0 : int(it->waiting.size());
+    if (it == m_letters.cend())
+        return 0;
+    return int(std::count_if(it->waiting.cbegin(), it->waiting.cend(),
+                             [](const Query &q) { return Clock::TicksSince(q.written) <= LostAfterMs; }));
 }
 
 std::optional<ControllerReports::WrapSpan> ControllerReports::RotatorWrapSpan() const

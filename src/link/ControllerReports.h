@@ -22,12 +22,13 @@
 // The controller answers its queries in order, each with a burst of reports (in any order).
 // A burst is complete once each of its query's key codes has come (or a key code comes
 // twice, or LostAfterMs passed since it began); it then answers the oldest query still
-// waiting. A reply never comes for a query written more than LostAfterMs before a later query
-// or answer: that query is taken as lost, so a lost reply costs a retry, never the line.
+// waiting. Since the answers come in order, a query still waiting when a query written after
+// it is answered will get no reply; nor will one written more than LostAfterMs before a later
+// query or answer. Such a query is taken as lost, so a lost reply costs a retry, never the line.
 class ControllerReports
 {
 public:
-    static constexpr uint32_t LostAfterMs = 2000;
+    static constexpr uint32_t LostAfterMs = 1000;
 
     // One reported value.
     struct Value
@@ -74,7 +75,7 @@ public:
     // it and waits until Answered reaches that number.
     uint64_t QueriesSent(QChar letter) const;
     uint64_t Answered(QChar letter) const;
-    // Queries of `letter` still waiting for their answer.
+    // Queries of `letter` still waiting for their answer and not yet overdue (LostAfterMs).
     int Pending(QChar letter) const;
 
     // The rotator's reach: nothing until a complete rotator report answers a query written
@@ -95,6 +96,7 @@ private:
     struct Query
     {
         uint32_t written = 0;
+        uint64_t order = 0; // among all queries written since the port opened
     };
     struct Letter
     {
@@ -131,6 +133,7 @@ private:
     QHash<QString, Stale> m_staleUntil;
     uint64_t m_serial = 0;
     uint64_t m_epoch = 0;
+    uint64_t m_queriesWritten = 0;
 
     // The rotator: where it may be now and where it may end, as of the moves sent.
     bool m_rotatorKnown = false;

@@ -295,6 +295,41 @@ TEST_F(RotatorTest, MovesRefuseWithoutTheControllersReports)
     }
 }
 
+// Every object decides on the link's one record: another object's move, a zeroed wrap and
+// lost replies count whoever caused them.
+TEST_F(RotatorTest, MovesDecideOnWhatAnyObjectSentSince)
+{
+    Rotator x, y;
+    linkUp(x);
+    x.Let(QStringLiteral("WrapLimit"), Variant(int32_t(540)));
+    sim.setRotatorSpeed(0); // the moves stay under way
+    EXPECT_DOUBLE_EQ(x.Get(QStringLiteral("Wrap")).toDouble(), 0.0);
+    sim.clearReceived();
+    move(y, -300);
+    move(x, -300); // -600 from where y's move goes: the other way round
+    EXPECT_EQ(receivedAfter(QStringLiteral("j12000 ")), QStringLiteral("j-60000  R j12000 "));
+
+    sim.setRotatorPosition(0);
+    sim.setRotatorWrap(-102000);
+    EXPECT_DOUBLE_EQ(x.Get(QStringLiteral("Wrap")).toDouble(), -510.0);
+    sim.clearReceived();
+    y.Call(QStringLiteral("ZeroWrap"));
+    move(x, -100);
+    EXPECT_EQ(receivedAfter(QStringLiteral("j-20000 ")), QStringLiteral(" i  R j-20000 "));
+
+    // Three replies lost, then a controller that answers: the next move goes within 2 s.
+    sim.setSilent(true);
+    x.Call(QStringLiteral("ZeroWrap")); // nothing known to decide on
+    for (int i = 0; i < 3; ++i)
+        expectRefusal([&] { move(x, 10); }, DriverErrors::Unavailable, "No response from rotator", "ORVA");
+    sim.setSilent(false);
+    sim.clearReceived();
+    const int64_t start = Clock::Now();
+    move(x, 10);
+    EXPECT_LT(Clock::Now() - start, 2000);
+    EXPECT_TRUE(receivedAfter(QStringLiteral("j2000 ")).endsWith(QStringLiteral("j2000 ")));
+}
+
 TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
 {
     Rotator rotator;
@@ -324,7 +359,7 @@ TEST_F(RotatorTest, GettersAskForWhatWasNeverReported)
                       "No response from rotator", "ORVA");
     sim.setSilent(false);
     sim.setRotatorPosition(4000);
-    Wait::For(2100); // the unanswered queries are given up
+    Wait::For(1100); // the unanswered queries are given up
     sim.clearReceived();
     EXPECT_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 20.0);
     EXPECT_EQ(rotator.Get(QStringLiteral("Position")).type(), Variant::Type::Double);

@@ -12,8 +12,8 @@
 
 namespace {
 
-// One step: '>' text sent, '<' a chunk received, '|' the port opened or closed, '~' two
-// seconds pass.
+// One step: '>' text sent, '<' a chunk received, '|' the port opened or closed, '~' more
+// than a second passes.
 struct Step
 {
     char kind;
@@ -90,7 +90,7 @@ TEST(ControllerReports, VouchesOnlyForWhatNoLaterCommandChanged)
             else if (step.kind == '|')
                 reports.PortChanged();
             else
-                Wait::For(2100);
+                Wait::For(1100);
         }
         for (const auto &[code, holds] : c.holds)
             EXPECT_EQ(reports.Holds(QString::fromLatin1(code)), holds) << code;
