@@ -51,13 +51,15 @@ TEST_P(AlignCamera, TurnsTheRotatorTheShortWayWithinTheWrapLimit)
     openWithAngles(c.angles);
     sky->documentProperties[22] = Variant(int32_t(c.chartProperty22));
     Module().settings.ZELLimit = c.zelLimit;
-    Module().rotator.RotatorWrap = c.wrap;
+    sim.setRotatorWrap(c.wrap);
     imaging->centreRa = 5.5;
     imaging->centreDec = -12.25;
     if (c.lateMs)
         answerRotatorQueriesLate(c.lateMs, 2);
+    bool moved = false;
     QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [&](const QString &command) {
-        if (c.closeInWait && command == u"R") // only the wait asks
+        moved = moved || command.startsWith(u'j');
+        if (c.closeInWait && moved && command == u"R") // the wait's query, not the turn's
             sharedLink()->setConnected(false);
     });
     window->cmdAlignCCD->click();
@@ -79,11 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"other way within", {-0.5, 0}, 0, 540, 107950, "p-100 j-71900 p0 ", "Rotating ZEL by 0.50 degrees", true},
         AlignCase{"both ways beyond", {-0.5, 0}, 0, 1, 101, "p-100 ", "Error:  Can not turn past wrap limit."},
         AlignCase{"nearer way beyond", {150, 0}, 0, 100, 0, "p30000 ", "Error:  Can not turn past wrap limit."},
-        AlignCase{"unwinds a turn", {0, 0}, 0, 540, -110000, "p0 j72000 p0 ", "Rotating ZEL by 0.00 degrees", true},
+        AlignCase{"no turn past the limit", {0, 0}, 0, 540, -110000, "p0 j0 p0 ", "Rotating ZEL by 0.00 degrees"},
         AlignCase{"result line", {123.45, 0}, 0, 540, 0, "p24690 j-24690 p0 ",
                   "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle123.45"},
         AlignCase{"late answers", {10, 5, 0}, 0, 540, 0, "p2000 j-2000 p1000 j-1000 p0 ",
-                  "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle0.00", false, 1500},
+                  "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle0.00", false, 400},
         AlignCase{"port closed in the wait", {10}, 0, 540, 0, "p2000 j-2000 ", "Error:  The communications port is not open.",
                   false, 0, true}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });

@@ -160,11 +160,11 @@ TEST_F(FramingBench, TurnsTheRotatorByTheMissingAngleWithinTheWrap)
         {30, 540, 100000, "p6000 j-62000 ", "Rotating ZEL by 50.00 degrees", true},
         {79.5, 540, 107950, "p15900 j-71900 ", "Rotating ZEL by 0.50 degrees", true},
         {79.5, 1, 150, "p15900 ", "Rotating ZEL by 0.50 degrees", false}, // neither way within: none
-        {80, 540, -110000, "p16000 j72000 ", "Rotating ZEL by 0.00 degrees", true},
+        {80, 540, -110000, "p16000 j0 ", "Rotating ZEL by 0.00 degrees", false}, // a step of 0 winds no farther
     };
     for (const auto &c : cases) {
         Module().settings.ZELLimit = c.zelLimit;
-        Module().rotator.RotatorWrap = c.wrap;
+        sim.setRotatorWrap(c.wrap);
         frame(80, {c.angle});
         EXPECT_EQ(commands(), QString::fromLatin1(c.commands)) << c.wrap;
         EXPECT_TRUE(log().contains(QString::fromLatin1(c.turn))) << c.wrap;
@@ -178,7 +178,7 @@ TEST_F(FramingBench, RotatorWaitEndsOnlyOnItsOwnTargetReported)
     // A poll answered before the "j" arrives after it: the old target and position.
     QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [this](const QString &command) {
         if (command.startsWith(QLatin1Char('j')))
-            sim.sendRaw(":rs 0 :rt 0 ");
+            sim.sendRaw(":wr 0 :rs 0 :rt 0 ");
     });
     sim.setRotatorSpeed(100); // 10000 steps take a second
     QList<bool> turningAtExposure;

@@ -65,7 +65,8 @@ protected:
         QObject::connect(&sim, &ControllerSimulator::commandReceived, &parserHolder, [this, lateMs](const QString &command) {
             if (command != u"R")
                 return;
-            const QByteArray burst = QString::asprintf(":rs %d :rt %d ", sim.rotatorTarget(), sim.rotatorPosition()).toLatin1();
+            const QByteArray burst = QString::asprintf(":wr %d :rs %d :rt %d ", sim.rotatorWrap(), sim.rotatorTarget(),
+                                                       sim.rotatorPosition()).toLatin1();
             auto *answer = new ClockTimer(&parserHolder);
             answer->setSingleShot(true);
             QObject::connect(answer, &ClockTimer::timeout, answer, [this, answer, burst] { sim.sendRaw(burst); answer->deleteLater(); });

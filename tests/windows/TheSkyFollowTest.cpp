@@ -344,6 +344,24 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
                 EXPECT_EQ(prompts.boxes[0].prompt, "Warning:  Can not slew past wrap limit.");
             }
         }
+
+    // After a turn each tick asks where the rotator goes; a lost answer costs one retry once
+    // a reply is overdue, not the follow.
+    Module().settings.ZELLimit = 540;
+    standAt(2000);
+    camera().angle = 10.5;
+    sim.setSilent(true);
+    follow.Tick();
+    follow.Tick();
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" R "), 1000));
+    sim.setSilent(false);
+    follow.Tick(); // that query may still be on its way
+    Wait::For(ControllerReports::LostAfterMs + 100);
+    camera().angle = 11;
+    follow.Tick();
+    ASSERT_TRUE(Wait::Until(1000, [&] { return RotatorStatus::Current(*sharedLink()); }));
+    follow.Tick();
+    EXPECT_EQ(sent(), QStringLiteral("j100  R  R j100 "));
 }
 
 TEST_F(TheSkyFollowTest, HeldReportIsNotWrittenBackToTheIndicator)
