@@ -45,9 +45,10 @@ namespace {
 
 bool allowedByWrap(int64_t steps, int64_t wrap, int32_t zelLimit)
 {
-    // Standing still winds no farther, even past the limit.
+    // Past the limit only a move that unwinds, or no move, goes: ending as far out on the
+    // other side winds the cable past the limit there.
     const int64_t end = std::llabs(steps + wrap);
-    return steps == 0 || end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap);
+    return end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap) || steps == 0;
 }
 
 // The limit holds between its ends when it holds at both: the end's distance from zero wrap

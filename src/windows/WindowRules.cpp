@@ -4,6 +4,7 @@
 #include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "link/RotatorSteps.h"
+#include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/Held.h"
 #include "platform/SystemTimer.h"
@@ -154,13 +155,18 @@ std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool 
 {
     if (!link || !link->Connected())
         return std::nullopt;
+    const ControllerReports &reports = link->Reports();
     if (!RotatorStatus::Current(*link)) {
+        // A query on its way is not asked again, unless no answer came for longer than a reply
+        // may take: that one is lost, and only a new query lets the record give it up.
+        const ControllerReports::Value *answer = reports.Last(u":rt");
+        const bool lost = !answer || Clock::TicksSince(answer->tick) > ControllerReports::LostAfterMs;
         if (mayAsk)
             RotatorStatus::Ask(*link);
-        else if (link->Reports().Pending(u'R') == 0)
+        else if (reports.Pending(u'R') == 0 || lost)
             link->Transmit(QStringLiteral(" R "));
     }
-    const ControllerReports::Value *value = link->Reports().Last(code);
+    const ControllerReports::Value *value = reports.Last(code);
     if (!RotatorStatus::Current(*link) || !value || !value->report.numeric)
         return std::nullopt;
     const double v = value->report.v;

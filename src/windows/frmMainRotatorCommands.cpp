@@ -61,7 +61,13 @@ void frmMain::rotatorGoto()
         return;
     }
     const double target = vb::Int((vb::CDbl(text) - m.thesky.ZELOffset) * RotatorStepsPerDegree);
-    const int32_t d = FoldRotatorMove(vb::CLng(target - m.rotator.RotatorPosition), false);
+    // From the position the controller reports now, not the one shown.
+    const std::optional<int32_t> position = WindowRules::CurrentRotatorValue(GetSerial.get(), u":rt", true);
+    if (!position) {
+        WindowRules::WarnRotatorMove({});
+        return;
+    }
+    const int32_t d = FoldRotatorMove(vb::CLng(target - *position), false);
     const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), d, m.settings.AutoReverse != 0, true);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(relativeMove(move.steps));

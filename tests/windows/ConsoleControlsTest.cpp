@@ -11,12 +11,25 @@ protected:
         Module().settings.ZELLimit = 540;
         Module().settings.AutoReverse = 1;
     }
+
+    // The controller answers, standing at 0 with its cable wrapped by `wrap`, and the link's
+    // record holds its answer.
+    void rotatorAt(int32_t wrap)
+    {
+        sim.setSilent(false);
+        sim.setRotatorPosition(0);
+        sim.setRotatorWrap(wrap);
+        Module().rotator.LastWrap = wrap; // shown as it is: no limit crossing to stop
+        ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
+        sent();
+    }
 };
 
 TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
 {
     Module().settings.RotateStep = 1; // 1 degree
     open();
+    rotatorAt(0);
     QPushButton *ccw = form->cmdMove[2];
     EXPECT_EQ(ccw->toolTip(), QStringLiteral("Rotate CCW"));
     EXPECT_EQ(form->cmdMove[3]->toolTip(), QStringLiteral("Rotate CW"));
@@ -39,6 +52,22 @@ TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
         EXPECT_GE(repeats[i], expected[i]) << i;
         EXPECT_LT(repeats[i], expected[i] + 60) << i;
     }
+
+    // 45 degrees held 2 s on a slow rotator: the repeats stop with the wrap box before the
+    // steps sent take the cable past the limit, however far behind the rotator is.
+    closeWindows();
+    Module().settings.RotateStep = 3;
+    open();
+    rotatorAt(0);
+    sim.setRotatorSpeed(100);
+    press(ccw = form->cmdMove[2]);
+    Wait::For(2000);
+    release(ccw);
+    EXPECT_EQ(sent(), QStringLiteral("j9000 ") + QStringLiteral("q9000 ").repeated(11));
+    ASSERT_EQ(prompts.boxes.size(), 1);
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Can not slew past wrap limit."));
+    ASSERT_TRUE(Wait::Until(20000, [&] { return !sim.rotatorMoving(); }));
+    EXPECT_EQ(sim.rotatorWrap(), 108000);
 }
 
 TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
@@ -59,6 +88,7 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         Module().settings.RotateStep = c.rotateStep;
         Module().settings.RotateStepOption = QString::fromLatin1(c.option);
         open();
+        rotatorAt(0);
         press(form->cmdMove[c.button]);
         EXPECT_TRUE(form->Timer1.Enabled()) << c.press;
         form->Timer1_Timer();
@@ -74,8 +104,7 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
     ModuleState &m = Module();
     m.settings.RotateStep = 2; // 5 degrees, 1000 steps
     open();
-    m.rotator.RotatorWrap = 107500;
-    m.rotator.RotatorDirection = 1;
+    rotatorAt(107500);
 
     // AutoReverse: one step the other way round, no repeat.
     press(form->cmdMove[2]);
@@ -83,8 +112,7 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
     EXPECT_EQ(sent(), QStringLiteral("j-71000 "));
     EXPECT_TRUE(prompts.boxes.isEmpty());
 
-    m.rotator.RotatorWrap = -107500;
-    m.rotator.RotatorDirection = -1;
+    rotatorAt(-107500);
     press(form->cmdMove[3]);
     EXPECT_FALSE(form->Timer1.Enabled());
     release(form->cmdMove[3]);
@@ -92,6 +120,7 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
 
     // Without it: the warning, nothing sent.
     m.settings.AutoReverse = 0;
+    rotatorAt(-107500);
     press(form->cmdMove[3]);
     EXPECT_FALSE(form->Timer1.Enabled());
     release(form->cmdMove[3]);
@@ -101,12 +130,12 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM"));
     EXPECT_EQ(sent(), QString());
 
-    // The repeat at the limit stops before its warning opens, whatever AutoReverse says.
+    // The repeat at the limit stops before its warning opens, whatever AutoReverse says: the
+    // press's step counts before any report shows it.
     m.settings.AutoReverse = 1;
-    m.rotator.RotatorWrap = 106500;
+    rotatorAt(106500);
     press(form->cmdMove[2]);
     EXPECT_TRUE(form->Timer1.Enabled());
-    m.rotator.RotatorWrap = 107500;
     bool timerOnWhileShown = true;
     prompts.answer = [&](const MessageBoxRequest &) {
         timerOnWhileShown = form->Timer1.Enabled();

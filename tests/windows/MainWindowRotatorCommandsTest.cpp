@@ -21,6 +21,19 @@ protected:
         m.settings.ZELLimit = 540;
         m.settings.AutoReverse = 1;
         m.rotator.RotatorHomed = true;
+        sim.setSilent(false); // nothing polls: only the windows' own " R " queries are answered
+        controllerAt(0);
+    }
+
+    // The controller at `position` with its cable wrapped by `wrap` (and `toGo` steps still to
+    // turn), and the link's record holding its answer.
+    void controllerAt(int32_t position, int32_t wrap = 0, int32_t toGo = 0)
+    {
+        sim.setRotatorPosition(position);
+        sim.setRotatorWrap(wrap);
+        sim.setRotatorTarget(position + toGo);
+        Module().rotator.LastWrap = wrap; // shown as it is: no limit crossing to stop
+        ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
     }
 };
 
@@ -32,7 +45,7 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         {0, 0, 0, 1, "90", "j18000 "},
         {0, 0, 0, 1, "270", "j-18000 "},
         {0, 0, 0, 1, "180", "j36000 "},        // half a turn keeps its direction
-        {-1, 0, 0, 1, "180", "j-35999 "},      // one step more goes the other way
+        {71999, 0, 0, 1, "180", "j-35999 "},   // one step more goes the other way
         {18000, 0, 0, 1, "0", "j-18000 "},
         {0, 0, 10, 1, "100", "j18000 "},       // the sky offset comes off first
         {0, 0, 0, 1, "810", "j18000 "},        // whole turns fold away
@@ -47,8 +60,7 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
     };
     for (const Case &c : cases) {
         m.settings.ZELLimit = c.limit;
-        m.rotator.RotatorPosition = c.position;
-        m.rotator.RotatorWrap = c.wrap;
+        controllerAt(c.position, c.wrap);
         m.thesky.ZELOffset = c.offset;
         m.settings.AutoReverse = c.autoReverse;
         form->txtRotGOTO->setText(QString::fromLatin1(c.entry));
@@ -96,8 +108,10 @@ TEST_F(MainWindowRotatorCommands, StoredRotatorPositionGoesThereUnlessNew)
     form->RotatorList().AddItem(QStringLiteral("East"));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral("j18000 "));
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
-    // Choosing the entry already shown is a choice too.
-    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral("j18000 "));
+    // Choosing the entry already shown is a choice too; after the move the goto asks where the
+    // rotator is now.
+    sim.setRotatorPosition(9000);
+    EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 1); }), QStringLiteral(" R j9000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->cmbRotStore, 0); }), QString());
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("0"));
 }
@@ -181,7 +195,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
-        Module().rotator.RotatorWrap = c.wrap;
+        controllerAt(0, c.wrap);
         prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
         WidgetInput::whenModal([&](QWidget *unwrap) {
             unwrap->findChild<QRadioButton *>(QString::fromLatin1(c.full ? "Option1" : "Option2"))->setChecked(true);
@@ -197,7 +211,8 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
 {
     ModuleState &m = Module();
     // The repeat runs on unless the press was refused or met the wrap limit.
-    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int16_t direction; int16_t autoReverse; const char *sent; bool repeats; const char *message; };
+    // target: where the controller is still turning to, in steps from its position.
+    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int32_t target; int16_t autoReverse; const char *sent; bool repeats; const char *message; };
     const Case cases[] = {
         {0, 100, nullptr, 0, 0, 1, "m25 ", true, nullptr},
         {1, 100, nullptr, 0, 0, 1, "m-25 ", true, nullptr},
@@ -206,26 +221,25 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         {3, 0, "200", 0, 0, 1, "j-32000 ", true, nullptr},   // 200 degrees go the short way
         {2, 0, "200", 0, 0, 1, "j32000 ", true, nullptr},
         {3, 0, "12.25", 0, 0, 1, "j2450 ", true, nullptr},
-        {3, 200, nullptr, 108000, 1, 1, "j-71800 ", false, nullptr}, // into the limit: the other way round
-        {3, 200, nullptr, -108400, 1, 1, "j200 ", true, nullptr},    // past the limit, unwinding
-        {2, 200, nullptr, -108000, -1, 1, "j71800 ", false, nullptr},
-        {2, 200, nullptr, 108400, -1, 1, "j-200 ", true, nullptr},
-        {3, 200, nullptr, 108000, -1, 1, "j-71800 ", false, nullptr}, // whichever way it last turned
-        {3, 200, nullptr, 108000, 1, 0, "", false, "Warning:  Can not slew past wrap limit."},
-        // 45 degrees on, after half a degree back, from 5 degrees short of the limit.
-        {3, 9000, nullptr, 104900, -1, 0, "", false, "Warning:  Can not slew past wrap limit."},
+        {3, 200, nullptr, 108000, 0, 1, "j-71800 ", false, nullptr}, // into the limit: the other way round
+        {3, 200, nullptr, -108400, 0, 1, "j200 ", true, nullptr},    // past the limit, unwinding
+        {2, 200, nullptr, -108000, 0, 1, "j71800 ", false, nullptr},
+        {2, 200, nullptr, 108400, 0, 1, "j-200 ", true, nullptr},
+        {3, 200, nullptr, 108000, 0, 0, "", false, "Warning:  Can not slew past wrap limit."},
+        // 45 degrees on, from 5 degrees short of the limit and still turning half a degree back.
+        {3, 9000, nullptr, 104900, -100, 0, "", false, "Warning:  Can not slew past wrap limit."},
         {3, 0, "360", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {3, 0, "abc", 0, 0, 1, "", false, "Invalid value for rotator step size."},
     };
     form->FocusJogSteps = 25;
+    sim.setRotatorSpeed(1); // a turn under way goes on while the press decides
     for (const Case &c : cases) {
         form->optRot[c.custom ? 4 : 0]->setChecked(true);
         form->txtRot->setText(QString::fromLatin1(c.custom ? c.custom : ""));
         form->RotJogSteps = c.rotSteps;
-        m.rotator.RotatorWrap = c.wrap;
-        m.rotator.RotatorDirection = c.direction;
+        controllerAt(36000, c.wrap, c.target);
         m.settings.AutoReverse = c.autoReverse;
         form->JogTicks = 9;
         QPushButton *button = form->Command1[c.button];
@@ -279,6 +293,21 @@ TEST_F(MainWindowRotatorCommands, HeldJogRepeatsSlowlyThenFast)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], 250) << i;
     EXPECT_LT(arrivals[6] - arrivals[4], 250);
     EXPECT_EQ(form->Timer1.Interval(), 50);
+
+    // 45 degrees held 2 s on a slow rotator: the repeats stop with the wrap box before the
+    // steps sent take the cable past the limit, however far behind the rotator is.
+    sim.setRotatorSpeed(100);
+    form->optRot[4]->setChecked(true);
+    form->txtRot->setText(QStringLiteral("45"));
+    EXPECT_EQ(sentBy([&] {
+                  press(form->Command1[3]);
+                  Wait::For(2000);
+                  release(form->Command1[3]);
+              }),
+              QStringLiteral("j9000 ") + QStringLiteral("q9000 ").repeated(11));
+    EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Warning:  Can not slew past wrap limit.")});
+    ASSERT_TRUE(Wait::Until(20000, [&] { return !sim.rotatorMoving(); }));
+    EXPECT_EQ(sim.rotatorWrap(), 108000);
 }
 
 TEST_F(MainWindowRotatorCommands, JogRepeatEndsWhenThePointerIsUpWithoutARelease)

@@ -21,6 +21,9 @@ TEST_F(MainWindowTimers, JogRepeatSendsTheStepAndStopsAtTheWrapLimit)
     ModuleState &m = Module();
     m.settings.ZELLimit = 540;
     quiet(form);
+    // A repeat decides on the link's record of the controller and every step sent since.
+    sim.setSilent(false);
+    ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
     struct Case { int16_t button; int32_t focusSteps; int32_t rotSteps; const char *rotText; bool other; const char *sent; };
     const Case cases[] = {
         {0, 25, 100, "", false, "m25 "},
@@ -44,8 +47,10 @@ TEST_F(MainWindowTimers, JogRepeatSendsTheStepAndStopsAtTheWrapLimit)
     // Turning further into the wrap: the timer is off before the warning opens.
     form->optRot[0]->setChecked(true);
     form->RotJogSteps = 200;
-    m.rotator.RotatorWrap = 108000;
-    m.rotator.RotatorDirection = 1;
+    sim.setRotatorPosition(0);
+    sim.setRotatorWrap(108000);
+    m.rotator.LastWrap = 108000; // shown as it is: no limit crossing to stop
+    ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
     form->JogButton = 3;
     form->Timer1.setEnabled(true);
     bool timerOnWhileShown = true;

@@ -1,5 +1,7 @@
 #include "alignment/AlignmentBench.h"
 
+#include "link/RotatorStatus.h"
+#include "link/RotatorSteps.h"
 #include "support/WidgetInput.h"
 #include "windows/TheSkyFollow.h"
 #include "windows/WindowRules.h"
@@ -108,7 +110,8 @@ protected:
 
     FakeTheSky::Fovi &camera() { return sky->fovis[QStringLiteral("Camera")]; }
 
-    // The rotator standing at `set` with the indicator on the same angle.
+    // The rotator standing at `set` with the indicator on the same angle, and the link's
+    // record holding the controller's answer.
     void standAt(int32_t set, int32_t wrap = 0)
     {
         ModuleState::Rotator &r = Module().rotator;
@@ -116,6 +119,10 @@ protected:
         r.RotatorWrap = wrap;
         r.RotatorMovePending = false;
         camera().angle = set / 200.0;
+        sim.setRotatorPosition((set % RotatorStepsPerTurn + RotatorStepsPerTurn) % RotatorStepsPerTurn);
+        sim.setRotatorWrap(wrap);
+        ASSERT_TRUE(RotatorStatus::Ask(*sharedLink()));
+        sent();
     }
 
     // A slew of `ticks` seconds, then one standing tick.
@@ -292,9 +299,9 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
     sky->localSiderealTime = 5.0;
     sky->telescopeRa = 8.0; // west side
     for (const Case &c : cases) {
-        camera().angle = c.angle;
         m.thesky.ZELOffset = c.offset;
-        m.rotator.RotatorSetPosition = c.set;
+        standAt(c.set);
+        camera().angle = c.angle;
         m.settings.ZELSynchedToTelescope = c.synched;
         prompts.boxes.clear();
         answers.shown.clear();
@@ -311,18 +318,18 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
 
 TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
 {
-    struct Case { double angle; float offset; int32_t set, position, wrap; int16_t autoReverse; const char *sent; bool warned; int32_t limit = 540; };
+    struct Case { double angle; float offset; int32_t set, wrap; int16_t autoReverse; const char *sent; bool warned; int32_t limit = 540; };
     const Case cases[] = {
-        {10.5, 0, 2000, 2000, 0, 1, "j100 ", false},
-        {359.5, 0, 0, 0, 0, 1, "j-100 ", false},
-        {359.5, 0, -100, -100, 0, 1, "", false},   // a turn apart: agree
-        {10.52, 0, 2100, 2100, 0, 1, "", false},   // the same twentieth of a degree
-        {350.0, 0, 0, 0, 0, 1, "j-2000 ", false},  // the short way
-        {60.0, 0, 2000, 2000, 100000, 1, "j-62000 ", false},
-        {60.0, 0, 2000, 2000, 100000, 0, "", true},
-        {5.0, 10, 0, 0, 0, 1, "j-1000 ", false},   // 355 degrees
-        {5.0, 10, -1000, -1000, 0, 1, "", false},  // and then no turn for nothing
-        {160.0, 0, 0, 0, 0, 1, "", true, 100},     // past the limit either way round
+        {10.5, 0, 2000, 0, 1, "j100 ", false},
+        {359.5, 0, 0, 0, 1, "j-100 ", false},
+        {359.5, 0, -100, 0, 1, "", false},   // a turn apart: agree
+        {10.52, 0, 2100, 0, 1, "", false},   // the same twentieth of a degree
+        {350.0, 0, 0, 0, 1, "j-2000 ", false},  // the short way
+        {60.0, 0, 2000, 100000, 1, "j-62000 ", false},
+        {60.0, 0, 2000, 100000, 0, "", true},
+        {5.0, 10, 0, 0, 1, "j-1000 ", false},   // 355 degrees
+        {5.0, 10, -1000, 0, 1, "", false},  // and then no turn for nothing
+        {160.0, 0, 0, 0, 1, "", true, 100},     // past the limit either way round
     };
     for (Window window : {Window::Main, Window::Console})
         for (const Case &c : cases) {
@@ -333,18 +340,35 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
             m.settings.ZELLimit = c.limit;
             m.thesky.ZELOffset = c.offset;
             standAt(c.set, c.wrap);
-            m.rotator.RotatorPosition = c.position;
             camera().angle = c.angle;
             prompts.boxes.clear();
             follow.Tick();
             EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.angle << " " << c.set;
             const bool differ = *c.sent || c.warned;
             EXPECT_EQ(host.holds, differ ? 1 : 0) << c.angle << " " << c.set;
-            EXPECT_EQ(prompts.boxes.size(), c.warned ? 1 : 0);
+            ASSERT_EQ(prompts.boxes.size(), c.warned ? 1 : 0);
             if (c.warned) {
                 EXPECT_EQ(prompts.boxes[0].prompt, "Warning:  Can not slew past wrap limit.");
             }
         }
+
+    // After a turn each tick asks where the rotator goes; a lost answer costs one retry once
+    // a reply is overdue, not the follow.
+    Module().settings.ZELLimit = 540;
+    standAt(2000);
+    camera().angle = 10.5;
+    sim.setSilent(true);
+    follow.Tick();
+    follow.Tick();
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" R "), 1000));
+    sim.setSilent(false);
+    follow.Tick(); // that query may still be on its way
+    Wait::For(ControllerReports::LostAfterMs + 100);
+    camera().angle = 11;
+    follow.Tick();
+    ASSERT_TRUE(Wait::Until(1000, [&] { return RotatorStatus::Current(*sharedLink()); }));
+    follow.Tick();
+    EXPECT_EQ(sent(), QStringLiteral("j100  R  R j100 "));
 }
 
 TEST_F(TheSkyFollowTest, HeldReportIsNotWrittenBackToTheIndicator)
@@ -468,7 +492,8 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         sky->clearFailures();
         EXPECT_EQ(prompts.takePrompts(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << c.sent;
         EXPECT_EQ(answers.shown, QStringList{"frmZELPromptFlip"}) << c.sent;
-        EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
+        // After a flip's commands the same tick's follow asks where the rotator is now.
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent) + QLatin1String(*c.sent ? " R " : ""));
         EXPECT_EQ(camera().angle, c.angle) << c.sent;
         EXPECT_EQ(m.rotator.RotatorSetPosition, c.setAfter) << c.sent;
         EXPECT_EQ(m.thesky.PierSide, c.sideAfter) << c.sent;

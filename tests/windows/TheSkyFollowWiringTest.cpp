@@ -30,16 +30,32 @@ protected:
         FakeTheSky::Uninstall();
     }
 
-    // The rotator standing at 10 degrees.
-    static void rotatorAt2000()
+    // The rotator standing at 10 degrees, the controller answering, and the link's record
+    // holding its answer.
+    void rotatorAt2000()
     {
         ModuleState::Rotator &r = Module().rotator;
         r.RotatorSetPosition = r.RotatorPosition = 2000;
         r.RotatorMovePending = false;
+        sim.setSilent(false);
+        sim.setRotatorPosition(2000);
+        ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
+        sent();
     }
 
-    // The operator turns the indicator by half a degree.
-    void turnIndicator() { sky->fovis[QStringLiteral("Camera")].angle = 10.5; }
+    // The operator turns the indicator from 10 to 20 degrees.
+    void turnIndicator() { sky->fovis[QStringLiteral("Camera")].angle = 20; }
+
+    // 70 s of follow ticks while the window polls only its FOCUS tab, after the turn went:
+    // no tick sends it again (each waits for the answer to its own query), and the cable
+    // ends where the one turn took it.
+    void followOnTheFocusTab()
+    {
+        Wait::For(70000);
+        EXPECT_FALSE(sent().contains(QLatin1Char('j')));
+        EXPECT_EQ(sim.rotatorWrap(), 2000);
+        EXPECT_TRUE(prompts.boxes.isEmpty());
+    }
 
     std::shared_ptr<FakeTheSky> sky;
 };
@@ -63,10 +79,13 @@ TEST_F(TheSkyFollowWiring, MainWindowConnectsFollowsAndDisconnectsByItsBox)
     turnIndicator();
     sent();
     emit main->tmrTheSky.Tick();
-    EXPECT_TRUE(sent().endsWith(QStringLiteral("j100 ")));
+    EXPECT_TRUE(sent().endsWith(QStringLiteral("j2000 ")));
     EXPECT_TRUE(main->TheSkyUpdateHold);
     EXPECT_TRUE(main->Timer2.Enabled());
     EXPECT_EQ(main->Timer2.Interval(), 2000);
+    ASSERT_EQ(main->SSTab1->currentIndex(), 0);
+    main->Timer4.setEnabled(true);
+    followOnTheFocusTab();
 
     OperatorInput::click(main->chkConnectTheSky);
     EXPECT_FALSE(Module().thesky.TheSky || Module().thesky.TheSkyTelescope);
@@ -83,9 +102,12 @@ TEST_F(TheSkyFollowWiring, ConsoleFollowsWithItsOwnHold)
     rotatorAt2000();
     turnIndicator();
     emit form->tmrTheSky.Tick();
-    EXPECT_EQ(sent(), QStringLiteral("j100 "));
+    EXPECT_EQ(sent(), QStringLiteral("j2000 "));
     EXPECT_TRUE(form->TheSkyUpdateHold);
     EXPECT_TRUE(form->Timer4.Enabled());
+    ASSERT_EQ(form->TabStrip1->currentIndex(), 0);
+    form->Timer2.setEnabled(true);
+    followOnTheFocusTab();
 }
 
 TEST_F(TheSkyFollowWiring, TheMainWindowClosedDuringItsSlewWaitGoesOnlyAfterTheTick)
