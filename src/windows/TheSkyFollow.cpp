@@ -407,10 +407,11 @@ void TheSkyFollow::followIndicator()
     const double angle = TS::CameraAngle();
     // Decided on the target the controller reported after the last rotator command: a turn
     // already sent waits for a report that shows where it goes, whichever tab is shown.
-    if (!turnPossible())
-        return;
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", false);
-    if (!set || AnglesAgree(angle, *set))
+    // Without the link the shown target tells whether the operator must hear that no turn goes.
+    if (!set && !AnglesAgree(angle, m.rotator.RotatorSetPosition))
+        turnPossible();
+    if (!set || AnglesAgree(angle, *set) || !turnPossible())
         return;
     const bool turn = !m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent());
     stopIfClosing();

@@ -519,9 +519,11 @@ TEST_F(TheSkyFollowTest, TurnThatCannotBeSentIsRefusedOnceWithoutAsking)
     EXPECT_EQ(camera().angle, 10.5);
     EXPECT_EQ(host.holds, 0);
     sharedLink()->setConnected(true);
+    follow.Tick(); // first asks where the rotator is
+    Wait::For(50);
     answers.expect("frmTheSkyMove", "Command1");
     follow.Tick();
-    EXPECT_EQ(sent(), QStringLiteral("j100 "));
+    EXPECT_EQ(sent(), QStringLiteral(" R j100 "));
     EXPECT_FALSE(TheSkyFollow::shared().TurnRefused);
 }
 
