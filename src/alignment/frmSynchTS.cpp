@@ -4,6 +4,7 @@
 #include "alignment/TheSkyAutomation.h"
 #include "alignment/PierSide.h"
 #include "link/ModuleState.h"
+#include "link/RotatorStatus.h"
 #include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "platform/Controls.h"
@@ -98,7 +99,13 @@ void frmSynchTS::cmdTStoZEL_Click()
         ModuleState &m = Module();
         if (!OperatorSend::Ready(&ControlWindowLink()))
             return false;
-        const int32_t set = m.rotator.RotatorSetPosition;
+        // The target as the controller reports it now, not as a window last showed it.
+        const std::optional<int32_t> reported = RotatorStatus::Value(ControlWindowLink(), u":rs", true);
+        if (!reported) {
+            MsgBox(QStringLiteral("No response from rotator"), vbconst::vbExclamation, QStringLiteral("VKM"));
+            return false;
+        }
+        const int32_t set = *reported;
         const bool watched = m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope;
         const int16_t synched = m.settings.ZELSynchedToTelescope;
         if (watched && (synched == 0 || synched == m.thesky.PierSide)) {

@@ -67,6 +67,26 @@ bool Current(const Serial &link)
            && reports.Holds(u":rs");
 }
 
+std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk)
+{
+    if (!link.Connected())
+        return std::nullopt;
+    const ControllerReports &reports = link.Reports();
+    if (!Current(link)) {
+        if (mayAsk)
+            Ask(link);
+        else if (reports.Pending(u'R') == 0) // an overdue query counts as lost: ask again
+            link.Transmit(QStringLiteral(" R "));
+    }
+    const ControllerReports::Value *value = reports.Last(code);
+    if (!Current(link) || !value || !value->report.numeric)
+        return std::nullopt;
+    const double v = value->report.v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return int32_t(v);
+}
+
 Move WithinWrap(Serial &link, int64_t steps, bool mayReverse, bool mayAsk)
 {
     const ControllerReports &reports = link.Reports();

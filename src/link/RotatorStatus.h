@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QStringView>
 #include <cstdint>
+#include <optional>
 
 class Serial;
 
@@ -22,6 +24,12 @@ bool Ask(Serial &link, int waitMs = AnswerWaitMs);
 // Whether the record holds the rotator's three status values from an answer to a query
 // written after the last rotator command and since the port opened.
 bool Current(const Serial &link);
+
+// The rotator's target, position or cable wrap (`code` ":rs", ":rt" or ":wr", in steps) from
+// an answer written after the last rotator command. When the record holds none, `mayAsk`
+// asks and waits for the answer; otherwise a query goes out without waiting (unless one is
+// already on its way) and nothing is returned this time.
+std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk);
 
 // The outcome of a move under the cable-wrap rule.
 struct Move

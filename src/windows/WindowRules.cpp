@@ -153,26 +153,7 @@ void WarnRotatorMove(const RotatorStatus::Move &move)
 
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk)
 {
-    if (!link || !link->Connected())
-        return std::nullopt;
-    const ControllerReports &reports = link->Reports();
-    if (!RotatorStatus::Current(*link)) {
-        // A query on its way is not asked again, unless no answer came for longer than a reply
-        // may take: that one is lost, and only a new query lets the record give it up.
-        const ControllerReports::Value *answer = reports.Last(u":rt");
-        const bool lost = !answer || Clock::TicksSince(answer->tick) > ControllerReports::LostAfterMs;
-        if (mayAsk)
-            RotatorStatus::Ask(*link);
-        else if (reports.Pending(u'R') == 0 || lost)
-            link->Transmit(QStringLiteral(" R "));
-    }
-    const ControllerReports::Value *value = reports.Last(code);
-    if (!RotatorStatus::Current(*link) || !value || !value->report.numeric)
-        return std::nullopt;
-    const double v = value->report.v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return std::nullopt;
-    return int32_t(v);
+    return link ? RotatorStatus::Value(*link, code, mayAsk) : std::nullopt;
 }
 
 void WarnWrapLimit()

@@ -74,13 +74,15 @@ TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
         m.settings.ZELSynchedToTelescope = c.synched;
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, int32_t(-9));
         m.thesky.PierSide = c.pierSide;
-        m.rotator.RotatorSetPosition = c.set;
+        sim.setRotatorPosition(c.set); // the target asked for when pressed, on a port opened afresh
+        sharedLink()->setConnected(false);
+        sharedLink()->setConnected(true);
         m.rotator.RotatorMovePending = false;
         m.thesky.ZELOffset = 3;
         main.timer3Restarts.clear();
         sky->journal.clear();
         EXPECT_TRUE(pressAndClose("cmdTStoZEL"));
-        EXPECT_EQ(sent(), QString::fromLatin1(c.sent)) << c.set;
+        EXPECT_EQ(sent(), QStringLiteral(" R ") + QString::fromLatin1(c.sent)) << c.set;
         EXPECT_DOUBLE_EQ(sky->fovis[QStringLiteral("Camera")].angle, c.angle);
         EXPECT_EQ(sky->journal.last(), QStringLiteral("Chart.Refresh"));
         EXPECT_TRUE(sky->journal[sky->journal.size() - 2].startsWith(QStringLiteral("FOVs.Property(Camera,0,1)=")));
@@ -118,7 +120,7 @@ TEST_F(SynchTS, FailuresShowTheErrorAndKeepTheDialogOpen)
         {"cmdSetOffset", [this] { main.rotatorCaption = QStringLiteral("ZEL"); }, "Type mismatch", "", 7},
         {"cmdZELtoTS", [this] { sky->failMember(QStringLiteral("FOVs.Property"), VbError(1000, QStringLiteral("No FOVI"))); },
          "No FOVI", "", 7},
-        {"cmdTStoZEL", [] { Module().thesky.TheSkyChart.reset(); }, "Object variable or With block variable not set", "", 7},
+        {"cmdTStoZEL", [] { Module().thesky.TheSkyChart.reset(); }, "Object variable or With block variable not set", " R ", 7},
         {"cmdZELtoTS", [] { RegDeleteKey(HKEY_LOCAL_MACHINE, DriverKeyPath); },
          "Unable to read registry", "", 7},
     };
@@ -150,7 +152,7 @@ TEST_F(SynchTS, RefusalsAndALateFailureRecordNothing)
     struct Case { const char *button; int stop; QString message; const char *sent; }; // stop: 0 port, 1 upload, 2 TheSky
     const Case cases[] = {
         {"cmdZELtoTS", 0, closed, ""},   {"cmdTStoZEL", 0, closed, ""}, {"cmdSetOffset", 0, closed, ""},
-        {"cmdZELtoTS", 1, upload, ""},   {"cmdTStoZEL", 1, upload, ""}, {"cmdTStoZEL", 2, relabelled, "p72000 "},
+        {"cmdZELtoTS", 1, upload, ""},   {"cmdTStoZEL", 1, upload, ""}, {"cmdTStoZEL", 2, relabelled, " R p72000 "},
     };
     ModuleState &m = Module();
     for (const Case &c : cases) {
@@ -158,7 +160,7 @@ TEST_F(SynchTS, RefusalsAndALateFailureRecordNothing)
         m.settings.ZELSynchedToTelescope = -1; // synchronised on the other side: "p" relabels
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, -1);
         m.thesky.PierSide = 1;
-        m.rotator.RotatorSetPosition = 36000;
+        sim.setRotatorPosition(36000);
         m.thesky.ZELOffset = 7;
         sky->fovis[QStringLiteral("Camera")].angle = 90;
         if (c.stop == 0)
