@@ -374,7 +374,9 @@ TEST_F(MainWindowParser, ReceiveLogAndDebugRows)
     feed({":s 5 ", ":d 7 :d * "});
     EXPECT_EQ(fileBytes(QStringLiteral("log.log")), QByteArray("start\r\n5, :s 5 \r\n10, :d 7 :d * \r\n"));
     EXPECT_TRUE(fileBytes(QStringLiteral("debug.txt")).startsWith(header + "7,#"));
-    QFile::remove(logPath), QDir().mkdir(logPath), feed({":s 6 ", ":s 7 "}), Wait::For(1), QDir().rmdir(logPath);
+    QFile::remove(logPath), QDir().mkdir(logPath), feed({":s 6 ", ":s 7 "});
+    Wait::Until(2000, [&] { return !prompts.boxes.isEmpty(); }); // posted from the event loop
+    QDir().rmdir(logPath);
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].prompt,
               QStringLiteral("The file \"%1\" cannot be written (Error number: 75 Path/File access error).").arg(logPath));
