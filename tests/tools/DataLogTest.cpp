@@ -237,7 +237,8 @@ TEST_F(DataLogging, AFailingWriteShowsOneBoxWhileTheTimerRunsOn)
         const auto record = [&, id = uint32_t(t.LogTimerId)] {
             DataLog::LogTimerProc(id), report(Everything), DataLog::LogTimerProc(id);
         };
-        record(), c.fail(), record(), full.reset(), record(), Wait::For(1);
+        record(), c.fail(), record(), full.reset(), record();
+        Wait::Until(2000, [&] { return prompts.boxes.size() >= 2; }); // posted from the event loop
         ASSERT_EQ(prompts.boxes.size(), 2) << c.box;
         EXPECT_EQ(prompts.boxes[0].prompt, QString::fromLatin1(c.box));
         EXPECT_EQ(prompts.boxes[1].prompt, QString::fromLatin1(c.lost ? c.lost : c.box));

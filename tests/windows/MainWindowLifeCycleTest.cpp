@@ -260,7 +260,8 @@ TEST_F(MainWindowLifeCycle, StoredValuesOutOfRangeAreClampedForDisplayAndTheLoad
         {[&] { QDir().rmdir(debug), qputenv("VKM_HOME", nowhere.toLocal8Bit()); },
          box.arg(nowhere + "/log.log") + QLatin1Char('\n') + box.arg(nowhere + "/debug.txt")}};
     for (const auto &[spoil, message] : cases) {
-        spoil(), openQuiet(), Wait::For(1); // the box is posted
+        spoil(), openQuiet();
+        Wait::Until(message.isEmpty() ? 50 : 2000, [&] { return !prompts.boxes.isEmpty(); }); // the box is posted
         EXPECT_EQ(control<QSpinBox>("udLimits")->value(), 1080);
         EXPECT_EQ(control<QCheckBox>("chkCelcius")->checkState(), Qt::PartiallyChecked);
         EXPECT_EQ(Module().settings.ZELLimit, 5000);
