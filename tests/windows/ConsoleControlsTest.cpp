@@ -52,22 +52,6 @@ TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
         EXPECT_GE(repeats[i], expected[i]) << i;
         EXPECT_LT(repeats[i], expected[i] + 60) << i;
     }
-
-    // 45 degrees held 2 s on a slow rotator: the repeats stop with the wrap box before the
-    // steps sent take the cable past the limit, however far behind the rotator is.
-    closeWindows();
-    Module().settings.RotateStep = 3;
-    open();
-    rotatorAt(0);
-    sim.setRotatorSpeed(100);
-    press(ccw = form->cmdMove[2]);
-    Wait::For(2000);
-    release(ccw);
-    EXPECT_EQ(sent(), QStringLiteral("j9000 ") + QStringLiteral("q9000 ").repeated(11));
-    ASSERT_EQ(prompts.boxes.size(), 1);
-    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Can not slew past wrap limit."));
-    ASSERT_TRUE(Wait::Until(20000, [&] { return !sim.rotatorMoving(); }));
-    EXPECT_EQ(sim.rotatorWrap(), 108000);
 }
 
 TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
