@@ -232,7 +232,6 @@ TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
     Focuser focuser;
     linkUp(focuser);
     Module().focuser.ForceMotorOff = true;
-    // The compensation mode is asked for once: no move changes it.
     focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1234))});
     EXPECT_FALSE(Module().focuser.ForceMotorOff);
     focuser.Call(QStringLiteral("move"), {Variant(QStringLiteral("-5"))});
@@ -366,19 +365,6 @@ TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
                       "Temperature compensation movement threshold value out of range.");
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" =1000  =5000  F100 "), 1000));
     EXPECT_EQ(sim.received(), QStringLiteral(" =1000  =5000  F100 "));
-
-    // The link moves to another controller: its slope, not the first one's.
-    ControllerSimulator second;
-    second.setValue(QStringLiteral(":sl1"), QStringLiteral("100000"));
-    qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
-    sharedLink()->setConnected(false);
-    sharedLink()->setPort(2);
-    sharedLink()->setConnected(true);
-    focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0));
-    EXPECT_FLOAT_EQ(focuser.Get(QStringLiteral("TempCompCoefficient")).toSingle(), 2.0f);
-    EXPECT_EQ(second.received(), QStringLiteral(" l  =2000  l "));
-    sharedLink()->setConnected(false);
-    sharedLink()->setPort(1);
 }
 
 TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)

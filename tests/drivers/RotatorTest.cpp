@@ -461,16 +461,13 @@ TEST_F(RotatorTest, HomedAndRecallFromTheReports)
 TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)
 {
     Rotator rotator;
-    const auto recall = [&](bool on) { rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(on)); };
-    rotator.Get(QStringLiteral("IsMoving")); // the controller reports recall off
-    recall(false);
-    recall(true);
-    recall(true); // no answer since " /1 " vouches for it: sent again
-    Wait::For(510); // past the status cache
-    rotator.Get(QStringLiteral("IsMoving"));
-    recall(true);
-    recall(false);
-    EXPECT_EQ(receivedAfter(QStringLiteral(" R  /1  /1  R  /0 ")), QStringLiteral(" R  /1  /1  R  /0 "));
+    report(":rrp 0 ");
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(false));
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
+    report(":rrp 5 "); // answers no query written after " /1 ": it cannot vouch, so on is sent again
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(false));
+    EXPECT_EQ(receivedAfter(QStringLiteral(" /1  /1  /0 ")), QStringLiteral(" /1  /1  /0 "));
 }
 
 // --- commands without a wait ---

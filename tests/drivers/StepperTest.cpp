@@ -1,4 +1,5 @@
 #include "drivers/DriverErrors.h"
+#include "drivers/Focuser.h"
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
@@ -108,14 +109,10 @@ TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor
 {
     sim.setSilent(true);
     Stepper s;
-    const auto refused = [&](const char *member) {
-        expectRefusal([&] { s.Get(QString::fromLatin1(member)); }, DriverErrors::Unavailable, "No response from VKM", "ORVA");
-    };
-    refused("MicrostepMode1");
+    expectRefusal([&] { s.Get(QStringLiteral("MicrostepMode1")); }, DriverErrors::Unavailable, "No response from VKM", "ORVA");
     report(":S2SM 1 :S3SM 2 :S4SM 3 :S2C 45 :S2M 1 ");
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode1")).toInteger(), 1);
-    refused("MicrostepMode4");
-    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+    EXPECT_EQ(sim.received(), QStringLiteral("1 "));
 
     report(":S5SM 2 :S5C 90 ");
     const int64_t start = Clock::Now();
@@ -124,11 +121,12 @@ TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent4")).toDouble(), 1.0);
     EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
     EXPECT_LT(Clock::Now() - start, 100);
-    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+    EXPECT_EQ(sim.received(), QStringLiteral("1 "));
 
-    // The link moves to another controller: only its values count.
+    // The link moves to another controller: only its stepper values and slope count.
     ControllerSimulator second;
     second.setValue(QStringLiteral(":S2C"), QStringLiteral("90"));
+    second.setValue(QStringLiteral(":sl1"), QStringLiteral("100000"));
     second.setValue(QStringLiteral(":S5SM"), QStringLiteral("3"));
     qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
     sharedLink()->setConnected(false);
@@ -138,7 +136,10 @@ TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 3);
     expectRefusal([&] { s.Call(QStringLiteral("PrimaryOpen")); }, DriverErrors::InvalidOperation,
                   "Operation Mode is not set as Primary Mirror Cover", "ORVA");
-    EXPECT_EQ(second.received(), QStringLiteral("1 "));
+    Focuser f;
+    f.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0));
+    EXPECT_TRUE(second.waitForReceived(QStringLiteral(" =2000 "), 1000));
+    EXPECT_EQ(second.received(), QStringLiteral("1  l  =2000 "));
     sharedLink()->setConnected(false);
     sharedLink()->setPort(1);
 }
