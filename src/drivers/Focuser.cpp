@@ -115,7 +115,7 @@ void Focuser::setLink(const Variant &value)
     if (on) {
         send(QStringLiteral("V "));
         send(QStringLiteral(" T "));
-        if (!Module().focuser.TempCompCoefficientKnown)
+        if (!cm->Reports().Holds(u":tcc"))
             send(QStringLiteral("l "));
     }
 }

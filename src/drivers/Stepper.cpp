@@ -104,9 +104,9 @@ void Stepper::query(Query kind, const QString &command, QStringView code)
 int16_t Stepper::setting(const QString &code)
 {
     // A value some command (from anyone) changed since its last report is asked for again.
-    const bool held = awaitReport(code, QStringLiteral("1 "), SettingsWaitMs);
-    const double value = reported(code).value_or(0.5);
-    if (!held || value != std::trunc(value) || value < INT16_MIN || value > INT16_MAX)
+    // Only a whole number is a setting; NaN: nothing usable reported.
+    const double value = awaitReport(code, QStringLiteral("1 "), SettingsWaitMs) ? reported(code).value_or(NAN) : NAN;
+    if (!(value == std::trunc(value) && value >= INT16_MIN && value <= INT16_MAX))
         refuse(DriverErrors::Unavailable, QStringLiteral("No response from VKM"), OrvaSource);
     return int16_t(value);
 }

@@ -17,7 +17,9 @@ public:
     bool Connected() const { return linkedNow(); }
     void setConnected(bool value);
 
-    // The object's own parser: a client may feed it text, taken as the next chunk.
+    // The object's own parser: a client may feed it text, taken as the next chunk. The getters
+    // read the link's record of what the controller reported, so fed text reaches only the
+    // handshake, the firmware version and the temperatures the windows share.
     void Handle_Received(const QString &buffer);
 
     void setFanMode(int16_t value);
