@@ -215,8 +215,8 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 1.0);
     s.Let(QStringLiteral("StepperCurrent1"), Variant(0.5));
     s.Let(QStringLiteral("OperationMode"), Variant(int16_t(1)));
-    EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     EXPECT_EQ(b.Get(QStringLiteral("OperationMode")).toInteger(), 1);
+    EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     b.Call(QStringLiteral("PrimaryOpen"));
     EXPECT_EQ(sent(), QStringLiteral("1 71 74 960 1 930 01 1 71 "));
 }

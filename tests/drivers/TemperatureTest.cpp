@@ -185,9 +185,7 @@ TEST_F(TemperatureTest, FanModeTakesTheReportedSpeedAlong)
     EXPECT_EQ(b.Get(QStringLiteral("FanMode")).toInteger(), 0);
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(1)));
     // Another client's command makes the status b read a moment ago stale: b asks.
-    const int64_t start = Clock::Now();
     EXPECT_EQ(b.Get(QStringLiteral("FanMode")).toInteger(), 1);
-    EXPECT_LT(Clock::Now() - start, 50);
     EXPECT_EQ(t.Get(QStringLiteral("FanMode")).toInteger(), 1);
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(0))); // the speed reported after "n1 " goes along
     t.Let(QStringLiteral("FanMode"), Variant(int16_t(2)));
