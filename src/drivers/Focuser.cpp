@@ -18,12 +18,49 @@ const QString VkmSource = QStringLiteral("VKM");
 // The focuser has reached a target reported within this many steps.
 constexpr int64_t ArrivedWithin = 5;
 const QString StatusQuery = QStringLiteral(" Q ");
+// Answered with the compensation settings (":tcc", ":tcm", ":sl1").
+const QString CompensationQuery = QStringLiteral(" l ");
+const QString NoResponse = QStringLiteral("No response from focuser");
+const QString CoefficientUnavailable =
+    QStringLiteral("Temperature compensation coefficient currently unavailable, try again.");
+// An answer under way is waited for up to half of this; the rest is for one of our own.
+constexpr int HeldWaitMs = 1000;
 
-// The controller's focus-recall state from ":frp", shared by every Focuser object:
-// 0 recall off, 4 recall on, 8 recall on with a position recorded.
-int16_t FocusRecallCode = 0;
+// ":frp": 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
+int16_t recallCode(double reported)
+{
+    const int32_t recall = vb::CLng(reported);
+    return recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
+}
 
 } // namespace
+
+const Report &Focuser::held(QStringView code, const QString &query, const QString &unavailable)
+{
+    if (!awaitReport(code, query, HeldWaitMs) || !cm->Reports().Last(code)->report.numeric) {
+        if (query == CompensationQuery)
+            send(QStringLiteral("l ")); // asks for the settings once more, for the next call
+        refuse(DriverErrors::Unavailable, unavailable, VkmSource);
+    }
+    return cm->Reports().Last(code)->report;
+}
+
+int16_t Focuser::compensationMode()
+{
+    const double mode = held(u":tc", StatusQuery, NoResponse).v;
+    return mode == 1 || mode == 2 ? int16_t(mode) : 0;
+}
+
+float Focuser::sensorSlope()
+{
+    const float slope = *ReportValue::TempCompScale(held(u":sl1", CompensationQuery, CoefficientUnavailable));
+    // Without the sensor's slope a coefficient would wipe the controller's.
+    if (slope == 0) {
+        send(QStringLiteral("l "));
+        refuse(DriverErrors::Unavailable, CoefficientUnavailable, VkmSource);
+    }
+    return slope;
+}
 
 Focuser::Focuser()
     : DriverFrame(VbError(DriverErrors::NotLinked, QStringLiteral("Serial link not established"), VkmSource),
@@ -78,7 +115,7 @@ void Focuser::setLink(const Variant &value)
     if (on) {
         send(QStringLiteral("V "));
         send(QStringLiteral(" T "));
-        if (!Module().focuser.TempCompCoefficientKnown)
+        if (!cm->Reports().Holds(u":tcc"))
             send(QStringLiteral("l "));
     }
 }
@@ -123,20 +160,28 @@ void Focuser::pollStatus()
     poll(LastQuery, 501, StatusQuery, 500, u":a");
 }
 
+bool Focuser::TempComp()
+{
+    requireLine();
+    return compensationMode() != 0;
+}
+
 void Focuser::setTempComp(bool value)
 {
     requireLine();
-    CompensationActive = value;
-    if (!value)
+    if (!value) {
         send(QStringLiteral(" +0 "));
-    else
-        send(ManualRequested ? QStringLiteral(" +2 ") : QStringLiteral(" +1 "));
+        return;
+    }
+    // The client's choice of mode, else the one the controller compensates in now.
+    const bool manual = ManualRequestSet ? ManualRequested : compensationMode() == 2;
+    send(manual ? QStringLiteral(" +2 ") : QStringLiteral(" +1 "));
 }
 
 bool Focuser::TempCompManualMode()
 {
-    pollStatus();
-    return CompensationManual;
+    requireLine();
+    return compensationMode() == 2;
 }
 
 void Focuser::setTempCompManualMode(bool value)
@@ -157,7 +202,7 @@ Variant Focuser::Temperature()
 void Focuser::Move(int32_t position)
 {
     requireLine();
-    if (CompensationActive && !CompensationManual)
+    if (compensationMode() == 1)
         refuse(DriverErrors::InvalidOperation,
                QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
     if (Module().focuser.ForceMotorOff) {
@@ -177,40 +222,26 @@ void Focuser::Halt()
 
 float Focuser::TempCompCoefficient()
 {
-    poll(0, QStringLiteral(" l "), [this] { CompensationSeen = 0; }, [this] { return CompensationSeen != 0; }, 500);
-    if (!Module().focuser.TempCompCoefficientKnown) {
-        send(QStringLiteral("l "));
-        refuse(DriverErrors::Unavailable,
-               QStringLiteral("Temperature compensation coefficient currently unavailable, try again."), VkmSource);
-    }
-    return Module().focuser.TempCompCoefficient;
+    requireLine();
+    const Report &steps = held(u":tcc", CompensationQuery, CoefficientUnavailable);
+    return *ReportValue::TempCompCoefficient(steps, sensorSlope());
 }
 
 void Focuser::setTempCompCoefficient(float value)
 {
     requireSendable(value >= -10 && value <= 10, "Temperature compensation coefficient value out of range.");
-    auto &focuser = Module().focuser;
-    // Without the sensor's slope the command would wipe the controller's coefficient.
-    if (focuser.TempCompSlope == 0) {
-        send(QStringLiteral("l "));
-        refuse(DriverErrors::Unavailable,
-               QStringLiteral("Temperature compensation coefficient currently unavailable, try again."), VkmSource);
-    }
-    focuser.TempCompCoefficient = value;
-    const float steps = value * focuser.TempCompSlope * 1000.0f;
+    const float slope = sensorSlope();
+    Module().focuser.TempCompCoefficient = value;
+    const float steps = value * slope * 1000.0f;
     send(QStringLiteral(" =") + QString::number(vb::CLng(double(steps))) + QLatin1Char(' '));
 }
 
 int16_t Focuser::TempCompMovementThreshold()
 {
-    poll(0, QStringLiteral(" l "), [this] { CompensationSeen = 0; }, [this] { return CompensationSeen != 0; }, 500);
-    if (!Module().focuser.TempCompCoefficientKnown) {
-        send(QStringLiteral("l "));
-        refuse(DriverErrors::Unavailable,
-               QStringLiteral("Temperature compensation movement threshold currently unavailable, try again."),
-               VkmSource);
-    }
-    return vb::CInt(double(Module().focuser.TempCompThreshold));
+    requireLine();
+    return vb::CInt(held(u":tcm", CompensationQuery,
+                         QStringLiteral("Temperature compensation movement threshold currently unavailable, try again."))
+                        .v);
 }
 
 void Focuser::setTempCompMovementThreshold(int16_t value)
@@ -229,22 +260,24 @@ int32_t Focuser::SetPosition()
 
 bool Focuser::RecallFocusPosition()
 {
-    pollStatus();
-    return FocusRecallCode > 0;
+    requireLine();
+    return recallCode(held(u":frp", StatusQuery, NoResponse).v) > 0;
 }
 
 void Focuser::setRecallFocusPosition(bool value)
 {
     requireLine();
-    if (value && FocusRecallCode == 0)
-        send(QStringLiteral(" `1 "));
-    else if (!value && FocusRecallCode != 0)
-        send(QStringLiteral(" `0 "));
+    // Skipped only when the controller reported that state since the last command that changes it.
+    const std::optional<double> now = cm->Reports().Holds(u":frp") ? reported(u":frp") : std::nullopt;
+    if (now && (recallCode(*now) != 0) == value)
+        return;
+    send(value ? QStringLiteral(" `1 ") : QStringLiteral(" `0 "));
 }
 
-bool Focuser::FocusPositionRecorded() const
+bool Focuser::FocusPositionRecorded()
 {
-    return FocusRecallCode >= 8;
+    requireLine();
+    return recallCode(held(u":frp", StatusQuery, NoResponse).v) >= 8;
 }
 
 void Focuser::RecordFocusPosition()
@@ -262,24 +295,20 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
                  f.Actual = vb::CLng(r.text);
          }},
         {":!", [](F &f, const Report &) { f.AckReceived = true; }},
-        {":tc", &F::compensationModeReport},
         {":s", [](F &f, const Report &r) {
              if (r.numeric)
                  f.Target = vb::CLng(r.v);
          }},
-        {":tcc", [](F &f, const Report &r) {
+        {":tcc", [](F &, const Report &r) {
              auto &focuser = Module().focuser;
              if (const auto c = ReportValue::TempCompCoefficient(r, focuser.TempCompSlope)) {
                  focuser.TempCompCoefficient = *c;
                  focuser.TempCompCoefficientKnown = true;
-                 f.CompensationSeen = 1;
              }
          }},
-        {":tcm", [](F &f, const Report &r) {
-             if (r.numeric) {
+        {":tcm", [](F &, const Report &r) {
+             if (r.numeric)
                  Module().focuser.TempCompThreshold = vb::CLng(r.v);
-                 f.CompensationSeen = 1;
-             }
          }},
         {":t1", [](F &f, const Report &r) {
              if (const auto t = ReportValue::Temperature(r)) {
@@ -294,33 +323,6 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
              if (const auto x = ReportValue::TempCompScale(r))
                  Module().focuser.TempCompSlope = *x;
          }},
-        {":frp", [](F &, const Report &r) {
-             if (!r.numeric)
-                 return;
-             const int32_t recall = vb::CLng(r.v);
-             FocusRecallCode = recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
-         }},
     };
     table.dispatch(*this, Report(code, value));
-}
-
-void Focuser::compensationModeReport(const Report &r)
-{
-    if (r.text == QLatin1String("1")) {
-        CompensationActive = true;
-        CompensationManual = false;
-        if (!ManualRequestSet) {
-            ManualRequested = false;
-            ManualRequestSet = true;
-        }
-    } else if (r.text == QLatin1String("2")) {
-        CompensationActive = true;
-        CompensationManual = true;
-        if (!ManualRequestSet) {
-            ManualRequested = true;
-            ManualRequestSet = true;
-        }
-    } else if (r.numeric) {
-        CompensationActive = false;
-    }
 }

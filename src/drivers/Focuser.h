@@ -20,7 +20,7 @@ public:
 
     int16_t IsMoving();
     int32_t Position();
-    bool TempComp() const { return CompensationActive; }
+    bool TempComp();
     void setTempComp(bool value);
     bool TempCompManualMode();
     void setTempCompManualMode(bool value);
@@ -34,24 +34,29 @@ public:
     int32_t SetPosition();
     bool RecallFocusPosition();
     void setRecallFocusPosition(bool value);
-    bool FocusPositionRecorded() const;
+    bool FocusPositionRecorded();
     void RecordFocusPosition();
 
 protected:
     void dispatchReport(QStringView code, QStringView value) override;
-    void compensationModeReport(const Report &r); // ":tc"
 
 private:
     // Whether the reports leave the focuser moving; the owner of reported values decides.
     bool moving() const;
     void pollStatus();
+    // The report of `code` that holds now (answering a query written after the last command
+    // that changes it, from anyone): asked for with `query` when the record cannot vouch;
+    // refused with `unavailable` when no number comes.
+    const Report &held(QStringView code, const QString &query, const QString &unavailable);
+    // The controller's compensation: 0 off, 1 automatic, 2 manual.
+    int16_t compensationMode();
+    // The temperature sensor's slope the controller reports; refused while unknown or 0.
+    float sensorSlope();
 
     int32_t Actual = 0;
     int32_t Target = 0;
     Variant TemperatureValue;
-    bool CompensationActive = false;
-    bool CompensationManual = false;
+    // The mode the client asked TempComp = True to switch on, once it asked.
     bool ManualRequested = false;
     bool ManualRequestSet = false;
-    int16_t CompensationSeen = 0;
 };

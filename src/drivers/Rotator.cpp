@@ -353,10 +353,10 @@ bool Rotator::RecallRotatorPosition() const
 void Rotator::setRecallRotatorPosition(bool value)
 {
     requireLine();
-    if (value && recallCode() == 0)
-        sendCommand(QStringLiteral(" /1 "));
-    else if (!value && recallCode() != 0)
-        sendCommand(QStringLiteral(" /0 "));
+    // Skipped only when the controller reported that state since the last command that changes it.
+    if (cm->Reports().Holds(u":rrp") && (recallCode() != 0) == value)
+        return;
+    sendCommand(value ? QStringLiteral(" /1 ") : QStringLiteral(" /0 "));
 }
 
 bool Rotator::RotatorPositionRecorded() const

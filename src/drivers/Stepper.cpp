@@ -9,9 +9,13 @@
 #include "platform/Vb.h"
 #include "platform/Wait.h"
 
+#include <cmath>
+
 namespace {
 
 const QString OrvaSource = QStringLiteral("ORVA");
+// The settings report ("1 ") is a dozen codes: well within this at 9600 baud.
+constexpr int SettingsWaitMs = 500;
 
 // Bits of channels 1 to 4 in the presence and limit-switch masks.
 constexpr std::array<int, 4> PresentBit = {8, 2, 128, 32};
@@ -97,15 +101,14 @@ void Stepper::query(Query kind, const QString &command, QStringView code)
     requireReported(code);
 }
 
-void Stepper::awaitConfiguration()
+int16_t Stepper::setting(const QString &code)
 {
-    // The last channel's microstep mode ends the settings report.
-    const QStringView last = u":S5SM";
-    requireLine();
-    if (cm->Reports().Last(last))
-        return;
-    send(QStringLiteral("1 "));
-    waitUntil(500, [this, last] { return cm->Reports().Last(last) != nullptr; });
+    // A value some command (from anyone) changed since its last report is asked for again.
+    // Only a whole number is a setting; NaN: nothing usable reported.
+    const double value = awaitReport(code, QStringLiteral("1 "), SettingsWaitMs) ? reported(code).value_or(NAN) : NAN;
+    if (!(value == std::trunc(value) && value >= INT16_MIN && value <= INT16_MAX))
+        refuse(DriverErrors::Unavailable, QStringLiteral("No response from VKM"), OrvaSource);
+    return int16_t(value);
 }
 
 bool Stepper::StepperPresent(int channel)
@@ -154,50 +157,44 @@ int16_t Stepper::PrimaryCoverState()
 
 double Stepper::StepperCurrent(int channel)
 {
-    awaitConfiguration();
-    return Currents[channel - 1];
+    // Reported in 1/90 A.
+    return setting(QStringLiteral(":S%1C").arg(channel + 1)) / 90.0;
 }
 
 void Stepper::setStepperCurrent(int channel, double amperes)
 {
     requireSendable(amperes >= 0 && amperes <= 1, "Stepper current value out of range.");
     // The command takes 1/60 A in bits 0 to 5 and the channel in bits 6 and 7, as the
-    // options window's upload sends it; the getter returns what went out.
-    const int16_t sixtieths = vb::CInt(amperes * 60);
-    send(command(QLatin1Char('9'), sixtieths + 64 * (channel - 1)));
-    Currents[channel - 1] = sixtieths / 60.0;
+    // options window's upload sends it.
+    send(command(QLatin1Char('9'), vb::CInt(amperes * 60) + 64 * (channel - 1)));
 }
 
 int16_t Stepper::MicrostepMode(int channel)
 {
-    awaitConfiguration();
-    return MicrostepModes[channel - 1];
+    return setting(QStringLiteral(":S%1SM").arg(channel + 1));
 }
 
 void Stepper::setMicrostepMode(int channel, int16_t mode)
 {
     requireSendable(mode >= 0 && mode <= 3, "Microstep mode value out of range.");
     send(command(QLatin1Char('D'), mode + 4 * channel));
-    MicrostepModes[channel - 1] = mode;
 }
 
 int16_t Stepper::OperationMode()
 {
-    awaitConfiguration();
-    return OpMode;
+    return setting(QStringLiteral(":S2M"));
 }
 
 void Stepper::setOperationMode(int16_t mode)
 {
     requireSendable(mode == 0 || mode == 1, "Operation mode value out of range.");
     send(command(QLatin1Char('0'), mode));
-    OpMode = mode;
 }
 
 void Stepper::moveCover(const QString &command)
 {
     requireLine();
-    if (OpMode != 1)
+    if (OperationMode() != 1)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Operation Mode is not set as Primary Mirror Cover"),
                OrvaSource);
     send(command);
@@ -237,34 +234,14 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
             assignWhole(s.Positions[i], r.text);
         };
     };
-    const auto microstep = [](size_t i) -> ReportTable<S>::Handler {
-        return [i](S &s, const Report &r) {
-            if (r.text.isEmpty())
-                return;
-            assignWhole(s.MicrostepModes[i], r.text);
-        };
-    };
-    // The controller reports currents in 1/90 A.
-    const auto current = [](size_t i) -> ReportTable<S>::Handler {
-        return [i](S &s, const Report &r) {
-            if (int16_t ninetieths = 0; !r.text.isEmpty() && assignWhole(ninetieths, r.text))
-                s.Currents[i] = ninetieths / 90.0;
-        };
-    };
-    // The set-up reports name the channels 2 to 5, the position reports 1 to 4.
+    // The position reports name the channels 1 to 4 (the set-up reports 2 to 5).
     static const ReportTable<S> table{
         {":!", [](S &s, const Report &) { s.AckReceived = true; }},
         {":S1", position(0)}, {":S2", position(1)}, {":S3", position(2)}, {":S4", position(3)},
-        {":S2SM", microstep(0)}, {":S3SM", microstep(1)}, {":S4SM", microstep(2)}, {":S5SM", microstep(3)},
-        {":S2C", current(0)}, {":S3C", current(1)}, {":S4C", current(2)}, {":S5C", current(3)},
         {":SW", [](S &s, const Report &r) {
              if (r.text.isEmpty())
                  return;
              assignWhole(s.SwitchBits, r.text);
-         }},
-        {":S2M", [](S &s, const Report &r) {
-             if (!r.text.isEmpty())
-                 assignWhole(s.OpMode, r.text);
          }},
         {":CS", [](S &s, const Report &r) {
              assignWhole(s.CoverState, r.text);

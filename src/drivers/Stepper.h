@@ -13,8 +13,9 @@
 // value has not been reported since the port opened, then waits up to 500 ms for the
 // answer; a value never reported is refused. IsMovingN counts a move sent until an answer
 // to a query written after it tells otherwise. Settings getters (currents, microstep
-// modes, operation mode) ask "1 " until the controller's settings report has come once
-// since the port opened. Every member that
+// modes, operation mode) and the cover moves read the controller's settings report: they
+// ask "1 " when no report since the last command that changes the value (from anyone)
+// vouches for it, and refuse when none comes. Every member that
 // reaches the controller or reads its reports refuses on a closed port or while a firmware
 // upload owns the line; a setting out of range is refused.
 class Stepper : public DriverFrame
@@ -31,7 +32,7 @@ public:
     bool IsMoving(int channel);
     int16_t PrimaryCoverState();
 
-    // Amperes, 0 to 1: set in steps of 1/60 A (read back as sent); the controller reports
+    // Amperes, 0 to 1: set in steps of 1/60 A; read back as the controller reports it, in
     // steps of 1/90 A.
     double StepperCurrent(int channel);
     void setStepperCurrent(int channel, double amperes);
@@ -52,15 +53,13 @@ protected:
 private:
     enum Query { PresenceQuery, SwitchQuery, PositionQuery, MovingQuery, CoverQuery, QueryCount };
     void query(Query kind, const QString &command, QStringView code);
-    void awaitConfiguration();
+    // The whole number the settings report gives for `code`, held now.
+    int16_t setting(const QString &code);
     void moveCover(const QString &command);
 
     std::array<uint32_t, QueryCount> m_lastQuery{};
     std::array<int32_t, 4> Positions{};
     int16_t SwitchBits = 0;
-    std::array<int16_t, 4> MicrostepModes{};
-    int16_t OpMode = 0;
-    std::array<double, 4> Currents{}; // amperes
     int16_t CoverState = 0;
     int16_t PresentBits = 0;
 };

@@ -19,6 +19,35 @@ constexpr uint32_t FreshMs = 1001;
 const QString StatusQuery = QStringLiteral("T ");
 const char FanUnavailable[] = "Fan Mode currently unavailable, try again.";
 const char HeaterUnavailable[] = "Secondary heater mode currently unavailable, try again.";
+const char NoResponse[] = "No response from VKM";
+
+// What the getters return of a report; nothing for a value no sensor or setting gives.
+std::optional<double> within(const Report &r, double low, double high)
+{
+    return r.numeric && r.v >= low && r.v <= high ? std::optional<double>(r.v) : std::nullopt;
+}
+std::optional<double> raw(const Report &r)
+{
+    return within(r, INT16_MIN, INT16_MAX);
+}
+std::optional<double> mode(const Report &r)
+{
+    return within(r, 0, 2);
+}
+std::optional<double> percent(const Report &r)
+{
+    return within(r, 0, 100);
+}
+std::optional<double> power(const Report &r)
+{
+    return ReportValue::Power(r);
+}
+// Reported in tenths.
+std::optional<double> tenths(const Report &r, double low, double high)
+{
+    const std::optional<double> v = within(r, low, high);
+    return v ? std::optional<double>(vb::CSng(*v / 10)) : std::nullopt;
+}
 
 QString command(const char *letters, int32_t value)
 {
@@ -55,19 +84,29 @@ Temperature::Temperature()
     if (portOpen())
         send(QStringLiteral(" T "));
 
-    const ModuleState::Temperatures &temperatures = Module().temperatures;
+    const auto degrees = [this](const char16_t *code) {
+        return [this, code] { return status(code, ReportValue::Temperature); };
+    };
+    const auto whole = [this](const char16_t *code, Decoder decode) {
+        return [this, code, decode] { return vb::CInt(status(code, decode)); };
+    };
+    const auto single = [this](const char16_t *code, double low, double high) {
+        return [this, code, low, high] {
+            return vb::CSng(status(code, [low, high](const Report &r) { return tenths(r, low, high); }));
+        };
+    };
     PropertyGet("Connected", [this] { return Connected(); });
-    PropertyGet("AmbientTemp", polled(u":t1", temperatures.AmbientTemperature));
-    PropertyGet("PrimaryTemp", polled(u":t2", temperatures.PrimaryTemperature));
-    PropertyGet("SecondaryTemp", polled(u":t3", temperatures.SecondaryTemperature));
-    PropertyGet("ElectronicTemp", polled(u":t7", ElectronicTempValue));
-    PropertyGet("AmbientTempRaw", polled(u":t4", RawAmbient));
-    PropertyGet("PrimaryTempRaw", polled(u":t5", RawPrimary));
-    PropertyGet("SecondaryTempRaw", polled(u":t6", RawSecondary));
+    PropertyGet("AmbientTemp", degrees(u":t1"));
+    PropertyGet("PrimaryTemp", degrees(u":t2"));
+    PropertyGet("SecondaryTemp", degrees(u":t3"));
+    PropertyGet("ElectronicTemp", degrees(u":t7"));
+    PropertyGet("AmbientTempRaw", whole(u":t4", raw));
+    PropertyGet("PrimaryTempRaw", whole(u":t5", raw));
+    PropertyGet("SecondaryTempRaw", whole(u":t6", raw));
     PropertyLet("FanMode", [this](int16_t value) { setFanMode(value); });
-    PropertyGet("FanMode", polled(u":fm", FanModeValue));
+    PropertyGet("FanMode", whole(u":fm", mode));
     PropertyLet("FanSpeed", [this](int16_t value) { setFanSpeed(value); });
-    PropertyGet("FanSpeed", polled(u":fs", FanSpeedValue));
+    PropertyGet("FanSpeed", whole(u":fs", percent));
     PropertyLet("Connected", [this](bool value) { setConnected(value); });
     Method("Handle_Received", [this](const Variant &buffer) {
         // The parser never fails towards its caller, whatever it is handed.
@@ -76,20 +115,20 @@ Temperature::Temperature()
         } catch (const VbError &) {
         }
     });
-    PropertyGet("FanDeadband", polled(u":ft", FanDeadbandValue));
+    PropertyGet("FanDeadband", single(u":ft", 0, 100));
     PropertyLet("FanDeadband", [this](float value) { setFanDeadband(value); });
-    PropertyGet("FanAggressiveness", polled(u":fg", FanAggressivenessValue));
+    PropertyGet("FanAggressiveness", single(u":fg", 1, 100));
     PropertyLet("FanAggressiveness", [this](float value) { setFanAggressiveness(value); });
-    PropertyGet("SecondaryHeaterMode", polled(u":sm", HeaterModeValue));
+    PropertyGet("SecondaryHeaterMode", whole(u":sm", mode));
     PropertyLet("SecondaryHeaterMode", [this](int16_t value) { setSecondaryHeaterMode(value); });
     PropertyLet("SecondaryHeaterPower", [this](int16_t value) { setSecondaryHeaterPower(value); });
-    PropertyGet("SecondaryHeaterPower", polled(u":ss", HeaterPowerValue));
-    PropertyGet("SecondaryHeaterSetpoint", polled(u":st", HeaterSetpointValue));
+    PropertyGet("SecondaryHeaterPower", whole(u":ss", power));
+    PropertyGet("SecondaryHeaterSetpoint", single(u":st", -100, 100));
     PropertyLet("SecondaryHeaterSetpoint", [this](float value) { setSecondaryHeaterSetpoint(value); });
     PropertyLet("DewHeater1Power", [this](int16_t value) { setDewHeater1Power(value); });
-    PropertyGet("DewHeater1Power", polled(u":d1", Dew1PowerValue));
+    PropertyGet("DewHeater1Power", whole(u":d1", power));
     PropertyLet("DewHeater2Power", [this](int16_t value) { setDewHeater2Power(value); });
-    PropertyGet("DewHeater2Power", polled(u":d2", Dew2PowerValue));
+    PropertyGet("DewHeater2Power", whole(u":d2", power));
     PropertyGet("TemperatureUnits", [] { return int16_t(1); });
 }
 
@@ -122,43 +161,44 @@ void Temperature::pollTemperatures(QStringView code)
     requireReported(code);
 }
 
+double Temperature::status(QStringView code, const Decoder &decode)
+{
+    pollTemperatures(code);
+    // A command (from anyone) since the last report changed the value: its answer is waited for.
+    const std::optional<double> value = decode(current(code, NoResponse));
+    if (!value)
+        refuse(DriverErrors::Unavailable, QString::fromLatin1(NoResponse), VkmSource);
+    return *value;
+}
+
 void Temperature::setFanMode(int16_t value)
 {
     requireSendable(value >= 0 && value <= 2, "Fan Mode value out of range.");
     // Manual takes the fan speed along: the one reported now. The other modes want the
     // status reported once, as ever.
     const Report &speed = current(u":fs", FanUnavailable, value != 0);
-    FanModeValue = value;
-    if (value == 0) {
-        FanSpeedValue = speed.numeric && speed.v >= 0 && speed.v <= 100 ? vb::CInt(speed.v) : 0;
-        send(command("y", FanSpeedValue));
-    } else if (value == 1) {
-        send(QStringLiteral("n1 "));
-    } else {
-        FanSpeedValue = 0;
-        send(QStringLiteral("n2 "));
-    }
+    if (value == 0)
+        send(command("y", vb::CInt(percent(speed).value_or(0))));
+    else
+        send(command("n", value));
 }
 
 void Temperature::setFanSpeed(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Fan Speed value out of range.");
     requireManual(u":fm", FanUnavailable, "Fan Mode is not Manual.");
-    FanSpeedValue = value;
     send(command("y", value));
 }
 
 void Temperature::setFanDeadband(float value)
 {
     requireSendable(value >= 0 && value <= 10, "Deadband value out of range.");
-    FanDeadbandValue = value;
     send(tenthsCommand(" O", value));
 }
 
 void Temperature::setFanAggressiveness(float value)
 {
     requireSendable(value >= 0.1f && value <= 10, "Aggressiveness value out of range.");
-    FanAggressivenessValue = value;
     send(tenthsCommand(" g", value));
 }
 
@@ -166,100 +206,51 @@ void Temperature::setSecondaryHeaterMode(int16_t value)
 {
     requireSendable(value >= 0 && value <= 2, "Secondary heater mode value out of range.");
     // Manual takes the heater power along: the one reported now.
-    if (value == 0)
-        HeaterPowerValue = int16_t(ReportValue::Power(current(u":ss", HeaterUnavailable)).value_or(0));
-    HeaterModeValue = value;
-    send(value == 0 ? command("s", HeaterPowerValue) : command("w", value));
+    send(value == 0 ? command("s", ReportValue::Power(current(u":ss", HeaterUnavailable)).value_or(0))
+                    : command("w", value));
 }
 
 void Temperature::setSecondaryHeaterPower(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Secondary Power value out of range.");
     requireManual(u":sm", HeaterUnavailable, "Secondary heater mode is not Manual.");
-    HeaterPowerValue = value;
     send(command("s", value));
 }
 
 void Temperature::setSecondaryHeaterSetpoint(float value)
 {
     requireSendable(value >= -10 && value <= 10, "Secondary heater setpoint value out of range.");
-    HeaterSetpointValue = value;
     send(tenthsCommand("P", value));
 }
 
 void Temperature::setDewHeater1Power(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Dew heater 1 Power value out of range.");
-    Dew1PowerValue = value;
     send(command("c", value));
 }
 
 void Temperature::setDewHeater2Power(int16_t value)
 {
     requireSendable(value >= 0 && value <= 100, "Dew heater 2 Power value out of range.");
-    Dew2PowerValue = value;
     send(command("k", value));
 }
 
 void Temperature::dispatchReport(QStringView code, QStringView value)
 {
     using T = Temperature;
-    // Codes that read only a number: any other value is ignored.
-    const auto number = [](void (*body)(T &, double)) -> ReportTable<T>::Handler {
-        return [body](T &t, const Report &r) {
-            if (r.numeric)
-                body(t, r.v);
-        };
-    };
-    const auto degrees = [](void (*body)(T &, double)) -> ReportTable<T>::Handler {
-        return [body](T &t, const Report &r) {
+    // The getters read the link's record; the temperatures are shared with the windows too.
+    const auto degrees = [](double ModuleState::Temperatures::*field) -> ReportTable<T>::Handler {
+        return [field](T &, const Report &r) {
             if (const auto d = ReportValue::Temperature(r))
-                body(t, *d);
-        };
-    };
-    const auto power = [](int16_t T::*field) -> ReportTable<T>::Handler {
-        return [field](T &t, const Report &r) {
-            if (const auto p = ReportValue::Power(r))
-                t.*field = int16_t(*p);
+                Module().temperatures.*field = *d;
         };
     };
     static const ReportTable<T> table{
         {":!", [](T &t, const Report &) { t.AckReceived = true; }},
         {":vr", [](T &, const Report &r) { Module().link.FirmwareVersion = r.text; }},
-        {":t1", degrees([](T &, double d) { Module().temperatures.AmbientTemperature = d; })},
-        {":t2", degrees([](T &, double d) { Module().temperatures.PrimaryTemperature = d; })},
-        {":t3", degrees([](T &, double d) { Module().temperatures.SecondaryTemperature = d; })},
-        {":t7", degrees([](T &t, double d) { t.ElectronicTempValue = d; })},
-        {":t4", number([](T &t, double n) { t.RawAmbient = vb::CInt(n); })},
-        {":t5", number([](T &t, double n) { t.RawPrimary = vb::CInt(n); })},
-        {":t6", number([](T &t, double n) { t.RawSecondary = vb::CInt(n); })},
-        {":fm", number([](T &t, double n) {
-             if (n >= 0 && n <= 2)
-                 t.FanModeValue = vb::CInt(n);
-         })},
-        {":fs", number([](T &t, double n) {
-             if (n >= 0 && n <= 100)
-                 t.FanSpeedValue = vb::CInt(n);
-         })},
-        {":fg", number([](T &t, double n) {
-             if (n >= 1 && n <= 100)
-                 t.FanAggressivenessValue = vb::CSng(n / 10);
-         })},
-        {":ft", number([](T &t, double n) {
-             if (n >= 0 && n <= 100)
-                 t.FanDeadbandValue = vb::CSng(n / 10);
-         })},
-        {":sm", number([](T &t, double n) {
-             if (n >= 0 && n <= 2)
-                 t.HeaterModeValue = vb::CInt(n);
-         })},
-        {":ss", power(&T::HeaterPowerValue)},
-        {":st", number([](T &t, double n) {
-             if (n >= -100 && n <= 100)
-                 t.HeaterSetpointValue = vb::CSng(n / 10);
-         })},
-        {":d1", power(&T::Dew1PowerValue)},
-        {":d2", power(&T::Dew2PowerValue)},
+        {":t1", degrees(&ModuleState::Temperatures::AmbientTemperature)},
+        {":t2", degrees(&ModuleState::Temperatures::PrimaryTemperature)},
+        {":t3", degrees(&ModuleState::Temperatures::SecondaryTemperature)},
     };
     table.dispatch(*this, Report(code, value));
 }

@@ -210,6 +210,7 @@ void ControllerReports::command(QStringView token)
         markStale({":S1", ":S2", ":S3", ":S4", ":SIM"});
         return;
     case '7': markStale({":CS"}); return;
+    case '0': markStale({":S2M", ":S3M", ":S4M", ":S5M"}); return;
     case '9': markStale({":S2C", ":S3C", ":S4C", ":S5C"}); return;
     case 'D': markStale({":S2SM", ":S3SM", ":S4SM", ":S5SM"}); return;
     // fans and heaters

@@ -54,7 +54,7 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
     // class, 'g'et/'l'et/'c'all, member, the let's value or the call's argument, the wire; a row for each way a
     // member checks the line
     const std::tuple<const char *, char, const char *, Variant, const char *> rows[] = {
-        {"Focuser", 'c', "Move", Variant(int32_t(20000)), "b20000 "}, {"Focuser", 'c', "Halt", {}, "S "},
+        {"Focuser", 'c', "Move", Variant(int32_t(20000)), " Q b20000 "}, {"Focuser", 'c', "Halt", {}, "S "},
         {"Focuser", 'l', "TempCompMovementThreshold", Variant(int16_t(50)), " F50 "}, {"Focuser", 'g', "Position", {}, " Q "},
         {"Rotator", 'c', "Move", Variant(90.0), " R j18000 "}, {"Rotator", 'c', "Halt", {}, "q0 "},
         {"Rotator", 'c', "ZeroWrap", {}, " i "}, {"Rotator", 'g', "IsMoving", {}, " R "},
@@ -235,23 +235,24 @@ TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
     focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1234))});
     EXPECT_FALSE(Module().focuser.ForceMotorOff);
     focuser.Call(QStringLiteral("move"), {Variant(QStringLiteral("-5"))});
-    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("U0 b1234 b-5 "), 2000));
-    EXPECT_EQ(sim.received(), QStringLiteral("U0 b1234 b-5 "));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q U0 b1234 b-5 "), 2000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" Q U0 b1234 b-5 "));
 }
 
 TEST_F(FocuserTest, MoveRefusalsSendNothing)
 {
-    Focuser focuser;
-    expectRefusal([&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))}); }, DriverErrors::NotLinked,
-                  "Serial link not established");
+    Focuser focuser, b; // b: another client
+    const auto move = [&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))}); };
+    expectRefusal(move, DriverErrors::NotLinked, "Serial link not established");
     linkUp(focuser);
-    report(":tc 1 ");
-    expectRefusal([&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))}); },
-                  DriverErrors::InvalidOperation, "Temperature compensation active, focus movement not allowed.");
-    report(":tc 2 "); // manual compensation allows moves
-    focuser.Call(QStringLiteral("Move"), {Variant(int32_t(10))});
+    // b switches automatic compensation on: the move asks for the mode b's command changed.
+    b.Let(QStringLiteral("TempComp"), Variant(true));
+    expectRefusal(move, DriverErrors::InvalidOperation, "Temperature compensation active, focus movement not allowed.");
+    b.Let(QStringLiteral("TempCompManualMode"), Variant(true));
+    b.Let(QStringLiteral("TempComp"), Variant(true));
+    move(); // manual compensation allows moves
     Wait::For(50);
-    EXPECT_EQ(sim.received(), QStringLiteral("b10 "));
+    EXPECT_EQ(sim.received(), QStringLiteral(" Q  +1  Q  +2  Q b1000 "));
 }
 
 TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
@@ -343,10 +344,10 @@ TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
 
 TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
 {
+    sim.setValue(QStringLiteral(":sl1"), QStringLiteral("0"));
     Focuser focuser;
     linkUp(focuser);
     // Without the sensor slope the coefficient cannot be sent: ask for it and refuse.
-    Module().focuser.TempCompSlope = 0;
     expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); },
                   DriverErrors::Unavailable, "Temperature compensation coefficient currently unavailable, try again.");
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral("l "), 1000));
@@ -372,7 +373,8 @@ TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)
     Focuser focuser;
     linkUp(focuser);
     sim.setSilent(true);
-    Module().focuser.TempCompCoefficientKnown = false;
+    sharedLink()->setConnected(false); // opened again: nothing reported since
+    sharedLink()->setConnected(true);
     expectRefusal([&] { focuser.Get(QStringLiteral("TempCompCoefficient")); }, DriverErrors::Unavailable,
                   "Temperature compensation coefficient currently unavailable, try again.");
     expectRefusal([&] { focuser.Get(QStringLiteral("TempCompMovementThreshold")); }, DriverErrors::Unavailable,

@@ -1,4 +1,5 @@
 #include "drivers/DriverErrors.h"
+#include "drivers/Focuser.h"
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
@@ -104,14 +105,14 @@ TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
     EXPECT_EQ(sim.received(), QStringLiteral("a1000  4 "));
 }
 
-TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
+TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor)
 {
     sim.setSilent(true);
     Stepper s;
-    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode1")).toInteger(), 0);
+    expectRefusal([&] { s.Get(QStringLiteral("MicrostepMode1")); }, DriverErrors::Unavailable, "No response from VKM", "ORVA");
     report(":S2SM 1 :S3SM 2 :S4SM 3 :S2C 45 :S2M 1 ");
     EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode1")).toInteger(), 1);
-    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+    EXPECT_EQ(sim.received(), QStringLiteral("1 "));
 
     report(":S5SM 2 :S5C 90 ");
     const int64_t start = Clock::Now();
@@ -120,7 +121,27 @@ TEST_F(StepperTest, SettingsGettersAskUntilTheLastChannelsSetupArrives)
     EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent4")).toDouble(), 1.0);
     EXPECT_EQ(s.Get(QStringLiteral("OperationMode")).toInteger(), 1);
     EXPECT_LT(Clock::Now() - start, 100);
-    EXPECT_EQ(sim.received(), QStringLiteral("1 1 "));
+    EXPECT_EQ(sim.received(), QStringLiteral("1 "));
+
+    // The link moves to another controller: only its stepper values and slope count.
+    ControllerSimulator second;
+    second.setValue(QStringLiteral(":S2C"), QStringLiteral("90"));
+    second.setValue(QStringLiteral(":sl1"), QStringLiteral("100000"));
+    second.setValue(QStringLiteral(":S5SM"), QStringLiteral("3"));
+    qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
+    sharedLink()->setConnected(false);
+    sharedLink()->setPort(2);
+    sharedLink()->setConnected(true);
+    EXPECT_DOUBLE_EQ(s.Get(QStringLiteral("StepperCurrent1")).toDouble(), 1.0);
+    EXPECT_EQ(s.Get(QStringLiteral("MicrostepMode4")).toInteger(), 3);
+    expectRefusal([&] { s.Call(QStringLiteral("PrimaryOpen")); }, DriverErrors::InvalidOperation,
+                  "Operation Mode is not set as Primary Mirror Cover", "ORVA");
+    Focuser f;
+    f.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0));
+    EXPECT_TRUE(second.waitForReceived(QStringLiteral(" =2000 "), 1000));
+    EXPECT_EQ(second.received(), QStringLiteral("1  l  =2000 "));
+    sharedLink()->setConnected(false);
+    sharedLink()->setPort(1);
 }
 
 TEST_F(StepperTest, SettersSendTheirCommandsAndRefuseValuesOutOfRange)
@@ -186,5 +207,16 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     report(":S2M 0 ");
     expectRefusal([&] { s.Call(QStringLiteral("PrimaryClose")); }, DriverErrors::InvalidOperation, notCover, "ORVA");
     Wait::For(50);
-    EXPECT_EQ(sim.received(), QStringLiteral("71 74 "));
+    EXPECT_EQ(sim.received(), QStringLiteral("1 71 74 "));
+
+    // Another client's settings: b reads what the controller reports after them, and decides on it.
+    s.Let(QStringLiteral("StepperCurrent1"), Variant(1.0));
+    Stepper b;
+    EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 1.0);
+    s.Let(QStringLiteral("StepperCurrent1"), Variant(0.5));
+    s.Let(QStringLiteral("OperationMode"), Variant(int16_t(1)));
+    EXPECT_EQ(b.Get(QStringLiteral("OperationMode")).toInteger(), 1);
+    EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
+    b.Call(QStringLiteral("PrimaryOpen"));
+    EXPECT_EQ(sent(), QStringLiteral("1 71 74 960 1 930 01 1 71 "));
 }
