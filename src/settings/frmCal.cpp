@@ -195,7 +195,8 @@ void frmCal::connectHandlers()
 }
 
 // A spinner shows its value in its partner box, which the operator may also edit: the
-// spinner takes the typed number, and the box shows what it took once the edit is done.
+// spinner takes the typed number, and the box shows what it took once the edit is done. A
+// number beyond the spinner's range stays as typed, for the upload to refuse by name.
 void frmCal::connectSpinner(UpDown *spin, QLineEdit *box, int entry)
 {
     OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
@@ -212,8 +213,9 @@ void frmCal::connectSpinner(UpDown *spin, QLineEdit *box, int entry)
         spin->takeBuddyNumber();
         mark(entry, true);
     });
-    connect(box, &QLineEdit::editingFinished, spin, [spin, box] {
-        if (box->isModified()) // typed since the program last wrote it
+    connect(box, &QLineEdit::editingFinished, spin, [this, spin, box, entry] {
+        const bool beyond = vb::StrictNumber(box->text()) && !takesFileValue(*OptionRows::byEntry(entry), box->text());
+        if (box->isModified() && !beyond) // typed since the program last wrote it
             box->setText(QString::number(spin->value()));
     });
 }

@@ -235,7 +235,7 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     struct Case { const char *what; std::function<void()> act; int entry; QLineEdit *box; const char *shown; };
     const Case cases[] = {
         {"typed threshold", [&] { enter(w.txtFanThreshold, QStringLiteral("50")); }, 3, w.txtFanThreshold, "50"},
-        {"beyond the range", [&] { enter(w.txtFanPulsePower, QStringLiteral("250")); }, 4, w.txtFanPulsePower, "100"},
+        {"beyond the range", [&] { enter(w.txtFanPulsePower, QStringLiteral("250")); }, 4, w.txtFanPulsePower, "0250"},
         {"no number", [&] { enter(w.txtIntFanSet, QStringLiteral("x")); }, 1, w.txtIntFanSet, "0"},
         {"a file's text", [&] { w.txtDeadband->setText(QStringLiteral("3.5")); key(w.txtDeadband, Qt::Key_Return); }, -1, w.txtDeadband, "3.5"},
         {"pasted coefficient", [&] { paste(w.txtPrimSlope, QStringLiteral("abc 1")); }, 14, w.txtPrimSlope, "1"},
@@ -256,12 +256,22 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     EXPECT_EQ(str(sent()), "@55 L51 ");
 
     // A deadband typed and the window closed without leaving the box: the spinner's number.
-    const std::pair<const char *, const char *> deadbands[] = {{"7", ""}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
-    for (const auto &[typed, command] : deadbands) {
+    // One beyond the spinner stays as typed when the box is left, and the upload refuses it.
+    struct Deadband { const char *typed; const char *command; bool leaves; };
+    const Deadband deadbands[] = {{"7", "", false}, {"2.5", "Y3 ", false}, {"1e0", "Y1 ", false}, {"x", "", false}, {"9", "", true}};
+    for (const auto &[typed, command, leaves] : deadbands) {
         w.showWindow();
+        parser().setValue(QStringLiteral("udDeadband"), 3);
         sent();
+        prompts.boxes.clear();
         w.txtDeadband->clear();
         WidgetInput::type(w.txtDeadband, QString::fromLatin1(typed));
+        if (leaves) {
+            leave(w.txtDeadband);
+            EXPECT_EQ(str(w.txtDeadband->text()), typed);
+            w.cmdUploadVKM_Click();
+            EXPECT_EQ(str(boxTexts().last()), "The deadband \"9\" is outside 0 to 5; nothing was uploaded.");
+        }
         w.close();
         EXPECT_EQ(str(sent()), command) << typed;
     }
