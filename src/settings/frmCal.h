@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/UpDown.h"
-#include "settings/ShownOrigins.h"
 #include "platform/Variant.h"
 #include "platform/VbTimer.h"
+#include "settings/ShownOrigins.h"
 
 #include <QString>
 #include <QStringList>

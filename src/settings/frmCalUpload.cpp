@@ -145,8 +145,7 @@ frmCal::StepperBlock frmCal::stepperBlock() const
         block.commands << QStringLiteral("0%1 ").arg(functions);
         block.functions = true;
     } else if (edited) {
-        block.refusal = QStringLiteral("The stepper functions were not all read back from the VKM in use; download the "
-                                       "values from the VKM first.  Nothing was uploaded.");
+        block.refusal = QStringLiteral("The stepper functions were not all read back from the VKM in use; nothing was uploaded.");
     }
     return block;
 }

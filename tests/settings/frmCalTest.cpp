@@ -382,8 +382,7 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     const Step steps[] = {
         {"current", [&] { w.UpDown3[1]->setValue(60); }, "9104 ", nullptr, 0},
         {"function alone", [&] { w.cmbStepperMode[1]->setCurrentIndex(0); }, "",
-         "The stepper functions were not all read back from the VKM in use; download the values from the VKM first.  "
-         "Nothing was uploaded.", 0},
+         "The stepper functions were not all read back from the VKM in use; nothing was uploaded.", 0},
         {"functions read back", [&] { for (int k = 0; k < 4; ++k) readBack("cmbStepperMode", k, 1); w.cmbStepperMode[3]->setCurrentIndex(0); },
          "9104 0273 ", nullptr, 1},
     };
