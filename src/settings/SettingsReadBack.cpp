@@ -31,6 +31,8 @@ void SettingsReadBack::setValue(const QString &name, int value)
 void SettingsReadBack::setListIndex(const QString &name, int index)
 {
     asProgram([&] { m_named.setListIndex(name, index); });
+    if (valueWritten)
+        valueWritten(name);
 }
 
 int SettingsReadBack::listIndex(const QString &name) const

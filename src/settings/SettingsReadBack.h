@@ -24,8 +24,8 @@ public:
     void setListIndex(const QString &name, int index) override;
     int listIndex(const QString &name) const override;
 
-    // Runs after each spinner write of the program, also one that left the value as it was,
-    // so that what shows the value shows the one written.
+    // Runs after each spinner or list write of the program, also one that left the value as
+    // it was, so that what shows the value shows the one written.
     std::function<void(const QString &name)> valueWritten;
 
     // True while the program writes a control.

@@ -182,10 +182,7 @@ bool StoredPositionEditor::update()
 {
     if (Adding) {
         if (!confirmed(QStringLiteral("Save new record?"))) {
-            cancelAdding();
-            loadTextBoxes(CurrentRecord); // Delete then takes the record the boxes show
-            idleSet();
-            Dirty = false;
+            dropEdit();
             return true;
         }
     } else if (!confirmed(QStringLiteral("Save changes?"))) {
@@ -203,15 +200,17 @@ bool StoredPositionEditor::update()
         refuse(QStringLiteral("Invalid input value."));
         return false;
     }
-    // The file first: when it refuses the record, the count, the table, the grid and the main
-    // list stay as they were, and the edit stays for another try or a cancel.
+    // The file first: when it refuses the record, the count, the table and the main list stay
+    // as they were, and the edit is given up, so that the grid holds what the file holds and
+    // nothing later writes the refused record.
     ListControl *list = nullptr;
     try {
         list = &mainList();
         writeToFile(DataFolder::file(m_kind.fileName), CurrentRecord, *record);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
-        return false;
+        dropEdit();
+        return true;
     }
     // A row beyond the count (a new one, or the one left by deleting the only record) joins it.
     if (CurrentRecord >= positionCount())
@@ -266,11 +265,7 @@ void StoredPositionEditor::cmdCancel_Click()
 {
     if (Dirty && !confirmed(QStringLiteral("Cancel changes?")))
         return;
-    if (Adding)
-        cancelAdding();
-    loadTextBoxes(CurrentRecord);
-    idleSet();
-    Dirty = false;
+    dropEdit();
 }
 
 void StoredPositionEditor::cmdDelete_Click()
@@ -333,6 +328,16 @@ void StoredPositionEditor::textEdited()
         return;
     Dirty = true;
     editSet();
+}
+
+// A new record's row goes; the boxes show the current record as stored, which Delete takes.
+void StoredPositionEditor::dropEdit()
+{
+    if (Adding)
+        cancelAdding();
+    loadTextBoxes(CurrentRecord);
+    idleSet();
+    Dirty = false;
 }
 
 void StoredPositionEditor::cancelAdding()

@@ -110,7 +110,8 @@ protected:
     static MainWindowAccess &mainWindow();
 
 private:
-    bool update(); // false when the typed values were refused
+    bool update(); // false when the typed values were refused, and the edit stays
+    void dropEdit();
     std::optional<TypedRecord> typedRecord() const;
     void MSFlexGrid1_RowColChange();
     void textEdited();

@@ -85,6 +85,9 @@ frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window), m_readBack(std::m
         for (int k = 0; k < 4; ++k)
             if (name == UpDown3[k]->objectName())
                 UpDown3_Change(k);
+        // Only the main window's parser writes the stepper controls through the read-back.
+        if (isStepperControl(name))
+            m_stepperOrigins.reported(name, MainWindowLink());
     };
 }
 
@@ -164,6 +167,16 @@ void frmCal::connectHandlers()
     }
     connect(Combo1, &QComboBox::activated, this, &frmCal::Combo1_Click);
     for (int k = 0; k < 4; ++k) {
+        // A value the operator chose, which the upload may send whatever the port.
+        const auto edited = [this](QWidget *control) {
+            return [this, control] {
+                if (!IsLoading && !m_readBack->writing())
+                    m_stepperOrigins.edited(control->objectName());
+            };
+        };
+        connect(cmbStepperMode[k], &QComboBox::currentIndexChanged, this, edited(cmbStepperMode[k]));
+        connect(cmbStepperStepMode[k], &QComboBox::currentIndexChanged, this, edited(cmbStepperStepMode[k]));
+        connect(UpDown3[k], &QSpinBox::valueChanged, this, edited(UpDown3[k]));
         connect(cmbStepperMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperMode_Click(k); });
         connect(cmbStepperStepMode[k], &QComboBox::currentIndexChanged, this, [this, k] { cmbStepperStepMode_Click(k); });
         connect(UpDown3[k], &QSpinBox::valueChanged, this, [this, k] {
@@ -195,7 +208,8 @@ void frmCal::connectHandlers()
 }
 
 // A spinner shows its value in its partner box, which the operator may also edit: the
-// spinner takes the typed number, and the box shows what it took once the edit is done.
+// spinner takes the typed number, and the box shows what it took once the edit is done. A
+// number beyond the spinner's range stays as typed, for the upload to refuse by name.
 void frmCal::connectSpinner(UpDown *spin, QLineEdit *box, int entry)
 {
     OnControlEvent(spin, {QEvent::MouseButtonRelease, QEvent::KeyRelease, QEvent::Wheel}, [this, entry](QEvent *e) {
@@ -212,8 +226,9 @@ void frmCal::connectSpinner(UpDown *spin, QLineEdit *box, int entry)
         spin->takeBuddyNumber();
         mark(entry, true);
     });
-    connect(box, &QLineEdit::editingFinished, spin, [spin, box] {
-        if (box->isModified()) // typed since the program last wrote it
+    connect(box, &QLineEdit::editingFinished, spin, [this, spin, box, entry] {
+        const bool beyond = vb::StrictNumber(box->text()) && !takesFileValue(*OptionRows::byEntry(entry), box->text());
+        if (box->isModified() && !beyond) // typed since the program last wrote it
             box->setText(QString::number(spin->value()));
     });
 }
@@ -253,6 +268,7 @@ void frmCal::Form_Load()
         showSpinnerValues();
     });
     m_readBack->forgetSources();
+    m_stepperOrigins.clear();
     ControlWindows().SettingsWindow = m_readBack.get();
     m.link.SettingsWindowOpen = true;
     m_loaded = true;
@@ -396,6 +412,15 @@ void frmCal::cmbStepperStepMode_Click(int)
 {
     if (!IsLoading && Module().tools.DownloadState == 5 && !m_readBack->writing())
         mark(38, true);
+}
+
+bool frmCal::isStepperControl(const QString &name) const
+{
+    for (int k = 0; k < 4; ++k)
+        for (const QWidget *control : std::initializer_list<const QWidget *>{cmbStepperMode[k], cmbStepperStepMode[k], UpDown3[k]})
+            if (name == control->objectName())
+                return true;
+    return false;
 }
 
 void frmCal::UpDown3_Change(int index)

@@ -3,6 +3,7 @@
 #include "platform/UpDown.h"
 #include "platform/Variant.h"
 #include "platform/VbTimer.h"
+#include "settings/ShownOrigins.h"
 
 #include <QString>
 #include <QStringList>
@@ -176,8 +177,16 @@ private:
     // Puts a value takesFileValue passed into the row's control; false when the row keeps
     // its value (a fan mode or an option outside its choices).
     bool applyFileValue(const OptionRow &row, const QString &value);
-    QStringList stepperBlock() const;
-    bool sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged);
+    // The stepper commands whose values came from the operator or the controller in use.
+    struct StepperBlock
+    {
+        QStringList commands;
+        bool functions = false; // the function command is among them
+        QString refusal;        // an operator's change that cannot go out without other values
+    };
+    StepperBlock stepperBlock() const;
+    bool isStepperControl(const QString &name) const;
+    bool sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged, const StepperBlock &stepper);
     // False, after the box naming `what`, when the main window's port is closed or what
     // was sent did not leave it.
     static bool delivered(const QString &what);
@@ -195,6 +204,7 @@ private:
     static void saveChosenFile(const std::function<std::optional<QString>()> &records);
 
     std::unique_ptr<SettingsReadBack> m_readBack;
+    ShownOrigins m_stepperOrigins; // the stepper channels' values, as only they may go back
     std::vector<std::function<void()>> m_design; // puts each control back as it was built
     bool m_loaded = false;
 };

@@ -46,9 +46,17 @@ void frmCal::cmdUploadVKM_Click()
     // Every marked row is checked before any goes out: the controller gets all or none.
     std::array<RowCommand, LastPacedEntry + 1> commands{};
     bool servoChanged = false;
+    StepperBlock stepper;
     try {
         if (!portOpen())
             return;
+        if (ChangedFlags[StepperEntry]) {
+            stepper = stepperBlock();
+            if (!stepper.refusal.isEmpty()) {
+                MsgBox(stepper.refusal, vbconst::vbExclamation, QStringLiteral("VKM"));
+                return;
+            }
+        }
         for (int entry = 0; entry <= LastPacedEntry; ++entry) {
             const OptionRow *row = OptionRows::byEntry(entry);
             if (!ChangedFlags[entry] || !row)
@@ -66,7 +74,7 @@ void frmCal::cmdUploadVKM_Click()
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        if (sendMarked(commands, servoChanged))
+        if (sendMarked(commands, servoChanged, stepper))
             cmdUploadVKM->setEnabled(false);
     } catch (const std::exception &e) {
         QGuiApplication::restoreOverrideCursor();
@@ -77,7 +85,7 @@ void frmCal::cmdUploadVKM_Click()
 }
 
 // Sends the checked commands in order; false, after the box, when one did not go out.
-bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged)
+bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged, const StepperBlock &stepper)
 {
     bool servoSent = false;
     for (int entry = 0; entry <= LastPacedEntry; ++entry) {
@@ -95,12 +103,13 @@ bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoCh
         Pause(PacingMs); // the main window's timers must not slip their commands in between
     }
     if (ChangedFlags[StepperEntry]) {
-        for (const QString &command : stepperBlock()) {
+        for (const QString &command : stepper.commands) {
             transmit(command);
             if (!delivered(QStringLiteral("stepper settings")))
                 return false;
         }
-        Held(ControlWindows().Main).setPrimaryCoverMode(cmbStepperMode[0]->currentIndex() == 0 ? 0 : 1);
+        if (stepper.functions)
+            Held(ControlWindows().Main).setPrimaryCoverMode(cmbStepperMode[0]->currentIndex() == 0 ? 0 : 1);
         ChangedFlags[StepperEntry] = false;
     }
     if (servoChanged) {
@@ -111,18 +120,32 @@ bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoCh
     return true;
 }
 
-// Step modes, currents and functions of the four channels; channel 1's function is the
-// main window's cover mode.
-QStringList frmCal::stepperBlock() const
+// Step modes, currents and functions of the four channels, each sent only when it came from
+// the operator or from the controller in use; channel 1's function is the main window's cover
+// mode. The functions go out in one command, so all four must be known for it.
+frmCal::StepperBlock frmCal::stepperBlock() const
 {
-    QStringList block;
+    const std::shared_ptr<Serial> link = MainWindowLink();
+    const auto known = [&](const QWidget *control) { return m_stepperOrigins.vouched(control->objectName(), link); };
+    StepperBlock block;
     for (int k = 0; k < 4; ++k)
-        block << QStringLiteral("D%1 ").arg(cmbStepperStepMode[k]->currentIndex() + 4 * (k + 1));
+        if (known(cmbStepperStepMode[k]))
+            block.commands << QStringLiteral("D%1 ").arg(cmbStepperStepMode[k]->currentIndex() + 4 * (k + 1));
     for (int k = 0; k < 4; ++k)
-        block << QStringLiteral("9%1 ").arg(vb::CInt(UpDown3[k]->value() / 1.5) + 64 * k);
+        if (known(UpDown3[k]))
+            block.commands << QStringLiteral("9%1 ").arg(vb::CInt(UpDown3[k]->value() / 1.5) + 64 * k);
     int functions = 0;
-    for (int k = 0; k < 4; ++k)
+    bool allKnown = true, edited = false;
+    for (int k = 0; k < 4; ++k) {
         functions += cmbStepperMode[k]->currentIndex() << (4 * k);
-    block << QStringLiteral("0%1 ").arg(functions);
+        allKnown = allKnown && known(cmbStepperMode[k]);
+        edited = edited || m_stepperOrigins.byOperator(cmbStepperMode[k]->objectName());
+    }
+    if (allKnown) {
+        block.commands << QStringLiteral("0%1 ").arg(functions);
+        block.functions = true;
+    } else if (edited) {
+        block.refusal = QStringLiteral("The stepper functions were not all read back from the VKM in use; nothing was uploaded.");
+    }
     return block;
 }

@@ -235,7 +235,7 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     struct Case { const char *what; std::function<void()> act; int entry; QLineEdit *box; const char *shown; };
     const Case cases[] = {
         {"typed threshold", [&] { enter(w.txtFanThreshold, QStringLiteral("50")); }, 3, w.txtFanThreshold, "50"},
-        {"beyond the range", [&] { enter(w.txtFanPulsePower, QStringLiteral("250")); }, 4, w.txtFanPulsePower, "100"},
+        {"beyond the range", [&] { enter(w.txtFanPulsePower, QStringLiteral("250")); }, 4, w.txtFanPulsePower, "0250"},
         {"no number", [&] { enter(w.txtIntFanSet, QStringLiteral("x")); }, 1, w.txtIntFanSet, "0"},
         {"a file's text", [&] { w.txtDeadband->setText(QStringLiteral("3.5")); key(w.txtDeadband, Qt::Key_Return); }, -1, w.txtDeadband, "3.5"},
         {"pasted coefficient", [&] { paste(w.txtPrimSlope, QStringLiteral("abc 1")); }, 14, w.txtPrimSlope, "1"},
@@ -256,12 +256,22 @@ TEST_F(OptionsWindow, TypedAndPastedValuesAreMarkedAndUploaded)
     EXPECT_EQ(str(sent()), "@55 L51 ");
 
     // A deadband typed and the window closed without leaving the box: the spinner's number.
-    const std::pair<const char *, const char *> deadbands[] = {{"7", ""}, {"2.5", "Y3 "}, {"1e0", "Y1 "}, {"x", ""}};
-    for (const auto &[typed, command] : deadbands) {
+    // One beyond the spinner stays as typed when the box is left, and the upload refuses it.
+    struct Deadband { const char *typed; const char *command; bool leaves; };
+    const Deadband deadbands[] = {{"7", "", false}, {"2.5", "Y3 ", false}, {"1e0", "Y1 ", false}, {"x", "", false}, {"9", "", true}};
+    for (const auto &[typed, command, leaves] : deadbands) {
         w.showWindow();
+        parser().setValue(QStringLiteral("udDeadband"), 3);
         sent();
+        prompts.boxes.clear();
         w.txtDeadband->clear();
         WidgetInput::type(w.txtDeadband, QString::fromLatin1(typed));
+        if (leaves) {
+            leave(w.txtDeadband);
+            EXPECT_EQ(str(w.txtDeadband->text()), typed);
+            w.cmdUploadVKM_Click();
+            EXPECT_EQ(str(boxTexts().last()), "The deadband \"9\" is outside 0 to 5; nothing was uploaded.");
+        }
         w.close();
         EXPECT_EQ(str(sent()), command) << typed;
     }
@@ -338,10 +348,14 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     w.txtSKi->clear(); // an emptied heater box sends nothing
     w.txtSecKi->setText(QStringLiteral("20"));
     const int modes[] = {0, 1, 2, 3}, currents[] = {90, 45, 1, 0}, functions[] = {0, 1, 0, 1};
+    const auto readBack = [&](const char *control, int k, int value) {
+        const QString name = QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(k);
+        control[0] == 'U' ? parser().setValue(name, value) : parser().setListIndex(name, value);
+    };
     for (int k = 0; k < 4; ++k) {
-        w.cmbStepperStepMode[k]->setCurrentIndex(modes[k]);
-        w.UpDown3[k]->setValue(currents[k]);
-        w.cmbStepperMode[k]->setCurrentIndex(functions[k]);
+        readBack("cmbStepperStepMode", k, modes[k]);
+        readBack("UpDown3", k, currents[k]);
+        readBack("cmbStepperMode", k, functions[k]);
     }
     main.coverMode = 1;
     w.ChangedFlags.fill(true);
@@ -358,6 +372,29 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     EXPECT_EQ(main.coverMode, 0);
     for (int k = 0; k < 4; ++k) // the controller reports each current as it was uploaded
         EXPECT_EQ(sim.value(QStringLiteral(":S%1C").arg(k + 2)).toInt(), currents[k]) << k;
+
+    // After a reconnect only what the operator chose and what this controller reported go
+    // back: the first port's values stay unsent, and a function that needs them is refused.
+    link->setConnected(false);
+    link->setConnected(true);
+    sent();
+    struct Step { const char *what; std::function<void()> act; const char *sent; const char *box; int coverMode; };
+    const Step steps[] = {
+        {"current", [&] { w.UpDown3[1]->setValue(60); }, "9104 ", nullptr, 0},
+        {"function alone", [&] { w.cmbStepperMode[1]->setCurrentIndex(0); }, "",
+         "The stepper functions were not all read back from the VKM in use; nothing was uploaded.", 0},
+        {"functions read back", [&] { for (int k = 0; k < 4; ++k) readBack("cmbStepperMode", k, 1); w.cmbStepperMode[3]->setCurrentIndex(0); },
+         "9104 0273 ", nullptr, 1},
+    };
+    for (const Step &step : steps) {
+        prompts.boxes.clear();
+        step.act();
+        w.ChangedFlags[38] = true;
+        w.cmdUploadVKM_Click();
+        EXPECT_EQ(str(sent()), step.sent) << step.what;
+        EXPECT_EQ(str(boxTexts().last()), step.box ? step.box : "Upload changes to VKM?") << step.what;
+        EXPECT_EQ(main.coverMode, step.coverMode) << step.what;
+    }
 }
 
 // The servo rows go out at least 51 ms apart without serving events, "u" last.
