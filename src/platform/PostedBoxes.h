@@ -15,6 +15,19 @@ class PostedBoxes : public QObject
 {
 public:
     explicit PostedBoxes(QObject *owner);
+    ~PostedBoxes() override;
+
+    // While any Hold stands, no posted box of any queue opens (a step whose own timing a
+    // modal loop must not stretch): the boxes wait in order and open once the last Hold ends.
+    class Hold
+    {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    };
+    static bool Held();
     // The queue of boxes that belong to no window (the handlers' errors, the data log's
     // notices), owned by the application.
     static PostedBoxes &Application();
@@ -34,6 +47,7 @@ private:
         bool operator==(const Box &) const = default;
     };
 
+    void schedule();
     void showPending();
 
     std::vector<Box> m_pending;

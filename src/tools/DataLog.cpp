@@ -118,6 +118,8 @@ void StartLogTimer(uint32_t periodMs)
     auto id = std::make_shared<uint32_t>(0);
     *id = SystemTimer::SetTimer(periodMs, [id] { LogTimerProc(*id); });
     t.LogTimerId = int32_t(*id);
+    // Every start asks first: a record needs its fields asked for since the start.
+    t.LogPollPhase = false;
     t.LogReports.Restart(Module().link.SharedSerial.get());
     t.LogSilenceTold = false;
     t.LogLostRecords = 0;
@@ -180,9 +182,16 @@ void LogTimerProc(uint32_t id)
             t.LogTimerId = 0;
             return;
         }
+        const auto &link = m.link.SharedSerial;
+        if (t.FlashInProgress) {
+            // The line is the upload's: no request, no record and none lost; the first tick
+            // after it asks, and its record counts only what came since.
+            t.LogPollPhase = false;
+            t.LogReports.Restart(link.get());
+            return;
+        }
         t.LogPollPhase = !t.LogPollPhase;
         if (t.LogPollPhase) {
-            const auto &link = m.link.SharedSerial;
             if (link && link->Connected() && (!t.GraphRunning || t.LogInterval < t.GraphPeriod))
                 link->Transmit(QStringLiteral(" T "));
             return;

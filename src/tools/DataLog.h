@@ -46,11 +46,12 @@ Values FreshValues(const Serial *link, const ReportFreshness &since);
 QString TimeOfDay(const QTime &time);
 
 // Starts the log timer (killing one still registered) and keeps its identifier in
-// LogTimerId. Records count the controller's reports from here on.
+// LogTimerId. Its first tick asks; records count the controller's reports from here on.
 void StartLogTimer(uint32_t periodMs);
 
 // One tick of the timer `id`: a request tick sends " T " (unless the graph asks more often),
-// a record tick writes one record; with logging stopped the timer ends itself. A field of a
+// a record tick writes one record; with logging stopped the timer ends itself. While a
+// firmware upload owns the line a tick does nothing but leave the next one to ask. A field of a
 // record holds a value only when the controller reported it since the last record on the
 // port as it is open; a record with no value at all tells the operator once. A record that
 // cannot be written (a failing write, a file whose name no longer leads to it) is lost: its

@@ -12,14 +12,26 @@ void HeaterModel::PrepareModelData()
         return;
     TimeStep = DataSet[1][Time] - DataSet[0][Time];
     InitialTemperature = DataSet[0][Temperature];
-    HeaterStep = DataSet[PointCount - 1][Power];
     StartTime = DataSet[0][Time];
+    // The step is the power switched on; the last row's power is the step only if it stayed.
+    m_switchOnRow = PointCount - 1;
     for (int i = 0; i < PointCount; ++i) {
         if (DataSet[i][Power] != 0) {
             SwitchOnTime = DataSet[i][Time];
+            m_switchOnRow = i;
             break;
         }
     }
+    HeaterStep = DataSet[m_switchOnRow][Power];
+}
+
+std::optional<int> HeaterModel::PowerLeftStep() const
+{
+    for (int i = m_switchOnRow; i < PointCount; ++i) {
+        if (DataSet[i][Power] != HeaterStep)
+            return i;
+    }
+    return std::nullopt;
 }
 
 float HeaterModel::ModelValue(float t) const
@@ -62,6 +74,9 @@ bool HeaterModel::FitHeaterModel()
 {
     // No power step, or every row at one time, leaves every model value equal: nothing to fit.
     if (PointCount < 2 || HeaterStep == 0 || TimeStep == 0)
+        return false;
+    // A step whose power changed on the way is no step the model describes.
+    if (PowerLeftStep())
         return false;
     const float gainTolerance = 0.0005f, timeTolerance = 0.005f, deadTolerance = 0.005f;
     const int gainCount = 7, timeCount = 11; // halvings from the first steps to the tolerances

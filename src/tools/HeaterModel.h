@@ -34,9 +34,13 @@ public:
     // Told the progress (0 to 100) as the search narrows; may repaint.
     std::function<void(int)> Progress;
 
+    // HeaterStep is the power of the first row with power, the switch-on.
     void PrepareModelData();
+    // The first row from the switch-on on whose power is not HeaterStep; nothing when the
+    // power stayed at the step.
+    std::optional<int> PowerLeftStep() const;
     // The nested search. False when an iteration limit is passed, or when the data hold no
-    // heater power step or no time step, which leaves nothing to fit.
+    // heater power step, a step whose power did not stay, or no time step.
     bool FitHeaterModel();
     // The squared least-squares slope of measured against model temperatures; nothing when
     // the model is flat or the result is not a finite number.
@@ -64,4 +68,7 @@ public:
     // The hundredths a shown coefficient is uploaded as; nothing when they do not fit the
     // controller's 16 bits, or when a value that is not 0 would go out as 0.
     static std::optional<int16_t> Hundredths(const QString &shown);
+
+private:
+    int m_switchOnRow = 0;
 };

@@ -4,6 +4,7 @@
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
+#include "platform/PostedBoxes.h"
 #include "platform/RunningHandler.h"
 #include "platform/UserPrompts.h"
 
@@ -221,6 +222,7 @@ void frmFlash::runUpload()
     try {
         m_uploading = true;
         const auto done = qScopeGuard([this] { m_uploading = false; });
+        const PostedBoxes::Hold boxesWait; // a box opened inside the exchange would stall the loader
         FirmwareUpload upload(*this, Timings);
         UploadErrorCode = upload.run(txtFileName->text());
     } catch (const std::exception &e) {

@@ -5,6 +5,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
+#include "platform/PostedBoxes.h"
 #include "platform/RunningHandler.h"
 #include "platform/UpDown.h"
 #include "tools/ToolWindow.h"
@@ -93,6 +94,7 @@ frmSecHeaterWizard::frmSecHeaterWizard(QWidget *parent) : QWidget(parent, Qt::Wi
                 optBegin_Click(i);
         });
     connect(udSampleTime, &QSpinBox::valueChanged, this, [this](int v) { lblSampleTime->setText(QString::number(v)); });
+    m_boxes = new PostedBoxes(this);
     model.Progress = [this](int percent) {
         ProgressBar1->setValue(percent);
         ProgressBar1->repaint();
@@ -339,6 +341,9 @@ void frmSecHeaterWizard::drawStep(int step)
         if (LastStep == 1)
             cmdNext->setEnabled(false);
         SampleTime = int16_t(udSampleTime->value());
+        m_recording = Recording{};
+        if (const auto &link = Module().link.SharedSerial)
+            m_recording.mark = link->Reports().LastSerial(); // only what comes from now on
         MSChart1->chart()->axes(Qt::Horizontal).value(0)->setRange(0, SampleTime);
         Label4->setText(QStringLiteral("Collecting data..."));
         Timer1.setInterval(15000);
@@ -447,7 +452,8 @@ void frmSecHeaterWizard::analyse()
     // nothing to show or upload.
     m_coefficients.reset();
     std::optional<float> goodness;
-    if (model.FitHeaterModel())
+    const std::optional<int> powerLeft = model.PowerLeftStep();
+    if (!powerLeft && model.FitHeaterModel())
         goodness = model.GoodnessOfFit();
     if (goodness)
         m_coefficients = HeaterModel::Derive(model.Gain, model.TimeConstant, model.DeadTime);
@@ -455,8 +461,11 @@ void frmSecHeaterWizard::analyse()
         // Only Cancel leads on from here.
         cmdNext->setEnabled(false);
         cmdBack->setEnabled(false);
-        MsgBox(QStringLiteral("Unable to converge on solution.  The data collected is suspect.  Please restart this "
-                              "wizard and collect new data."),
+        const auto &row = model.DataSet[powerLeft.value_or(0)];
+        MsgBox(powerLeft ? PowerLeftText(row[HeaterModel::Power], row[HeaterModel::Time], model.HeaterStep)
+                               + QStringLiteral("  This data set cannot be fitted.")
+                         : QStringLiteral("Unable to converge on solution.  The data collected is suspect.  Please "
+                                          "restart this wizard and collect new data."),
                vbconst::vbExclamation, Title);
         return;
     }

@@ -6,8 +6,10 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 
+class PostedBoxes;
 class QChartView;
 class QLabel;
 class QLineEdit;
@@ -17,6 +19,7 @@ class QPushButton;
 class QRadioButton;
 class QScatterSeries;
 class QSpinBox;
+class Serial;
 
 // "Secondary Heater Calibration Wizard": records the secondary mirror's answer to a heater
 // power step (or loads a saved data set), fits the heater model, shows the PID coefficients
@@ -105,11 +108,29 @@ private:
     void showPlot(bool regression);
     void setPlotRow(int row, float x1, float y1, float x2, float y2);
     bool analyseSaved() const;
+    // A point from what the controller reported since the last one; false when it has not
+    // reported every value anew (no point) or when the recording was refused.
+    bool takePoint(const std::shared_ptr<Serial> &link);
+    // The power of a point that left the heat challenge's step.
+    static QString PowerLeftText(float power, float minutes, float step);
+    // Ends the recording with a posted box that says why; nothing leads on to a fit.
+    void refuseRecording(const QString &why);
 
     QScatterSeries *m_first = nullptr;  // ambient, then the measured temperatures
     QScatterSeries *m_second = nullptr; // secondary while recording
     QLineSeries *m_model = nullptr;     // the model curve
     std::optional<HeaterModel::Coefficients> m_coefficients;
+    // What the recording rests on: the link and its opening at the first point, the last
+    // report a point has used, the heater mode before the challenge, whether it went.
+    struct Recording
+    {
+        std::weak_ptr<Serial> link;
+        uint64_t epoch = 0;
+        uint64_t mark = 0;
+        std::optional<int> mode;
+        bool challenged = false;
+    } m_recording;
+    PostedBoxes *m_boxes = nullptr;
     NamedControls m_sink{this};
     bool m_unloaded = false;
 };

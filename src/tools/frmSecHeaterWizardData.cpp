@@ -4,8 +4,11 @@
 #include "link/ControlWindowHooks.h"
 #include "link/HandlerError.h"
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
+#include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "platform/DataFolder.h"
+#include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbFiles.h"
@@ -84,31 +87,23 @@ void frmSecHeaterWizard::showPlot(bool regression)
 
 void frmSecHeaterWizard::Timer1_Timer()
 {
-    ModuleState &m = Module();
     try {
         QueryTick = !QueryTick;
-        const auto &link = m.link.SharedSerial;
+        const std::shared_ptr<Serial> link = Module().link.SharedSerial;
+        // The points hold together only on the port, and its opening, of the first one.
+        if (PlotRow > 0 && (!link || link != m_recording.link.lock() || link->Reports().Epoch() != m_recording.epoch)) {
+            refuseRecording(QStringLiteral("The port changed during the recording."));
+            return;
+        }
         if (QueryTick) {
-            const bool logAsks = m.tools.LoggingActive && m.tools.LogInterval < m.tools.GraphPeriod;
-            if (link && link->Connected() && !logAsks)
+            // Asked here unless another sender's question is already on its way: a point
+            // takes only what the controller reported since the last one.
+            if (link && link->Connected() && link->Reports().Pending(u'T') == 0)
                 link->Transmit(QStringLiteral(" T "));
             return;
         }
-        if (m.temperatures.AmbientTemperature == 0 || m.temperatures.SecondaryTemperature == 0)
+        if (!link || !takePoint(link))
             return;
-        ++PlotRow;
-        ++PlotPointCount;
-        ElapsedTime += 0.5f;
-        setPlotRow(PlotRow, ElapsedTime, float(m.temperatures.AmbientTemperature), ElapsedTime,
-                   float(m.temperatures.SecondaryTemperature));
-        showPlot(false);
-        ProgressBar1->setValue(int(vb::Int(100 * ElapsedTime / SampleTime)));
-        if (ElapsedTime == 2.0f && link)
-            link->Transmit(QStringLiteral("s50 ")); // the heat challenge
-        auto &row = model.DataSet.at(PlotRow - 1);
-        row[HeaterModel::Time] = ElapsedTime;
-        row[HeaterModel::Power] = m.temperatures.SecondaryHeaterPower;
-        model.PointCount = int16_t(PlotRow);
         if (PlotRow == 2 * SampleTime) {
             Timer1.setEnabled(false);
             ++WizardStep;
@@ -116,6 +111,83 @@ void frmSecHeaterWizard::Timer1_Timer()
         }
     } catch (const std::exception &) {
     }
+}
+
+bool frmSecHeaterWizard::takePoint(const std::shared_ptr<Serial> &link)
+{
+    const ControllerReports &reports = link->Reports();
+    // Each value reported since the last point, and the heater's after any command that
+    // changed it; else no point (the recording takes longer, as with a zero temperature).
+    const auto fresh = [&](QStringView code) -> std::optional<Report> {
+        if (!reports.ReportedSince(code, m_recording.mark) || !reports.Holds(code))
+            return std::nullopt;
+        return reports.Last(code)->report;
+    };
+    const auto ambientReport = fresh(u":t1"), secondaryReport = fresh(u":t3");
+    const auto powerReport = fresh(u":ss"), modeReport = fresh(u":sm");
+    if (!ambientReport || !secondaryReport || !powerReport || !modeReport || !modeReport->numeric)
+        return false;
+    const auto ambient = ReportValue::Temperature(*ambientReport), secondary = ReportValue::Temperature(*secondaryReport);
+    const auto power = ReportValue::Power(*powerReport);
+    if (!ambient || !secondary || !power || *ambient == 0 || *secondary == 0)
+        return false;
+    const int mode = vb::CInt(modeReport->v);
+    const float time = ElapsedTime + 0.5f;
+    // Before the challenge the heater stays as it was, off; from the challenge on, manual at 50 %.
+    const std::optional<int> expectedMode = m_recording.challenged ? std::optional<int>(0) : m_recording.mode;
+    if (expectedMode && mode != *expectedMode) {
+        refuseRecording(QStringLiteral("The secondary heater mode changed during the recording."));
+        return false;
+    }
+    const int step = m_recording.challenged ? 50 : 0;
+    if (*power != step) {
+        refuseRecording(PowerLeftText(float(*power), time, 50));
+        return false;
+    }
+    if (PlotRow == 0) {
+        m_recording.link = link;
+        m_recording.epoch = reports.Epoch();
+    }
+    m_recording.mode = mode;
+    m_recording.mark = reports.LastSerial();
+
+    ++PlotRow;
+    ++PlotPointCount;
+    ElapsedTime = time;
+    setPlotRow(PlotRow, ElapsedTime, float(*ambient), ElapsedTime, float(*secondary));
+    showPlot(false);
+    ProgressBar1->setValue(int(vb::Int(100 * ElapsedTime / SampleTime)));
+    auto &row = model.DataSet.at(PlotRow - 1);
+    row[HeaterModel::Time] = ElapsedTime;
+    row[HeaterModel::Power] = float(*power);
+    model.PointCount = int16_t(PlotRow);
+    if (ElapsedTime == 2.0f) {
+        // The heat challenge; a recording without it is no challenge.
+        const Serial::SendResult result = link->Transmit(QStringLiteral("s50 "));
+        if (result != Serial::SendResult::Sent) {
+            refuseRecording(QStringLiteral("The heat challenge \"s50 \" was not sent: %1.").arg(OperatorSend::Cause(result)));
+            return false;
+        }
+        m_recording.challenged = true;
+    }
+    return true;
+}
+
+QString frmSecHeaterWizard::PowerLeftText(float power, float minutes, float step)
+{
+    return QStringLiteral("The secondary heater power was %1 % at %2 minutes, not the heat challenge's %3 %.")
+        .arg(vb::CStr(power), vb::CStr(minutes), vb::CStr(step));
+}
+
+void frmSecHeaterWizard::refuseRecording(const QString &why)
+{
+    Timer1.setEnabled(false);
+    cmdNext->setEnabled(false);
+    cmdBack->setEnabled(true);
+    Label4->setText(QStringLiteral("Recording stopped"));
+    // Posted: a tick may fall inside another step's wait.
+    m_boxes->post(why + QStringLiteral("  This recording cannot be used: press Back to collect new data."),
+                  vbconst::vbExclamation, Title);
 }
 
 int16_t frmSecHeaterWizard::LoadDataSet()

@@ -2,6 +2,7 @@
 // exchange reads the port in loops that serve no events.
 #include "link/ModuleState.h"
 #include "link/Serial.h"
+#include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
 #include "platform/Wait.h"
 #include "support/FakeControlWindows.h"
@@ -332,11 +333,17 @@ TEST_F(FirmwareWizard, TheWindowStaysWhileTheUploadRuns)
     click(wizard->cmdNext);
     wizard->txtFileName->setText(file);
     click(wizard->cmdNext);
-    // Tried while the exchange serves events after "P".
-    QTimer::singleShot(0, wizard, [this] { wizard->close(); });
+    // Tried while the exchange serves events after "P"; a box posted then (the data log's)
+    // waits for the upload's end.
+    QTimer::singleShot(0, wizard, [this] {
+        wizard->close();
+        PostedBoxes::Application().post(QStringLiteral("posted"), vbconst::vbExclamation);
+    });
     click(wizard->cmdNext);
     EXPECT_TRUE(wizard->isVisible());
     EXPECT_EQ(wizard->CurrentStep, frmFlash::Succeeded);
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    EXPECT_TRUE(Wait::Until(1000, [&] { return prompts.boxes.size() == 1; }));
 }
 
 } // namespace

@@ -188,6 +188,8 @@ TEST_F(HeaterWizard, BadDataSetsAreRefusedAndLeaveNothingToUpload)
         {"late.txt", setAText(120, 10, 40.37), {ConvergeText}, 120}, // 40.37: inexact in float sums
         {"twice.txt", "0.5,0,40.37\r\n" + setAText(5, 10, 40.37), {ConvergeText}, 121},
         {"falling.txt", setAText(5, -10), {ConvergeText}, 120},
+        {"changed.txt", setAText().replace("\r\n60,50,", "\r\n60,20,"),
+         {"The secondary heater power was 20 % at 60 minutes, not the heat challenge's 50 %.  This data set cannot be fitted."}, 120},
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
@@ -217,9 +219,12 @@ TEST_F(HeaterWizard, BadDataSetsAreRefusedAndLeaveNothingToUpload)
 
 TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
 {
-    ModuleState &m = Module();
-    m.temperatures.AmbientTemperature = 50;
-    m.temperatures.SecondaryTemperature = 0;
+    // Each point holds what the controller reported since the last one, and the wizard asks
+    // itself also while the log runs and the graph asks less often.
+    using Sensor = ControllerSimulator::Sensor;
+    sim.setSilent(false);
+    sim.setTemperature(Sensor::Secondary, 0);
+    Module().tools = {.LoggingActive = true, .LogInterval = 30, .GraphPeriod = 60};
     frmSecHeaterWizard wizard;
     wizard.cmdNext->click();
     wizard.udSampleTime->setValue(3);
@@ -227,19 +232,16 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     EXPECT_EQ(wizard.Timer1.Interval(), 15000);
     EXPECT_TRUE(wizard.Timer1.Enabled());
     EXPECT_FALSE(wizard.cmdNext->isEnabled());
+    const auto tick = [&] { wizard.Timer1_Timer(), Wait::For(30); };
 
-    wizard.Timer1_Timer();
+    tick();
     EXPECT_EQ(sent(), QStringLiteral(" T "));
-    wizard.Timer1_Timer(); // no secondary temperature yet: no point
+    tick(); // no secondary temperature yet: no point
     EXPECT_EQ(wizard.PlotRow, 0);
-    m.temperatures.SecondaryTemperature = 40;
+    sim.setTemperature(Sensor::Secondary, 40);
     QString all;
-    for (int tick = 0; tick < 12; ++tick) {
-        if (tick == 8)
-            m.temperatures.SecondaryHeaterPower = 50;
-        wizard.Timer1_Timer();
-        all += sent();
-    }
+    for (int i = 0; i < 12; ++i)
+        tick(), all += sent();
     EXPECT_EQ(all, QStringLiteral(" T  T  T  T s50  T  T "));
     EXPECT_FALSE(wizard.Timer1.Enabled());
     EXPECT_EQ(wizard.model.PointCount, 6);
@@ -247,11 +249,39 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     EXPECT_EQ(wizard.model.DataSet[3][HeaterModel::Power], 0); // the power known before the challenge
     EXPECT_EQ(wizard.model.DataSet[4][HeaterModel::Power], 50);
     EXPECT_GE(wizard.WizardStep, 3); // the last point started the analysis
+
+    // A client's power or mode, another port, or a challenge that never left: the recording
+    // ends with a box that says so, and nothing leads on to a fit.
+    const QString unusable = QStringLiteral("  This recording cannot be used: press Back to collect new data.");
+    struct Case { int at; std::function<void()> change; const char *box; };
+    const Case cases[] = {
+        {5, [&] { sharedLink()->Transmit(QStringLiteral("s20 ")); },
+         "The secondary heater power was 20 % at 2.5 minutes, not the heat challenge's 50 %."},
+        {2, [&] { sharedLink()->Transmit(QStringLiteral("w1 ")); }, "The secondary heater mode changed during the recording."},
+        {2, [&] { sharedLink()->setConnected(false), sharedLink()->setConnected(true); }, "The port changed during the recording."},
+        {4, [] { Module().tools.FlashInProgress = true; },
+         "The heat challenge \"s50 \" was not sent: a firmware upload is in progress."},
+    };
+    for (const Case &c : cases) {
+        sim.setHeaterMode(0), sim.setHeaterPower(0), prompts.boxes.clear();
+        frmSecHeaterWizard recording;
+        recording.cmdNext->click();
+        recording.cmdNext->click();
+        for (int pair = 1; pair <= 8 && recording.Timer1.Enabled(); ++pair) {
+            recording.Timer1_Timer(), Wait::For(30);
+            pair == c.at ? c.change() : void();
+            recording.Timer1_Timer(), Wait::For(30);
+        }
+        Module().tools.FlashInProgress = false;
+        EXPECT_EQ(prompts_(), QStringList{QLatin1String(c.box) + unusable});
+        EXPECT_FALSE(recording.Timer1.Enabled() || recording.cmdNext->isEnabled()) << c.box;
+        EXPECT_EQ(recording.WizardStep, 2) << c.box;
+    }
 }
 
 TEST_F(HeaterWizard, BackFromRecordingAsksThenStopsAndClears)
 {
-    Module().temperatures = {50, 0, 40, 0, 0};
+    sim.setSilent(false);
     frmSecHeaterWizard wizard;
     wizard.cmdNext->click();
     wizard.udSampleTime->setValue(1); // two points: the next point tick ends the recording
