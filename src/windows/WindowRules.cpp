@@ -1,6 +1,7 @@
 #include "windows/WindowRules.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "link/RotatorSteps.h"
@@ -12,10 +13,13 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
+#include "windows/Forms.h"
+#include "windows/frmWrapMessage.h"
 
 #include <QGuiApplication>
 #include <QCoreApplication>
 #include <QSpinBox>
+#include <QTimer>
 #include <cstdlib>
 
 namespace WindowRules {
@@ -136,6 +140,19 @@ bool WrapLimitCrossed()
     return (r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit);
 }
 
+bool StopAtWrapLimit(QObject *window, Serial *link, bool &stopped)
+{
+    if (stopped || !WrapLimitCrossed())
+        return false;
+    // The transmit leaves at once; nothing is pumped inside the parser.
+    const Serial::SendResult result = OperatorSend::Transmit(link, QStringLiteral("q0 "));
+    stopped = true;
+    WrapMessageForm()->show();
+    if (result != Serial::SendResult::Sent)
+        QTimer::singleShot(0, window, [result] { OperatorSend::Left(result); });
+    return true;
+}
+
 RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayReverse, bool mayAsk)
 {
     if (!link || !link->Connected())
@@ -143,12 +160,16 @@ RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayRever
     return RotatorStatus::WithinWrap(*link, signedSteps, mayReverse, mayAsk);
 }
 
+QString RotatorMoveRefusal(const RotatorStatus::Move &move)
+{
+    return move.outcome == RotatorStatus::Move::Outcome::PastLimit ? QStringLiteral("Warning:  Can not slew past wrap limit.")
+                                                                   : QStringLiteral("No response from rotator");
+}
+
 void WarnRotatorMove(const RotatorStatus::Move &move)
 {
-    if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
-        WarnWrapLimit();
-    else if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
-        MsgBox(QStringLiteral("No response from rotator"), vbconst::vbExclamation, QStringLiteral("VKM"));
+    if (move.outcome != RotatorStatus::Move::Outcome::Send)
+        MsgBox(RotatorMoveRefusal(move), vbconst::vbExclamation, QStringLiteral("VKM"));
 }
 
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk)
@@ -158,7 +179,7 @@ std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool 
 
 void WarnWrapLimit()
 {
-    MsgBox(QStringLiteral("Warning:  Can not slew past wrap limit."), vbconst::vbExclamation, QStringLiteral("VKM"));
+    WarnRotatorMove({RotatorStatus::Move::Outcome::PastLimit});
 }
 
 } // namespace WindowRules

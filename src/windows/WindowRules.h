@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 
+class QObject;
 class QSpinBox;
 class Serial;
 
@@ -58,6 +59,12 @@ bool NoteRotatorActual(double v);
 // never for the first report after a wrap of 0 or an unchanged one.
 bool WrapLimitCrossed();
 
+// The stop both parsers make once a reported wrap crosses the limit (and `stopped` is clear):
+// "q0 " and the wrap message; `stopped` is set. A stop that did not leave is said with the
+// operator windows' refusal box, opened from the event loop once the delivery has returned
+// (`window` gone: not at all). True when it stopped.
+bool StopAtWrapLimit(QObject *window, Serial *link, bool &stopped);
+
 // The pointer's buttons now; tests replace it.
 extern std::function<Qt::MouseButtons()> PointerButtons;
 
@@ -77,6 +84,8 @@ RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayRever
 void WarnWrapLimit();
 // The box for a move that was not sent: the wrap limit's, or that the rotator did not answer.
 void WarnRotatorMove(const RotatorStatus::Move &move);
+// That box's text.
+QString RotatorMoveRefusal(const RotatorStatus::Move &move);
 // The rotator's target, position or cable wrap (`code` ":rs", ":rt" or ":wr", in steps) as the
 // controller reported it in an answer written after the last rotator command. When the record
 // holds none, a press (`mayAsk`) asks and waits for the answer; a timer's tick asks without

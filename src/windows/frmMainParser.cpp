@@ -16,7 +16,6 @@
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
 #include "windows/frmRotIndicator.h"
-#include "windows/frmWrapMessage.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -182,14 +181,8 @@ void frmMain::rotatorWrap(const Report &r)
         return; // the stop test needs the new wrap
     }
     skip([&] { lblWrap->setText(vb::Format(r.v / 200, QStringLiteral("#,##0.0"))); });
-    if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
-        // The transmit leaves at once; nothing is pumped inside the parser.
-        if (GetSerial)
-            GetSerial->Transmit(QStringLiteral("q0 "));
-        WrapLimitStopped = true;
-        WrapMessageForm()->show();
+    if (WindowRules::StopAtWrapLimit(this, GetSerial.get(), WrapLimitStopped))
         Timer3.setEnabled(true);
-    }
     rot.LastWrap = rot.RotatorWrap;
 }
 

@@ -140,19 +140,22 @@ void frmMain::cmdUnwrap_Click()
     if (choice == 0)
         return;
     // Unwound from the wrap the controller reports now, not the one shown.
-    const std::optional<int32_t> reported = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
-    if (!reported) {
+    std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+    if (wrap && choice == 2 && std::llabs(*wrap) <= RotatorStepsPerHalfTurn) {
+        if (!Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
+                                      "result in a greater wrap.  Do you wish to continue?")))
+            return;
+        // Anything may have moved it while the question was open: the way round is decided
+        // on the wrap as reported once the operator chose.
+        wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+    }
+    if (!wrap) {
         WindowRules::WarnRotatorMove({});
         return;
     }
-    const int32_t wrap = *reported;
-    if (choice == 2 && std::llabs(wrap) <= RotatorStepsPerHalfTurn
-        && !Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
-                                     "result in a greater wrap.  Do you wish to continue?")))
-        return;
-    const int64_t steps = choice == 1 ? -int64_t(wrap) : wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
-    // Anything may have moved it while the question was open.
-    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, true);
+    const int64_t steps = choice == 1 ? -int64_t(*wrap) : *wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
+    // Checked on the same record, with nothing served in between.
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, false);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(QStringLiteral(" ") + relativeMove(move.steps));
     else

@@ -315,6 +315,14 @@ TEST_F(MainWindowParser, TheWrapLimitStopSendsOneStop)
     EXPECT_FALSE(form->WrapLimitStopped);
     feed({":wr -200001 "});
     EXPECT_TRUE(form->WrapLimitStopped);
+
+    // A stop that cannot leave is said once the delivery has returned.
+    form->WrapLimitStopped = false;
+    Module().link.SharedSerial->setConnected(false);
+    feed({":wr -200002 "});
+    EXPECT_TRUE(prompts.boxes.isEmpty());
+    ASSERT_TRUE(Wait::Until(2000, [&] { return !prompts.boxes.isEmpty(); }));
+    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Error:  The communications port is not open."));
 }
 
 TEST_F(MainWindowParser, MotorErrorBoxOpensFromTheEventLoopOncePerLatchAndHoldsNoReport)

@@ -181,7 +181,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     const QString smallWrap = QStringLiteral(
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; };
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -192,11 +192,19 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {-50000, "cmdOK", false, vbconst::vbOK, " j72000 ", false},
         {40000, "cmdCancel", true, vbconst::vbOK, "", false},
         {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
+        {36000, "cmdOK", false, vbconst::vbOK, "j-76000  R  j72000 ", true, 540, -40000}, // a client's move meanwhile
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
         controllerAt(0, c.wrap);
-        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (c.wrapWhileAsked) {
+                Module().link.SharedSerial->Transmit(QStringLiteral("j-76000 "));
+                EXPECT_TRUE(sim.waitForReceived(QStringLiteral("j-76000 "), 2000));
+                controllerAt(0, c.wrapWhileAsked);
+            }
+            return c.answer;
+        };
         WidgetInput::whenModal([&](QWidget *unwrap) {
             unwrap->findChild<QRadioButton *>(QString::fromLatin1(c.full ? "Option1" : "Option2"))->setChecked(true);
             WidgetInput::click(unwrap, c.button);
