@@ -106,7 +106,7 @@ void frmSynchTS::cmdTStoZEL_Click()
             return false;
         }
         const int32_t set = *reported;
-        const bool watched = m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope;
+        const bool watched = m.settings.CheckTelescope && RotatorPositionRecorded(ControlWindowLink()).value_or(false);
         const int16_t synched = m.settings.ZELSynchedToTelescope;
         if (watched && (synched == 0 || synched == m.thesky.PierSide)) {
             TurnTheSkyTo(set);

@@ -205,7 +205,8 @@ void TheSkyFollow::compareAtConnect()
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
     bool differ = !set || std::llabs(StepsApart(IndicatorSteps(angle), *set)) > 2;
     const int16_t synched = m.settings.ZELSynchedToTelescope;
-    if (!differ && m.settings.CheckTelescope && m.rotator.RotatorPositionRecorded && synched != 0)
+    if (!differ && m.settings.CheckTelescope && synched != 0
+        && m_host.Link() && RotatorPositionRecorded(*m_host.Link()).value_or(false))
         differ = synched != m.thesky.PierSide;
     if (!differ)
         return;

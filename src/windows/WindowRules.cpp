@@ -13,6 +13,7 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
+#include "platform/Wait.h"
 #include "windows/Forms.h"
 #include "windows/frmWrapMessage.h"
 
@@ -175,6 +176,79 @@ void WarnRotatorMove(const RotatorStatus::Move &move)
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk)
 {
     return link ? RotatorStatus::Value(*link, code, mayAsk) : std::nullopt;
+}
+
+std::optional<Report> Vouched(const Serial *link, QStringView code)
+{
+    if (!link || !link->Connected())
+        return std::nullopt;
+    const ControllerReports &reports = link->Reports();
+    const ControllerReports::Value *value = reports.Last(code);
+    if (!value || !reports.Holds(code))
+        return std::nullopt;
+    return value->report;
+}
+
+std::optional<Report> Reported(Serial *link, QStringView code, const QString &query, bool mayAsk)
+{
+    if (std::optional<Report> now = Vouched(link, code); now || !mayAsk || !link)
+        return now;
+    const ControllerReports &reports = link->Reports();
+    if (link->Transmit(query) != Serial::SendResult::Sent)
+        return std::nullopt;
+    const uint64_t epoch = reports.Epoch();
+    Wait::Until(RotatorStatus::AnswerWaitMs, [&] { return reports.Epoch() != epoch || Vouched(link, code); });
+    return reports.Epoch() == epoch ? Vouched(link, code) : std::nullopt;
+}
+
+bool RecallOn(const Report &r)
+{
+    return r.numeric && r.v != 2.0 * vb::CLng(r.v / 2);
+}
+
+namespace {
+
+// Either of two codes of one answer, as Reported: the first asked for, the second as it stands.
+std::optional<bool> eitherReported(Serial *link, const char16_t *first, bool (*firstOn)(const Report &),
+                                   const char16_t *second, const QString &query, bool mayAsk)
+{
+    const std::optional<Report> a = Reported(link, QStringView(first), query, mayAsk);
+    const std::optional<Report> b = Vouched(link, QStringView(second));
+    if ((a && firstOn(*a)) || (b && RecallOn(*b)))
+        return true;
+    if (a || b)
+        return false;
+    return std::nullopt;
+}
+
+std::optional<bool> flagReported(Serial *link, const char16_t *code, bool (*on)(const Report &), bool mayAsk)
+{
+    const std::optional<Report> r = Reported(link, QStringView(code), QStringLiteral(" Q "), mayAsk);
+    return r ? std::optional<bool>(on(*r)) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<bool> FocuserHomed(Serial *link, bool mayAsk)
+{
+    return eitherReported(link, u":h", [](const Report &r) { return r.numeric && r.v == 1; }, u":frp",
+                          QStringLiteral(" Q "), mayAsk);
+}
+
+std::optional<bool> Compensating(Serial *link, bool mayAsk)
+{
+    return flagReported(link, u":tc", [](const Report &r) { return r.text == u"1" || r.text == u"2"; }, mayAsk);
+}
+
+std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk)
+{
+    return flagReported(link, u":mb", &ReportValue::Flag, mayAsk);
+}
+
+std::optional<bool> RotatorHomed(Serial *link, bool mayAsk)
+{
+    return eitherReported(link, u":rh", [](const Report &r) { return r.numeric && r.v != 0; }, u":rrp",
+                          QStringLiteral(" R "), mayAsk);
 }
 
 void WarnWrapLimit()

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/ReportTable.h"
 #include "link/RotatorStatus.h"
 
 #include <QString>
@@ -91,5 +92,23 @@ QString RotatorMoveRefusal(const RotatorStatus::Move &move);
 // holds none, a press (`mayAsk`) asks and waits for the answer; a timer's tick asks without
 // waiting (unless a query is already on its way) and gets nothing this time.
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk);
+
+// A value of the controller's state as the link's record vouches for it now: reported since
+// the port opened, after the last command that changes it, whoever sent it. Nothing else.
+std::optional<Report> Vouched(const Serial *link, QStringView code);
+// The same; when the record cannot vouch, a press (`mayAsk`) writes `query` and serves events
+// until an answer does (RotatorStatus::AnswerWaitMs at most). Nothing when the record still
+// cannot vouch.
+std::optional<Report> Reported(Serial *link, QStringView code, const QString &query, bool mayAsk);
+
+// The controller's focuser state from its status answer (" Q "), as Reported: homed (":h" 1, or
+// ":frp" odd), compensating temperature (":tc" 1 or 2), the motor forced off (":mb").
+std::optional<bool> FocuserHomed(Serial *link, bool mayAsk);
+std::optional<bool> Compensating(Serial *link, bool mayAsk);
+std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk);
+// The rotator homed (":rh" not 0, or ":rrp" odd), from its status answer (" R ").
+std::optional<bool> RotatorHomed(Serial *link, bool mayAsk);
+// A recall report's value (":frp", ":rrp") is odd: the position is recalled at power-up.
+bool RecallOn(const Report &r);
 
 } // namespace WindowRules

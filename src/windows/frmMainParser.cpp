@@ -188,25 +188,16 @@ void frmMain::rotatorWrap(const Report &r)
 
 void frmMain::rotatorHomeReport(const Report &r)
 {
-    ModuleState::Rotator &rot = Module().rotator;
     if (!r.numeric)
         return;
-    if (r.code == QLatin1String(":rh")) {
-        rot.RotatorHomed = r.v != 0;
+    // Whether it is homed is read from the link's record where it matters.
+    if (r.code == QLatin1String(":rh") || RecallRotatorPressed)
         return;
-    }
-    if (RecallRotatorPressed)
-        return;
-    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    const bool odd = WindowRules::RecallOn(r);
     chkRecalRotator->setChecked(odd);
-    if (odd)
-        rot.RotatorHomed = true;
     const bool recorded = odd && r.v >= 8;
     setBackColourRed(cmdRecordRotator, recorded);
     cmdRecordRotator->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
-    if (RotatorRecordPending)
-        rot.RotatorPositionRecorded = recorded;
-    RotatorRecordPending = false;
 }
 
 // One heater debug item: a number and the separator, or at "*" the time stamp and the row end.
@@ -282,7 +273,7 @@ void frmMain::focuserReport(const Report &r)
             return;
         skip([&] { m.focuser.FocuserPosition = vb::CLng(r.v); });
         skip([&] {
-            if (!FocuserHomed) {
+            if (!WindowRules::FocuserHomed(GetSerial.get(), false).value_or(false)) {
                 lblIdealMirrorSpacing->setText(QStringLiteral("GO HOME"));
                 return;
             }
@@ -290,9 +281,6 @@ void frmMain::focuserReport(const Report &r)
             const double shown = cmbMirrorSpacing->currentIndex() == 0 ? d * 0.025 : d * m.settings.StepSize * 0.0408;
             lblIdealMirrorSpacing->setText(vb::Format(shown, QStringLiteral("0.000")));
         });
-    } else if (code == L1(":h")) {
-        if (r.numeric)
-            FocuserHomed = r.v == 1;
     } else if (code == L1(":mc")) {
         if (r.numeric)
             lblMotorCurrent->setText(r.v == 0 ? QStringLiteral("< 0.65") : vb::Format(r.v * 0.000226 + 0.65, QStringLiteral("0.00")));
@@ -316,10 +304,8 @@ void frmMain::focusRecallReport(const Report &r)
 {
     if (!r.numeric || RecallFocusPressed)
         return;
-    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    const bool odd = WindowRules::RecallOn(r);
     chkRecallFocus->setChecked(odd);
-    if (odd)
-        FocuserHomed = true;
     const bool recorded = odd && r.v >= 8;
     setBackColourRed(cmdRecordFocus, recorded);
     cmdRecordFocus->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
@@ -482,7 +468,7 @@ void frmMain::stepperSettingsReport(const Report &r)
         const QString combo = QStringLiteral("cmbStepperMode_%1").arg(channel - 2);
         back.toSettings([&](ControlSink &c) { c.setListIndex(combo, vb::CInt(text)); });
         if (channel == 2) {
-            skip([&] { PrimaryCoverMode = vb::CInt(text); });
+            skip([&] { setPrimaryCoverMode(vb::CInt(text)); });
         } else {
             back.toSettings([&](ControlSink &c) {
                 if (c.listIndex(L1("cmbStepperMode_0")) == 1)
@@ -521,7 +507,6 @@ void frmMain::stepperReport(const Report &r)
                                                     {L1("8"), L1("Undefined")},       {L1("9"), L1("Unplugged")}};
         if (states.contains(text))
             lblPrimaryCoverStatus->setText(states.value(text));
-        skip([&] { CoverState = vb::CInt(text); });
     } else if (!text.isEmpty()) {
         // the positions ":S1" to ":S4"
         lblStepperPosition[code.at(2).digitValue() - 1]->setText(text);
@@ -532,7 +517,6 @@ void frmMain::linkReport(const Report &r)
 {
     ModuleState &m = Module();
     if (r.code == L1(":!")) {
-        ControllerRestarted = true;
         if (GetSerial)
             GetSerial->Transmit(QStringLiteral("1 "));
     } else if (r.code == L1(":vr")) {

@@ -45,7 +45,12 @@ void frmMain::rotatorGoto()
         return;
     }
     SkipSlewConfirm = false;
-    if (!m.rotator.RotatorHomed) {
+    const std::optional<bool> homed = WindowRules::RotatorHomed(GetSerial.get(), true);
+    if (!homed) {
+        WindowRules::WarnRotatorMove({});
+        return;
+    }
+    if (!*homed) {
         // Home first; Timer3 repeats the goto once the rotator reports its home.
         if (!send(QStringLiteral("H ")))
             return;
@@ -205,10 +210,8 @@ void frmMain::Command1_MouseDown(int Index)
             MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
             return;
         }
-        if ((Index == 0 || Index == 1) && Module().focuser.TempCompMode != 0) {
-            MsgBox(CompensationActive, vbconst::vbInformation, Vkm);
+        if ((Index == 0 || Index == 1) && compensationRefused(CompensationActive))
             return;
-        }
         if (portRefused())
             return;
         JogButton = int16_t(Index);

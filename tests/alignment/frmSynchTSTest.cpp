@@ -76,7 +76,7 @@ TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
     };
     for (const Case &c : cases) {
         ModuleState &m = Module();
-        m.rotator.RotatorPositionRecorded = c.recorded;
+        sim.setValue(QStringLiteral(":rrp"), QString::fromLatin1(c.recorded ? "9" : "1"));
         m.settings.CheckTelescope = c.checkTelescope;
         m.settings.ZELSynchedToTelescope = c.synched;
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, int32_t(-9));
@@ -165,7 +165,8 @@ TEST_F(SynchTS, RefusalsAndALateFailureRecordNothing)
     };
     ModuleState &m = Module();
     for (const Case &c : cases) {
-        m.rotator.RotatorPositionRecorded = m.settings.CheckTelescope = true;
+        m.settings.CheckTelescope = true;
+        sim.setValue(QStringLiteral(":rrp"), QStringLiteral("9"));
         m.settings.ZELSynchedToTelescope = -1; // synchronised on the other side: "p" relabels
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, -1);
         m.thesky.PierSide = 1;

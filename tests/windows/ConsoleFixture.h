@@ -103,6 +103,22 @@ protected:
         return text.left(text.lastIndexOf(marker));
     }
 
+public:
+    // The controller's answer to a focuser status query in the link's record (the queries a
+    // silent controller left unanswered before it given up first). Either window's tests.
+    static void focuserAnswered(ControllerSimulator &sim)
+    {
+        Wait::For(ControllerReports::LostAfterMs + 1);
+        const bool silent = sim.isSilent();
+        sim.setSilent(false);
+        const ControllerReports &reports = Module().link.SharedSerial->Reports();
+        Module().link.SharedSerial->Transmit(QStringLiteral(" Q "));
+        const uint64_t query = reports.QueriesSent(u'Q');
+        EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(u'Q') >= query; }));
+        sim.setSilent(silent);
+    }
+
+protected:
     static void mouse(QWidget *w, QEvent::Type type)
     {
         // Near the left edge: a check box's indicator, a spinner's text.

@@ -20,9 +20,9 @@ protected:
         ModuleState &m = Module();
         m.settings.ZELLimit = 540;
         m.settings.AutoReverse = 1;
-        m.rotator.RotatorHomed = true;
         sim.setSilent(false); // nothing polls: only the windows' own " R " queries are answered
         controllerAt(0);
+        focuserReported(); // no compensation
     }
 
     // The controller at `position` with its cable wrapped by `wrap` (and `toGo` steps still to
@@ -84,12 +84,14 @@ TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
     takeBoxes();
 
     // Not homed: home, then the goto runs by itself once the home report is in.
-    m.rotator.RotatorHomed = false;
+    sim.setRotatorHomed(false);
+    controllerAt(0);
     form->txtRotGOTO->setText(QStringLiteral("90"));
     EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QStringLiteral("H "));
     EXPECT_TRUE(form->RotGotoPending);
     EXPECT_EQ(form->Timer3.Interval(), 2000);
-    form->Handle_Received(QStringLiteral(":rh 1 "));
+    sim.setRotatorHomed(true);
+    controllerAt(0);
     EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("j18000 "));
     EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")});
 
@@ -268,7 +270,7 @@ TEST_F(MainWindowRotatorCommands, JogGuardsShowOnlyTheFirstRefusal)
     struct Case { int button; bool forceOff; int16_t mode; bool portOpen; const char *message; };
     const Case cases[] = {
         {2, true, 0, false, "FORCE MOTOR OFF is checked.  Please uncheck to move motor."},
-        {0, false, 1, false, "Temperature compensation is active.  Focus movement is disabled."},
+        {0, false, 1, true, "Temperature compensation is active.  Focus movement is disabled."},
         {3, false, 1, false, "Error:  The communications port is not open."},
         {3, false, 1, true, nullptr},
     };

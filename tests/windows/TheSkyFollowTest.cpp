@@ -299,7 +299,7 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
-    m.rotator.RotatorPositionRecorded = true;
+    sim.setValue(QStringLiteral(":rrp"), QStringLiteral("9")); // the position recorded, as the controller reports
     sky->localSiderealTime = 5.0;
     sky->telescopeRa = 8.0; // west side
     for (const Case &c : cases) {
