@@ -28,7 +28,7 @@ protected:
     void focuserAt(bool forcedOff)
     {
         sim.setMotorForcedOff(forcedOff);
-        focuserAnswered(sim);
+        answered(sim, QStringLiteral(" Q "));
         sent();
     }
 };

@@ -104,17 +104,18 @@ protected:
     }
 
 public:
-    // The controller's answer to a focuser status query in the link's record (the queries a
-    // silent controller left unanswered before it given up first). Either window's tests.
-    static void focuserAnswered(ControllerSimulator &sim)
+    // The controller's answer to `query` (" Q ", "8 ") in the link's record, the queries a
+    // silent controller left unanswered before it given up first. Either window's tests.
+    static void answered(ControllerSimulator &sim, const QString &query)
     {
         Wait::For(ControllerReports::LostAfterMs + 1);
         const bool silent = sim.isSilent();
         sim.setSilent(false);
         const ControllerReports &reports = Module().link.SharedSerial->Reports();
-        Module().link.SharedSerial->Transmit(QStringLiteral(" Q "));
-        const uint64_t query = reports.QueriesSent(u'Q');
-        EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(u'Q') >= query; }));
+        Module().link.SharedSerial->Transmit(query);
+        const QChar letter = query.trimmed().front();
+        const uint64_t sent = reports.QueriesSent(letter);
+        EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(letter) >= sent; }));
         sim.setSilent(silent);
     }
 

@@ -51,13 +51,13 @@ protected:
             form->mnuDisconnect_Click();
         form->Timer6.setEnabled(false);
         if (portOpen)
-            focuserReported();
+            answeredFor();
     }
 
-    // The controller's answer to a focuser status query in the link's record, and nothing sent.
-    void focuserReported()
+    // The controller's answer to `query` in the link's record, and nothing sent.
+    void answeredFor(const char *query = " Q ")
     {
-        ConsoleFixture::focuserAnswered(sim);
+        ConsoleFixture::answered(sim, QString::fromLatin1(query));
         sim.clearReceived();
         EXPECT_TRUE(flushTo(QStringLiteral("MARK ")));
     }

@@ -52,7 +52,7 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 
 TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 {
-    focuserReported();
+    answeredFor();
     struct Case { const char *entry; const char *sent; };
     const Case cases[] = {{"1234.9", "b1234 "}, {"-5.5", "b-6 "}, {"-5", "b-5 "}, {"abc", ""}};
     for (const Case &c : cases) {
@@ -71,14 +71,14 @@ TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 TEST_F(MainWindowFocusCommands, GotoBeforeTheHomeReportHomesAndRepeatsWithoutAsking)
 {
     sim.setFocuserHomed(false);
-    focuserReported();
+    answeredFor();
     form->txtPosition->setText(QStringLiteral("100"));
     EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
     EXPECT_TRUE(form->FocusGotoPending);
     EXPECT_TRUE(form->Timer3.Enabled());
     EXPECT_EQ(form->Timer3.Interval(), 2000);
     sim.setFocuserHomed(true);
-    focuserReported();
+    answeredFor();
     EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("b100 "));
     EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")}); // only the first press asked
 }
@@ -158,19 +158,8 @@ TEST_F(MainWindowFocusCommands, SteppersAndTheMirrorCover)
 
     // No cover report: the commands go out. Unplugged as the controller reports it now.
     EXPECT_EQ(sentBy([&] { form->cmdOpenPrimaryCover->click(); }), QStringLiteral("8 71 "));
-    const auto coverReported = [&](int state) { // a client's query answered, the unanswered ones given up
-        Wait::For(ControllerReports::LostAfterMs + 1);
-        sim.setCoverState(state);
-        sim.setSilent(false);
-        Module().link.SharedSerial->Transmit(QStringLiteral("8 "));
-        ASSERT_TRUE(Wait::Until(2000, [&] {
-            const auto r = WindowRules::Vouched(Module().link.SharedSerial.get(), u":CS");
-            return r && r->v == state;
-        }));
-        sim.clearReceived();
-        ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
-    };
-    coverReported(9);
+    sim.setCoverState(9);
+    answeredFor("8 "); // a client's query
     for (QPushButton *button : {form->cmdOpenPrimaryCover, form->cmdClosePrimaryCover}) {
         EXPECT_EQ(sentBy([&] { button->click(); }), QString());
         ASSERT_EQ(prompts.boxes.size(), 1);
@@ -179,7 +168,8 @@ TEST_F(MainWindowFocusCommands, SteppersAndTheMirrorCover)
         EXPECT_EQ(prompts.boxes[0].title, QCoreApplication::applicationName());
         prompts.boxes.clear();
     }
-    coverReported(0);
+    sim.setCoverState(0);
+    answeredFor("8 ");
     EXPECT_EQ(sentBy([&] { form->cmdClosePrimaryCover->click(); }), QStringLiteral("74 "));
 }
 
@@ -187,7 +177,7 @@ TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
 {
     form->cmbStepSize[1]->clear();
     EXPECT_EQ(sentBy([&] { form->cmdStepUp[1]->click(); }), QString());
-    focuserReported();
+    answeredFor();
     form->lblActual->clear(); // the position caption is empty
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
     const QStringList expected = {QStringLiteral("Error number: 9 Subscript out of range"),
@@ -199,13 +189,13 @@ TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
 TEST_F(MainWindowFocusCommands, IdealMirrorSpacingNeedsTheHome)
 {
     sim.setFocuserHomed(false);
-    focuserReported();
+    answeredFor();
     form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
     EXPECT_EQ(takeBoxes(),
               QStringList{QStringLiteral("You must first set home position before setting ideal mirror spacing.")});
     sim.setFocuserHomed(true);
-    focuserReported();
+    answeredFor();
     form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QStringLiteral(" E1234 "));
     EXPECT_EQ(form->IdealSpacingPosition, 1234);
@@ -218,7 +208,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     m.positions.FocusPositions[2] = FocusRecord{QStringLiteral("Same"), 4000, 70.0f};
     m.focuser.TempCompTemperature = 70.0f;
     m.focuser.TempCompCoefficient = -2.5f;
-    focuserReported();
+    answeredFor();
     form->Combo1->addItem(QStringLiteral("Cold"));
     form->Combo1->addItem(QStringLiteral("Same"));
 
@@ -243,7 +233,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     form->Handle_Received(QStringLiteral(":a 4000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());
     Module().link.SharedSerial->Transmit(QStringLiteral(" +1 "));
-    focuserReported();
+    answeredFor();
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 1); }), QString());
     EXPECT_EQ(takeBoxes().last(), QStringLiteral("Temperature compensation is active.  Focuser movement is disabled."));
 }

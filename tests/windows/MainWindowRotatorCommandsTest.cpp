@@ -22,7 +22,7 @@ protected:
         m.settings.AutoReverse = 1;
         sim.setSilent(false); // nothing polls: only the windows' own " R " queries are answered
         controllerAt(0);
-        focuserReported(); // no compensation
+        answeredFor(); // no compensation
     }
 
     // The controller at `position` with its cable wrapped by `wrap` (and `toGo` steps still to
