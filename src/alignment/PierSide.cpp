@@ -2,6 +2,7 @@
 
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/RotatorStatus.h"
 #include "link/RotatorSteps.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
@@ -39,6 +40,14 @@ void ReportRelabelledOnly(const QString &failure, int32_t steps)
                                 "was recorded, so TheSky and the ZEL are not synchronised.")
                      .arg(steps),
            vbconst::vbExclamation, QStringLiteral("VKM"));
+}
+
+std::optional<bool> RotatorPositionRecorded(Serial &link)
+{
+    const std::optional<int32_t> recall = RotatorStatus::Value(link, u":rrp", true);
+    if (!recall)
+        return std::nullopt;
+    return *recall % 2 != 0 && *recall >= 8;
 }
 
 int32_t OtherPierSidePosition(int32_t setPosition)

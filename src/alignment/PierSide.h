@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
+
+class Serial;
 
 // The record of the pier side at which rotator and sky were last brought into step (0:
 // never): ZELSynchedToTelescope and the driver key. The key opens when this is made (else
@@ -28,6 +31,10 @@ void RecordZELSynchedToTelescope(int16_t pierSide);
 // The box for an action whose later step failed (`failure`, a sentence) after "p<steps>"
 // relabelled the rotator's counter: what took effect, and that nothing was recorded.
 void ReportRelabelledOnly(const QString &failure, int32_t steps);
+
+// Whether the controller reports the rotator's position recorded (":rrp" odd and 8 or more) in
+// an answer written after the last rotator command; asks when the record holds none.
+std::optional<bool> RotatorPositionRecorded(Serial &link);
 
 // The rotator's position counter relabelled by half a turn, for a telescope now on the
 // other side of the pier: setPosition - 36000 above 36000, else setPosition + 36000.

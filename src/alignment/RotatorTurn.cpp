@@ -55,12 +55,18 @@ void Send(const AlignmentRun &run, const QString &command)
 {
     run.AbortTest();
     const std::shared_ptr<Serial> link = MainWindowLink();
-    if (!link || !link->Connected())
+    // A command that did not leave ends the run: no answer to it is waited for.
+    switch (link ? link->Transmit(command) : Serial::SendResult::PortClosed) {
+    case Serial::SendResult::Sent:
+        return;
+    case Serial::SendResult::PortClosed:
         throw RunRefused("The communications port is not open.");
-    // The upload owns the line and would drop the command unsaid.
-    if (Module().tools.FlashInProgress)
+    case Serial::SendResult::UploadOwnsLine:
         throw RunRefused("A firmware upload is in progress.");
-    link->Transmit(command);
+    case Serial::SendResult::NotDelivered:
+        break;
+    }
+    throw RunRefused("The command could not be written to the communications port.");
 }
 
 int32_t PositionCounter(double angle)

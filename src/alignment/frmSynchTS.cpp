@@ -95,7 +95,7 @@ void frmSynchTS::cmdSetOffset_Click()
 
 void frmSynchTS::cmdTStoZEL_Click()
 {
-    attempt([] {
+    attempt([this] {
         ModuleState &m = Module();
         if (!OperatorSend::Ready(&ControlWindowLink()))
             return false;
@@ -106,7 +106,7 @@ void frmSynchTS::cmdTStoZEL_Click()
             return false;
         }
         const int32_t set = *reported;
-        const bool watched = m.rotator.RotatorPositionRecorded && m.settings.CheckTelescope;
+        const bool watched = m.settings.CheckTelescope && RotatorPositionRecorded(ControlWindowLink()).value_or(false);
         const int16_t synched = m.settings.ZELSynchedToTelescope;
         if (watched && (synched == 0 || synched == m.thesky.PierSide)) {
             TurnTheSkyTo(set);
@@ -120,16 +120,20 @@ void frmSynchTS::cmdTStoZEL_Click()
             record.record(0);
             return true;
         }
-        // Synchronised on the other side of the pier: the counter is half a turn off.
-        const int32_t n = OtherPierSidePosition(set);
-        if (!SendThroughControlWindow(QStringLiteral("p") + vb::CStr(n) + QLatin1Char(' ')))
+        // Synchronised on the other side of the pier: the counter is half a turn off, unless an
+        // earlier press relabelled it and the controller still reports that counter.
+        const bool relabelled = m_relabelled && (set - *m_relabelled) % RotatorStepsPerTurn == 0;
+        const int32_t n = relabelled ? *m_relabelled : OtherPierSidePosition(set);
+        if (!relabelled && !SendThroughControlWindow(QStringLiteral("p") + vb::CStr(n) + QLatin1Char(' ')))
             return false;
+        m_relabelled = n;
         try {
             TurnTheSkyTo(n);
         } catch (const VbError &e) {
             ReportRelabelledOnly(QStringLiteral("Error:  TheSky did not take the camera angle: %1.").arg(e.description()), n);
             return false;
         }
+        m_relabelled.reset();
         HoldOffFollow();
         record.record(m.thesky.PierSide);
         return true;

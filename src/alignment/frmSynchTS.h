@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QPushButton;
 
@@ -32,4 +34,8 @@ public:
 private:
     // Runs a button's work; closes the window when it answers true.
     void attempt(const std::function<bool()> &work);
+
+    // The counter this window's press relabelled ("p") when a later step of that press failed:
+    // the synchronisation it still owes, while the controller reports that counter.
+    std::optional<int32_t> m_relabelled;
 };

@@ -205,7 +205,8 @@ void TheSkyFollow::compareAtConnect()
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
     bool differ = !set || std::llabs(StepsApart(IndicatorSteps(angle), *set)) > 2;
     const int16_t synched = m.settings.ZELSynchedToTelescope;
-    if (!differ && m.settings.CheckTelescope && m.rotator.RotatorPositionRecorded && synched != 0)
+    if (!differ && m.settings.CheckTelescope && synched != 0
+        && m_host.Link() && RotatorPositionRecorded(*m_host.Link()).value_or(false))
         differ = synched != m.thesky.PierSide;
     if (!differ)
         return;
@@ -355,14 +356,26 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
         return turnSent(send(QStringLiteral("j"), *steps), n);
     }
     // The console turns a first step, lets the controller take it, then the rest.
-    if (!turnSent(send(QStringLiteral("q"), 2 * towards), n))
+    if (!consoleStep(2 * towards, n))
         return false;
     m_host.HoldTheSkyUpdate();
     for (int pass = 0; pass < 1000; ++pass) {
         Wait::DoEvents();
         stopIfClosing();
     }
-    return turnSent(send(QStringLiteral("q"), (RotatorStepsPerHalfTurn - 2) * towards), n);
+    return consoleStep((RotatorStepsPerHalfTurn - 2) * towards, n);
+}
+
+// One step of the console's half turn, checked under the wrap rule as it leaves: a move any
+// sender made since the last step counts. A refused step says that the counter was relabelled.
+bool TheSkyFollow::consoleStep(int32_t steps, int32_t n)
+{
+    const RotatorStatus::Move move = WindowRules::RotatorMove(m_host.Link(), steps, false, false);
+    if (move.outcome != RotatorStatus::Move::Outcome::Send) {
+        ReportRelabelledOnly(WindowRules::RotatorMoveRefusal(move), n);
+        return false;
+    }
+    return turnSent(send(QStringLiteral("q"), move.steps), n);
 }
 
 // TheSky's indicator turns half a turn with the relabelled counter; the rotator stays.

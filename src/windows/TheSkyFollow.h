@@ -46,6 +46,7 @@ private:
     void flip(int16_t newSide);
     bool flipRotator(int32_t n, int16_t newSide);
     bool turnSent(Serial::SendResult result, int32_t n);
+    bool consoleStep(int32_t steps, int32_t n);
     bool flipTheSky(int32_t n);
     void followIndicator();
     bool turnPossible();

@@ -1,6 +1,7 @@
 #include "windows/WindowRules.h"
 
 #include "link/ModuleState.h"
+#include "link/OperatorSend.h"
 #include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "link/RotatorSteps.h"
@@ -12,10 +13,14 @@
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "platform/VbFiles.h"
+#include "platform/Wait.h"
+#include "windows/Forms.h"
+#include "windows/frmWrapMessage.h"
 
 #include <QGuiApplication>
 #include <QCoreApplication>
 #include <QSpinBox>
+#include <QTimer>
 #include <cstdlib>
 
 namespace WindowRules {
@@ -136,6 +141,19 @@ bool WrapLimitCrossed()
     return (r.LastWrap > r.RotatorWrap && r.RotatorWrap < -limit) || (r.LastWrap < r.RotatorWrap && r.RotatorWrap > limit);
 }
 
+bool StopAtWrapLimit(QObject *window, Serial *link, bool &stopped)
+{
+    if (stopped || !WrapLimitCrossed())
+        return false;
+    // The transmit leaves at once; nothing is pumped inside the parser.
+    const Serial::SendResult result = OperatorSend::Transmit(link, QStringLiteral("q0 "));
+    stopped = true;
+    WrapMessageForm()->show();
+    if (result != Serial::SendResult::Sent)
+        QTimer::singleShot(0, window, [result] { OperatorSend::Left(result); });
+    return true;
+}
+
 RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayReverse, bool mayAsk)
 {
     if (!link || !link->Connected())
@@ -143,12 +161,16 @@ RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayRever
     return RotatorStatus::WithinWrap(*link, signedSteps, mayReverse, mayAsk);
 }
 
+QString RotatorMoveRefusal(const RotatorStatus::Move &move)
+{
+    return move.outcome == RotatorStatus::Move::Outcome::PastLimit ? QStringLiteral("Warning:  Can not slew past wrap limit.")
+                                                                   : QStringLiteral("No response from rotator");
+}
+
 void WarnRotatorMove(const RotatorStatus::Move &move)
 {
-    if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
-        WarnWrapLimit();
-    else if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
-        MsgBox(QStringLiteral("No response from rotator"), vbconst::vbExclamation, QStringLiteral("VKM"));
+    if (move.outcome != RotatorStatus::Move::Outcome::Send)
+        MsgBox(RotatorMoveRefusal(move), vbconst::vbExclamation, QStringLiteral("VKM"));
 }
 
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk)
@@ -156,9 +178,82 @@ std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool 
     return link ? RotatorStatus::Value(*link, code, mayAsk) : std::nullopt;
 }
 
+std::optional<Report> Vouched(const Serial *link, QStringView code)
+{
+    if (!link || !link->Connected())
+        return std::nullopt;
+    const ControllerReports &reports = link->Reports();
+    const ControllerReports::Value *value = reports.Last(code);
+    if (!value || !reports.Holds(code))
+        return std::nullopt;
+    return value->report;
+}
+
+std::optional<Report> Reported(Serial *link, QStringView code, const QString &query, bool mayAsk)
+{
+    if (std::optional<Report> now = Vouched(link, code); now || !mayAsk || !link)
+        return now;
+    const ControllerReports &reports = link->Reports();
+    if (link->Transmit(query) != Serial::SendResult::Sent)
+        return std::nullopt;
+    const uint64_t epoch = reports.Epoch();
+    Wait::Until(RotatorStatus::AnswerWaitMs, [&] { return reports.Epoch() != epoch || Vouched(link, code); });
+    return reports.Epoch() == epoch ? Vouched(link, code) : std::nullopt;
+}
+
+bool RecallOn(const Report &r)
+{
+    return r.numeric && r.v != 2.0 * vb::CLng(r.v / 2);
+}
+
+namespace {
+
+// Either of two codes of one answer, as Reported: the first asked for, the second as it stands.
+std::optional<bool> eitherReported(Serial *link, const char16_t *first, bool (*firstOn)(const Report &),
+                                   const char16_t *second, const QString &query, bool mayAsk)
+{
+    const std::optional<Report> a = Reported(link, QStringView(first), query, mayAsk);
+    const std::optional<Report> b = Vouched(link, QStringView(second));
+    if ((a && firstOn(*a)) || (b && RecallOn(*b)))
+        return true;
+    if (a || b)
+        return false;
+    return std::nullopt;
+}
+
+std::optional<bool> flagReported(Serial *link, const char16_t *code, bool (*on)(const Report &), bool mayAsk)
+{
+    const std::optional<Report> r = Reported(link, QStringView(code), QStringLiteral(" Q "), mayAsk);
+    return r ? std::optional<bool>(on(*r)) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<bool> FocuserHomed(Serial *link, bool mayAsk)
+{
+    return eitherReported(link, u":h", [](const Report &r) { return r.numeric && r.v == 1; }, u":frp",
+                          QStringLiteral(" Q "), mayAsk);
+}
+
+std::optional<bool> Compensating(Serial *link, bool mayAsk)
+{
+    return flagReported(link, u":tc", [](const Report &r) { return r.text == u"1" || r.text == u"2"; }, mayAsk);
+}
+
+std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk)
+{
+    return flagReported(link, u":mb", &ReportValue::Flag, mayAsk);
+}
+
+std::optional<bool> RotatorHomed(Serial *link, bool mayAsk)
+{
+    return eitherReported(link, u":rh", [](const Report &r) { return r.numeric && r.v != 0; }, u":rrp",
+                          QStringLiteral(" R "), mayAsk);
+}
+
 void WarnWrapLimit()
 {
-    MsgBox(QStringLiteral("Warning:  Can not slew past wrap limit."), vbconst::vbExclamation, QStringLiteral("VKM"));
+    WarnRotatorMove({RotatorStatus::Move::Outcome::PastLimit});
 }
 
 } // namespace WindowRules

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/ReportTable.h"
 #include "link/RotatorStatus.h"
 
 #include <QString>
@@ -10,6 +11,7 @@
 #include <exception>
 #include <functional>
 
+class QObject;
 class QSpinBox;
 class Serial;
 
@@ -58,6 +60,12 @@ bool NoteRotatorActual(double v);
 // never for the first report after a wrap of 0 or an unchanged one.
 bool WrapLimitCrossed();
 
+// The stop both parsers make once a reported wrap crosses the limit (and `stopped` is clear):
+// "q0 " and the wrap message; `stopped` is set. A stop that did not leave is said with the
+// operator windows' refusal box, opened from the event loop once the delivery has returned
+// (`window` gone: not at all). True when it stopped.
+bool StopAtWrapLimit(QObject *window, Serial *link, bool &stopped);
+
 // The pointer's buttons now; tests replace it.
 extern std::function<Qt::MouseButtons()> PointerButtons;
 
@@ -77,10 +85,30 @@ RotatorStatus::Move RotatorMove(Serial *link, int64_t signedSteps, bool mayRever
 void WarnWrapLimit();
 // The box for a move that was not sent: the wrap limit's, or that the rotator did not answer.
 void WarnRotatorMove(const RotatorStatus::Move &move);
+// That box's text.
+QString RotatorMoveRefusal(const RotatorStatus::Move &move);
 // The rotator's target, position or cable wrap (`code` ":rs", ":rt" or ":wr", in steps) as the
 // controller reported it in an answer written after the last rotator command. When the record
 // holds none, a press (`mayAsk`) asks and waits for the answer; a timer's tick asks without
 // waiting (unless a query is already on its way) and gets nothing this time.
 std::optional<int32_t> CurrentRotatorValue(Serial *link, QStringView code, bool mayAsk);
+
+// A value of the controller's state as the link's record vouches for it now: reported since
+// the port opened, after the last command that changes it, whoever sent it. Nothing else.
+std::optional<Report> Vouched(const Serial *link, QStringView code);
+// The same; when the record cannot vouch, a press (`mayAsk`) writes `query` and serves events
+// until an answer does (RotatorStatus::AnswerWaitMs at most). Nothing when the record still
+// cannot vouch.
+std::optional<Report> Reported(Serial *link, QStringView code, const QString &query, bool mayAsk);
+
+// The controller's focuser state from its status answer (" Q "), as Reported: homed (":h" 1, or
+// ":frp" odd), compensating temperature (":tc" 1 or 2), the motor forced off (":mb").
+std::optional<bool> FocuserHomed(Serial *link, bool mayAsk);
+std::optional<bool> Compensating(Serial *link, bool mayAsk);
+std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk);
+// The rotator homed (":rh" not 0, or ":rrp" odd), from its status answer (" R ").
+std::optional<bool> RotatorHomed(Serial *link, bool mayAsk);
+// A recall report's value (":frp", ":rrp") is odd: the position is recalled at power-up.
+bool RecallOn(const Report &r);
 
 } // namespace WindowRules

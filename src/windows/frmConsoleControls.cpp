@@ -89,7 +89,12 @@ void frmConsole::cmdMove_MouseDown(int index)
         JogTicks = 0;
         Timer1.setInterval(300);
         bool asked = false;
-        if (index <= 1 && m.focuser.ForceMotorOff) {
+        // Whether the motor is forced off, whoever forced it, as the controller reports now;
+        // without its answer the step goes unasked (a forced-off motor does not move).
+        const bool forcedOff = index <= 1 && WindowRules::MotorForcedOff(cm.get(), true).value_or(false);
+        if (m_unloaded) // the wait served events
+            return;
+        if (forcedOff) {
             asked = true;
             if (!confirmed(ForcedOffQuestion) || m_unloaded) // the question served events
                 return;

@@ -9,7 +9,6 @@
 #include "platform/Vb.h"
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
-#include "windows/frmWrapMessage.h"
 
 #include <QLabel>
 #include <QRadioButton>
@@ -124,13 +123,7 @@ void frmConsole::rotatorWrap(const Report &r)
         if (const auto wrap = ReportValue::Wrap(r))
             rot.RotatorWrap = *wrap;
     });
-    if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
-        // The transmit leaves at once; nothing is pumped inside the parser.
-        if (cm)
-            cm->Transmit(QStringLiteral("q0 "));
-        WrapLimitStopped = true;
-        WrapMessageForm()->show();
+    if (WindowRules::StopAtWrapLimit(this, cm.get(), WrapLimitStopped))
         Timer3.setEnabled(true);
-    }
     rot.LastWrap = rot.RotatorWrap;
 }

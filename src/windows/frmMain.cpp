@@ -128,8 +128,6 @@ void frmMain::Form_Load()
     const QString unwritable = openLogs();
     try {
         m.rotator.RotatorMovePending = false;
-        m.rotator.RotatorPositionRecorded = false;
-        RotatorRecordPending = true;
         CheckRegistry();
         MainConnector = std::make_unique<connector>();
         GetSerial = MainConnector->Class();
@@ -143,7 +141,6 @@ void frmMain::Form_Load()
         m.link.SettingsWindowOpen = false;
         FocusJogSteps = 1;
         RotJogSteps = 100;
-        FocuserHomed = false;
         m.link.FirmwareVersion = QStringLiteral("Not Available");
 
         loadStoredPositions();
@@ -285,7 +282,7 @@ void frmMain::mnuConnect_Click()
         setConnectedStates(false);
         return;
     }
-    ControllerRestarted = false;
+    HandshakeMark = GetSerial->Reports().LastSerial();
     HandshakeRetries = 0;
     Held(GetSerial).Transmit(QStringLiteral(" ! "));
     Timer6.setInterval(1000);

@@ -160,14 +160,11 @@ public:
     // --- window variables ---
     LogFile DebugFile;  // the heater debug rows
     LogFile ReceiveLog; // every chunk received
-    bool FocuserHomed = false;
     int32_t IdealSpacingPosition = 0;
-    int16_t CoverState = 0;
-    bool ControllerRestarted = false;
+    uint64_t HandshakeMark = 0; // the record's last report before the connect's " ! "
     int16_t HandshakeRetries = 0;
     bool FocusErrorShown = false;
     bool WrapLimitStopped = false;
-    bool RotatorRecordPending = false;
     int32_t FocusJogSteps = 1;
     int32_t RotJogSteps = 100;
     std::array<int16_t, 5> StepperSteps{};
@@ -298,6 +295,7 @@ private:
     bool portOpen() const;
     bool portRefused();
     bool focusMoveRefused(bool compensationGuard);
+    bool compensationRefused(const QString &active);
     void focusGoto();
     void rotatorGoto();
     void sendStepper(int Index, bool down);

@@ -8,6 +8,7 @@
 #include "platform/RunningHandler.h"
 #include "settings/frmStoreFocus.h"
 #include "settings/frmTempComp.h"
+#include "windows/WindowRules.h"
 #include "windows/frmMainCommands.h"
 
 #include <QApplication>
@@ -26,11 +27,23 @@ bool frmMain::focusMoveRefused(bool compensationGuard)
         MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
         return true;
     }
-    if (compensationGuard && Module().focuser.TempCompMode != 0) {
-        MsgBox(CompensationActive, vbconst::vbInformation, Vkm);
-        return true;
-    }
-    return portRefused();
+    return (compensationGuard && compensationRefused(CompensationActive)) || portRefused();
+}
+
+// The controller compensates temperature, whoever set it, as it reports now; with the port
+// closed the port's own guard speaks.
+bool frmMain::compensationRefused(const QString &active)
+{
+    if (!portOpen())
+        return false;
+    const std::optional<bool> compensating = WindowRules::Compensating(GetSerial.get(), true);
+    if (compensating && !*compensating)
+        return false;
+    if (compensating)
+        MsgBox(active, vbconst::vbInformation, Vkm);
+    else
+        MsgBox(NoFocuserResponse, vbconst::vbExclamation, Vkm);
+    return true;
 }
 
 // A goto that Timer3 repeats skips its question once; a refused one leaves no skip behind.
@@ -41,7 +54,12 @@ void frmMain::focusGoto()
         return;
     }
     SkipSlewConfirm = false;
-    if (FocuserHomed) {
+    const std::optional<bool> homed = WindowRules::FocuserHomed(GetSerial.get(), true);
+    if (!homed) {
+        MsgBox(NoFocuserResponse, vbconst::vbExclamation, Vkm);
+        return;
+    }
+    if (*homed) {
         const QString text = txtPosition->text();
         if (!vb::IsNumeric(text)) {
             QApplication::beep();
@@ -106,10 +124,8 @@ void frmMain::Combo1_Click()
         const int i = Combo1->currentIndex();
         if (m.positions.FocusPositions.isEmpty() || !m.link.MainFormOpen || i < 0)
             return;
-        if (m.focuser.TempCompMode != 0) {
-            MsgBox(CompensationActiveFocuser, vbconst::vbInformation, Vkm);
+        if (compensationRefused(CompensationActiveFocuser))
             return;
-        }
         const FocusRecord &record = Element(m.positions.FocusPositions, i);
         const float current = m.focuser.TempCompTemperature;
         txtPosition->setText(QString::number(record.Position));
@@ -147,7 +163,7 @@ void frmMain::cmdStore_Click()
 void frmMain::cmdSetMirrorSpacing_Click()
 {
     trapped([this] {
-        if (!FocuserHomed) {
+        if (!WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false)) {
             MsgBox(QStringLiteral("You must first set home position before setting ideal mirror spacing."),
                    vbconst::vbInformation, Vkm);
             return;
@@ -190,7 +206,8 @@ void frmMain::cmdStepUp_Click(int Index)
 void frmMain::sendCover(const QString &command)
 {
     trapped([&] {
-        if (CoverState == 9) {
+        const std::optional<Report> state = WindowRules::Reported(GetSerial.get(), u":CS", QStringLiteral("8 "), true);
+        if (state && state->numeric && state->v == 9) {
             MsgBox(QStringLiteral("Stepper motors are unplugged"));
             return;
         }

@@ -16,7 +16,6 @@
 #include "windows/Forms.h"
 #include "windows/WindowRules.h"
 #include "windows/frmRotIndicator.h"
-#include "windows/frmWrapMessage.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -182,38 +181,23 @@ void frmMain::rotatorWrap(const Report &r)
         return; // the stop test needs the new wrap
     }
     skip([&] { lblWrap->setText(vb::Format(r.v / 200, QStringLiteral("#,##0.0"))); });
-    if (!WrapLimitStopped && WindowRules::WrapLimitCrossed()) {
-        // The transmit leaves at once; nothing is pumped inside the parser.
-        if (GetSerial)
-            GetSerial->Transmit(QStringLiteral("q0 "));
-        WrapLimitStopped = true;
-        WrapMessageForm()->show();
+    if (WindowRules::StopAtWrapLimit(this, GetSerial.get(), WrapLimitStopped))
         Timer3.setEnabled(true);
-    }
     rot.LastWrap = rot.RotatorWrap;
 }
 
 void frmMain::rotatorHomeReport(const Report &r)
 {
-    ModuleState::Rotator &rot = Module().rotator;
     if (!r.numeric)
         return;
-    if (r.code == QLatin1String(":rh")) {
-        rot.RotatorHomed = r.v != 0;
+    // Whether it is homed is read from the link's record where it matters.
+    if (r.code == QLatin1String(":rh") || RecallRotatorPressed)
         return;
-    }
-    if (RecallRotatorPressed)
-        return;
-    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    const bool odd = WindowRules::RecallOn(r);
     chkRecalRotator->setChecked(odd);
-    if (odd)
-        rot.RotatorHomed = true;
     const bool recorded = odd && r.v >= 8;
     setBackColourRed(cmdRecordRotator, recorded);
     cmdRecordRotator->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
-    if (RotatorRecordPending)
-        rot.RotatorPositionRecorded = recorded;
-    RotatorRecordPending = false;
 }
 
 // One heater debug item: a number and the separator, or at "*" the time stamp and the row end.
@@ -289,7 +273,7 @@ void frmMain::focuserReport(const Report &r)
             return;
         skip([&] { m.focuser.FocuserPosition = vb::CLng(r.v); });
         skip([&] {
-            if (!FocuserHomed) {
+            if (!WindowRules::FocuserHomed(GetSerial.get(), false).value_or(false)) {
                 lblIdealMirrorSpacing->setText(QStringLiteral("GO HOME"));
                 return;
             }
@@ -297,9 +281,6 @@ void frmMain::focuserReport(const Report &r)
             const double shown = cmbMirrorSpacing->currentIndex() == 0 ? d * 0.025 : d * m.settings.StepSize * 0.0408;
             lblIdealMirrorSpacing->setText(vb::Format(shown, QStringLiteral("0.000")));
         });
-    } else if (code == L1(":h")) {
-        if (r.numeric)
-            FocuserHomed = r.v == 1;
     } else if (code == L1(":mc")) {
         if (r.numeric)
             lblMotorCurrent->setText(r.v == 0 ? QStringLiteral("< 0.65") : vb::Format(r.v * 0.000226 + 0.65, QStringLiteral("0.00")));
@@ -323,10 +304,8 @@ void frmMain::focusRecallReport(const Report &r)
 {
     if (!r.numeric || RecallFocusPressed)
         return;
-    const bool odd = r.v != 2.0 * vb::CLng(r.v / 2);
+    const bool odd = WindowRules::RecallOn(r);
     chkRecallFocus->setChecked(odd);
-    if (odd)
-        FocuserHomed = true;
     const bool recorded = odd && r.v >= 8;
     setBackColourRed(cmdRecordFocus, recorded);
     cmdRecordFocus->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
@@ -489,7 +468,7 @@ void frmMain::stepperSettingsReport(const Report &r)
         const QString combo = QStringLiteral("cmbStepperMode_%1").arg(channel - 2);
         back.toSettings([&](ControlSink &c) { c.setListIndex(combo, vb::CInt(text)); });
         if (channel == 2) {
-            skip([&] { PrimaryCoverMode = vb::CInt(text); });
+            skip([&] { setPrimaryCoverMode(vb::CInt(text)); });
         } else {
             back.toSettings([&](ControlSink &c) {
                 if (c.listIndex(L1("cmbStepperMode_0")) == 1)
@@ -528,7 +507,6 @@ void frmMain::stepperReport(const Report &r)
                                                     {L1("8"), L1("Undefined")},       {L1("9"), L1("Unplugged")}};
         if (states.contains(text))
             lblPrimaryCoverStatus->setText(states.value(text));
-        skip([&] { CoverState = vb::CInt(text); });
     } else if (!text.isEmpty()) {
         // the positions ":S1" to ":S4"
         lblStepperPosition[code.at(2).digitValue() - 1]->setText(text);
@@ -539,7 +517,6 @@ void frmMain::linkReport(const Report &r)
 {
     ModuleState &m = Module();
     if (r.code == L1(":!")) {
-        ControllerRestarted = true;
         if (GetSerial)
             GetSerial->Transmit(QStringLiteral("1 "));
     } else if (r.code == L1(":vr")) {

@@ -45,7 +45,12 @@ void frmMain::rotatorGoto()
         return;
     }
     SkipSlewConfirm = false;
-    if (!m.rotator.RotatorHomed) {
+    const std::optional<bool> homed = WindowRules::RotatorHomed(GetSerial.get(), true);
+    if (!homed) {
+        WindowRules::WarnRotatorMove({});
+        return;
+    }
+    if (!*homed) {
         // Home first; Timer3 repeats the goto once the rotator reports its home.
         if (!send(QStringLiteral("H ")))
             return;
@@ -140,19 +145,22 @@ void frmMain::cmdUnwrap_Click()
     if (choice == 0)
         return;
     // Unwound from the wrap the controller reports now, not the one shown.
-    const std::optional<int32_t> reported = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
-    if (!reported) {
+    std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+    if (wrap && choice == 2 && std::llabs(*wrap) <= RotatorStepsPerHalfTurn) {
+        if (!Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
+                                      "result in a greater wrap.  Do you wish to continue?")))
+            return;
+        // Anything may have moved it while the question was open: the way round is decided
+        // on the wrap as reported once the operator chose.
+        wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+    }
+    if (!wrap) {
         WindowRules::WarnRotatorMove({});
         return;
     }
-    const int32_t wrap = *reported;
-    if (choice == 2 && std::llabs(wrap) <= RotatorStepsPerHalfTurn
-        && !Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
-                                     "result in a greater wrap.  Do you wish to continue?")))
-        return;
-    const int64_t steps = choice == 1 ? -int64_t(wrap) : wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
-    // Anything may have moved it while the question was open.
-    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, true);
+    const int64_t steps = choice == 1 ? -int64_t(*wrap) : *wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
+    // Checked on the same record, with nothing served in between.
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, false);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(QStringLiteral(" ") + relativeMove(move.steps));
     else
@@ -202,10 +210,8 @@ void frmMain::Command1_MouseDown(int Index)
             MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
             return;
         }
-        if ((Index == 0 || Index == 1) && Module().focuser.TempCompMode != 0) {
-            MsgBox(CompensationActive, vbconst::vbInformation, Vkm);
+        if ((Index == 0 || Index == 1) && compensationRefused(CompensationActive))
             return;
-        }
         if (portRefused())
             return;
         JogButton = int16_t(Index);

@@ -52,9 +52,16 @@ void frmMain::Timer4_Timer()
             GetSerial->Transmit(QStringLiteral(" R "));
             GetSerial->Transmit(QStringLiteral(" d0 "));
             break;
-        case 3:
-            GetSerial->Transmit(PrimaryCoverMode != 0 ? QStringLiteral("8 ") : QStringLiteral("2 6 3 "));
+        case 3: {
+            // On the cover mode the controller reports, asked for until the record holds it;
+            // its report also sets what the tab shows.
+            const std::optional<Report> mode = WindowRules::Vouched(GetSerial.get(), u":S2M");
+            if (!mode)
+                GetSerial->Transmit(QStringLiteral("1 "));
+            const bool cover = mode && mode->numeric && mode->v != 0;
+            GetSerial->Transmit(cover ? QStringLiteral("8 ") : QStringLiteral("2 6 3 "));
             break;
+        }
         }
     } catch (const std::exception &e) {
         showError(e);
@@ -69,7 +76,8 @@ void frmMain::Timer6_Timer()
         // loader never answers " ! ".
         if (!GetSerial || FirmwareUploadRunning())
             return;
-        if (ControllerRestarted) {
+        // Answered when the record holds a ":!" that came after the connect.
+        if (GetSerial->Reports().ReportedSince(u":!", HandshakeMark)) {
             GetSerial->Transmit(QStringLiteral(" V "));
             GetSerial->Transmit(QStringLiteral(" l "));
         } else if (HandshakeRetries < 3) {
@@ -159,7 +167,7 @@ void frmMain::Timer3_Timer()
         m.rotator.RotatorMovePending = false;
         if (FocusGotoPending) {
             FocusGotoPending = false;
-            if (FocuserHomed) {
+            if (WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false)) {
                 SkipSlewConfirm = true;
                 if (cmdGoto_Click)
                     cmdGoto_Click();
@@ -169,7 +177,7 @@ void frmMain::Timer3_Timer()
         }
         if (RotGotoPending) {
             RotGotoPending = false;
-            if (m.rotator.RotatorHomed) {
+            if (WindowRules::RotatorHomed(GetSerial.get(), true).value_or(false)) {
                 SkipSlewConfirm = true;
                 if (cmdRotGOTO_Click)
                     cmdRotGOTO_Click();

@@ -8,14 +8,19 @@
 namespace {
 
 // Opens the dialog and presses `button`; the dialog must close by itself unless it fails,
-// in which case the test closes it after the press.
-bool pressAndClose(const char *button)
+// in which case the test closes it after the press (or, given `again`, runs it and presses
+// once more).
+bool pressAndClose(const char *button, const std::function<void()> &again = nullptr)
 {
     bool stayedOpen = false;
-    WidgetInput::whenModal([button, &stayedOpen](QWidget *w) {
+    WidgetInput::whenModal([button, &stayedOpen, again](QWidget *w) {
         EXPECT_EQ(w->windowTitle(), QStringLiteral("Synchronise ZEL and TheSky"));
         EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
         WidgetInput::click(w, button);
+        if (again && w->isVisible()) {
+            again();
+            WidgetInput::click(w, button);
+        }
         stayedOpen = w->isVisible();
         if (stayedOpen)
             w->close();
@@ -58,10 +63,12 @@ TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
     struct Case {
         bool recorded, checkTelescope; int16_t synched, pierSide; int32_t set;
         const char *sent; double angle; int storedAfter; // -9: the record untouched
+        bool skyFailsFirst = false; // TheSky refuses the first press's angle; pressed again
     };
     const Case cases[] = {
         {true, true, -1, 1, 36000, "p72000 ", 360, 1},   // other side: half a turn on
         {true, true, -1, 1, 36001, "p1 ", 0.005, 1},     // and off
+        {true, true, -1, 1, 36000, "p72000  R ", 360, 1, true}, // the second press completes the first
         {true, true, 1, 1, 20000, "", 100, -9},          // same side
         {true, true, 0, -1, 20000, "", 100, -9},         // never synchronised
         {true, false, 1, -1, 20000, "", 100, 0},         // telescope not watched
@@ -69,7 +76,7 @@ TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
     };
     for (const Case &c : cases) {
         ModuleState &m = Module();
-        m.rotator.RotatorPositionRecorded = c.recorded;
+        sim.setValue(QStringLiteral(":rrp"), QString::fromLatin1(c.recorded ? "9" : "1"));
         m.settings.CheckTelescope = c.checkTelescope;
         m.settings.ZELSynchedToTelescope = c.synched;
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, int32_t(-9));
@@ -81,7 +88,9 @@ TEST_F(SynchTS, TheSkyToZelByPierSideHistory)
         m.thesky.ZELOffset = 3;
         main.timer3Restarts.clear();
         sky->journal.clear();
-        EXPECT_TRUE(pressAndClose("cmdTStoZEL"));
+        if (c.skyFailsFirst)
+            sky->failMember(QStringLiteral("FOVs.Property="), VbError(1000, QStringLiteral("No FOVI")));
+        EXPECT_TRUE(pressAndClose("cmdTStoZEL", [&] { sky->clearFailures(); }));
         EXPECT_EQ(sent(), QStringLiteral(" R ") + QString::fromLatin1(c.sent)) << c.set;
         EXPECT_DOUBLE_EQ(sky->fovis[QStringLiteral("Camera")].angle, c.angle);
         EXPECT_EQ(sky->journal.last(), QStringLiteral("Chart.Refresh"));
@@ -156,7 +165,8 @@ TEST_F(SynchTS, RefusalsAndALateFailureRecordNothing)
     };
     ModuleState &m = Module();
     for (const Case &c : cases) {
-        m.rotator.RotatorPositionRecorded = m.settings.CheckTelescope = true;
+        m.settings.CheckTelescope = true;
+        sim.setValue(QStringLiteral(":rrp"), QStringLiteral("9"));
         m.settings.ZELSynchedToTelescope = -1; // synchronised on the other side: "p" relabels
         DriverKey::store(QStringLiteral("ZELSynchedToTelescope"), REG_DWORD, -1);
         m.thesky.PierSide = 1;

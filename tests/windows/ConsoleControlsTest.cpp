@@ -23,6 +23,14 @@ protected:
         ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
         sent();
     }
+
+    // The focuser's status answer, its motor forced off or not, in the link's record.
+    void focuserAt(bool forcedOff)
+    {
+        sim.setMotorForcedOff(forcedOff);
+        answered(sim, QStringLiteral(" Q "));
+        sent();
+    }
 };
 
 TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
@@ -73,6 +81,7 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         Module().settings.RotateStepOption = QString::fromLatin1(c.option);
         open();
         rotatorAt(0);
+        focuserAt(false);
         press(form->cmdMove[c.button]);
         EXPECT_TRUE(form->Timer1.Enabled()) << c.press;
         form->Timer1_Timer();
@@ -143,7 +152,7 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
     Module().settings.FocusStep = 1;
     open();
     for (const Case &c : cases) {
-        Module().focuser.ForceMotorOff = true;
+        focuserAt(true);
         WindowRules::PointerButtons = [&] { return c.stillHeld ? Qt::MouseButtons(Qt::LeftButton) : Qt::MouseButtons(); };
         bool timerOnWhileAsked = true;
         prompts.answer = [&](const MessageBoxRequest &) {
@@ -164,7 +173,7 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
     }
 
     // A release lost to the box: the next tick finds the pointer up and ends the repeat.
-    Module().focuser.ForceMotorOff = false;
+    focuserAt(false);
     prompts.answer = nullptr;
     WindowRules::PointerButtons = [] { return Qt::MouseButtons(Qt::LeftButton); };
     press(form->cmdMove[1]);
@@ -238,8 +247,8 @@ TEST_F(ConsoleControls, ACommandConfirmedAfterTheConsoleClosedSendsNothing)
 {
     const std::function<void(frmConsole *)> presses[] = {
         [](frmConsole *f) { f->cmdFocusHome->click(); },
-        [](frmConsole *f) {
-            Module().focuser.ForceMotorOff = true; // the focus jog asks first
+        [this](frmConsole *f) {
+            focuserAt(true); // the focus jog asks first
             ConsoleFixture::press(f->cmdMove[0]);
         },
     };

@@ -103,6 +103,23 @@ protected:
         return text.left(text.lastIndexOf(marker));
     }
 
+public:
+    // The controller's answer to `query` (" Q ", "8 ") in the link's record, the queries a
+    // silent controller left unanswered before it given up first. Either window's tests.
+    static void answered(ControllerSimulator &sim, const QString &query)
+    {
+        Wait::For(ControllerReports::LostAfterMs + 1);
+        const bool silent = sim.isSilent();
+        sim.setSilent(false);
+        const ControllerReports &reports = Module().link.SharedSerial->Reports();
+        Module().link.SharedSerial->Transmit(query);
+        const QChar letter = query.trimmed().front();
+        const uint64_t sent = reports.QueriesSent(letter);
+        EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(letter) >= sent; }));
+        sim.setSilent(silent);
+    }
+
+protected:
     static void mouse(QWidget *w, QEvent::Type type)
     {
         // Near the left edge: a check box's indicator, a spinner's text.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConsoleFixture.h"
 #include "MainWindowFixture.h"
 #include "support/OperatorInput.h"
 #include "windows/EditHold.h"
@@ -38,16 +39,27 @@ protected:
         return sent;
     }
 
-    // The states the focuser and jog guards test: force motor off, compensation, the port.
+    // The states the focuser and jog guards test: force motor off, the controller's
+    // compensation mode (in the link's record when the port is open), the port.
     void setGuards(bool forceOff, int16_t compensationMode, bool portOpen)
     {
         form->Check1->setChecked(forceOff);
-        Module().focuser.TempCompMode = compensationMode;
+        sim.setValue(QStringLiteral(":tc"), QString::number(compensationMode));
         if (portOpen)
             form->mnuConnect_Click();
         else
             form->mnuDisconnect_Click();
         form->Timer6.setEnabled(false);
+        if (portOpen)
+            answeredFor();
+    }
+
+    // The controller's answer to `query` in the link's record, and nothing sent.
+    void answeredFor(const char *query = " Q ")
+    {
+        ConsoleFixture::answered(sim, QString::fromLatin1(query));
+        sim.clearReceived();
+        EXPECT_TRUE(flushTo(QStringLiteral("MARK ")));
     }
 
     // The prompt texts shown so far, and forgets them.

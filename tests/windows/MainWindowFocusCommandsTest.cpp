@@ -24,18 +24,23 @@ const QString PortMessage = QStringLiteral("Error:  The communications port is n
 
 TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 {
-    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; };
+    // clientMode: a client's mode command after the controller last reported.
+    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; };
     const Case cases[] = {
         {true, 1, false, ForceMotorMessage, vbconst::vbInformation, "VKM"},
-        {false, 2, false, CompensationMessage, vbconst::vbInformation, "VKM"},
-        {false, 0, false, PortMessage, vbconst::vbExclamation, "ORVA"},
+        {false, 2, true, CompensationMessage, vbconst::vbInformation, "VKM"},
+        {false, 2, false, PortMessage, vbconst::vbExclamation, "ORVA"}, // the record knows nothing of a closed port
+        {false, 0, true, CompensationMessage, vbconst::vbInformation, "VKM", " +1 "},
     };
-    form->FocuserHomed = true;
     form->txtPosition->setText(QStringLiteral("100"));
     for (const Case &c : cases) {
         setGuards(c.forceOff, c.mode, c.portOpen);
+        sim.setSilent(!c.clientMode);
+        if (c.clientMode)
+            Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientMode));
         form->SkipSlewConfirm = true;
         form->cmdGoto->click();
+        sim.setSilent(true);
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, c.message);
         EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
@@ -47,7 +52,7 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 
 TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 {
-    form->FocuserHomed = true;
+    answeredFor();
     struct Case { const char *entry; const char *sent; };
     const Case cases[] = {{"1234.9", "b1234 "}, {"-5.5", "b-6 "}, {"-5", "b-5 "}, {"abc", ""}};
     for (const Case &c : cases) {
@@ -65,12 +70,15 @@ TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 
 TEST_F(MainWindowFocusCommands, GotoBeforeTheHomeReportHomesAndRepeatsWithoutAsking)
 {
+    sim.setFocuserHomed(false);
+    answeredFor();
     form->txtPosition->setText(QStringLiteral("100"));
     EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
     EXPECT_TRUE(form->FocusGotoPending);
     EXPECT_TRUE(form->Timer3.Enabled());
     EXPECT_EQ(form->Timer3.Interval(), 2000);
-    form->Handle_Received(QStringLiteral(":h 1 "));
+    sim.setFocuserHomed(true);
+    answeredFor();
     EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("b100 "));
     EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")}); // only the first press asked
 }
@@ -148,9 +156,10 @@ TEST_F(MainWindowFocusCommands, SteppersAndTheMirrorCover)
     }
     EXPECT_TRUE(prompts.boxes.isEmpty());
 
-    // No cover report yet: the commands go out.
-    EXPECT_EQ(sentBy([&] { form->cmdOpenPrimaryCover->click(); }), QStringLiteral("71 "));
-    form->Handle_Received(QStringLiteral(":CS 9 "));
+    // No cover report: the commands go out. Unplugged as the controller reports it now.
+    EXPECT_EQ(sentBy([&] { form->cmdOpenPrimaryCover->click(); }), QStringLiteral("8 71 "));
+    sim.setCoverState(9);
+    answeredFor("8 "); // a client's query
     for (QPushButton *button : {form->cmdOpenPrimaryCover, form->cmdClosePrimaryCover}) {
         EXPECT_EQ(sentBy([&] { button->click(); }), QString());
         ASSERT_EQ(prompts.boxes.size(), 1);
@@ -159,7 +168,8 @@ TEST_F(MainWindowFocusCommands, SteppersAndTheMirrorCover)
         EXPECT_EQ(prompts.boxes[0].title, QCoreApplication::applicationName());
         prompts.boxes.clear();
     }
-    form->Handle_Received(QStringLiteral(":CS 0 "));
+    sim.setCoverState(0);
+    answeredFor("8 ");
     EXPECT_EQ(sentBy([&] { form->cmdClosePrimaryCover->click(); }), QStringLiteral("74 "));
 }
 
@@ -167,7 +177,8 @@ TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
 {
     form->cmbStepSize[1]->clear();
     EXPECT_EQ(sentBy([&] { form->cmdStepUp[1]->click(); }), QString());
-    form->FocuserHomed = true; // the position caption is still empty
+    answeredFor();
+    form->lblActual->clear(); // the position caption is empty
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
     const QStringList expected = {QStringLiteral("Error number: 9 Subscript out of range"),
                                   QStringLiteral("Set current position for ideal mirror spacing?"),
@@ -177,11 +188,15 @@ TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
 
 TEST_F(MainWindowFocusCommands, IdealMirrorSpacingNeedsTheHome)
 {
+    sim.setFocuserHomed(false);
+    answeredFor();
     form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
     EXPECT_EQ(takeBoxes(),
               QStringList{QStringLiteral("You must first set home position before setting ideal mirror spacing.")});
-    form->FocuserHomed = true;
+    sim.setFocuserHomed(true);
+    answeredFor();
+    form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QStringLiteral(" E1234 "));
     EXPECT_EQ(form->IdealSpacingPosition, 1234);
 }
@@ -193,7 +208,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     m.positions.FocusPositions[2] = FocusRecord{QStringLiteral("Same"), 4000, 70.0f};
     m.focuser.TempCompTemperature = 70.0f;
     m.focuser.TempCompCoefficient = -2.5f;
-    form->FocuserHomed = true;
+    answeredFor();
     form->Combo1->addItem(QStringLiteral("Cold"));
     form->Combo1->addItem(QStringLiteral("Same"));
 
@@ -217,7 +232,8 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     // Where the focuser already stands no goto follows; compensation refuses the choice.
     form->Handle_Received(QStringLiteral(":a 4000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());
-    m.focuser.TempCompMode = 1;
+    Module().link.SharedSerial->Transmit(QStringLiteral(" +1 "));
+    answeredFor();
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 1); }), QString());
     EXPECT_EQ(takeBoxes().last(), QStringLiteral("Temperature compensation is active.  Focuser movement is disabled."));
 }

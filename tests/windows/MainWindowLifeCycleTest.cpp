@@ -141,7 +141,6 @@ TEST_F(MainWindowLifeCycle, AnAnsweredHandshakeAsksForVersionAndSettingsOnce)
 {
     frmMain *form = open();
     ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000));
-    EXPECT_TRUE(form->ControllerRestarted);
     EXPECT_EQ(sim.received().count(QStringLiteral(" ! ")), 1);
     EXPECT_TRUE(sim.received().contains(QStringLiteral("1 ")));
     EXPECT_FALSE(form->Timer6.Enabled());
@@ -182,13 +181,18 @@ TEST_F(MainWindowLifeCycle, ThePollAsksForTheVisibleTab)
 {
     frmMain *form = open();
     ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000)); // the handshake is done
-    struct Case { int tab; int16_t coverMode; const char *query; };
-    const Case cases[] = {{0, 0, " Q "}, {1, 0, " T "}, {2, 0, " R  d0 "}, {3, 0, "2 6 3 "}, {3, 1, "8 "}};
+    // coverMode: the cover mode a client set, its settings query answered.
+    struct Case { int tab; const char *coverMode; const char *query; };
+    const Case cases[] = {{0, nullptr, " Q "}, {1, nullptr, " T "}, {2, nullptr, " R  d0 "}, {3, nullptr, "2 6 3 "}, {3, "1", "8 "}};
     for (const Case &c : cases) {
         form->SSTab1->setCurrentIndex(c.tab);
-        form->PrimaryCoverMode = c.coverMode;
+        if (c.coverMode) {
+            sim.setValue(QStringLiteral(":S2M"), QString::fromLatin1(c.coverMode));
+            Module().link.SharedSerial->Transmit(QStringLiteral("1 "));
+        }
         sim.clearReceived();
         EXPECT_TRUE(sim.waitForReceived(QString::fromLatin1(c.query), 2000)) << c.tab << " " << sim.received().toStdString();
+        EXPECT_EQ(control("pnlPrimaryCover")->isVisible(), c.coverMode != nullptr) << c.tab;
     }
     EXPECT_FALSE(Module().rotator.RotatorTabShown);
 

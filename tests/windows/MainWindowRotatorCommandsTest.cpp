@@ -20,9 +20,9 @@ protected:
         ModuleState &m = Module();
         m.settings.ZELLimit = 540;
         m.settings.AutoReverse = 1;
-        m.rotator.RotatorHomed = true;
         sim.setSilent(false); // nothing polls: only the windows' own " R " queries are answered
         controllerAt(0);
+        answeredFor(); // no compensation
     }
 
     // The controller at `position` with its cable wrapped by `wrap` (and `toGo` steps still to
@@ -84,12 +84,14 @@ TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
     takeBoxes();
 
     // Not homed: home, then the goto runs by itself once the home report is in.
-    m.rotator.RotatorHomed = false;
+    sim.setRotatorHomed(false);
+    controllerAt(0);
     form->txtRotGOTO->setText(QStringLiteral("90"));
     EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QStringLiteral("H "));
     EXPECT_TRUE(form->RotGotoPending);
     EXPECT_EQ(form->Timer3.Interval(), 2000);
-    form->Handle_Received(QStringLiteral(":rh 1 "));
+    sim.setRotatorHomed(true);
+    controllerAt(0);
     EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("j18000 "));
     EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")});
 
@@ -181,7 +183,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     const QString smallWrap = QStringLiteral(
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; };
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -192,11 +194,19 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {-50000, "cmdOK", false, vbconst::vbOK, " j72000 ", false},
         {40000, "cmdCancel", true, vbconst::vbOK, "", false},
         {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
+        {36000, "cmdOK", false, vbconst::vbOK, "j-76000  R  j72000 ", true, 540, -40000}, // a client's move meanwhile
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
         controllerAt(0, c.wrap);
-        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (c.wrapWhileAsked) {
+                Module().link.SharedSerial->Transmit(QStringLiteral("j-76000 "));
+                EXPECT_TRUE(sim.waitForReceived(QStringLiteral("j-76000 "), 2000));
+                controllerAt(0, c.wrapWhileAsked);
+            }
+            return c.answer;
+        };
         WidgetInput::whenModal([&](QWidget *unwrap) {
             unwrap->findChild<QRadioButton *>(QString::fromLatin1(c.full ? "Option1" : "Option2"))->setChecked(true);
             WidgetInput::click(unwrap, c.button);
@@ -260,7 +270,7 @@ TEST_F(MainWindowRotatorCommands, JogGuardsShowOnlyTheFirstRefusal)
     struct Case { int button; bool forceOff; int16_t mode; bool portOpen; const char *message; };
     const Case cases[] = {
         {2, true, 0, false, "FORCE MOTOR OFF is checked.  Please uncheck to move motor."},
-        {0, false, 1, false, "Temperature compensation is active.  Focus movement is disabled."},
+        {0, false, 1, true, "Temperature compensation is active.  Focus movement is disabled."},
         {3, false, 1, false, "Error:  The communications port is not open."},
         {3, false, 1, true, nullptr},
     };

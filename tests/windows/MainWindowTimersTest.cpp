@@ -96,13 +96,14 @@ TEST_F(MainWindowTimers, ReleaseTickWaitsForTheRotatorAndRepeatsPendingGotos)
     EXPECT_TRUE(form->FocusGotoPending);
 
     m.rotator.RotatorMoving = false;
-    form->FocuserHomed = true;
+    sim.setSilent(false); // the controller reports its home when asked
     form->Timer3_Timer();
     EXPECT_FALSE(m.rotator.RotatorMovePending);
     EXPECT_EQ(focusGotos, 1);
     EXPECT_TRUE(form->SkipSlewConfirm);
 
-    form->RotGotoPending = true; // the rotator has not reported its home
+    sim.setRotatorHomed(false);
+    form->RotGotoPending = true; // the rotator reports no home
     form->Timer3_Timer();
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("ORVA"));

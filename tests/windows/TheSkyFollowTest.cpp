@@ -29,8 +29,12 @@ public:
         if (sendsLeft == 0)
             return Serial::SendResult::NotDelivered;
         --sendsLeft;
-        return Module().link.SharedSerial->Transmit(command);
+        const Serial::SendResult result = Module().link.SharedSerial->Transmit(command);
+        if (command.startsWith(u'q') && !clientMove.isEmpty()) // a client's move lands right after
+            QTimer::singleShot(0, [move = std::exchange(clientMove, QString())] { Module().link.SharedSerial->Transmit(move); });
+        return result;
     }
+    QString clientMove;
     Serial *Link() const override { return Module().link.SharedSerial.get(); }
     void HoldTheSkyUpdate() override
     {
@@ -295,7 +299,7 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
-    m.rotator.RotatorPositionRecorded = true;
+    sim.setValue(QStringLiteral(":rrp"), QStringLiteral("9")); // the position recorded, as the controller reports
     sky->localSiderealTime = 5.0;
     sky->telescopeRa = 8.0; // west side
     for (const Case &c : cases) {
@@ -421,7 +425,7 @@ TEST_F(TheSkyFollowTest, NoTickRunsWhileAPromptIsOpen)
 // side, registry, set position, TheSky) and says so once.
 TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
 {
-    enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2 };
+    enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2, ClientMove };
     struct Case {
         Window window; double lst, ra; int16_t side; const char *button; int32_t set, wrap;
         const char *sent; double angle; int32_t setAfter; int16_t sideAfter; Stop stop = None; QString message;
@@ -447,6 +451,8 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
          "Error:  TheSky did not take the camera angle: No FOVI." + relabelled.arg(46000)},
         {Window::Main, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 ", 200, 40000, 1, Sends1, notSent + relabelled.arg(4000)},
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 q2 ", 200, 40000, 1, Sends2, notSent + relabelled.arg(4000)},
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 40000, "p4000 q2 j40000 ", 200, 40000, 1, ClientMove,
+         "Warning:  Can not slew past wrap limit." + relabelled.arg(4000)},
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
@@ -462,6 +468,7 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         answers.shown.clear();
         answers.expect("frmZELPromptFlip", c.button);
         host.sendsLeft = c.stop == Sends1 ? 1 : c.stop == Sends2 ? 2 : -1;
+        host.clientMove = c.stop == ClientMove ? QStringLiteral("j40000 ") : QString();
         if (c.stop == Closed)
             sharedLink()->setConnected(false);
         m.tools.FlashInProgress = c.stop == Upload;
