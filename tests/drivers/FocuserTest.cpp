@@ -102,6 +102,32 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
     }
 }
 
+// A command that does not leave ends the member with the class's error: no wait for an
+// answer, no success.
+TEST_F(FocuserTest, ACommandThatDidNotLeaveEndsTheMember)
+{
+    struct Refusing : Focuser
+    {
+        Serial::SendResult result = Serial::SendResult::Sent;
+        Serial::SendResult transmit(const QString &) override { return result; }
+    };
+    using R = Serial::SendResult;
+    const std::tuple<R, int32_t, const char *, const char *> rows[] = {
+        {R::NotDelivered, DriverErrors::NotLinked, "Serial link not established", "VKM"},
+        {R::PortClosed, DriverErrors::NotLinked, "Serial link not established", "VKM"},
+        {R::UploadOwnsLine, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object"},
+    };
+    sharedLink()->setConnected(true);
+    for (const auto &[result, number, text, source] : rows) {
+        Refusing focuser;
+        focuser.result = result;
+        const int64_t start = Clock::Now();
+        ControllerBench::expectRefusal([&] { focuser.Move(100); }, number, text, source);
+        ControllerBench::expectRefusal([&] { focuser.Position(); }, number, text, source);
+        EXPECT_LT(Clock::Now() - start, 100);
+    }
+}
+
 TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFailsIt)
 {
     const std::pair<const char *, const char *> rows[] = {{"Focuser", "Link"}, {"Focuser", "Connected"}, {"Rotator", "Link"},
@@ -116,10 +142,36 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
         sim.setSilent(true);
         const auto link = [&] { second->Let(member, Variant(true)); };
         expectRefusal(link, DriverErrors::LinkFailed, cls == std::string("Focuser") ? "No response from focuser" : "No response from VKM", "");
+        // An upload that starts during the tries ends them at once with its error.
+        ClockTimer upload;
+        upload.setSingleShot(true);
+        QObject::connect(&upload, &ClockTimer::timeout, [] { Module().tools.FlashInProgress = true; });
+        upload.start(300);
+        const int64_t start = Clock::Now();
+        const auto refusedByUpload = [&] {
+            expectRefusal(link, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object");
+            Module().tools.FlashInProgress = false;
+        };
+        refusedByUpload();
+        EXPECT_LT(Clock::Now() - start, 400);
+        EXPECT_FALSE(second->Get(member).toBoolean());
         sim.setSilent(false);
-        sharedLink()->setConnected(false);
+        // A linked object whose link an upload refuses stays linked, and works after it.
+        link();
+        Module().tools.FlashInProgress = true;
+        refusedByUpload();
+        EXPECT_TRUE(second->Get(member).toBoolean());
+        if (cls == std::string("Focuser"))
+            EXPECT_NO_THROW(second->Get(QStringLiteral("Position")));
         Module().link.PortNumber = 9;
+        if (member == QStringLiteral("Connected") && cls != std::string("Temperature")) { // it would move to a port that does not open: all stays
+            expectRefusal(link, 8002, "Invalid port number", "");
+            EXPECT_TRUE(sharedLink()->Connected() && sharedLink()->Port() == 1);
+            EXPECT_TRUE(second->Get(member).toBoolean());
+        }
+        sharedLink()->setConnected(false);
         expectRefusal(link, 8002, "Invalid port number", "");
+        EXPECT_EQ(sharedLink()->Port(), 1);
         EXPECT_FALSE(second->Get(member).toBoolean());
         Module().link.PortNumber = 1;
         sharedLink()->setPort(1);
