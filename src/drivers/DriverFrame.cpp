@@ -2,6 +2,7 @@
 
 #include "drivers/DriverErrors.h"
 #include "drivers/FormLauncher.h"
+#include "link/LinkPortChange.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "link/connector.h"
@@ -80,11 +81,25 @@ void DriverFrame::doEvents()
     requireClient();
 }
 
+Serial::SendResult DriverFrame::transmit(const QString &command)
+{
+    return cm ? cm->Transmit(command) : Serial::SendResult::PortClosed;
+}
+
 void DriverFrame::send(const QString &command)
 {
     requireClient();
-    if (cm)
-        cm->Transmit(command);
+    switch (transmit(command)) {
+    case Serial::SendResult::Sent:
+        return;
+    case Serial::SendResult::UploadOwnsLine:
+        throw Serial::UploadOwnsPort();
+    case Serial::SendResult::PortClosed:
+    case Serial::SendResult::NotDelivered:
+        break;
+    }
+    // Nothing to wait for and nothing done: the member ends here.
+    throw m_notLinked;
 }
 
 bool DriverFrame::ask(const QString &query, int waitMs)
@@ -151,17 +166,36 @@ void DriverFrame::openPortAsIs()
 
 void DriverFrame::openPort(bool portCheck)
 {
-    // A port that does not open fails the handshake with its own error.
+    // A port that does not open fails the handshake with its own error and leaves the link
+    // where it was.
     if (cm) {
         const int16_t port = Module().link.PortNumber;
-        if (portCheck && cm->Connected() && cm->Port() != port)
-            cm->setConnected(false);
-        if (!cm->Connected()) {
-            cm->setPort(port);
-            cm->setConnected(true);
-        }
+        if (!cm->Connected() || (portCheck && cm->Port() != port))
+            LinkPortChange(*cm, port, true);
     }
     requireLine();
+}
+
+void DriverFrame::awaitTick(const std::function<bool()> &ticked)
+{
+    // An upload that takes the line meanwhile ends the try at once: no answer can come.
+    waitUntil(TickWaitBoundMs, [&] { return ticked() || Module().tools.FlashInProgress; });
+    requireLine();
+}
+
+void DriverFrame::handshake(const std::function<void()> &tries, const std::function<void()> &settle)
+{
+    const bool wasLinked = Linked;
+    try {
+        tries();
+    } catch (const VbError &e) {
+        settle();
+        // Ended by an upload, the handshake decided nothing; the object stays as it was.
+        if (e.number() == Serial::ErrUploadOwnsPort)
+            Linked = wasLinked;
+        throw;
+    }
+    settle();
 }
 
 void DriverFrame::showConsoleOnLink()
@@ -178,22 +212,25 @@ void DriverFrame::linkFocuserStyle(bool value, bool portCheck)
         Linked = false;
         return;
     }
-    m_tickStyle = TickStyle::Focuser;
-    Linked = false;
+    // A refused open changes nothing of the object.
     openPort(portCheck);
-    LinkPending = true;
-    doEvents();
-    // Only an answer to this handshake counts, not one another object's "! " drew.
-    AckReceived = false;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        send(QStringLiteral("! "));
+    handshake([&] {
+        m_tickStyle = TickStyle::Focuser;
+        Linked = false;
+        LinkPending = true;
         doEvents();
-        tm.setInterval(500);
-        tm.setEnabled(true);
-        waitUntil(TickWaitBoundMs, [this] { return !tm.Enabled(); });
-        if (Linked)
-            break;
-    }
+        // Only an answer to this handshake counts, not one another object's "! " drew.
+        AckReceived = false;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            send(QStringLiteral("! "));
+            doEvents();
+            tm.setInterval(500);
+            tm.setEnabled(true);
+            awaitTick([this] { return !tm.Enabled(); });
+            if (Linked)
+                break;
+        }
+    }, [this] { tm.setEnabled(false); }); // a later tick would judge a try no longer made
     if (!Linked)
         refuse(DriverErrors::LinkFailed, QStringLiteral("No response from focuser"), QString());
     showConsoleOnLink();
@@ -208,24 +245,28 @@ void DriverFrame::linkVkmStyle(bool value, const VkmHandshake &form)
         tm.setEnabled(false);
         return;
     }
-    m_tickStyle = TickStyle::Vkm;
-    m_laterInterval = form.laterInterval;
-    Linked = false;
     openPort(form.portCheck);
-    tm.setInterval(250);
-    tm.setEnabled(true);
-    LinkPending = true;
-    doEvents();
-    AckReceived = false;
-    for (int attempt = 0; attempt < 7; ++attempt) {
-        send(QStringLiteral("! "));
+    handshake([&] {
+        m_tickStyle = TickStyle::Vkm;
+        m_laterInterval = form.laterInterval;
+        Linked = false;
+        tm.setInterval(250);
+        tm.setEnabled(true);
+        LinkPending = true;
         doEvents();
-        WaitingForTick = true;
-        waitUntil(TickWaitBoundMs, [this] { return !WaitingForTick; });
-        if (Linked)
-            break;
-    }
-    LinkPending = false;
+        AckReceived = false;
+        for (int attempt = 0; attempt < 7; ++attempt) {
+            send(QStringLiteral("! "));
+            doEvents();
+            WaitingForTick = true;
+            awaitTick([this] { return !WaitingForTick; });
+            if (Linked)
+                break;
+        }
+    }, [this] {
+        LinkPending = false;
+        WaitingForTick = false;
+    });
     if (!Linked) {
         if (form.stopTimerOnFailure)
             tm.setEnabled(false);

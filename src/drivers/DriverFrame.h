@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReplyState.h"
+#include "link/Serial.h"
 #include "platform/Dispatch.h"
 #include "platform/VbTimer.h"
 
@@ -9,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class Serial;
 class connector;
 
 // What every automation class shares: it holds the process through a connector, talks
@@ -76,8 +76,12 @@ protected:
     // Refuses once the client has let the object go: a call stops after its wait and sends nothing more.
     void requireClient() const;
 
-    // Sends nothing for a client that let the object go (its call stops with an error).
+    // Sends `command`, or ends the member with the class's error: its not-linked error when the
+    // port is closed or did not take the text, the upload's while one owns the line. Sends
+    // nothing for a client that let the object go (its call stops with an error).
     void send(const QString &command);
+    // The link's transmit; a seam for tests of a port that takes no text.
+    virtual Serial::SendResult transmit(const QString &command);
     bool portOpen() const;
     // The rule of every member that must reach the controller (or read what it reports):
     // the shared port is open and no firmware upload owns the line; else it refuses with
@@ -111,7 +115,14 @@ protected:
 private:
     enum class TickStyle { Focuser, Vkm };
     void tm_Tick();
+    // Opens the port on PortNumber (when closed, or with `portCheck` when open on another
+    // number); a refusal leaves the link and the object as they were.
     void openPort(bool portCheck);
+    // A try's wait for its tick, cut short by an upload that takes the line (its refusal).
+    void awaitTick(const std::function<bool()> &ticked);
+    // Runs the tries, then `settle`, also when they refuse; a refusal by an upload puts
+    // Linked back as it was.
+    void handshake(const std::function<void()> &tries, const std::function<void()> &settle);
     void showConsoleOnLink();
 
     std::unique_ptr<connector> conn;

@@ -1,5 +1,6 @@
 #include "drivers/DriverSetupDialog.h"
 
+#include "link/LinkPortChange.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace {
 
@@ -87,15 +89,31 @@ void DriverSetupDialog::showLinkSettings()
     Check1->setChecked(Module().link.ControlConsole != 0);
 }
 
-void DriverSetupDialog::storeLinkSettings(SettingsWrite &write)
+bool DriverSetupDialog::storeLinkSettings(SettingsWrite &write)
 {
     ModuleState::Link &link = Module().link;
+    const int16_t port = int16_t(cmbPorts->currentIndex() + 1);
+    // The link goes on the chosen port first (closed and reopened when it was open, even on
+    // the same number), so that the port stored is always one the link is on.
+    std::optional<LinkPortChange> move;
+    try {
+        if (link.SharedSerial)
+            move.emplace(*link.SharedSerial, port, false);
+    } catch (const VbError &e) { // the port does not open, or a firmware upload owns the line
+        MsgBox(e.description(), vbconst::vbOKOnly | vbconst::vbExclamation);
+        return false;
+    }
     const int16_t console = Check1->isChecked() ? 1 : 0;
     if (store(write, QStringLiteral("ControlConsole"), REG_DWORD, console))
         link.ControlConsole = console;
-    const int16_t port = int16_t(cmbPorts->currentIndex() + 1);
-    if (store(write, QStringLiteral("PORT"), REG_DWORD, port))
-        applyPort(port);
+    if (!store(write, QStringLiteral("PORT"), REG_DWORD, port)) {
+        if (move)
+            move->undo();
+        return true;
+    }
+    link.PortNumber = port;
+    Module().settings.Absolute = true;
+    return true;
 }
 
 bool DriverSetupDialog::store(SettingsWrite &write, const QString &name, DWORD type, const QVariant &value) const
@@ -110,27 +128,9 @@ bool DriverSetupDialog::allSaved(const SettingsWrite &write)
     return !write.failed();
 }
 
-void DriverSetupDialog::applyPort(int16_t port)
+void DriverSetupDialog::refuseDuringUpload()
 {
-    ModuleState &m = Module();
-    const std::shared_ptr<Serial> link = m.link.SharedSerial;
-    if (!link)
-        return;
-    // Failures of the link are not shown here: a failed reopen leaves it closed, and the
-    // drivers open it again on their next link.
-    const bool wasOpen = link->Connected();
-    try {
-        if (wasOpen)
-            link->setConnected(false); // refused while a firmware upload owns the line
-    } catch (const VbError &) {
-        return;
-    }
-    m.link.PortNumber = port;
-    try {
-        link->setPort(m.link.PortNumber);
-        if (wasOpen)
-            link->setConnected(true);
-    } catch (const VbError &) {
-    }
-    m.settings.Absolute = true;
+    // Its modal loop would hold up the boot loader, and its OK could not move the link.
+    if (Module().tools.FlashInProgress)
+        throw Serial::UploadOwnsPort();
 }

@@ -15,7 +15,8 @@ class QVBoxLayout;
 // key, with the port list "COM1".."COM20", the console option and OK/Cancel. The key is
 // opened when the dialog loads and closed when it goes; when it does not open, the dialog
 // works on the module values and OK writes nothing. Otherwise OK takes a value into use only
-// once it is on the disk; what could not be saved is named in a box and the dialog stays open.
+// once it is on the disk, and a port only once the link is on it; what could not be saved or
+// opened is named in a box and the dialog stays open.
 class DriverSetupDialog : public OkCancelDialog
 {
     Q_OBJECT
@@ -41,9 +42,10 @@ protected:
     // Selects the port and sets the console option from the module values.
     void showLinkSettings();
 
-    // Writes "PORT" and "ControlConsole" and takes each saved one into use: ControlConsole
-    // from the check box, the shared link onto the chosen port.
-    void storeLinkSettings(SettingsWrite &write);
+    // Puts the shared link on the chosen port, then writes "ControlConsole" and "PORT" and
+    // takes each saved one into use (a port not saved puts the link back). False, with the
+    // port's error in a box and nothing written, when the link cannot go on that port.
+    bool storeLinkSettings(SettingsWrite &write);
     // Writes one value into the open key; true when it may be taken into use: saved, or no
     // key to save it in.
     bool store(SettingsWrite &write, const QString &name, DWORD type, const QVariant &value) const;
@@ -54,9 +56,18 @@ protected:
     // Where a dialog adds its own controls: between the console option and the buttons.
     QVBoxLayout *body() const { return m_body; }
 
+    // Shows a fresh `Dialog` modally and returns when it closes; while a firmware upload owns
+    // the line it refuses at once with the upload's error, before the dialog reads anything.
+    template <typename Dialog>
+    static void showFresh()
+    {
+        refuseDuringUpload();
+        Dialog dialog;
+        dialog.exec();
+    }
+
 private:
-    // Puts the shared link on the chosen port, closing and reopening it when it was open.
-    void applyPort(int16_t port);
+    static void refuseDuringUpload();
     bool readValue(const QString &name, DWORD type, const QVariant &defaultValue, QVariant &value);
 
     HKEY m_key = 0;

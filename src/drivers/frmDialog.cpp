@@ -98,7 +98,8 @@ void frmDialog::cmdOK_Click()
     // Each value is taken into use once it is on the disk.
     ModuleState::Settings &s = Module().settings;
     SettingsWrite write(key());
-    storeLinkSettings(write);
+    if (!storeLinkSettings(write))
+        return;
     if (store(write, QStringLiteral("StepSize"), REG_SZ, vb::CStr(*stepSize)))
         s.StepSize = *stepSize;
     if (store(write, QStringLiteral("LargeStepSize"), REG_DWORD, *large))
@@ -118,6 +119,5 @@ void frmDialog::cmdCalc_Click()
 
 void frmDialog::showModal()
 {
-    frmDialog dialog;
-    dialog.exec();
+    showFresh<frmDialog>();
 }

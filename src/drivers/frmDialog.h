@@ -28,6 +28,6 @@ public:
     void cmdOK_Click() override;
     void cmdCalc_Click();
 
-    // Shows a fresh dialog modally and returns when it closes.
+    // Shows a fresh dialog modally and returns when it closes; refused during an upload.
     static void showModal();
 };

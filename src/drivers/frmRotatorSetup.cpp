@@ -11,13 +11,13 @@ frmRotatorSetup::frmRotatorSetup(QWidget *parent)
 void frmRotatorSetup::cmdOK_Click()
 {
     SettingsWrite write(key());
-    storeLinkSettings(write);
+    if (!storeLinkSettings(write))
+        return;
     if (allSaved(write))
         accept();
 }
 
 void frmRotatorSetup::showModal()
 {
-    frmRotatorSetup dialog;
-    dialog.exec();
+    showFresh<frmRotatorSetup>();
 }

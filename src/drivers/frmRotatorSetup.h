@@ -13,6 +13,6 @@ public:
 
     void cmdOK_Click() override;
 
-    // Shows a fresh dialog modally and returns when it closes.
+    // Shows a fresh dialog modally and returns when it closes; refused during an upload.
     static void showModal();
 };

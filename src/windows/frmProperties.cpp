@@ -1,6 +1,7 @@
 #include "windows/frmProperties.h"
 
 #include "link/DriverSettings.h"
+#include "link/LinkPortChange.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Controls.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace {
 
@@ -60,48 +62,31 @@ void frmProperties::LoadPropertySettings()
 void frmProperties::cmdOK_Click()
 {
     ModuleState::Link &link = Module().link;
-    const int16_t former = link.PortNumber;
     const int16_t chosen = int16_t(cboPort->currentIndex() + 1);
     // Nothing chosen is no change.
-    if (chosen == 0 || chosen == former) {
+    if (chosen == 0 || chosen == link.PortNumber) {
         accept();
         return;
     }
+    // The number is stored only once the link is on it; a refusal leaves both as they were.
+    std::optional<LinkPortChange> move;
     try {
-        movePort(chosen);
-    } catch (const VbError &e) { // a firmware upload owns the line: all stays as it was
-        MsgBox(e.description(), vbconst::vbOKOnly);
+        if (const std::shared_ptr<Serial> serial = link.SharedSerial)
+            move.emplace(*serial, chosen, false);
+    } catch (const VbError &e) { // the port does not open, or a firmware upload owns the line
+        MsgBox(e.description(), vbconst::vbOKOnly | vbconst::vbExclamation);
         return;
     }
-    link.PortNumber = chosen;
     if (const LSTATUS rc = storePortNumber(chosen)) {
-        // Back to the port as it was, so that the link and PortNumber agree with the disk.
-        link.PortNumber = former;
-        movePort(former);
+        if (move)
+            move->undo();
         MsgBox(rc == ERROR_REGISTRY_IO_FAILED ? SettingsNotSaved({QStringLiteral("PORT")})
                                               : QStringLiteral("Unable to open registry key"),
                vbconst::vbOKOnly | vbconst::vbExclamation);
         return;
     }
+    link.PortNumber = chosen;
     accept();
-}
-
-void frmProperties::movePort(int16_t port)
-{
-    const std::shared_ptr<Serial> serial = Module().link.SharedSerial;
-    if (!serial)
-        return;
-    const bool wasOpen = serial->Connected();
-    if (wasOpen)
-        serial->setConnected(false); // refused while a firmware upload owns the line
-    // A port that does not open stays closed, and the operator is told why.
-    try {
-        serial->setPort(port);
-        if (wasOpen)
-            serial->setConnected(true);
-    } catch (const VbError &e) {
-        MsgBox(e.description(), vbconst::vbOKOnly | vbconst::vbExclamation);
-    }
 }
 
 LSTATUS frmProperties::storePortNumber(int16_t port)

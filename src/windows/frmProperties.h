@@ -9,8 +9,9 @@ class QLabel;
 class QPushButton;
 
 // "CommPort Properties": the serial port of the controller link. OK applies a changed port
-// to the shared link at once (closing and reopening it when it was open) and stores it as
-// "PORT" in the driver key.
+// to the shared link at once (closing and reopening it when it was open) and then stores it
+// as "PORT" in the driver key; a port that does not open, or a store that fails, is named in
+// a box, leaves the link and the stored port as they were and keeps the window open.
 class frmProperties : public OkCancelDialog
 {
     Q_OBJECT
@@ -33,7 +34,4 @@ protected:
 private:
     void Form_Load();
     void LoadPropertySettings();
-    // Puts the shared link on `port`, reopening it when it was open. Throws the link's
-    // refusal to close, which leaves it as it was.
-    static void movePort(int16_t port);
 };

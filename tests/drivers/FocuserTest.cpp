@@ -102,6 +102,25 @@ TEST_F(FocuserTest, AMemberThatNeedsTheControllerTakesThePortAsItIsAndRefusesWit
     }
 }
 
+// A command that does not leave ends the member with the class's error: no wait, no success.
+TEST_F(FocuserTest, ACommandThatDidNotLeaveEndsTheMember)
+{
+    using R = Serial::SendResult;
+    struct Refusing : Focuser { R result; R transmit(const QString &) override { return result; } };
+    sharedLink()->setConnected(true);
+    for (const R result : {R::NotDelivered, R::PortClosed, R::UploadOwnsLine}) {
+        Refusing focuser;
+        focuser.result = result;
+        const bool upload = result == R::UploadOwnsLine;
+        const int64_t start = Clock::Now();
+        const std::function<void()> calls[] = {[&] { focuser.Move(100); }, [&] { focuser.Position(); }};
+        for (const std::function<void()> &call : calls)
+            expectRefusal(call, upload ? Serial::ErrUploadOwnsPort : DriverErrors::NotLinked, upload ? "The port is in use by a firmware upload." : "Serial link not established",
+                          upload ? "ASCOM Helper Serial Port Object" : "VKM");
+        EXPECT_LT(Clock::Now() - start, 100);
+    }
+}
+
 TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFailsIt)
 {
     const std::pair<const char *, const char *> rows[] = {{"Focuser", "Link"}, {"Focuser", "Connected"}, {"Rotator", "Link"},
@@ -116,10 +135,33 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
         sim.setSilent(true);
         const auto link = [&] { second->Let(member, Variant(true)); };
         expectRefusal(link, DriverErrors::LinkFailed, cls == std::string("Focuser") ? "No response from focuser" : "No response from VKM", "");
+        // An upload that starts during the tries ends them at once; a linked object whose link
+        // an upload refuses stays linked, and works after it.
+        ClockTimer upload;
+        upload.setSingleShot(true);
+        QObject::connect(&upload, &ClockTimer::timeout, [] { Module().tools.FlashInProgress = true; });
+        const auto overtaken = [&](int afterMs, bool linked) {
+            const int64_t start = Clock::Now();
+            upload.start(afterMs);
+            expectRefusal(link, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object");
+            Module().tools.FlashInProgress = false;
+            EXPECT_LT(Clock::Now() - start, 400);
+            EXPECT_EQ(second->Get(member).toBoolean(), linked);
+        };
+        overtaken(300, false);
         sim.setSilent(false);
-        sharedLink()->setConnected(false);
+        link();
+        overtaken(0, true);
+        if (cls == std::string("Focuser"))
+            EXPECT_NO_THROW(second->Get(QStringLiteral("Position")));
         Module().link.PortNumber = 9;
+        if (member == QStringLiteral("Connected") && cls != std::string("Temperature")) { // it would move to a port that does not open: all stays
+            expectRefusal(link, 8002, "Invalid port number", "");
+            EXPECT_TRUE(sharedLink()->Connected() && sharedLink()->Port() == 1 && second->Get(member).toBoolean());
+        }
+        sharedLink()->setConnected(false);
         expectRefusal(link, 8002, "Invalid port number", "");
+        EXPECT_EQ(sharedLink()->Port(), 1);
         EXPECT_FALSE(second->Get(member).toBoolean());
         Module().link.PortNumber = 1;
         sharedLink()->setPort(1);

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,13 +64,24 @@ TEST_F(SetupDialogTest, OkStoresPortAndConsoleAndCancelNothing)
         EXPECT_EQ(dialog->cmbPorts->itemText(19), QStringLiteral("COM20"));
         EXPECT_EQ(dialog->cmbPorts->currentIndex(), 0);
         EXPECT_FALSE(dialog->Check1->isChecked());
-        dialog->cmbPorts->setCurrentIndex(2);
         dialog->Check1->setChecked(true);
+        // A port that does not open is said; the link stays where it was and nothing is stored.
+        qputenv("VKM_COM9", "/nonexistent/vkm-port");
+        sharedLink()->setConnected(true);
+        dialog->cmbPorts->setCurrentIndex(8);
+        dialog->cmdOK->click();
+        EXPECT_EQ(prompts.takePrompts(), QStringList{"Invalid port number"});
+        EXPECT_TRUE(sharedLink()->Connected() && sharedLink()->Port() == 1);
+        EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
+        EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(0)));
+        sharedLink()->setConnected(false);
+        dialog->cmbPorts->setCurrentIndex(2);
         std::optional<DiskFullAt> full(100); // a failed save is said and takes nothing into use
         dialog->cmdOK->click();
         full.reset();
         EXPECT_EQ(prompts.takePrompts(), QStringList{"Unable to save ControlConsole, PORT (File too large); their former values stay in use."});
         EXPECT_TRUE(dialog->result() == QDialog::Rejected && Module().link.PortNumber == 1 && Module().link.ControlConsole == 0);
+        EXPECT_EQ(sharedLink()->Port(), 1); // put back: the port was not saved
         dialog->cmdOK->click(); // with room again
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(3)));
@@ -304,4 +316,16 @@ TEST_F(SetupDialogTest, SetupDialogMembersShowTheirDialogModallyAndOnTop)
         c.show();
         EXPECT_TRUE(seen) << c.dialog;
     }
+    // While an upload owns the line: refused at once, no dialog, nothing read or healed.
+    CheckRegistry();
+    store(QStringLiteral("ControlConsole"), REG_DWORD, QVariant());
+    QTimer opened; // a dialog that opens anyway is closed and counted
+    QObject::connect(&opened, &QTimer::timeout, [] { ADD_FAILURE() << "opened", QApplication::activeModalWidget()->close(); });
+    opened.start(0);
+    Module().tools.FlashInProgress = true;
+    for (const Case &c : cases)
+        expectRefusal(c.show, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object");
+    Module().tools.FlashInProgress = false;
+    EXPECT_FALSE(stored(QStringLiteral("ControlConsole")).isValid());
+    EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
 }
