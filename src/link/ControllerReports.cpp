@@ -51,8 +51,9 @@ constexpr std::array<const char *, 5> UnaskedCodes{":e", ":tca", ":x", ":d", ":s
 
 struct CodeInfo
 {
-    QChar letter; // null: answers no query
-    int key = -1; // its bit among the letter's key codes; -1 for the others
+    QChar letter;     // null: answers no query
+    int index = 0;    // its place in the letter's burst: its bit among the codes seen
+    bool key = false;
 };
 
 const QHash<QString, CodeInfo> &codeInfo()
@@ -62,7 +63,7 @@ const QHash<QString, CodeInfo> &codeInfo()
         for (const QueryBurst &burst : queryBursts()) {
             int index = 0;
             for (const char *code : burst.codes) {
-                codes.insert(QString::fromLatin1(code), CodeInfo{QLatin1Char(burst.letter), index < burst.keys ? index : -1});
+                codes.insert(QString::fromLatin1(code), CodeInfo{QLatin1Char(burst.letter), index, index < burst.keys});
                 ++index;
             }
         }
@@ -476,25 +477,25 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
         m_activeLetter = letter;
     }
     Letter &state = m_letters[letter];
-    const bool key = info->key >= 0;
-    const uint32_t bit = key ? 1u << info->key : 0;
-    // A key code that came already in this burst begins the next one; so does anything long
-    // after a burst that never completed.
-    if (state.burst == Burst::Open && ((state.seenKeys & bit) != 0 || overdue(state.burstTick, LostAfterMs)))
+    const bool key = info->key;
+    const uint32_t bit = 1u << info->index;
+    // An answer has each code once: one that came already in this burst begins the next;
+    // so does anything long after a burst that never completed.
+    const bool again = (state.seenCodes & bit) != 0;
+    if (state.burst == Burst::Open && (again || overdue(state.burstTick, LostAfterMs)))
         endBurst(letter, state, false);
     // After a complete burst, the codes that follow are the rest of its answer until a key
     // code begins the next.
-    if (state.burst == Burst::Trailing && (key || overdue(state.burstTick, LostAfterMs)))
+    if (state.burst == Burst::Trailing && (key || again || overdue(state.burstTick, LostAfterMs)))
         state.burst = Burst::None;
     if (state.burst == Burst::None)
         beginBurst(state);
     value.answers = state.burstAnswers;
     keep(code, value, true);
-    if (key && state.burst == Burst::Open) {
-        state.seenKeys |= bit;
-        if (state.seenKeys == (1u << keyCount(letter)) - 1)
-            endBurst(letter, state, true);
-    }
+    state.seenCodes |= bit;
+    const uint32_t keys = (1u << keyCount(letter)) - 1;
+    if (state.burst == Burst::Open && key && (state.seenCodes & keys) == keys)
+        endBurst(letter, state, true);
 }
 
 void ControllerReports::beginBurst(Letter &state)
@@ -502,7 +503,7 @@ void ControllerReports::beginBurst(Letter &state)
     forgetOld(state);
     state.burst = Burst::Open;
     state.burstTick = Clock::GetTickCount();
-    state.seenKeys = 0;
+    state.seenCodes = 0;
     state.burstNewest = state.sent;
     state.asked = !state.waiting.empty();
     // Nobody asked: whatever it answers came after the last answer.

@@ -24,9 +24,9 @@
 // burst answers the oldest query of its letter still waiting, one its caller gave up on
 // included, so a value is never credited to a query written later than the one it answers.
 // A burst is complete once each of its key codes has come; the codes of its letter that
-// follow belong to it until a key code of that letter, a code of another letter or
-// LostAfterMs. A burst also ends on a repeated key code, on a code of another letter, or
-// LostAfterMs after it began. Since answers come in order, a query still waiting when the
+// follow belong to it until a key code of that letter, a code it had already, a code of
+// another letter or LostAfterMs. A burst also ends on a code it had already, on a code of
+// another letter, or LostAfterMs after it began. Since answers come in order, a query still waiting when the
 // answer to one written after it begins (of any letter) got no reply.
 //
 // A query not answered within LostAfterMs is given up: no longer Pending, counted as
@@ -78,7 +78,8 @@ public:
     void ControllerRestarted();
 
     // --- asked by the rules ---
-    // The value last reported for `code` since the port opened, or null.
+    // The value last reported for `code` since the port opened (and the controller last
+    // restarted), or null.
     const Value *Last(QStringView code) const;
     // Whether `code`'s last value holds: reported since the port opened, answering a query
     // written after the last command that changes it.
@@ -89,8 +90,10 @@ public:
     bool ReportedSince(QStringView code, uint64_t mark) const;
 
     // Queries of `letter` written since the port opened, and how many of them have been
-    // answered (or given up as lost). A reader that writes a query reads QueriesSent after
-    // it and waits until Answered reaches that number.
+    // dealt with: given up (LostAfterMs), or written before an answer that completed (the
+    // values it brought are the freshest there are; which query they vouch for is the
+    // record's). A reader that writes a query reads QueriesSent after it and waits until
+    // Answered reaches that number.
     uint64_t QueriesSent(QChar letter) const;
     uint64_t Answered(QChar letter) const;
     // Queries of `letter` still waiting for their answer and not yet overdue (LostAfterMs).
@@ -127,7 +130,7 @@ private:
         uint64_t progress = 0; // every query up to this number written before an answer completed
         std::deque<Query> waiting; // resolved + 1 onwards, oldest first
         Burst burst = Burst::None;
-        uint32_t seenKeys = 0;    // bits of the key codes the open burst has had
+        uint32_t seenCodes = 0;   // bits of the codes the open or trailing burst has had
         uint32_t burstTick = 0;   // when the open burst began or the last one completed
         uint64_t burstAnswers = 0; // the query the open or trailing burst answers; 0 none
         bool asked = false;        // the open or trailing burst answers a waiting query
