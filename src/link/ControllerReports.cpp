@@ -354,9 +354,11 @@ void ControllerReports::query(QChar letter)
 {
     Letter &state = m_letters[letter];
     forgetOld(state);
-    // A burst nobody asked for that is still open ends here: what comes next answers this.
+    // A burst nobody asked for ends here: what comes next answers this.
     if (state.burst == Burst::Open && !state.asked)
         endBurst(letter, state, false);
+    else if (!state.asked)
+        state.burst = Burst::None;
     ++state.sent;
     state.waiting.push_back(Query{state.sent, Clock::GetTickCount(), ++m_queriesWritten});
     if (state.waiting.size() > MaxWaiting)
