@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -18,17 +19,24 @@ struct QueryBurst
     std::initializer_list<const char *> codes;
 };
 
-const std::array<QueryBurst, 12> &queryBursts()
+const std::array<QueryBurst, 14> &queryBursts()
 {
-    static const std::array<QueryBurst, 12> table{{
+    static const std::array<QueryBurst, 14> table{{
         {'!', 1, {":!"}},
         {'Q', 2, {":s", ":a", ":h", ":ims", ":mc", ":mo", ":mb", ":tc", ":frp"}},
         {'T', 5, {":t1", ":fm", ":fs", ":sm", ":ss", ":t2", ":t3", ":t7", ":t4", ":t5", ":t6", ":fg", ":ft",
                   ":st", ":d1", ":d2"}},
         {'R', 3, {":wr", ":rs", ":rt", ":rh", ":rrp"}},
         {'V', 1, {":vr"}},
+        // the settings read back: the compensation values are what decisions rest on
+        {'l', 4, {":sl1", ":of1", ":tcc", ":tcm", ":p", ":r", ":g", ":i", ":l", ":v", ":c", ":ac", ":dbs", ":eh",
+                  ":db", ":dbt", ":sl2", ":sl3", ":sl4", ":of2", ":of3", ":of4", ":skp", ":skd", ":ski", ":sdi",
+                  ":sil"}},
         {'G', 2, {":fo", ":fp"}},
         {'<', 4, {":ifo", ":ifa", ":ifs", ":ifh"}},
+        // the stepper set-up
+        {'1', 12, {":S2M", ":S3M", ":S4M", ":S5M", ":S2C", ":S3C", ":S4C", ":S5C", ":S2SM", ":S3SM", ":S4SM",
+                   ":S5SM"}},
         {'2', 4, {":S1", ":S2", ":S3", ":S4"}},
         {'3', 1, {":SP"}},
         {'4', 1, {":SIM"}},
@@ -38,9 +46,13 @@ const std::array<QueryBurst, 12> &queryBursts()
     return table;
 }
 
+// Codes the program reads that answer no query.
+constexpr std::array<const char *, 5> UnaskedCodes{":e", ":tca", ":x", ":d", ":sg"};
+
 struct CodeInfo
 {
-    QChar letter;
+    QChar letter;     // null: answers no query
+    int index = 0;    // its place in the letter's burst: its bit among the codes seen
     bool key = false;
 };
 
@@ -50,9 +62,13 @@ const QHash<QString, CodeInfo> &codeInfo()
         QHash<QString, CodeInfo> codes;
         for (const QueryBurst &burst : queryBursts()) {
             int index = 0;
-            for (const char *code : burst.codes)
-                codes.insert(QString::fromLatin1(code), CodeInfo{QLatin1Char(burst.letter), index++ < burst.keys});
+            for (const char *code : burst.codes) {
+                codes.insert(QString::fromLatin1(code), CodeInfo{QLatin1Char(burst.letter), index, index < burst.keys});
+                ++index;
+            }
         }
+        for (const char *code : UnaskedCodes)
+            codes.insert(QString::fromLatin1(code), CodeInfo{});
         return codes;
     }();
     return table;
@@ -69,6 +85,125 @@ int keyCount(QChar letter)
 bool isQueryLetter(QChar letter)
 {
     return keyCount(letter) > 0;
+}
+
+// What each command makes stale, one row per command of the controller's vocabulary. A
+// letter that names several commands (told apart by the controller from its argument, or
+// not at all) has a row for each; every row that matches a command applies.
+enum class Arg : uint8_t { Always, Bare, Given, NotZero, Zero };
+enum Effect : uint8_t { NoEffect, FocuserMove, FocuserHalt, RotatorMove };
+
+struct CommandRow
+{
+    char letter;
+    Arg arg;
+    Effect effect;
+    std::initializer_list<const char *> codes;
+};
+
+// An aggregate, so the rows' code lists live as long as the table.
+using enum Arg;
+const CommandRow CommandRows[] = {
+    // focuser
+    {'b', Always, FocuserMove, {":s", ":a"}},              // move to
+    {'m', Always, FocuserMove, {":s", ":a"}},              // jog by
+    {'S', Always, FocuserHalt, {":s", ":a"}},              // halt
+    {'o', Always, FocuserMove, {":s", ":a", ":h", ":frp"}}, // goto: finds home first
+    {'h', Always, FocuserMove, {":s", ":a", ":h", ":frp"}}, // home
+    {'U', Always, NoEffect, {":mo", ":mb"}},               // motor forced off or on
+    {'+', Always, NoEffect, {":tc"}},                      // compensation mode
+    {'=', Always, NoEffect, {":tcc"}},                     // compensation coefficient
+    {'F', Always, NoEffect, {":tcm"}},                     // compensation movement threshold
+    {'`', Always, NoEffect, {":frp"}},                     // recall at power-up
+    {'f', Always, NoEffect, {":frp"}},                     // record the position
+    {'E', Always, NoEffect, {":ims"}},                     // ideal mirror spacing here
+    {':', Always, NoEffect, {}},                           // " :V " before the compensation dialog
+    // rotator
+    {'j', Given, RotatorMove, {}},                         // move by
+    {'q', Given, RotatorMove, {}},                         // add to the move; q0 halts
+    {'r', Always, RotatorMove, {":rh"}},                   // home
+    {'p', Given, RotatorMove, {}},                         // relabel the position
+    {'i', Bare, RotatorMove, {}},                          // zero the wrap
+    {'v', Bare, NoEffect, {":rrp"}},                       // record the position
+    {'/', Always, NoEffect, {":rrp"}},                     // recall at power-up
+    {'H', Bare, NoEffect, {}},                             // sent after a link
+    // steppers and the cover
+    {'a', Given, NoEffect, {":S1", ":SIM"}},               // channel 1 by
+    {'B', Given, NoEffect, {":S2", ":SIM"}},               // channel 2 by
+    {'C', Given, NoEffect, {":S3", ":SIM"}},               // channel 3 by
+    {'d', NotZero, NoEffect, {":S4", ":SIM"}},             // channel 4 by
+    {'d', Zero, NoEffect, {}},                             // the rotator page's poll, or no steps
+    {'3', Given, NoEffect, {":S1", ":S2", ":S3", ":S4", ":SIM"}}, // halt
+    {'7', Always, NoEffect, {":CS", ":S1", ":SIM"}},       // cover: runs channel 1
+    {'9', Always, NoEffect, {":S2C", ":S3C", ":S4C", ":S5C"}}, // current
+    {'D', Always, NoEffect, {":S2SM", ":S3SM", ":S4SM", ":S5SM"}}, // microstep mode
+    {'0', Always, NoEffect, {":S2M", ":S3M", ":S4M", ":S5M"}}, // functions
+    // fans and heaters
+    {'y', Always, NoEffect, {":fm", ":fs"}},               // fan manual at a speed
+    {'n', Always, NoEffect, {":fm", ":fs"}},               // fan auto or off
+    {'O', Always, NoEffect, {":ft"}},                      // fan threshold
+    {'g', Always, NoEffect, {":fg"}},                      // fan gain
+    {'w', Always, NoEffect, {":sm", ":ss"}},               // heater auto or off
+    {'s', Always, NoEffect, {":sm", ":ss"}},               // heater manual at a power
+    {'P', Always, NoEffect, {":st"}},                      // heater setpoint
+    {'c', Always, NoEffect, {":d1"}},                      // dew heater 1
+    {'k', Always, NoEffect, {":d2"}},                      // dew heater 2
+    // settings
+    {'{', Always, NoEffect, {":ifo", ":ifa"}},             // electronics fan off or on
+    {'}', Always, NoEffect, {":ifo", ":ifa"}},             // electronics fan auto
+    {'[', Always, NoEffect, {":ifs"}},                     // electronics fan set temperature
+    {']', Always, NoEffect, {":ifh"}},                     // electronics fan hysteresis
+    {'@', Always, NoEffect, {":fo"}},                      // telescope fan threshold
+    {'z', Always, NoEffect, {":fp"}},                      // telescope fan pulse power
+    {'p', Always, NoEffect, {":p"}},                       // servo proportionality
+    {'d', NotZero, NoEffect, {":r"}},                      // servo derivative
+    {'e', Always, NoEffect, {":g"}},                       // servo derivative interval
+    {'i', Always, NoEffect, {":i"}},                       // servo integral
+    {'j', Always, NoEffect, {":l"}},                       // servo integral limit
+    {'v', Given, NoEffect, {":v"}},                        // servo velocity
+    {'a', Always, NoEffect, {":c"}},                       // servo acceleration
+    {'u', Always, NoEffect, {}},                           // servo coefficients take effect
+    {'N', Always, NoEffect, {":ac"}},                      // motor off on overcurrent
+    {'K', Always, NoEffect, {":eh"}},                      // errors on the hand controller
+    {'X', Always, NoEffect, {":dbs"}},                     // motor off within the deadband
+    {'Y', Always, NoEffect, {":db"}},                      // deadband
+    {'W', Always, NoEffect, {":dbt"}},                     // deadband settling time
+    {'L', Always, NoEffect, {":skp"}},                     // heater proportionality
+    {'^', Always, NoEffect, {":skd"}},                     // heater derivative
+    {'?', Always, NoEffect, {":sdi"}},                     // heater derivative interval
+    {'#', Always, NoEffect, {":ski"}},                     // heater integral
+    {'~', Always, NoEffect, {":sil"}},                     // heater integral limit
+    // sensor calibration: slopes and intercepts
+    {'A', Always, NoEffect, {":sl1"}},
+    {'B', Always, NoEffect, {":sl2"}},
+    {'C', Always, NoEffect, {":sl3"}},
+    {'D', Always, NoEffect, {":of1"}},
+    {'E', Always, NoEffect, {":of2"}},
+    {'F', Always, NoEffect, {":of3"}},
+};
+
+// The rows of each letter, by its code.
+const std::array<std::vector<const CommandRow *>, 128> &commandRowsByLetter()
+{
+    static const std::array<std::vector<const CommandRow *>, 128> index = [] {
+        std::array<std::vector<const CommandRow *>, 128> rows;
+        for (const CommandRow &row : CommandRows)
+            rows[size_t(uint8_t(row.letter))].push_back(&row);
+        return rows;
+    }();
+    return index;
+}
+
+bool matches(Arg arg, QStringView argument)
+{
+    switch (arg) {
+    case Arg::Always: return true;
+    case Arg::Bare: return argument.isEmpty();
+    case Arg::Given: return !argument.isEmpty();
+    case Arg::NotZero: return argument != u"0";
+    case Arg::Zero: return argument == u"0";
+    }
+    return true;
 }
 
 ControllerReports::WrapSpan hull(ControllerReports::WrapSpan a, ControllerReports::WrapSpan b)
@@ -102,6 +237,11 @@ std::optional<int64_t> wholeNumber(QStringView text)
     return ok ? std::optional<int64_t>(n) : std::nullopt;
 }
 
+bool overdue(uint32_t written, uint32_t ms)
+{
+    return Clock::TicksSince(written) > ms;
+}
+
 } // namespace
 
 ControllerReports::ControllerReports()
@@ -111,13 +251,26 @@ ControllerReports::ControllerReports()
 
 void ControllerReports::PortChanged()
 {
-    ++m_epoch;
-    m_values.clear();
-    m_letters.clear();
-    m_staleUntil.clear();
+    forget();
     m_framing.Carry.clear();
     m_framing.Code.clear();
     m_framing.Partial = false;
+}
+
+void ControllerReports::ControllerRestarted()
+{
+    // The stream goes on as it was framed: a restart notice comes in the middle of a walk.
+    forget();
+}
+
+void ControllerReports::forget()
+{
+    ++m_epoch;
+    m_values.clear();
+    m_otherCodes.clear();
+    m_letters.clear();
+    m_activeLetter = QChar();
+    m_staleUntil.clear();
     m_rotatorKnown = false;
     m_rotatorNow = m_rotatorEnd = {};
     m_rotatorCommandAt = m_rotatorZeroedAt = 0;
@@ -134,11 +287,11 @@ void ControllerReports::InputCleared()
 {
     // Values stay as reported; replies still to come were thrown away with the input.
     for (Letter &state : m_letters) {
-        state.answered += state.waiting.size();
         state.waiting.clear();
-        state.inBurst = false;
-        state.seen.clear();
+        state.resolved = state.progress = state.sent;
+        state.burst = Burst::None;
     }
+    m_activeLetter = QChar();
     m_framing.Carry.clear();
     m_framing.Code.clear();
     m_framing.Partial = false;
@@ -159,7 +312,8 @@ void ControllerReports::markStale(std::initializer_list<const char *> codes)
         const auto info = codeInfo().constFind(code);
         // Answers to queries written up to now predate the command; so does every report
         // received so far.
-        m_staleUntil[code] = Stale{info == codeInfo().cend() ? 0 : QueriesSent(info->letter), m_serial};
+        const bool answers = info != codeInfo().cend() && !info->letter.isNull();
+        m_staleUntil[code] = Stale{answers ? QueriesSent(info->letter) : 0, m_serial};
     }
 }
 
@@ -168,63 +322,69 @@ void ControllerReports::command(QStringView token)
     const QChar letter = token.front();
     const QStringView argument = token.sliced(1);
     if (argument.isEmpty() && isQueryLetter(letter)) {
-        Letter &state = m_letters[letter];
-        // A query written long after an earlier one that is still unanswered: that reply is
-        // not coming (the one a burst under way answers excepted).
-        while (!state.inBurst && !state.waiting.empty()
-               && Clock::TicksSince(state.waiting.front().written) > LostAfterMs) {
-            state.waiting.pop_front();
-            ++state.answered;
-        }
-        ++state.sent;
-        state.waiting.push_back(Query{Clock::GetTickCount(), ++m_queriesWritten});
+        query(letter);
         return;
     }
-    const std::optional<int64_t> number = wholeNumber(argument);
-    switch (letter.unicode()) {
-    // focuser
-    case 'b': case 'm': case 'S': case 'o':
-        markStale({":s", ":a"});
-        m_focuserCommandAt = QueriesSent(u'Q');
-        m_focuserHalted = letter == u'S';
-        m_focuserHaltPosition.reset();
-        m_focuserStanding.reset();
+    if (letter.unicode() >= 128)
         return;
-    case 'U': markStale({":mo", ":mb"}); return;
-    case '+': markStale({":tc"}); return;
-    case '=': markStale({":tcc"}); return;
-    case '`': case 'f': markStale({":frp"}); return;
-    // rotator
-    case 'j': case 'q': case 'r': case 'p':
+    const std::optional<int64_t> number = wholeNumber(argument);
+    for (const CommandRow *row : commandRowsByLetter()[letter.unicode()]) {
+        if (!matches(row->arg, argument))
+            continue;
+        markStale(row->codes);
+        applyRow(letter, row->effect, number);
+    }
+}
+
+void ControllerReports::applyRow(QChar letter, int effect, std::optional<int64_t> number)
+{
+    switch (effect) {
+    case FocuserMove: focuserCommand(false); return;
+    case FocuserHalt: focuserCommand(true); return;
+    case RotatorMove:
+        if (letter == u'i')
+            markStale({":wr"});
         rotatorCommand(letter, number);
         return;
-    case 'i':
-        if (argument.isEmpty()) {
-            markStale({":wr"});
-            rotatorCommand(letter, number);
-        }
-        return;
-    case 'v': case '/': markStale({":rrp"}); return;
-    // steppers and the cover
-    case 'a': case 'B': case 'C': case 'd': case '3':
-        markStale({":S1", ":S2", ":S3", ":S4", ":SIM"});
-        return;
-    case '7': markStale({":CS"}); return;
-    case '0': markStale({":S2M", ":S3M", ":S4M", ":S5M"}); return;
-    case '9': markStale({":S2C", ":S3C", ":S4C", ":S5C"}); return;
-    case 'D': markStale({":S2SM", ":S3SM", ":S4SM", ":S5SM"}); return;
-    // fans and heaters
-    case 'y': markStale({":fm", ":fs"}); return;
-    case 'n': markStale({":fm", ":fs"}); return;
-    case 'O': markStale({":ft"}); return;
-    case 'g': markStale({":fg"}); return;
-    case 'w': markStale({":sm", ":ss"}); return;
-    case 's': markStale({":sm", ":ss"}); return;
-    case 'P': markStale({":st"}); return;
-    case 'c': markStale({":d1"}); return;
-    case 'k': markStale({":d2"}); return;
     default: return;
     }
+}
+
+void ControllerReports::query(QChar letter)
+{
+    Letter &state = m_letters[letter];
+    forgetOld(state);
+    // A burst nobody asked for ends here: what comes next answers this.
+    if (state.burst == Burst::Open && !state.asked)
+        endBurst(letter, state, false);
+    else if (!state.asked)
+        state.burst = Burst::None;
+    ++state.sent;
+    state.waiting.push_back(Query{state.sent, Clock::GetTickCount(), ++m_queriesWritten});
+    if (state.waiting.size() > MaxWaiting)
+        resolveFront(state);
+}
+
+void ControllerReports::resolveFront(Letter &state)
+{
+    state.resolved = state.waiting.front().number;
+    state.waiting.pop_front();
+}
+
+void ControllerReports::forgetOld(Letter &state)
+{
+    // The query a burst under way answers stays until the burst ends.
+    while (!state.waiting.empty() && overdue(state.waiting.front().written, KeptMs)
+           && !(state.burst == Burst::Open && state.burstAnswers == state.waiting.front().number))
+        resolveFront(state);
+}
+
+void ControllerReports::focuserCommand(bool halt)
+{
+    m_focuserCommandAt = QueriesSent(u'Q');
+    m_focuserHalted = halt;
+    m_focuserHaltPosition.reset();
+    m_focuserStanding.reset();
 }
 
 void ControllerReports::rotatorCommand(QChar letter, std::optional<int64_t> number)
@@ -275,65 +435,106 @@ void ControllerReports::Received(const QString &chunk)
     m_framing.Handle_Received(chunk);
 }
 
+void ControllerReports::keep(const QString &code, const Value &value, bool known)
+{
+    if (!plausible(value.report))
+        return;
+    // Of the codes the program does not read, only the last few distinct ones are kept.
+    if (!known && !m_values.contains(code)) {
+        if (m_otherCodes.size() >= size_t(MaxOtherCodes)) {
+            m_values.remove(m_otherCodes.front());
+            m_otherCodes.pop_front();
+        }
+        m_otherCodes.push_back(code);
+    }
+    m_values.insert(code, value);
+}
+
 void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
 {
     const QString code = codeView.toString();
+    const auto info = codeInfo().constFind(code);
+    const QChar letter = info == codeInfo().cend() ? QChar() : info->letter;
+    // A restart notice nobody asked for: the controller starts afresh.
+    if (letter == u'!' && Waiting(letter) == 0)
+        ControllerRestarted();
+
     Value value;
     value.report = Report(codeView, valueView);
     value.serial = ++m_serial;
     value.tick = Clock::GetTickCount();
-    const auto info = codeInfo().constFind(code);
-    if (info == codeInfo().cend()) {
-        if (plausible(value.report))
-            m_values.insert(code, value);
+    if (letter.isNull()) {
+        keep(code, value, info != codeInfo().cend());
         return;
     }
-    const QChar letter = info->letter;
-    Letter &state = m_letters[letter];
-    // A key code that came already in this burst begins the next one; so does anything long
-    // after a burst that never completed.
-    if (state.inBurst && ((info->key && state.seen.contains(code)) || Clock::TicksSince(state.burstBegan) > LostAfterMs))
-        completeBurst(letter, state);
-    if (!state.inBurst) {
-        while (state.waiting.size() > 1 && Clock::TicksSince(state.waiting.front().written) > LostAfterMs) {
-            state.waiting.pop_front();
-            ++state.answered;
+    // The controller answers one query at a time: a code of another letter ends the burst
+    // under way.
+    if (m_activeLetter != letter) {
+        if (!m_activeLetter.isNull()) {
+            Letter &active = m_letters[m_activeLetter];
+            if (active.burst == Burst::Open)
+                endBurst(m_activeLetter, active, false);
+            active.burst = Burst::None;
         }
-        // A burst nobody asked for is no newer than the last answer.
-        state.burstAnswers = state.waiting.empty() ? state.answered : state.answered + 1;
-        state.inBurst = true;
-        state.burstBegan = Clock::GetTickCount();
-        state.seen.clear();
+        m_activeLetter = letter;
     }
+    Letter &state = m_letters[letter];
+    const bool key = info->key;
+    const uint32_t bit = 1u << info->index;
+    // An answer has each code once: one that came already in this burst begins the next;
+    // so does anything long after a burst that never completed.
+    const bool again = (state.seenCodes & bit) != 0;
+    if (state.burst == Burst::Open && (again || overdue(state.burstTick, LostAfterMs)))
+        endBurst(letter, state, false);
+    // After a complete burst, the codes that follow are the rest of its answer until a key
+    // code begins the next.
+    if (state.burst == Burst::Trailing && (key || again || overdue(state.burstTick, LostAfterMs)))
+        state.burst = Burst::None;
+    if (state.burst == Burst::None)
+        beginBurst(state);
     value.answers = state.burstAnswers;
-    if (plausible(value.report))
-        m_values.insert(code, value);
-    if (info->key) {
-        state.seen.insert(code, true);
-        if (state.seen.size() >= keyCount(letter))
-            completeBurst(letter, state);
+    keep(code, value, true);
+    state.seenCodes |= bit;
+    const uint32_t keys = (1u << keyCount(letter)) - 1;
+    if (state.burst == Burst::Open && key && (state.seenCodes & keys) == keys)
+        endBurst(letter, state, true);
+}
+
+void ControllerReports::beginBurst(Letter &state)
+{
+    forgetOld(state);
+    state.burst = Burst::Open;
+    state.burstTick = Clock::GetTickCount();
+    state.seenCodes = 0;
+    state.burstNewest = state.sent;
+    state.asked = !state.waiting.empty();
+    // Nobody asked: whatever it answers came after the last answer.
+    if (!state.asked) {
+        state.burstAnswers = state.lastAnswered;
+        return;
+    }
+    const Query answered = state.waiting.front();
+    state.burstAnswers = state.lastAnswered = answered.number;
+    // Every query written before the one this answers has had its reply, or never will.
+    for (Letter &other : m_letters) {
+        while (&other != &state && !other.waiting.empty() && other.waiting.front().order < answered.order)
+            resolveFront(other);
     }
 }
 
-void ControllerReports::completeBurst(QChar letter, Letter &state)
+void ControllerReports::endBurst(QChar letter, Letter &state, bool trail)
 {
     const uint64_t answers = state.burstAnswers;
-    state.inBurst = false;
-    state.seen.clear();
-    if (!state.waiting.empty() && answers > state.answered) {
-        const uint64_t order = state.waiting.front().order;
-        state.waiting.pop_front();
-        state.answered = answers;
-        // Every query written before the one just answered has had its reply, or never will.
-        for (Letter &other : m_letters) {
-            while (!other.waiting.empty() && other.waiting.front().order < order) {
-                other.waiting.pop_front();
-                ++other.answered;
-                other.inBurst = false;
-                other.seen.clear();
-            }
-        }
+    state.burst = trail ? Burst::Trailing : Burst::None;
+    state.burstTick = Clock::GetTickCount();
+    if (state.asked) {
+        if (!state.waiting.empty() && state.waiting.front().number == answers)
+            resolveFront(state);
+        // Its caller and everyone who asked before this answer began may go on.
+        state.progress = std::max(state.progress, state.burstNewest);
     }
+    if (answers == 0)
+        return;
     if (letter == u'R')
         rotatorBurst(answers);
     else if (letter == u'Q')
@@ -429,7 +630,9 @@ bool ControllerReports::Holds(QStringView codeView) const
     const auto stale = m_staleUntil.constFind(code);
     if (stale == m_staleUntil.cend())
         return true;
-    return codeInfo().contains(code) ? it->answers > stale->answers : it->serial > stale->serial;
+    const auto info = codeInfo().constFind(code);
+    const bool answers = info != codeInfo().cend() && !info->letter.isNull();
+    return answers ? it->answers > stale->answers : it->serial > stale->serial;
 }
 
 bool ControllerReports::ReportedSince(QStringView code, uint64_t mark) const
@@ -447,7 +650,16 @@ uint64_t ControllerReports::QueriesSent(QChar letter) const
 uint64_t ControllerReports::Answered(QChar letter) const
 {
     const auto it = m_letters.constFind(letter);
-    return it == m_letters.cend() ? 0 : it->answered;
+    if (it == m_letters.cend())
+        return 0;
+    // Given up on: overdue, though a late answer would still be theirs.
+    uint64_t done = it->resolved;
+    for (const Query &q : it->waiting) {
+        if (!overdue(q.written, LostAfterMs))
+            break;
+        done = q.number;
+    }
+    return std::max(done, it->progress);
 }
 
 int ControllerReports::Pending(QChar letter) const
@@ -456,7 +668,13 @@ int ControllerReports::Pending(QChar letter) const
     if (it == m_letters.cend())
         return 0;
     return int(std::count_if(it->waiting.cbegin(), it->waiting.cend(),
-                             [](const Query &q) { return Clock::TicksSince(q.written) <= LostAfterMs; }));
+                             [](const Query &q) { return !overdue(q.written, LostAfterMs); }));
+}
+
+int ControllerReports::Waiting(QChar letter) const
+{
+    const auto it = m_letters.constFind(letter);
+    return it == m_letters.cend() ? 0 : int(it->waiting.size());
 }
 
 std::optional<ControllerReports::WrapSpan> ControllerReports::RotatorWrapSpan() const

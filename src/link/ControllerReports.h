@@ -16,19 +16,34 @@
 // The link feeds it every command that leaves the port, every received chunk and every port
 // open and close. It frames the stream once and keeps each reported value with the moment it
 // arrived and the query it answers. Every decision that rests on a reported value asks here
-// whether that value still holds: it was reported since the port opened, in an answer to a
-// query written after the last command that changes it (from any sender).
+// whether that value still holds: it was reported since the port opened (and since the
+// controller last restarted), in an answer to a query written after the last command that
+// changes it (from any sender).
 //
-// The controller answers its queries in order, each with a burst of reports (in any order).
-// A burst is complete once each of its query's key codes has come (or a key code comes
-// twice, or LostAfterMs passed since it began); it then answers the oldest query still
-// waiting. Since the answers come in order, a query still waiting when a query written after
-// it is answered will get no reply; nor will one written more than LostAfterMs before a later
-// query or answer. Such a query is taken as lost, so a lost reply costs a retry, never the line.
+// The controller answers its queries in order, each with a burst of reports in any order. A
+// burst answers the oldest query of its letter still waiting, one its caller gave up on
+// included, so a value is never credited to a query written later than the one it answers.
+// A burst is complete once each of its key codes has come; the codes of its letter that
+// follow belong to it until a key code of that letter, a code it had already, a code of
+// another letter or LostAfterMs. A burst also ends on a code it had already, on a code of
+// another letter, or LostAfterMs after it began. Since answers come in order, a query still waiting when the
+// answer to one written after it begins (of any letter) got no reply.
+//
+// A query not answered within LostAfterMs is given up: no longer Pending, counted as
+// Answered, so its caller asks again. It still takes its late answer until KeptMs after it
+// was written; then it is forgotten. At most MaxWaiting queries of a letter wait: one more
+// forgets the oldest. A burst that answers no waiting query is credited to the last query
+// answered (whatever it answers came after that), and a query written meanwhile closes it.
+//
+// Values are kept for the codes the program reads (the queries' codes and a few reported on
+// their own); of any other code, only the MaxOtherCodes last distinct ones are kept.
 class ControllerReports
 {
 public:
     static constexpr uint32_t LostAfterMs = 1000;
+    static constexpr uint32_t KeptMs = 3000;
+    static constexpr size_t MaxWaiting = 64;
+    static constexpr int MaxOtherCodes = 16;
 
     // One reported value.
     struct Value
@@ -36,7 +51,7 @@ public:
         Report report{QStringView(), QStringView()};
         uint64_t serial = 0;  // increasing over every report received; 0 never
         uint32_t tick = 0;    // Clock::GetTickCount() of its arrival
-        uint64_t answers = 0; // the number of its query letter's query it answers (1, 2, ...)
+        uint64_t answers = 0; // the number of its query letter's query it answers (1, 2, ...); 0 none
     };
 
     // The cable wrap range, in steps, that the rotator may be at or be headed for after every
@@ -58,9 +73,13 @@ public:
     void PortChanged();
     // The port's buffers were cleared on an open port: replies still to come are gone.
     void InputCleared();
+    // The controller restarted (a firmware upload began or ended, or it said so unasked):
+    // nothing it reported before counts, and no earlier reply is to come, as on a port change.
+    void ControllerRestarted();
 
     // --- asked by the rules ---
-    // The value last reported for `code` since the port opened, or null.
+    // The value last reported for `code` since the port opened (and the controller last
+    // restarted), or null.
     const Value *Last(QStringView code) const;
     // Whether `code`'s last value holds: reported since the port opened, answering a query
     // written after the last command that changes it.
@@ -71,12 +90,16 @@ public:
     bool ReportedSince(QStringView code, uint64_t mark) const;
 
     // Queries of `letter` written since the port opened, and how many of them have been
-    // answered (or given up as lost). A reader that writes a query reads QueriesSent after
-    // it and waits until Answered reaches that number.
+    // dealt with: given up (LostAfterMs), or written before an answer that completed (the
+    // values it brought are the freshest there are; which query they vouch for is the
+    // record's). A reader that writes a query reads QueriesSent after it and waits until
+    // Answered reaches that number.
     uint64_t QueriesSent(QChar letter) const;
     uint64_t Answered(QChar letter) const;
     // Queries of `letter` still waiting for their answer and not yet overdue (LostAfterMs).
     int Pending(QChar letter) const;
+    // Queries of `letter` still waiting, given-up ones that may yet take a late answer included.
+    int Waiting(QChar letter) const;
 
     // The rotator's reach: nothing until a complete rotator report answers a query written
     // after the last command that zeroed its wrap, and since the port opened.
@@ -89,24 +112,30 @@ public:
     // last focuser command; nothing without such an answer.
     std::optional<bool> FocuserStanding() const;
 
-    // Counts the port's openings and closings.
+    // Counts the port's openings and closings and the controller's restarts.
     uint64_t Epoch() const { return m_epoch; }
 
 private:
     struct Query
     {
+        uint64_t number = 0;  // among its letter's queries, from 1
         uint32_t written = 0;
-        uint64_t order = 0; // among all queries written since the port opened
+        uint64_t order = 0;   // among all queries written since the port opened
     };
+    enum class Burst : uint8_t { None, Open, Trailing };
     struct Letter
     {
         uint64_t sent = 0;
-        uint64_t answered = 0;
-        std::deque<Query> waiting;
-        QHash<QString, bool> seen; // key codes of the burst under way
-        bool inBurst = false;
-        uint32_t burstBegan = 0;
-        uint64_t burstAnswers = 0; // the query the burst under way answers
+        uint64_t resolved = 0; // every query up to this number answered or forgotten
+        uint64_t progress = 0; // every query up to this number written before an answer completed
+        std::deque<Query> waiting; // resolved + 1 onwards, oldest first
+        Burst burst = Burst::None;
+        uint32_t seenCodes = 0;   // bits of the codes the open or trailing burst has had
+        uint32_t burstTick = 0;   // when the open burst began or the last one completed
+        uint64_t burstAnswers = 0; // the query the open or trailing burst answers; 0 none
+        bool asked = false;        // the open or trailing burst answers a waiting query
+        uint64_t lastAnswered = 0; // the last query whose answer began
+        uint64_t burstNewest = 0;  // queries of the letter written when the open burst began
     };
 
     // What a command made stale: answers up to this number of its code's query, and every
@@ -117,12 +146,20 @@ private:
         uint64_t serial = 0;
     };
 
+    void forget();
     void dispatch(QStringView code, QStringView value);
+    void keep(const QString &code, const Value &value, bool known);
     void command(QStringView token);
+    void query(QChar letter);
     void rotatorCommand(QChar letter, std::optional<int64_t> number);
-    void completeBurst(QChar letter, Letter &state);
+    void focuserCommand(bool halt);
+    void beginBurst(Letter &state);
+    void endBurst(QChar letter, Letter &state, bool trail);
+    void resolveFront(Letter &state);
+    void forgetOld(Letter &state);
     void rotatorBurst(uint64_t answers);
     void focuserBurst(uint64_t answers);
+    void applyRow(QChar letter, int effect, std::optional<int64_t> number);
     // The numbers `codes` carry when all of them came in the burst that answers `answers`.
     bool sameBurst(std::initializer_list<const char *> codes, uint64_t answers, int64_t *values) const;
     void markStale(std::initializer_list<const char *> codes);
@@ -130,6 +167,8 @@ private:
     ReplyState m_framing;
     QHash<QString, Value> m_values;
     QHash<QChar, Letter> m_letters;
+    QChar m_activeLetter; // the letter of the burst open or trailing; null when none
+    std::deque<QString> m_otherCodes; // the codes outside the program's reading kept, oldest first
     QHash<QString, Stale> m_staleUntil;
     uint64_t m_serial = 0;
     uint64_t m_epoch = 0;

@@ -13,6 +13,7 @@ namespace RotatorStatus {
 
 namespace {
 
+// Whether the record holds the three status values from an answer to `query` or a later one.
 bool answered(const ControllerReports &reports, uint64_t query)
 {
     for (const char16_t *code : {u":wr", u":rs", u":rt"}) {
@@ -23,14 +24,27 @@ bool answered(const ControllerReports &reports, uint64_t query)
     return true;
 }
 
+// Whether all three came since the report `mark`, in an answer that vouches for them: it may
+// be credited to an earlier query, one given up on, whose reply was lost.
+bool reportedSince(const Serial &link, uint64_t mark)
+{
+    const ControllerReports &reports = link.Reports();
+    for (const char16_t *code : {u":wr", u":rs", u":rt"}) {
+        if (!reports.ReportedSince(QStringView(code), mark))
+            return false;
+    }
+    return Current(link);
+}
+
 } // namespace
 
 bool Ask(Serial &link, int waitMs)
 {
     const ControllerReports &reports = link.Reports();
-    // Where earlier queries are unanswered, their replies come first; one of them may be lost
-    // and hold this answer back until it is given up: then a new query's answer tells.
-    const bool earlierPending = reports.Pending(u'R') > 0;
+    // Where earlier queries are unanswered (given-up ones included), their replies come first;
+    // one of them may be lost and take this answer: then a new query's answer tells.
+    const bool earlierPending = reports.Waiting(u'R') > 0;
+    const uint64_t mark = reports.LastSerial();
     const uint32_t start = Clock::GetTickCount();
     const uint32_t bound = uint32_t(waitMs) + ControllerReports::LostAfterMs;
     uint64_t first = 0;
@@ -44,7 +58,8 @@ bool Ask(Serial &link, int waitMs)
         // A slow controller's answer to the first query counts as well as a later one's.
         const int wait = int(std::min<uint32_t>(uint32_t(waitMs), bound - std::min(bound, Clock::TicksSince(start))));
         const bool done = Wait::Until(wait, [&] {
-            return reports.Epoch() != epoch || answered(reports, earlierPending ? query : first);
+            return reports.Epoch() != epoch || answered(reports, earlierPending ? query : first)
+                   || reportedSince(link, mark);
         });
         if (reports.Epoch() != epoch)
             return false;
@@ -56,7 +71,7 @@ bool Ask(Serial &link, int waitMs)
     // Without earlier queries in the way, the first one's answer is waited for to the bound.
     const uint64_t epoch = reports.Epoch();
     const int rest = int(bound - std::min(bound, Clock::TicksSince(start)));
-    return Wait::Until(rest, [&] { return reports.Epoch() != epoch || answered(reports, first); })
+    return Wait::Until(rest, [&] { return reports.Epoch() != epoch || answered(reports, first) || reportedSince(link, mark); })
            && reports.Epoch() == epoch;
 }
 

@@ -87,6 +87,9 @@ public:
 
     // What the controller reported since the port opened, and what was sent since.
     const ControllerReports &Reports() const { return m_reports; }
+    // The controller restarted (a firmware upload began or ended): what it reported before
+    // is no longer vouched for.
+    void ControllerRestarted() { m_reports.ControllerRestarted(); }
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();

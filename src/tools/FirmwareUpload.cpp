@@ -20,6 +20,8 @@ int16_t FirmwareUpload::run(const QString &fileName)
     // Whatever ends the upload, the main window's parser, the receive path and the other
     // senders get the port back, a later ":x" holds nothing, and the file is closed.
     const auto restore = qScopeGuard([&] {
+        if (flash.FlashInProgress && m_link) // the loader had the line: the controller restarts
+            m_link->ControllerRestarted();
         flash.FlashAckFlag = false;
         flash.FlashInProgress = false;
         flash.FlashIgnoreAck = true;
@@ -47,6 +49,7 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     // first status.
     const QString before = m_link && m_link->InBufferCount() > 0 ? m_link->RecieveNoTimeout() : QString();
     Held(ControlWindows().Main).Handle_Received(before + QLatin1Char(' '));
+    Held(m_link).ControllerRestarted(); // the loader takes the controller over from here
     if (!handshake()) {
         MsgBox(QStringLiteral("Timed out waiting for response"), vbconst::vbOKOnly);
         return NoResponse;
