@@ -4,6 +4,7 @@
 #include "drivers/FormLauncher.h"
 #include "link/LinkPortChange.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "link/Serial.h"
 #include "link/connector.h"
 #include "platform/Clock.h"
@@ -102,6 +103,13 @@ void DriverFrame::send(const QString &command)
     throw m_notLinked;
 }
 
+void DriverFrame::sendPoll(const QString &query)
+{
+    // Also while an upload owns the line: the link then sends nothing.
+    if (portOpen())
+        transmit(query);
+}
+
 bool DriverFrame::ask(const QString &query, int waitMs)
 {
     requireLine();
@@ -139,6 +147,17 @@ bool DriverFrame::awaitReport(QStringView code, const QString &query, int waitMs
     waitUntil(int(left), vouched);
     requireLine();
     return vouched();
+}
+
+const Report &DriverFrame::heldReport(QStringView code, const QString &query, int waitMs, const Held &how)
+{
+    const ControllerReports::Value *value = awaitReport(code, query, waitMs, how.once) ? cm->Reports().Last(code) : nullptr;
+    if (!value || (how.usable && !how.usable(value->report))) {
+        if (how.beforeRefusal)
+            how.beforeRefusal();
+        refuse(DriverErrors::Unavailable, how.unavailable.isEmpty() ? m_noResponse : how.unavailable, m_notLinked.source());
+    }
+    return value->report;
 }
 
 std::optional<double> DriverFrame::reported(QStringView code) const

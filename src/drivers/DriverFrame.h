@@ -7,10 +7,12 @@
 
 #include <QObject>
 #include <QStringView>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class connector;
+struct Report;
 
 // What every automation class shares: it holds the process through a connector, talks
 // through the shared link, reads the report stream with its own parser, links with the
@@ -64,6 +66,17 @@ protected:
     // last command that changes it), or with `once` only until it has been reported since
     // the port opened. An answer already on its way is waited for; else `query` is written.
     bool awaitReport(QStringView code, const QString &query, int waitMs, bool once = false);
+    // A getter's report of `code` that holds now, as awaitReport waits for it; when none comes
+    // or `usable` rejects it, `beforeRefusal` runs and the getter refuses with `unavailable`
+    // (the class's no-response text when empty).
+    struct Held
+    {
+        QString unavailable;
+        bool once = false;
+        std::function<bool(const Report &)> usable;
+        std::function<void()> beforeRefusal;
+    };
+    const Report &heldReport(QStringView code, const QString &query, int waitMs, const Held &how);
     // The value last reported for `code` since the port opened, when numeric.
     std::optional<double> reported(QStringView code) const;
     // A getter's refusal of a value the controller has not reported since the port opened.
@@ -80,6 +93,9 @@ protected:
     // port is closed or did not take the text, the upload's while one owns the line. Sends
     // nothing for a client that let the object go (its call stops with an error).
     void send(const QString &command);
+    // A poll (the query an object or a link opens with): sent when the line takes it, never
+    // refused; its answer only fills the record, and a member asks again when it needs one.
+    void sendPoll(const QString &query);
     // The link's transmit; a seam for tests of a port that takes no text.
     virtual Serial::SendResult transmit(const QString &command);
     bool portOpen() const;

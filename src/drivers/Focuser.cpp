@@ -35,14 +35,15 @@ int16_t recallCode(double reported)
 
 } // namespace
 
-const Report &Focuser::held(QStringView code, const QString &query, const QString &unavailable)
+const Report &Focuser::held(QStringView code, const QString &query, const QString &unavailable,
+                            const std::function<bool(const Report &)> &usable)
 {
-    if (!awaitReport(code, query, HeldWaitMs) || !cm->Reports().Last(code)->report.numeric) {
-        if (query == CompensationQuery)
-            send(QStringLiteral("l ")); // asks for the settings once more, for the next call
-        refuse(DriverErrors::Unavailable, unavailable, VkmSource);
-    }
-    return cm->Reports().Last(code)->report;
+    Held how;
+    how.unavailable = unavailable;
+    how.usable = usable ? usable : [](const Report &r) { return r.numeric; };
+    if (query == CompensationQuery)
+        how.beforeRefusal = [this] { send(QStringLiteral("l ")); }; // asks for the settings once more, for the next call
+    return heldReport(code, query, HeldWaitMs, how);
 }
 
 int16_t Focuser::compensationMode()
@@ -53,13 +54,9 @@ int16_t Focuser::compensationMode()
 
 float Focuser::sensorSlope()
 {
-    const float slope = *ReportValue::TempCompScale(held(u":sl1", CompensationQuery, CoefficientUnavailable));
     // Without the sensor's slope a coefficient would wipe the controller's.
-    if (slope == 0) {
-        send(QStringLiteral("l "));
-        refuse(DriverErrors::Unavailable, CoefficientUnavailable, VkmSource);
-    }
-    return slope;
+    const auto known = [](const Report &r) { return ReportValue::TempCompScale(r).value_or(0) != 0; };
+    return *ReportValue::TempCompScale(held(u":sl1", CompensationQuery, CoefficientUnavailable, known));
 }
 
 Focuser::Focuser()
@@ -113,10 +110,10 @@ void Focuser::setLink(const Variant &value)
     }
     linkFocuserStyle(on, false);
     if (on) {
-        send(QStringLiteral("V "));
-        send(QStringLiteral(" T "));
+        sendPoll(QStringLiteral("V "));
+        sendPoll(QStringLiteral(" T "));
         if (!cm->Reports().Holds(u":tcc"))
-            send(QStringLiteral("l "));
+            sendPoll(QStringLiteral("l "));
     }
 }
 

@@ -46,8 +46,9 @@ private:
     void pollStatus();
     // The report of `code` that holds now (answering a query written after the last command
     // that changes it, from anyone): asked for with `query` when the record cannot vouch;
-    // refused with `unavailable` when no number comes.
-    const Report &held(QStringView code, const QString &query, const QString &unavailable);
+    // refused with `unavailable` when no number (or none `usable` takes) comes.
+    const Report &held(QStringView code, const QString &query, const QString &unavailable,
+                       const std::function<bool(const Report &)> &usable = {});
     // The controller's compensation: 0 off, 1 automatic, 2 manual.
     int16_t compensationMode();
     // The temperature sensor's slope the controller reports; refused while unknown or 0.

@@ -148,21 +148,21 @@ Rotator::Rotator()
 
 void Rotator::setLink(const Variant &value)
 {
-    VkmHandshake form;
-    form.opening = [this] {
-        send(QStringLiteral("H "));
-        send(QStringLiteral("R "));
-    };
-    linkVkmStyle(NotFalse(value), form);
+    link(NotFalse(value), false);
 }
 
 void Rotator::setConnected(bool value)
 {
+    link(value, true);
+}
+
+void Rotator::link(bool value, bool portCheck)
+{
     VkmHandshake form;
-    form.portCheck = true;
+    form.portCheck = portCheck;
     form.opening = [this] {
-        send(QStringLiteral("H "));
-        send(QStringLiteral("R "));
+        sendPoll(QStringLiteral("H "));
+        sendPoll(QStringLiteral("R "));
     };
     linkVkmStyle(value, form);
 }
@@ -262,15 +262,6 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 // --- moves ---
 
-void Rotator::sendCommand(const QString &command)
-{
-    requireClient(); // a client gone during a wait gets nothing more sent
-    if (cm && cm->Transmit(command) == Serial::SendResult::Sent)
-        return;
-    requireLine();
-    refuse(DriverErrors::NotLinked, QStringLiteral("Rotator not linked"), OrvaSource);
-}
-
 void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReverse)
 {
     // Decided on every wrap the moves sent so far (by anyone) may reach, as the controller
@@ -282,7 +273,7 @@ void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReve
         refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
     if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Can not turn past wrap limit."), OrvaSource);
-    sendCommand(command + QString::number(move.steps) + QLatin1Char(' '));
+    send(command + QString::number(move.steps) + QLatin1Char(' '));
 }
 
 void Rotator::Move(double degrees)
@@ -315,13 +306,13 @@ void Rotator::MoveAbsolute(double degrees)
 void Rotator::GoHome()
 {
     requireLine();
-    sendCommand(QStringLiteral("r "));
+    send(QStringLiteral("r "));
 }
 
 void Rotator::Halt()
 {
     requireLine();
-    sendCommand(QStringLiteral("q0 "));
+    send(QStringLiteral("q0 "));
     Wait::DoEvents();
 }
 
@@ -356,7 +347,7 @@ void Rotator::setRecallRotatorPosition(bool value)
     // Skipped only when the controller reported that state since the last command that changes it.
     if (cm->Reports().Holds(u":rrp") && (recallCode() != 0) == value)
         return;
-    sendCommand(value ? QStringLiteral(" /1 ") : QStringLiteral(" /0 "));
+    send(value ? QStringLiteral(" /1 ") : QStringLiteral(" /0 "));
 }
 
 bool Rotator::RotatorPositionRecorded() const
@@ -367,13 +358,13 @@ bool Rotator::RotatorPositionRecorded() const
 void Rotator::RecordRotatorPosition()
 {
     requireLine();
-    sendCommand(QStringLiteral(" v "));
+    send(QStringLiteral(" v "));
 }
 
 void Rotator::ZeroWrap()
 {
     requireLine();
-    sendCommand(QStringLiteral(" i "));
+    send(QStringLiteral(" i "));
 }
 
 void Rotator::Unwrap(const Variant &degrees)
@@ -419,7 +410,7 @@ void Rotator::ResetPosition(float angle)
     requireLine();
     // angle x 200 is a Single product.
     const float product = angle * float(RotatorStepsPerDegree);
-    sendCommand(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));
+    send(QStringLiteral(" p") + QString::number(vb::CLng(double(product))) + QLatin1Char(' '));
 }
 
 // --- reports ---

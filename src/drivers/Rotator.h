@@ -57,6 +57,8 @@ protected:
     void dispatchReport(QStringView code, QStringView value) override;
 
 private:
+    // The handshake of Link (no port check) and Connected.
+    void link(bool value, bool portCheck);
     // The getters' query rule: the line rule, then " R " unless the link's record holds an
     // answer written after the last rotator command and this object asked less than the
     // cache age ago.
@@ -65,8 +67,6 @@ private:
     double reportedSteps(QStringView code);
     const ControllerReports::Value *reported(QStringView code) const;
     int16_t recallCode() const;
-    // Sends `command`; refuses with the line's error when it does not leave.
-    void sendCommand(const QString &command);
     // Sends `command` and the steps the wrap rule makes of `steps` (reversed only when
     // `mayReverse`); refuses a move the rule does not allow or that has no wrap to decide on.
     void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse);

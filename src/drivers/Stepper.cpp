@@ -91,7 +91,7 @@ void Stepper::setConnected(bool value)
 {
     VkmHandshake form;
     form.portCheck = true;
-    form.opening = [this] { send(QStringLiteral("1 ")); };
+    form.opening = [this] { sendPoll(QStringLiteral("1 ")); };
     linkVkmStyle(value, form);
 }
 
@@ -104,11 +104,10 @@ void Stepper::query(Query kind, const QString &command, QStringView code)
 int16_t Stepper::setting(const QString &code)
 {
     // A value some command (from anyone) changed since its last report is asked for again.
-    // Only a whole number is a setting; NaN: nothing usable reported.
-    const double value = awaitReport(code, QStringLiteral("1 "), SettingsWaitMs) ? reported(code).value_or(NAN) : NAN;
-    if (!(value == std::trunc(value) && value >= INT16_MIN && value <= INT16_MAX))
-        refuse(DriverErrors::Unavailable, QStringLiteral("No response from VKM"), OrvaSource);
-    return int16_t(value);
+    // Only a whole number is a setting.
+    Held how;
+    how.usable = [](const Report &r) { return r.numeric && r.v == std::trunc(r.v) && r.v >= INT16_MIN && r.v <= INT16_MAX; };
+    return int16_t(heldReport(code, QStringLiteral("1 "), SettingsWaitMs, how).v);
 }
 
 bool Stepper::StepperPresent(int channel)

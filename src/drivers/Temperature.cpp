@@ -19,7 +19,6 @@ constexpr uint32_t FreshMs = 1001;
 const QString StatusQuery = QStringLiteral("T ");
 const char FanUnavailable[] = "Fan Mode currently unavailable, try again.";
 const char HeaterUnavailable[] = "Secondary heater mode currently unavailable, try again.";
-const char NoResponse[] = "No response from VKM";
 
 // What the getters return of a report; nothing for a value no sensor or setting gives.
 std::optional<double> within(const Report &r, double low, double high)
@@ -64,9 +63,10 @@ QString tenthsCommand(const char *letters, float value)
 
 const Report &Temperature::current(QStringView code, const char *unavailable, bool once)
 {
-    if (!awaitReport(code, StatusQuery, StatusWaitMs, once))
-        refuse(DriverErrors::Unavailable, QString::fromLatin1(unavailable), VkmSource);
-    return cm->Reports().Last(code)->report;
+    Held how;
+    how.unavailable = QString::fromLatin1(unavailable);
+    how.once = once;
+    return heldReport(code, StatusQuery, StatusWaitMs, how);
 }
 
 void Temperature::requireManual(QStringView modeCode, const char *unavailable, const char *description)
@@ -81,8 +81,7 @@ Temperature::Temperature()
 {
     tm.setInterval(5000);
     CheckRegistry();
-    if (portOpen())
-        send(QStringLiteral(" T "));
+    sendPoll(QStringLiteral(" T "));
 
     const auto degrees = [this](const char16_t *code) {
         return [this, code] { return status(code, ReportValue::Temperature); };
@@ -137,7 +136,7 @@ void Temperature::setConnected(bool value)
     VkmHandshake form;
     form.laterInterval = 5000;
     form.stopTimerOnFailure = true;
-    form.opening = [this] { send(QStringLiteral("T ")); };
+    form.opening = [this] { sendPoll(QStringLiteral("T ")); };
     // The timer keeps ticking after a link; its ticks change nothing.
     form.afterSuccess = [this] {
         tm.setEnabled(true);
@@ -164,11 +163,11 @@ void Temperature::pollTemperatures(QStringView code)
 double Temperature::status(QStringView code, const Decoder &decode)
 {
     pollTemperatures(code);
-    // A command (from anyone) since the last report changed the value: its answer is waited for.
-    const std::optional<double> value = decode(current(code, NoResponse));
-    if (!value)
-        refuse(DriverErrors::Unavailable, QString::fromLatin1(NoResponse), VkmSource);
-    return *value;
+    // A command (from anyone) since the last report changed the value: its answer is waited
+    // for. A value out of range is no response either.
+    Held how;
+    how.usable = [&decode](const Report &r) { return decode(r).has_value(); };
+    return *decode(heldReport(code, StatusQuery, StatusWaitMs, how));
 }
 
 void Temperature::setFanMode(int16_t value)
