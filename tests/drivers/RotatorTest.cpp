@@ -5,6 +5,7 @@
 #include "link/DriverSettings.h"
 #include "platform/AutomationServer.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/CreateObject.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
@@ -316,6 +317,40 @@ TEST_F(RotatorTest, MovesDecideOnWhatAnyObjectSentSince)
     y.Call(QStringLiteral("ZeroWrap"));
     move(x, -100);
     EXPECT_EQ(receivedAfter(QStringLiteral("j-20000 ")), QStringLiteral(" i  R j-20000 "));
+
+    // y's read answered late with the wrap from before x's moves, x moving at 0.3 and 1.15 s:
+    // no move that leaves winds the cable past the limit (95000 + 2 x 7000 against 108000).
+    sim.setRotatorSpeed(400);
+    for (const int lateMs : {900, 1300}) {
+        SCOPED_TRACE(lateMs);
+        sim.setRotatorPosition(0);
+        sim.setRotatorWrap(95000);
+        ASSERT_DOUBLE_EQ(x.Get(QStringLiteral("Wrap")).toDouble(), 475.0);
+        Wait::For(520);
+        QStringList moves;
+        QObject watch;
+        QObject::connect(&sim, &ControllerSimulator::commandReceived, &watch, [&](const QString &command) {
+            if (command == QLatin1String("R"))
+                sim.setAnswer('R', {0, {}}); // only y's answer is late
+            if (command.startsWith('j')) {
+                moves << command;
+                EXPECT_LE(sim.rotatorWrap() + command.mid(1).toInt(), 108000) << qPrintable(command);
+            }
+        });
+        ClockTimer first, second;
+        for (ClockTimer *at : {&first, &second}) {
+            at->setSingleShot(true);
+            QObject::connect(at, &ClockTimer::timeout, [&] {
+                try { move(x, 35); } catch (const VbError &) {}
+            });
+        }
+        first.start(300);
+        second.start(1150);
+        sim.setAnswer('R', {lateMs, {}});
+        y.Get(QStringLiteral("Position"));
+        ASSERT_TRUE(Wait::Until(5000, [&] { return moves.size() == 2 && !sim.rotatorMoving(); })) << qPrintable(moves.join(' '));
+        EXPECT_EQ(moves, QStringList({"j7000", "j-65000"})) << "the second the other way round";
+    }
 
     // Three replies lost, then a controller that answers: the next move goes within 2 s.
     sim.setSilent(true);

@@ -1,5 +1,6 @@
 #include "support/ControllerSimulator.h"
 
+#include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimulatorReports.h"
@@ -66,6 +67,8 @@ ControllerSimulator::ControllerSimulator(QObject *parent)
     m_commandPause.setSingleShot(true);
     connect(&m_commandPause, &ClockTimer::timeout, this, &ControllerSimulator::takePendingCommand);
     connect(&m_motion, &ClockTimer::timeout, this, &ControllerSimulator::tick);
+    m_lateTimer.setSingleShot(true);
+    connect(&m_lateTimer, &ClockTimer::timeout, this, &ControllerSimulator::sendLate);
     alive().append(this);
     for (QTimer *timer : {&m_inboundTimer, &m_outboundTimer}) {
         timer->setSingleShot(true);
@@ -97,6 +100,7 @@ bool ControllerSimulator::anyLineBusy()
     return std::any_of(alive().begin(), alive().end(), [](const ControllerSimulator *sim) { return sim->lineBusy(); });
 }
 void ControllerSimulator::sendRaw(const QByteArray &bytes) { m_terminal->write(bytes); }
+void ControllerSimulator::setAnswer(QChar query, const Answer &answer) { m_answers[query] = answer; }
 
 void ControllerSimulator::vanish()
 {
@@ -170,7 +174,8 @@ void ControllerSimulator::execute(const QString &command)
     const QString argument = command.mid(1);
     const bool hasArgument = !argument.isEmpty();
     if (!hasArgument && SimulatorReports::queries().contains(letter)) {
-        answer(SimulatorReports::queries().value(letter));
+        const Answer how = m_answers.value(letter);
+        answer(how.codes.isEmpty() ? SimulatorReports::queries().value(letter) : how.codes, how.delayMs);
         return;
     }
     if (executeFocuser(letter, argument, hasArgument) || executeRotator(letter, argument, hasArgument)
@@ -194,7 +199,8 @@ bool ControllerSimulator::executeFocuser(QChar letter, const QString &argument, 
         m_focuserHoming = false;
         setFocuserTarget(m_focuserPosition);
         return true;
-    case 'o':
+    case 'h': // home
+    case 'o': // goto before the home is known: finds it first
         m_focuserHoming = m_focuserPosition != 0;
         setFocuserTarget(0);
         if (!m_focuserHoming)
@@ -358,7 +364,7 @@ bool ControllerSimulator::executeSettings(QChar letter, const QString &argument)
     }
 }
 
-void ControllerSimulator::answer(const QStringList &codes)
+void ControllerSimulator::answer(const QStringList &codes, int delayMs)
 {
     if (m_silent)
         return;
@@ -369,7 +375,23 @@ void ControllerSimulator::answer(const QStringList &codes)
             text = QStringLiteral("0"); // never leave a code without its value
         burst += (code + ' ' + text + ' ').toLatin1();
     }
-    send(burst);
+    // The controller answers in order: an answer never overtakes a late one.
+    const int64_t due = std::max(Clock::Now() + delayMs, m_late.isEmpty() ? 0 : m_late.last().first);
+    if (due <= Clock::Now()) {
+        send(burst);
+        return;
+    }
+    m_late.append({due, burst});
+    sendLate();
+}
+
+void ControllerSimulator::sendLate()
+{
+    while (!m_late.isEmpty() && m_late.front().first <= Clock::Now())
+        send(m_late.takeFirst().second);
+    // On the program's clock: a test clock moving time forward stops at it.
+    if (!m_late.isEmpty())
+        m_lateTimer.start(int(m_late.front().first - Clock::Now()));
 }
 
 // --- the boot loader ---
