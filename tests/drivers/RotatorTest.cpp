@@ -164,10 +164,16 @@ TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
         {-180, "j-36000 "}, {0.004, "j0 "},     {-0.004, "j-1 "},  {720.5, "j100 "}, {179.995, "j35999 "},
         {-360, "j-72000 "}, {-400, "j-8000 "},  {1e6, "j-16000 "},
     };
-    for (const auto &c : cases) {
-        sim.clearReceived();
-        move(rotator, c.degrees);
-        EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+    // In the usual order, then with the key codes first: each move goes out at once.
+    for (const QStringList &order : {QStringList(), QStringList({":wr", ":rs", ":rt", ":rh", ":rrp"})}) {
+        sim.setAnswer('R', {0, order});
+        for (const auto &c : cases) {
+            sim.clearReceived();
+            const int64_t start = Clock::Now();
+            move(rotator, c.degrees);
+            EXPECT_LT(Clock::Now() - start, 1000) << c.degrees << " " << qPrintable(order.join(' '));
+            EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+        }
     }
 }
 
