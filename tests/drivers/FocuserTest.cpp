@@ -336,6 +336,7 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
     b.Get(QStringLiteral("Position"));
     sim.setAnswer('Q', {0, {}});
     focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))});
+    Wait::For(850); // b's query given up, its answer still on the way
     for (const int64_t start = Clock::Now(); Clock::Now() - start < 2000; Wait::For(100))
         ASSERT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), -1) << "at " << Clock::Now() - start << " ms";
     sim.setFocuserSpeed(50);

@@ -20,6 +20,7 @@ constexpr int StepsPerTurn = 72000;
 constexpr int CommandPauseMs = 50; // an unterminated command is taken after this pause
 constexpr int CoverPhaseTicks = 10;
 constexpr int MotionTickMs = 10;
+constexpr int FollowLateMs = 10; // about one answer's time on the line
 
 QList<const ControllerSimulator *> &alive()
 {
@@ -375,12 +376,14 @@ void ControllerSimulator::answer(const QStringList &codes, int delayMs)
             text = QStringLiteral("0"); // never leave a code without its value
         burst += (code + ' ' + text + ' ').toLatin1();
     }
-    // The controller answers in order: an answer never overtakes a late one.
-    const int64_t due = std::max(Clock::Now() + delayMs, m_late.isEmpty() ? 0 : m_late.last().first);
-    if (due <= Clock::Now()) {
+    if (m_late.isEmpty() && delayMs <= 0) {
         send(burst);
         return;
     }
+    // In order: an answer behind a late one follows it as over the line, a moment after.
+    int64_t due = Clock::Now() + delayMs;
+    if (!m_late.isEmpty())
+        due = std::max(due, m_late.last().first + FollowLateMs);
     m_late.append({due, burst});
     sendLate();
 }

@@ -66,7 +66,7 @@ public:
     // Pushes bytes to the program as one burst (chunked like any other).
     void sendRaw(const QByteArray &bytes);
     // How later answers to one query letter go out: `delayMs` late on the program's clock,
-    // with the values of when it was asked (later answers wait behind it), and its codes in
+    // with the values of when it was asked (later answers follow it, 10 ms apart), its codes in
     // the order of `codes` (empty: the usual order, the awaited code last). A default Answer
     // restores the usual.
     struct Answer
