@@ -324,6 +324,26 @@ TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)
         sim.setFocuserTarget(s.target);
         EXPECT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), s.moving) << s.target << "/" << s.actual;
     }
+    // A home sent by anyone moves it at once, before any answer tells.
+    sim.setSilent(true);
+    sharedLink()->Transmit(QStringLiteral("h "));
+    EXPECT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), -1) << "after a home";
+    sim.setSilent(false);
+
+    // Another client's read answered 1.2 s late, with the focuser standing before the move:
+    // that answer is no news of the move.
+    Focuser b;
+    sim.setFocuserPosition(0);
+    sim.setAnswer('Q', {1200, {}});
+    b.Get(QStringLiteral("Position"));
+    sim.setAnswer('Q', {0, {}});
+    focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))});
+    Wait::For(850); // b's query given up, its answer still on the way
+    for (const int64_t start = Clock::Now(); Clock::Now() - start < 2000; Wait::For(100))
+        ASSERT_EQ(focuser.Get(QStringLiteral("IsMoving")).toInteger(), -1) << "at " << Clock::Now() - start << " ms";
+    sim.setFocuserSpeed(50);
+    EXPECT_TRUE(Wait::Until(2000, [&] { return focuser.Get(QStringLiteral("IsMoving")).toInteger() == 0; }));
+    EXPECT_EQ(sim.focuserPosition(), 1000);
 }
 
 // A reads IsMoving every `everyMs` after its Move(20000) is half way; each read waits for its
@@ -378,6 +398,15 @@ TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
     EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 4321);
     EXPECT_LT(Clock::Now() - start, 200);
     EXPECT_EQ(sim.received(), QStringLiteral(" Q "));
+    // The key codes first and the rest after them: as fast, every read.
+    sim.setAnswer('Q', {0, {":s", ":a", ":h", ":ims", ":mc", ":mo", ":mb", ":tc", ":frp"}});
+    for (const int steps : {1000, 2000, 4321}) {
+        sim.setFocuserPosition(steps);
+        start = Clock::Now();
+        EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), steps);
+        EXPECT_LT(Clock::Now() - start, 200) << "key codes first";
+    }
+    sim.setAnswer('Q', {0, {}});
 
     sim.setSilent(true); // no answer: the last value, after the wait, without error
     start = Clock::Now();

@@ -5,6 +5,7 @@
 #include "link/DriverSettings.h"
 #include "platform/AutomationServer.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/CreateObject.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
@@ -163,10 +164,16 @@ TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
         {-180, "j-36000 "}, {0.004, "j0 "},     {-0.004, "j-1 "},  {720.5, "j100 "}, {179.995, "j35999 "},
         {-360, "j-72000 "}, {-400, "j-8000 "},  {1e6, "j-16000 "},
     };
-    for (const auto &c : cases) {
-        sim.clearReceived();
-        move(rotator, c.degrees);
-        EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+    // In the usual order, then with the key codes first: each move goes out at once.
+    for (const QStringList &order : {QStringList(), QStringList({":wr", ":rs", ":rt", ":rh", ":rrp"})}) {
+        sim.setAnswer('R', {0, order});
+        for (const auto &c : cases) {
+            sim.clearReceived();
+            const int64_t start = Clock::Now();
+            move(rotator, c.degrees);
+            EXPECT_LT(Clock::Now() - start, 1000) << c.degrees << " " << qPrintable(order.join(' '));
+            EXPECT_EQ(movesAfter(QString::fromLatin1(c.sent)), QString::fromLatin1(c.sent)) << c.degrees;
+        }
     }
 }
 
@@ -316,6 +323,40 @@ TEST_F(RotatorTest, MovesDecideOnWhatAnyObjectSentSince)
     y.Call(QStringLiteral("ZeroWrap"));
     move(x, -100);
     EXPECT_EQ(receivedAfter(QStringLiteral("j-20000 ")), QStringLiteral(" i  R j-20000 "));
+
+    // y's read answered late with the wrap from before x's moves, x moving at 0.3 and 1.15 s:
+    // no move that leaves winds the cable past the limit (95000 + 2 x 7000 against 108000).
+    sim.setRotatorSpeed(400);
+    for (const int lateMs : {900, 1300}) {
+        SCOPED_TRACE(lateMs);
+        sim.setRotatorPosition(0);
+        sim.setRotatorWrap(95000);
+        ASSERT_DOUBLE_EQ(x.Get(QStringLiteral("Wrap")).toDouble(), 475.0);
+        Wait::For(520);
+        QStringList moves;
+        QObject watch;
+        QObject::connect(&sim, &ControllerSimulator::commandReceived, &watch, [&](const QString &command) {
+            if (command == QLatin1String("R"))
+                sim.setAnswer('R', {0, {}}); // only y's answer is late
+            if (command.startsWith('j')) {
+                moves << command;
+                EXPECT_LE(sim.rotatorWrap() + command.mid(1).toInt(), 108000) << qPrintable(command);
+            }
+        });
+        ClockTimer first, second;
+        for (ClockTimer *at : {&first, &second}) {
+            at->setSingleShot(true);
+            QObject::connect(at, &ClockTimer::timeout, [&] {
+                try { move(x, 35); } catch (const VbError &) {}
+            });
+        }
+        first.start(300);
+        second.start(1150);
+        sim.setAnswer('R', {lateMs, {}});
+        y.Get(QStringLiteral("Position"));
+        ASSERT_TRUE(Wait::Until(5000, [&] { return moves.size() == 2 && !sim.rotatorMoving(); })) << qPrintable(moves.join(' '));
+        EXPECT_EQ(moves.join(' '), QStringLiteral("j7000 j-65000")) << "the second the other way round";
+    }
 
     // Three replies lost, then a controller that answers: the next move goes within 2 s.
     sim.setSilent(true);

@@ -193,6 +193,18 @@ TEST_F(TemperatureTest, FanModeTakesTheReportedSpeedAlong)
     t.Let(QStringLiteral("SecondaryHeaterPower"), Variant(int16_t(55)));
     EXPECT_EQ(b.Get(QStringLiteral("SecondaryHeaterPower")).toInteger(), 55);
     EXPECT_EQ(sent(), QStringLiteral("T n1 T y40 n2 T s55 T "));
+
+    // The status with ":t1" first: the codes after the key codes are the rest of that answer.
+    sim.setAnswer('T', {0, {":t1", ":t2", ":t3", ":t7", ":t4", ":t5", ":t6", ":fm", ":fs", ":fg", ":ft", ":sm", ":ss",
+                            ":st", ":d1", ":d2"}});
+    sim.setFanSpeed(0);
+    Wait::For(1100); // the getters ask anew
+    const int64_t start = Clock::Now();
+    t.Get(QStringLiteral("AmbientTemp"));
+    t.Let(QStringLiteral("FanMode"), Variant(int16_t(0)));
+    t.Let(QStringLiteral("FanSpeed"), Variant(int16_t(40)));
+    EXPECT_LT(Clock::Now() - start, 1000);
+    EXPECT_EQ(sent(), QStringLiteral("T y0 T y40 "));
 }
 
 TEST_F(TemperatureTest, RefusalsStoreAndSendNothing)

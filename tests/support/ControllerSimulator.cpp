@@ -1,5 +1,6 @@
 #include "support/ControllerSimulator.h"
 
+#include "platform/Clock.h"
 #include "platform/Wait.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimulatorReports.h"
@@ -19,6 +20,7 @@ constexpr int StepsPerTurn = 72000;
 constexpr int CommandPauseMs = 50; // an unterminated command is taken after this pause
 constexpr int CoverPhaseTicks = 10;
 constexpr int MotionTickMs = 10;
+constexpr int FollowLateMs = 10; // about one answer's time on the line
 
 QList<const ControllerSimulator *> &alive()
 {
@@ -66,6 +68,8 @@ ControllerSimulator::ControllerSimulator(QObject *parent)
     m_commandPause.setSingleShot(true);
     connect(&m_commandPause, &ClockTimer::timeout, this, &ControllerSimulator::takePendingCommand);
     connect(&m_motion, &ClockTimer::timeout, this, &ControllerSimulator::tick);
+    m_lateTimer.setSingleShot(true);
+    connect(&m_lateTimer, &ClockTimer::timeout, this, &ControllerSimulator::sendLate);
     alive().append(this);
     for (QTimer *timer : {&m_inboundTimer, &m_outboundTimer}) {
         timer->setSingleShot(true);
@@ -97,6 +101,7 @@ bool ControllerSimulator::anyLineBusy()
     return std::any_of(alive().begin(), alive().end(), [](const ControllerSimulator *sim) { return sim->lineBusy(); });
 }
 void ControllerSimulator::sendRaw(const QByteArray &bytes) { m_terminal->write(bytes); }
+void ControllerSimulator::setAnswer(QChar query, const Answer &answer) { m_answers[query] = answer; }
 
 void ControllerSimulator::vanish()
 {
@@ -170,7 +175,8 @@ void ControllerSimulator::execute(const QString &command)
     const QString argument = command.mid(1);
     const bool hasArgument = !argument.isEmpty();
     if (!hasArgument && SimulatorReports::queries().contains(letter)) {
-        answer(SimulatorReports::queries().value(letter));
+        const Answer how = m_answers.value(letter);
+        answer(how.codes.isEmpty() ? SimulatorReports::queries().value(letter) : how.codes, how.delayMs);
         return;
     }
     if (executeFocuser(letter, argument, hasArgument) || executeRotator(letter, argument, hasArgument)
@@ -194,7 +200,8 @@ bool ControllerSimulator::executeFocuser(QChar letter, const QString &argument, 
         m_focuserHoming = false;
         setFocuserTarget(m_focuserPosition);
         return true;
-    case 'o':
+    case 'h': // home
+    case 'o': // goto before the home is known: finds it first
         m_focuserHoming = m_focuserPosition != 0;
         setFocuserTarget(0);
         if (!m_focuserHoming)
@@ -358,7 +365,7 @@ bool ControllerSimulator::executeSettings(QChar letter, const QString &argument)
     }
 }
 
-void ControllerSimulator::answer(const QStringList &codes)
+void ControllerSimulator::answer(const QStringList &codes, int delayMs)
 {
     if (m_silent)
         return;
@@ -369,7 +376,25 @@ void ControllerSimulator::answer(const QStringList &codes)
             text = QStringLiteral("0"); // never leave a code without its value
         burst += (code + ' ' + text + ' ').toLatin1();
     }
-    send(burst);
+    if (m_late.isEmpty() && delayMs <= 0) {
+        send(burst);
+        return;
+    }
+    // In order: an answer behind a late one follows it as over the line, a moment after.
+    int64_t due = Clock::Now() + delayMs;
+    if (!m_late.isEmpty())
+        due = std::max(due, m_late.last().first + FollowLateMs);
+    m_late.append({due, burst});
+    sendLate();
+}
+
+void ControllerSimulator::sendLate()
+{
+    while (!m_late.isEmpty() && m_late.front().first <= Clock::Now())
+        send(m_late.takeFirst().second);
+    // On the program's clock: a test clock moving time forward stops at it.
+    if (!m_late.isEmpty())
+        m_lateTimer.start(int(m_late.front().first - Clock::Now()));
 }
 
 // --- the boot loader ---

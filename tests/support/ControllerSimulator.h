@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "platform/ClockTimer.h"
 
@@ -64,6 +65,16 @@ public:
     void vanish();
     // Pushes bytes to the program as one burst (chunked like any other).
     void sendRaw(const QByteArray &bytes);
+    // How later answers to one query letter go out: `delayMs` late on the program's clock,
+    // with the values of when it was asked (later answers follow it, 10 ms apart), its codes in
+    // the order of `codes` (empty: the usual order, the awaited code last). A default Answer
+    // restores the usual.
+    struct Answer
+    {
+        int delayMs = 0;
+        QStringList codes;
+    };
+    void setAnswer(QChar query, const Answer &answer);
 
     // Everything the program sent, Latin-1.
     QString received() const { return m_received; }
@@ -180,7 +191,8 @@ private:
     bool executeTemperature(QChar letter, const QString &argument);
     bool executeStepper(QChar letter, const QString &argument);
     bool executeSettings(QChar letter, const QString &argument);
-    void answer(const QStringList &codes);
+    void answer(const QStringList &codes, int delayMs);
+    void sendLate();
     void tick();
     void startMotion();
     bool anythingMoving() const;
@@ -194,6 +206,9 @@ private:
     bool m_silent = false;
 
     QHash<QString, QString> m_values;
+    QHash<QChar, Answer> m_answers;
+    QList<std::pair<int64_t, QByteArray>> m_late; // answers held back, by due time
+    ClockTimer m_lateTimer;
 
     int m_focuserPosition = 0;
     int m_focuserTarget = 0;
