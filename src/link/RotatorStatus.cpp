@@ -87,14 +87,18 @@ std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk)
     if (!link.Connected())
         return std::nullopt;
     const ControllerReports &reports = link.Reports();
-    if (!Current(link)) {
-        if (mayAsk)
-            Ask(link);
-        else if (reports.Pending(u'R') == 0) // an overdue query counts as lost: ask again
+    // The code itself must hold too: another command (" v ", " /1 ") may have made it stale.
+    const auto held = [&] { return Current(link) && reports.Holds(code); };
+    if (!held()) {
+        if (mayAsk) {
+            if (Ask(link)) // the answer's other codes may follow its key codes
+                Wait::Until(AnswerWaitMs, held);
+        } else if (reports.Pending(u'R') == 0) { // an overdue query counts as lost: ask again
             link.Transmit(QStringLiteral(" R "));
+        }
     }
     const ControllerReports::Value *value = reports.Last(code);
-    if (!Current(link) || !value || !value->report.numeric)
+    if (!held() || !value || !value->report.numeric)
         return std::nullopt;
     const double v = value->report.v;
     if (v < INT32_MIN || v > INT32_MAX)

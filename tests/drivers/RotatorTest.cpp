@@ -3,6 +3,8 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Rotator.h"
 #include "link/DriverSettings.h"
+#include "link/RotatorStatus.h"
+#include "link/Serial.h"
 #include "platform/AutomationServer.h"
 #include "platform/Clock.h"
 #include "platform/ClockTimer.h"
@@ -509,6 +511,10 @@ TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)
     rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
     rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(false));
     EXPECT_EQ(receivedAfter(QStringLiteral(" /1  /1  /0 ")), QStringLiteral(" /1  /1  /0 "));
+    // A window's read of the recall after a switch the status answer predates: asked again.
+    RotatorStatus::Ask(*sharedLink());
+    sharedLink()->Transmit(QStringLiteral(" /1 "));
+    EXPECT_EQ(RotatorStatus::Value(*sharedLink(), u":rrp", true).value_or(0) % 2, 1);
 }
 
 // --- commands without a wait ---
