@@ -111,14 +111,17 @@ TEST_F(FocuserTest, ACommandThatDidNotLeaveEndsTheMember)
 {
     using R = Serial::SendResult;
     struct Refusing : Focuser { R result; R transmit(const QString &) override { return result; } };
+    const std::tuple<R, int32_t, const char *, const char *> rows[] = {
+        {R::NotDelivered, DriverErrors::NotLinked, "Serial link not established", "VKM"},
+        {R::PortClosed, DriverErrors::NotLinked, "Serial link not established", "VKM"},
+        {R::UploadOwnsLine, Serial::ErrUploadOwnsPort, "The port is in use by a firmware upload.", "ASCOM Helper Serial Port Object"}};
     sharedLink()->setConnected(true);
-    for (const R result : {R::NotDelivered, R::PortClosed, R::UploadOwnsLine}) {
+    for (const auto &[result, number, text, source] : rows) {
         Refusing focuser;
         focuser.result = result;
-        const bool upload = result == R::UploadOwnsLine;
         const int64_t start = Clock::Now();
-        for (const auto &call : {std::function<void()>([&] { focuser.Move(100); }), std::function<void()>([&] { focuser.Position(); })})
-            expectRefusal(call, upload ? Serial::ErrUploadOwnsPort : DriverErrors::NotLinked, upload ? "The port is in use by a firmware upload." : "Serial link not established", upload ? "ASCOM Helper Serial Port Object" : "VKM");
+        expectRefusal([&] { focuser.Move(100); }, number, text, source);
+        expectRefusal([&] { focuser.Position(); }, number, text, source);
         EXPECT_LT(Clock::Now() - start, 100);
     }
 }
