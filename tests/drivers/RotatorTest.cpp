@@ -346,14 +346,11 @@ TEST_F(RotatorTest, MovesDecideOnWhatAnyObjectSentSince)
             }
         });
         ClockTimer first, second;
-        for (ClockTimer *at : {&first, &second}) {
+        for (const auto &[at, ms] : {std::pair(&first, 300), std::pair(&second, 1150)}) {
             at->setSingleShot(true);
-            QObject::connect(at, &ClockTimer::timeout, [&] {
-                try { move(x, 35); } catch (const VbError &) {}
-            });
+            QObject::connect(at, &ClockTimer::timeout, [&] { try { move(x, 35); } catch (const VbError &) {} });
+            at->start(ms);
         }
-        first.start(300);
-        second.start(1150);
         sim.setAnswer('R', {lateMs, {}});
         y.Get(QStringLiteral("Position"));
         ASSERT_TRUE(Wait::Until(5000, [&] { return moves.size() == 2 && !sim.rotatorMoving(); })) << qPrintable(moves.join(' '));

@@ -125,9 +125,8 @@ TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor
 
     // The link moves to another controller: only its stepper values and slope count.
     ControllerSimulator second;
-    second.setValue(QStringLiteral(":S2C"), QStringLiteral("90"));
-    second.setValue(QStringLiteral(":sl1"), QStringLiteral("100000"));
-    second.setValue(QStringLiteral(":S5SM"), QStringLiteral("3"));
+    for (const auto &[code, text] : {std::pair(":S2C", "90"), std::pair(":sl1", "100000"), std::pair(":S5SM", "3")})
+        second.setValue(QString::fromLatin1(code), QString::fromLatin1(text));
     qputenv("VKM_COM2", second.devicePath().toLocal8Bit());
     sharedLink()->setConnected(false);
     sharedLink()->setPort(2);
