@@ -189,11 +189,9 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
     // the first tick after it asks.
     const qsizetype lines = contents(log).count('\n');
     t.FlashInProgress = true;
-    for (int tick = 0; tick < 3; ++tick)
-        DataLog::LogTimerProc(id);
+    DataLog::LogTimerProc(id), DataLog::LogTimerProc(id), DataLog::LogTimerProc(id);
     t.FlashInProgress = false;
-    EXPECT_EQ(contents(log).count('\n'), lines);
-    EXPECT_EQ(t.LogLostRecords, 0);
+    EXPECT_TRUE(contents(log).count('\n') == lines && t.LogLostRecords == 0);
     DataLog::LogTimerProc(id);
     EXPECT_EQ(sent(), QStringLiteral(" T "));
 
@@ -210,9 +208,9 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         ASSERT_TRUE(start(QStringLiteral("1"), log, {5, 6})); // the position and focus temperature are not in " T "'s answer
         for (int tick = 0; tick < 3; ++tick)
             DataLog::LogTimerProc(uint32_t(t.LogTimerId)), Wait::For(30);
-        const QList<QByteArray> records = contents(log).split('\n');
-        ASSERT_EQ(records.size(), 3) << run;
-        EXPECT_TRUE(records[1].count(',') == 5 && !records[1].contains(",,") && records[1].endsWith("\r")) << records[1].constData();
+        const QByteArray record = contents(log).split('\n').value(1); // the header, one record
+        EXPECT_TRUE(contents(log).count('\n') == 2 && record.count(',') == 5 && !record.contains(",,") && record.endsWith("\r"))
+            << run << record.constData();
     }
 }
 
