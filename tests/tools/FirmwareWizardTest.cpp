@@ -333,8 +333,7 @@ TEST_F(FirmwareWizard, TheWindowStaysWhileTheUploadRuns)
     click(wizard->cmdNext);
     wizard->txtFileName->setText(file);
     click(wizard->cmdNext);
-    // Tried while the exchange serves events after "P"; a box posted then (the data log's)
-    // waits for the upload's end.
+    // Tried while the exchange serves events after "P"; a box posted then waits for the upload's end.
     QTimer::singleShot(0, wizard, [this] { wizard->close(), PostedBoxes::Application().post("posted", vbconst::vbExclamation); });
     click(wizard->cmdNext);
     EXPECT_TRUE(wizard->isVisible() && prompts.boxes.isEmpty());

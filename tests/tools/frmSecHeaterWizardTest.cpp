@@ -221,9 +221,8 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
 {
     // Each point holds what the controller reported since the last one, and the wizard asks
     // itself also while the log runs and the graph asks less often.
-    using Sensor = ControllerSimulator::Sensor;
     sim.setSilent(false);
-    sim.setTemperature(Sensor::Secondary, 0);
+    sim.setTemperature(ControllerSimulator::Sensor::Secondary, 0);
     Module().tools = {.LoggingActive = true, .LogInterval = 30, .GraphPeriod = 60};
     frmSecHeaterWizard wizard;
     wizard.cmdNext->click();
@@ -238,7 +237,7 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     EXPECT_EQ(sent(), QStringLiteral(" T "));
     tick(wizard); // no secondary temperature yet: no point
     EXPECT_EQ(wizard.PlotRow, 0);
-    sim.setTemperature(Sensor::Secondary, 40);
+    sim.setTemperature(ControllerSimulator::Sensor::Secondary, 40);
     QString all;
     for (int i = 0; i < 12; ++i)
         tick(wizard), all += sent();
@@ -250,8 +249,7 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     EXPECT_EQ(wizard.model.DataSet[4][HeaterModel::Power], 50);
     EXPECT_GE(wizard.WizardStep, 3); // the last point started the analysis
 
-    // A client's power or mode, another port, or a challenge that never left: the recording
-    // ends with a box that says so, and nothing leads on to a fit.
+    // A client's power or mode, another port, or an unsent challenge: a box says so, and nothing leads on to a fit.
     const QString unusable = QStringLiteral("  This recording cannot be used: press Back to collect new data.");
     struct Case { int at; std::function<void()> change; const char *box; };
     const Case cases[] = {
