@@ -23,6 +23,7 @@ struct Step
 };
 
 using Span = ControllerReports::WrapSpan;
+const char *const Rot0 = ":wr 0 :rs 0 :rt 0 "; // the rotator's answer at 0
 
 struct ReportsCase
 {
@@ -58,41 +59,30 @@ const ReportsCase cases[] = {
      {{":fm", false}, {":t1", true}, {":sm", true}}, std::nullopt},
     {"a late reply is its own query's: the next one still waits", {{'>', " R "}, {'~'}, {'>', " R "}, {'<', ":wr 7 :rs 0 :rt 0 "}},
      {{":wr", true}}, Span{7, 7}, true, {}, 1},
-    {"a late reply written before a move does not vouch after it",
-     {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 "}, {'>', " R "}, {'~'}, {'>', "j2000 "}, {'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 "}},
-     {{":wr", false}}, Span{0, 2000}, std::nullopt, {}, 1},
-    {"the next reply does", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 "}, {'>', " R "}, {'~'}, {'>', "j2000 "}, {'>', " R "},
-                            {'<', ":wr 0 :rs 0 :rt 0 "}, {'<', ":wr 2000 :rs 0 :rt 0 "}},
-     {{":wr", true}}, Span{2000, 2000}, true},
+    {"a late reply written before a move does not vouch after it", {{'>', " R "}, {'<', Rot0}, {'>', " R "}, {'~'},
+     {'>', "j2000 "}, {'>', " R "}, {'<', Rot0}}, {{":wr", false}}, Span{0, 2000}, std::nullopt, {}, 1},
+    {"the next reply does", {{'>', " R "}, {'<', Rot0}, {'>', " R "}, {'~'}, {'>', "j2000 "}, {'>', " R "}, {'<', Rot0},
+     {'<', ":wr 2000 :rs 0 :rt 0 "}}, {{":wr", true}}, Span{2000, 2000}, true},
     {"a reply later than that is not waited for", {{'>', " R "}, {'~', "", 3}, {'>', " R "}, {'<', ":wr 7 :rs 0 :rt 0 "}},
      {{":wr", true}}, Span{7, 7}, true, {}, 0, 'R', 0},
-    {"a restart forgets", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 :t1 6800 "}, {'!'}}, {{":wr", false}, {":t1", false}},
-     std::nullopt},
-    {"so does a restart notice nobody asked for", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 "}, {'<', ":! 0 "}},
-     {{":wr", false}}, std::nullopt},
-    {"an asked one answers", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 "}, {'>', "! "}, {'<', ":! 0 "}}, {{":wr", true}},
-     Span{0, 0}, true},
-    {"the codes after the key codes are the same answer's",
-     {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 :rh 1 :rrp 0 "}, {'>', " R "}, {'<', ":rs 5 :wr 5 :rt 5 :rh 1 "}},
-     {{":rh", true}}, Span{5, 5}, true, {}, 0, 'R', 0},
+    {"a restart forgets", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 :t1 6800 "}, {'!'}}, {{":wr", false}, {":t1", false}}, {}},
+    {"so does a restart notice nobody asked for", {{'>', " R "}, {'<', Rot0}, {'<', ":! 0 "}}, {{":wr", false}}, {}},
+    {"an asked one answers", {{'>', " R "}, {'<', Rot0}, {'>', "! "}, {'<', ":! 0 "}}, {{":wr", true}}, Span{0, 0}, true},
+    {"the codes after the key codes are the same answer's", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 :rh 1 :rrp 0 "},
+     {'>', " R "}, {'<', ":rs 5 :wr 5 :rt 5 :rh 1 "}}, {{":rh", true}}, Span{5, 5}, true, {}, 0, 'R', 0},
     {"so the next answer is its query's", {{'>', "b100 "}, {'>', " Q "}, {'<', ":s 100 :a 100 :h 1 "}, {'>', "b200 "},
-                                          {'>', " Q "}, {'<', ":s 200 :a 150 :h 1 "}},
-     {{":a", true}}, std::nullopt, std::nullopt, false, 0, 'Q', 0},
+     {'>', " Q "}, {'<', ":s 200 :a 150 :h 1 "}}, {{":a", true}}, std::nullopt, std::nullopt, false, 0, 'Q', 0},
     {"a code the answer had already begins the next", {{'>', " Q "}, {'<', ":h 1 :tc 0 :s 0 :a 0 "}, {'>', " +1 "},
-                                                        {'>', " Q "}, {'<', ":h 1 :tc 1 :s 0 :a 0 "}},
-     {{":tc", true}}, std::nullopt, std::nullopt, true, 0, 'Q', 0},
-    {"a burst nobody asked for takes no answer's place",
-     {{'>', "b100 "}, {'<', ":h 1 :s 1 "}, {'>', " Q "}, {'<', ":s 100 :a 100 "}}, {{":s", true}}, std::nullopt,
-     std::nullopt, true, 0, 'Q', 0},
-    {"the waiting queries are bounded", {{'<', ":wr 5 "}, {'>', " R ", 200}}, {}, std::nullopt, std::nullopt, {}, 64, 'R',
-     int(ControllerReports::MaxWaiting)},
+     {'>', " Q "}, {'<', ":h 1 :tc 1 :s 0 :a 0 "}}, {{":tc", true}}, std::nullopt, std::nullopt, true, 0, 'Q', 0},
+    {"a burst nobody asked for takes no answer's place", {{'>', "b100 "}, {'<', ":h 1 :s 1 "}, {'>', " Q "},
+     {'<', ":s 100 :a 100 "}}, {{":s", true}}, std::nullopt, std::nullopt, true, 0, 'Q', 0},
+    {"the waiting queries are bounded", {{'<', ":wr 5 "}, {'>', " R ", 200}}, {}, {}, {}, {}, 64, 'R', int(ControllerReports::MaxWaiting)},
     {"so are the unknown codes kept", {{'#', "", 100}}, {{":z0", false}, {":z99", true}}, std::nullopt},
     {"a reply still on its way is waited for", {{'>', " R "}, {'>', " R "}}, {}, std::nullopt, std::nullopt, {}, 2},
     {"an overdue one is not: ask again", {{'>', " R "}, {'~'}}, {}, std::nullopt, std::nullopt, {}, 0},
     {"the focuser stands on an answer after its move", {{'>', "b100 "}, {'>', " Q "}, {'<', ":s 100 :a 100 "}},
      {{":a", true}}, std::nullopt, std::nullopt, true},
-    {"homing moves it", {{'>', " Q "}, {'<', ":s 100 :a 100 "}, {'>', "h"}}, {{":a", false}}, std::nullopt, std::nullopt,
-     std::nullopt},
+    {"homing moves it", {{'>', " Q "}, {'<', ":s 100 :a 100 "}, {'>', "h"}}, {{":a", false}}, std::nullopt, {}, {}},
 };
 
 // What each command makes stale, and a value it leaves standing.
@@ -104,23 +94,11 @@ struct CommandCase
 };
 
 const CommandCase commands[] = {
-    {"h", {":s", ":a", ":h"}, ":t1"},
-    {"00 ", {":S2M", ":S5M"}, ":S2C"},
-    {"945 ", {":S2C", ":S5C"}, ":S2M"},
-    {"D19 ", {":S5SM", ":of1"}, ":S2M"},
-    {"A0.0010000 ", {":sl1"}, ":of1"},
-    {"B0.0010000 ", {":sl2"}, ":sl1"},
-    {"C0.0010000 ", {":sl3"}, ":sl1"},
-    {"D0.0010000 ", {":of1"}, ":sl1"},
-    {"E0.0010000 ", {":of2"}, ":sl1"},
-    {"F0.0010000 ", {":of3"}, ":sl1"},
-    {" F5 ", {":tcm"}, ":tcc"},
-    {" E1200 ", {":ims"}, ":a"},
-    {"@40 ", {":fo"}, ":fp"},
-    {"z40 ", {":fp"}, ":fo"},
-    {" d0 ", {}, ":S4"},
-    {"d10 ", {":S4", ":SIM"}, ":S1"},
-    {"}255 ", {":ifa"}, ":ifs"},
+    {"h", {":s", ":a", ":h"}, ":t1"}, {"00 ", {":S2M", ":S5M"}, ":S2C"}, {"945 ", {":S2C", ":S5C"}, ":S2M"},
+    {"D19 ", {":S5SM", ":of1"}, ":S2M"}, {"A0.0010000 ", {":sl1"}, ":of1"}, {"B0.0010000 ", {":sl2"}, ":sl1"},
+    {"C0.0010000 ", {":sl3"}, ":sl1"}, {"D0.0010000 ", {":of1"}, ":sl1"}, {"E0.0010000 ", {":of2"}, ":sl1"},
+    {"F0.0010000 ", {":of3"}, ":sl1"}, {" F5 ", {":tcm"}, ":tcc"}, {" E1200 ", {":ims"}, ":a"}, {"@40 ", {":fo"}, ":fp"},
+    {"z40 ", {":fp"}, ":fo"}, {" d0 ", {}, ":S4"}, {"d10 ", {":S4", ":SIM"}, ":S1"}, {"}255 ", {":ifa"}, ":ifs"},
     {"~50 ", {":sil"}, ":sl1"},
 };
 
@@ -170,9 +148,7 @@ TEST(ControllerReports, VouchesOnlyForWhatNoLaterCommandChanged)
     for (const CommandCase &c : commands) {
         SCOPED_TRACE(c.command);
         ControllerReports reports;
-        reports.Sent(QString::fromLatin1(AllQueries));
-        reports.Received(QString::fromLatin1(AllAnswers));
-        reports.Sent(QString::fromLatin1(c.command));
+        reports.Sent(AllQueries), reports.Received(AllAnswers), reports.Sent(c.command);
         for (const char *code : c.stale)
             EXPECT_FALSE(reports.Holds(QString::fromLatin1(code))) << code;
         EXPECT_TRUE(reports.Holds(QString::fromLatin1(c.stays))) << c.stays;

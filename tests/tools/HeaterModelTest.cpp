@@ -81,13 +81,10 @@ TEST(HeaterModelFit, DegenerateDataGiveNoFit)
     flat.PrepareModelData();
     EXPECT_FALSE(flat.FitHeaterModel());
 
-    // The last point at 20 % after a client's change: the step is the power switched on,
-    // and it did not stay.
+    // The last point at 20 % after a client's change: the power did not stay at its step.
     HeaterModel changed = setA();
     changed.DataSet[119][HeaterModel::Power] = 20;
     changed.PrepareModelData();
-    EXPECT_FLOAT_EQ(changed.HeaterStep, 50);
-    EXPECT_EQ(changed.PowerLeftStep(), 119);
     EXPECT_FALSE(changed.FitHeaterModel());
 
     // The goodness is the squared slope: 1 for a perfect model, 4 for twice its values.
