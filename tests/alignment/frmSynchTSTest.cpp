@@ -7,9 +7,8 @@
 
 namespace {
 
-// Opens the dialog and presses `button`; the dialog must close by itself unless it fails,
-// in which case the test closes it after the press (or, given `again`, runs it and presses
-// once more).
+// Opens the dialog and presses `button`; the dialog must close by itself unless it fails, in
+// which case the test closes it after the press (given `again`, runs it and presses again first).
 bool pressAndClose(const char *button, const std::function<void()> &again = nullptr)
 {
     bool stayedOpen = false;

@@ -26,6 +26,24 @@
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
+// The controller's answer to `query` (" Q ", "8 ") in the link's record, the queries a silent
+// controller left unanswered given up first. Answers go to the oldest query waiting, so it
+// asks until its own query has had its answer.
+inline void answered(ControllerSimulator &sim, const QString &query)
+{
+    Wait::For(ControllerReports::LostAfterMs + 1);
+    const bool silent = sim.isSilent();
+    sim.setSilent(false);
+    const ControllerReports &reports = Module().link.SharedSerial->Reports();
+    const QChar letter = query.trimmed().front();
+    for (int tries = 0; tries < 8 && (tries == 0 || reports.Waiting(letter) != 0); ++tries) {
+        Module().link.SharedSerial->Transmit(query);
+        const uint64_t sent = reports.QueriesSent(letter);
+        EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(letter) >= sent; }));
+    }
+    sim.setSilent(silent);
+}
+
 // A console against a silent simulated controller on port 1, the port open. The module
 // state starts fresh with one holder already counted, so closing the console never ends
 // the test program. The poll is off unless a test turns it on.
@@ -103,28 +121,6 @@ protected:
         return text.left(text.lastIndexOf(marker));
     }
 
-public:
-    // The controller's answer to `query` (" Q ", "8 ") in the link's record, the queries a
-    // silent controller left unanswered given up first. An answer goes to the oldest query
-    // still waiting, so it asks until its own query has had its answer. Either window's tests.
-    static void answered(ControllerSimulator &sim, const QString &query)
-    {
-        Wait::For(ControllerReports::LostAfterMs + 1);
-        const bool silent = sim.isSilent();
-        sim.setSilent(false);
-        const ControllerReports &reports = Module().link.SharedSerial->Reports();
-        const QChar letter = query.trimmed().front();
-        for (int tries = 0; tries < 8; ++tries) {
-            Module().link.SharedSerial->Transmit(query);
-            const uint64_t sent = reports.QueriesSent(letter);
-            EXPECT_TRUE(Wait::Until(2000, [&] { return reports.Answered(letter) >= sent; }));
-            if (reports.Waiting(letter) == 0)
-                break;
-        }
-        sim.setSilent(silent);
-    }
-
-protected:
     static void mouse(QWidget *w, QEvent::Type type)
     {
         // Near the left edge: a check box's indicator, a spinner's text.

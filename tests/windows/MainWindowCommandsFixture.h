@@ -39,8 +39,7 @@ protected:
         return sent;
     }
 
-    // The states the focuser and jog guards test: force motor off, the controller's
-    // compensation mode (in the link's record when the port is open), the port.
+    // The states the focuser and jog guards test: force motor off, the controller's compensation mode, the port.
     void setGuards(bool forceOff, int16_t compensationMode, bool portOpen)
     {
         form->Check1->setChecked(forceOff);
@@ -57,7 +56,7 @@ protected:
     // The controller's answer to `query` in the link's record, and nothing sent.
     void answeredFor(const char *query = " Q ")
     {
-        ConsoleFixture::answered(sim, QString::fromLatin1(query));
+        answered(sim, QString::fromLatin1(query));
         sim.clearReceived();
         EXPECT_TRUE(flushTo(QStringLiteral("MARK ")));
     }

@@ -24,13 +24,12 @@ const QString PortMessage = QStringLiteral("Error:  The communications port is n
 
 TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 {
-    // clientMode: a client's mode command after the controller last reported.
     struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; };
     const Case cases[] = {
         {true, 1, false, ForceMotorMessage, vbconst::vbInformation, "VKM"},
         {false, 2, true, CompensationMessage, vbconst::vbInformation, "VKM"},
         {false, 2, false, PortMessage, vbconst::vbExclamation, "ORVA"}, // the record knows nothing of a closed port
-        {false, 0, true, CompensationMessage, vbconst::vbInformation, "VKM", " +1 "},
+        {false, 0, true, CompensationMessage, vbconst::vbInformation, "VKM", " +1 "}, // a client's mode after the last report
     };
     form->txtPosition->setText(QStringLiteral("100"));
     for (const Case &c : cases) {
@@ -188,15 +187,14 @@ TEST_F(MainWindowFocusCommands, UnexpectedFailuresShowTheGeneralErrorBox)
 
 TEST_F(MainWindowFocusCommands, IdealMirrorSpacingNeedsTheHome)
 {
+    sim.setFocuserPosition(1234);
     sim.setFocuserHomed(false);
     answeredFor();
-    form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QString());
     EXPECT_EQ(takeBoxes(),
               QStringList{QStringLiteral("You must first set home position before setting ideal mirror spacing.")});
     sim.setFocuserHomed(true);
     answeredFor();
-    form->Handle_Received(QStringLiteral(":a 1234 "));
     EXPECT_EQ(sentBy([&] { form->cmdSetMirrorSpacing->click(); }), QStringLiteral(" E1234 "));
     EXPECT_EQ(form->IdealSpacingPosition, 1234);
 }

@@ -181,8 +181,7 @@ TEST_F(MainWindowLifeCycle, ThePollAsksForTheVisibleTab)
 {
     frmMain *form = open();
     ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 3000)); // the handshake is done
-    // coverMode: the cover mode a client set, its settings query answered.
-    struct Case { int tab; const char *coverMode; const char *query; };
+    struct Case { int tab; const char *coverMode; const char *query; }; // coverMode: a client's, its query answered
     const Case cases[] = {{0, nullptr, " Q "}, {1, nullptr, " T "}, {2, nullptr, " R  d0 "}, {3, nullptr, "2 6 3 "}, {3, "1", "8 "}};
     for (const Case &c : cases) {
         form->SSTab1->setCurrentIndex(c.tab);

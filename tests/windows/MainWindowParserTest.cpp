@@ -81,13 +81,11 @@ TEST_F(MainWindowParser, ReportsBecomeCaptions)
         {{":h 1 :ims 400 :a 500 "}, "lblIdealMirrorSpacing", "2.500"},
     };
     for (const CaptionCase &c : cases) {
-        // The home shown is the one the link's record holds: those come over the line.
-        if (QLatin1String(c.control) == QLatin1String("lblIdealMirrorSpacing")) {
+        if (QLatin1String(c.control) == QLatin1String("lblIdealMirrorSpacing")) // the home shown is the link's record's
             sim.sendRaw(c.chunks.join(QString()).toLatin1());
-            Wait::Until(2000, [&] { return textOf(control(QString::fromLatin1(c.control))) == QLatin1String(c.text); });
-        } else {
+        else
             feed(c.chunks);
-        }
+        Wait::Until(2000, [&] { return textOf(control(QString::fromLatin1(c.control))) == QLatin1String(c.text); });
         EXPECT_EQ(textOf(control(QString::fromLatin1(c.control))), QString::fromLatin1(c.text))
             << c.chunks.join(QLatin1Char('|')).toStdString();
     }
@@ -316,8 +314,7 @@ TEST_F(MainWindowParser, TheWrapLimitStopSendsOneStop)
     feed({":wr -200001 "});
     EXPECT_TRUE(form->WrapLimitStopped);
 
-    // A stop that cannot leave is said once the delivery has returned.
-    form->WrapLimitStopped = false;
+    form->WrapLimitStopped = false; // a stop that cannot leave is said once the delivery has returned
     Module().link.SharedSerial->setConnected(false);
     feed({":wr -200002 "});
     EXPECT_TRUE(prompts.boxes.isEmpty());
