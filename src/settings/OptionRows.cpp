@@ -83,6 +83,17 @@ const OptionRow *byKey(const QString &key)
     return nullptr;
 }
 
+const OptionRow *byControl(const QString &name)
+{
+    for (const OptionRow &row : rows) {
+        const QLatin1String control(row.control);
+        if (name == control || (row.box && name == QLatin1String(row.box))
+            || (row.kind == K::FanMode && name.startsWith(control + QLatin1Char('_'))))
+            return &row;
+    }
+    return nullptr;
+}
+
 bool readBack(const QString &code, const QString &text, ControlSink &sink)
 {
     const OptionRow *found = nullptr;

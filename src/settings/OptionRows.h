@@ -46,6 +46,8 @@ namespace OptionRows {
 const std::vector<OptionRow> &all();
 const OptionRow *byEntry(int entry);
 const OptionRow *byKey(const QString &key);
+// The row whose control or box is `name` (a fan option by its index too).
+const OptionRow *byControl(const QString &name);
 
 // Writes report `code` with `text` into the row's control; false when no row takes it or
 // the value is not one the row shows.

@@ -3,6 +3,7 @@
 #include "platform/NamedControls.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -10,7 +11,8 @@
 // The options window's controls as the program writes them: the main window's parser by
 // name, and the window itself for a reset or a file. While a write runs, the controls' change
 // signals are the program's and mark nothing. A box that shows a value converted for display
-// remembers the controller's own value behind it.
+// remembers the controller's own value behind it. A report never overwrites what the operator
+// changed and has not uploaded; the window's own writes (a file) do.
 class SettingsReadBack final : public ControlSink
 {
 public:
@@ -27,6 +29,10 @@ public:
     // Runs after each spinner or list write of the program, also one that left the value as
     // it was, so that what shows the value shows the one written.
     std::function<void(const QString &name)> valueWritten;
+    // Whether control `name` holds the operator's change, which a report leaves as it is.
+    std::function<bool(const QString &name)> keptByOperator;
+    // Runs after a report was written into control `name`.
+    std::function<void(const QString &name)> reportWritten;
 
     // True while the program writes a control.
     bool writing() const { return m_writes > 0; }
@@ -36,6 +42,15 @@ public:
     void asProgram(Write &&write)
     {
         const Writing held(*this);
+        write();
+    }
+
+    // Runs `write` as the window's own writes, which put what they hold into any control.
+    template <typename Write>
+    void asWindow(Write &&write)
+    {
+        ++m_windowWrites;
+        const auto done = qScopeGuard([this] { --m_windowWrites; });
         write();
     }
 
@@ -57,7 +72,12 @@ private:
         QString source;
     };
 
+    // Writes through `write` unless the report is kept out of `name`.
+    template <typename Write>
+    void report(const QString &name, Write &&write);
+
     NamedControls m_named;
     QHash<QString, Shown> m_sources;
     int m_writes = 0;
+    int m_windowWrites = 0;
 };

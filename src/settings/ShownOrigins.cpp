@@ -2,30 +2,15 @@
 
 #include "link/Serial.h"
 
-void ShownOrigins::edited(const QString &control)
+std::optional<double> ShownOrigins::value(const QString &control, double shown, QStringView code,
+                                          const std::shared_ptr<Serial> &link) const
 {
-    m_origins.insert(control, {true, {}, 0});
-}
-
-void ShownOrigins::reported(const QString &control, const std::shared_ptr<Serial> &link)
-{
-    if (link)
-        m_origins.insert(control, {false, link, link->Reports().Epoch()});
-    else
-        m_origins.remove(control);
-}
-
-bool ShownOrigins::byOperator(const QString &control) const
-{
-    return m_origins.value(control).byOperator;
-}
-
-bool ShownOrigins::vouched(const QString &control, const std::shared_ptr<Serial> &link) const
-{
-    const auto found = m_origins.constFind(control);
-    if (found == m_origins.constEnd())
-        return false;
-    if (found->byOperator)
-        return true;
-    return link && found->link.lock() == link && found->epoch == link->Reports().Epoch();
+    if (byOperator(control))
+        return shown;
+    if (!link || !link->Reports().Holds(code))
+        return std::nullopt;
+    const Report &report = link->Reports().Last(code)->report;
+    if (!report.numeric)
+        return std::nullopt;
+    return report.v;
 }

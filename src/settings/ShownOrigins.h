@@ -1,34 +1,30 @@
 #pragma once
 
-#include <QHash>
+#include <QSet>
 #include <QString>
-#include <cstdint>
+#include <QStringView>
 #include <memory>
+#include <optional>
 
 class Serial;
 
-// Where the values some controls show came from: the operator's hand, or a report of the
-// controller on a link as its port then stood. A value from neither (the window's starting
-// value, or a report from a port since closed or changed) is not the controller's to be sent
-// back to it.
+// Where the values some controls show may go back to the controller from: the operator's
+// hand, or the controller's own report as the link's record holds it now. A value read back
+// that a later command (of any sender) changed, or one from a port since closed, is no
+// longer anybody's to send: the controller keeps what it has.
 class ShownOrigins
 {
 public:
-    void clear() { m_origins.clear(); }
-    void edited(const QString &control);
-    // A report read back into `control` through `link`, as its port stands now.
-    void reported(const QString &control, const std::shared_ptr<Serial> &link);
+    void clear() { m_edited.clear(); }
+    void edited(const QString &control) { m_edited.insert(control); }
+    bool byOperator(const QString &control) const { return m_edited.contains(control); }
 
-    bool byOperator(const QString &control) const;
-    // Whether the value came from the operator or from the controller `link` reaches now.
-    bool vouched(const QString &control, const std::shared_ptr<Serial> &link) const;
+    // What `control` sends: `shown` when the operator chose it, else the number `code` holds
+    // now on `link` (reported since the port opened, after the last command that changes it),
+    // else nothing.
+    std::optional<double> value(const QString &control, double shown, QStringView code,
+                                const std::shared_ptr<Serial> &link) const;
 
 private:
-    struct Origin
-    {
-        bool byOperator = false;
-        std::weak_ptr<Serial> link;
-        uint64_t epoch = 0;
-    };
-    QHash<QString, Origin> m_origins;
+    QSet<QString> m_edited;
 };

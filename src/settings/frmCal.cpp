@@ -85,9 +85,11 @@ frmCal::frmCal(QWidget *parent) : QWidget(parent, Qt::Window), m_readBack(std::m
         for (int k = 0; k < 4; ++k)
             if (name == UpDown3[k]->objectName())
                 UpDown3_Change(k);
-        // Only the main window's parser writes the stepper controls through the read-back.
-        if (isStepperControl(name))
-            m_stepperOrigins.reported(name, MainWindowLink());
+    };
+    m_readBack->keptByOperator = [this](const QString &name) { return keptByOperator(name); };
+    m_readBack->reportWritten = [this](const QString &name) {
+        if (const OptionRow *row = OptionRows::byControl(name))
+            rowKnown(row->entry);
     };
 }
 
@@ -269,6 +271,8 @@ void frmCal::Form_Load()
     });
     m_readBack->forgetSources();
     m_stepperOrigins.clear();
+    m_knownRows.clear();
+    m_foviErrorShown = false;
     ControlWindows().SettingsWindow = m_readBack.get();
     m.link.SettingsWindowOpen = true;
     m_loaded = true;
@@ -295,6 +299,7 @@ void frmCal::Form_Load()
     IsLoading = false;
     chkZELLimit->setChecked(m.settings.AutoReverse != 0);
     ChangedFlags.fill(false);
+    showUnread();
 }
 
 void frmCal::captureDesign()
@@ -393,6 +398,7 @@ void frmCal::mark(int entry, bool enablesUpload)
     if (entry < 0 || entry >= FlagCount)
         throw VbError(9, QStringLiteral("Subscript out of range"));
     ChangedFlags[entry] = true;
+    rowKnown(entry);
     if (enablesUpload)
         cmdUploadVKM->setEnabled(true);
 }
@@ -414,13 +420,45 @@ void frmCal::cmbStepperStepMode_Click(int)
         mark(38, true);
 }
 
-bool frmCal::isStepperControl(const QString &name) const
+bool frmCal::keptByOperator(const QString &name) const
 {
-    for (int k = 0; k < 4; ++k)
-        for (const QWidget *control : std::initializer_list<const QWidget *>{cmbStepperMode[k], cmbStepperStepMode[k], UpDown3[k]})
-            if (name == control->objectName())
-                return true;
-    return false;
+    if (m_stepperOrigins.byOperator(name))
+        return true;
+    const OptionRow *row = OptionRows::byControl(name);
+    return row && row->entry >= 0 && ChangedFlags[row->entry];
+}
+
+void frmCal::rowKnown(int entry)
+{
+    if (!m_knownRows.contains(entry)) {
+        m_knownRows.insert(entry);
+        showUnread();
+    }
+}
+
+bool frmCal::rowUnread(const OptionRow &row) const
+{
+    return row.reports && !m_knownRows.contains(row.entry);
+}
+
+void frmCal::showUnread()
+{
+    QStringList names;
+    bool anyRead = false;
+    for (const OptionRow &row : OptionRows::all()) {
+        if (rowUnread(row))
+            names << QLatin1String(row.name);
+        else if (row.reports)
+            anyRead = true;
+    }
+    if (names.isEmpty())
+        lblNotRead->clear();
+    else if (!anyRead)
+        lblNotRead->setText(QStringLiteral("Nothing was read from the VKM: the values shown are not its own, and a file saves "
+                                           "only those typed."));
+    else
+        lblNotRead->setText(QStringLiteral("Not read from the VKM, and not saved to a file until read or typed: %1.")
+                                .arg(names.join(QStringLiteral(", "))));
 }
 
 void frmCal::UpDown3_Change(int index)
@@ -446,7 +484,7 @@ void frmCal::cmdCalc_Click()
 void frmCal::SSTab1_Click(int tab)
 {
     if (tab == 2)
-        cmdCheckTS_Click();
+        checkTheSky(true);
 }
 
 void frmCal::Combo1_Click()
@@ -458,6 +496,12 @@ void frmCal::Combo1_Click()
 }
 
 void frmCal::cmdCheckTS_Click()
+{
+    checkTheSky(false);
+}
+
+// A visit of the tab says that TheSky's list cannot be had once per opening; the button every time.
+void frmCal::checkTheSky(bool onVisit)
 {
     QString &detector = Module().settings.Detector;
     IsLoading = true;
@@ -488,8 +532,10 @@ void frmCal::cmdCheckTS_Click()
             mark(37, false);
         detector = Combo1->currentText();
     } catch (const std::exception &) {
-        MsgBox(QStringLiteral("Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed."),
-               vbconst::vbExclamation, Title);
+        if (!onVisit || !m_foviErrorShown)
+            MsgBox(QStringLiteral("Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed."),
+                   vbconst::vbExclamation, Title);
+        m_foviErrorShown = true;
     }
     IsLoading = false;
 }

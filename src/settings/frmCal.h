@@ -6,6 +6,7 @@
 #include "settings/ShownOrigins.h"
 
 #include <QString>
+#include <QSet>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -101,6 +102,7 @@ public:
     // --- buttons ---
     QPushButton *cmdUploadVKM = nullptr, *Command1 = nullptr, *cmdSaveFile = nullptr, *cmdRetrieveFile = nullptr;
     QPushButton *cmdClose = nullptr;
+    QLabel *lblNotRead = nullptr; // the rows the read-back brought nothing for
 
     // --- form state ---
     std::array<bool, FlagCount> ChangedFlags{};
@@ -161,6 +163,7 @@ private:
     void cmbStepperStepMode_Click(int index);
     void UpDown3_Change(int index);
     void udDBSettle_Change();
+    void checkTheSky(bool onVisit);
     // What a row sends as its controls stand: the command (empty when nothing), or why not.
     struct RowCommand
     {
@@ -177,15 +180,21 @@ private:
     // Puts a value takesFileValue passed into the row's control; false when the row keeps
     // its value (a fan mode or an option outside its choices).
     bool applyFileValue(const OptionRow &row, const QString &value);
-    // The stepper commands whose values came from the operator or the controller in use.
+    // The stepper commands whose values are the operator's or the controller's as it holds them now.
     struct StepperBlock
     {
         QStringList commands;
-        bool functions = false; // the function command is among them
-        QString refusal;        // an operator's change that cannot go out without other values
+        std::optional<int> coverMode; // channel 1's function, when the function command is among them
+        QString refusal;              // an operator's change that cannot go out without other values
     };
     StepperBlock stepperBlock() const;
-    bool isStepperControl(const QString &name) const;
+    // Whether a report into control `name` would overwrite an operator's change not uploaded.
+    bool keptByOperator(const QString &name) const;
+    // The row of `entry` was read back or given a value by the operator or a file.
+    void rowKnown(int entry);
+    // Shows the rows read back with nothing, which a file does not save.
+    void showUnread();
+    bool rowUnread(const OptionRow &row) const;
     bool sendMarked(const std::array<RowCommand, 31> &commands, bool servoChanged, const StepperBlock &stepper);
     // False, after the box naming `what`, when the main window's port is closed or what
     // was sent did not leave it.
@@ -205,6 +214,8 @@ private:
 
     std::unique_ptr<SettingsReadBack> m_readBack;
     ShownOrigins m_stepperOrigins; // the stepper channels' values, as only they may go back
+    QSet<int> m_knownRows;         // rows read back or given a value since the window opened
+    bool m_foviErrorShown = false; // TheSky's indicator list failed once since the window opened
     std::vector<std::function<void()>> m_design; // puts each control back as it was built
     bool m_loaded = false;
 };

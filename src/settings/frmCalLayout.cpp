@@ -275,8 +275,12 @@ void frmCal::buildLayout()
     auto *buttons = new QHBoxLayout;
     for (QWidget *b : {cmdUploadVKM, Command1, cmdSaveFile, cmdRetrieveFile, cmdClose})
         buttons->addWidget(b);
+    lblNotRead = NewControl<QLabel>(this, "lblNotRead");
+    lblNotRead->setWordWrap(true);
+    lblNotRead->setMinimumHeight(2 * lblNotRead->fontMetrics().lineSpacing()); // two lines kept, shown or not
     auto *column = new QVBoxLayout(this);
     column->addWidget(SSTab1);
+    column->addWidget(lblNotRead);
     column->addLayout(calibration);
     column->addLayout(buttons);
 }

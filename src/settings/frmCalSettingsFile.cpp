@@ -8,6 +8,7 @@
 #include "platform/VbFiles.h"
 #include "platform/WholeFile.h"
 #include "settings/OptionRows.h"
+#include "settings/SettingsReadBack.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -70,7 +71,9 @@ void frmCal::cmdSaveFile_Click()
             {QStringLiteral("date"), QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yy hh:mm:ss"))});
         try {
             for (const OptionRow &row : OptionRows::all()) {
-                if (row.kind == RowKind::StepSize) // loaded, never saved
+                // The step size is loaded, never saved; a row the controller never reported
+                // and nobody typed holds nothing to save.
+                if (row.kind == RowKind::StepSize || rowUnread(row))
                     continue;
                 const Variant value = savedValue(row);
                 // The format has no escape for a quote: such a value would corrupt the file.
@@ -118,9 +121,11 @@ void frmCal::cmdRetrieveFile_Click()
         }
     }
     // Only the rows the file holds are marked for the upload.
-    for (const auto &[row, value] : records) {
-        if (applyFileValue(*row, value) && row->entry >= 0)
-            ChangedFlags[row->entry] = true;
-    }
+    m_readBack->asWindow([&] {
+        for (const auto &[row, value] : records) {
+            if (applyFileValue(*row, value) && row->entry >= 0)
+                mark(row->entry, false);
+        }
+    });
     cmdUploadVKM->setEnabled(true);
 }

@@ -108,9 +108,10 @@ bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoCh
             if (!delivered(QStringLiteral("stepper settings")))
                 return false;
         }
-        if (stepper.functions)
-            Held(ControlWindows().Main).setPrimaryCoverMode(cmbStepperMode[0]->currentIndex() == 0 ? 0 : 1);
+        if (stepper.coverMode)
+            Held(ControlWindows().Main).setPrimaryCoverMode(*stepper.coverMode);
         ChangedFlags[StepperEntry] = false;
+        m_stepperOrigins.clear(); // the controller has them now, for anyone to change
     }
     if (servoChanged) {
         transmit(QStringLiteral("u"));
@@ -120,32 +121,48 @@ bool frmCal::sendMarked(const std::array<RowCommand, 31> &commands, bool servoCh
     return true;
 }
 
-// Step modes, currents and functions of the four channels, each sent only when it came from
-// the operator or from the controller in use; channel 1's function is the main window's cover
-// mode. The functions go out in one command, so all four must be known for it.
+// Step modes, currents and functions of the four channels: each the operator's choice, or the
+// controller's value as its record holds it now; one read back that a later command (of any
+// sender) changed goes nowhere, so the controller keeps what it has. Channel 1's function is
+// the main window's cover mode. The functions go out in one command, so all four must be
+// known for it: a function the operator chose is refused, naming the others that are not.
 frmCal::StepperBlock frmCal::stepperBlock() const
 {
     const std::shared_ptr<Serial> link = MainWindowLink();
-    const auto known = [&](const QWidget *control) { return m_stepperOrigins.vouched(control->objectName(), link); };
+    // The value `control` of channel k sends (in the controller's units, then `scale`d), when
+    // known and below `limit`.
+    const auto known = [&](const QWidget *control, double shown, const char *code, int k, double scale, int limit) -> std::optional<int> {
+        const std::optional<double> value =
+            m_stepperOrigins.value(control->objectName(), shown, QStringLiteral(":S%1%2").arg(k + 2).arg(QLatin1String(code)), link);
+        if (!value || *value < 0 || *value / scale >= limit - 0.5)
+            return std::nullopt;
+        return vb::CInt(*value / scale);
+    };
     StepperBlock block;
     for (int k = 0; k < 4; ++k)
-        if (known(cmbStepperStepMode[k]))
-            block.commands << QStringLiteral("D%1 ").arg(cmbStepperStepMode[k]->currentIndex() + 4 * (k + 1));
-    for (int k = 0; k < 4; ++k)
-        if (known(UpDown3[k]))
-            block.commands << QStringLiteral("9%1 ").arg(vb::CInt(UpDown3[k]->value() / 1.5) + 64 * k);
+        if (const auto mode = known(cmbStepperStepMode[k], cmbStepperStepMode[k]->currentIndex(), "SM", k, 1, 4))
+            block.commands << QStringLiteral("D%1 ").arg(*mode + 4 * (k + 1));
+    for (int k = 0; k < 4; ++k) // reported in 1/90 A, sent in 1/60 A
+        if (const auto current = known(UpDown3[k], UpDown3[k]->value(), "C", k, 1.5, 64))
+            block.commands << QStringLiteral("9%1 ").arg(*current + 64 * k);
     int functions = 0;
-    bool allKnown = true, edited = false;
+    QStringList unknown;
+    bool edited = false;
     for (int k = 0; k < 4; ++k) {
-        functions += cmbStepperMode[k]->currentIndex() << (4 * k);
-        allKnown = allKnown && known(cmbStepperMode[k]);
+        if (const auto function = known(cmbStepperMode[k], cmbStepperMode[k]->currentIndex(), "M", k, 1, 2))
+            functions += *function << (4 * k);
+        else
+            unknown << QStringLiteral("Stepper %1").arg(k + 1);
         edited = edited || m_stepperOrigins.byOperator(cmbStepperMode[k]->objectName());
     }
-    if (allKnown) {
+    if (unknown.isEmpty()) {
         block.commands << QStringLiteral("0%1 ").arg(functions);
-        block.functions = true;
+        block.coverMode = functions & 1;
     } else if (edited) {
-        block.refusal = QStringLiteral("The stepper functions were not all read back from the VKM in use; nothing was uploaded.");
+        const QString last = unknown.takeLast();
+        const QString named = unknown.isEmpty() ? last : unknown.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+        block.refusal = QStringLiteral("The function of %1 was not read back from the VKM in use since it last changed; "
+                                       "nothing was uploaded.").arg(named);
     }
     return block;
 }

@@ -53,6 +53,14 @@ protected:
                                            QStringLiteral("Unable to create file.  The old file is unchanged.")}));
     }
 
+    // Every row the controller reports, read back as 0.
+    void readEveryRow()
+    {
+        for (const OptionRow &row : OptionRows::all())
+            if (row.reports)
+                OptionRows::readBack(QString::fromLatin1(row.reports).section(u' ', 0, 0), QStringLiteral("0"), parser());
+    }
+
     QTemporaryDir dir;
 };
 
@@ -60,6 +68,7 @@ TEST_F(OptionsFiles, SettingsSaveWritesTheRecordsAndRefusesQuotes)
 {
     frmCal &w = open();
     sent();
+    readEveryRow();
     w.optIntFan[1]->setChecked(true);
     w.txtKP->setText(QStringLiteral("12.5"));
     w.txtAcc->setText(QStringLiteral("a,b"));
@@ -187,19 +196,29 @@ TEST_F(OptionsFiles, SettingsLoadAppliesRecordsAndMarksThemForUpload)
     w.cmdRetrieveFile->click();
     EXPECT_EQ(boxTexts(), QStringList{QStringLiteral("Error opening file.")});
 
-    // A fresh window's own file loads back: each partner box shows its spinner from the start,
-    // and the boxes no report filled are saved empty.
+    // A window on a silent controller says what it could not read; its file holds none of
+    // it, so loading the file back uploads nothing that nobody read or typed.
     frmCal &fresh = open();
+    EXPECT_EQ(str(fresh.lblNotRead->text()),
+              "Nothing was read from the VKM: the values shown are not its own, and a file saves only those typed.");
+    parser().setText(QStringLiteral("txtKP"), QStringLiteral("10"));
+    const QString unread = fresh.lblNotRead->text();
+    EXPECT_TRUE(unread.startsWith(QStringLiteral("Not read from the VKM, and not saved to a file until read or typed: "))
+                && unread.contains(QStringLiteral("cooling-fan mode, fan set point, fan hysteresis, fan threshold, fan pulse power, servo derivative,"))
+                && !unread.contains(QStringLiteral("servo proportional"))) << str(unread);
     prompts.boxes.clear();
     QFile::remove(path("fresh.dat"));
     prompts.chosenFile = path("fresh.dat");
     fresh.cmdSaveFile->click();
-    for (const char *record : {"\"IFSet\",\"0\"\r\n", "\"IFHyst\",\"0\"\r\n", "\"CFThreshold\",\"0\"\r\n",
-                               "\"CFPulse\",\"0\"\r\n", "\"Deadband\",0\r\n", "\"Kp\",\"\"\r\n"})
-        EXPECT_TRUE(bytes("fresh.dat").contains(record)) << record;
+    EXPECT_TRUE(bytes("fresh.dat").contains("\"Kp\",\"10\"\r\n"));
+    for (const char *key : {"IFMode", "IFSet", "IFHyst", "CFThreshold", "CFPulse", "Kd", "Deadband", "sKp"})
+        EXPECT_FALSE(bytes("fresh.dat").contains(QByteArray("\"") + key + "\"")) << key;
     fresh.cmdRetrieveFile->click();
     EXPECT_TRUE(prompts.boxes.isEmpty());
     EXPECT_TRUE(fresh.cmdUploadVKM->isEnabled());
+    sent();
+    fresh.cmdUploadVKM_Click();
+    EXPECT_EQ(str(sent()), "p10 u");
 }
 
 // Every row read back, uploaded, saved, loaded into a fresh window and uploaded again goes

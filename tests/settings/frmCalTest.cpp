@@ -343,12 +343,25 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     w.txtSKi->clear(); // an emptied heater box sends nothing
     w.txtSecKi->setText(QStringLiteral("20"));
     const int modes[] = {0, 1, 2, 3}, currents[] = {90, 45, 1, 0}, functions[] = {0, 1, 0, 1};
-    const auto readBack = [&](const char *control, int k, int value) {
-        const QString name = QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(k);
-        control[0] == 'U' ? parser().setValue(name, value) : parser().setListIndex(name, value);
+    // The controller answers a "1 " of its own with these (the record holds them) and the
+    // parser writes them into the window.
+    const auto readBack = [&](const std::array<int, 4> &m, const std::array<int, 4> &c, const std::array<int, 4> &f) {
+        const std::pair<const char *, const std::array<int, 4> *> codes[] = {{"SM", &m}, {"C", &c}, {"M", &f}};
+        for (int k = 0; k < 4; ++k)
+            for (const auto &[code, values] : codes)
+                sim.setValue(QStringLiteral(":S%1%2").arg(k + 2).arg(QLatin1String(code)), QString::number((*values)[k]));
+        sim.setSilent(false);
+        link->Transmit(QStringLiteral("1 "));
+        EXPECT_TRUE(Wait::Until(2000, [&] { return link->Reports().Holds(u":S5SM") && link->Reports().Holds(u":S2M"); }));
+        sim.setSilent(true);
+        for (int k = 0; k < 4; ++k) {
+            parser().setListIndex(QStringLiteral("cmbStepperStepMode_%1").arg(k), m[k]);
+            parser().setValue(QStringLiteral("UpDown3_%1").arg(k), c[k]);
+            parser().setListIndex(QStringLiteral("cmbStepperMode_%1").arg(k), f[k]);
+        }
+        sent();
     };
-    for (int k = 0; k < 4; ++k)
-        readBack("cmbStepperStepMode", k, modes[k]), readBack("UpDown3", k, currents[k]), readBack("cmbStepperMode", k, functions[k]);
+    readBack({0, 1, 2, 3}, {90, 45, 1, 0}, {0, 1, 0, 1});
     main.coverMode = 1;
     w.ChangedFlags.fill(true);
     w.cmdUploadVKM->setEnabled(true);
@@ -365,22 +378,42 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     for (int k = 0; k < 4; ++k) // the controller reports each current as it was uploaded
         EXPECT_EQ(sim.value(QStringLiteral(":S%1C").arg(k + 2)).toInt(), currents[k]) << k;
 
-    // After a reconnect only what the operator chose and what this controller reported go
+    // After a reconnect only what the operator chose and what this controller reports now go
     // back: the first port's values stay unsent, and a function that needs them is refused.
+    // A value read back that a later command (a client's) changed is no longer the
+    // operator's to send; one the operator changed keeps the operator's value through
+    // another sender's answers.
     link->setConnected(false), link->setConnected(true), sent();
+    const auto client = [&](const char *commands) { link->Transmit(QLatin1String(commands)), sent(); };
     struct Step { const char *what; std::function<void()> act; const char *sent; const char *box; int coverMode; };
     const Step steps[] = {
         {"current", [&] { w.UpDown3[1]->setValue(60); }, "9104 ", nullptr, 0},
         {"function alone", [&] { w.cmbStepperMode[1]->setCurrentIndex(0); }, "",
-         "The stepper functions were not all read back from the VKM in use; nothing was uploaded.", 0},
-        {"functions read back", [&] { for (int k = 0; k < 4; ++k) readBack("cmbStepperMode", k, 1); w.cmbStepperMode[3]->setCurrentIndex(0); },
-         "9104 0273 ", nullptr, 1},
+         "The function of Stepper 1, Stepper 3 and Stepper 4 was not read back from the VKM in use since it last changed; "
+         "nothing was uploaded.", 0},
+        {"functions read back, the operator's kept", [&] { readBack({0, 1, 2, 3}, {90, 45, 1, 0}, {1, 1, 1, 1}); w.cmbStepperMode[3]->setCurrentIndex(0); },
+         "D4 D9 D14 D19 960 994 9129 9192 0257 ", nullptr, 1},
+        {"a client's changes not read back", [&] { readBack({0, 0, 0, 0}, {45, 90, 45, 90}, {0, 0, 0, 0}), client("9143 D9 01 "), w.UpDown3[0]->setValue(60); },
+         "940 ", nullptr, 1},
+        {"a client's changes read back", [&] { readBack({0, 1, 0, 0}, {45, 90, 22, 90}, {1, 0, 0, 0}), w.UpDown3[0]->setValue(30); },
+         "D4 D9 D12 D16 920 9124 9143 9252 01 ", nullptr, 1},
+        {"a function after a client's", [&] { client("00 "), w.cmbStepperMode[2]->setCurrentIndex(1); }, "",
+         "The function of Stepper 1, Stepper 2 and Stepper 4 was not read back from the VKM in use since it last changed; "
+         "nothing was uploaded.", 1},
+        {"typed values through other answers", [&] {
+             w.ChangedFlags.fill(false), client("00 ");
+             w.txtKP->clear(), WidgetInput::type(w.txtKP, QStringLiteral("77")), w.cmbStepperStepMode[2]->setCurrentIndex(3);
+             readBack({0, 0, 0, 0}, {45, 90, 45, 90}, {0, 0, 0, 0}), parser().setText(QStringLiteral("txtKP"), QStringLiteral("10"));
+             EXPECT_EQ(std::pair(str(w.txtKP->text()), w.cmbStepperStepMode[2]->currentIndex()), std::pair(std::string("77"), 3));
+         },
+         "p77 D4 D8 D15 D16 930 9124 9158 9252 0256 u", nullptr, 0},
     };
     for (const Step &step : steps) {
         prompts.boxes.clear(), step.act(), w.ChangedFlags[38] = true;
         w.cmdUploadVKM_Click();
         EXPECT_EQ(std::tuple(str(sent()), str(boxTexts().last()), main.coverMode),
-                  std::tuple(std::string(step.sent), std::string(step.box ? step.box : "Upload changes to VKM?"), step.coverMode));
+                  std::tuple(std::string(step.sent), std::string(step.box ? step.box : "Upload changes to VKM?"), step.coverMode))
+            << step.what;
     }
 }
 
@@ -582,3 +615,4 @@ TEST_F(OptionsWindow, IndicatorListComesFromTheSkyInItsOwnOrder)
                               "Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed.")});
     FakeTheSky::Uninstall();
 }
+

@@ -92,7 +92,9 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
 
     // A Stepper client's "1 " after the chain: its ":S5SM" keeps the chain ended and marks
     // nothing, so only the operator's step mode counts.
-    main->Handle_Received(QStringLiteral(":S5SM 1 "));
+    sim.setValue(QStringLiteral(":S5SM"), QStringLiteral("1"));
+    main->GetSerial->Transmit(QStringLiteral("1 "));
+    ASSERT_TRUE(Wait::Until(2000, [&] { return cal->cmbStepperStepMode[3]->currentIndex() == 1; }));
     EXPECT_EQ(Module().tools.DownloadState, 5);
     EXPECT_FALSE(cal->ChangedFlags[38]);
     OperatorInput::choose(cal->cmbStepperStepMode[1], 1);
