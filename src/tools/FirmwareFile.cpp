@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -21,17 +22,23 @@ using Line = FirmwareFile::Line;
 
 const QString NotChanged = QStringLiteral("; the firmware was not changed.");
 
-// The failure's description in a box of its own, as the reader reports it.
-bool failed(const QString &description)
+using Say = std::function<void(const QString &)>;
+
+// The failure's description said as the file's owner wants it: in a box of its own unless
+// the owner takes the text.
+bool failed(const Say &say, const QString &description)
 {
-    MsgBox(description, vbconst::vbOKOnly);
+    if (say)
+        say(description);
+    else
+        MsgBox(description, vbconst::vbOKOnly);
     return true;
 }
 
-bool failed(const std::exception &e)
+bool failed(const Say &say, const std::exception &e)
 {
     const auto *vbError = dynamic_cast<const VbError *>(&e);
-    return failed(vbError ? vbError->description() : QString::fromUtf8(e.what()));
+    return failed(say, vbError ? vbError->description() : QString::fromUtf8(e.what()));
 }
 
 // The lines of the file's text that are not blank, without their line ends and trailing
@@ -117,10 +124,10 @@ QString fault(const std::vector<Line> &lines)
 }
 
 // The file's bytes, read once; a box says why there are none.
-std::optional<QByteArray> readFile(const QString &fileName)
+std::optional<QByteArray> readFile(const Say &say, const QString &fileName)
 {
     if (!QFileInfo::exists(fileName)) {
-        failed(QStringLiteral("File not found"));
+        failed(say, QStringLiteral("File not found"));
         return std::nullopt;
     }
     QFile file(fileName);
@@ -128,7 +135,7 @@ std::optional<QByteArray> readFile(const QString &fileName)
     if (!QFileInfo(fileName).isDir() && file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        failed(QStringLiteral("The file cannot be read") + NotChanged);
+        failed(say, QStringLiteral("The file cannot be read") + NotChanged);
         return std::nullopt;
     }
     return bytes;
@@ -140,19 +147,19 @@ bool FirmwareFile::OpenFirmwareFile(const QString &fileName)
 {
     Close();
     try {
-        const std::optional<QByteArray> bytes = readFile(fileName);
+        const std::optional<QByteArray> bytes = readFile(Say, fileName);
         if (!bytes)
             return true;
         std::vector<Line> lines = firmwareLines(*bytes);
         // Nothing goes to the boot loader for a file that would leave the flash erased.
         if (const QString why = fault(lines); !why.isEmpty())
-            return failed(why);
+            return failed(Say, why);
         m_lines = std::move(lines);
         FirmwareLineCount = int16_t(m_lines.size());
         return false;
     } catch (const std::exception &e) {
         Close();
-        return failed(e);
+        return failed(Say, e);
     }
 }
 
@@ -165,10 +172,10 @@ bool FirmwareFile::SendNextFirmwareLine(int deliveryMs)
         const std::shared_ptr<Serial> link = MainWindowLink();
         Held(link).TransmitForUpload(line.text);
         if (!link->OutputDelivered(deliveryMs))
-            return failed(QStringLiteral("Line %1 did not reach the controller: %2").arg(line.number).arg(UndeliveredCause(*link)));
+            return failed(Say, QStringLiteral("Line %1 did not reach the controller: %2").arg(line.number).arg(UndeliveredCause(*link)));
         return false;
     } catch (const std::exception &e) {
-        return failed(e);
+        return failed(Say, e);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The controller's firmware as a text file of S-records. Opening reads the file once and
@@ -9,8 +10,8 @@
 // checked. Blank lines are no part of it (neither counted nor sent); a line ends at LF,
 // CR LF, CR CR LF or a lone CR, so line numbers are those an editor shows; a UTF-8
 // byte-order mark at the start is skipped, and a Ctrl-Z ends the file, as in a DOS text
-// file. Both members report their own failure in a box and return true, as the wizard
-// expects.
+// file. Both members report their own failure (in a box unless Say takes it) and return
+// true, as the wizard expects.
 class FirmwareFile
 {
 public:
@@ -27,6 +28,8 @@ public:
     void Close();
 
     int16_t FirmwareLineCount = 0; // the records, blank lines not counted
+    // Takes a failure's text instead of a box (the upload says it once it gave the line back).
+    std::function<void(const QString &)> Say;
 
     struct Line
     {

@@ -16,6 +16,17 @@ FirmwareUpload::FirmwareUpload(FirmwareUploadView &view, Timings timings) : m_vi
 
 int16_t FirmwareUpload::run(const QString &fileName)
 {
+    // The boxes wait until the line is given back: the other senders are served meanwhile.
+    m_file.Say = [this](const QString &text) { m_failure = text; };
+    m_failure.clear();
+    const int16_t code = upload(fileName);
+    if (!m_failure.isEmpty())
+        MsgBox(m_failure, vbconst::vbOKOnly);
+    return code;
+}
+
+int16_t FirmwareUpload::upload(const QString &fileName)
+{
     ModuleState::Tools &flash = Module().tools;
     // Whatever ends the upload, the main window's parser, the receive path and the other
     // senders get the port back, a later ":x" holds nothing, and the file is closed.
@@ -51,7 +62,7 @@ int16_t FirmwareUpload::exchange(const QString &fileName)
     Held(ControlWindows().Main).Handle_Received(before + QLatin1Char(' '));
     Held(m_link).ControllerRestarted(); // the loader takes the controller over from here
     if (!handshake()) {
-        MsgBox(QStringLiteral("Timed out waiting for response"), vbconst::vbOKOnly);
+        m_failure = QStringLiteral("Timed out waiting for response");
         return NoResponse;
     }
 

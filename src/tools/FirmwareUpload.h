@@ -50,12 +50,14 @@ public:
     FirmwareUpload(FirmwareUploadView &view, Timings timings);
 
     // Uploads `fileName`; 0 on success, else the error code. Run-time failures (no main
-    // window) are thrown. However it ends, the receive path is back and the file closed.
+    // window) are thrown. However it ends, the receive path is back and the file closed
+    // before any box says why.
     int16_t run(const QString &fileName);
 
     int16_t FirmwareLinesSent = 0;
 
 private:
+    int16_t upload(const QString &fileName);
     int16_t exchange(const QString &fileName);
     bool handshake();
     void awaitErase();
@@ -68,4 +70,5 @@ private:
     Timings m_timings;
     FirmwareFile m_file;
     std::shared_ptr<Serial> m_link;
+    QString m_failure; // what a box says once the line is given back
 };

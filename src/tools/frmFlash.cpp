@@ -164,8 +164,10 @@ void frmFlash::layOutPage()
         txtFileName->show();
         cmdBrowse->show();
         cmdBack->setEnabled(true);
+        cmdCancel->setEnabled(true); // back from a file the upload refused
         if (txtFileName->text().isEmpty())
             cmdNext->setEnabled(false);
+        txtFileName_Change();
         cmdFinish->setEnabled(false);
         lblStep->setText(QStringLiteral("Choose Firmware File"));
         lblInstructions->setText(QStringLiteral(
@@ -200,6 +202,8 @@ void frmFlash::layOutPage()
             lblStep->setText(QStringLiteral("Error Encountered"));
             if (const QString text = ErrorText(UploadErrorCode); !text.isEmpty())
                 lblInstructions->setText(text);
+            // Nothing reached the loader: another file may be chosen.
+            cmdBack->setEnabled(UploadErrorCode == FirmwareUpload::FileNotOpened);
         }
         break;
     }
@@ -243,7 +247,7 @@ QString frmFlash::ErrorText(int16_t code)
 {
     static const char *const names[] = {
         "NO RESPONSE DURING INITIALIZATION", "PROGRAMMING VOLTAGE NOT PRESENT",  "UNABLE TO ERASE FLASH",
-        "UNABLE TO OPEN FIRMWARE FILE",      "ERROR WHILE SENDING FIRMWARE LINE", "TIMED OUT WAITING FOR PROGRAM HANDSHAKE",
+        "FIRMWARE FILE NOT USABLE",          "ERROR WHILE SENDING FIRMWARE LINE", "TIMED OUT WAITING FOR PROGRAM HANDSHAKE",
     };
     const QString persists = QStringLiteral("  If this error persists please contact ORVA for repair.");
     const QString corrupt = QStringLiteral("  This error can be caused by a corrupt firmware file.");
@@ -251,7 +255,7 @@ QString frmFlash::ErrorText(int16_t code)
         RebootAdvice,
         QStringLiteral("This may be indicative of hardware damage.  If this error continues please contact ORVA for repair."),
         RebootAdvice + persists,
-        QStringLiteral("Please verify that a valid file was chosen for the firmware upgrade."),
+        QStringLiteral("Nothing was sent to the ORVA VKM and its firmware was not changed.  Press 'Back' to choose another file."),
         QStringLiteral("This may be indicative of a corrupt firmware file."),
         RebootAdvice + corrupt,
     };
@@ -269,7 +273,8 @@ void frmFlash::cmdNext_Click()
 
 void frmFlash::cmdBack_Click()
 {
-    ChangeStep(-1);
+    // From the error page of a file that sent nothing, back to choosing the file.
+    ChangeStep(CurrentStep == Failed ? int16_t(ChooseFile - Failed) : int16_t(-1));
 }
 
 void frmFlash::cmdFinish_Click()

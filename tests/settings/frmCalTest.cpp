@@ -611,8 +611,15 @@ TEST_F(OptionsWindow, IndicatorListComesFromTheSkyInItsOwnOrder)
     sky->failCreation(QStringLiteral("TheSky6.MyFOVS"), VbError(429, QStringLiteral("ActiveX component can't create object")));
     prompts.boxes.clear();
     click(w.cmdCheckTS);
-    EXPECT_EQ(boxTexts(), QStringList{QStringLiteral(
-                              "Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed.")});
+    const QStringList failure{QStringLiteral("Error retrieving FOVI list from TheSky6.  Make sure the correct version of TheSky is installed.")};
+    EXPECT_EQ(boxTexts(), failure);
+    // Visits of the tab say so once per opening of the window.
+    for (int opening = 0; opening < 2; ++opening) {
+        w.close(), w.showWindow(), prompts.boxes.clear();
+        for (int tab : {2, 0, 2})
+            w.SSTab1->setCurrentIndex(tab);
+        EXPECT_EQ(boxTexts(), failure) << opening;
+    }
     FakeTheSky::Uninstall();
 }
 

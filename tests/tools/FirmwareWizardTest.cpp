@@ -231,6 +231,13 @@ TEST_F(FirmwareWizard, OnlyCompleteFirmwareGoesOnTheLine)
         EXPECT_EQ(wire(QStringLiteral(" Q ")), (c.refusal ? QString() : QStringLiteral("x EP") + lines) + QStringLiteral(" Q ")) << c.bytes.left(80).constData();
         EXPECT_EQ(prompts.takePrompts(), c.refusal ? QStringList{QLatin1String(c.refusal) + QStringLiteral("; the firmware was not changed.")} : QStringList());
         EXPECT_EQ(wizard->UploadErrorCode, c.refusal ? FirmwareUpload::FileNotOpened : 0);
+        if (c.refusal) { // the page says nothing was sent, and Back leads to another file
+            EXPECT_TRUE(wizard->lblInstructions->text().endsWith(
+                QStringLiteral("Nothing was sent to the ORVA VKM and its firmware was not changed.  Press 'Back' to choose another file.")));
+            click(wizard->cmdBack);
+            EXPECT_EQ(wizard->CurrentStep, frmFlash::ChooseFile);
+            EXPECT_TRUE(wizard->cmdNext->isEnabled() && wizard->cmdCancel->isEnabled() && !wizard->cmdFinish->isEnabled());
+        }
         if (QFile fifo(path); fifoWriter.joinable()) { // the writer still waits to serve its garbage: take it
             EXPECT_TRUE(fifo.open(QIODevice::ReadOnly) && !fifo.readAll().isEmpty());
             fifo.close(), fifoWriter.join();

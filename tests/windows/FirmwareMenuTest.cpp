@@ -162,8 +162,8 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
                         "Please reboot the ORVA VKM by temporarily removing power and try uploading the firmware again.  "
                         "If this error persists please contact ORVA for repair.")},
         {"missing file", {}, true, false, 4, QString(), {QStringLiteral("File not found")},
-         QStringLiteral("The firmware upload was terminated with an error code: 4\n\n\rUNABLE TO OPEN FIRMWARE FILE\n\r"
-                        "Please verify that a valid file was chosen for the firmware upgrade.")},
+         QStringLiteral("The firmware upload was terminated with an error code: 4\n\n\rFIRMWARE FILE NOT USABLE\n\r"
+                        "Nothing was sent to the ORVA VKM and its firmware was not changed.  Press 'Back' to choose another file.")},
         {"link gone", {}, false, true, 5, QStringLiteral("EP"), {QStringLiteral("Object variable or With block variable not set")},
          lineNotSent},
         {"second line unanswered", lineUnanswered, false, false, 6, QStringLiteral("EP") + lines[0] + lines[1], {},
@@ -199,9 +199,13 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
         if (c.goneBeforeLastLine) // the last progress shown comes after the next-to-last line's "*"
             QObject::connect(flash->ProgBar1, &QProgressBar::valueChanged, flash,
                              [&](int v) { v == 67 ? loader.run([](ControllerSimulator &s) { s.vanish(); }) : void(); });
+        bool lineHeldAtBox = false; // the upload's boxes come once the line is given back
+        if (!c.heldPastErase)
+            prompts.answer = [&](const MessageBoxRequest &) { return lineHeldAtBox |= Module().tools.FlashInProgress, int(vbconst::vbOK); };
         click(flash->cmdNext);
         prompts.answer = nullptr;
         form->GetSerial = Module().link.SharedSerial;
+        EXPECT_FALSE(lineHeldAtBox) << c.what;
 
         EXPECT_EQ(flash->UploadErrorCode, c.code) << c.what;
         QStringList boxes;
@@ -217,7 +221,8 @@ TEST_F(FirmwareMenu, EndsOnTheErrorPageWithTheCodesText)
             EXPECT_EQ(flash->lblInstructions->text(), c.text) << c.what;
         }
         EXPECT_TRUE(flash->cmdFinish->isEnabled());
-        EXPECT_FALSE(flash->cmdNext->isEnabled() || flash->cmdBack->isEnabled() || flash->cmdCancel->isEnabled());
+        EXPECT_FALSE(flash->cmdNext->isEnabled() || flash->cmdCancel->isEnabled());
+        EXPECT_EQ(flash->cmdBack->isEnabled(), c.code == FirmwareUpload::FileNotOpened) << c.what;
         finish(flash);
     }
 }
