@@ -6,6 +6,7 @@
 #include "link/RotatorStatus.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
+#include "link/StepScope.h"
 #include "platform/Clock.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
@@ -40,6 +41,14 @@ bool moveArrived(int64_t target)
     const ControllerReports::Value *set = reports.Last(u":rs");
     const ControllerReports::Value *actual = reports.Last(u":rt");
     return set && actual && sameAngle(set->report.v, target) && sameAngle(actual->report.v, target);
+}
+
+// After a wait of the turn: a halt of the rotator (whoever sent it) or a port or controller
+// change ends the run.
+void requireWanted(const StepScope &turn)
+{
+    if (!turn.Wanted())
+        throw RunRefused(QStringLiteral("The rotator's turn stopped: %1.").arg(turn.Cause()).toStdString());
 }
 
 // Polls and stops: sent when the link is there, else left out.
@@ -96,8 +105,11 @@ int32_t Turn(AlignmentRun &run, int32_t steps)
     const std::shared_ptr<Serial> link = MainWindowLink();
     if (!link || !link->Connected())
         throw RunRefused("The communications port is not open.");
+    const StepScope turn(link.get(), MovedDevice::Rotator);
     // On the wrap the controller reports now and every move sent since, whoever sent it.
     const RotatorStatus::Move move = RotatorStatus::WithinWrap(*link, steps, true);
+    if (link->Connected())
+        requireWanted(turn);
     if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
         throw RunRefused(link->Connected() ? "No response from rotator" : "The communications port is not open.");
     if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
@@ -111,6 +123,7 @@ int32_t Turn(AlignmentRun &run, int32_t steps)
 bool WaitForMove(AlignmentRun &run, int64_t target)
 {
     ModuleState &m = Module();
+    const StepScope turn(MainWindowLink().get(), MovedDevice::Rotator);
     m.rotator.RotatorSetPosition = inTurn(target);
     m.rotator.RotatorMoving = true;
     uint32_t lastDot = Clock::GetTickCount();
@@ -125,6 +138,8 @@ bool WaitForMove(AlignmentRun &run, int64_t target)
         // No report can come any more.
         if (!run.AbortRequested() && !arrived() && portClosed())
             throw RunRefused("The communications port is not open.");
+        if (!run.AbortRequested() && !arrived())
+            requireWanted(turn);
         // Whatever the windows poll, the run asks for itself while no query is on its way.
         const std::shared_ptr<Serial> link = MainWindowLink();
         if (link && Clock::TicksSince(lastQuery) >= 250 && link->Reports().Pending(u'R') == 0) {

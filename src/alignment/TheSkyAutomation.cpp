@@ -11,19 +11,20 @@ namespace {
 
 using Slot = std::shared_ptr<Dispatch> ModuleState::TheSky::*;
 
-Dispatch &object(Slot slot)
+// Held for the whole call: the operator may release the objects while a call serves events.
+std::shared_ptr<Dispatch> object(Slot slot)
 {
-    Dispatch *held = (Module().thesky.*slot).get();
+    std::shared_ptr<Dispatch> held = Module().thesky.*slot;
     if (!held)
         throw VbError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *held;
+    return held;
 }
 
-Dispatch &sky() { return object(&ModuleState::TheSky::TheSky); }
-Dispatch &telescope() { return object(&ModuleState::TheSky::TheSkyTelescope); }
-Dispatch &chart() { return object(&ModuleState::TheSky::TheSkyChart); }
-Dispatch &fovs() { return object(&ModuleState::TheSky::TheSkyFOVs); }
-Dispatch &utils() { return object(&ModuleState::TheSky::TheSkyUtils); }
+std::shared_ptr<Dispatch> sky() { return object(&ModuleState::TheSky::TheSky); }
+std::shared_ptr<Dispatch> telescope() { return object(&ModuleState::TheSky::TheSkyTelescope); }
+std::shared_ptr<Dispatch> chart() { return object(&ModuleState::TheSky::TheSkyChart); }
+std::shared_ptr<Dispatch> fovs() { return object(&ModuleState::TheSky::TheSkyFOVs); }
+std::shared_ptr<Dispatch> utils() { return object(&ModuleState::TheSky::TheSkyUtils); }
 
 // The indicator's arguments: its name, 0, then the property.
 VariantArray foviArguments(int32_t property)
@@ -92,12 +93,12 @@ void ReleaseObjects()
 
 Variant GetFovi(int32_t property)
 {
-    return fovs().Get(QStringLiteral("Property"), foviArguments(property));
+    return fovs()->Get(QStringLiteral("Property"), foviArguments(property));
 }
 
 void SetFovi(int32_t property, const Variant &value)
 {
-    fovs().Let(QStringLiteral("Property"), foviArguments(property), value);
+    fovs()->Let(QStringLiteral("Property"), foviArguments(property), value);
 }
 
 double CameraAngle()
@@ -112,106 +113,109 @@ void SetCameraAngle(double degrees)
 
 Variant ChartDocumentProperty(int16_t index)
 {
-    return chart().Get(QStringLiteral("DocumentProperty"), {Variant(index)});
+    return chart()->Get(QStringLiteral("DocumentProperty"), {Variant(index)});
 }
 
 void SetChartDocumentProperty(int16_t index, const Variant &value)
 {
-    chart().Let(QStringLiteral("DocumentProperty"), {Variant(index)}, value);
+    chart()->Let(QStringLiteral("DocumentProperty"), {Variant(index)}, value);
 }
 
 void RefreshChart()
 {
-    chart().Call(QStringLiteral("Refresh"));
+    chart()->Call(QStringLiteral("Refresh"));
 }
 
-double ScreenRa() { return sky().Get(QStringLiteral("dScreenRa")).toDouble(); }
-double ScreenDec() { return sky().Get(QStringLiteral("dScreenDec")).toDouble(); }
-double ScreenRotation() { return sky().Get(QStringLiteral("dScreenRotation")).toDouble(); }
-void SetScreenRa(double hours) { sky().Let(QStringLiteral("dScreenRa"), hours); }
-void SetScreenDec(double degrees) { sky().Let(QStringLiteral("dScreenDec"), degrees); }
-void SetScreenRotation(double degrees) { sky().Let(QStringLiteral("dScreenRotation"), degrees); }
-void SetScreenFOV(double degrees) { sky().Let(QStringLiteral("dScreenFOV"), degrees); }
+double ScreenRa() { return sky()->Get(QStringLiteral("dScreenRa")).toDouble(); }
+double ScreenDec() { return sky()->Get(QStringLiteral("dScreenDec")).toDouble(); }
+double ScreenRotation() { return sky()->Get(QStringLiteral("dScreenRotation")).toDouble(); }
+void SetScreenRa(double hours) { sky()->Let(QStringLiteral("dScreenRa"), hours); }
+void SetScreenDec(double degrees) { sky()->Let(QStringLiteral("dScreenDec"), degrees); }
+void SetScreenRotation(double degrees) { sky()->Let(QStringLiteral("dScreenRotation"), degrees); }
+void SetScreenFOV(double degrees) { sky()->Let(QStringLiteral("dScreenFOV"), degrees); }
 
 void ImageLink(double scale, double ra, double dec)
 {
-    sky().Call(QStringLiteral("ImageLink"), {scale, ra, dec});
+    sky()->Call(QStringLiteral("ImageLink"), {scale, ra, dec});
 }
 
 RaDec ImageLinkCentre2000()
 {
-    Dispatch &s = sky();
+    const std::shared_ptr<Dispatch> held = sky();
+    Dispatch &s = *held;
     s.Call(QStringLiteral("GetObjectRaDec2000"), {QStringLiteral("Image Link Information")});
     return {s.Get(QStringLiteral("dObjectRa")).toDouble(), s.Get(QStringLiteral("dObjectDec")).toDouble()};
 }
 
 bool TelescopeConnected()
 {
-    return telescope().Get(QStringLiteral("IsConnected")).toBoolean();
+    return telescope()->Get(QStringLiteral("IsConnected")).toBoolean();
 }
 
 void ConnectTelescope()
 {
-    telescope().Call(QStringLiteral("Connect"));
+    telescope()->Call(QStringLiteral("Connect"));
 }
 
 RaDec TelescopePosition()
 {
-    Dispatch &t = telescope();
+    const std::shared_ptr<Dispatch> held = telescope();
+    Dispatch &t = *held;
     t.Call(QStringLiteral("GetRaDec"));
     return {t.Get(QStringLiteral("dRA")).toDouble(), t.Get(QStringLiteral("dDec")).toDouble()};
 }
 
 double TelescopeRa()
 {
-    Dispatch &t = telescope();
+    const std::shared_ptr<Dispatch> held = telescope();
+    Dispatch &t = *held;
     t.Call(QStringLiteral("GetRaDec"));
     return t.Get(QStringLiteral("dRA")).toDouble();
 }
 
 void SlewToRaDec(double ra, double dec)
 {
-    telescope().Call(QStringLiteral("SlewToRaDec"), {ra, dec, QStringLiteral("VKM")});
+    telescope()->Call(QStringLiteral("SlewToRaDec"), {ra, dec, QStringLiteral("VKM")});
 }
 
 bool IsSlewComplete()
 {
-    return telescope().Get(QStringLiteral("IsSlewComplete")).toDouble() != 0;
+    return telescope()->Get(QStringLiteral("IsSlewComplete")).toDouble() != 0;
 }
 
 bool SlewEnded()
 {
-    return telescope().Get(QStringLiteral("IsSlewComplete")).toDouble() == 1;
+    return telescope()->Get(QStringLiteral("IsSlewComplete")).toDouble() == 1;
 }
 
 void AbortSlew()
 {
-    telescope().Call(QStringLiteral("Abort"));
+    telescope()->Call(QStringLiteral("Abort"));
 }
 
 void SetAsynchronous(int16_t value)
 {
-    telescope().Let(QStringLiteral("Asynchronous"), value);
+    telescope()->Let(QStringLiteral("Asynchronous"), value);
 }
 
 void Jog(double amount, const QString &direction)
 {
-    telescope().Call(QStringLiteral("Jog"), {amount, direction});
+    telescope()->Call(QStringLiteral("Jog"), {amount, direction});
 }
 
 double LocalSiderealTime()
 {
-    return utils().Call(QStringLiteral("ComputeLocalSiderealTime")).toDouble();
+    return utils()->Call(QStringLiteral("ComputeLocalSiderealTime")).toDouble();
 }
 
 RaDec PrecessNowTo2000(RaDec ofDate)
 {
-    return pair(utils().Call(QStringLiteral("PrecessNowTo2000"), {ofDate.ra, ofDate.dec}));
+    return pair(utils()->Call(QStringLiteral("PrecessNowTo2000"), {ofDate.ra, ofDate.dec}));
 }
 
 RaDec Precess2000ToNow(RaDec j2000)
 {
-    return pair(utils().Call(QStringLiteral("Precess2000ToNow"), {j2000.ra, j2000.dec}));
+    return pair(utils()->Call(QStringLiteral("Precess2000ToNow"), {j2000.ra, j2000.dec}));
 }
 
 } // namespace TheSkyAutomation

@@ -69,6 +69,21 @@ void DriverFrame::requireClient() const
         refuse(DriverErrors::Released, QStringLiteral("The client released this object"), m_notLinked.source());
 }
 
+void DriverFrame::requireWanted(const StepScope &move) const
+{
+    requireClient();
+    requireLine();
+    switch (move.Why()) {
+    case StepScope::Stop::None:
+    case StepScope::Stop::Withdrawn: // the client's own condition is requireClient's
+        return;
+    case StepScope::Stop::LinkChanged:
+        throw m_notLinked;
+    case StepScope::Stop::Halted:
+        refuse(DriverErrors::InvalidOperation, QStringLiteral("Halted before the move was sent."), m_notLinked.source());
+    }
+}
+
 bool DriverFrame::waitUntil(int timeoutMs, const std::function<bool()> &done)
 {
     const bool result = Wait::Until(timeoutMs, done);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReplyState.h"
+#include "link/StepScope.h"
 #include "link/Serial.h"
 #include "platform/Dispatch.h"
 #include "platform/VbTimer.h"
@@ -88,6 +89,13 @@ protected:
     void doEvents();
     // Refuses once the client has let the object go: a call stops after its wait and sends nothing more.
     void requireClient() const;
+
+    // A move of `device` begins: it goes on only while the port and the controller stay the
+    // same and no halt of the device leaves the port, whoever sends it.
+    StepScope beginMove(MovedDevice device) const { return StepScope(cm.get(), device); }
+    // After a wait: the client still holds the object, the line is usable and `move` still
+    // wanted; a move a halt ended refuses ("Halted before the move was sent.") and sends nothing.
+    void requireWanted(const StepScope &move) const;
 
     // Sends `command`, or ends the member with the class's error: its not-linked error when the
     // port is closed or did not take the text, the upload's while one owns the line. Sends

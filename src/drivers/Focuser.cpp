@@ -199,9 +199,11 @@ Variant Focuser::Temperature()
 void Focuser::Move(int32_t position)
 {
     requireLine();
+    const StepScope step = beginMove(MovedDevice::Focuser);
     if (compensationMode() == 1)
         refuse(DriverErrors::InvalidOperation,
                QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
+    requireWanted(step);
     if (Module().focuser.ForceMotorOff) {
         Module().focuser.ForceMotorOff = false;
         send(QStringLiteral("U0 "));

@@ -262,13 +262,12 @@ void Rotator::setActivatePositionLimit(const Variant &value)
 
 // --- moves ---
 
-void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReverse)
+void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReverse, const StepScope &step)
 {
     // Decided on every wrap the moves sent so far (by anyone) may reach, as the controller
     // last reported it; asked for when the record cannot vouch for it.
     const RotatorStatus::Move move = RotatorStatus::WithinWrap(*cm, steps, mayReverse);
-    requireClient();
-    requireLine();
+    requireWanted(step);
     if (move.outcome == RotatorStatus::Move::Outcome::NoReport)
         refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
     if (move.outcome == RotatorStatus::Move::Outcome::PastLimit)
@@ -279,19 +278,20 @@ void Rotator::sendWithinWrap(const QString &command, int64_t steps, bool mayReve
 void Rotator::Move(double degrees)
 {
     requireLine();
+    const StepScope step = beginMove(MovedDevice::Rotator);
     const std::optional<int32_t> steps = FloorSteps(degrees * RotatorStepsPerDegree);
     if (!steps)
         RefuseOutOfRange();
-    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true);
+    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true, step);
 }
 
 void Rotator::MoveAbsolute(double degrees)
 {
     requireLine();
+    const StepScope step = beginMove(MovedDevice::Rotator);
     // Relative to where the rotator stands now: asked for every time.
     RotatorStatus::Ask(*cm);
-    requireClient();
-    requireLine();
+    requireWanted(step);
     const ControllerReports::Value *actual = reported(u":rt");
     const std::optional<double> actualSteps =
         actual && cm->Reports().Holds(u":rt") ? ReportValue::RotatorSteps(actual->report) : std::nullopt;
@@ -300,7 +300,7 @@ void Rotator::MoveAbsolute(double degrees)
     const std::optional<int32_t> steps = FloorSteps((degrees - *actualSteps / RotatorStepsPerDegree) * RotatorStepsPerDegree);
     if (!steps || !RoundedSteps(degrees * RotatorStepsPerDegree))
         RefuseOutOfRange();
-    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true);
+    sendWithinWrap(QStringLiteral("j"), FoldRotatorMove(*steps, true), true, step);
 }
 
 void Rotator::GoHome()
@@ -370,6 +370,7 @@ void Rotator::ZeroWrap()
 void Rotator::Unwrap(const Variant &degrees)
 {
     requireLine();
+    const StepScope step = beginMove(MovedDevice::Rotator);
     if (!IsNumeric(degrees))
         refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
     // v x 200 in the value's own type: a Single gives a single-precision product; whole
@@ -384,7 +385,7 @@ void Rotator::Unwrap(const Variant &degrees)
     if (!steps)
         refuse(IllegalValueNumber, QStringLiteral("Illegal unwrap value."), QString());
     // Exactly as asked, never the other way round.
-    sendWithinWrap(QStringLiteral(" j"), *steps, false);
+    sendWithinWrap(QStringLiteral(" j"), *steps, false, step);
 }
 
 int32_t Rotator::WrapLimit() const

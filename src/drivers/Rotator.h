@@ -69,7 +69,7 @@ private:
     int16_t recallCode() const;
     // Sends `command` and the steps the wrap rule makes of `steps` (reversed only when
     // `mayReverse`); refuses a move the rule does not allow or that has no wrap to decide on.
-    void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse);
+    void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse, const StepScope &step);
 
     double PosLimit = 0;
     double NegLimit = 0;

@@ -172,6 +172,7 @@ Serial::SendResult Serial::TransmitForUpload(const QString &Data)
     if (m_port.write(bytes) != bytes.size())
         return SendResult::NotDelivered;
     m_reports.Sent(Data);
+    m_halts.Sent(Data);
     // On the wire before we return. What a controller holding XOFF keeps back stays
     // queued and leaves from the event loop; nothing blocks.
     m_port.flush();

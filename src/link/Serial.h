@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ControllerReports.h"
+#include "link/DeviceHalts.h"
 #include "platform/VbError.h"
 
 #include <QObject>
@@ -87,6 +88,8 @@ public:
 
     // What the controller reported since the port opened, and what was sent since.
     const ControllerReports &Reports() const { return m_reports; }
+    // The halts of each device that left the port, whoever sent them.
+    const DeviceHalts &Halts() const { return m_halts; }
     // The controller restarted (a firmware upload began or ended): what it reported before
     // is no longer vouched for.
     void ControllerRestarted() { m_reports.ControllerRestarted(); }
@@ -159,4 +162,5 @@ private:
     bool m_deliveryQueued = false;
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
     ControllerReports m_reports;
+    DeviceHalts m_halts;
 };

@@ -28,8 +28,9 @@ namespace {
 
 const QString ErrorTitle = QStringLiteral("VKM ERROR OCCURED");
 
-// Thrown when the window closed during a wait or prompt of its tick: the tick ends quietly.
-struct WindowClosing
+// Thrown when a tick is no longer wanted after a wait, a prompt or a late-bound call: it
+// ends quietly, having said what took effect.
+struct NoLongerWanted
 {
 };
 
@@ -226,6 +227,7 @@ void TheSkyFollow::resetOffsets()
 
 void TheSkyFollow::Disconnect()
 {
+    ++shared().Stops;
     TS::ReleaseObjects();
     m_host.EnableUtilities(false);
     m_host.EnableFollowTimer(false);
@@ -239,21 +241,33 @@ void TheSkyFollow::Tick()
     if (shared().Busy || !m.thesky.TheSky || m.rotator.RotatorMovePending || m.thesky.UtilitiesFormOpen)
         return;
     BusyScope busy;
+    const uint64_t stops = shared().Stops;
+    m_tick.emplace(m_host.Link(), MovedDevice::Rotator, [this, stops] {
+        if (m_host.Closing())
+            return QStringLiteral("the window closed");
+        if (shared().Stops != stops || !Module().thesky.TheSky)
+            return QStringLiteral("the follow was stopped");
+        return QString();
+    });
     try {
         keepChartSetting();
         watchMeridian();
         followIndicator();
         if (m.settings.EnableSlew)
             slewToOffset();
-    } catch (const WindowClosing &) {
+    } catch (const NoLongerWanted &) {
     } catch (const std::exception &e) {
-        stopFollowing(QString::fromUtf8(e.what()));
+        // A call the stop cut short (objects released under it) is no error of the follow.
+        if (m_tick->Wanted())
+            stopFollowing(QString::fromUtf8(e.what()));
     }
+    m_tick.reset();
 }
 
 void TheSkyFollow::stopFollowing(const QString &description)
 {
     MsgBox(description, vbconst::vbExclamation, ErrorTitle);
+    ++shared().Stops;
     m_host.EnableFollowTimer(false);
     Module().thesky.TheSky.reset();
     m_host.SetConnectBox(false);
@@ -262,24 +276,33 @@ void TheSkyFollow::stopFollowing(const QString &description)
 
 void TheSkyFollow::keepChartSetting()
 {
-    if (TS::ChartDocumentProperty(22).toDouble() == 1) {
+    const bool reversed = TS::ChartDocumentProperty(22).toDouble() == 1;
+    requireWanted();
+    if (reversed) {
         TS::SetChartDocumentProperty(22, int16_t(0));
+        requireWanted();
         TS::RefreshChart();
+        requireWanted();
     }
 }
 
 void TheSkyFollow::watchMeridian()
 {
     const ModuleState &m = Module();
-    if (!m.thesky.TheSkyTelescope || !m.settings.CheckTelescope || !TS::TelescopeConnected())
+    if (!m.thesky.TheSkyTelescope || !m.settings.CheckTelescope)
+        return;
+    const bool connected = TS::TelescopeConnected();
+    requireWanted();
+    if (!connected)
         return;
     Shared &s = shared();
     const bool slewing = !TS::IsSlewComplete();
+    requireWanted();
     if (slewing)
         ++s.SlewTickCount;
     if (s.SlewTickCount > 10 && !slewing) {
+        s.SlewTickCount = 0; // also when the check ends the tick
         checkMeridian();
-        s.SlewTickCount = 0;
     }
 }
 
@@ -288,6 +311,7 @@ void TheSkyFollow::checkMeridian()
     const double lst = TS::LocalSiderealTime();
     const double ra = TS::TelescopeRa();
     const double hourAngle = FoldHourAngle(lst - ra);
+    requireWanted();
     const int16_t side = Module().thesky.PierSide;
     if (hourAngle < -0.1 && side == 1)
         flip(-1);
@@ -300,13 +324,13 @@ void TheSkyFollow::checkMeridian()
 void TheSkyFollow::flip(int16_t newSide)
 {
     const int16_t choice = frmZELPromptFlip::ask(m_host.PromptParent());
-    stopIfClosing();
+    requireWanted();
     if (choice == 0 || !OperatorSend::Ready(Module().link.SharedSerial.get()))
         return;
     ZELSynchRecord record;
     // Read after the answer, as the controller reports it now.
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
-    stopIfClosing();
+    requireWanted();
     if (!set) {
         WindowRules::WarnRotatorMove({});
         return;
@@ -336,7 +360,7 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
     // The main window takes the half turn that unwinds, the console the new side's way; both
     // on the wrap the controller reports now and every move sent since.
     const std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(m_host.Link(), u":wr", true);
-    stopIfClosing();
+    requireWanted();
     if (!wrap) {
         WindowRules::WarnRotatorMove({});
         return false;
@@ -361,7 +385,7 @@ bool TheSkyFollow::flipRotator(int32_t n, int16_t newSide)
     m_host.HoldTheSkyUpdate();
     for (int pass = 0; pass < 1000; ++pass) {
         Wait::DoEvents();
-        stopIfClosing();
+        requireWanted(n);
     }
     return consoleStep((RotatorStepsPerHalfTurn - 2) * towards, n);
 }
@@ -388,8 +412,11 @@ bool TheSkyFollow::flipTheSky(int32_t n)
     m_host.RestartMoveWatch();
     try {
         TS::SetCameraAngle(double(n) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+        requireWanted(n);
         TS::RefreshChart();
+        requireWanted(n);
     } catch (const VbError &e) {
+        requireWanted(n); // a call the stop cut short: the stop is what is said
         ReportRelabelledOnly(QStringLiteral("Error:  TheSky did not take the camera angle: %1.").arg(e.description()), n);
         return false;
     }
@@ -418,6 +445,7 @@ void TheSkyFollow::followIndicator()
 {
     ModuleState &m = Module();
     const double angle = TS::CameraAngle();
+    requireWanted();
     // Decided on the target the controller reported after the last rotator command: a turn
     // already sent waits for a report that shows where it goes, whichever tab is shown.
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", false);
@@ -427,13 +455,15 @@ void TheSkyFollow::followIndicator()
     if (!set || AnglesAgree(angle, *set) || !turnPossible())
         return;
     const bool turn = !m.settings.PromptTheSky || frmTheSkyMove::ask(m_host.PromptParent());
-    stopIfClosing();
+    requireWanted();
     if (turn) {
         turnRotatorTo(angle);
     } else {
         // Put TheSky back to the rotator.
         TS::SetCameraAngle(double(*set) / RotatorStepsPerDegree + double(m.thesky.ZELOffset));
+        requireWanted();
         TS::RefreshChart();
+        requireWanted();
         m.rotator.RotatorMovePending = true;
         m_host.RestartMoveWatch();
     }
@@ -465,10 +495,11 @@ void TheSkyFollow::slewToOffset()
     Shared &s = shared();
     const double y = TS::GetFovi(TS::FoviOffsetNorthSouth).toDouble();
     const double x = TS::GetFovi(TS::FoviOffsetEastWest).toDouble();
+    requireWanted();
     if (std::abs(y - s.LastFOVIOffsetDec) <= 1.0 / 120 && std::abs(x - s.LastFOVIOffsetRA) <= 1.0 / 120)
         return;
     const bool move = frmPromptMoveTelescope::ask(m_host.PromptParent());
-    stopIfClosing();
+    requireWanted();
     if (!move) {
         // Not offered again until the indicator moves once more.
         s.LastFOVIOffsetDec = y;
@@ -476,6 +507,7 @@ void TheSkyFollow::slewToOffset()
         return;
     }
     TS::SetAsynchronous(0);
+    requireWanted();
     if (y != 0) {
         TS::Jog(std::abs(y), y < 0 ? QStringLiteral("North") : QStringLiteral("South"));
         waitForSlew();
@@ -486,25 +518,31 @@ void TheSkyFollow::slewToOffset()
     }
     const double ra = TS::ScreenRa();
     const double dec = TS::ScreenDec();
+    requireWanted();
     TS::SetScreenRa(ra - x / 60 / 15);
     TS::SetScreenDec(dec - y / 60);
+    requireWanted();
     resetOffsets();
 }
 
 // Serves events meanwhile; a telescope that never stands ends the follow.
 void TheSkyFollow::waitForSlew()
 {
+    requireWanted(); // after the jog's call
     const uint32_t start = Clock::GetTickCount();
     while (!TS::IsSlewComplete()) {
         if (Clock::TicksSince(start) >= uint32_t(SlewWaitLimitMs))
             throw VbError(1, QStringLiteral("Error:  TheSky did not report the end of the telescope slew."));
         Wait::For(SlewPollMs);
-        stopIfClosing();
+        requireWanted();
     }
 }
 
-void TheSkyFollow::stopIfClosing() const
+void TheSkyFollow::requireWanted(std::optional<int32_t> relabelled) const
 {
-    if (m_host.Closing())
-        throw WindowClosing{};
+    if (m_tick ? m_tick->Wanted() : !m_host.Closing())
+        return;
+    if (relabelled && m_tick)
+        ReportRelabelledOnly(QStringLiteral("Error:  The flip stopped: %1.").arg(m_tick->Cause()), *relabelled);
+    throw NoLongerWanted{};
 }

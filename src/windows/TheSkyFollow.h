@@ -1,8 +1,10 @@
 #pragma once
 
+#include "link/StepScope.h"
 #include "windows/TheSkyFollowHost.h"
 
 #include <cstdint>
+#include <optional>
 
 // Keeps the rotator and TheSky's camera indicator in step, for the main window and the
 // console alike: the connection (main window only), the follow tick with its meridian
@@ -26,6 +28,7 @@ public:
         double LastFOVIOffsetDec = 0;
         bool Busy = false;             // a tick or connect is under way (waiting on a prompt or the telescope)
         bool TurnRefused = false;      // a turn was refused for the link; not said again until it takes commands
+        uint64_t Stops = 0;            // the follow's stops (the operator's, an error's): a tick begun before ends
     };
     static Shared &shared();
 
@@ -53,9 +56,13 @@ private:
     void turnRotatorTo(double angle);
     void slewToOffset();
     void waitForSlew();
-    void stopIfClosing() const;
+    // After a wait or a late-bound call: the tick goes on only while it is still wanted (the
+    // window open, the follow on, the port and controller the same, no rotator halt). Else it
+    // ends quietly; once a flip's "p" relabelled the counter (`relabelled`) it says so first.
+    void requireWanted(std::optional<int32_t> relabelled = std::nullopt) const;
     void stopFollowing(const QString &description);
     Serial::SendResult send(const QString &letter, int32_t value);
 
     TheSkyFollowHost &m_host;
+    std::optional<StepScope> m_tick; // while a tick runs
 };

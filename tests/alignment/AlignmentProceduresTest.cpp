@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTimer>
 #include <deque>
 
 namespace {
@@ -39,6 +40,7 @@ struct AlignCase
     const char *line; // a line the log must hold
     bool reversed = false; // "WRAP limit detected, reversing direction." logged
     int lateMs = 0; bool closeInWait = false; // " R " answered that late, the rotator slow; the port closed in the wait
+    bool haltInWait = false; // another sender halts the rotator in the wait
 };
 
 class AlignCamera : public ProcedureBench, public ::testing::WithParamInterface<AlignCase>
@@ -61,6 +63,8 @@ TEST_P(AlignCamera, TurnsTheRotatorTheShortWayWithinTheWrapLimit)
         moved = moved || command.startsWith(u'j');
         if (c.closeInWait && moved && command == u"R") // the wait's query, not the turn's
             sharedLink()->setConnected(false);
+        if (c.haltInWait && moved && command == u"R")
+            QTimer::singleShot(0, [this] { sharedLink()->Transmit(QStringLiteral("q0 ")); });
     });
     window->cmdAlignCCD->click();
     if (!sharedLink()->Connected())
@@ -87,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"late answers", {10, 5, 0}, 0, 540, 0, "p2000 j-2000 p1000 j-1000 p0 ",
                   "Image coords (2000): RA:05:30:00.0, DEC:-12:15:00.0, Angle0.00", false, 400},
         AlignCase{"port closed in the wait", {10}, 0, 540, 0, "p2000 j-2000 ", "Error:  The communications port is not open.",
-                  false, 0, true}),
+                  false, 0, true},
+        AlignCase{"halted in the wait", {10}, 0, 540, 0, "p2000 j-2000 q0 ",
+                  "Error:  The rotator's turn stopped: the rotator was halted meanwhile.", false, 0, false, true}),
     [](const auto &info) { return std::string("case") + std::to_string(info.index); });
 
 TEST_F(ProcedureBench, ImageLinkSlewsByTheTelescopesErrorAndRecordsThePierSide)

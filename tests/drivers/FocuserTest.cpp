@@ -293,6 +293,17 @@ TEST_F(FocuserTest, MoveRefusalsSendNothing)
     move(); // manual compensation allows moves
     Wait::For(50);
     EXPECT_EQ(sim.received(), QStringLiteral(" Q  +1  Q  +2  Q b1000 "));
+    // b halts while the move waits for the mode its " +0 " changed: the move ends unsent.
+    sim.clearReceived();
+    b.Let(QStringLiteral("TempComp"), Variant(false));
+    sim.setAnswer('Q', {300, {}});
+    ClockTimer halt;
+    halt.setSingleShot(true);
+    QObject::connect(&halt, &ClockTimer::timeout, [&] { b.Call(QStringLiteral("Halt")); });
+    halt.start(100);
+    expectRefusal(move, DriverErrors::InvalidOperation, "Halted before the move was sent.");
+    Wait::For(50);
+    EXPECT_EQ(sim.received(), QStringLiteral(" +0  Q S "));
 }
 
 TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)

@@ -357,6 +357,22 @@ TEST_F(RotatorTest, MovesDecideOnWhatAnyObjectSentSince)
         EXPECT_EQ(moves.join(' '), QStringLiteral("j7000 j-65000")) << "the second the other way round";
     }
 
+    // Another object's halt while a move waits for its answer ends the move: nothing leaves.
+    sim.setRotatorSpeed(0);
+    for (const char *member : {"Move", "MoveAbsolute", "Unwrap"}) {
+        y.Call(QStringLiteral("ZeroWrap")); // nothing known to decide on: the move asks
+        sim.clearReceived();
+        sim.setAnswer('R', {300, {}});
+        ClockTimer halt;
+        halt.setSingleShot(true);
+        QObject::connect(&halt, &ClockTimer::timeout, [&] { y.Call(QStringLiteral("Halt")); });
+        halt.start(100);
+        expectRefusal([&] { x.Call(QString::fromLatin1(member), {Variant(10.0)}); }, DriverErrors::InvalidOperation,
+                      "Halted before the move was sent.", "ORVA");
+        EXPECT_EQ(receivedAfter(QStringLiteral("q0 ")), QStringLiteral(" i  R q0 ")) << member;
+        sim.setAnswer('R', {0, {}});
+    }
+
     // Three replies lost, then a controller that answers: the next move goes within 2 s.
     sim.setSilent(true);
     x.Call(QStringLiteral("ZeroWrap")); // nothing known to decide on

@@ -30,11 +30,14 @@ public:
             return Serial::SendResult::NotDelivered;
         --sendsLeft;
         const Serial::SendResult result = Module().link.SharedSerial->Transmit(command);
+        closing = closing || (closeOnQ && command.startsWith(u'q'));
         if (command.startsWith(u'q') && !clientMove.isEmpty()) // a client's move lands right after
             QTimer::singleShot(0, [move = std::exchange(clientMove, QString())] { Module().link.SharedSerial->Transmit(move); });
         return result;
     }
     QString clientMove;
+    bool closeOnQ = false, closing = false; // the window closes once a "q" went
+    bool Closing() const override { return closing; }
     Serial *Link() const override { return Module().link.SharedSerial.get(); }
     void HoldTheSkyUpdate() override
     {
@@ -322,7 +325,7 @@ TEST_F(TheSkyFollowTest, ConnectWarnsWhenAnglesOrPierSidesDisagree)
 
 TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
 {
-    struct Case { double angle; float offset; int32_t set, wrap; int16_t autoReverse; const char *sent; bool warned; int32_t limit = 540; };
+    struct Case { double angle; float offset; int32_t set, wrap; int16_t autoReverse; const char *sent; bool warned; int32_t limit = 540; bool untick = false; };
     const Case cases[] = {
         {10.5, 0, 2000, 0, 1, "j100 ", false},
         {359.5, 0, 0, 0, 1, "j-100 ", false},
@@ -334,10 +337,17 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
         {5.0, 10, 0, 0, 1, "j-1000 ", false},   // 355 degrees
         {5.0, 10, -1000, 0, 1, "", false},  // and then no turn for nothing
         {160.0, 0, 0, 0, 1, "", true, 100},     // past the limit either way round
+        {10.5, 0, 2000, 0, 1, "", false, 540, true}, // the operator stops the follow during the angle's read
     };
     for (Window window : {Window::Main, Window::Console})
         for (const Case &c : cases) {
             ModuleState &m = Module();
+            if (!m.thesky.TheSky)
+                ASSERT_TRUE(TheSkyAutomation::CreateChartObjects());
+            sky->onCall = [&](const QString &entry) {
+                if (c.untick && entry == QLatin1String("FOVs.Property(Camera,0,1)"))
+                    follow.ConnectTheSky(false);
+            };
             host = TestHost();
             host.window = window;
             m.settings.AutoReverse = c.autoReverse;
@@ -355,6 +365,7 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
                 EXPECT_EQ(prompts.boxes[0].prompt, "Warning:  Can not slew past wrap limit.");
             }
         }
+    sky->onCall = nullptr;
 }
 
 TEST_F(TheSkyFollowTest, HeldReportIsNotWrittenBackToTheIndicator)
@@ -425,7 +436,7 @@ TEST_F(TheSkyFollowTest, NoTickRunsWhileAPromptIsOpen)
 // side, registry, set position, TheSky) and says so once.
 TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
 {
-    enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2, ClientMove };
+    enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2, ClientMove, Unticked, WindowCloses };
     struct Case {
         Window window; double lst, ra; int16_t side; const char *button; int32_t set, wrap;
         const char *sent; double angle; int32_t setAfter; int16_t sideAfter; Stop stop = None; QString message;
@@ -453,6 +464,10 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 q2 ", 200, 40000, 1, Sends2, notSent + relabelled.arg(4000)},
         {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 40000, "p4000 q2 j40000 ", 200, 40000, 1, ClientMove,
          "Warning:  Can not slew past wrap limit." + relabelled.arg(4000)},
+        {Window::Console, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "p4000 q2 ", 200, 40000, 1, WindowCloses,
+         "Error:  The flip stopped: the window closed." + relabelled.arg(4000)},
+        // The operator stops the follow while the prompt is open: nothing goes, no box.
+        {Window::Main, 5.0, 5.5, 1, "cmdFlip", 40000, 0, "", 200, 40000, 1, Unticked},
     };
     ModuleState &m = Module();
     m.settings.CheckTelescope = true;
@@ -469,6 +484,8 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         answers.expect("frmZELPromptFlip", c.button);
         host.sendsLeft = c.stop == Sends1 ? 1 : c.stop == Sends2 ? 2 : -1;
         host.clientMove = c.stop == ClientMove ? QStringLiteral("j40000 ") : QString();
+        host.closeOnQ = c.stop == WindowCloses;
+        answers.whileOpen = c.stop == Unticked ? std::function<void()>([this] { follow.ConnectTheSky(false); }) : nullptr;
         if (c.stop == Closed)
             sharedLink()->setConnected(false);
         m.tools.FlashInProgress = c.stop == Upload;
@@ -482,7 +499,8 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
         EXPECT_EQ(prompts.takePrompts(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << c.sent;
         EXPECT_EQ(answers.shown, QStringList{"frmZELPromptFlip"}) << c.sent;
         // After a flip's commands the same tick's follow asks where the rotator is now.
-        EXPECT_EQ(sent(), QString::fromLatin1(c.sent) + QLatin1String(*c.sent ? " R " : ""));
+        const bool ended = c.stop == WindowCloses || c.stop == Unticked;
+        EXPECT_EQ(sent(), QString::fromLatin1(c.sent) + QLatin1String(*c.sent && !ended ? " R " : ""));
         EXPECT_EQ(camera().angle, c.angle) << c.sent;
         EXPECT_EQ(m.rotator.RotatorSetPosition, c.setAfter) << c.sent;
         EXPECT_EQ(m.thesky.PierSide, c.sideAfter) << c.sent;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringView>
+#include <cstdint>
+
+// A device whose moves a halt ends.
+enum class MovedDevice : uint8_t { None, Focuser, Rotator };
+
+// Counts the halts of each device that left the port, whoever sent them ("S " stops the
+// focuser, "q0 " the rotator): a move that began before the count changed is no longer wanted.
+class DeviceHalts
+{
+public:
+    // Text that left the port (blank-separated commands).
+    void Sent(QStringView text);
+    uint64_t Count(MovedDevice device) const;
+
+private:
+    uint64_t m_focuser = 0;
+    uint64_t m_rotator = 0;
+};
