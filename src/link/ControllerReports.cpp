@@ -314,6 +314,7 @@ void ControllerReports::markStale(std::initializer_list<const char *> codes)
         // received so far.
         const bool answers = info != codeInfo().cend() && !info->letter.isNull();
         m_staleUntil[code] = Stale{answers ? QueriesSent(info->letter) : 0, m_serial};
+        ++m_changes[code];
     }
 }
 

@@ -88,6 +88,9 @@ public:
     uint64_t LastSerial() const { return m_serial; }
     // Whether `code` was reported since the port opened and after the report `mark`.
     bool ReportedSince(QStringView code, uint64_t mark) const;
+    // How many commands sent so far (by any sender) changed `code`'s value; never goes back,
+    // so a sampler that keeps it sees any change between its samples, one undone since too.
+    uint64_t Changes(QStringView code) const { return m_changes.value(code.toString()); }
 
     // Queries of `letter` written since the port opened, and how many of them have been
     // dealt with: given up (LostAfterMs), or written before an answer that completed (the
@@ -170,6 +173,7 @@ private:
     QChar m_activeLetter; // the letter of the burst open or trailing; null when none
     std::deque<QString> m_otherCodes; // the codes outside the program's reading kept, oldest first
     QHash<QString, Stale> m_staleUntil;
+    QHash<QString, uint64_t> m_changes;
     uint64_t m_serial = 0;
     uint64_t m_epoch = 0;
     uint64_t m_queriesWritten = 0;

@@ -34,9 +34,13 @@ bool writeAll(QFile &file, const QByteArray &bytes)
 bool write(const QString &path, const QByteArray &bytes, QString *error, const QString &temp)
 {
     // One writer per process at a time: the process number keeps two programs apart.
+    // A file that may not be written (read-only, on a read-only mount) is not replaced by a
+    // rename behind its back: opening it to append, which changes nothing, asks the system.
+    if (QFile old(path); old.exists() && !old.open(QIODevice::WriteOnly | QIODevice::Append))
+        return fail(error, old.errorString());
     const QString beside = temp.isEmpty() ? QStringLiteral("%1.%2.new").arg(path).arg(QCoreApplication::applicationPid()) : temp;
-    if (QFile::exists(beside) && !QFile::remove(beside))
-        return fail(error, QStringLiteral("cannot remove %1").arg(beside));
+    if (QFile stale(beside); stale.exists() && !stale.remove())
+        return fail(error, QStringLiteral("%1: %2").arg(beside, stale.errorString()));
     QFile file(beside);
     // Unbuffered, so that a write cut short (a full disk, a size limit) shows in its count;
     // buffered writes can lose that on the way.

@@ -35,6 +35,15 @@ void refuse(const QString &message, const QString &title = Vkm)
     MsgBox(message, vbconst::vbExclamation, title);
 }
 
+// A file that refused a change names itself and why; any other failure is the handlers' box.
+void showFailure(const std::exception &e)
+{
+    if (const auto *file = dynamic_cast<const StoredPositionFile::FileRefused *>(&e))
+        refuse(file->message());
+    else
+        ShowHandlerError(e);
+}
+
 // A number as the settings take it, here with blanks around it and a "+" allowed.
 std::optional<double> plainNumber(const QString &text)
 {
@@ -200,17 +209,16 @@ bool StoredPositionEditor::update()
         refuse(QStringLiteral("Invalid input value."));
         return false;
     }
-    // The file first: when it refuses the record, the count, the table and the main list stay
-    // as they were, and the edit is given up, so that the grid holds what the file holds and
-    // nothing later writes the refused record.
+    // The file first: when it refuses the record, the count, the table, the grid's stored rows
+    // and the main list stay as they were, and the boxes keep what was typed, to be saved
+    // again once the file takes it.
     ListControl *list = nullptr;
     try {
         list = &mainList();
-        writeToFile(DataFolder::file(m_kind.fileName), CurrentRecord, *record);
+        writeToFile(DataFolder::file(m_kind.fileName), CurrentRecord, *record, positionCount() - 1);
     } catch (const std::exception &e) {
-        ShowHandlerError(e);
-        dropEdit();
-        return true;
+        showFailure(e);
+        return false;
     }
     // A row beyond the count (a new one, or the one left by deleting the only record) joins it.
     if (CurrentRecord >= positionCount())
@@ -295,7 +303,7 @@ void StoredPositionEditor::cmdDelete_Click()
         Dirty = false;
         idleSet();
     } catch (const std::exception &e) {
-        ShowHandlerError(e);
+        showFailure(e);
     }
 }
 

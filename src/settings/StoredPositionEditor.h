@@ -78,8 +78,8 @@ protected:
     virtual QStringList storedCells(int k) const = 0;
     // Puts record k into the module table, growing it as needed.
     virtual void storeInTable(int k, const TypedRecord &record) = 0;
-    // Writes the typed record as record k of the file.
-    virtual void writeToFile(const QString &path, int k, const TypedRecord &record) const = 0;
+    // Writes the typed record as record k of the file, whose list holds `listed` records.
+    virtual void writeToFile(const QString &path, int k, const TypedRecord &record, int listed) const = 0;
     virtual void removeFromTable(int k) = 0;
     virtual ListControl &mainList() const = 0;
     // What "Use Current Data" puts into the value boxes.
@@ -110,7 +110,7 @@ protected:
     static MainWindowAccess &mainWindow();
 
 private:
-    bool update(); // false when the typed values were refused, and the edit stays
+    bool update(); // false when the typed values or their write were refused, and the edit stays
     void dropEdit();
     std::optional<TypedRecord> typedRecord() const;
     void MSFlexGrid1_RowColChange();

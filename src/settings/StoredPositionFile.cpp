@@ -13,14 +13,15 @@ namespace {
 constexpr int FocusDataLength = DescriptionLength + 4 + 4;
 constexpr int RotatorDataLength = DescriptionLength + 4;
 
-VbError accessError()
+FileRefused cannotRead(const QString &path, const QString &why)
 {
-    return VbError(75, QStringLiteral("Path/File access error"));
+    return FileRefused(QStringLiteral("The file \"%1\" cannot be read (%2).").arg(path, why));
 }
 
-VbError ioError()
+FileRefused cannotWrite(const QString &path, const QString &why)
 {
-    return VbError(57, QStringLiteral("Device I/O error"));
+    return FileRefused(
+        QStringLiteral("The file \"%1\" cannot be written (%2); the stored positions in it are unchanged.").arg(path, why));
 }
 
 // One byte per character, counted by code point so that a character outside the BMP is one '?'.
@@ -43,13 +44,54 @@ QByteArray longBytes(int32_t value)
     return bytes;
 }
 
+// The file's bytes, read only: a read-only file lists its records. A missing file reads as
+// empty and is created (as opening for random access did) where the folder allows.
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
-    // ReadWrite creates a missing file, as opening for random access did.
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.exists()) {
+        file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
         return {};
-    return file.readAll();
+    }
+    if (!file.open(QIODevice::ReadOnly))
+        throw cannotRead(path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw cannotRead(path, file.errorString());
+    return bytes;
+}
+
+// Data lengths by record length: a record is in the file when its data is.
+int dataLength(int recordLength)
+{
+    return recordLength == FocusRecordLength ? FocusDataLength : RotatorDataLength;
+}
+
+int recordCount(const QByteArray &bytes, int recordLength)
+{
+    const qsizetype data = dataLength(recordLength);
+    return bytes.size() < data ? 0 : int((bytes.size() - data) / recordLength + 1);
+}
+
+// The file's bytes, when it holds the `listed` records its list shows.
+QByteArray listedBytes(const QString &path, int recordLength, int listed)
+{
+    const QByteArray bytes = readAll(path);
+    const int held = recordCount(bytes, recordLength);
+    if (held != listed)
+        throw FileRefused(QStringLiteral("The file \"%1\" holds %2 stored positions where %3 are listed (the list was "
+                                         "not read from it as it is now); nothing was written to it.")
+                              .arg(path)
+                              .arg(held)
+                              .arg(listed));
+    return bytes;
+}
+
+void writeWhole(const QString &path, const QByteArray &bytes, const QString &temp = QString())
+{
+    QString why;
+    if (!WholeFile::write(path, bytes, &why, temp))
+        throw cannotWrite(path, why);
 }
 
 // A record is complete when its data is wholly in the file; the unused tail may be missing.
@@ -63,29 +105,17 @@ auto records(const QByteArray &bytes, int recordLength, int dataLength, Decode d
 }
 
 // The file with record n (1 and up) put in place, written whole: a failure leaves the old file.
-void writeAt(const QString &path, int n, int recordLength, QByteArray record)
+void writeAt(const QString &path, int n, int recordLength, QByteArray record, int listed)
 {
     if (n < 1)
         throw VbError(63, QStringLiteral("Bad record number"));
-    QFile existing(path);
-    // ReadWrite creates a missing file, as opening for random access did.
-    if (!existing.open(QIODevice::ReadWrite))
-        throw accessError();
-    QByteArray bytes = existing.readAll();
-    existing.close();
+    QByteArray bytes = listedBytes(path, recordLength, listed);
     const qsizetype offset = qsizetype(n - 1) * recordLength;
     record.append(recordLength - record.size(), '\0');
     if (bytes.size() < offset + recordLength)
         bytes.append(offset + recordLength - bytes.size(), '\0');
     bytes.replace(offset, recordLength, record);
-    if (!WholeFile::write(path, bytes))
-        throw ioError();
-}
-
-// Data lengths by record length: a record is in the file when its data is.
-int dataLength(int recordLength)
-{
-    return recordLength == FocusRecordLength ? FocusDataLength : RotatorDataLength;
+    writeWhole(path, bytes);
 }
 
 } // namespace
@@ -129,37 +159,28 @@ QList<RotatorRecord> readRotator(const QString &path)
     });
 }
 
-void write(const QString &path, int n, const FocusRecord &record)
+void write(const QString &path, int n, const FocusRecord &record, int listed)
 {
-    writeAt(path, n, FocusRecordLength, encode(record));
+    writeAt(path, n, FocusRecordLength, encode(record), listed);
 }
 
-void write(const QString &path, int n, const RotatorRecord &record)
+void write(const QString &path, int n, const RotatorRecord &record, int listed)
 {
-    writeAt(path, n, RotatorRecordLength, encode(record));
+    writeAt(path, n, RotatorRecordLength, encode(record), listed);
 }
 
 void removeRecord(const QString &path, const QString &tempPath, int recordLength, int n, int records)
 {
-    QFile source(path);
-    if (!source.open(QIODevice::ReadWrite))
-        throw accessError();
-    const QByteArray bytes = source.readAll();
-    source.close();
-
-    if (QFile::exists(tempPath) && !QFile::remove(tempPath))
-        throw accessError();
+    const QByteArray bytes = listedBytes(path, recordLength, records);
     QByteArray kept;
     for (int i = 1; i <= records; ++i) {
-        // Only records the file holds: a count beyond them must not write blank ones.
-        if (i == n || qsizetype(i - 1) * recordLength + dataLength(recordLength) > bytes.size())
+        if (i == n)
             continue;
         QByteArray record = bytes.mid(qsizetype(i - 1) * recordLength, recordLength);
         record.append(recordLength - record.size(), '\0');
         kept += record;
     }
-    if (!WholeFile::write(path, kept, nullptr, tempPath))
-        throw ioError();
+    writeWhole(path, kept, tempPath);
 }
 
 } // namespace StoredPositionFile

@@ -58,9 +58,9 @@ void frmStoreFocus::storeInTable(int k, const TypedRecord &typed)
     tableEntry(p.FocusTemperatures, k) = typed.temperature;
 }
 
-void frmStoreFocus::writeToFile(const QString &path, int k, const TypedRecord &typed) const
+void frmStoreFocus::writeToFile(const QString &path, int k, const TypedRecord &typed, int listed) const
 {
-    StoredPositionFile::write(path, k, stored(typed));
+    StoredPositionFile::write(path, k, stored(typed), listed);
 }
 
 void frmStoreFocus::removeFromTable(int k)

@@ -51,9 +51,9 @@ void frmStoreRotator::storeInTable(int k, const TypedRecord &typed)
     tableEntry(Module().positions.RotatorPositions, k) = stored(typed);
 }
 
-void frmStoreRotator::writeToFile(const QString &path, int k, const TypedRecord &typed) const
+void frmStoreRotator::writeToFile(const QString &path, int k, const TypedRecord &typed, int listed) const
 {
-    StoredPositionFile::write(path, k, stored(typed));
+    StoredPositionFile::write(path, k, stored(typed), listed);
 }
 
 void frmStoreRotator::removeFromTable(int k)

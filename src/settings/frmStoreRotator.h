@@ -17,7 +17,7 @@ protected:
     void setPositionCount(int32_t count) override;
     QStringList storedCells(int k) const override;
     void storeInTable(int k, const TypedRecord &record) override;
-    void writeToFile(const QString &path, int k, const TypedRecord &record) const override;
+    void writeToFile(const QString &path, int k, const TypedRecord &record, int listed) const override;
     void removeFromTable(int k) override;
     ListControl &mainList() const override;
     void fillCurrentData() override;

@@ -346,7 +346,7 @@ void frmSecHeaterWizard::drawStep(int step)
             m_recording.mark = link->Reports().LastSerial(); // only what comes from now on
         MSChart1->chart()->axes(Qt::Horizontal).value(0)->setRange(0, SampleTime);
         Label4->setText(QStringLiteral("Collecting data..."));
-        Timer1.setInterval(15000);
+        Timer1.setInterval(PointIntervalMs / 2);
         Timer1.setEnabled(true);
         break;
     case 3:

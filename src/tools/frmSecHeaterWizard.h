@@ -19,6 +19,7 @@ class QPushButton;
 class QRadioButton;
 class QScatterSeries;
 class QSpinBox;
+class ControllerReports;
 class Serial;
 
 // "Secondary Heater Calibration Wizard": records the secondary mirror's answer to a heater
@@ -30,6 +31,9 @@ class frmSecHeaterWizard : public QWidget
 
 public:
     static constexpr int PlotRows = 250;
+    // A point every half minute; the recording's timer asks, then takes, each half of it.
+    static constexpr int PointIntervalMs = 30000;
+    static constexpr float PointMinutes = 0.5f;
 
     explicit frmSecHeaterWizard(QWidget *parent = nullptr);
     ~frmSecHeaterWizard() override;
@@ -111,8 +115,9 @@ private:
     // A point from what the controller reported since the last one; false when it has not
     // reported every value anew (no point) or when the recording was refused.
     bool takePoint(const std::shared_ptr<Serial> &link);
-    // The power of a point that left the heat challenge's step.
-    static QString PowerLeftText(float power, float minutes, float step);
+    // The power of a point that left the heat challenge's step, or before the challenge the
+    // heater's power off.
+    static QString PowerLeftText(float power, float minutes, float step, bool challenged = true);
     // Ends the recording with a posted box that says why; nothing leads on to a fit.
     void refuseRecording(const QString &why);
 
@@ -120,8 +125,16 @@ private:
     QScatterSeries *m_second = nullptr; // secondary while recording
     QLineSeries *m_model = nullptr;     // the model curve
     std::optional<HeaterModel::Coefficients> m_coefficients;
+    // Ends the recording at a point that did not come half a minute after the last one.
+    void refuseGap(float minutes);
+    // Commands of any sender so far that changed the heater's power or mode.
+    static uint64_t heaterCommands(const ControllerReports &reports);
+    // Ends the recording when such a command went out since the last point (undone or not).
+    bool refusedDisturbed(const ControllerReports &reports);
+
     // What the recording rests on: the link and its opening at the first point, the last
-    // report a point has used, the heater mode before the challenge, whether it went.
+    // report a point has used, the heater mode before the challenge, whether it went, when
+    // the first point was taken and the commands that had changed the heater at the last one.
     struct Recording
     {
         std::weak_ptr<Serial> link;
@@ -129,6 +142,8 @@ private:
         uint64_t mark = 0;
         std::optional<int> mode;
         bool challenged = false;
+        int64_t firstAt = 0;
+        uint64_t heaterCommands = 0;
     } m_recording;
     PostedBoxes *m_boxes = nullptr;
     NamedControls m_sink{this};

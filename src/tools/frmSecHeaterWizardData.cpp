@@ -7,6 +7,7 @@
 #include "link/OperatorSend.h"
 #include "link/ReportTable.h"
 #include "link/Serial.h"
+#include "platform/Clock.h"
 #include "platform/DataFolder.h"
 #include "platform/PostedBoxes.h"
 #include "platform/UserPrompts.h"
@@ -26,6 +27,7 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -102,8 +104,14 @@ void frmSecHeaterWizard::Timer1_Timer()
                 link->Transmit(QStringLiteral(" T "));
             return;
         }
-        if (!link || !takePoint(link))
+        if (!link)
             return;
+        if (!takePoint(link)) {
+            // Once the recording has begun, a point missing leaves a gap the fit cannot take.
+            if (PlotRow > 0 && Timer1.Enabled() && !refusedDisturbed(link->Reports()))
+                refuseGap(ElapsedTime + PointMinutes);
+            return;
+        }
         if (PlotRow == 2 * SampleTime) {
             Timer1.setEnabled(false);
             ++WizardStep;
@@ -117,7 +125,7 @@ bool frmSecHeaterWizard::takePoint(const std::shared_ptr<Serial> &link)
 {
     const ControllerReports &reports = link->Reports();
     // Each value reported since the last point, and the heater's after any command that
-    // changed it; else no point (the recording takes longer, as with a zero temperature).
+    // changed it; else no point (before the first point the recording waits for one).
     const auto fresh = [&](QStringView code) -> std::optional<Report> {
         if (!reports.ReportedSince(code, m_recording.mark) || !reports.Holds(code))
             return std::nullopt;
@@ -132,7 +140,14 @@ bool frmSecHeaterWizard::takePoint(const std::shared_ptr<Serial> &link)
     if (!ambient || !secondary || !power || *ambient == 0 || *secondary == 0)
         return false;
     const int mode = vb::CInt(modeReport->v);
-    const float time = ElapsedTime + 0.5f;
+    const float time = ElapsedTime + PointMinutes;
+    // The fit takes the rows as evenly spaced in time: a point later than the next half minute
+    // after the first (the timer held up) leaves a gap.
+    const int64_t now = Clock::Now();
+    if (PlotRow > 0 && PointMinutes * (1 + std::llround(double(now - m_recording.firstAt) / PointIntervalMs)) > time) {
+        refuseGap(time);
+        return false;
+    }
     // Before the challenge the heater stays as it was, off; from the challenge on, manual at 50 %.
     const std::optional<int> expectedMode = m_recording.challenged ? std::optional<int>(0) : m_recording.mode;
     if (expectedMode && mode != *expectedMode) {
@@ -141,12 +156,15 @@ bool frmSecHeaterWizard::takePoint(const std::shared_ptr<Serial> &link)
     }
     const int step = m_recording.challenged ? 50 : 0;
     if (*power != step) {
-        refuseRecording(PowerLeftText(float(*power), time, 50));
+        refuseRecording(PowerLeftText(float(*power), time, float(step), m_recording.challenged));
         return false;
     }
+    if (PlotRow > 0 && refusedDisturbed(reports))
+        return false;
     if (PlotRow == 0) {
         m_recording.link = link;
         m_recording.epoch = reports.Epoch();
+        m_recording.firstAt = now;
     }
     m_recording.mode = mode;
     m_recording.mark = reports.LastSerial();
@@ -170,13 +188,35 @@ bool frmSecHeaterWizard::takePoint(const std::shared_ptr<Serial> &link)
         }
         m_recording.challenged = true;
     }
+    m_recording.heaterCommands = heaterCommands(reports); // the challenge's own command included
     return true;
 }
 
-QString frmSecHeaterWizard::PowerLeftText(float power, float minutes, float step)
+QString frmSecHeaterWizard::PowerLeftText(float power, float minutes, float step, bool challenged)
 {
-    return QStringLiteral("The secondary heater power was %1 % at %2 minutes, not the heat challenge's %3 %.")
+    return (challenged ? QStringLiteral("The secondary heater power was %1 % at %2 minutes, not the heat challenge's %3 %.")
+                       : QStringLiteral("The secondary heater power was %1 % at %2 minutes, not the %3 % it keeps before "
+                                        "the heat challenge."))
         .arg(vb::CStr(power), vb::CStr(minutes), vb::CStr(step));
+}
+
+uint64_t frmSecHeaterWizard::heaterCommands(const ControllerReports &reports)
+{
+    return reports.Changes(u":ss") + reports.Changes(u":sm");
+}
+
+bool frmSecHeaterWizard::refusedDisturbed(const ControllerReports &reports)
+{
+    if (heaterCommands(reports) == m_recording.heaterCommands)
+        return false;
+    refuseRecording(QStringLiteral("A command changed the secondary heater power or mode during the recording."));
+    return true;
+}
+
+void frmSecHeaterWizard::refuseGap(float minutes)
+{
+    refuseRecording(QStringLiteral("No point was taken at %1 minutes, and the fit needs a point every half minute.")
+                        .arg(vb::CStr(minutes)));
 }
 
 void frmSecHeaterWizard::refuseRecording(const QString &why)

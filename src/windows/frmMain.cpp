@@ -125,7 +125,7 @@ void frmMain::Form_Load()
     ControlWindows().Main = this;
     // A window without its logs keeps working; the operator hears once that they cannot be
     // written, after the rest has loaded.
-    const QString unwritable = openLogs();
+    QString unwritable = openLogs();
     try {
         m.rotator.RotatorMovePending = false;
         CheckRegistry();
@@ -143,7 +143,8 @@ void frmMain::Form_Load()
         RotJogSteps = 100;
         m.link.FirmwareVersion = QStringLiteral("Not Available");
 
-        loadStoredPositions();
+        for (const QString &unread : loadStoredPositions())
+            unwritable += (unwritable.isEmpty() ? QString() : QStringLiteral("\n")) + unread;
 
         if (m.settings.FocusStep >= 0 && m.settings.FocusStep <= 3) {
             optFocus[m.settings.FocusStep]->setChecked(true);
@@ -231,13 +232,24 @@ void frmMain::writeLog(LogFile &log, const QString &text)
         m_errorBoxes->post(cannotWrite(log.path(), *error), vbconst::vbExclamation, QStringLiteral("VKM"));
 }
 
-void frmMain::loadStoredPositions()
+QStringList frmMain::loadStoredPositions()
 {
+    QStringList unread;
+    // A file that cannot be read lists nothing; its editor then refuses to write over it.
+    const auto read = [&](auto reader, const QString &name) -> decltype(reader(QString())) {
+        try {
+            return reader(DataFolder::file(name));
+        } catch (const StoredPositionFile::FileRefused &e) {
+            unread << e.message();
+            return {};
+        }
+    };
     ModuleState::Positions &p = Module().positions;
-    const auto rotator = StoredPositionFile::readRotator(DataFolder::file(StoredPositionFile::RotatorFileName));
+    const auto rotator = read(&StoredPositionFile::readRotator, StoredPositionFile::RotatorFileName);
     p.RotatorPositionCount = loadTable(rotator, p.RotatorPositions, cmbRotStore, nullptr);
-    const auto focus = StoredPositionFile::readFocus(DataFolder::file(StoredPositionFile::FocusFileName));
+    const auto focus = read(&StoredPositionFile::readFocus, StoredPositionFile::FocusFileName);
     p.FocusPositionCount = int16_t(loadTable(focus, p.FocusPositions, Combo1, &p.FocusTemperatures));
+    return unread;
 }
 
 void frmMain::setConnectedStates(bool connected)

@@ -254,7 +254,8 @@ private:
     void buildMenusAndToolbar();
     void connectToolsMenus();
     void Form_Load();
-    void loadStoredPositions();
+    // Lists the stored positions; the texts of the files that cannot be read (listed empty).
+    QStringList loadStoredPositions();
     // Opens the receive log and the debug file; the text of those that cannot be written.
     QString openLogs();
     // A log that cannot be written, in the box that tells it.

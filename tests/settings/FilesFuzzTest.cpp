@@ -115,7 +115,7 @@ void readAndWriteBack(const QString &path, const QByteArray &bytes, int recordLe
     const QList<Record> records = read(path);
     EXPECT_EQ(records.size(), wholeRecords(bytes, recordLength, dataLength)) << bytes.toHex().constData();
     for (int n = 1; n <= records.size(); ++n) {
-        StoredPositionFile::write(path, n, records[n - 1]);
+        StoredPositionFile::write(path, n, records[n - 1], int(records.size()));
         EXPECT_EQ(StoredPositionFile::encode(read(path).value(n - 1)), StoredPositionFile::encode(records[n - 1]))
             << bytes.toHex().constData();
     }

@@ -3,6 +3,7 @@
 #include "settings/StoredPositionFile.h"
 #include "settings/frmStoreFocus.h"
 #include "settings/frmStoreRotator.h"
+#include "support/AsOrdinaryUser.h"
 #include "support/DiskFullAt.h"
 #include "support/FakeControlWindows.h"
 #include "support/OperatorInput.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <functional>
+#include <optional>
 #include <QFile>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -63,7 +65,7 @@ protected:
         QFile::remove(DataFolder::file(name));
         QFile(DataFolder::file(name)).open(QIODevice::WriteOnly);
         for (int k = 1; k <= records.size(); ++k) {
-            StoredPositionFile::write(DataFolder::file(name), k, records[k - 1]);
+            StoredPositionFile::write(DataFolder::file(name), k, records[k - 1], k - 1);
             table[k] = records[k - 1];
             list.entries << records[k - 1].Description;
         }
@@ -211,38 +213,63 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
         EXPECT_EQ(editor.txtDescription->text().trimmed(), QString::fromLatin1(c.shown));
     }
 
-    // A write that fails (the file size limit) leaves the old file byte for byte, says so, and changes
-    // no count, table, grid or list: Update of a last record that lacks its unused tail, Add, Delete.
-    struct Failing { const char *what; int current; std::function<void(frmStoreFocus &)> act; };
+    // A write that fails (the file size limit, a read-only file) or a list that did not load from the
+    // file leaves the old file byte for byte, says why naming the file, and changes no count, table,
+    // stored row or list: Update of a last record that lacks its unused tail, Add, Delete. What was
+    // typed stays in the boxes, and is saved by the next Update once the file takes it.
+    enum Cause { Full, ReadOnly, Unlisted };
+    const QString path = DataFolder::file(FocusFile);
+    const QString unchanged = QStringLiteral("The file \"%1\" cannot be written (%2); the stored positions in it are unchanged.");
+    const QString unlisted = QStringLiteral("The file \"%1\" holds 3 stored positions where 0 are listed (the list was not read "
+                                            "from it as it is now); nothing was written to it.").arg(path);
+    struct Failing { const char *what; Cause cause; int current; std::function<void(frmStoreFocus &)> act; QString box; const char *typed; };
+    const auto update = [](frmStoreFocus &e) { type(e.txtPosition, QStringLiteral("9")); e.cmdUpdate->click(); };
+    const auto add = [](frmStoreFocus &e) { e.cmdAdd->click(); type(e.txtDescription, QStringLiteral("Lost")); e.cmdUpdate->click(); };
+    const auto remove = [](frmStoreFocus &e) { e.cmdDelete->click(); };
     const Failing failing[] = {
-        {"update", 3, [](frmStoreFocus &e) { type(e.txtPosition, QStringLiteral("9")); e.cmdUpdate->click(); }},
-        {"add", 1, [](frmStoreFocus &e) { e.cmdAdd->click(); type(e.txtDescription, QStringLiteral("Lost")); e.cmdUpdate->click(); }},
-        {"delete", 1, [](frmStoreFocus &e) { e.cmdDelete->click(); }},
+        {"update full", Full, 3, update, unchanged.arg(path, "File too large"), "39"},
+        {"add full", Full, 1, add, unchanged.arg(path, "File too large"), "Lost"},
+        {"delete full", Full, 1, remove, unchanged.arg(path, "File too large"), nullptr},
+        {"update read-only", ReadOnly, 3, update, unchanged.arg(path, "Permission denied"), "39"},
+        {"add read-only", ReadOnly, 1, add, unchanged.arg(path, "Permission denied"), "Lost"},
+        {"delete read-only", ReadOnly, 1, remove, unchanged.arg(path, "Permission denied"), nullptr},
+        {"add unlisted", Unlisted, 0, add, unlisted, "Lost"},
     };
     for (const Failing &f : failing) {
         SCOPED_TRACE(f.what);
         seedFocus(three);
-        QFile(DataFolder::file(FocusFile)).resize(2 * 108 + 58);
+        QFile(path).resize(2 * 108 + 58);
         const QByteArray old = fileBytes(FocusFile);
+        const QStringList listed = f.cause == Unlisted ? QStringList{"<new>"} : QStringList{"<new>", "A", "B", "C"};
+        if (f.cause == Unlisted)
+            Module().positions.FocusPositionCount = 1, main.focusList.entries = listed;
         Module().positions.StoreIndex = f.current;
         frmStoreFocus editor;
         {
-            const DiskFullAt limit(100);
+            const AsOrdinaryUser user;
+            const std::optional<DiskFullAt> limit = f.cause == Full ? std::optional<DiskFullAt>(100) : std::nullopt;
+            if (f.cause == ReadOnly)
+                QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
             f.act(editor);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         }
-        EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 57 Device I/O error"));
+        EXPECT_EQ(takeBoxes().last(), f.box);
         EXPECT_EQ(fileBytes(FocusFile), old);
         EXPECT_EQ(QDir(DataFolder::path()).entryList(QDir::Files).filter(QStringLiteral("ORVA")), QStringList{FocusFile});
-        EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "A", "B", "C"}));
-        EXPECT_TRUE(p.FocusPositionCount == 4 && p.FocusPositions[3].Position == 3 && editor.MSFlexGrid1->item(2, 1)->text() == u"3");
-        EXPECT_EQ(editor.MSFlexGrid1->rowCount(), 3); // the grid holds what the file holds
-        if (QByteArray(f.what) != "add")
+        EXPECT_EQ(main.focusList.entries, listed);
+        EXPECT_EQ(p.FocusPositionCount, listed.size());
+        EXPECT_EQ(editor.MSFlexGrid1->rowCount(), listed.size() - 1 + (f.typed && f.current <= 1)); // a new row stays new
+        if (!f.typed)
             continue;
-        // The refused row is gone: the boxes show the record Delete removes, and the refused one stays out.
-        EXPECT_EQ(editor.txtDescription->text().trimmed(), QStringLiteral("C"));
-        editor.cmdDelete->click();
-        EXPECT_EQ(fileBytes(FocusFile), focusRecord("A", 1, 10) + focusRecord("B", 2, 20));
-        EXPECT_EQ(main.focusList.entries, (QStringList{"<new>", "A", "B"}));
+        const QLineEdit *box = QByteArray(f.typed) == "Lost" ? editor.txtDescription : editor.txtPosition;
+        EXPECT_EQ(box->text(), QString::fromLatin1(f.typed));
+        EXPECT_TRUE(editor.Dirty && editor.cmdUpdate->isEnabled());
+        // Once there is room, or the file is writable again, the typed record goes in; records on disk stay.
+        editor.cmdUpdate->click();
+        const QByteArray now = fileBytes(FocusFile);
+        EXPECT_EQ(now.left(2 * 108 + 58), f.cause == Unlisted || f.current == 1 ? old : old.left(2 * 108) + focusRecord("C", 39, 30).left(58));
+        EXPECT_EQ(now.size(), f.cause == Unlisted ? old.size() : f.current == 1 ? 4 * 108 : 3 * 108);
+        EXPECT_EQ(main.focusList.entries.size(), listed.size() + (f.cause != Unlisted && f.current == 1));
     }
     takeBoxes();
 
@@ -253,7 +280,8 @@ TEST_F(StoredPositionEditors, DeletingRewritesTheFileWithoutTheRecord)
     {
         frmStoreFocus editor;
         editor.cmdDelete->click();
-        EXPECT_EQ(takeBoxes().last(), QStringLiteral("Error number: 75 Path/File access error"));
+        const QString temp = DataFolder::file(StoredPositionFile::FocusTempName);
+        EXPECT_EQ(takeBoxes().last(), unchanged.arg(path, temp + ": Is a directory"));
         EXPECT_EQ(fileBytes(FocusFile).size(), 3 * 108);
         EXPECT_EQ(p.FocusPositionCount, 4);
         EXPECT_EQ(main.focusList.entries.size(), 4);

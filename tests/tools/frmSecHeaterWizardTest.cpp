@@ -249,20 +249,34 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     EXPECT_EQ(wizard.model.DataSet[4][HeaterModel::Power], 50);
     EXPECT_GE(wizard.WizardStep, 3); // the last point started the analysis
 
-    // A client's power or mode, another port, or an unsent challenge: a box says so, and nothing leads on to a fit.
+    // A client's power or mode (also one undone before the next point), another port, an unsent
+    // challenge, or a point missing (the controller silent, the timer held up): a box says so,
+    // and nothing leads on to a fit.
     const QString unusable = QStringLiteral("  This recording cannot be used: press Back to collect new data.");
     struct Case { int at; std::function<void()> change; const char *box; };
+    frmSecHeaterWizard *recording_ = nullptr;
+    // A client's commands, then its question, answered before the wizard's point.
+    const auto client = [&](const char *commands) {
+        sharedLink()->Transmit(QLatin1String(commands) + QStringLiteral(" T ")), Wait::For(30);
+    };
     const Case cases[] = {
-        {5, [&] { sharedLink()->Transmit(QStringLiteral("s20 ")); },
-         "The secondary heater power was 20 % at 2.5 minutes, not the heat challenge's 50 %."},
-        {2, [&] { sharedLink()->Transmit(QStringLiteral("w1 ")); }, "The secondary heater mode changed during the recording."},
+        {5, [&] { client("s20 "); }, "The secondary heater power was 20 % at 2.5 minutes, not the heat challenge's 50 %."},
+        {2, [&] { client("s20 "); }, "The secondary heater power was 20 % at 1 minutes, not the 0 % it keeps before the heat challenge."},
+        {2, [&] { client("w1 "); }, "The secondary heater mode changed during the recording."},
+        {6, [&] { client("s0 s50 "); }, "A command changed the secondary heater power or mode during the recording."},
+        {6, [&] { sharedLink()->Transmit(QStringLiteral("s0 ")); }, // not yet reported at the point
+         "A command changed the secondary heater power or mode during the recording."},
+        {3, [&] { recording_->Timer1.setEnabled(false), Wait::For(90000), recording_->Timer1.setEnabled(true); },
+         "No point was taken at 1.5 minutes, and the fit needs a point every half minute."},
         {2, [&] { sharedLink()->setConnected(false), sharedLink()->setConnected(true); }, "The port changed during the recording."},
         {4, [] { Module().tools.FlashInProgress = true; },
          "The heat challenge \"s50 \" was not sent: a firmware upload is in progress."},
+        {3, [&] { sim.setSilent(true); }, "No point was taken at 2 minutes, and the fit needs a point every half minute."},
     };
     for (const Case &c : cases) {
-        sim.setHeaterMode(0), sim.setHeaterPower(0), prompts.boxes.clear();
+        sim.setHeaterMode(0), sim.setHeaterPower(0), sim.setSilent(false), prompts.boxes.clear();
         frmSecHeaterWizard recording;
+        recording_ = &recording;
         recording.cmdNext->click(), recording.cmdNext->click();
         for (int pair = 1; pair <= 8 && recording.Timer1.Enabled(); ++pair)
             tick(recording), pair == c.at ? c.change() : void(), tick(recording);

@@ -2,9 +2,11 @@
 
 #include "platform/Clock.h"
 #include "platform/VbFiles.h"
+#include "platform/Wait.h"
 #include "settings/StoredPositionFile.h"
 #include "settings/frmCal.h"
 #include "drivers/Focuser.h"
+#include "support/AsOrdinaryUser.h"
 #include "support/WidgetInput.h"
 #include "windows/frmConsole.h"
 
@@ -96,24 +98,49 @@ TEST_F(MainWindowLifeCycle, StoredRecordsAreListedAndCountedOncePlusOne)
                                               + record("Third", 7, -3.5f, 108).left(58));
     writeFile(QStringLiteral("rudodovovez.dat"), record("East", 90, {}, 104) + record("West", 270, {}, 104)
                                                      + record("North", 0, {}, 104) + QByteArray(20, '\0'));
-    openQuiet();
-    const ModuleState::Positions &p = Module().positions;
-    // A blank description is listed too: entry k stays record k.
-    const QStringList focus = items(control<QComboBox>("Combo1"));
-    ASSERT_EQ(focus.size(), 5);
-    EXPECT_EQ(focus[1], QString::fromLatin1("Caf\xe9 focus").leftJustified(50));
-    EXPECT_EQ(focus[2].trimmed(), QString());
-    EXPECT_EQ(focus[3].trimmed(), QStringLiteral("Second"));
-    EXPECT_EQ(p.FocusPositionCount, 5);
-    EXPECT_EQ(p.FocusPositions[1].Position, 12345);
-    EXPECT_EQ(p.FocusPositions[3].Position, -20);
-    EXPECT_FLOAT_EQ(p.FocusTemperatures[1], 68.5f);
-    EXPECT_FLOAT_EQ(p.FocusTemperatures[3], 40.25f);
-    EXPECT_FLOAT_EQ(p.FocusTemperatures[4], -3.5f);
-    EXPECT_EQ(items(control<QComboBox>("cmbRotStore")).size(), 4);
-    EXPECT_EQ(p.RotatorPositionCount, 4);
-    EXPECT_EQ(p.RotatorPositions[2].Position, 270);
-    EXPECT_EQ(control<QComboBox>("cmbRotStore")->currentIndex(), 0);
+    // Read-only files are listed as writable ones; files that cannot be read list nothing and
+    // one box names them.
+    const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QString unread = QStringLiteral("The file \"%1\" cannot be read (Permission denied).");
+    for (const QFile::Permissions mode : {readable | QFile::WriteOwner, readable, QFile::Permissions()}) {
+        SCOPED_TRACE(int(mode));
+        for (const char *name : {"orva.dat", "rudodovovez.dat"})
+            QFile::setPermissions(DataFolder::file(QString::fromLatin1(name)), mode);
+        {
+            const AsOrdinaryUser user;
+            openQuiet();
+        }
+        Wait::Until(mode ? 50 : 2000, [&] { return !prompts.boxes.isEmpty(); }); // the box is posted
+        for (const char *name : {"orva.dat", "rudodovovez.dat"})
+            QFile::setPermissions(DataFolder::file(QString::fromLatin1(name)), readable | QFile::WriteOwner);
+        const ModuleState::Positions &p = Module().positions;
+        if (!mode) {
+            EXPECT_EQ(prompts.takePrompts(), QStringList{unread.arg(DataFolder::file(RotatorFile)) + QLatin1Char('\n')
+                                                         + unread.arg(DataFolder::file(FocusFile))});
+            EXPECT_EQ(items(control<QComboBox>("Combo1")), QStringList{"<new>"});
+            EXPECT_EQ(items(control<QComboBox>("cmbRotStore")), QStringList{"<new>"});
+            EXPECT_TRUE(p.FocusPositionCount == 1 && p.RotatorPositionCount == 1);
+            continue;
+        }
+        EXPECT_EQ(prompts.takePrompts(), QStringList());
+        // A blank description is listed too: entry k stays record k.
+        const QStringList focus = items(control<QComboBox>("Combo1"));
+        ASSERT_EQ(focus.size(), 5);
+        EXPECT_EQ(focus[1], QString::fromLatin1("Caf\xe9 focus").leftJustified(50));
+        EXPECT_EQ(focus[2].trimmed(), QString());
+        EXPECT_EQ(focus[3].trimmed(), QStringLiteral("Second"));
+        EXPECT_EQ(p.FocusPositionCount, 5);
+        EXPECT_EQ(p.FocusPositions[1].Position, 12345);
+        EXPECT_EQ(p.FocusPositions[3].Position, -20);
+        EXPECT_FLOAT_EQ(p.FocusTemperatures[1], 68.5f);
+        EXPECT_FLOAT_EQ(p.FocusTemperatures[3], 40.25f);
+        EXPECT_FLOAT_EQ(p.FocusTemperatures[4], -3.5f);
+        EXPECT_EQ(items(control<QComboBox>("cmbRotStore")).size(), 4);
+        EXPECT_EQ(p.RotatorPositionCount, 4);
+        EXPECT_EQ(p.RotatorPositions[2].Position, 270);
+        EXPECT_EQ(control<QComboBox>("cmbRotStore")->currentIndex(), 0);
+        closeMain();
+    }
 }
 
 TEST(StoredPositionFile, RecordBytes)
