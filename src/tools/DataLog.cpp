@@ -103,8 +103,10 @@ QStringList RequestedQueries()
     const bool graphAsks = t.GraphRunning && t.LogInterval >= t.GraphPeriod;
     QStringList queries;
     for (const Channel &c : Channels) {
+        if (!c.query || !(t.*c.flag))
+            continue;
         const QString query = QString::fromLatin1(c.query);
-        if (t.*c.flag && c.query && !queries.contains(query) && !(graphAsks && query == QLatin1String(" T ")))
+        if (!queries.contains(query) && !(graphAsks && query == QLatin1String(" T ")))
             queries << query;
     }
     return queries;
