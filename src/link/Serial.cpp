@@ -18,8 +18,10 @@ VbError ownError(int32_t number, const char *text)
 
 // Errors of the port layer itself carry its numbers and texts and no source.
 VbError portNotOpen() { return VbError(8012, QStringLiteral("The device is not open")); }
-VbError portAlreadyOpen() { return VbError(8005, QStringLiteral("Port already open")); }
-VbError invalidPortNumber() { return VbError(8002, QStringLiteral("Invalid port number")); }
+const QString alreadyOpenText = QStringLiteral("Port already open");
+const QString invalidNumberText = QStringLiteral("Invalid port number");
+VbError portAlreadyOpen() { return VbError(8005, alreadyOpenText); }
+VbError invalidPortNumber() { return VbError(8002, invalidNumberText); }
 
 const QUuid IID_IDispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}"));
 
@@ -62,6 +64,42 @@ QString Serial::devicePath(int16_t port)
     return configured.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : configured;
 }
 
+QString Serial::deviceNamed(int16_t port)
+{
+    const QString variable = QStringLiteral("VKM_COM%1").arg(port);
+    const QString origin = qEnvironmentVariableIsEmpty(qPrintable(variable))
+        ? QStringLiteral("the default of port %1; %2 names another").arg(port).arg(variable)
+        : QStringLiteral("from %1").arg(variable);
+    return QStringLiteral("%1 (%2)").arg(devicePath(port), origin);
+}
+
+// The layer's error for a port that did not open, with the device and the system's reason.
+VbError Serial::openRefusal(QSerialPort::SerialPortError error) const
+{
+    const QString device = deviceNamed(m_commPort);
+    const auto refused = [&device](int32_t number, const QString &text, const QString &reason) {
+        return VbError(number, QStringLiteral("%1: %2: %3").arg(text, device, reason));
+    };
+    if (error == QSerialPort::DeviceNotFoundError)
+        return refused(8002, invalidNumberText, QStringLiteral("no such device"));
+    if (error != QSerialPort::PermissionError)
+        return refused(8002, invalidNumberText, m_port.errorString());
+    const DeviceHandle::Refusal why = DeviceHandle::WhyNotOpened(devicePath(m_commPort));
+    switch (why.cause) {
+    case DeviceHandle::Refusal::Missing:
+        return refused(8002, invalidNumberText, QStringLiteral("no such device"));
+    case DeviceHandle::Refusal::NoPermission:
+        return refused(8005, alreadyOpenText,
+                       why.group.isEmpty() ? QStringLiteral("permission denied")
+                                           : QStringLiteral("permission denied (the device belongs to the group \"%1\": "
+                                                            "add your user to it and log in again)")
+                                                 .arg(why.group));
+    case DeviceHandle::Refusal::Busy:
+        break;
+    }
+    return refused(8005, alreadyOpenText, QStringLiteral("busy (another program has it open)"));
+}
+
 void Serial::setPort(int16_t iNewValue)
 {
     if (m_port.isOpen())
@@ -99,11 +137,9 @@ void Serial::setConnected(bool bNewValue)
     if (!m_port.isOpen()) {
         m_port.setPortName(devicePath(m_commPort));
         if (!m_port.open(QIODevice::ReadWrite)) {
-            const auto error = m_port.error();
+            const VbError refusal = openRefusal(m_port.error());
             m_port.clearError();
-            if (error == QSerialPort::PermissionError)
-                throw portAlreadyOpen();
-            throw invalidPortNumber();
+            throw refusal;
         }
         applySettings();
         m_reports.PortChanged();
@@ -420,8 +456,12 @@ void Serial::onError(QSerialPort::SerialPortError error)
     // on errors. Framing, parity and overrun errors are ignored.
     // A device that is gone reports a read error on every turn of the event loop.
     if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
+        const QString why = DeviceHandle::WhyFailed(m_port.handle(), m_port.portName());
+        const QString notice = QStringLiteral("The port closed: %1: %2")
+                                   .arg(deviceNamed(m_commPort), why.isEmpty() ? m_port.errorString() : why);
         m_port.close();
         m_reports.PortChanged();
+        emit closedOnItsOwn(notice);
         announceState(true);
     }
 }

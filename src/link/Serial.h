@@ -120,6 +120,8 @@ public:
 
     // The device path that port number `port` opens.
     static QString devicePath(int16_t port);
+    // That path and where it came from, as messages name it: "/dev/ttyUSB0 (from VKM_COM3)".
+    static QString deviceNamed(int16_t port);
 
     // Subscribes `handler` to every received chunk (the receiver's MyEvent handler) until
     // `receiver` is destroyed or unsubscribes. Every subscriber gets every chunk, in order.
@@ -131,6 +133,9 @@ public:
 signals:
     // The port opened or closed: by setConnected, or closed on the error of a device gone.
     void connectedChanged(bool connected);
+    // The port closed on its own (the device went away): `notice` names the device and the
+    // system's reason. Sent once per closing, before connectedChanged.
+    void closedOnItsOwn(const QString &notice);
 
 private:
     struct Subscriber
@@ -150,6 +155,7 @@ private:
     void announceState(bool wasOpen);
     void applySettings();
     void requireOpen() const;
+    VbError openRefusal(QSerialPort::SerialPortError error) const;
     qint64 msecsLeft(uint32_t deadline) const;
     QByteArray readUpTo(qint64 maxBytes, int msecs);
     Received<QString> receiveText(qint64 readLength, const std::function<bool(const QString &)> &complete);

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+#include <algorithm>
 
 namespace Screen {
 
@@ -39,6 +42,27 @@ void Beep()
         s_beepHook();
     else
         QApplication::beep();
+}
+
+QPoint ShownPosition(QPoint saved, QSize size)
+{
+    // The strip a window is dragged by: enough of it on a screen to reach it.
+    constexpr int StripHeight = 30;
+    constexpr int StripReach = 50;
+    const QRect strip(saved, QSize(size.width(), StripHeight));
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect shown = strip.intersected(screen->availableGeometry());
+        if (shown.width() >= std::min(StripReach, size.width()) && shown.height() >= std::min(StripHeight, size.height()) / 2)
+            return saved;
+    }
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return saved;
+    // Room for the frame the window manager draws around it (unknown before it is shown).
+    const QSize framed = size + QSize(8, 32);
+    const QRect area = primary->availableGeometry();
+    return {std::clamp(saved.x(), area.left(), std::max(area.left(), area.right() + 1 - framed.width())),
+            std::clamp(saved.y(), area.top(), std::max(area.top(), area.bottom() + 1 - framed.height()))};
 }
 
 void setBeepHook(std::function<void()> hook)

@@ -2,6 +2,7 @@
 
 #include "link/ModuleState.h"
 #include "platform/Controls.h"
+#include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "platform/VbError.h"
 #include "settings/DecimalKeyFilter.h"
@@ -54,19 +55,26 @@ void frmCalculateStepSize::Form_Load()
     }
 }
 
+// A magnification that is no number (empty, a lone point, pasted text) gives no step size.
 void frmCalculateStepSize::txtMag_Change()
 {
-    const QString text = txtMag->text();
+    lblStepSize->clear();
+    const std::optional<double> m = vb::StrictNumber(txtMag->text());
     try {
-        const double m = vb::IsNumeric(text) ? vb::CDbl(text) : 0;
-        lblStepSize->setText(vb::Format((m * m + 1) * InchesPerUnitPower, QStringLiteral("0.000")));
+        if (m)
+            lblStepSize->setText(vb::Format((*m * *m + 1) * InchesPerUnitPower, QStringLiteral("0.000")));
     } catch (const VbError &) {
     }
 }
 
 void frmCalculateStepSize::cmdOK_Click()
 {
-    m_chosen = OptionRows::stepSize(lblStepSize->text());
+    const std::optional<float> size = OptionRows::stepSize(lblStepSize->text());
+    if (!size) {
+        MsgBox(QStringLiteral("Illegal value for magnification"), vbconst::vbOKOnly);
+        return;
+    }
+    m_chosen = size;
     accept();
 }
 

@@ -49,13 +49,13 @@ Variant focusTemperature(const Report &r)
 } // namespace
 
 const std::array<Channel, 7> Channels = {{
-    {"chkAmbient", "Ambient Temperature", "Ambient ", &Tools::LogAmbient, ":t1", temperature},
-    {"chkPrimary", "Primary Temperature", "Primary ", &Tools::LogPrimary, ":t2", temperature},
-    {"chkSecondary", "Secondary Temperature", "Secondary ", &Tools::LogSecondary, ":t3", temperature},
-    {"chkFanPower", "Fan Power", "Fan Power ", &Tools::LogFanPower, ":fs", power},
-    {"chkSecPower", "Secondary Power", "Secondary Power", &Tools::LogSecondaryPower, ":ss", power},
-    {"chkFocusPosition", "Focus Position", "Focus Position", &Tools::LogFocusPosition, ":a", focusPosition},
-    {"chkFocusTemp", "Focus Temperature", "Focus Temperature", &Tools::LogFocusTemperature, ":tca", focusTemperature},
+    {"chkAmbient", "Ambient Temperature", "Ambient ", &Tools::LogAmbient, ":t1", " T ", temperature},
+    {"chkPrimary", "Primary Temperature", "Primary ", &Tools::LogPrimary, ":t2", " T ", temperature},
+    {"chkSecondary", "Secondary Temperature", "Secondary ", &Tools::LogSecondary, ":t3", " T ", temperature},
+    {"chkFanPower", "Fan Power", "Fan Power ", &Tools::LogFanPower, ":fs", " T ", power},
+    {"chkSecPower", "Secondary Power", "Secondary Power", &Tools::LogSecondaryPower, ":ss", " T ", power},
+    {"chkFocusPosition", "Focus Position", "Focus Position", &Tools::LogFocusPosition, ":a", " Q ", focusPosition},
+    {"chkFocusTemp", "Focus Temperature", "Focus Temperature", &Tools::LogFocusTemperature, ":tca", nullptr, focusTemperature},
 }};
 
 QString HeaderText()
@@ -85,7 +85,8 @@ Values FreshValues(const Serial *link, const ReportFreshness &since)
     Values values;
     for (size_t i = 0; i < Channels.size(); ++i) {
         const QString code = QString::fromLatin1(Channels[i].code);
-        if (!since.Fresh(link, code))
+        // A value a command changed after the query it answers is no longer the controller's.
+        if (!since.Fresh(link, code) || !link->Reports().Holds(code))
             continue;
         // Taken from the link's own record, so never a copy older than the report.
         try {
@@ -94,6 +95,21 @@ Values FreshValues(const Serial *link, const ReportFreshness &since)
         }
     }
     return values;
+}
+
+QStringList RequestedQueries()
+{
+    const Tools &t = Module().tools;
+    const bool graphAsks = t.GraphRunning && t.LogInterval >= t.GraphPeriod;
+    QStringList queries;
+    for (const Channel &c : Channels) {
+        if (!c.query || !(t.*c.flag))
+            continue;
+        const QString query = QString::fromLatin1(c.query);
+        if (!queries.contains(query) && !(graphAsks && query == QLatin1String(" T ")))
+            queries << query;
+    }
+    return queries;
 }
 
 QString TimeOfDay(const QTime &time)
@@ -127,6 +143,12 @@ void StartLogTimer(uint32_t periodMs)
 
 const char *const SilenceMessage =
     "The controller does not answer: data log records are written without values until it does.";
+
+QString ClosedPortMessage(const Serial &link)
+{
+    return QStringLiteral("The port %1 is closed: data log records are written without values until it is open again.")
+        .arg(Serial::deviceNamed(link.Port()));
+}
 
 QString LostRecordsMessage(int32_t lost)
 {
@@ -162,11 +184,16 @@ void writeRecord(Tools &t)
         any = any || (t.*Channels[i].flag && !values[i].isEmpty());
     if (any) {
         t.LogSilenceTold = false;
-    } else if (!t.LogSilenceTold) {
+        return;
+    }
+    // Told once for each cause: a controller that does not answer, a port that is closed.
+    static QString told;
+    const QString silence = link && !link->Connected() ? ClosedPortMessage(*link) : QString::fromLatin1(SilenceMessage);
+    if (!t.LogSilenceTold || told != silence) {
         // Posted: the log goes on recording while the box stands.
         t.LogSilenceTold = true;
-        PostedBoxes::Application().post(QString::fromLatin1(SilenceMessage), vbconst::vbExclamation,
-                                        QStringLiteral("VKM"));
+        told = silence;
+        PostedBoxes::Application().post(silence, vbconst::vbExclamation, QStringLiteral("VKM"));
     }
 }
 
@@ -192,8 +219,9 @@ void LogTimerProc(uint32_t id)
         }
         t.LogPollPhase = !t.LogPollPhase;
         if (t.LogPollPhase) {
-            if (link && link->Connected() && (!t.GraphRunning || t.LogInterval < t.GraphPeriod))
-                link->Transmit(QStringLiteral(" T "));
+            if (link && link->Connected())
+                for (const QString &query : RequestedQueries())
+                    link->Transmit(query);
             return;
         }
         writeRecord(t);

@@ -47,6 +47,15 @@ std::optional<float> freshTemperature(const Serial *link, const ReportFreshness 
     return float(celsius ? (*degrees - 32) * 5 / 9 : *degrees);
 }
 
+// A row with no series' value: a gap.
+bool emptyRow(const QVector<float> &row)
+{
+    for (qsizetype c = 1; c < row.size(); c += 2)
+        if (!std::isnan(row[c]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 frmGraph::frmGraph(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -152,6 +161,7 @@ void frmGraph::clearSeries()
     }
     lines.clear();
     markers.clear();
+    pieces.clear();
 }
 
 void frmGraph::cmdReset_Click()
@@ -198,6 +208,7 @@ void frmGraph::cmdReset_Click()
             }
             lines.push_back(line);
             markers.push_back(marker);
+            pieces.emplace_back();
         }
         if (!m_sensors.empty()) {
             GraphData = QVector<QVector<float>>(Rows, QVector<float>(int(2 * m_sensors.size()), 0.0f));
@@ -232,26 +243,36 @@ void frmGraph::Timer1_Timer()
         for (int sensor : m_sensors)
             values.push_back(freshTemperature(link, m_reports, sensor, m_celsius));
         m_reports.Advance(link);
-        if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); }))
+        if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); })) {
+            // Nothing came (a silent controller, a closed port): one empty row breaks the
+            // lines, so the points after it do not pass for a continuous record.
+            if (GraphRowCount > 0 && !emptyRow(GraphData[GraphRow - 1]))
+                addRow(values);
             return;
-        ++GraphRow;
-        ++GraphRowCount;
-        if (GraphRow == Rows) {
-            // From here on the oldest points are overwritten: markers only, no lines.
-            GraphRow = 1;
-            for (QLineSeries *line : lines)
-                line->setVisible(false);
         }
-        if (GraphRowCount == Rows)
-            GraphRowCount = Rows - 1;
-        QVector<float> &row = GraphData[GraphRow - 1];
-        for (size_t s = 0; s < m_sensors.size(); ++s) {
-            row[int(2 * s)] = GraphMinutes;
-            row[int(2 * s + 1)] = values[s].value_or(std::numeric_limits<float>::quiet_NaN());
-        }
-        showRows();
+        addRow(values);
     } catch (const std::exception &) {
     }
+}
+
+void frmGraph::addRow(const std::vector<std::optional<float>> &values)
+{
+    ++GraphRow;
+    ++GraphRowCount;
+    if (GraphRow == Rows) {
+        // From here on the oldest points are overwritten: markers only, no lines.
+        GraphRow = 1;
+        for (QLineSeries *line : lines)
+            line->setVisible(false);
+    }
+    if (GraphRowCount == Rows)
+        GraphRowCount = Rows - 1;
+    QVector<float> &row = GraphData[GraphRow - 1];
+    for (size_t s = 0; s < m_sensors.size(); ++s) {
+        row[int(2 * s)] = GraphMinutes;
+        row[int(2 * s + 1)] = values[s].value_or(std::numeric_limits<float>::quiet_NaN());
+    }
+    showRows();
 }
 
 // The chart shows rows 1 to GraphRowCount of the table.
@@ -261,18 +282,23 @@ void frmGraph::showRows()
     bool first = true;
     for (size_t s = 0; s < m_sensors.size(); ++s) {
         QList<QPointF> points;
+        QList<QList<QPointF>> runs{{}};
         for (int r = 0; r < GraphRowCount; ++r) {
             const QPointF p(GraphData[r][int(2 * s)], GraphData[r][int(2 * s + 1)]);
-            if (std::isnan(p.y()))
-                continue; // not reported for that point
+            if (std::isnan(p.y())) { // not reported for that point: a gap
+                if (!runs.back().isEmpty())
+                    runs.append(QList<QPointF>());
+                continue;
+            }
             points << p;
+            runs.back() << p;
             xMin = first ? p.x() : std::min(xMin, p.x());
             xMax = first ? p.x() : std::max(xMax, p.x());
             yMin = first ? p.y() : std::min(yMin, p.y());
             yMax = first ? p.y() : std::max(yMax, p.y());
             first = false;
         }
-        lines[s]->replace(points);
+        showLine(s, runs);
         markers[s]->replace(points);
     }
     QChart *chart = MSChart1->chart();
@@ -283,4 +309,24 @@ void frmGraph::showRows()
     // Ticks on round numbers: the range widens to the next ones.
     axis(Qt::Horizontal)->applyNiceNumbers();
     axis(Qt::Vertical)->applyNiceNumbers();
+}
+
+void frmGraph::showLine(size_t s, const QList<QList<QPointF>> &runs)
+{
+    QChart *chart = MSChart1->chart();
+    lines[s]->replace(runs.value(0));
+    std::vector<QLineSeries *> &more = pieces[s];
+    while (more.size() + 1 < size_t(runs.size())) {
+        auto *piece = new QLineSeries;
+        piece->setName(lines[s]->name());
+        piece->setPen(lines[s]->pen());
+        chart->addSeries(piece);
+        for (QAbstractAxis *axis : chart->axes())
+            piece->attachAxis(axis);
+        more.push_back(piece);
+    }
+    for (size_t i = 0; i < more.size(); ++i) {
+        more[i]->replace(runs.value(int(i) + 1));
+        more[i]->setVisible(lines[s]->isVisible());
+    }
 }

@@ -8,6 +8,7 @@
 #include <QVector>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <vector>
 
 class QChartView;
@@ -47,9 +48,11 @@ public:
     void cmdReset_Click();
     void Timer1_Timer();
 
-    // Per plotted series: the line through its points and its markers.
+    // Per plotted series: the line through its points and its markers. A point the series
+    // lacks leaves a gap: the line goes on after it as a further piece (pieces).
     std::vector<QLineSeries *> lines;
     std::vector<QScatterSeries *> markers;
+    std::vector<std::vector<QLineSeries *>> pieces;
 
     // Rows 1 to 400 (index 0 is row 1), two columns per plotted series: minutes, temperature.
     QVector<QVector<float>> GraphData;
@@ -65,6 +68,10 @@ private:
     void Form_Load();
     void Form_Unload();
     void showRows();
+    // Takes the next row of the table: the minutes and each series' value (NaN: none).
+    void addRow(const std::vector<std::optional<float>> &values);
+    // The line pieces of series `s`, one per run of `points` between gaps.
+    void showLine(size_t s, const QList<QList<QPointF>> &runs);
     void clearSeries();
     // The temperature axis's title with the unit, Celsius or Fahrenheit.
     void showUnits(bool celsius);

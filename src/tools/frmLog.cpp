@@ -104,7 +104,7 @@ void frmLog::cmdBrowse_Click()
 {
     FileDialogRequest request;
     request.initialDir = DataFolder::path();
-    request.defaultSuffix = QStringLiteral("txt");
+    request.defaultSuffix = QStringLiteral("csv"); // what the filter shows
     request.filter = QStringLiteral("Text Files (*.csv)|*.csv|All Files (*.*)|*.*");
     request.filterIndex = 1;
     request.confirmOverwrite = false; // the question below is the only one

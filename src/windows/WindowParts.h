@@ -42,6 +42,12 @@ inline QLabel *readout(const QString &name, int width, const QString &caption = 
     return fixedLabel(l, width);
 }
 
+// The size a window will open with: a window never resized takes its size hint when shown.
+inline QSize openingSize(const QWidget *window)
+{
+    return window->testAttribute(Qt::WA_Resized) ? window->frameGeometry().size() : window->sizeHint();
+}
+
 // A window timer with its start interval and state; `tick` may be null.
 template <typename Window>
 struct TimerSetup

@@ -9,10 +9,12 @@
 #include "link/OperatorSend.h"
 #include "link/Serial.h"
 #include "link/connector.h"
+#include "platform/Screen.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
+#include "windows/ReportedReadouts.h"
 #include "windows/WindowParts.h"
 #include "windows/WindowRules.h"
 
@@ -73,8 +75,10 @@ void frmConsole::Form_Load()
     try {
         ConsoleConnector = std::make_unique<connector>();
         cm = ConsoleConnector->Class();
-        if (cm)
+        if (cm) {
             cm->subscribe(this, [this](const QString &s) { cm_MyEvent(s); });
+            ReportedReadouts::follow(this, *cm);
+        }
         m.link.ConsoleFormOpen = true;
 
         setPinned(true);
@@ -103,7 +107,7 @@ void frmConsole::Form_Load()
         else
             TabStrip1->setCurrentIndex(tab);
         if (m.settings.MiniPosX >= 0 && m.settings.MiniPosY >= 0)
-            move(m.settings.MiniPosX, m.settings.MiniPosY);
+            move(Screen::ShownPosition({m.settings.MiniPosX, m.settings.MiniPosY}, WindowParts::openingSize(this)));
     } catch (const std::exception &e) {
         ShowHandlerError(e);
     }

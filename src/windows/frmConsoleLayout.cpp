@@ -5,6 +5,7 @@
 #include "platform/ControlEvents.h"
 #include "platform/UpDown.h"
 #include "windows/EditHold.h"
+#include "windows/ReportedReadouts.h"
 #include "windows/WindowParts.h"
 
 #include <QAction>
@@ -32,6 +33,12 @@ using WindowParts::named;
 QLabel *display(const QString &name)
 {
     return WindowParts::readout(name, 50);
+}
+
+// A display of what the controller reported: empty once the port closes.
+QLabel *reported(const QString &name)
+{
+    return ReportedReadouts::mark(display(name));
 }
 
 QSpinBox *spinner(const QString &name, int max, int step)
@@ -102,9 +109,9 @@ void frmConsole::buildLayout()
     strip->addWidget(Toolbar1, 1);
     top->addLayout(strip);
 
-    lblAmbient = {display(element("lblAmbient", 0)), display(element("lblAmbient", 1))};
-    lblPrimary = display(QStringLiteral("lblPrimary"));
-    lblSecondary = display(QStringLiteral("lblSecondary"));
+    lblAmbient = {reported(element("lblAmbient", 0)), reported(element("lblAmbient", 1))};
+    lblPrimary = reported(QStringLiteral("lblPrimary"));
+    lblSecondary = reported(QStringLiteral("lblSecondary"));
     UpDown2 = spinner(QStringLiteral("UpDown2"), 100, 10);
     UpDown4 = spinner(QStringLiteral("UpDown4"), 100, 10);
     lblFanPower = display(QStringLiteral("lblFanPower"));
@@ -141,7 +148,7 @@ QWidget *frmConsole::buildFocusPage()
 {
     auto *page = new QFrame;
     auto *grid = new QGridLayout(page);
-    lblActual = display(QStringLiteral("lblActual"));
+    lblActual = reported(QStringLiteral("lblActual"));
     cmdMove[0] = jogButton(0, QStyle::SP_ArrowUp, "");
     cmdMove[1] = jogButton(1, QStyle::SP_ArrowDown, "");
     UpDown1 = spinner(QStringLiteral("UpDown1"), 3, 1);
@@ -163,7 +170,7 @@ QWidget *frmConsole::buildRotatePage()
 {
     auto *page = new QFrame;
     auto *grid = new QGridLayout(page);
-    lblRotate = display(QStringLiteral("lblRotate"));
+    lblRotate = reported(QStringLiteral("lblRotate"));
     auto *which = new QGroupBox;
     auto *whichLayout = new QHBoxLayout(which);
     const char *captions[] = {"Target", "Actual"};

@@ -11,10 +11,12 @@
 #include "platform/Held.h"
 #include "platform/HelpViewer.h"
 #include "platform/RunningHandler.h"
+#include "platform/Screen.h"
 #include "platform/UserPrompts.h"
 #include "platform/VbError.h"
 #include "windows/EditHold.h"
 #include "windows/Forms.h"
+#include "windows/ReportedReadouts.h"
 #include "windows/WindowParts.h"
 #include "windows/WindowRules.h"
 #include "windows/frmAbout.h"
@@ -135,6 +137,7 @@ void frmMain::Form_Load()
             GetSerial->subscribe(this, [this](const QString &s) { cm_MyEvent(s); });
             // The menus show the port as it is, whoever opened or closed it.
             connect(GetSerial.get(), &Serial::connectedChanged, this, &frmMain::setConnectedStates);
+            ReportedReadouts::follow(this, *GetSerial);
         }
         mnuConnect_Click();
 
@@ -155,12 +158,11 @@ void frmMain::Form_Load()
             txtRot->setText(m.settings.RotateStepOption);
             RotJogSteps = std::array<int32_t, 5>{100, 200, 1000, 9000, 0}[m.settings.RotateStep];
         }
-        if (m.tools.LogTimerId != 0 || m.tools.LoggingActive)
-            setLoggingStates(true);
+        setLoggingStates(m.tools.LogTimerId != 0 || m.tools.LoggingActive);
         Check1->setChecked(m.focuser.ForceMotorOff);
         SSTab1->setCurrentIndex(m.rotator.RotatorTabShown ? 2 : 0);
         if (m.settings.MainPosX >= 0 && m.settings.MainPosY >= 0)
-            move(m.settings.MainPosX, m.settings.MainPosY);
+            move(Screen::ShownPosition({m.settings.MainPosX, m.settings.MainPosY}, WindowParts::openingSize(this)));
         m.link.MainFormOpen = true;
 
         cmbMirrorSpacing->clear();

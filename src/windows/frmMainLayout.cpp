@@ -4,6 +4,7 @@
 
 #include "platform/UpDown.h"
 #include "windows/EditHold.h"
+#include "windows/ReportedReadouts.h"
 #include "windows/ToolbarIcons.h"
 #include "windows/WindowParts.h"
 
@@ -32,6 +33,7 @@ namespace {
 
 using WindowParts::element;
 using WindowParts::named;
+using ReportedReadouts::mark;
 
 QLabel *label(const QString &name, const QString &caption = QString())
 {
@@ -87,7 +89,7 @@ void frmMain::buildLayout()
         auto *panel = new QWidget;
         auto *row = new QHBoxLayout(panel);
         row->setContentsMargins(0, 0, 0, 0);
-        StatusPanel[i] = named(new QLabel, element("Panel", i + 1));
+        StatusPanel[i] = mark(named(new QLabel, element("Panel", i + 1)));
         WindowParts::fixedLabel(StatusPanel[i], StatusPanel[i]->fontMetrics().horizontalAdvance(QStringLiteral("Amb Temp -000.0 F")) + 8);
         row->addWidget(StatusPanel[i]);
         row->addStretch();
@@ -119,10 +121,10 @@ QWidget *frmMain::buildFocusTab()
 
     auto *position = new QGroupBox(QStringLiteral("Position"));
     auto *pg = new QGridLayout(position);
-    lblSet = label(QStringLiteral("lblSet"));
-    lblActual = label(QStringLiteral("lblActual"));
-    lblMotorCurrent = label(QStringLiteral("lblMotorCurrent"));
-    lblMotorStatus = label(QStringLiteral("lblMotorStatus"));
+    lblSet = mark(label(QStringLiteral("lblSet")));
+    lblActual = mark(label(QStringLiteral("lblActual")));
+    lblMotorCurrent = mark(label(QStringLiteral("lblMotorCurrent")));
+    lblMotorStatus = mark(label(QStringLiteral("lblMotorStatus")));
     // Its yellow "ON" and red "OFF" read on black, not on the window's grey.
     QPalette dark = lblMotorStatus->palette();
     dark.setColor(QPalette::Window, Qt::black);
@@ -178,7 +180,7 @@ QWidget *frmMain::buildFocusTab()
     auto *spacing = new QGroupBox(QStringLiteral("Mirror Spacing"));
     auto *sg = new QVBoxLayout(spacing);
     cmbMirrorSpacing = named(new QComboBox, QStringLiteral("cmbMirrorSpacing"));
-    lblIdealMirrorSpacing = label(QStringLiteral("lblIdealMirrorSpacing"));
+    lblIdealMirrorSpacing = mark(label(QStringLiteral("lblIdealMirrorSpacing")));
     cmdSetMirrorSpacing = button(QStringLiteral("cmdSetMirrorSpacing"), QStringLiteral("SET IDEAL POS"));
     sg->addWidget(cmbMirrorSpacing);
     sg->addWidget(lblIdealMirrorSpacing);
@@ -202,7 +204,7 @@ QWidget *frmMain::buildTemperatureTab()
     auto *tg = new QGridLayout(temps);
     const char *sensors[] = {"Ambient", "Primary", "Secondary"};
     for (int i = 0; i < 3; ++i) {
-        lblTemp[i] = label(element("lblTemp", i));
+        lblTemp[i] = mark(label(element("lblTemp", i)));
         tg->addWidget(caption(QLatin1String(sensors[i])), i, 0);
         tg->addWidget(lblTemp[i], i, 1);
     }
@@ -270,9 +272,9 @@ QWidget *frmMain::buildRotatorTab()
 
     auto *position = new QGroupBox(QStringLiteral("Position (degrees)"));
     auto *pg = new QGridLayout(position);
-    lblRot = label(QStringLiteral("lblRot"));
-    lblRotAct = label(QStringLiteral("lblRotAct"));
-    lblWrap = label(QStringLiteral("lblWrap"));
+    lblRot = mark(label(QStringLiteral("lblRot")));
+    lblRotAct = mark(label(QStringLiteral("lblRotAct")));
+    lblWrap = mark(label(QStringLiteral("lblWrap")));
     pg->addWidget(caption(QStringLiteral("Set")), 0, 0);
     pg->addWidget(lblRot, 0, 1);
     pg->addWidget(caption(QStringLiteral("Actual")), 1, 0);
@@ -347,12 +349,12 @@ QWidget *frmMain::buildSteppersTab()
         auto *frame = named(new QGroupBox(QStringLiteral("Stepper %1").arg(i + 1)), element("Frame3", i));
         Frame3[i] = frame;
         auto *fg = new QGridLayout(frame);
-        lblStepperPosition[i] = label(element("lblStepperPosition", i));
+        lblStepperPosition[i] = mark(label(element("lblStepperPosition", i)));
         cmdStepDown[i] = button(element("cmdStepDown", i), QStringLiteral("-"));
         cmdStepUp[i] = button(element("cmdStepUp", i), QStringLiteral("+"));
         cmbStepSize[i] = named(new QComboBox, element("cmbStepSize", i));
-        lblLimit1[i] = label(element("lblLimit1", i));
-        lblLimit2[i] = label(element("lblLimit2", i));
+        lblLimit1[i] = mark(label(element("lblLimit1", i)));
+        lblLimit2[i] = mark(label(element("lblLimit2", i)));
         fg->addWidget(caption(QStringLiteral("Position")), 0, 0);
         fg->addWidget(lblStepperPosition[i], 0, 1, 1, 2);
         fg->addWidget(cmdStepDown[i], 1, 0);
@@ -366,7 +368,7 @@ QWidget *frmMain::buildSteppersTab()
     auto *cover = named(new QGroupBox(QStringLiteral("Primary Mirror Cover")), QStringLiteral("pnlPrimaryCover"));
     pnlPrimaryCover = cover;
     auto *cg = new QHBoxLayout(cover);
-    lblPrimaryCoverStatus = label(QStringLiteral("lblPrimaryCoverStatus"));
+    lblPrimaryCoverStatus = mark(label(QStringLiteral("lblPrimaryCoverStatus")));
     cmdOpenPrimaryCover = button(QStringLiteral("cmdOpenPrimaryCover"), QStringLiteral("Open"));
     cmdClosePrimaryCover = button(QStringLiteral("cmdClosePrimaryCover"), QStringLiteral("Close"));
     cg->addWidget(lblPrimaryCoverStatus);

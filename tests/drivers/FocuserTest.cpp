@@ -154,11 +154,11 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
             EXPECT_NO_THROW(second->Get(QStringLiteral("Position")));
         Module().link.PortNumber = 9;
         if (member == QStringLiteral("Connected") && cls != std::string("Temperature")) { // it would move to a port that does not open: all stays
-            expectRefusal(link, 8002, "Invalid port number", "");
+            expectRefusal(link, 8002, "Invalid port number: /nonexistent/vkm-port (from VKM_COM9): no such device", "");
             EXPECT_TRUE(sharedLink()->Connected() && sharedLink()->Port() == 1 && second->Get(member).toBoolean());
         }
         sharedLink()->setConnected(false);
-        expectRefusal(link, 8002, "Invalid port number", "");
+        expectRefusal(link, 8002, "Invalid port number: /nonexistent/vkm-port (from VKM_COM9): no such device", "");
         EXPECT_EQ(sharedLink()->Port(), 1);
         EXPECT_FALSE(second->Get(member).toBoolean());
         Module().link.PortNumber = 1;

@@ -70,7 +70,7 @@ TEST_F(SetupDialogTest, OkStoresPortAndConsoleAndCancelNothing)
         sharedLink()->setConnected(true);
         dialog->cmbPorts->setCurrentIndex(8);
         dialog->cmdOK->click();
-        EXPECT_EQ(prompts.takePrompts(), QStringList{"Invalid port number"});
+        EXPECT_EQ(prompts.takePrompts(), QStringList{"Invalid port number: /nonexistent/vkm-port (from VKM_COM9): no such device"});
         EXPECT_TRUE(sharedLink()->Connected() && sharedLink()->Port() == 1);
         EXPECT_EQ(stored(QStringLiteral("PORT")), QVariant(int32_t(1)));
         EXPECT_EQ(stored(QStringLiteral("ControlConsole")), QVariant(int32_t(0)));

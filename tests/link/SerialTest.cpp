@@ -6,7 +6,11 @@
 #include "support/CpuTime.h"
 #include "support/SimulatorThread.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -190,18 +194,41 @@ TEST_F(SerialTest, OpeningAnOpenPortEmptiesItsBuffersWithoutError)
     EXPECT_EQ(serial.InBufferCount(), 0);
 }
 
-TEST_F(SerialTest, AMissingPortStaysClosedAndReportsTheLayersError)
+// The layer's error names the device, where its name came from and the system's reason.
+TEST_F(SerialTest, APortThatDoesNotOpenStaysClosedAndSaysWhichDeviceAndWhy)
 {
-    qputenv("VKM_COM7", "/dev/nonexistent-vkm-port");
-    serial.setPort(7);
-    try {
-        serial.setConnected(true);
-        FAIL() << "no error";
-    } catch (const VbError &e) {
-        EXPECT_EQ(e.number(), 8002);
-        EXPECT_TRUE(e.source().isEmpty());
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    QFile file(locked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.setPermissions({});
+    const QString group = QFileInfo(locked).group();
+    Serial holder; // another program's hold on the simulator's line
+    holder.setPort(1);
+    holder.setConnected(true);
+    struct Case { int16_t port; QByteArray device; int32_t number; QString text; bool skip; };
+    const Case cases[] = {
+        {7, "/dev/nonexistent-vkm-port", 8002, "Invalid port number: /dev/nonexistent-vkm-port (from VKM_COM7): no such device", false},
+        {99, "", 8002, "Invalid port number: /dev/ttyS98 (the default of port 99; VKM_COM99 names another): no such device", false},
+        {1, sim.devicePath().toLocal8Bit(), 8005, "Port already open: " + sim.devicePath() + " (from VKM_COM1): busy (another program has it open)", false},
+        {7, locked.toLocal8Bit(), 8005, "Port already open: " + locked + " (from VKM_COM7): permission denied (the device belongs to the group \"" + group + "\": add your user to it and log in again)",
+         geteuid() == 0}, // the superuser opens anything
+    };
+    for (const Case &c : cases) {
+        if (c.skip)
+            continue;
+        c.device.isEmpty() ? qunsetenv("VKM_COM99") : qputenv(qPrintable(QStringLiteral("VKM_COM%1").arg(c.port)), c.device);
+        serial.setPort(c.port);
+        try {
+            serial.setConnected(true);
+            ADD_FAILURE() << "no error";
+        } catch (const VbError &e) {
+            EXPECT_EQ(e.number(), c.number);
+            EXPECT_EQ(e.description(), c.text);
+            EXPECT_TRUE(e.source().isEmpty());
+        }
+        EXPECT_FALSE(serial.Connected());
     }
-    EXPECT_FALSE(serial.Connected());
     qunsetenv("VKM_COM7");
 }
 
@@ -218,8 +245,11 @@ TEST_F(SerialTest, ThePortNumberCannotChangeWhileOpen)
 TEST_F(SerialTest, AVanishedDeviceClosesThePortWithoutSpinning)
 {
     open();
+    QStringList notices; // said once, naming the device and the system's reason
+    QObject::connect(&serial, &Serial::closedOnItsOwn, [&](const QString &notice) { notices << notice; });
     sim.vanish();
     EXPECT_TRUE(Wait::Until(2000, [&] { return !serial.Connected(); }));
+    EXPECT_EQ(notices.join(QLatin1Char('|')).toStdString(), ("The port closed: " + sim.devicePath() + " (from VKM_COM1): no such device").toStdString());
     const double cpuBefore = cpuSeconds();
     Wait::For(200);
     EXPECT_LT(cpuSeconds() - cpuBefore, 0.05);

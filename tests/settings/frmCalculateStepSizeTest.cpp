@@ -1,5 +1,6 @@
 #include "link/ModuleState.h"
 #include "settings/frmCalculateStepSize.h"
+#include "support/RecordingPrompts.h"
 #include "support/WidgetInput.h"
 
 #include <QLabel>
@@ -41,19 +42,22 @@ TEST_F(CalculateStepSize, OpensOnTheStoredStepSizeAndOkKeepsIt)
 
 TEST_F(CalculateStepSize, MagnificationGivesTheStepSizeRoundedAsShown)
 {
+    // A magnification that is no number shows no step size, and OK refuses it and stays.
     struct Case { const char *magnification; const char *shown; float stored; };
     const Case cases[] = {
-        {"4", "0.425", 0.425f}, {"1.23456", "0.063", 0.063f}, {"", "0.025", 0.025f},
-        {".", "0.025", 0.025f}, {"0", "0.025", 0.025f},       {"2", "0.125", 0.125f},
-        {"5", "0.650", 0.65f},  {"12abc", "0.025", 0.025f},   // pasted, not a number
+        {"4", "0.425", 0.425f}, {"1.23456", "0.063", 0.063f}, {"", "", 0},
+        {".", "", 0},           {"0", "0.025", 0.025f},       {"2", "0.125", 0.125f},
+        {"5", "0.650", 0.65f},  {"12abc", "", 0},             // pasted, not a number
     };
     for (const Case &c : cases) {
+        RecordingPrompts prompts;
         frmCalculateStepSize dialog;
         dialog.txtMag->setText(QString::fromLatin1(c.magnification));
         EXPECT_EQ(dialog.lblStepSize->text(), QString::fromLatin1(c.shown)) << c.magnification;
         dialog.cmdOK->click();
         EXPECT_FLOAT_EQ(dialog.chosen().value_or(0), c.stored) << c.magnification;
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.result(), c.stored != 0 ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(prompts.takePrompts(), c.stored != 0 ? QStringList() : QStringList{"Illegal value for magnification"});
     }
 }
 

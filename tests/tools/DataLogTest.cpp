@@ -144,10 +144,11 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
     ASSERT_TRUE(start(QStringLiteral("1"), log));
     ModuleState::Tools &t = Module().tools;
     const uint32_t id = uint32_t(t.LogTimerId);
+    SystemTimer::KillTimer(id); // the test ticks it: the timer's own ticks stay out
     ASSERT_FALSE(t.LogPollPhase); // fresh state: the first tick asks
     for (int tick = 1; tick <= 10; ++tick) {
         DataLog::LogTimerProc(id);
-        EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T ") : QString()) << tick;
+        EXPECT_EQ(sent(), tick % 2 == 1 ? QStringLiteral(" T  Q ") : QString()) << tick; // the focus position is in " Q "'s answer
         EXPECT_EQ(contents(log).count('\n'), 1 + tick / 2) << tick;
         if (tick % 2 == 1) report(":t1 7250 ");
     }
@@ -155,15 +156,17 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
 
     // A field holds a value only when that value came since the last record, on the port as
     // it is open (a pull and a reconnect to another controller leave none of the old
-    // values); the operator hears once that none came, and again once some came and stopped.
+    // values); the operator hears once that none came, and again once some came and stopped,
+    // or the cause changed: a closed port is named.
     enum Port { Closed, Open, Pulled };
     struct Case { const char *reports; Port port; const char *fields; size_t boxes; };
     const Case cases[] = {
         {"", Open, ",,,,,,,", 1}, {"", Open, ",,,,,,,", 1}, {":t1 7250 ", Open, ",72.5,,,,,,", 1},
-        {":t1 7250 ", Closed, ",,,,,,,", 2}, {"", Open, ",,,,,,,", 2}, {":t1 7250 ", Open, ",72.5,,,,,,", 2},
-        {":t2 7000 :fs 30 ", Open, ",,70,,30,,,", 2}, {Everything, Open, EverythingFields, 2},
-        {Everything, Pulled, ",,,,,,,", 3}, {":! 0 :t1 6000 ", Open, ",60,,,,,,", 3},
+        {":t1 7250 ", Closed, ",,,,,,,", 2}, {"", Open, ",,,,,,,", 3}, {":t1 7250 ", Open, ",72.5,,,,,,", 3},
+        {":t2 7000 :fs 30 ", Open, ",,70,,30,,,", 3}, {Everything, Open, EverythingFields, 3},
+        {Everything, Pulled, ",,,,,,,", 4}, {":! 0 :t1 6000 ", Open, ",60,,,,,,", 4},
     };
+    const QString closed = "The port " + sim.devicePath() + " (from VKM_COM1) is closed: data log records are written without values until it is open again.";
     for (const Case &c : cases) {
         sharedLink()->Connected() ? void() : sharedLink()->setConnected(true), report(c.reports);
         c.port == Open ? void() : sharedLink()->setConnected(false);
@@ -171,9 +174,19 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id), DataLog::LogTimerProc(id), Wait::For(1); // the box is posted
         EXPECT_TRUE(contents(log).endsWith(QByteArray(c.fields) + "\r\n")) << c.reports;
         ASSERT_EQ(prompts.boxes.size(), c.boxes);
-        EXPECT_EQ(prompts.boxes.back().prompt, QString::fromLatin1(DataLog::SilenceMessage));
+        EXPECT_EQ(prompts.boxes.back().prompt, c.port == Closed ? closed : QString::fromLatin1(DataLog::SilenceMessage));
     }
     sent();
+
+    // A value that a command sent after the log's query changed is not the controller's any
+    // more: its field stays empty, and the next request asks afresh.
+    DataLog::LogTimerProc(id);
+    sharedLink()->Transmit(QStringLiteral("s40 "));
+    report(":t1 7250 :fm 0 :fs 45 :sm 1 :ss 0 :a 12345 ");
+    DataLog::LogTimerProc(id);
+    EXPECT_TRUE(contents(log).endsWith(",72.5,,,45,,12345,\r\n")) << contents(log).right(40).constData();
+    DataLog::LogTimerProc(id);
+    EXPECT_EQ(sent(), QStringLiteral(" T  Q s40  T  Q "));
 
     // With the graph asking as often, the log does not ask.
     t.GraphRunning = true;
@@ -182,7 +195,7 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
         DataLog::LogTimerProc(id);
     DataLog::LogTimerProc(id);
     DataLog::LogTimerProc(id);
-    EXPECT_EQ(sent(), QString());
+    EXPECT_EQ(sent(), QStringLiteral(" Q ")); // the focus position it still asks for
     t.GraphRunning = false;
 
     // During an upload a tick neither asks, writes nor counts a record lost; the first after it asks.
@@ -192,7 +205,7 @@ TEST_F(DataLogging, TicksAlternateRequestAndRecordAndEndOnceStopped)
     t.FlashInProgress = false;
     EXPECT_TRUE(contents(log).count('\n') == lines && t.LogLostRecords == 0);
     DataLog::LogTimerProc(id);
-    EXPECT_EQ(sent(), QStringLiteral(" T "));
+    EXPECT_EQ(sent(), QStringLiteral(" T  Q "));
 
     t.LoggingActive = false;
     DataLog::LogTimerProc(id);
@@ -300,7 +313,7 @@ TEST_F(DataLogging, BrowseAsksItsOwnOverwriteQuestion)
     ASSERT_EQ(prompts.fileDialogs.size(), 1);
     const FileDialogRequest &dialog = prompts.fileDialogs[0];
     EXPECT_FALSE(dialog.confirmOverwrite);
-    EXPECT_EQ(dialog.defaultSuffix, QStringLiteral("txt"));
+    EXPECT_EQ(dialog.defaultSuffix, QStringLiteral("csv")); // the suffix the filter shows
     EXPECT_EQ(dialog.filter, QStringLiteral("Text Files (*.csv)|*.csv|All Files (*.*)|*.*"));
     ASSERT_EQ(prompts.boxes.size(), 1);
     EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("This file already exists.  Overwrite old file?"));

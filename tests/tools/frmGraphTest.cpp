@@ -78,6 +78,15 @@ TEST_F(TemperatureGraph, StartPlotsEachChosenSensorAgainstMinutes)
         EXPECT_EQ(graph.markers[0]->points().size(), step.ambient) << step.reports;
         EXPECT_EQ(graph.markers[1]->points().size(), step.primary) << step.reports;
     }
+    // Where nothing came (a silent controller, a closed port) or a series' own temperature
+    // did not, its line leaves a gap: it goes on as a further piece.
+    EXPECT_EQ(graph.lines[0]->points().size(), 1);
+    ASSERT_EQ(graph.pieces[0].size(), 2u);
+    EXPECT_EQ(graph.pieces[0][1]->points().size(), 1);
+    EXPECT_EQ(graph.lines[1]->points().size(), 1);
+    ASSERT_EQ(graph.pieces[1].size(), 1u);
+    EXPECT_EQ(graph.pieces[1][0]->points().size(), 3);
+    EXPECT_EQ(graph.pieces[1][0]->pen().color(), QColor(0, 255, 0));
     EXPECT_FLOAT_EQ(float(graph.markers[0]->points().back().x()), 6 / 6.0f);
     EXPECT_EQ(graph.markers[0]->points().back().y(), 70);
     EXPECT_EQ(graph.MSChart1->chart()->axes(Qt::Vertical).value(0)->titleText(), QStringLiteral("Temperature (\u00B0F)"));

@@ -15,6 +15,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtEndian>
@@ -191,16 +194,62 @@ TEST_F(MainWindowLifeCycle, ASilentControllerGetsFourTriesThenTheWarning)
 
 TEST_F(MainWindowLifeCycle, TheMenusFollowThePortWhoeverOpensOrClosesIt)
 {
-    frmMain *form = open();
+    frmMain *form = openQuiet();
     Serial &link = *Module().link.SharedSerial;
+    // No log has started: only its start is offered.
+    EXPECT_TRUE(form->mnuStartLog->isEnabled() && toolbarKey("Log")->isEnabled());
+    EXPECT_FALSE(form->mnuStopLog->isEnabled() || toolbarKey("StopLog")->isEnabled());
     // Connected at load, closed and opened again by a client, the device removed.
     const std::pair<std::function<void()>, bool> rows[] = {
         {[] {}, true}, {[&] { link.setConnected(false); }, false}, {[&] { link.setConnected(true); }, true}, {[&] { sim.vanish(); }, false}};
+    // A closed port leaves no readout of either window with a value from before; one that
+    // closed on its own is said once, naming the device and the reason.
+    ShowConsoleForm();
+    const auto readouts = [&] {
+        QStringList shown{form->lblSet->text(), form->lblActual->text(), form->lblMotorStatus->text(),
+                          form->StatusPanel[0]->text(), ConsoleForm(false)->lblActual->text()};
+        shown.removeAll(QString());
+        return shown;
+    };
     for (const auto &[act, on] : rows) {
         act();
         ASSERT_TRUE(Wait::Until(3000, [&] { return link.Connected() == on; })) << on;
         EXPECT_TRUE(form->mnuConnect->isEnabled() != on && form->mnuDisconnect->isEnabled() == on) << on;
         EXPECT_EQ(toolbarKey("DialPhoneNumber")->isEnabled(), !on) << on;
+        if (on) {
+            sim.sendRaw(":s 3000 :a 3000 :mo 0 :t7 8000 ");
+            EXPECT_TRUE(Wait::Until(3000, [&] { return readouts().size() == 5; }));
+        } else {
+            EXPECT_EQ(readouts(), QStringList());
+        }
+    }
+    Wait::For(50); // the box is posted
+    EXPECT_EQ(prompts.takePrompts(), QStringList{"The port closed: " + sim.devicePath() + " (from VKM_COM1): no such device"});
+    ConsoleForm(false)->close();
+}
+
+// A saved position that no screen shows (a monitor removed) opens on the primary screen,
+// the size kept; one a screen shows is kept.
+TEST_F(MainWindowLifeCycle, AWindowSavedOffEveryScreenOpensOnThePrimaryScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case { QPoint saved; bool kept; };
+    const Case cases[] = {{{3000, 40}, false}, {{40, 5000}, false}, {{-3000, -3000}, false}, {{40, 30}, true}};
+    for (const Case &c : cases) {
+        for (const char *name : {"MainPosX", "MiniPosX"})
+            writeSetting(QString::fromLatin1(name), REG_DWORD, int32_t(c.saved.x()));
+        for (const char *name : {"MainPosY", "MiniPosY"})
+            writeSetting(QString::fromLatin1(name), REG_DWORD, int32_t(c.saved.y()));
+        for (QWidget *window : {static_cast<QWidget *>(openQuiet()), static_cast<QWidget *>((ShowConsoleForm(), ConsoleForm(false)))}) {
+            const QSize size = window->frameGeometry().size();
+            if (c.kept)
+                EXPECT_EQ(window->pos(), c.saved) << window->objectName().toStdString();
+            else
+                EXPECT_TRUE(screen.contains(QRect(window->pos(), size.boundedTo(screen.size()))))
+                    << window->objectName().toStdString() << " at " << window->x() << "," << window->y();
+        }
+        ConsoleForm(false)->close();
+        closeMain();
     }
 }
 

@@ -137,7 +137,7 @@ TEST_F(PortSettingsWindow, ARefusedChangeLeavesTheLinkAndKeepsTheWindowOpen)
     sharedLink()->setConnected(true);
     const char *boxes[] = {"Unable to open registry key", "The port is in use by a firmware upload.",
                            "Unable to save PORT (File too large); its former value stays in use.", // a full disk
-                           "Invalid port number"};
+                           "Invalid port number: /nonexistent/vkm-port (from VKM_COM3): no such device"};
     for (int i = 0; i < 4; ++i) {
         const bool uploading = i == 1;
         const std::unique_ptr<frmProperties> window = i != 0 ? std::make_unique<frmProperties>() : std::make_unique<frmPropertiesWithoutStore>();
