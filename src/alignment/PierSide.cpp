@@ -2,6 +2,7 @@
 
 #include "link/DriverSettings.h"
 #include "link/ModuleState.h"
+#include "link/ReportTable.h"
 #include "link/RotatorStatus.h"
 #include "link/RotatorSteps.h"
 #include "platform/UserPrompts.h"
@@ -44,10 +45,11 @@ void ReportRelabelledOnly(const QString &failure, int32_t steps)
 
 std::optional<bool> RotatorPositionRecorded(Serial &link)
 {
-    const std::optional<int32_t> recall = RotatorStatus::Value(link, u":rrp", true);
-    if (!recall)
+    const std::optional<Report> recall = RotatorStatus::Reported(link, u":rrp", true);
+    const std::optional<int16_t> code = recall ? ReportValue::RecallCode(*recall) : std::nullopt;
+    if (!code)
         return std::nullopt;
-    return *recall % 2 != 0 && *recall >= 8;
+    return *code == 8;
 }
 
 int32_t OtherPierSidePosition(int32_t setPosition)

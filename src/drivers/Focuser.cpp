@@ -3,6 +3,7 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/FormLauncher.h"
 #include "link/DriverSettings.h"
+#include "link/FocuserStatus.h"
 #include "link/ModuleState.h"
 #include "link/ReportTable.h"
 #include "link/Serial.h"
@@ -26,13 +27,6 @@ const QString CoefficientUnavailable =
 // An answer under way is waited for up to half of this; the rest is for one of our own.
 constexpr int HeldWaitMs = 1000;
 
-// ":frp": 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
-int16_t recallCode(double reported)
-{
-    const int32_t recall = vb::CLng(reported);
-    return recall % 2 == 0 ? 0 : recall >= 8 ? 8 : 4;
-}
-
 } // namespace
 
 const Report &Focuser::held(QStringView code, const QString &query, const QString &unavailable,
@@ -46,10 +40,34 @@ const Report &Focuser::held(QStringView code, const QString &query, const QStrin
     return heldReport(code, query, HeldWaitMs, how);
 }
 
+FocuserStatus::Asking Focuser::asking()
+{
+    return {[this](const QString &query) {
+                send(query);
+                return true;
+            },
+            [this](int ms, const std::function<bool()> &done) { waitUntil(ms, done); }};
+}
+
+void Focuser::awaitStatus(bool (*holds)(const Serial &))
+{
+    requireLine();
+    const bool answered = FocuserStatus::Ask(*cm, FocuserStatus::Status, [&] { return holds(*cm); }, asking());
+    requireLine(); // the port may have closed meanwhile
+    if (!answered)
+        refuse(DriverErrors::Unavailable, NoResponse, VkmSource);
+}
+
 int16_t Focuser::compensationMode()
 {
-    const double mode = held(u":tc", StatusQuery, NoResponse).v;
-    return mode == 1 || mode == 2 ? int16_t(mode) : 0;
+    awaitStatus(&FocuserStatus::CompensationHolds);
+    return FocuserStatus::Compensation(*cm);
+}
+
+int16_t Focuser::recallCode()
+{
+    const std::optional<int16_t> code = ReportValue::RecallCode(held(u":frp", StatusQuery, NoResponse));
+    return *code; // held() took only a number
 }
 
 float Focuser::sensorSlope()
@@ -148,13 +166,11 @@ bool Focuser::moving() const
 int32_t Focuser::Position()
 {
     ask(StatusQuery, 250);
-    requireReported(u":a");
-    return Actual;
-}
-
-void Focuser::pollStatus()
-{
-    poll(LastQuery, 501, StatusQuery, 500, u":a");
+    // Without an answer in time, the last position reported since the port opened.
+    const std::optional<double> actual = reported(u":a");
+    if (!actual)
+        refuse(DriverErrors::Unavailable, NoResponse, VkmSource);
+    return vb::CLng(*actual);
 }
 
 bool Focuser::TempComp()
@@ -190,23 +206,26 @@ void Focuser::setTempCompManualMode(bool value)
 Variant Focuser::Temperature()
 {
     ask(QStringLiteral(" T "), 1000);
-    // No report yet: no number in either scale.
-    if (Module().settings.Celcius == 1 && !TemperatureValue.isEmpty())
-        return Variant((TemperatureValue.toDouble() - 32) * 5 / 9);
-    return TemperatureValue;
+    // Reported since the port opened and the controller last restarted; else no number in either scale.
+    const ControllerReports::Value *value = cm->Reports().Last(u":t1");
+    const std::optional<double> fahrenheit = value ? ReportValue::Temperature(value->report) : std::nullopt;
+    if (!fahrenheit)
+        return Variant();
+    return Variant(Module().settings.Celcius == 1 ? (*fahrenheit - 32) * 5 / 9 : *fahrenheit);
 }
 
 void Focuser::Move(int32_t position)
 {
     requireLine();
     const StepScope step = beginMove(MovedDevice::Focuser);
-    if (compensationMode() == 1)
+    awaitStatus([](const Serial &link) { return FocuserStatus::CompensationHolds(link) && FocuserStatus::MotorHolds(link); });
+    if (FocuserStatus::Compensation(*cm) == 1)
         refuse(DriverErrors::InvalidOperation,
                QStringLiteral("Temperature compensation active, focus movement not allowed."), VkmSource);
     requireWanted(step);
-    if (Module().focuser.ForceMotorOff) {
-        Module().focuser.ForceMotorOff = false;
+    if (FocuserStatus::MotorForcedOff(*cm)) {
         send(QStringLiteral("U0 "));
+        Module().focuser.ForceMotorOff = false; // the windows' box follows
     }
     send(QStringLiteral("b") + QString::number(position) + QLatin1Char(' '));
 }
@@ -252,23 +271,23 @@ void Focuser::setTempCompMovementThreshold(int16_t value)
 
 int32_t Focuser::SetPosition()
 {
-    pollStatus();
-    requireReported(u":s");
-    return Target;
+    requireLine();
+    return vb::CLng(held(u":s", StatusQuery, NoResponse).v);
 }
 
 bool Focuser::RecallFocusPosition()
 {
     requireLine();
-    return recallCode(held(u":frp", StatusQuery, NoResponse).v) > 0;
+    return recallCode() != 0;
 }
 
 void Focuser::setRecallFocusPosition(bool value)
 {
     requireLine();
     // Skipped only when the controller reported that state since the last command that changes it.
-    const std::optional<double> now = cm->Reports().Holds(u":frp") ? reported(u":frp") : std::nullopt;
-    if (now && (recallCode(*now) != 0) == value)
+    const ControllerReports::Value *now = cm->Reports().Holds(u":frp") ? cm->Reports().Last(u":frp") : nullptr;
+    const std::optional<int16_t> code = now ? ReportValue::RecallCode(now->report) : std::nullopt;
+    if (code && (*code != 0) == value)
         return;
     send(value ? QStringLiteral(" `1 ") : QStringLiteral(" `0 "));
 }
@@ -276,7 +295,7 @@ void Focuser::setRecallFocusPosition(bool value)
 bool Focuser::FocusPositionRecorded()
 {
     requireLine();
-    return recallCode(held(u":frp", StatusQuery, NoResponse).v) >= 8;
+    return recallCode() == 8;
 }
 
 void Focuser::RecordFocusPosition()
@@ -289,15 +308,7 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
 {
     using F = Focuser;
     static const ReportTable<Focuser> table{
-        {":a", [](F &f, const Report &r) {
-             if (vb::IsNumeric(r.text))
-                 f.Actual = vb::CLng(r.text);
-         }},
         {":!", [](F &f, const Report &) { f.AckReceived = true; }},
-        {":s", [](F &f, const Report &r) {
-             if (r.numeric)
-                 f.Target = vb::CLng(r.v);
-         }},
         {":tcc", [](F &, const Report &r) {
              auto &focuser = Module().focuser;
              if (const auto c = ReportValue::TempCompCoefficient(r, focuser.TempCompSlope)) {
@@ -308,11 +319,6 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
         {":tcm", [](F &, const Report &r) {
              if (r.numeric)
                  Module().focuser.TempCompThreshold = vb::CLng(r.v);
-         }},
-        {":t1", [](F &f, const Report &r) {
-             if (const auto t = ReportValue::Temperature(r)) {
-                 f.TemperatureValue = Variant(*t);
-             }
          }},
         {":of1", [](F &, const Report &r) {
              if (const auto x = ReportValue::TempCompScale(r))

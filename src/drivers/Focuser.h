@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drivers/DriverFrame.h"
+#include "link/FocuserStatus.h"
 #include "platform/Variant.h"
 
 
@@ -43,20 +44,23 @@ protected:
 private:
     // Whether the reports leave the focuser moving; the owner of reported values decides.
     bool moving() const;
-    void pollStatus();
     // The report of `code` that holds now (answering a query written after the last command
     // that changes it, from anyone): asked for with `query` when the record cannot vouch;
     // refused with `unavailable` when no number (or none `usable` takes) comes.
     const Report &held(QStringView code, const QString &query, const QString &unavailable,
                        const std::function<bool(const Report &)> &usable = {});
-    // The controller's compensation: 0 off, 1 automatic, 2 manual.
+    // How this object asks for the record's FocuserStatus decisions.
+    FocuserStatus::Asking asking();
+    // Asks " Q " unless `holds` says the record decides already; refused "No response from
+    // focuser" only when no answer came.
+    void awaitStatus(bool (*holds)(const Serial &));
+    // The controller's compensation: 0 off, 1 automatic, 2 manual (FocuserStatus::Compensation).
     int16_t compensationMode();
+    // ":frp" that holds, asked for: 0, 4 or 8.
+    int16_t recallCode();
     // The temperature sensor's slope the controller reports; refused while unknown or 0.
     float sensorSlope();
 
-    int32_t Actual = 0;
-    int32_t Target = 0;
-    Variant TemperatureValue;
     // The mode the client asked TempComp = True to switch on, once it asked.
     bool ManualRequested = false;
     bool ManualRequestSet = false;

@@ -318,41 +318,59 @@ void Rotator::Halt()
 
 // --- position recall, wrap and position counter ---
 
-int16_t Rotator::recallCode() const
+std::optional<Report> Rotator::statusReport(QStringView code)
 {
-    // ":rrp": 0 recall at power-up off, 4 recall on, 8 recall on with a position recorded.
+    requireLine();
+    const std::optional<Report> report = RotatorStatus::Reported(*cm, code, true);
+    requireClient();
+    requireLine();
+    return report;
+}
+
+std::optional<int16_t> Rotator::heldRecallCode() const
+{
     const ControllerReports::Value *value = reported(u":rrp");
-    if (!value || !value->report.numeric)
-        return 0;
-    const double v = value->report.v;
-    if (v != 2.0 * vb::CInt(v / 2))
-        return v >= 8 ? 8 : 4;
-    return 0;
+    return value && cm->Reports().Holds(u":rrp") ? ReportValue::RecallCode(value->report) : std::nullopt;
 }
 
-bool Rotator::absolute() const
+int16_t Rotator::recallCode()
 {
-    const ControllerReports::Value *homed = reported(u":rh");
-    return recallCode() != 0 || (homed && homed->report.numeric && homed->report.v == 1);
+    const std::optional<Report> report = statusReport(u":rrp");
+    const std::optional<int16_t> code = report ? ReportValue::RecallCode(*report) : std::nullopt;
+    if (!code)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    return *code;
 }
 
-bool Rotator::RecallRotatorPosition() const
+bool Rotator::absolute()
 {
-    return recallCode() >= 1;
+    // Homed (":rh" 1) or recalling its position at power-up: either report that holds tells.
+    const std::optional<Report> homed = statusReport(u":rh");
+    const std::optional<int16_t> code = heldRecallCode();
+    const bool homedKnown = homed && homed->numeric;
+    if (!homedKnown && !code)
+        refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
+    return (homedKnown && homed->v == 1) || code.value_or(0) != 0;
+}
+
+bool Rotator::RecallRotatorPosition()
+{
+    return recallCode() != 0;
 }
 
 void Rotator::setRecallRotatorPosition(bool value)
 {
     requireLine();
     // Skipped only when the controller reported that state since the last command that changes it.
-    if (cm->Reports().Holds(u":rrp") && (recallCode() != 0) == value)
+    const std::optional<int16_t> code = heldRecallCode();
+    if (code && (*code != 0) == value)
         return;
     send(value ? QStringLiteral(" /1 ") : QStringLiteral(" /0 "));
 }
 
-bool Rotator::RotatorPositionRecorded() const
+bool Rotator::RotatorPositionRecorded()
 {
-    return recallCode() >= 8;
+    return recallCode() == 8;
 }
 
 void Rotator::RecordRotatorPosition()

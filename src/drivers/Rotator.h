@@ -28,7 +28,7 @@ public:
 
     double Position();
     double SetPosition();
-    bool absolute() const;
+    bool absolute();
     void GoHome();
     double PosPositionLimit() const { return PosLimit; }
     void setPosPositionLimit(const Variant &value);
@@ -40,9 +40,9 @@ public:
     void Move(double degrees);
     void MoveAbsolute(double degrees);
     void Halt();
-    bool RecallRotatorPosition() const;
+    bool RecallRotatorPosition();
     void setRecallRotatorPosition(bool value);
-    bool RotatorPositionRecorded() const;
+    bool RotatorPositionRecorded();
     void RecordRotatorPosition();
     double Wrap();
     void ZeroWrap();
@@ -66,7 +66,12 @@ private:
     // ":rt" or ":rs" as reported, in steps, after the query rule; refuses when never reported.
     double reportedSteps(QStringView code);
     const ControllerReports::Value *reported(QStringView code) const;
-    int16_t recallCode() const;
+    // A code of the status answer that holds now, asked for (" R ") when the record cannot vouch.
+    std::optional<Report> statusReport(QStringView code);
+    // ":rrp" as statusReport reads it: 0, 4 or 8; refused when none came.
+    int16_t recallCode();
+    // ":rrp" as the record holds it now, without asking.
+    std::optional<int16_t> heldRecallCode() const;
     // Sends `command` and the steps the wrap rule makes of `steps` (reversed only when
     // `mayReverse`); refuses a move the rule does not allow or that has no wrap to decide on.
     void sendWithinWrap(const QString &command, int64_t steps, bool mayReverse, const StepScope &step);

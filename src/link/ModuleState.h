@@ -166,7 +166,7 @@ struct ModuleState
     {
         int32_t StorePosition = 0;
         int32_t StoreIndex = 0;
-        float StoreTemperature = 0;
+        std::optional<float> StoreTemperature; // none: no temperature was reported
         bool StoreRotatorMode = false;
         QVector<FocusRecord> FocusPositions;
         QVector<float> FocusTemperatures;

@@ -45,6 +45,15 @@ bool Flag(const Report &r)
     return vb::Val(r.text) != 0;
 }
 
+std::optional<int16_t> RecallCode(const Report &r)
+{
+    if (!r.numeric)
+        return std::nullopt;
+    if (std::fmod(r.v, 2.0) == 0)
+        return int16_t(0);
+    return int16_t(r.v >= 8 ? 8 : 4);
+}
+
 std::optional<float> TempCompScale(const Report &r)
 {
     return r.numeric ? std::optional<float>(vb::CSng(r.v / 100000)) : std::nullopt;

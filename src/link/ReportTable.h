@@ -78,6 +78,11 @@ bool Flag(const Report &r);
 // the Single range.
 std::optional<float> TempCompScale(const Report &r);
 
+// ":frp", ":rrp": the position recall at power-up as the controller reports it: 0 off (the
+// value an even whole number), 4 on, 8 on with a position recorded (on and 8 or more). Any
+// number the controller sends, fractions and numbers beyond an Integer included.
+std::optional<int16_t> RecallCode(const Report &r);
+
 // ":tcc": the compensation coefficient for `slope`; nothing while the slope is 0.
 std::optional<float> TempCompCoefficient(const Report &r, float slope);
 

@@ -82,7 +82,7 @@ bool Current(const Serial &link)
            && reports.Holds(u":rs");
 }
 
-std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk)
+std::optional<Report> Reported(Serial &link, QStringView code, bool mayAsk)
 {
     if (!link.Connected())
         return std::nullopt;
@@ -98,9 +98,17 @@ std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk)
         }
     }
     const ControllerReports::Value *value = reports.Last(code);
-    if (!held() || !value || !value->report.numeric)
+    if (!held() || !value)
         return std::nullopt;
-    const double v = value->report.v;
+    return value->report;
+}
+
+std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk)
+{
+    const std::optional<Report> report = Reported(link, code, mayAsk);
+    if (!report || !report->numeric)
+        return std::nullopt;
+    const double v = report->v;
     if (v < INT32_MIN || v > INT32_MAX)
         return std::nullopt;
     return int32_t(v);

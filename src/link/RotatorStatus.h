@@ -5,6 +5,7 @@
 #include <optional>
 
 class Serial;
+struct Report;
 
 // The rotator's status as every mover asks for it and decides on it: from the one record of
 // what the controller reported (Serial::Reports), never from a copy of its own.
@@ -30,6 +31,9 @@ bool Current(const Serial &link);
 // asks and waits for the answer; otherwise a query goes out without waiting (unless one is
 // already on its way) and nothing is returned this time.
 std::optional<int32_t> Value(Serial &link, QStringView code, bool mayAsk);
+// The same rule for any code of the rotator's status answer (":rh", ":rrp" ...): its report as
+// the controller sent it.
+std::optional<Report> Reported(Serial &link, QStringView code, bool mayAsk);
 
 // The outcome of a move under the cable-wrap rule.
 struct Move

@@ -79,5 +79,5 @@ void frmStoreFocus::fillCurrentData()
 {
     const ModuleState::Positions &p = Module().positions;
     txtPosition->setText(QString::number(p.StorePosition));
-    txtTemperature->setText(vb::CStr(p.StoreTemperature));
+    txtTemperature->setText(p.StoreTemperature ? vb::CStr(*p.StoreTemperature) : QString()); // none reported: none offered
 }

@@ -1,5 +1,6 @@
 #include "windows/WindowRules.h"
 
+#include "link/FocuserStatus.h"
 #include "link/ModuleState.h"
 #include "link/OperatorSend.h"
 #include "link/ReportTable.h"
@@ -203,7 +204,7 @@ std::optional<Report> Reported(Serial *link, QStringView code, const QString &qu
 
 bool RecallOn(const Report &r)
 {
-    return r.numeric && r.v != 2.0 * vb::CLng(r.v / 2);
+    return ReportValue::RecallCode(r).value_or(0) != 0;
 }
 
 namespace {
@@ -221,11 +222,6 @@ std::optional<bool> eitherReported(Serial *link, const char16_t *first, bool (*f
     return std::nullopt;
 }
 
-std::optional<bool> flagReported(Serial *link, const char16_t *code, bool (*on)(const Report &), bool mayAsk)
-{
-    const std::optional<Report> r = Reported(link, QStringView(code), QStringLiteral(" Q "), mayAsk);
-    return r ? std::optional<bool>(on(*r)) : std::nullopt;
-}
 
 } // namespace
 
@@ -235,14 +231,47 @@ std::optional<bool> FocuserHomed(Serial *link, bool mayAsk)
                           QStringLiteral(" Q "), mayAsk);
 }
 
+namespace {
+
+// A window's way of asking: through its link, serving events while it waits; a timer's tick
+// (`mayAsk` false) asks nothing.
+FocuserStatus::Asking windowAsking(Serial &link, bool mayAsk)
+{
+    return {[&link, mayAsk](const QString &q) { return mayAsk && link.Transmit(q) == Serial::SendResult::Sent; },
+            [](int ms, const std::function<bool()> &done) { Wait::Until(ms, done); }};
+}
+
+// The focuser's state decided on the record, asked for with " Q " when it cannot decide.
+std::optional<bool> statusDecided(Serial *link, bool (*holds)(const Serial &), bool (*decide)(const Serial &), bool mayAsk)
+{
+    if (!link || !link->Connected())
+        return std::nullopt;
+    if (!FocuserStatus::Ask(*link, FocuserStatus::Status, [&] { return holds(*link); }, windowAsking(*link, mayAsk))
+        || !link->Connected())
+        return std::nullopt;
+    return decide(*link);
+}
+
+} // namespace
+
 std::optional<bool> Compensating(Serial *link, bool mayAsk)
 {
-    return flagReported(link, u":tc", [](const Report &r) { return r.text == u"1" || r.text == u"2"; }, mayAsk);
+    return statusDecided(link, &FocuserStatus::CompensationHolds,
+                         [](const Serial &l) { return FocuserStatus::Compensation(l) != 0; }, mayAsk);
 }
 
 std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk)
 {
-    return flagReported(link, u":mb", &ReportValue::Flag, mayAsk);
+    return statusDecided(link, &FocuserStatus::MotorHolds, &FocuserStatus::MotorForcedOff, mayAsk);
+}
+
+std::optional<double> CompensationTemperature(Serial *link)
+{
+    if (!link || !link->Connected())
+        return std::nullopt;
+    FocuserStatus::Ask(*link, FocuserStatus::Temperatures, [&] { return FocuserStatus::Temperature(*link).has_value(); },
+                       windowAsking(*link, true));
+    return link->Connected() ? FocuserStatus::Temperature(*link) : std::nullopt;
 }
 
 std::optional<bool> RotatorHomed(Serial *link, bool mayAsk)

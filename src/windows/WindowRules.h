@@ -102,10 +102,15 @@ std::optional<Report> Vouched(const Serial *link, QStringView code);
 std::optional<Report> Reported(Serial *link, QStringView code, const QString &query, bool mayAsk);
 
 // The controller's focuser state from its status answer (" Q "), as Reported: homed (":h" 1, or
-// ":frp" odd), compensating temperature (":tc" 1 or 2), the motor forced off (":mb").
+// ":frp" odd).
 std::optional<bool> FocuserHomed(Serial *link, bool mayAsk);
+// Compensating temperature and the motor forced off, as FocuserStatus decides them, asking
+// " Q " when the record cannot; nothing only when no answer came.
 std::optional<bool> Compensating(Serial *link, bool mayAsk);
 std::optional<bool> MotorForcedOff(Serial *link, bool mayAsk);
+// The temperature compensation works from (FocuserStatus::Temperature), asking " T " when the
+// record holds none; nothing when none came.
+std::optional<double> CompensationTemperature(Serial *link);
 // The rotator homed (":rh" not 0, or ":rrp" odd), from its status answer (" R ").
 std::optional<bool> RotatorHomed(Serial *link, bool mayAsk);
 // A recall report's value (":frp", ":rrp") is odd: the position is recalled at power-up.

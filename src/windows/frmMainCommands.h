@@ -14,6 +14,8 @@ inline const QString Vkm = QStringLiteral("VKM");
 inline const QString Orva = QStringLiteral("ORVA");
 
 inline const QString NoFocuserResponse = QStringLiteral("No response from focuser");
+inline const QString NoTemperatureReported =
+    QStringLiteral("No temperature reported by the controller.  The stored position is used without temperature compensation.");
 inline const QString ForceMotorOff = QStringLiteral("FORCE MOTOR OFF is checked.  Please uncheck to move motor.");
 inline const QString CompensationActive =
     QStringLiteral("Temperature compensation is active.  Focus movement is disabled.");

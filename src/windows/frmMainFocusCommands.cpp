@@ -2,6 +2,7 @@
 #include "windows/frmMain.h"
 
 #include "link/DriverSettings.h"
+#include "link/FocuserStatus.h"
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "platform/Vb.h"
@@ -37,6 +38,8 @@ bool frmMain::compensationRefused(const QString &active)
     if (!portOpen())
         return false;
     const std::optional<bool> compensating = WindowRules::Compensating(GetSerial.get(), true);
+    if (m_unloaded) // closed while it asked: nothing more
+        return true;
     if (compensating && !*compensating)
         return false;
     if (compensating)
@@ -126,10 +129,16 @@ void frmMain::Combo1_Click()
             return;
         if (compensationRefused(CompensationActiveFocuser))
             return;
-        const FocusRecord &record = Element(m.positions.FocusPositions, i);
-        const float current = m.focuser.TempCompTemperature;
+        const FocusRecord record = Element(m.positions.FocusPositions, i);
         txtPosition->setText(QString::number(record.Position));
-        if (record.Temperature != current) {
+        // The temperature the controller reports now; a goto without one is not compensated.
+        const std::optional<double> reported = WindowRules::CompensationTemperature(GetSerial.get());
+        if (m_unloaded)
+            return;
+        if (!reported) {
+            if (i != 0)
+                MsgBox(NoTemperatureReported, vbconst::vbExclamation, Vkm);
+        } else if (const float current = float(*reported); record.Temperature != current) {
             const QString question = QStringLiteral("Compensate temperature? (current=%1, saved=%2)")
                                          .arg(vb::Format(current, QStringLiteral("#0.0")),
                                               vb::Format(record.Temperature, QStringLiteral("#0.0")));
@@ -149,8 +158,15 @@ void frmMain::cmdStore_Click()
     trapped([this] {
         ModuleState &m = Module();
         const int i = Combo1->currentIndex();
-        m.positions.StoreTemperature =
-            i == 0 ? m.focuser.TempCompTemperature : Element(m.positions.FocusTemperatures, i);
+        // "<new>" takes the temperature the controller reports now, else none.
+        std::optional<float> temperature;
+        if (i != 0)
+            temperature = Element(m.positions.FocusTemperatures, i);
+        else if (const std::optional<double> t = GetSerial ? FocuserStatus::Temperature(*GetSerial) : std::nullopt)
+            temperature = float(*t);
+        m.positions.StoreTemperature = temperature;
+        if (m_unloaded)
+            return;
         m.positions.StoreIndex = i;
         if (vb::IsNumeric(lblActual->text()))
             m.positions.StorePosition = vb::CLng(lblActual->text());

@@ -195,7 +195,7 @@ void frmMain::rotatorHomeReport(const Report &r)
         return;
     const bool odd = WindowRules::RecallOn(r);
     chkRecalRotator->setChecked(odd);
-    const bool recorded = odd && r.v >= 8;
+    const bool recorded = ReportValue::RecallCode(r) == 8;
     setBackColourRed(cmdRecordRotator, recorded);
     cmdRecordRotator->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
 }
@@ -306,7 +306,7 @@ void frmMain::focusRecallReport(const Report &r)
         return;
     const bool odd = WindowRules::RecallOn(r);
     chkRecallFocus->setChecked(odd);
-    const bool recorded = odd && r.v >= 8;
+    const bool recorded = ReportValue::RecallCode(r) == 8;
     setBackColourRed(cmdRecordFocus, recorded);
     cmdRecordFocus->setText(recorded ? QStringLiteral("RECORDED") : QStringLiteral("RECORD"));
 }

@@ -271,29 +271,52 @@ TEST_F(FocuserTest, MoveSendsTheCommandAndFirstReleasesAForcedOffMotor)
 {
     Focuser focuser;
     linkUp(focuser);
+    // The controller's report decides, with no window open: the windows' copy says nothing.
+    sim.setMotorForcedOff(true);
     Module().focuser.ForceMotorOff = true;
     focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1234))});
+    focuser.Call(QStringLiteral("move"), {Variant(QStringLiteral("-5"))}); // "U0 " made ":mb" stale: asked again
     EXPECT_FALSE(Module().focuser.ForceMotorOff);
-    focuser.Call(QStringLiteral("move"), {Variant(QStringLiteral("-5"))});
-    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q U0 b1234 b-5 "), 2000));
-    EXPECT_EQ(sim.received(), QStringLiteral(" Q U0 b1234 b-5 "));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" Q U0 b1234  Q b-5 "), 2000));
+    EXPECT_EQ(sim.received(), QStringLiteral(" Q U0 b1234  Q b-5 "));
 }
 
 TEST_F(FocuserTest, MoveRefusalsSendNothing)
 {
-    Focuser focuser, b; // b: another client
-    const auto move = [&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))}); };
-    expectRefusal(move, DriverErrors::NotLinked, "Serial link not established");
-    linkUp(focuser);
-    // b switches automatic compensation on: the move asks for the mode b's command changed.
-    b.Let(QStringLiteral("TempComp"), Variant(true));
-    expectRefusal(move, DriverErrors::InvalidOperation, "Temperature compensation active, focus movement not allowed.");
-    b.Let(QStringLiteral("TempCompManualMode"), Variant(true));
-    b.Let(QStringLiteral("TempComp"), Variant(true));
-    move(); // manual compensation allows moves
-    Wait::For(50);
-    EXPECT_EQ(sim.received(), QStringLiteral(" Q  +1  Q  +2  Q b1000 "));
+    // the status answer's codes (empty: the usual ones); a controller without ":tc" or ":mb" is
+    // decided on what was sent since the port opened
+    for (const QStringList &status : {QStringList(), QStringList({":s", ":a", ":h"}), QStringList({":h", ":s", ":a"})}) {
+        SCOPED_TRACE(qPrintable(status.join(' ')));
+        sim.setAnswer('Q', {0, status});
+        Focuser focuser, b; // b: another client
+        const auto move = [&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))}); };
+        if (status.isEmpty())
+            expectRefusal(move, DriverErrors::NotLinked, "Serial link not established");
+        linkUp(focuser);
+        if (!status.isEmpty()) {
+            move(); // answered, with no compensation reported: as the controller starts, off
+            EXPECT_FALSE(focuser.Get(QStringLiteral("TempComp")).toBoolean());
+        }
+        // b switches automatic compensation on: the move asks for the mode b's command changed.
+        b.Let(QStringLiteral("TempComp"), Variant(true));
+        expectRefusal(move, DriverErrors::InvalidOperation, "Temperature compensation active, focus movement not allowed.");
+        b.Let(QStringLiteral("TempCompManualMode"), Variant(true));
+        b.Let(QStringLiteral("TempComp"), Variant(true));
+        move(); // manual compensation allows moves
+        Wait::For(50);
+        EXPECT_EQ(sim.received(), status.isEmpty() ? QStringLiteral(" Q  +1  Q  +2  Q b1000 ")
+                                                    : QStringLiteral(" Q b1000  Q  Q  +1  Q  +2  Q b1000 "));
+        sim.setSilent(true); // no answer at all: only then "No response"
+        sharedLink()->ControllerRestarted();
+        expectRefusal(move, DriverErrors::Unavailable, "No response from focuser");
+        sim.setSilent(false);
+        sharedLink()->setConnected(false);
+    }
+    sim.setAnswer('Q', {});
     // b halts while the move waits for the mode its " +0 " changed: the move ends unsent.
+    Focuser focuser, b;
+    linkUp(focuser);
+    b.Let(QStringLiteral("TempCompManualMode"), Variant(true));
     sim.clearReceived();
     b.Let(QStringLiteral("TempComp"), Variant(false));
     sim.setAnswer('Q', {300, {}});
@@ -301,9 +324,11 @@ TEST_F(FocuserTest, MoveRefusalsSendNothing)
     halt.setSingleShot(true);
     QObject::connect(&halt, &ClockTimer::timeout, [&] { b.Call(QStringLiteral("Halt")); });
     halt.start(100);
-    expectRefusal(move, DriverErrors::InvalidOperation, "Halted before the move was sent.");
+    expectRefusal([&] { focuser.Call(QStringLiteral("Move"), {Variant(int32_t(1000))}); },
+                  DriverErrors::InvalidOperation, "Halted before the move was sent.");
     Wait::For(50);
     EXPECT_EQ(sim.received(), QStringLiteral(" +0  Q S "));
+    sim.setAnswer('Q', {});
 }
 
 TEST_F(FocuserTest, IsMovingUntilTheCommandedTargetIsReportedWithinFiveSteps)

@@ -493,25 +493,33 @@ TEST_F(RotatorTest, WrapAnswersItsOwnQuery)
 TEST_F(RotatorTest, HomedAndRecallFromTheReports)
 {
     Rotator rotator;
-    EXPECT_FALSE(rotator.Get(QStringLiteral("absolute")).toBoolean());
-    report(":rh 1 ");
-    EXPECT_TRUE(rotator.Get(QStringLiteral("Absolute")).toBoolean());
-    report(":rh 2 ");
-    EXPECT_FALSE(rotator.Get(QStringLiteral("absolute")).toBoolean());
-    report(":rrp 1 ");
-    EXPECT_TRUE(rotator.Get(QStringLiteral("absolute")).toBoolean());
-
-    const struct
-    {
-        const char *value;
-        bool recall, recorded;
-    } cases[] = {{"9", true, true},  {"8", false, false}, {"3", true, false},
-                 {"2.5", true, false}, {"0", false, false}, {"x", false, false}}; // "x" is ignored
-    for (const auto &c : cases) {
-        report(QByteArray(":rrp ") + c.value + " ");
-        EXPECT_EQ(rotator.Get(QStringLiteral("RecallRotatorPosition")).toBoolean(), c.recall) << c.value;
-        EXPECT_EQ(rotator.Get(QStringLiteral("RotatorPositionRecorded")).toBoolean(), c.recorded) << c.value;
+    // Each read asks when the record cannot vouch: the controller's values of now, never a
+    // report from before a restart or a command that changed it.
+    const std::tuple<const char *, const char *, bool, bool, bool> cases[] = {
+        // ":rh", ":rrp", absolute, recall, recorded
+        {"0", "0", false, false, false}, {"1", "0", true, false, false},  {"2", "0", false, false, false},
+        {"0", "1", true, true, false},   {"0", "9", true, true, true},    {"0", "8", false, false, false},
+        {"0", "3", true, true, false},   {"0", "2.5", true, true, false}, {"1", "70000", true, false, false},
+        {"0", "70001", true, true, true}};
+    for (const auto &[homed, recall, absolute, on, recorded] : cases) {
+        SCOPED_TRACE(std::string(homed) + "/" + recall);
+        sim.setValue(QStringLiteral(":rh"), QString::fromLatin1(homed));
+        sim.setValue(QStringLiteral(":rrp"), QString::fromLatin1(recall));
+        sharedLink()->ControllerRestarted(); // nothing reported before counts
+        EXPECT_EQ(rotator.Get(QStringLiteral("absolute")).toBoolean(), absolute);
+        EXPECT_EQ(rotator.Get(QStringLiteral("RecallRotatorPosition")).toBoolean(), on);
+        EXPECT_EQ(rotator.Get(QStringLiteral("RotatorPositionRecorded")).toBoolean(), recorded);
     }
+    // A switch the last answer predates: asked again, the controller's answer tells.
+    sim.setValue(QStringLiteral(":rrp"), QStringLiteral("0"));
+    sharedLink()->ControllerRestarted();
+    EXPECT_FALSE(rotator.Get(QStringLiteral("RecallRotatorPosition")).toBoolean());
+    rotator.Let(QStringLiteral("RecallRotatorPosition"), Variant(true));
+    EXPECT_TRUE(rotator.Get(QStringLiteral("RecallRotatorPosition")).toBoolean());
+    sim.setSilent(true);
+    sharedLink()->ControllerRestarted();
+    expectRefusal([&] { rotator.Get(QStringLiteral("absolute")); }, DriverErrors::Unavailable, "No response from rotator", "ORVA");
+    sim.setSilent(false);
 }
 
 TEST_F(RotatorTest, RecallSwitchSendsOnlyAChange)

@@ -48,6 +48,7 @@ protected:
     void SetUp() override
     {
         Module().positions = ModuleState::Positions{};
+        Module().positions.StoreTemperature = 0.0f;
         for (const QString &name : {FocusFile, RotatorFile, StoredPositionFile::FocusTempName}) {
             QDir(DataFolder::file(name)).removeRecursively();
             QFile::remove(DataFolder::file(name));

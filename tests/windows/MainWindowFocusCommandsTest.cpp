@@ -204,13 +204,17 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     ModuleState &m = Module();
     m.positions.FocusPositions[1] = FocusRecord{QStringLiteral("Cold"), 5000, 60.0f};
     m.positions.FocusPositions[2] = FocusRecord{QStringLiteral("Same"), 4000, 70.0f};
-    m.focuser.TempCompTemperature = 70.0f;
+    m.focuser.TempCompTemperature = 3.0f; // the parser's copy: never what the choice reads
     m.focuser.TempCompCoefficient = -2.5f;
+    sim.setTemperature(ControllerSimulator::Sensor::Ambient, 70.0);
+    answeredFor(" T ");
     answeredFor();
     form->Combo1->addItem(QStringLiteral("Cold"));
     form->Combo1->addItem(QStringLiteral("Same"));
 
-    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; };
+    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; QStringList status = {}; bool reopened = false; };
+    const QString NoTemperature = QStringLiteral(
+        "No temperature reported by the controller.  The stored position is used without temperature compensation.");
     const QString question = QStringLiteral("Compensate temperature? (current=70.0, saved=60.0)");
     const Case cases[] = {
         {1, vbconst::vbYes, "4975", "b4975 ", {question, QStringLiteral("Confirm slew?")}},
@@ -222,11 +226,21 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         prompts.answer = [&](const MessageBoxRequest &box) {
             return box.buttonSet() == vbconst::vbYesNo ? c.answer : int(vbconst::vbOK);
         };
+        sim.setAnswer('Q', {0, c.status});
+        if (c.reopened) { // nothing reported yet; the last row's sensor is silent
+            if (c.status.isEmpty())
+                sim.setValue(QStringLiteral(":t1"), QString());
+            Module().link.SharedSerial->setConnected(false);
+            Module().link.SharedSerial->setConnected(true);
+            if (c.status.isEmpty())
+                answeredFor();
+        }
         EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
         EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
         EXPECT_EQ(takeBoxes(), c.boxes) << c.entry;
     }
 
+    sim.setAnswer('Q', {});
     // Where the focuser already stands no goto follows; compensation refuses the choice.
     form->Handle_Received(QStringLiteral(":a 4000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());
@@ -239,7 +253,9 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
 TEST_F(MainWindowFocusCommands, StoreButtonsOpenTheEditorsWhoseListChangesStartNoGoto)
 {
     ModuleState::Positions &p = Module().positions;
-    Module().focuser.TempCompTemperature = 65.5f;
+    Module().focuser.TempCompTemperature = 3.0f; // the parser's copy: never what is stored
+    sim.setTemperature(ControllerSimulator::Sensor::Ambient, 65.5);
+    answeredFor(" T ");
     form->Handle_Received(QStringLiteral(":a 1234 :rs 18050 "));
     const int focusEntries = form->Combo1->count();
     const int rotatorEntries = form->cmbRotStore->count();
@@ -282,7 +298,7 @@ TEST_F(MainWindowFocusCommands, StoreButtonsOpenTheEditorsWhoseListChangesStartN
     EXPECT_EQ(p.StoreIndex, 0);
     EXPECT_EQ(p.StorePosition, 90); // 90.25 degrees
     EXPECT_TRUE(p.StoreRotatorMode);
-    EXPECT_FLOAT_EQ(p.StoreTemperature, 65.5f);
+    EXPECT_FLOAT_EQ(p.StoreTemperature.value_or(0), 65.5f);
     EXPECT_EQ(form->cmbRotStore->itemText(rotatorEntries), QStringLiteral("Near"));
     EXPECT_EQ(form->txtRotGOTO->text(), QStringLiteral("90"));
     EXPECT_EQ(Module().positions.RotatorPositions[rotatorEntries].Position, 90);
