@@ -43,6 +43,7 @@ struct Manner
 struct Answer
 {
     uint64_t produced = 0; // the model's event count when it was produced
+    QChar letter;          // of the query it answers; null when none
     std::vector<std::pair<QString, int64_t>> values;
     bool restart = false; // a restart notice: it takes effect at its closing blank
 };
@@ -165,11 +166,14 @@ private:
     // The controller takes what was sent at once, one token after another.
     void take(QStringView token)
     {
-        if (m_rebooting)
-            return;
-        move();
         const QChar letter = token.front();
         const QStringView argument = token.sliced(1);
+        if (m_rebooting) {
+            if (argument.isEmpty())
+                ++m_lost[letter];
+            return;
+        }
+        move();
         const int64_t number = argument.toLongLong();
         if (argument.isEmpty() && QStringView(u"RQT!").contains(letter)) {
             answer(letter);
@@ -194,6 +198,7 @@ private:
         ++m_events;
         Answer a;
         a.produced = m_events;
+        a.letter = letter;
         const auto add = [&](const char *code, int64_t value) { a.values.emplace_back(QString::fromLatin1(code), value); };
         switch (letter.unicode()) {
         case 'R':
@@ -207,6 +212,7 @@ private:
         default: add(":!", 1);
         }
         if (m_gen.chance(m_manner.lose)) {
+            ++m_lost[letter];
             log(QStringLiteral("(the answer to \"%1\" is lost)").arg(letter));
             return;
         }
@@ -257,13 +263,9 @@ private:
         ++m_events;
         m_restartAt = m_events;
         m_rebooting = true;
-        if (!m_queue.empty() && !m_queue.front().first) {
-            const size_t underWay = m_queue.front().answer;
-            while (m_queue.back().answer != underWay)
-                m_queue.pop_back();
-        } else {
-            m_queue.clear();
-        }
+        const bool underWay = !m_queue.empty() && !m_queue.front().first;
+        while (!m_queue.empty() && !(underWay && m_queue.back().answer == m_queue.front().answer))
+            dropLast();
         const QString notice = m_gen.chance(0.5) ? QStringLiteral(":! ") : QStringLiteral(":! 0 ");
         Answer a;
         a.restart = true;
@@ -271,11 +273,19 @@ private:
         queue(std::move(a), notice, m_gen.between(0, 1500));
     }
 
+    void dropLast()
+    {
+        const Chunk &chunk = m_queue.back();
+        if (chunk.first && !m_answers[chunk.answer].letter.isNull())
+            ++m_lost[m_answers[chunk.answer].letter];
+        m_queue.pop_back();
+    }
+
     void unasked()
     {
         const QString text = m_gen.pick(QList<QString>{QStringLiteral(":e 3 "), QStringLiteral(":tca 1 "),
                                                        QStringLiteral(":zq 7 ")});
-        queue(Answer{m_events, {}, false}, text, m_gen.between(0, 500));
+        queue(Answer{m_events, QChar(), {}, false}, text, m_gen.between(0, 500));
     }
 
     // --- the program's side ---
@@ -323,6 +333,7 @@ private:
         log(QStringLiteral("the port reopens"));
         m_reports.PortChanged();
         m_queue.clear();
+        m_lost.clear();
         m_rebooting = false;
         ++m_events;
         changedAll(m_events);
@@ -395,13 +406,17 @@ private:
     }
 
     // The controller now answers at once and in order: after what was under way has come,
-    // two rounds of queries make every value vouch again.
+    // every value vouches again within two rounds of queries and one for each answer lost
+    // (each stays owed until an answer pays it or proves it lost).
     void recover()
     {
         m_manner = Manner{};
         log(QStringLiteral("from here on every answer comes at once"));
         advance(int(m_queue.empty() ? 0 : std::max<int64_t>(0, m_queue.back().due - Clock::Now())));
-        for (int round = 0; round < 2 && ok(); ++round) {
+        int rounds = 2;
+        for (const int lost : std::as_const(m_lost))
+            rounds = std::max(rounds, lost + 2);
+        for (int round = 0; round < rounds && ok(); ++round) {
             for (const char *query : {" R ", " Q ", " T "}) {
                 send(QString::fromLatin1(query));
                 advance(10);
@@ -436,6 +451,7 @@ private:
     QHash<QString, std::map<int64_t, uint64_t>> m_produced; // a code's value: the last answer that gave it
     std::vector<Answer> m_answers;
     std::deque<Chunk> m_queue;
+    QHash<QChar, int> m_lost; // answers of each letter never sent since the port opened
 };
 
 } // namespace
