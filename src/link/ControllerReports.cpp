@@ -473,8 +473,12 @@ void ControllerReports::restartNotice(QStringView code)
     // A restart or a handshake's answer: either way nothing reported before is known to hold.
     // Which it is cannot be told, so no query is settled by it: the answers that follow go
     // to the oldest still owed, which may only credit them too early. The notice itself is
-    // kept: it tells a handshake.
+    // kept: it tells a handshake. The rotator may have stopped anywhere on its way (a
+    // restart) or go on (an answer): its reach is followed on, given out once reported.
+    const bool tracked = m_rotatorTracked;
     forgetReported();
+    m_rotatorTracked = tracked;
+    m_rotatorNow = m_rotatorEnd = hull(m_rotatorNow, m_rotatorEnd);
     Value value;
     value.report = Report(code, QStringView());
     value.serial = ++m_serial;
@@ -630,16 +634,17 @@ void ControllerReports::rotatorBurst(uint64_t answers)
             }
         }
     }
-    // At its target within a turn, it stands only where no whole turn is left to go; where
-    // one may be (several ends), once it stays put. A report the moves sent do not explain
-    // (nothing tracked, a wrap outside the reach, no end that fits) is taken as it is.
+    // At its target within a turn, it stands only where no whole turn may be left to go
+    // (two answers at one wrap prove nothing: they may come at one instant). A report the
+    // moves sent do not explain (nothing tracked, a wrap outside the reach, no end that
+    // fits) is taken as it is.
     bool standing = false;
     if (target != actual)
         standing = m_rotatorHalted && again;
     else if (m_rotatorHalted || !m_rotatorMoveOwed || candidates == 0)
         standing = true;
     else
-        standing = candidates == 1 ? *end == wrap : again;
+        standing = candidates == 1 && *end == wrap;
     m_rotatorStanding = standing;
     if (standing)
         m_rotatorMoveOwed = false;

@@ -456,7 +456,7 @@ private:
 
 } // namespace
 
-TEST(ControllerReportsFuzz, DISABLED_VouchesOnlyForAnswersProducedAfterTheLastChange)
+TEST(ControllerReportsFuzz, VouchesOnlyForAnswersProducedAfterTheLastChange)
 {
     TestClock clock;
     Fuzz::Run(3000, [](Fuzz::Gen &gen) { Schedule(gen).Run(); });
