@@ -289,12 +289,13 @@ void Rotator::MoveAbsolute(double degrees)
 {
     requireLine();
     const StepScope step = beginMove(MovedDevice::Rotator);
-    // Relative to where the rotator stands now: asked for every time.
+    // Relative to where the rotator stands now: asked for every time, and taken only with the
+    // wrap and target of its own answer.
     RotatorStatus::Ask(*cm);
     requireWanted(step);
     const ControllerReports::Value *actual = reported(u":rt");
     const std::optional<double> actualSteps =
-        actual && cm->Reports().Holds(u":rt") ? ReportValue::RotatorSteps(actual->report) : std::nullopt;
+        RotatorStatus::CurrentAnswer(*cm) ? ReportValue::RotatorSteps(actual->report) : std::nullopt;
     if (!actualSteps)
         refuse(DriverErrors::Unavailable, NoResponse, OrvaSource);
     const std::optional<int32_t> steps = FloorSteps((degrees - *actualSteps / RotatorStepsPerDegree) * RotatorStepsPerDegree);

@@ -247,6 +247,11 @@ bool overdue(uint32_t written, uint32_t ms)
 ControllerReports::ControllerReports()
     : m_framing([this](QStringView code, QStringView value) { dispatch(code, value); })
 {
+    // A restart notice counts the moment it is complete: it takes no value.
+    m_framing.setCodeHook([this](QStringView code) {
+        if (code == u":!")
+            restartNotice(code);
+    });
 }
 
 void ControllerReports::PortChanged()
@@ -266,19 +271,26 @@ void ControllerReports::ControllerRestarted()
 void ControllerReports::forget()
 {
     ++m_epoch;
-    m_values.clear();
-    m_otherCodes.clear();
+    forgetReported();
     m_letters.clear();
+    m_owed.clear();
     m_activeLetter = QChar();
     m_staleUntil.clear();
-    m_rotatorKnown = false;
+    m_rotatorMoveOwed = false;
     m_rotatorNow = m_rotatorEnd = {};
     m_rotatorCommandAt = m_rotatorZeroedAt = 0;
     m_rotatorHalted = false;
-    m_rotatorHaltPosition.reset();
-    m_rotatorStanding.reset();
     m_focuserCommandAt = 0;
     m_focuserHalted = false;
+}
+
+void ControllerReports::forgetReported()
+{
+    m_values.clear();
+    m_otherCodes.clear();
+    m_rotatorTracked = m_rotatorKnown = false;
+    m_rotatorSeen.reset();
+    m_rotatorStanding.reset();
     m_focuserHaltPosition.reset();
     m_focuserStanding.reset();
 }
@@ -287,10 +299,11 @@ void ControllerReports::InputCleared()
 {
     // Values stay as reported; replies still to come were thrown away with the input.
     for (Letter &state : m_letters) {
-        state.waiting.clear();
-        state.resolved = state.progress = state.sent;
+        state.timed.clear();
+        state.resolved = state.unordered = state.progress = state.sent;
         state.burst = Burst::None;
     }
+    m_owed.clear();
     m_activeLetter = QChar();
     m_framing.Carry.clear();
     m_framing.Code.clear();
@@ -354,30 +367,31 @@ void ControllerReports::applyRow(QChar letter, int effect, std::optional<int64_t
 void ControllerReports::query(QChar letter)
 {
     Letter &state = m_letters[letter];
-    forgetOld(state);
     // A burst nobody asked for ends here: what comes next answers this.
     if (state.burst == Burst::Open && !state.asked)
         endBurst(letter, state, false);
     else if (!state.asked)
         state.burst = Burst::None;
     ++state.sent;
-    state.waiting.push_back(Query{state.sent, Clock::GetTickCount(), ++m_queriesWritten});
-    if (state.waiting.size() > MaxWaiting)
-        resolveFront(state);
-}
-
-void ControllerReports::resolveFront(Letter &state)
-{
-    state.resolved = state.waiting.front().number;
-    state.waiting.pop_front();
-}
-
-void ControllerReports::forgetOld(Letter &state)
-{
-    // The query a burst under way answers stays until the burst ends.
-    while (!state.waiting.empty() && overdue(state.waiting.front().written, KeptMs)
-           && !(state.burst == Burst::Open && state.burstAnswers == state.waiting.front().number))
-        resolveFront(state);
+    // Only the queries not yet given up need their time; the cap only gives up sooner.
+    auto &timed = state.timed;
+    while (!timed.empty() && (timed.front().first <= state.resolved || overdue(timed.front().second, LostAfterMs)))
+        timed.pop_front();
+    timed.emplace_back(state.sent, Clock::GetTickCount());
+    if (timed.size() > MaxTimedQueries)
+        timed.pop_front();
+    if (!m_owed.empty() && m_owed.back().letter == letter && m_owed.back().last + 1 == state.sent) {
+        ++m_owed.back().last;
+        ++m_owed.back().count;
+        return;
+    }
+    m_owed.push_back(Run{letter, state.sent, 1});
+    if (m_owed.size() > MaxOrderedRuns) {
+        // Its queries stay owed; only which of the others they came before is lost.
+        Letter &oldest = m_letters[m_owed.front().letter];
+        oldest.unordered = std::max(oldest.unordered, m_owed.front().last);
+        m_owed.pop_front();
+    }
 }
 
 void ControllerReports::focuserCommand(bool halt)
@@ -393,8 +407,13 @@ void ControllerReports::rotatorCommand(QChar letter, std::optional<int64_t> numb
     markStale({":rs", ":rt", ":wr"});
     m_rotatorCommandAt = QueriesSent(u'R');
     m_rotatorStanding.reset();
-    m_rotatorHalted = false;
-    m_rotatorHaltPosition.reset();
+    m_rotatorSeen.reset();
+    // A relabel or a zeroing moves nothing, and a halt only ends what was under way.
+    const bool moves = letter != u'p' && letter != u'i' && !(letter == u'q' && number == 0);
+    if (moves) {
+        m_rotatorMoveOwed = true;
+        m_rotatorHalted = false;
+    }
     // Wherever the rotator is when the controller takes the command, it is between where it
     // was last known to be and where it was headed.
     const WrapSpan between = hull(m_rotatorNow, m_rotatorEnd);
@@ -421,7 +440,9 @@ void ControllerReports::rotatorCommand(QChar letter, std::optional<int64_t> numb
     case 'p': // relabels the position; the wrap stays
         m_rotatorNow = m_rotatorEnd = between;
         return;
-    case 'i': // the wrap counter restarts at 0: unknown until reported
+    case 'i': // the wrap counter restarts at 0 wherever the rotator is then: given out once reported
+        m_rotatorNow = {between.low - between.high, between.high - between.low};
+        m_rotatorEnd = {m_rotatorEnd.low - between.high, m_rotatorEnd.high - between.low};
         m_rotatorKnown = false;
         m_rotatorZeroedAt = QueriesSent(u'R');
         return;
@@ -451,20 +472,36 @@ void ControllerReports::keep(const QString &code, const Value &value, bool known
     m_values.insert(code, value);
 }
 
+void ControllerReports::restartNotice(QStringView code)
+{
+    // A restart or a handshake's answer: either way nothing reported before is known to hold.
+    // Which it is cannot be told, so no query is settled by it: the answers that follow go
+    // to the oldest still owed, which may only credit them too early. The notice itself is
+    // kept: it tells a handshake. The rotator may have stopped anywhere on its way (a
+    // restart) or go on (an answer): its reach is followed on, given out once reported.
+    const bool tracked = m_rotatorTracked;
+    forgetReported();
+    m_rotatorTracked = tracked;
+    m_rotatorNow = m_rotatorEnd = hull(m_rotatorNow, m_rotatorEnd);
+    Value value;
+    value.report = Report(code, QStringView());
+    value.serial = ++m_serial;
+    value.tick = Clock::GetTickCount();
+    m_values.insert(code.toString(), value);
+}
+
 void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
 {
     const QString code = codeView.toString();
     const auto info = codeInfo().constFind(code);
     const QChar letter = info == codeInfo().cend() ? QChar() : info->letter;
-    // A restart notice nobody asked for: the controller starts afresh.
-    if (letter == u'!' && Waiting(letter) == 0)
-        ControllerRestarted();
 
     Value value;
     value.report = Report(codeView, valueView);
     value.serial = ++m_serial;
     value.tick = Clock::GetTickCount();
-    if (letter.isNull()) {
+    // The restart notice was acted on at its code; its value (if any) changes nothing.
+    if (letter.isNull() || letter == u'!') {
         keep(code, value, info != codeInfo().cend());
         return;
     }
@@ -482,17 +519,16 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
     Letter &state = m_letters[letter];
     const bool key = info->key;
     const uint32_t bit = 1u << info->index;
-    // An answer has each code once: one that came already in this burst begins the next;
-    // so does anything long after a burst that never completed.
+    // An answer has each code once: one that came already in this burst begins the next.
     const bool again = (state.seenCodes & bit) != 0;
-    if (state.burst == Burst::Open && (again || overdue(state.burstTick, LostAfterMs)))
+    if (state.burst == Burst::Open && again)
         endBurst(letter, state, false);
     // After a complete burst, the codes that follow are the rest of its answer until a key
     // code begins the next.
-    if (state.burst == Burst::Trailing && (key || again || overdue(state.burstTick, LostAfterMs)))
+    if (state.burst == Burst::Trailing && (key || again))
         state.burst = Burst::None;
     if (state.burst == Burst::None)
-        beginBurst(state);
+        beginBurst(letter, state);
     value.answers = state.burstAnswers;
     keep(code, value, true);
     state.seenCodes |= bit;
@@ -501,25 +537,41 @@ void ControllerReports::dispatch(QStringView codeView, QStringView valueView)
         endBurst(letter, state, true);
 }
 
-void ControllerReports::beginBurst(Letter &state)
+void ControllerReports::beginBurst(QChar letter, Letter &state)
 {
-    forgetOld(state);
     state.burst = Burst::Open;
-    state.burstTick = Clock::GetTickCount();
     state.seenCodes = 0;
     state.burstNewest = state.sent;
-    state.asked = !state.waiting.empty();
+    state.asked = state.resolved < state.sent;
     // Nobody asked: whatever it answers came after the last answer.
     if (!state.asked) {
         state.burstAnswers = state.lastAnswered;
         return;
     }
-    const Query answered = state.waiting.front();
-    state.burstAnswers = state.lastAnswered = answered.number;
-    // Every query written before the one this answers has had its reply, or never will.
-    for (Letter &other : m_letters) {
-        while (&other != &state && !other.waiting.empty() && other.waiting.front().order < answered.order)
-            resolveFront(other);
+    state.burstAnswers = state.lastAnswered = state.resolved + 1;
+    settleBefore(letter, state.burstAnswers);
+}
+
+void ControllerReports::settleBefore(QChar letter, uint64_t number)
+{
+    // Every query written before the one being answered has had its reply, or never will.
+    // Where that query's place among the others is lost, they stay owed.
+    if (number <= m_letters[letter].unordered)
+        return;
+    for (auto it = m_letters.begin(); it != m_letters.end(); ++it) {
+        if (it.key() != letter)
+            it->resolved = std::max(it->resolved, it->unordered);
+    }
+    while (!m_owed.empty()) {
+        Run &run = m_owed.front();
+        if (run.letter == letter) { // its oldest is the one answered
+            if (--run.count == 0)
+                m_owed.pop_front();
+            return;
+        }
+        Letter &other = m_letters[run.letter];
+        other.resolved = std::max(other.resolved, run.last);
+        m_owed.pop_front();
     }
 }
 
@@ -527,10 +579,8 @@ void ControllerReports::endBurst(QChar letter, Letter &state, bool trail)
 {
     const uint64_t answers = state.burstAnswers;
     state.burst = trail ? Burst::Trailing : Burst::None;
-    state.burstTick = Clock::GetTickCount();
     if (state.asked) {
-        if (!state.waiting.empty() && state.waiting.front().number == answers)
-            resolveFront(state);
+        state.resolved = std::max(state.resolved, answers);
         // Its caller and everyone who asked before this answer began may go on.
         state.progress = std::max(state.progress, state.burstNewest);
     }
@@ -562,27 +612,24 @@ void ControllerReports::rotatorBurst(uint64_t answers)
     if (answers <= m_rotatorCommandAt || !sameBurst({":wr", ":rs", ":rt"}, answers, v))
         return;
     const int64_t wrap = v[0], target = v[1], actual = v[2];
-    const bool wasKnown = m_rotatorKnown;
+    // The moves sent explain only a wrap within the reach they gave.
+    const WrapSpan reach = hull(m_rotatorNow, m_rotatorEnd);
+    const bool tracked = m_rotatorTracked && wrap >= reach.low && wrap <= reach.high;
+    m_rotatorTracked = true;
     if (answers > m_rotatorZeroedAt)
         m_rotatorKnown = true;
     m_rotatorNow = {wrap, wrap};
-    bool standing = target == actual;
-    if (!standing && m_rotatorHalted) {
-        standing = m_rotatorHaltPosition && *m_rotatorHaltPosition == actual;
-        m_rotatorHaltPosition = actual;
-    }
-    m_rotatorStanding = standing;
-    // Standing, or told to stop: it ends where it is.
-    if (standing || m_rotatorHalted) {
-        m_rotatorEnd = m_rotatorNow;
-        return;
-    }
-    // Still turning: the target is known within a turn; where the moves sent put it in one
-    // place only, that is where it ends.
+    // Two answers in a row at one place: it stands, whatever it was told.
+    const std::pair<int64_t, int64_t> seen{wrap, actual};
+    const bool again = m_rotatorSeen == seen;
+    m_rotatorSeen = seen;
+
+    // The target is known within a turn only: the ends the moves sent can have brought it
+    // to are those a whole number of turns from it.
     int64_t toGo = (target - actual) % RotatorStepsPerTurn;
     std::optional<int64_t> end;
     int candidates = 0;
-    if (wasKnown) {
+    if (tracked) {
         for (int64_t turns = -2; turns <= 2; ++turns) {
             const int64_t candidate = wrap + toGo + turns * RotatorStepsPerTurn;
             if (candidate >= m_rotatorEnd.low && candidate <= m_rotatorEnd.high) {
@@ -591,6 +638,25 @@ void ControllerReports::rotatorBurst(uint64_t answers)
             }
         }
     }
+    // At its target within a turn, it stands only where no whole turn may be left to go
+    // (two answers at one wrap prove nothing: they may come at one instant). A report the
+    // moves sent do not explain (nothing tracked, a wrap outside the reach, no end that
+    // fits) is taken as it is.
+    bool standing = false;
+    if (target != actual)
+        standing = m_rotatorHalted && again;
+    else if (m_rotatorHalted || !m_rotatorMoveOwed || candidates == 0)
+        standing = true;
+    else
+        standing = candidates == 1 && *end == wrap;
+    m_rotatorStanding = standing;
+    if (standing)
+        m_rotatorMoveOwed = false;
+    // Standing, or told to stop: it ends where it is.
+    if (standing || m_rotatorHalted) {
+        m_rotatorEnd = m_rotatorNow;
+        return;
+    }
     if (candidates == 1) {
         m_rotatorEnd = {*end, *end};
         return;
@@ -598,7 +664,8 @@ void ControllerReports::rotatorBurst(uint64_t answers)
     if (toGo < 0)
         toGo += RotatorStepsPerTurn;
     const WrapSpan eitherWay = hull(shifted(m_rotatorNow, toGo), shifted(m_rotatorNow, toGo - RotatorStepsPerTurn));
-    m_rotatorEnd = wasKnown && candidates > 1 ? hull(m_rotatorEnd, m_rotatorNow) : eitherWay;
+    // Several ends possible: as far as the moves sent go.
+    m_rotatorEnd = candidates > 1 ? hull(m_rotatorEnd, m_rotatorNow) : eitherWay;
 }
 
 void ControllerReports::focuserBurst(uint64_t answers)
@@ -653,12 +720,13 @@ uint64_t ControllerReports::Answered(QChar letter) const
     const auto it = m_letters.constFind(letter);
     if (it == m_letters.cend())
         return 0;
-    // Given up on: overdue, though a late answer would still be theirs.
-    uint64_t done = it->resolved;
-    for (const Query &q : it->waiting) {
-        if (!overdue(q.written, LostAfterMs))
+    // Every owed query is given up but the recent ones not yet overdue.
+    uint64_t done = it->sent;
+    for (const auto &[number, written] : it->timed) {
+        if (number > it->resolved && !overdue(written, LostAfterMs)) {
+            done = number - 1;
             break;
-        done = q.number;
+        }
     }
     return std::max(done, it->progress);
 }
@@ -668,14 +736,16 @@ int ControllerReports::Pending(QChar letter) const
     const auto it = m_letters.constFind(letter);
     if (it == m_letters.cend())
         return 0;
-    return int(std::count_if(it->waiting.cbegin(), it->waiting.cend(),
-                             [](const Query &q) { return !overdue(q.written, LostAfterMs); }));
+    const uint64_t resolved = it->resolved;
+    return int(std::count_if(it->timed.cbegin(), it->timed.cend(), [resolved](const auto &q) {
+        return q.first > resolved && !overdue(q.second, LostAfterMs);
+    }));
 }
 
 int ControllerReports::Waiting(QChar letter) const
 {
     const auto it = m_letters.constFind(letter);
-    return it == m_letters.cend() ? 0 : int(it->waiting.size());
+    return it == m_letters.cend() ? 0 : int(std::min<uint64_t>(it->sent - it->resolved, INT32_MAX));
 }
 
 std::optional<ControllerReports::WrapSpan> ControllerReports::RotatorWrapSpan() const

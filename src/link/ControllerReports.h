@@ -10,6 +10,7 @@
 #include <deque>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 
 // What the controller reported, kept once for the whole program, and what was sent since.
 //
@@ -20,20 +21,19 @@
 // controller last restarted), in an answer to a query written after the last command that
 // changes it (from any sender).
 //
-// The controller answers its queries in order, each with a burst of reports in any order. A
-// burst answers the oldest query of its letter still waiting, one its caller gave up on
-// included, so a value is never credited to a query written later than the one it answers.
-// A burst is complete once each of its key codes has come; the codes of its letter that
-// follow belong to it until a key code of that letter, a code it had already, a code of
-// another letter or LostAfterMs. A burst also ends on a code it had already, on a code of
-// another letter, or LostAfterMs after it began. Since answers come in order, a query still waiting when the
-// answer to one written after it begins (of any letter) got no reply.
-//
-// A query not answered within LostAfterMs is given up: no longer Pending, counted as
-// Answered, so its caller asks again. It still takes its late answer until KeptMs after it
-// was written; then it is forgotten. At most MaxWaiting queries of a letter wait: one more
-// forgets the oldest. A burst that answers no waiting query is credited to the last query
-// answered (whatever it answers came after that), and a query written meanwhile closes it.
+// The controller answers its queries in order, one at a time, each with a burst of reports
+// in any order. A burst answers the oldest query of its letter still owed, one its caller gave
+// up on included, so a value is never credited to a query written later than the one it
+// answers. Where a burst ends is decided by its codes alone: a code it had already, a code of
+// another letter, or (once its key codes have all come) a key code again. Owed queries are
+// settled only by what proves they got no reply: a port change, a controller restart, or the
+// answer to a query written after them. No limit of time or count moves the crediting: a
+// query not answered within LostAfterMs is given up (its caller may stop waiting) and still
+// takes the next answer of its letter. Owed queries are counted in runs of one letter in the
+// order written; beyond MaxOrderedRuns the oldest runs lose their order, which only keeps
+// them owed longer (the record then vouches for less). Every ":!" (a restart notice or a
+// handshake's answer) forgets everything reported before, at its closing blank; the queries
+// owed stay owed.
 //
 // Values are kept for the codes the program reads (the queries' codes and a few reported on
 // their own); of any other code, only the MaxOtherCodes last distinct ones are kept.
@@ -41,8 +41,8 @@ class ControllerReports
 {
 public:
     static constexpr uint32_t LostAfterMs = 1000;
-    static constexpr uint32_t KeptMs = 3000;
-    static constexpr size_t MaxWaiting = 64;
+    static constexpr size_t MaxOrderedRuns = 64;
+    static constexpr size_t MaxTimedQueries = 512;
     static constexpr int MaxOtherCodes = 16;
 
     // One reported value.
@@ -93,23 +93,24 @@ public:
     uint64_t Changes(QStringView code) const { return m_changes.value(code.toString()); }
 
     // Queries of `letter` written since the port opened, and how many of them have been
-    // dealt with: given up (LostAfterMs), or written before an answer that completed (the
-    // values it brought are the freshest there are; which query they vouch for is the
+    // dealt with: given up (LostAfterMs), settled, or written before an answer that completed
+    // (the values it brought are the freshest there are; which query they vouch for is the
     // record's). A reader that writes a query reads QueriesSent after it and waits until
     // Answered reaches that number.
     uint64_t QueriesSent(QChar letter) const;
     uint64_t Answered(QChar letter) const;
-    // Queries of `letter` still waiting for their answer and not yet overdue (LostAfterMs).
+    // Queries of `letter` still owed their answer and not yet overdue (LostAfterMs).
     int Pending(QChar letter) const;
-    // Queries of `letter` still waiting, given-up ones that may yet take a late answer included.
+    // Queries of `letter` still owed, given-up ones (which take the next answer) included.
     int Waiting(QChar letter) const;
 
     // The rotator's reach: nothing until a complete rotator report answers a query written
     // after the last command that zeroed its wrap, and since the port opened.
     std::optional<WrapSpan> RotatorWrapSpan() const;
-    // Whether the rotator was reported standing (target equal to position) by an answer to a
-    // query written after the last rotator command, or, after a halt, by two such answers in
-    // a row at the same position.
+    // Whether the rotator was reported standing by an answer to a query written after the
+    // last rotator command: target equal to position at a wrap the moves sent can end at and
+    // no whole turn away from another such wrap; or by two such answers in a row at the same
+    // wrap and position (after a halt, whatever the target).
     std::optional<bool> RotatorStanding() const;
     // Whether the focuser was reported standing in an answer to a query written after the
     // last focuser command; nothing without such an answer.
@@ -119,26 +120,27 @@ public:
     uint64_t Epoch() const { return m_epoch; }
 
 private:
-    struct Query
-    {
-        uint64_t number = 0;  // among its letter's queries, from 1
-        uint32_t written = 0;
-        uint64_t order = 0;   // among all queries written since the port opened
-    };
     enum class Burst : uint8_t { None, Open, Trailing };
     struct Letter
     {
         uint64_t sent = 0;
-        uint64_t resolved = 0; // every query up to this number answered or forgotten
-        uint64_t progress = 0; // every query up to this number written before an answer completed
-        std::deque<Query> waiting; // resolved + 1 onwards, oldest first
+        uint64_t resolved = 0;  // every query up to this number answered or settled
+        uint64_t unordered = 0; // owed queries up to this number are older than every run kept
+        uint64_t progress = 0;  // every query up to this number written before an answer completed
+        std::deque<std::pair<uint64_t, uint32_t>> timed; // recent queries: number, when written
         Burst burst = Burst::None;
-        uint32_t seenCodes = 0;   // bits of the codes the open or trailing burst has had
-        uint32_t burstTick = 0;   // when the open burst began or the last one completed
+        uint32_t seenCodes = 0;    // bits of the codes the open or trailing burst has had
         uint64_t burstAnswers = 0; // the query the open or trailing burst answers; 0 none
-        bool asked = false;        // the open or trailing burst answers a waiting query
+        bool asked = false;        // the open or trailing burst answers an owed query
         uint64_t lastAnswered = 0; // the last query whose answer began
         uint64_t burstNewest = 0;  // queries of the letter written when the open burst began
+    };
+    // Owed queries of one letter written one after another: numbers last - count + 1 .. last.
+    struct Run
+    {
+        QChar letter;
+        uint64_t last = 0;
+        uint64_t count = 0;
     };
 
     // What a command made stale: answers up to this number of its code's query, and every
@@ -150,16 +152,17 @@ private:
     };
 
     void forget();
+    void forgetReported();
+    void restartNotice(QStringView code);
     void dispatch(QStringView code, QStringView value);
     void keep(const QString &code, const Value &value, bool known);
     void command(QStringView token);
     void query(QChar letter);
     void rotatorCommand(QChar letter, std::optional<int64_t> number);
     void focuserCommand(bool halt);
-    void beginBurst(Letter &state);
+    void beginBurst(QChar letter, Letter &state);
     void endBurst(QChar letter, Letter &state, bool trail);
-    void resolveFront(Letter &state);
-    void forgetOld(Letter &state);
+    void settleBefore(QChar letter, uint64_t number);
     void rotatorBurst(uint64_t answers);
     void focuserBurst(uint64_t answers);
     void applyRow(QChar letter, int effect, std::optional<int64_t> number);
@@ -170,22 +173,26 @@ private:
     ReplyState m_framing;
     QHash<QString, Value> m_values;
     QHash<QChar, Letter> m_letters;
-    QChar m_activeLetter; // the letter of the burst open or trailing; null when none
+    std::deque<Run> m_owed; // the owed queries whose order is known, oldest first
+    QChar m_activeLetter;   // the letter of the burst open or trailing; null when none
     std::deque<QString> m_otherCodes; // the codes outside the program's reading kept, oldest first
     QHash<QString, Stale> m_staleUntil;
     QHash<QString, uint64_t> m_changes;
     uint64_t m_serial = 0;
     uint64_t m_epoch = 0;
-    uint64_t m_queriesWritten = 0;
 
-    // The rotator: where it may be now and where it may end, as of the moves sent.
+    // The rotator: where it may be now and where it may end, as of the moves sent. Tracked:
+    // the spans follow every move since a report (a zeroing shifts them); known: reported
+    // since the last zeroing, so the reach is given out.
+    bool m_rotatorTracked = false;
     bool m_rotatorKnown = false;
+    bool m_rotatorMoveOwed = false; // a move was sent since it was last reported standing
     WrapSpan m_rotatorNow;
     WrapSpan m_rotatorEnd;
     uint64_t m_rotatorCommandAt = 0; // R queries written before the last rotator command
     uint64_t m_rotatorZeroedAt = 0;  // R queries written before the last zeroing of the wrap
     bool m_rotatorHalted = false;    // the last rotator command was a halt
-    std::optional<int64_t> m_rotatorHaltPosition; // the first position reported after it
+    std::optional<std::pair<int64_t, int64_t>> m_rotatorSeen; // wrap, position of the last answer since it
     std::optional<bool> m_rotatorStanding;
     uint64_t m_focuserCommandAt = 0;
     bool m_focuserHalted = false;

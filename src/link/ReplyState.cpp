@@ -47,6 +47,11 @@ void ReplyState::setChunkHook(ChunkHook hook)
     m_chunkHook = std::move(hook);
 }
 
+void ReplyState::setCodeHook(CodeHook hook)
+{
+    m_codeHook = std::move(hook);
+}
+
 void ReplyState::Handle_Received(const QString &data)
 {
     if (m_destroyed) {
@@ -101,19 +106,25 @@ void ReplyState::walk(const QString &data, const bool &destroyed)
         if (blank < 0)
             break;
 
-        if (!code.isEmpty()) {
-            trapped([&] { m_dispatch(code, token); });
-            if (destroyed)
-                return;
-            if (!token.isEmpty()) {
+        // An empty piece (doubled blanks, a chunk that begins with a blank) is no value.
+        if (!token.isEmpty()) {
+            if (!code.isEmpty()) {
+                trapped([&] { m_dispatch(code, token); });
+                if (destroyed)
+                    return;
                 code = {};
                 codeChanged = true;
             }
-        }
-        // Runs after the dispatch: a code right after a code is first offered as its value.
-        if (!token.isEmpty() && token.front() == u':') {
-            code = token;
-            codeChanged = true;
+            // Runs after the dispatch: a code right after a code is first offered as its value.
+            if (token.front() == u':') {
+                code = token;
+                codeChanged = true;
+                if (m_codeHook) {
+                    trapped([&] { m_codeHook(code); });
+                    if (destroyed)
+                        return;
+                }
+            }
         }
 
         if (blank == text.size() - 1)

@@ -6,9 +6,10 @@
 #include <functional>
 
 // Reassembly of the controller's report stream: blank-separated tokens, where a token that
-// begins with ":" is a report code and the token after it is its value. Every receiver of
-// the stream owns one and gives it its own dispatch; chunks may cut tokens anywhere and a
-// code's value may come chunks later.
+// begins with ":" is a report code and the next token that is not empty is its value. Every
+// receiver of the stream owns one and gives it its own dispatch; chunks may cut tokens
+// anywhere and a code's value may come chunks later. Doubled blanks (within a chunk or
+// across a cut) give no value: the code still waits for its own.
 class ReplyState
 {
 public:
@@ -18,6 +19,9 @@ public:
     // Called with each chunk, empty ones too, right before it is walked (the main window
     // logs it there).
     using ChunkHook = std::function<void(const QString &chunk)>;
+    // Called with each report code as soon as its closing blank arrives, before its value (a
+    // code that takes none is acted on there). Trapped as the dispatch is.
+    using CodeHook = std::function<void(QStringView code)>;
 
     explicit ReplyState(Dispatcher dispatch);
     ~ReplyState();
@@ -25,6 +29,7 @@ public:
     ReplyState &operator=(const ReplyState &) = delete;
 
     void setChunkHook(ChunkHook hook);
+    void setCodeHook(CodeHook hook);
 
     // Walks one received chunk. Never throws. A chunk that arrives while a dispatch is still
     // running (a nested wait pumps the event loop) is walked right after the current one.
@@ -44,6 +49,7 @@ private:
 
     Dispatcher m_dispatch;
     ChunkHook m_chunkHook;
+    CodeHook m_codeHook;
     QStringList m_queued;
     QString m_joined; // the carried text and the first piece of the chunk being walked
     bool *m_destroyed = nullptr; // non-null while walking; points at the walk's own flag

@@ -82,6 +82,15 @@ bool Current(const Serial &link)
            && reports.Holds(u":rs");
 }
 
+bool CurrentAnswer(const Serial &link)
+{
+    if (!Current(link))
+        return false;
+    const ControllerReports &reports = link.Reports();
+    const uint64_t answers = reports.Last(u":wr")->answers;
+    return reports.Last(u":rs")->answers == answers && reports.Last(u":rt")->answers == answers;
+}
+
 std::optional<Report> Reported(Serial &link, QStringView code, bool mayAsk)
 {
     if (!link.Connected())

@@ -25,6 +25,9 @@ bool Ask(Serial &link, int waitMs = AnswerWaitMs);
 // Whether the record holds the rotator's three status values from an answer to a query
 // written after the last rotator command and since the port opened.
 bool Current(const Serial &link);
+// Current, and the three came in one answer: a value that decides a move comes with the rest
+// of its answer.
+bool CurrentAnswer(const Serial &link);
 
 // The rotator's target, position or cable wrap (`code` ":rs", ":rt" or ":wr", in steps) from
 // an answer written after the last rotator command. When the record holds none, `mayAsk`

@@ -45,10 +45,11 @@ namespace {
 
 bool allowedByWrap(int64_t steps, int64_t wrap, int32_t zelLimit)
 {
-    // Past the limit only a move that unwinds, or no move, goes: ending as far out on the
-    // other side winds the cable past the limit there.
-    const int64_t end = std::llabs(steps + wrap);
-    return end <= RotatorWrapLimitSteps(zelLimit) || end < std::llabs(wrap) || steps == 0;
+    // Past the limit only a move that unwinds on the same side, or no move, goes: ending past
+    // the limit on the other side winds the cable there, however near zero that is.
+    const int64_t end = steps + wrap;
+    const bool unwinds = (end > 0) == (wrap > 0) && std::llabs(end) < std::llabs(wrap);
+    return std::llabs(end) <= RotatorWrapLimitSteps(zelLimit) || unwinds || steps == 0;
 }
 
 // The limit holds between its ends when it holds at both: the end's distance from zero wrap

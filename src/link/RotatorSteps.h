@@ -31,10 +31,11 @@ int32_t RotatorOtherWayRound(int32_t steps);
 
 // The one cable-wrap rule of every rotator move (driver, windows, TheSky follow, alignment
 // runs): the move of `steps` from the wrap `wrap` to send, or nothing. A move that ends within
-// the limit, or nearer to zero wrap than `wrap` (it unwinds), goes as it is. Otherwise, when
-// the caller may turn the other way (`mayReverse`), the other way round goes under the same
-// test; else nothing does. A step of 0 winds no farther and always goes; a move that ends as
-// far out on the other side does not. `steps` is already folded where the caller folds.
+// the limit, or nearer to zero wrap than `wrap` on the same side (it unwinds), goes as it is.
+// Otherwise, when the caller may turn the other way (`mayReverse`), the other way round goes
+// under the same test; else nothing does. A step of 0 winds no farther and always goes; a move
+// that ends past the limit on the other side does not. `steps` is already folded where the
+// caller folds.
 std::optional<int32_t> RotatorStepsWithinWrap(int64_t steps, int64_t wrap, int32_t zelLimit, bool mayReverse);
 
 // The same rule for a rotator whose wrap may be anywhere from `low` to `high` (moves sent that

@@ -170,6 +170,7 @@ TEST_F(RotatorTest, MoveFoldsIntoOneTurnAndTakesTheShortWay)
     for (const QStringList &order : {QStringList(), QStringList({":wr", ":rs", ":rt", ":rh", ":rrp"})}) {
         sim.setAnswer('R', {0, order});
         for (const auto &c : cases) {
+            rotator.Call(QStringLiteral("Halt")); // the stalled motor: nothing of the last move is to go
             sim.clearReceived();
             const int64_t start = Clock::Now();
             move(rotator, c.degrees);
@@ -287,20 +288,25 @@ TEST_F(RotatorTest, MovesRefuseWhileThePortIsClosedAndSendNothing)
     EXPECT_TRUE(sim.received().isEmpty());
 }
 
-// A move needs the controller's own wrap (and MoveAbsolute its angle): a silent controller leaves
+// A move needs the controller's own wrap (and MoveAbsolute its angle with the wrap and target
+// of its answer): a silent controller, or one whose answer brings the angle alone, leaves
 // nothing sent but the query.
 TEST_F(RotatorTest, MovesRefuseWithoutTheControllersReports)
 {
-    for (const char *member : {"Move", "MoveAbsolute", "PositionAngle", "Unwrap"}) {
-        Rotator rotator;
-        sim.setSilent(true);
-        sim.clearReceived();
-        const QString name = QString::fromLatin1(member);
-        expectRefusal([&] { name == QLatin1String("PositionAngle") ? rotator.Let(name, Variant(90.0)) : void(rotator.Call(name, {Variant(90.0)})); },
-                      DriverErrors::Unavailable, "No response from rotator", "ORVA");
-        Wait::For(30);
-        EXPECT_EQ(sim.received(), QStringLiteral(" R ")) << member;
-        sharedLink()->setConnected(false); // the next object opens it afresh: no answer outstanding
+    for (const bool angleAlone : {false, true}) {
+        for (const char *member : {"Move", "MoveAbsolute", "PositionAngle", "Unwrap"}) {
+            SCOPED_TRACE(angleAlone);
+            Rotator rotator;
+            sim.setSilent(!angleAlone);
+            sim.setAnswer('R', {0, angleAlone ? QStringList{":rt"} : QStringList()});
+            sim.clearReceived();
+            const QString name = QString::fromLatin1(member);
+            expectRefusal([&] { name == QLatin1String("PositionAngle") ? rotator.Let(name, Variant(90.0)) : void(rotator.Call(name, {Variant(90.0)})); },
+                          DriverErrors::Unavailable, "No response from rotator", "ORVA");
+            Wait::For(30);
+            EXPECT_EQ(sim.received(), QStringLiteral(" R ")) << member;
+            sharedLink()->setConnected(false); // the next object opens it afresh: no answer outstanding
+        }
     }
 }
 

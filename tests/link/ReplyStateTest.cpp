@@ -59,10 +59,10 @@ const FramingCase framingCases[] = {
     {"code cut", {":s 100 :a", " 95 "}, {":s=100", ":a=95"}, {}, ""},
     {"code pending, first chunk", {":s "}, {}, {}, ":s", false},
     {"code pending across chunks", {":s ", "100 "}, {":s=100"}, {}, ""},
-    {"two blanks", {":s  100 "}, {":s=", ":s=100"}, {}, ""},
-    {"two blanks across chunks", {":s ", " 100 "}, {":s=", ":s=100"}, {}, ""},
-    {"two trailing blanks walk one empty piece", {":s  "}, {":s="}, {}, ":s", false},
-    {"empty value keeps code pending", {":s  ", "7 "}, {":s=", ":s=7"}, {}, ""},
+    {"two blanks give no value", {":s  100 "}, {":s=100"}, {}, ""},
+    {"nor do two across chunks", {":s ", " 100 "}, {":s=100"}, {}, ""},
+    {"two trailing blanks leave the code pending", {":s  "}, {}, {}, ":s", false},
+    {"empty piece keeps code pending", {":s  ", "7 "}, {":s=7"}, {}, ""},
     {"code as value of code", {":! :s 5 "}, {":!=:s", ":s=5"}, {}, ""},
     {"token over chunks, first two", {"1", "2"}, {}, "12", "", true},
     {"token over three chunks", {":s 1", "2", "3 "}, {":s=123"}, "123", "", false},
@@ -192,7 +192,7 @@ TEST(ReplyState, CutsAnywhereGiveTheSamePairs)
     }
     Receiver whole;
     whole.feed({stream});
-    ASSERT_EQ(whole.pairs.size(), 8u * 14u);
+    ASSERT_EQ(whole.pairs.size(), 8u * 13u); // ":sm  2" is one pair
 
     for (unsigned seed = 1; seed <= 200; ++seed) {
         std::mt19937 rng(seed);

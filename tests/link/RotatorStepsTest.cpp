@@ -48,6 +48,10 @@ TEST(RotatorSteps, WrapLimitAndTheOtherWayRound)
         {-2000, 100000, 360, -2000, -2000},   // unwinds from 500 towards 0, still past
         {12000, 30000, 100, {}, {}},          // the other way round ends 50 past the negative limit
         {0, 110000, 540, 0, 0},               // past the limit already: a step of 0 winds no farther
+        {-290000, 150000, 540, {}, {}},       // from 750 past 540 to -700: nearer zero, but the other side
+        {-260000, 150000, 540, {}, {}},       // to -550
+        {-55000, 30000, 100, {}, {}},         // to -125 of 100
+        {17000, 30000, 100, {}, {}},          // the other way round as well
         {1, INT32_MAX, 2000, {}, -71999},     // no overflow of the sum
         {-INT32_MAX, INT32_MAX, 0, -INT32_MAX, -INT32_MAX},
         {int64_t(INT32_MAX) + 1, 0, 2000, {}, {}}};
