@@ -321,5 +321,5 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
                  Module().focuser.TempCompSlope = *x;
          }},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }

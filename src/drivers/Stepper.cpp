@@ -249,5 +249,5 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
              assignWhole(s.PresentBits, r.text);
          }},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }
