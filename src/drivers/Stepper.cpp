@@ -80,7 +80,10 @@ Stepper::Stepper()
     PropertyGet("Name", [] { return QStringLiteral("ORVA VKM STEPPER INTERFACE"); });
     for (int n = 1; n <= 4; ++n)
         Method(QStringLiteral("MoveRelative%1").arg(n), [this, n](int32_t steps) { MoveRelative(n, steps); });
-    Method("SetupDialog", [] { Launch(DriverForms().ShowRotatorSetup); });
+    Method("SetupDialog", [this] {
+        requireDisplay();
+        Launch(DriverForms().ShowRotatorSetup);
+    });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
     PropertyGet("AppVersion", [] { return AppVersion(); });
     PropertyGet("Connected", [this] { return Connected(); });
