@@ -6,6 +6,7 @@
 //   dbus-run-session --config-file=build/dbus-session.conf -- build/bench/position_bench build/src/app/vkm
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
+#include "support/CpuTime.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -35,17 +36,6 @@ QDBusMessage call(const QString &path, const QString &interface, const QString &
 QDBusMessage dispatch(const QString &path, const QString &method, const QVariantList &args)
 {
     return call(path, QStringLiteral("automation.Dispatch"), method, args);
-}
-
-// User plus system CPU time of a process, in clock ticks.
-long cpuTicks(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return fields.value(11).toLong() + fields.value(12).toLong(); // utime, stime
 }
 
 } // namespace
@@ -93,7 +83,7 @@ int main(int argc, char **argv)
                 ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());
 
     // Four reads a second for ten seconds.
-    const long before = cpuTicks(vkm.processId());
+    const long before = processCpuTicks(vkm.processId());
     QElapsedTimer idle;
     idle.start();
     for (int i = 0; i < 40; ++i) {
@@ -101,7 +91,7 @@ int main(int argc, char **argv)
         Wait::For(250);
     }
     const double seconds = double(idle.elapsed()) / 1000;
-    const double cpu = double(cpuTicks(vkm.processId()) - before) / double(sysconf(_SC_CLK_TCK)) / seconds * 100;
+    const double cpu = double(processCpuTicks(vkm.processId()) - before) / double(sysconf(_SC_CLK_TCK)) / seconds * 100;
     std::printf("vkm polled 4 times a second: %.2f %% of one core over %.1f s\n", cpu, seconds);
 
     dispatch(path, QStringLiteral("Release"), {});

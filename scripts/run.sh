@@ -21,6 +21,7 @@ if [ -z "${VKM_COM1:-}" ]; then
   export VKM_COM1="$device"
   echo "No controller given (VKM_COM1): using the simulator on $VKM_COM1"
 fi
+echo "Clients reach vkm with DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS'"
 
 build/src/app/vkm "$@" &
 vkm_pid=$!

@@ -355,8 +355,16 @@ bool DriverFrame::poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query
     return ask(query, waitMs);
 }
 
+void DriverFrame::requireDisplay() const
+{
+    if (Headless::Active())
+        refuse(DriverErrors::InvalidOperation, Headless::Refusal(), m_notLinked.source());
+}
+
 void DriverFrame::ShowForm(int16_t n)
 {
+    if (n == 1 || n == 2)
+        requireDisplay();
     if (Module().link.MainFormOpen)
         return;
     if (n == 1)

@@ -126,6 +126,8 @@ protected:
 
     // The client's call fails with this error.
     [[noreturn]] static void refuse(int32_t number, const QString &description, const QString &source);
+    // A member that shows a window refuses where there is no display.
+    void requireDisplay() const;
 
     std::shared_ptr<Serial> cm;
     VbTimer tm;

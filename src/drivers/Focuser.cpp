@@ -101,7 +101,10 @@ Focuser::Focuser()
     Method("Move", [this](int32_t position) { Move(position); });
     Method("Halt", [this] { Halt(); });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
-    Method("SetupDialog", [] { Launch(DriverForms().ShowFocuserSetup); });
+    Method("SetupDialog", [this] {
+        requireDisplay();
+        Launch(DriverForms().ShowFocuserSetup);
+    });
     PropertyGet("AppVersion", [] { return AppVersion(); });
     PropertyGet("Connected", [this] { return Connected(); });
     PropertyLet("Connected", [this](bool value) { setConnected(value); });
@@ -329,5 +332,5 @@ void Focuser::dispatchReport(QStringView code, QStringView value)
                  Module().focuser.TempCompSlope = *x;
          }},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }

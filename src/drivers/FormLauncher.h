@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Headless.h"
+
 #include <functional>
 
 // The windows a driver object opens. The automation classes know no window: the program
@@ -18,9 +20,9 @@ struct FormLauncher
 
 FormLauncher &DriverForms();
 
-// Runs `show` when it is set.
+// Runs `show` when it is set and there is a display to show it on.
 inline void Launch(const std::function<void()> &show)
 {
-    if (show)
+    if (show && !Headless::Active())
         show();
 }

@@ -118,7 +118,10 @@ Rotator::Rotator()
     PropertyGet("MaxIncrement", [] { return int16_t(360); });
     Method("Move", [this](double degrees) { Move(degrees); });
     Method("MoveAbsolute", [this](double degrees) { MoveAbsolute(degrees); });
-    Method("SetupDialog", [] { Launch(DriverForms().ShowRotatorSetup); });
+    Method("SetupDialog", [this] {
+        requireDisplay();
+        Launch(DriverForms().ShowRotatorSetup);
+    });
     Method("Halt", [this] { Halt(); });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
     PropertyGet("AppVersion", [] { return AppVersion(); });

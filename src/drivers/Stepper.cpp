@@ -80,7 +80,10 @@ Stepper::Stepper()
     PropertyGet("Name", [] { return QStringLiteral("ORVA VKM STEPPER INTERFACE"); });
     for (int n = 1; n <= 4; ++n)
         Method(QStringLiteral("MoveRelative%1").arg(n), [this, n](int32_t steps) { MoveRelative(n, steps); });
-    Method("SetupDialog", [] { Launch(DriverForms().ShowRotatorSetup); });
+    Method("SetupDialog", [this] {
+        requireDisplay();
+        Launch(DriverForms().ShowRotatorSetup);
+    });
     Method("ShowForm", [this](int16_t n) { ShowForm(n); });
     PropertyGet("AppVersion", [] { return AppVersion(); });
     PropertyGet("Connected", [this] { return Connected(); });
@@ -249,5 +252,5 @@ void Stepper::dispatchReport(QStringView code, QStringView value)
              assignWhole(s.PresentBits, r.text);
          }},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }

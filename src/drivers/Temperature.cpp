@@ -251,5 +251,5 @@ void Temperature::dispatchReport(QStringView code, QStringView value)
         {":t2", degrees(&ModuleState::Temperatures::PrimaryTemperature)},
         {":t3", degrees(&ModuleState::Temperatures::SecondaryTemperature)},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }

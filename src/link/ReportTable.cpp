@@ -6,8 +6,11 @@
 #include <limits>
 
 Report::Report(QStringView codeView, QStringView value)
-    : code(codeView.toString()), text(value.toString()), numeric(vb::IsNumeric(text)), v(numeric ? vb::CDbl(text) : 0.0)
+    : code(codeView.toString()), text(value.toString())
 {
+    const std::optional<double> number = vb::NumericValue(text);
+    numeric = number.has_value();
+    v = number.value_or(0.0);
 }
 
 namespace ReportValue {

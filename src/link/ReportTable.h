@@ -43,6 +43,13 @@ public:
             it.value()(owner, report);
     }
 
+    // The same for a report not yet read: only a code with a handler has its value read.
+    void dispatch(Owner &owner, QStringView code, QStringView value) const
+    {
+        if (const auto it = m_handlers.constFind(code.toString()); it != m_handlers.cend())
+            it.value()(owner, Report(code, value));
+    }
+
 private:
     QHash<QString, Handler> m_handlers;
 };

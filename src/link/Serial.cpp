@@ -5,6 +5,8 @@
 #include "platform/DeviceHandle.h"
 #include "platform/Pause.h"
 
+#include <QAbstractEventDispatcher>
+#include <QScopedValueRollback>
 #include <QThread>
 
 namespace {
@@ -51,6 +53,8 @@ Serial::Serial()
     m_port.setReadBufferSize(0);
     connect(&m_port, &QSerialPort::readyRead, this, &Serial::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &Serial::onError);
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Serial::onAboutToBlock);
 }
 
 Serial::~Serial()
@@ -243,12 +247,20 @@ qint64 Serial::msecsLeft(uint32_t deadline) const
     return std::max<qint64>(0, static_cast<int32_t>(deadline - Clock::GetTickCount()));
 }
 
+bool Serial::waitForPort(bool (QSerialPort::*wait)(int), int msecs)
+{
+    ++m_portWaits;
+    const bool result = (m_port.*wait)(msecs);
+    --m_portWaits;
+    return result;
+}
+
 // Reads at most `maxBytes` (all when negative); when nothing is buffered, waits up to
 // `msecs` for the port without serving any other event.
 QByteArray Serial::readUpTo(qint64 maxBytes, int msecs)
 {
     if (m_port.bytesAvailable() == 0 && msecs > 0)
-        m_port.waitForReadyRead(msecs);
+        waitForPort(&QSerialPort::waitForReadyRead, msecs);
     return maxBytes < 0 ? m_port.readAll() : m_port.read(maxBytes);
 }
 
@@ -329,14 +341,14 @@ int16_t Serial::InBufferCount()
         return 0;
     }
     // A blocking read, not a spin: when nothing is buffered wait briefly for the port.
-    m_port.waitForReadyRead(m_port.bytesAvailable() == 0 ? ShortReadMs : 0);
+    waitForPort(&QSerialPort::waitForReadyRead, m_port.bytesAvailable() == 0 ? ShortReadMs : 0);
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
 }
 
 QString Serial::RecieveNoTimeout()
 {
     requireOpen();
-    m_port.waitForReadyRead(0); // what the port holds beyond what was fetched already
+    waitForPort(&QSerialPort::waitForReadyRead, 0); // what the port holds beyond what was fetched already
     return QString::fromLatin1(m_port.readAll());
 }
 
@@ -345,7 +357,7 @@ int16_t Serial::OutBufferCount()
     requireOpen();
     // Queued output leaves from the event loop; a caller that serves none drains it here.
     if (m_port.bytesToWrite() > 0)
-        m_port.waitForBytesWritten(ShortReadMs);
+        waitForPort(&QSerialPort::waitForBytesWritten, ShortReadMs);
     return static_cast<int16_t>(std::min<qint64>(m_port.bytesToWrite(), INT16_MAX));
 }
 
@@ -356,7 +368,7 @@ bool Serial::OutputDelivered(int msecs)
         const qint64 left = msecsLeft(deadline);
         if (left <= 0)
             break;
-        m_port.waitForBytesWritten(static_cast<int>(std::min<qint64>(left, ShortReadMs)));
+        waitForPort(&QSerialPort::waitForBytesWritten, static_cast<int>(std::min<qint64>(left, ShortReadMs)));
     }
     return m_port.isOpen() && m_port.bytesToWrite() == 0;
 }
@@ -387,9 +399,27 @@ int32_t Serial::SetInterfaceSafetyOptions(const QUuid *riid, uint32_t dwOptionsS
 
 void Serial::onReadyRead()
 {
-    // Deliver from the event loop, not from inside readyRead: the port does not announce
-    // new arrivals while its readyRead is being handled, and a subscriber may pump events
-    // (a modal box, a wait) for a long time.
+    // A chunk goes out at once: a turn of the event loop for each would cost more than the
+    // chunk. Inside one of the link's own blocking reads or writes the bytes are that
+    // caller's first; what it leaves goes out from the event loop afterwards.
+    if (m_portWaits > 0 || m_inReadyRead) {
+        deliverLater();
+        return;
+    }
+    const QScopedValueRollback inside(m_inReadyRead, true);
+    deliver();
+}
+
+void Serial::onAboutToBlock()
+{
+    // A subscriber pumps events inside readyRead, and the port announces nothing more until
+    // it returns: what arrives meanwhile goes out from that loop.
+    if (m_inReadyRead && m_port.isOpen() && m_port.bytesAvailable() > 0)
+        deliverLater();
+}
+
+void Serial::deliverLater()
+{
     if (m_deliveryQueued)
         return;
     m_deliveryQueued = true;

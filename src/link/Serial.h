@@ -154,7 +154,11 @@ private:
 
     void handOut(const QString &chunk);
     void onReadyRead();
+    void onAboutToBlock();
+    void deliverLater();
     void deliver();
+    // One of the port's blocking waits; a readyRead inside it leaves the bytes to its caller.
+    bool waitForPort(bool (QSerialPort::*wait)(int), int msecs);
     void onError(QSerialPort::SerialPortError error);
     // Tells the watchers when the port's state is no longer `wasOpen`.
     void announceState(bool wasOpen);
@@ -171,6 +175,8 @@ private:
     int32_t m_receiveTimeoutMs = 5000;
     bool m_safeForScripting = true;
     bool m_deliveryQueued = false;
+    bool m_inReadyRead = false;
+    int m_portWaits = 0;
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
     ControllerReports m_reports;
     DeviceHalts m_halts;

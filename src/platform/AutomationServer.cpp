@@ -82,13 +82,44 @@ AutomationServer::AutomationServer(const QDBusConnection &connection)
     connect(&m_owners, &QDBusServiceWatcher::serviceUnregistered, this, &AutomationServer::releaseOwnedBy);
     if (!m_connection.registerVirtualObject(AutomationWire::FactoryPath, this, QDBusConnection::SubPath))
         qWarning("Automation server: cannot serve objects on this bus connection");
+    // The connection tells no one when the bus goes; a look each second costs nothing.
+    if (m_connection.isConnected()) {
+        connect(&m_busCheck, &QTimer::timeout, this, &AutomationServer::checkBus);
+        m_busCheck.start(1000);
+    }
+}
+
+void AutomationServer::checkBus()
+{
+    if (m_connection.isConnected())
+        return;
+    m_busCheck.stop();
+    QStringList owners;
+    for (const auto &[path, exported] : m_objects)
+        if (!owners.contains(exported.owner))
+            owners << exported.owner;
+    for (const QString &owner : std::as_const(owners))
+        releaseOwnedBy(owner);
+    emit busClosed();
+}
+
+void AutomationServer::ReleaseNames()
+{
+    for (const QString &name : std::as_const(m_busNames))
+        m_connection.unregisterService(name);
+    m_busNames.clear();
+}
+
+bool AutomationServer::StartedByBus()
+{
+    // The bus gives the programs it starts the address of the bus that started them.
+    return !qEnvironmentVariableIsEmpty("DBUS_STARTER_ADDRESS") || !qEnvironmentVariableIsEmpty("DBUS_STARTER_BUS_TYPE");
 }
 
 AutomationServer::~AutomationServer()
 {
     m_connection.unregisterObject(AutomationWire::FactoryPath, QDBusConnection::UnregisterTree);
-    for (const QString &name : std::as_const(m_busNames))
-        m_connection.unregisterService(name);
+    ReleaseNames();
 }
 
 AutomationServer &AutomationServer::Session()

@@ -6,6 +6,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 #include <QHash>
+#include <QTimer>
 #include <map>
 
 // Serves automation classes to other programs on a D-Bus connection. Each registered ProgID
@@ -38,6 +39,17 @@ public:
     // Objects alive on behalf of clients.
     int ObjectCount() const { return int(m_objects.size()); }
 
+    // Gives up every bus name: calls to them start another program from now on.
+    void ReleaseNames();
+
+    // True when the bus started this program for a call to one of its names.
+    static bool StartedByBus();
+
+signals:
+    // The bus connection, open at the start, closed (the bus is gone): every object has
+    // ended, since no client can reach it any more.
+    void busClosed();
+
 private:
     struct Exported
     {
@@ -56,6 +68,7 @@ private:
     void forgetOwnerIfIdle(const QString &owner);
     void dispose(std::shared_ptr<Dispatch> object);
     void flush();
+    void checkBus();
 
     QDBusConnection m_connection;
     QDBusServiceWatcher m_owners;
@@ -63,4 +76,5 @@ private:
     QStringList m_busNames;
     std::map<QString, Exported> m_objects; // by path
     quint64 m_lastObjectId = 0;
+    QTimer m_busCheck;
 };

@@ -432,10 +432,15 @@ double Val(const QString &text)
 
 bool IsNumeric(const QString &text)
 {
+    return NumericValue(text).has_value();
+}
+
+std::optional<double> NumericValue(const QString &text)
+{
     try {
-        return parseNumeric(text).has_value();
+        return parseNumeric(text);
     } catch (const VbError &) {
-        return false;
+        return std::nullopt;
     }
 }
 

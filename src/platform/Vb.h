@@ -45,6 +45,9 @@ double Val(const QString &text);
 // are not accepted.
 bool IsNumeric(const QString &text);
 
+// The number of a text IsNumeric accepts (CDbl of it), or nothing: one reading for both.
+std::optional<double> NumericValue(const QString &text);
+
 // A settings value as the operator or a file gives it: an optional "-", digits with an
 // optional decimal point and digits, an optional exponent ("e" or "E", an optional sign,
 // digits), and nothing else (no blanks, "+", thousands commas, "D" exponent or "&H"); a

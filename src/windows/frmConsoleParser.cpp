@@ -43,7 +43,7 @@ void frmConsole::dispatch(QStringView code, QStringView value)
         {":rs", &C::rotatorTarget},     {":rt", &C::rotatorActual},         {":wr", &C::rotatorWrap},
         {":mb", [](C &, const Report &r) { skip([&] { Module().focuser.ForceMotorOff = ReportValue::Flag(r); }); }},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }
 
 void frmConsole::temperatureReport(const Report &r)

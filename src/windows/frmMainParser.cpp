@@ -254,7 +254,7 @@ void frmMain::dispatch(QStringView code, QStringView value)
         // link, boot loader and diagnostics
         {":!", &M::linkReport}, {":vr", &M::linkReport}, {":x", &M::linkReport}, {":d", &M::linkReport},
     };
-    table.dispatch(*this, Report(code, value));
+    table.dispatch(*this, code, value);
 }
 
 void frmMain::focuserReport(const Report &r)

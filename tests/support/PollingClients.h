@@ -11,7 +11,7 @@ class ControllerSimulator;
 // Stepper object, each made by a bus connection of its own, against a vkm program started
 // here on the simulated controller. The Focuser opens the main window first; then all four
 // link at once and each reads one property at a steady rate, never more than one call in
-// flight per client. Runs its own bus daemon.
+// flight per client. Runs its own bus daemon. Without `mainWindow` no window opens.
 class PollingClients
 {
 public:
@@ -21,11 +21,13 @@ public:
         std::vector<double> callMs; // every polling call's round trip, in ms
     };
 
-    PollingClients(ControllerSimulator &sim, const QString &vkmExecutable);
+    PollingClients(ControllerSimulator &sim, const QString &vkmExecutable, bool mainWindow = true);
     ~PollingClients();
 
     // Empty when vkm took its bus names and every object was made; else what went wrong.
     QString startError() const { return m_startError; }
+
+    qint64 vkmPid() const { return m_vkm.processId(); }
 
     // Links every client at once, then polls every `periodMs` for `durationMs`.
     Result run(int durationMs, int periodMs);
