@@ -1,6 +1,7 @@
 #include "platform/DeviceHandle.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -37,7 +38,8 @@ DeviceHandle::Refusal DeviceHandle::WhyNotOpened(const QString &path)
     struct stat info{};
     if (::stat(name.constData(), &info) != 0)
         return {Refusal::Missing, {}};
-    if (::access(name.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+    // The effective rights, as the failed open had them (access() would ask for the real ones).
+    if (::faccessat(AT_FDCWD, name.constData(), R_OK | W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)) {
         const group *owner = ::getgrgid(info.st_gid);
         return {Refusal::NoPermission, owner ? QString::fromLocal8Bit(owner->gr_name) : QString()};
     }
