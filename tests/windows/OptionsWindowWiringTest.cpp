@@ -70,13 +70,14 @@ TEST_F(OptionsWindowWiring, TheReadBackChainEndsAndOnlyTheOperatorsEditsGoBack)
     sim.setValue(QStringLiteral(":v"), QStringLiteral("65537"));
     sim.setValue(QStringLiteral(":c"), QStringLiteral("2048"));
     frmMain *main = open();
+    // The handshake's own " V  l " first: its report would start the chain over.
+    ASSERT_TRUE(sim.waitForReceived(QStringLiteral(" V  l "), 5000)) << sim.received().toStdString();
     ASSERT_TRUE(flushTo(QStringLiteral("M1 ")));
     sim.clearReceived();
     main->mnuTempCal_Click();
     frmCal *cal = CalForm(false);
     ASSERT_TRUE(Wait::Until(5000, [&] { return !cal->Timer1.Enabled(); }));
     EXPECT_EQ(Module().tools.DownloadState, 5);
-    // (The main window's own " l " after the handshake may follow: it leaves the chain ended.)
     EXPECT_TRUE(sim.received().startsWith(QStringLiteral("l G < 1 "))) << sim.received().toStdString();
     EXPECT_EQ(cal->txtVelocity->text().toStdString(), "1.00001525878906");
     EXPECT_EQ(cal->txtAcc->text().toStdString(), "0.0313");
