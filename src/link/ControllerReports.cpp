@@ -619,33 +619,40 @@ void ControllerReports::rotatorBurst(uint64_t answers)
     if (answers > m_rotatorZeroedAt)
         m_rotatorKnown = true;
     m_rotatorNow = {wrap, wrap};
-    // Two answers in a row at one place: it stands, whatever it was told.
+    // Two answers in a row at one place: it stands, whatever it was told. Where the second
+    // was asked only after the first had come, they are two instants a line's turn apart,
+    // and a rotator with any way to go would have moved between them.
     const std::pair<int64_t, int64_t> seen{wrap, actual};
     const bool again = m_rotatorSeen == seen;
+    const bool apart = again && answers > m_rotatorSeenAsked;
     m_rotatorSeen = seen;
+    m_rotatorSeenAsked = QueriesSent(u'R');
 
     // The target is known within a turn only: the ends the moves sent can have brought it
     // to are those a whole number of turns from it.
     int64_t toGo = (target - actual) % RotatorStepsPerTurn;
     std::optional<int64_t> end;
-    int candidates = 0;
+    int64_t candidates = 0;
     if (tracked) {
-        for (int64_t turns = -2; turns <= 2; ++turns) {
-            const int64_t candidate = wrap + toGo + turns * RotatorStepsPerTurn;
-            if (candidate >= m_rotatorEnd.low && candidate <= m_rotatorEnd.high) {
-                end = candidate;
-                ++candidates;
-            }
-        }
+        // However many turns the moves sent may span.
+        const int64_t base = wrap + toGo;
+        const auto floorTurns = [](int64_t steps) {
+            return steps >= 0 ? steps / RotatorStepsPerTurn : -((-steps + RotatorStepsPerTurn - 1) / RotatorStepsPerTurn);
+        };
+        const int64_t first = -floorTurns(base - m_rotatorEnd.low); // the least turns reaching the low end
+        const int64_t last = floorTurns(m_rotatorEnd.high - base);
+        candidates = std::max<int64_t>(0, last - first + 1);
+        if (candidates == 1)
+            end = base + first * RotatorStepsPerTurn;
     }
-    // At its target within a turn, it stands only where no whole turn may be left to go
-    // (two answers at one wrap prove nothing: they may come at one instant). A report the
-    // moves sent do not explain (nothing tracked, a wrap outside the reach, no end that
-    // fits) is taken as it is.
+    // At its target within a turn, it stands only where no whole turn may be left to go, or
+    // where it did not move between two instants apart (two answers asked together may come
+    // at one instant). A report the moves sent do not explain (nothing tracked, a wrap
+    // outside the reach, no end that fits) is taken as it is.
     bool standing = false;
     if (target != actual)
         standing = m_rotatorHalted && again;
-    else if (m_rotatorHalted || !m_rotatorMoveOwed || candidates == 0)
+    else if (m_rotatorHalted || !m_rotatorMoveOwed || candidates == 0 || apart)
         standing = true;
     else
         standing = candidates == 1 && *end == wrap;

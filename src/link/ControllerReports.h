@@ -193,6 +193,7 @@ private:
     uint64_t m_rotatorZeroedAt = 0;  // R queries written before the last zeroing of the wrap
     bool m_rotatorHalted = false;    // the last rotator command was a halt
     std::optional<std::pair<int64_t, int64_t>> m_rotatorSeen; // wrap, position of the last answer since it
+    uint64_t m_rotatorSeenAsked = 0; // R queries written when that answer had come
     std::optional<bool> m_rotatorStanding;
     uint64_t m_focuserCommandAt = 0;
     bool m_focuserHalted = false;

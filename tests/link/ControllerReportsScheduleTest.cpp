@@ -233,7 +233,8 @@ private:
     void queue(Answer a, const QString &text, int lateMs)
     {
         m_answers.push_back(std::move(a));
-        int64_t due = std::max(m_queue.empty() ? 0 : m_queue.back().due, Clock::Now() + lateMs);
+        // The line carries about a byte a millisecond: no answer is there the instant it is made.
+        int64_t due = std::max(m_queue.empty() ? 0 : m_queue.back().due, Clock::Now() + std::max(lateMs, 1));
         std::vector<qsizetype> cuts{0, text.size()};
         if (m_gen.chance(m_manner.split)) {
             for (int n = m_gen.between(1, 4); n > 0; --n)
@@ -413,6 +414,8 @@ private:
         m_manner = Manner{};
         log(QStringLiteral("from here on every answer comes at once"));
         advance(int(m_queue.empty() ? 0 : std::max<int64_t>(0, m_queue.back().due - Clock::Now())));
+        // and the rotator has got where it was going
+        advance(int(std::llabs(m_toGo) / m_rotatorSpeed + 1));
         int rounds = 2;
         for (const int lost : std::as_const(m_lost))
             rounds = std::max(rounds, lost + 2);
@@ -428,6 +431,11 @@ private:
         }
         if (ok() && !m_reports.RotatorWrapSpan())
             fail(QStringLiteral("the rotator's reach is not known again after answers at once"));
+        // An answer lost leaves the crediting a query early for good, so two answers asked
+        // one after the other cannot be told apart from two asked together.
+        const bool noneLost = std::all_of(m_lost.cbegin(), m_lost.cend(), [](int lost) { return lost == 0; });
+        if (ok() && noneLost && m_reports.RotatorStanding() != true)
+            fail(QStringLiteral("the rotator does not read standing again after answers at once"));
     }
 
     Fuzz::Gen &m_gen;

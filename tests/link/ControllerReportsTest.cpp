@@ -81,6 +81,13 @@ const ReportsCase cases[] = {
      {{":wr", true}}, Span{0, 72000}, false},
     {"until the turn is done", {{'>', " R "}, {'<', Rot0}, {'>', "j72000 "}, {'>', " R "}, {'<', Rot0}, {'>', " R "},
      {'<', ":wr 72000 :rs 0 :rt 0 "}}, {{":wr", true}}, Span{72000, 72000}, true},
+    {"two turns told to go nowhere: it stands once it kept still between two answers apart",
+     {{'>', " R "}, {'<', Rot0}, {'>', "j144000 "}, {'>', "j0 "}, {'>', " R "}, {'<', ":wr 72000 :rs 0 :rt 0 "},
+      {'>', " R "}, {'<', ":wr 72000 :rs 0 :rt 0 "}}, {{":wr", true}}, Span{72000, 72000}, true},
+    {"not on two answers asked together", {{'>', " R "}, {'<', Rot0}, {'>', "j144000 "}, {'>', "j0 "}, {'>', " R ", 2},
+     {'<', ":wr 72000 :rs 0 :rt 0 "}, {'<', ":wr 72000 :rs 0 :rt 0 "}}, {{":wr", true}}, Span{0, 144000}, false},
+    {"more than two turns to go keep their end", {{'>', " R "}, {'<', Rot0}, {'>', "j144000 "}, {'>', "q39138 "},
+     {'>', " R "}, {'<', ":wr 9336 :rs 25234 :rt 67432 "}}, {{":wr", true}}, Span{9336, 183138}, false},
     {"a restart forgets", {{'>', " R "}, {'<', ":wr 0 :rs 0 :rt 0 :t1 6800 "}, {'!'}}, {{":wr", false}, {":t1", false}}, {}},
     {"so does a restart notice nobody asked for", {{'>', " R "}, {'<', Rot0}, {'<', ":! 0 "}}, {{":wr", false}}, {}},
     {"and one during a handshake", {{'>', " R "}, {'<', Rot0}, {'>', "! "}, {'<', ":! 0 "}}, {{":wr", false}}, {}},
@@ -156,13 +163,15 @@ TEST(ControllerReports, VouchesOnlyForWhatNoLaterCommandChanged)
             EXPECT_EQ(reports.Holds(QString::fromLatin1(code)), holds) << code;
         const auto span = reports.RotatorWrapSpan();
         EXPECT_EQ(span.has_value(), c.span.has_value());
-        if (span && c.span)
+        if (span && c.span) {
             EXPECT_EQ(std::pair(span->low, span->high), std::pair(c.span->low, c.span->high));
+        }
         EXPECT_EQ(reports.RotatorStanding(), c.rotatorStanding);
         EXPECT_EQ(reports.FocuserStanding(), c.focuserStanding);
         EXPECT_EQ(reports.Pending(QLatin1Char(c.of)), c.pending);
-        if (c.waiting >= 0)
+        if (c.waiting >= 0) {
             EXPECT_EQ(reports.Waiting(QLatin1Char(c.of)), c.waiting);
+        }
     }
     for (const CommandCase &c : commands) {
         SCOPED_TRACE(c.command);
