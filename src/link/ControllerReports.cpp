@@ -274,6 +274,7 @@ void ControllerReports::forget()
     forgetReported();
     m_letters.clear();
     m_owed.clear();
+    m_lastSent.clear();
     m_activeLetter = QChar();
     m_staleUntil.clear();
     m_rotatorMoveOwed = false;
@@ -339,6 +340,7 @@ void ControllerReports::command(QStringView token)
         query(letter);
         return;
     }
+    m_lastSent.insert(letter, token.toString());
     if (letter.unicode() >= 128)
         return;
     const std::optional<int64_t> number = wholeNumber(argument);

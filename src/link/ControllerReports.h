@@ -91,6 +91,10 @@ public:
     // How many commands sent so far (by any sender) changed `code`'s value; never goes back,
     // so a sampler that keeps it sees any change between its samples, one undone since too.
     uint64_t Changes(QStringView code) const { return m_changes.value(code.toString()); }
+    // The last command of `letter` that left since the port opened and the controller last
+    // restarted, without its blanks ("+1"); empty when none. A setting the controller does not
+    // report back is decided on this.
+    QString LastSent(QChar letter) const { return m_lastSent.value(letter); }
 
     // Queries of `letter` written since the port opened, and how many of them have been
     // dealt with: given up (LostAfterMs), settled, or written before an answer that completed
@@ -178,6 +182,7 @@ private:
     std::deque<QString> m_otherCodes; // the codes outside the program's reading kept, oldest first
     QHash<QString, Stale> m_staleUntil;
     QHash<QString, uint64_t> m_changes;
+    QHash<QChar, QString> m_lastSent;
     uint64_t m_serial = 0;
     uint64_t m_epoch = 0;
 

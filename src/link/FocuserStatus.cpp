@@ -24,7 +24,7 @@ const Report *held(const Serial &link, QStringView code)
 // The number a command carries after its letter ("+1" -> 1), when it carries one.
 std::optional<double> sentNumber(const Serial &link, QChar letter)
 {
-    const QString command = link.LastSent(letter);
+    const QString command = link.Reports().LastSent(letter);
     const QString argument = command.mid(1);
     if (argument.isEmpty() || !vb::IsNumeric(argument))
         return std::nullopt;

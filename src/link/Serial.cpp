@@ -213,18 +213,10 @@ Serial::SendResult Serial::TransmitForUpload(const QString &Data)
         return SendResult::NotDelivered;
     m_reports.Sent(Data);
     m_halts.Sent(Data);
-    for (const QStringView token : QStringView(Data).tokenize(u' ', Qt::SkipEmptyParts))
-        m_lastSent.insert(token.front(), SentCommand{m_reports.Epoch(), token.toString()});
     // On the wire before we return. What a controller holding XOFF keeps back stays
     // queued and leaves from the event loop; nothing blocks.
     m_port.flush();
     return SendResult::Sent;
-}
-
-QString Serial::LastSent(QChar letter) const
-{
-    const auto it = m_lastSent.constFind(letter);
-    return it != m_lastSent.cend() && it->epoch == m_reports.Epoch() ? it->text : QString();
 }
 
 void Serial::TransmitBinary(const QByteArray &Data)

@@ -94,10 +94,6 @@ public:
     // The controller restarted (a firmware upload began or ended): what it reported before
     // is no longer vouched for.
     void ControllerRestarted() { m_reports.ControllerRestarted(); }
-    // The last command of `letter` that left since the port opened and the controller last
-    // restarted, without its blanks ("+1"); empty when none. A setting the controller does not
-    // report back is decided on this.
-    QString LastSent(QChar letter) const;
 
     Received<QString> Receive();
     Received<uint8_t> ReceiveByte();
@@ -180,10 +176,4 @@ private:
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
     ControllerReports m_reports;
     DeviceHalts m_halts;
-    struct SentCommand
-    {
-        uint64_t epoch = 0; // the record's epoch when it left
-        QString text;
-    };
-    QHash<QChar, SentCommand> m_lastSent;
 };
