@@ -31,8 +31,9 @@ void decodeAll(const QByteArray &value, float slope)
     const Report r(u":x", QString::fromLatin1(value));
     EXPECT_TRUE(r.numeric ? std::isfinite(r.v) : r.v == 0) << value.toHex().constData();
     overflowOnly([&] {
-        if (const auto t = ReportValue::Temperature(r))
+        if (const auto t = ReportValue::Temperature(r)) {
             EXPECT_FALSE(std::isnan(*t));
+        }
     });
     overflowOnly([&] { ReportValue::RotatorSteps(r); });
     overflowOnly([&] { ReportValue::Wrap(r); });

@@ -135,7 +135,8 @@ TEST(AutomationWireFuzz, AValueOfEveryWireTypeIsTakenOrRefusedAndGoesBackOut)
             }
         }
         const Variant back = AutomationWire::FromWire(AutomationWire::ToWire(value));
-        if (value.type() != Variant::Type::Double || !std::isnan(value.toDouble()))
+        if (value.type() != Variant::Type::Double || !std::isnan(value.toDouble())) {
             EXPECT_EQ(back.toString(), value.toString()) << wire.typeName();
+        }
     });
 }

@@ -62,9 +62,10 @@ protected:
         prompts.boxes.clear();
         load->click();
         EXPECT_LE(boxTexts().size(), 1);
-        if (loaded)
+        if (loaded) {
             EXPECT_EQ(boxTexts().join(QLatin1Char('|')).toStdString(), "")
                 << "loaded:\n" << readFile(path("in.dat")).toStdString() << "\nsaved:\n" << readFile(path("out.dat")).toStdString();
+        }
     }
 
     QTemporaryDir dir;

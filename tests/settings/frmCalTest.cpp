@@ -342,7 +342,7 @@ TEST_F(OptionsWindow, UploadSendsEachMarkedRowThenTheStepperBlock)
     w.txtSDI->setText(QStringLiteral("3"));
     w.txtSKi->clear(); // an emptied heater box sends nothing
     w.txtSecKi->setText(QStringLiteral("20"));
-    const int modes[] = {0, 1, 2, 3}, currents[] = {90, 45, 1, 0}, functions[] = {0, 1, 0, 1};
+    const int currents[] = {90, 45, 1, 0};
     // The controller answers a "1 " of its own with these (the record holds them) and the
     // parser writes them into the window.
     const auto readBack = [&](const std::array<int, 4> &m, const std::array<int, 4> &c, const std::array<int, 4> &f) {

@@ -70,8 +70,9 @@ TEST_F(ToolFilesFuzz, AHeaterDataSetIsFittedOrRefused)
         // Back on the choice page, on the analysis page (no fit) or on the results page.
         EXPECT_TRUE(wizard.WizardStep == 1 || wizard.WizardStep == 3 || wizard.WizardStep == 4)
             << wizard.WizardStep << " " << prompts.takePrompts().join(QLatin1Char('|')).toStdString();
-        if (wizard.WizardStep == 1)
+        if (wizard.WizardStep == 1) {
             EXPECT_FALSE(prompts.boxes.isEmpty()); // refused, and it says why
+        }
         expectSoundBoxes();
     });
 }

@@ -223,7 +223,11 @@ TEST_F(HeaterWizard, RecordingTakesTwoPointsAMinuteAndChallengesAtTwoMinutes)
     // itself also while the log runs and the graph asks less often.
     sim.setSilent(false);
     sim.setTemperature(ControllerSimulator::Sensor::Secondary, 0);
-    Module().tools = {.LoggingActive = true, .LogInterval = 30, .GraphPeriod = 60};
+    ModuleState::Tools &tools = Module().tools;
+    tools = {};
+    tools.LoggingActive = true;
+    tools.LogInterval = 30;
+    tools.GraphPeriod = 60;
     frmSecHeaterWizard wizard;
     wizard.cmdNext->click();
     wizard.udSampleTime->setValue(3);
