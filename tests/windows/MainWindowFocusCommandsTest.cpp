@@ -39,7 +39,6 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
             Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientMode));
         form->SkipSlewConfirm = true;
         form->cmdGoto->click();
-        sim.setSilent(true);
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, c.message);
         EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
@@ -69,17 +68,28 @@ TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 
 TEST_F(MainWindowFocusCommands, GotoBeforeTheHomeReportHomesAndRepeatsWithoutAsking)
 {
-    sim.setFocuserHomed(false);
-    answeredFor();
-    form->txtPosition->setText(QStringLiteral("100"));
-    EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
-    EXPECT_TRUE(form->FocusGotoPending);
-    EXPECT_TRUE(form->Timer3.Enabled());
-    EXPECT_EQ(form->Timer3.Interval(), 2000);
-    sim.setFocuserHomed(true);
-    answeredFor();
-    EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("b100 "));
-    EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")}); // only the first press asked
+    // meanwhile: another client's command between the home and the repeat.
+    struct Case { const char *meanwhile; const char *repeated; QStringList boxes; };
+    const Case cases[] = {
+        {nullptr, "b100 ", {QStringLiteral("Confirm slew?")}}, // only the first press asked
+        {"S ", "", {QStringLiteral("Confirm slew?"),
+                    QStringLiteral("The home was sent; the goto after it stopped: the focuser was halted meanwhile.")}},
+    };
+    for (const Case &c : cases) {
+        sim.setFocuserHomed(false);
+        answeredFor();
+        form->txtPosition->setText(QStringLiteral("100"));
+        EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
+        EXPECT_TRUE(form->FocusGotoPending);
+        EXPECT_TRUE(form->Timer3.Enabled());
+        EXPECT_EQ(form->Timer3.Interval(), 2000);
+        if (c.meanwhile)
+            Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
+        sim.setFocuserHomed(true);
+        answeredFor();
+        EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QString::fromLatin1(c.repeated));
+        EXPECT_EQ(takeBoxes(), c.boxes);
+    }
 }
 
 TEST_F(MainWindowFocusCommands, ButtonsAndCheckBoxesSendTheirCommands)
@@ -212,7 +222,9 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     form->Combo1->addItem(QStringLiteral("Cold"));
     form->Combo1->addItem(QStringLiteral("Same"));
 
-    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; QStringList status = {}; bool reopened = false; };
+    // status: the codes of the controller's " Q " answer, in order; reopened: the port opened
+    // afresh, the record empty; meanwhile: another client's command while the question is open.
+    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; QStringList status = {}; bool reopened = false; const char *meanwhile = nullptr; };
     const QString NoTemperature = QStringLiteral(
         "No temperature reported by the controller.  The stored position is used without temperature compensation.");
     const QString question = QStringLiteral("Compensate temperature? (current=70.0, saved=60.0)");
@@ -221,9 +233,12 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         {2, vbconst::vbYes, "4000", "b4000 ", {QStringLiteral("Confirm slew?")}},
         {1, vbconst::vbNo, "5000", "b5000 ", {question, QStringLiteral("Confirm slew?")}},
         {0, vbconst::vbNo, "0", "", {QStringLiteral("Compensate temperature? (current=70.0, saved=0.0)")}},
+        {1, vbconst::vbYes, "4975", "S ", {question}, {}, false, "S "}, // halted meanwhile: no goto after it
     };
     for (const Case &c : cases) {
         prompts.answer = [&](const MessageBoxRequest &box) {
+            if (c.meanwhile && box.buttonSet() == vbconst::vbYesNo)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
             return box.buttonSet() == vbconst::vbYesNo ? c.answer : int(vbconst::vbOK);
         };
         sim.setAnswer('Q', {0, c.status});
@@ -236,6 +251,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
                 answeredFor();
         }
         EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
+        sim.setSilent(true);
         EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
         EXPECT_EQ(takeBoxes(), c.boxes) << c.entry;
     }

@@ -40,7 +40,8 @@ protected:
 TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
 {
     ModuleState &m = Module();
-    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; int32_t limit = 540; };
+    // meanwhile: what another sender sends once the goto asked where the rotator is, answered late.
+    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; int32_t limit = 540; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {0, 0, 0, 1, "90", "j18000 "},
         {0, 0, 0, 1, "270", "j-18000 "},
@@ -57,6 +58,7 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         {0, 0, 0, 1, "150", "", 100},          // past the limit either way round
         {0, 30000, 0, 1, "60", "", 100},       // the other way round would end 50 past the other side
         {0, 100000, 0, 0, "-100", "j-20000 ", 100}, // past it but unwinding
+        {0, 0, 0, 1, "90", " R q0  R ", 540, "q0 "}, // halted while it waited: no move after the halt
     };
     for (const Case &c : cases) {
         m.settings.ZELLimit = c.limit;
@@ -64,7 +66,23 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         m.thesky.ZELOffset = c.offset;
         m.settings.AutoReverse = c.autoReverse;
         form->txtRotGOTO->setText(QString::fromLatin1(c.entry));
+        QMetaObject::Connection hook;
+        if (c.meanwhile) {
+            sim.clearReceived();
+            Module().link.SharedSerial->Transmit(QStringLiteral("j0 ")); // the record no longer knows where it is
+            ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
+            sim.setAnswer('R', {200});
+            hook = QObject::connect(&sim, &ControllerSimulator::commandReceived, [&c, done = false](const QString &command) mutable {
+                if (done || command != QLatin1String("R"))
+                    return;
+                done = true;
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
+                Module().link.SharedSerial->Transmit(QStringLiteral(" R ")); // and asks where it stands
+            });
+        }
         EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString::fromLatin1(c.sent)) << c.entry << " " << c.wrap;
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
         QStringList expected{QStringLiteral("Confirm slew?")};
         if (!*c.sent)
             expected << QStringLiteral("Warning:  Can not slew past wrap limit.");
@@ -183,7 +201,8 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     const QString smallWrap = QStringLiteral(
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; };
+    // clientCommand: sent by another client while the question is open, the wrap then wrapWhileAsked.
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; const char *clientCommand = "j-76000 "; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -195,12 +214,13 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {40000, "cmdCancel", true, vbconst::vbOK, "", false},
         {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
         {36000, "cmdOK", false, vbconst::vbOK, "j-76000  R  j72000 ", true, 540, -40000}, // a client's move meanwhile
+        {36000, "cmdOK", false, vbconst::vbOK, "q0  R ", true, 540, 36000, "q0 "}, // a client's halt: no unwrap after it
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
         controllerAt(0, c.wrap);
         prompts.answer = [&](const MessageBoxRequest &) {
-            if (c.wrapWhileAsked && Module().link.SharedSerial->Transmit(QStringLiteral("j-76000 ")) == Serial::SendResult::Sent)
+            if (c.wrapWhileAsked && Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientCommand)) == Serial::SendResult::Sent)
                 controllerAt(0, c.wrapWhileAsked);
             return c.answer;
         };
