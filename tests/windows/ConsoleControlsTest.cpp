@@ -143,11 +143,13 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
 
 TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
 {
-    struct Case { int answer; bool stillHeld; const char *sent; bool repeats; };
+    // meanwhile: another client's command while the box is open.
+    struct Case { int answer; bool stillHeld; const char *sent; bool repeats; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {vbconst::vbOK, true, "U0 m10 ", true},
         {vbconst::vbOK, false, "U0 m10 ", false}, // let go while the box was open
         {vbconst::vbCancel, true, "", false},
+        {vbconst::vbOK, true, "S ", false, "S "}, // the focuser halted meanwhile: no step after it
     };
     Module().settings.FocusStep = 1;
     open();
@@ -157,6 +159,8 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
         bool timerOnWhileAsked = true;
         prompts.answer = [&](const MessageBoxRequest &) {
             timerOnWhileAsked = form->Timer1.Enabled();
+            if (c.meanwhile)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
             return c.answer;
         };
         prompts.boxes.clear();
@@ -167,7 +171,7 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
         EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
         EXPECT_FALSE(timerOnWhileAsked);
         EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
-        EXPECT_EQ(Module().focuser.ForceMotorOff, c.answer == vbconst::vbCancel);
+        EXPECT_EQ(Module().focuser.ForceMotorOff, c.answer == vbconst::vbCancel || c.meanwhile);
         release(form->cmdMove[0]);
         EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
     }
@@ -213,7 +217,8 @@ TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
 TEST_F(ConsoleControls, HomeAndStopButtons)
 {
     open();
-    struct Case { QPushButton *button; int answer; const char *question; const char *sent; bool upload = false; };
+    // meanwhile: another client's command while the question is open.
+    struct Case { QPushButton *button; int answer; const char *question; const char *sent; bool upload = false; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "h"},
         {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "", true},
@@ -223,10 +228,17 @@ TEST_F(ConsoleControls, HomeAndStopButtons)
         {form->cmdRotateHome, vbconst::vbCancel, "Confirm Rotate HOME", ""},
         {form->cmdFocusStop, vbconst::vbOK, nullptr, "S "},
         {form->cmdRotateStop, vbconst::vbOK, nullptr, "q0 "},
+        {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "q0 ", false, "q0 "}, // halted meanwhile
+        {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "S ", false, "S "},
+        {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "S r ", false, "S "}, // the other device's halt
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
-        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (c.meanwhile)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
+            return c.answer;
+        };
         Module().tools.FlashInProgress = c.upload;
         c.button->click();
         Module().tools.FlashInProgress = false;
