@@ -39,6 +39,7 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
             Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientMode));
         form->SkipSlewConfirm = true;
         form->cmdGoto->click();
+        sim.setSilent(true);
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, c.message);
         EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
@@ -234,6 +235,8 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         {1, vbconst::vbNo, "5000", "b5000 ", {question, QStringLiteral("Confirm slew?")}},
         {0, vbconst::vbNo, "0", "", {QStringLiteral("Compensate temperature? (current=70.0, saved=0.0)")}},
         {1, vbconst::vbYes, "4975", "S ", {question}, {}, false, "S "}, // halted meanwhile: no goto after it
+        {1, vbconst::vbNo, "5000", " Q  T  Q b5000 ", {question, QStringLiteral("Confirm slew?")}, {":s", ":a", ":h"}, true},
+        {1, vbconst::vbNo, "5000", " Q  T  Q b5000 ", {question, QStringLiteral("Confirm slew?")}, {":h", ":s", ":a"}, true},
     };
     for (const Case &c : cases) {
         prompts.answer = [&](const MessageBoxRequest &box) {
@@ -243,6 +246,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         };
         sim.setAnswer('Q', {0, c.status});
         if (c.reopened) { // nothing reported yet; the last row's sensor is silent
+            sim.setFocuserPosition(1000);
             if (c.status.isEmpty())
                 sim.setValue(QStringLiteral(":t1"), QString());
             Module().link.SharedSerial->setConnected(false);
@@ -250,6 +254,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
             if (c.status.isEmpty())
                 answeredFor();
         }
+        sim.setSilent(!c.reopened); // the record holds nothing: the controller answers what the choice asks
         EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
         sim.setSilent(true);
         EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
@@ -257,6 +262,7 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     }
 
     sim.setAnswer('Q', {});
+    answeredFor();
     // Where the focuser already stands no goto follows; compensation refuses the choice.
     form->Handle_Received(QStringLiteral(":a 4000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());
