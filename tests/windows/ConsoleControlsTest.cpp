@@ -64,7 +64,8 @@ TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
 
 TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
 {
-    struct Case { int16_t focusStep; int16_t rotateStep; const char *option; int button; const char *press; const char *repeat; };
+    // meanwhile: another sender's, while the press waits for the controller's answer.
+    struct Case { int16_t focusStep; int16_t rotateStep; const char *option; int button; const char *press; const char *repeat; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {2, 0, "0", 1, "m-25 ", "m-25 "},
         {3, 0, "0", 0, "m100 ", "m100 "},
@@ -74,6 +75,7 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         {0, 3, "0", 3, "j-9000 ", "q-9000 "},
         {0, 0, "0", 2, "j100 ", "q100 "},
         {0, 4, "-45", 2, "j100 ", "q100 "}, // a refused custom step is not taken: no turn the other way
+        {0, 0, "0", 2, " R q0  R ", "", "q0 "}, // halted meanwhile: no step after it, no repeat
     };
     for (const Case &c : cases) {
         Module().settings.FocusStep = c.focusStep;
@@ -82,10 +84,15 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         open();
         rotatorAt(0);
         focuserAt(false);
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         press(form->cmdMove[c.button]);
-        EXPECT_TRUE(form->Timer1.Enabled()) << c.press;
-        form->Timer1_Timer();
-        form->Timer1_Timer();
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
+        EXPECT_EQ(form->Timer1.Enabled(), !c.meanwhile) << c.press;
+        if (!c.meanwhile) {
+            form->Timer1_Timer();
+            form->Timer1_Timer();
+        }
         release(form->cmdMove[c.button]);
         EXPECT_EQ(sent(), QString::fromLatin1(c.press) + c.repeat + c.repeat) << c.press;
         closeWindows();

@@ -35,6 +35,7 @@ protected:
         Module().rotator.LastWrap = wrap; // shown as it is: no limit crossing to stop
         ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
     }
+
 };
 
 TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
@@ -66,20 +67,7 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         m.thesky.ZELOffset = c.offset;
         m.settings.AutoReverse = c.autoReverse;
         form->txtRotGOTO->setText(QString::fromLatin1(c.entry));
-        QMetaObject::Connection hook;
-        if (c.meanwhile) {
-            sim.clearReceived();
-            Module().link.SharedSerial->Transmit(QStringLiteral("j0 ")); // the record no longer knows where it is
-            ASSERT_TRUE(flushTo(QStringLiteral("MARK ")));
-            sim.setAnswer('R', {200});
-            hook = QObject::connect(&sim, &ControllerSimulator::commandReceived, [&c, done = false](const QString &command) mutable {
-                if (done || command != QLatin1String("R"))
-                    return;
-                done = true;
-                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
-                Module().link.SharedSerial->Transmit(QStringLiteral(" R ")); // and asks where it stands
-            });
-        }
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString::fromLatin1(c.sent)) << c.entry << " " << c.wrap;
         QObject::disconnect(hook);
         sim.setAnswer('R', {});
@@ -239,7 +227,8 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
     ModuleState &m = Module();
     // The repeat runs on unless the press was refused or met the wrap limit.
     // target: where the controller is still turning to, in steps from its position.
-    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int32_t target; int16_t autoReverse; const char *sent; bool repeats; const char *message; };
+    // meanwhile: another sender's, while the press waits for the controller's answer.
+    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int32_t target; int16_t autoReverse; const char *sent; bool repeats; const char *message; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {0, 100, nullptr, 0, 0, 1, "m25 ", true, nullptr},
         {1, 100, nullptr, 0, 0, 1, "m-25 ", true, nullptr},
@@ -259,6 +248,7 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {3, 0, "abc", 0, 0, 1, "", false, "Invalid value for rotator step size."},
+        {3, 1000, nullptr, 0, 0, 1, " R q0  R ", false, nullptr, "q0 "}, // halted meanwhile: no step after it
     };
     form->FocusJogSteps = 25;
     sim.setRotatorSpeed(1); // a turn under way goes on while the press decides
@@ -270,7 +260,10 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         m.settings.AutoReverse = c.autoReverse;
         form->JogTicks = 9;
         QPushButton *button = form->Command1[c.button];
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         EXPECT_EQ(sentBy([&] { press(button); }), QString::fromLatin1(c.sent)) << c.button << " " << c.sent;
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
         EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.sent;
         EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
         if (*c.sent) {
