@@ -190,7 +190,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
     // clientCommand: sent by another client while the question is open, the wrap then wrapWhileAsked.
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; const char *clientCommand = "j-76000 "; };
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; const char *clientCommand = "j-76000 "; bool closes = false; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -203,6 +203,7 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
         {36000, "cmdOK", false, vbconst::vbOK, "j-76000  R  j72000 ", true, 540, -40000}, // a client's move meanwhile
         {36000, "cmdOK", false, vbconst::vbOK, "q0  R ", true, 540, 36000, "q0 "}, // a client's halt: no unwrap after it
+        {36000, "cmdOK", false, vbconst::vbOK, "", true, 540, 0, "", true}, // the window closed meanwhile (last: it goes)
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
@@ -210,6 +211,8 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         prompts.answer = [&](const MessageBoxRequest &) {
             if (c.wrapWhileAsked && Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientCommand)) == Serial::SendResult::Sent)
                 controllerAt(0, c.wrapWhileAsked);
+            if (c.closes)
+                form->close();
             return c.answer;
         };
         WidgetInput::whenModal([&](QWidget *unwrap) {
