@@ -6,6 +6,7 @@
 #include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
+#include "platform/RunningHandler.h"
 #include "platform/Screen.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -155,6 +156,7 @@ void frmMain::repeatSend(const QString &command)
 
 void frmMain::Timer3_Timer()
 {
+    const RunningHandler running(this); // the home's check waits: the window may close
     ModuleState &m = Module();
     try {
         Screen::SetMousePointer(Screen::vbDefault);
