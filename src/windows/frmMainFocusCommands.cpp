@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
 using namespace MainMessages;
 
@@ -51,11 +52,9 @@ bool frmMain::compensationRefused(const StepScope &step, const QString &active)
 // A goto that Timer3 repeats skips its question once; a refused one leaves no skip behind.
 void frmMain::focusGoto(const StepScope &step)
 {
-    if (focusMoveRefused(step, true) || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
-        SkipSlewConfirm = false;
+    const bool skipQuestion = std::exchange(SkipSlewConfirm, false);
+    if (focusMoveRefused(step, true) || (!skipQuestion && !Confirmed(ConfirmSlew)))
         return;
-    }
-    SkipSlewConfirm = false;
     WindowRules::RequireWanted(step);
     const std::optional<bool> homed = WindowRules::FocuserHomed(GetSerial.get(), true);
     WindowRules::RequireWanted(step);

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 #include <QRadioButton>
 #include <cmath>
 #include <cstdlib>
@@ -41,11 +42,9 @@ void frmMain::rotatorGoto()
 {
     ModuleState &m = Module();
     const StepScope step = beginStep(GetSerial.get(), MovedDevice::Rotator);
-    if (portRefused() || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
-        SkipSlewConfirm = false;
+    const bool skipQuestion = std::exchange(SkipSlewConfirm, false);
+    if (portRefused() || (!skipQuestion && !Confirmed(ConfirmSlew)))
         return;
-    }
-    SkipSlewConfirm = false;
     WindowRules::RequireWanted(step);
     const std::optional<bool> homed = WindowRules::RotatorHomed(GetSerial.get(), true);
     WindowRules::RequireWanted(step);

@@ -24,12 +24,14 @@ const QString PortMessage = QStringLiteral("Error:  The communications port is n
 
 TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 {
-    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; };
+    // halt: another client's, while the goto asks the controller's mode.
+    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; const char *halt = nullptr; };
     const Case cases[] = {
         {true, 1, false, ForceMotorMessage, vbconst::vbInformation, "VKM"},
         {false, 2, true, CompensationMessage, vbconst::vbInformation, "VKM"},
         {false, 2, false, PortMessage, vbconst::vbExclamation, "ORVA"}, // the record knows nothing of a closed port
         {false, 0, true, CompensationMessage, vbconst::vbInformation, "VKM", " +1 "}, // a client's mode after the last report
+        {false, 0, true, QString(), 0, "", " +0 ", "S "}, // halted meanwhile: no box, nothing left to skip
     };
     form->txtPosition->setText(QStringLiteral("100"));
     for (const Case &c : cases) {
@@ -38,13 +40,23 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
         if (c.clientMode)
             Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientMode));
         form->SkipSlewConfirm = true;
+        const QMetaObject::Connection hook = !c.halt ? QMetaObject::Connection()
+            : QObject::connect(&sim, &ControllerSimulator::commandReceived, [&c](const QString &command) {
+                  if (command == QLatin1String("Q"))
+                      Module().link.SharedSerial->Transmit(QString::fromLatin1(c.halt));
+              });
         form->cmdGoto->click();
+        QObject::disconnect(hook);
         sim.setSilent(true);
+        EXPECT_FALSE(form->SkipSlewConfirm) << "a refused goto leaves no skipped question behind";
+        if (c.halt) {
+            EXPECT_TRUE(prompts.boxes.isEmpty());
+            continue;
+        }
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, c.message);
         EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
         EXPECT_EQ(prompts.boxes[0].title, QString::fromLatin1(c.title));
-        EXPECT_FALSE(form->SkipSlewConfirm) << "a refused goto leaves no skipped question behind";
         prompts.boxes.clear();
     }
 }
