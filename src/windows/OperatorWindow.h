@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ModuleState.h"
+#include "link/StepScope.h"
 #include "platform/VbTimer.h"
 #include "windows/WindowRules.h"
 
@@ -37,6 +38,14 @@ public:
     }
 
 protected:
+    // The scope of a command whose steps wait (a box, the controller's answer): after each
+    // wait it goes on only while this window is open, `device` was not halted and the port
+    // and controller are the same.
+    StepScope beginStep(const Serial *link, MovedDevice device) const
+    {
+        return StepScope(link, device, [this] { return m_unloaded ? QStringLiteral("the window closed") : QString(); });
+    }
+
     // Whether the other operator window is open, so logging may go on without this one.
     virtual bool otherWindowOpen() const = 0;
     // Stops data logging, with whatever the window shows of it.

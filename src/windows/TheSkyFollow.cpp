@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace TS = TheSkyAutomation;
 
@@ -98,6 +99,19 @@ Serial::SendResult TheSkyFollow::send(const QString &letter, int32_t value)
 
 // --- connection ---
 
+StepScope::Condition TheSkyFollow::stillOn(uint64_t stops, bool following) const
+{
+    return [this, stops, following] {
+        if (m_host.Closing())
+            return QStringLiteral("the window closed");
+        if (shared().Stops != stops || (following && !Module().thesky.TheSky))
+            return QStringLiteral("the follow was stopped");
+        return QString();
+    };
+}
+
+// Goes on only while the box stays ticked and the window open: withdrawn meanwhile, it keeps
+// none of the objects it made, starts no follow and shows nothing more.
 void TheSkyFollow::ConnectTheSky(bool boxChecked)
 {
     ModuleState &m = Module();
@@ -107,10 +121,29 @@ void TheSkyFollow::ConnectTheSky(bool boxChecked)
         return;
     }
     BusyScope busy;
+    const uint64_t connect = ++shared().Connects;
+    // A connect ticked again inside this one's wait runs with its own scope.
+    std::optional<StepScope> outer =
+        std::exchange(m_tick, StepScope(nullptr, MovedDevice::None, stillOn(shared().Stops, false)));
     bool createdNow = false;
+    try {
+        connectObjects(createdNow);
+    } catch (const NoLongerWanted &) {
+        // What a later connect made is its own.
+        if (createdNow && shared().Connects == connect)
+            TS::ReleaseObjects();
+    }
+    m_tick = std::move(outer);
+}
+
+void TheSkyFollow::connectObjects(bool &createdNow)
+{
+    const ModuleState &m = Module();
     if (!m.thesky.TheSky) {
         createdNow = true;
-        if (!TS::CreateChartObjects() || !showIndicator()) {
+        const bool created = TS::CreateChartObjects();
+        requireWanted();
+        if (!created || !showIndicator()) {
             m_host.SetConnectBox(false);
             return;
         }
@@ -118,7 +151,9 @@ void TheSkyFollow::ConnectTheSky(bool boxChecked)
     const bool newTelescope = !m.thesky.TheSkyTelescope;
     if (newTelescope) {
         createdNow = true;
-        if (!TS::CreateTelescopeObject()) {
+        const bool created = TS::CreateTelescopeObject();
+        requireWanted();
+        if (!created) {
             m_host.SetConnectBox(false);
             return;
         }
@@ -131,7 +166,9 @@ bool TheSkyFollow::showIndicator()
     bool visible = false;
     try {
         visible = TS::GetFovi(TS::FoviVisible).toBoolean();
+        requireWanted();
     } catch (const VbError &) {
+        requireWanted(); // a call the untick cut short says nothing
         Warn(QStringLiteral("The current FOVI is not found the TheSky available FOVIs.  Please choose a new FOVI "
                             "under Rotator Options."));
         return false;
@@ -140,11 +177,14 @@ bool TheSkyFollow::showIndicator()
         return true;
     try {
         TS::SetFovi(TS::FoviVisible, true);
+        requireWanted();
     } catch (const VbError &) {
+        requireWanted();
         Warn(QStringLiteral("Unable to set FOVI visiblity."));
         return false;
     }
     Warn(QStringLiteral("FOVI set visible."), vbconst::vbInformation);
+    requireWanted();
     return true;
 }
 
@@ -156,8 +196,10 @@ void TheSkyFollow::connectSteps(bool createdNow, bool newTelescope)
     auto step = [&](const std::function<void()> &work) {
         try {
             work();
+            requireWanted();
             return true;
         } catch (const VbError &e) {
+            requireWanted();
             if (!createdNow)
                 return true;
             if (e.number() == 429) {
@@ -173,8 +215,10 @@ void TheSkyFollow::connectSteps(bool createdNow, bool newTelescope)
             return false;
         }
     };
-    if (newTelescope && !step([] {
-            if (!TS::TelescopeConnected())
+    if (newTelescope && !step([this] {
+            const bool connected = TS::TelescopeConnected();
+            requireWanted();
+            if (!connected)
                 TS::ConnectTelescope();
         }))
         return;
@@ -191,19 +235,23 @@ void TheSkyFollow::findPierSide()
     const double lst = TS::LocalSiderealTime();
     const double ra = TS::TelescopeRa();
     const double hourAngle = FoldHourAngle(lst - ra);
-    int16_t &side = Module().thesky.PierSide;
-    if (std::abs(hourAngle) < 0.67)
+    requireWanted();
+    int16_t side = hourAngle < 0 ? -1 : 1; // east of the meridian: the telescope is on the west side
+    if (std::abs(hourAngle) < 0.67) {
         side = frmZELEastWest::ask(m_host.PromptParent());
-    else
-        side = hourAngle < 0 ? -1 : 1; // east of the meridian: the telescope is on the west side
+        requireWanted();
+    }
+    Module().thesky.PierSide = side;
 }
 
 void TheSkyFollow::compareAtConnect()
 {
     const ModuleState &m = Module();
     const double angle = TS::CameraAngle();
+    requireWanted();
     // Without the controller's own target the angles cannot be shown to agree.
     const std::optional<int32_t> set = WindowRules::CurrentRotatorValue(m_host.Link(), u":rs", true);
+    requireWanted();
     bool differ = !set || std::llabs(StepsApart(IndicatorSteps(angle), *set)) > 2;
     const int16_t synched = m.settings.ZELSynchedToTelescope;
     if (!differ && m.settings.CheckTelescope && synched != 0
@@ -212,7 +260,9 @@ void TheSkyFollow::compareAtConnect()
     if (!differ)
         return;
     Warn(QStringLiteral("Warning:  TheSky and the ZEL angles are different.  You must set a synchronization option."));
+    requireWanted();
     frmSynchTS::ask(m_host.PromptParent());
+    requireWanted();
 }
 
 void TheSkyFollow::resetOffsets()
@@ -221,8 +271,11 @@ void TheSkyFollow::resetOffsets()
     s.LastFOVIOffsetDec = 0;
     s.LastFOVIOffsetRA = 0;
     TS::SetFovi(TS::FoviOffsetEastWest, 0.0);
+    requireWanted();
     TS::SetFovi(TS::FoviOffsetNorthSouth, 0.0);
+    requireWanted();
     TS::RefreshChart();
+    requireWanted();
 }
 
 void TheSkyFollow::Disconnect()
@@ -241,14 +294,7 @@ void TheSkyFollow::Tick()
     if (shared().Busy || !m.thesky.TheSky || m.rotator.RotatorMovePending || m.thesky.UtilitiesFormOpen)
         return;
     BusyScope busy;
-    const uint64_t stops = shared().Stops;
-    m_tick.emplace(m_host.Link(), MovedDevice::Rotator, [this, stops] {
-        if (m_host.Closing())
-            return QStringLiteral("the window closed");
-        if (shared().Stops != stops || !Module().thesky.TheSky)
-            return QStringLiteral("the follow was stopped");
-        return QString();
-    });
+    m_tick.emplace(m_host.Link(), MovedDevice::Rotator, stillOn(shared().Stops, true));
     try {
         keepChartSetting();
         watchMeridian();

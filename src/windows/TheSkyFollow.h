@@ -29,6 +29,7 @@ public:
         bool Busy = false;             // a tick or connect is under way (waiting on a prompt or the telescope)
         bool TurnRefused = false;      // a turn was refused for the link; not said again until it takes commands
         uint64_t Stops = 0;            // the follow's stops (the operator's, an error's): a tick begun before ends
+        uint64_t Connects = 0;         // connects begun: a withdrawn one keeps none of its objects unless a later one began
     };
     static Shared &shared();
 
@@ -37,6 +38,10 @@ public:
     static int SlewPollMs;
 
 private:
+    // The starter's wish: the window open and no stop of the follow since `stops`; a tick
+    // (`following`) also needs TheSky's object.
+    StepScope::Condition stillOn(uint64_t stops, bool following) const;
+    void connectObjects(bool &createdNow);
     bool showIndicator();
     void connectSteps(bool createdNow, bool newTelescope);
     void findPierSide();
@@ -57,12 +62,13 @@ private:
     void slewToOffset();
     void waitForSlew();
     // After a wait or a late-bound call: the tick goes on only while it is still wanted (the
-    // window open, the follow on, the port and controller the same, no rotator halt). Else it
-    // ends quietly; once a flip's "p" relabelled the counter (`relabelled`) it says so first.
+    // window open, the follow on, the port and controller the same, no rotator halt), the
+    // connect while its box stays ticked and the window open. Else it ends quietly; once a
+    // flip's "p" relabelled the counter (`relabelled`) it says so first.
     void requireWanted(std::optional<int32_t> relabelled = std::nullopt) const;
     void stopFollowing(const QString &description);
     Serial::SendResult send(const QString &letter, int32_t value);
 
     TheSkyFollowHost &m_host;
-    std::optional<StepScope> m_tick; // while a tick runs
+    std::optional<StepScope> m_tick; // while a tick or a connect runs
 };

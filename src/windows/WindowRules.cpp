@@ -5,6 +5,7 @@
 #include "link/OperatorSend.h"
 #include "link/ReportTable.h"
 #include "link/Serial.h"
+#include "link/StepScope.h"
 #include "link/RotatorSteps.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
@@ -31,6 +32,12 @@ std::function<Qt::MouseButtons()> PointerButtons = [] { return QGuiApplication::
 bool JogPointerHeld()
 {
     return PointerButtons().testFlag(Qt::LeftButton);
+}
+
+void RequireWanted(const StepScope &step)
+{
+    if (!step.Wanted())
+        throw StepWithdrawn{};
 }
 
 namespace {

@@ -14,10 +14,19 @@
 class QObject;
 class QSpinBox;
 class Serial;
+class StepScope;
 
 // Rules that the main window and the console apply alike: their shared report handling,
 // the rotator jog's wrap guard, stopping the data log and the handlers' error box.
 namespace WindowRules {
+
+// Thrown after a wait when an operator window's command is no longer wanted (StepScope): the
+// command sends nothing more and its handler ends quietly.
+struct StepWithdrawn
+{
+};
+// After a wait or a late-bound call: throws StepWithdrawn unless `step` is still wanted.
+void RequireWanted(const StepScope &step);
 
 // One statement of a report parser: a failing conversion or control write skips it alone.
 template <typename F>

@@ -155,11 +155,11 @@ private:
     void applyFocusIncrement();
     void applyRotateIncrement();
     std::optional<int32_t> customRotateIncrement() const;
-    bool rotatorJogPress(int index);
+    bool rotatorJogPress(const StepScope &step, int index);
     void rotatorJogRepeat();
     void repeatSend(const QString &command);
     void powerChange(QSpinBox *spin, bool hold, const char *command);
-    void homeClick(const QString &question, const QString &command);
+    void homeClick(const QString &question, const QString &command, MovedDevice device);
     void dewClick(QCheckBox *box, QSpinBox *spin);
 
     std::shared_ptr<Serial> cm;

@@ -41,11 +41,12 @@ bool frmConsole::commPortOpen()
     return requirePort(CommPortNotOpen);
 }
 
-void frmConsole::homeClick(const QString &question, const QString &command)
+void frmConsole::homeClick(const QString &question, const QString &command, MovedDevice device)
 {
     const RunningHandler running(this); // the question serves events: the window may close
     try {
-        if (requirePort(PortNotOpen) && confirmed(question) && !m_unloaded)
+        const StepScope step = beginStep(cm.get(), device);
+        if (requirePort(PortNotOpen) && confirmed(question) && step.Wanted())
             send(command, PortNotOpen);
     } catch (const std::exception &e) {
         ShowHandlerError(e);
@@ -54,12 +55,12 @@ void frmConsole::homeClick(const QString &question, const QString &command)
 
 void frmConsole::cmdFocusHome_Click()
 {
-    homeClick(QStringLiteral("Confirm move focus HOME?"), QStringLiteral("h"));
+    homeClick(QStringLiteral("Confirm move focus HOME?"), QStringLiteral("h"), MovedDevice::Focuser);
 }
 
 void frmConsole::cmdRotateHome_Click()
 {
-    homeClick(QStringLiteral("Confirm Rotate HOME"), QStringLiteral("r "));
+    homeClick(QStringLiteral("Confirm Rotate HOME"), QStringLiteral("r "), MovedDevice::Rotator);
 }
 
 void frmConsole::cmdFocusStop_Click()
@@ -88,16 +89,17 @@ void frmConsole::cmdMove_MouseDown(int index)
             return;
         JogTicks = 0;
         Timer1.setInterval(300);
+        const StepScope step = beginStep(cm.get(), index <= 1 ? MovedDevice::Focuser : MovedDevice::Rotator);
         bool asked = false;
         // Whether the motor is forced off, whoever forced it, as the controller reports now;
         // without its answer the step goes unasked (a forced-off motor does not move).
         const bool forcedOff = index <= 1 && WindowRules::MotorForcedOff(cm.get(), true).value_or(false);
-        if (m_unloaded) // the wait served events
-            return;
+        WindowRules::RequireWanted(step);
         if (forcedOff) {
             asked = true;
-            if (!confirmed(ForcedOffQuestion) || m_unloaded) // the question served events
+            if (!confirmed(ForcedOffQuestion))
                 return;
+            WindowRules::RequireWanted(step);
             if (!send(QStringLiteral("U0 "), CommPortNotOpen))
                 return;
             m.focuser.ForceMotorOff = false;
@@ -108,10 +110,11 @@ void frmConsole::cmdMove_MouseDown(int index)
         else if (index == 1)
             repeat = send(QStringLiteral("m%1 ").arg(-FocusIncrement), CommPortNotOpen);
         else
-            repeat = rotatorJogPress(index);
+            repeat = rotatorJogPress(step, index);
         const bool held = m_jogHeld && (!asked || WindowRules::JogPointerHeld());
         if (repeat && held)
             Timer1.setEnabled(true);
+    } catch (const WindowRules::StepWithdrawn &) {
     } catch (const std::exception &e) {
         Timer1.setEnabled(false);
         ShowHandlerError(e);
@@ -127,17 +130,18 @@ void frmConsole::cmdMove_MouseUp(int)
 // The first rotator step, "j": within the wrap limit it goes as asked; at the limit it is
 // refused, or sent once the other way round when AutoReverse is on. True when the repeat
 // may follow.
-bool frmConsole::rotatorJogPress(int index)
+bool frmConsole::rotatorJogPress(const StepScope &step, int index)
 {
     const ModuleState &m = Module();
     if (UpDown3->value() == 4)
         RotateIncrement = customRotateIncrement().value_or(RotateIncrement);
     RotateIncrement = FoldRotatorHalfTurn(RotateIncrement, false);
     const bool positive = index == 2;
-    const int64_t step = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
-    const RotatorStatus::Move move = WindowRules::RotatorMove(cm.get(), step, m.settings.AutoReverse != 0, true);
-    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step)
-        return send(QStringLiteral("j%1 ").arg(step), CommPortNotOpen);
+    const int64_t jog = positive ? int64_t(RotateIncrement) : -int64_t(RotateIncrement);
+    const RotatorStatus::Move move = WindowRules::RotatorMove(cm.get(), jog, m.settings.AutoReverse != 0, true);
+    WindowRules::RequireWanted(step);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == jog)
+        return send(QStringLiteral("j%1 ").arg(jog), CommPortNotOpen);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(QStringLiteral("j%1 ").arg(move.steps), CommPortNotOpen);
     else

@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QAction;
@@ -291,18 +292,22 @@ private:
     // The operator's command through the window's link: false, after the refusal box, when
     // it did not leave.
     bool send(const QString &command);
+    // The same once a wait of `step` is over: nothing, quietly, when the step is no longer wanted.
+    bool sendWanted(const StepScope &step, const QString &command);
     void sendCheck(QAbstractButton *box, const QString &checked, const QString &cleared);
     void repeatSend(const QString &command);
     bool portOpen() const;
     bool portRefused();
-    bool focusMoveRefused(bool compensationGuard);
-    bool compensationRefused(const QString &active);
-    void focusGoto();
+    bool focusMoveRefused(const StepScope &step, bool compensationGuard);
+    bool compensationRefused(const StepScope &step, const QString &active);
+    void focusGoto(const StepScope &step);
     void rotatorGoto();
     void sendStepper(int Index, bool down);
     void sendCover(const QString &command);
     bool jogStepRefused();
-    void rotatorJog(int Index);
+    bool rotatorJog(const StepScope &step, int Index);
+    // Timer3's goto once the home it sent first is reported: only while the press still wants it.
+    void gotoAfterHome(std::optional<StepScope> &pressed, bool homed, const std::function<void()> &gotoClick);
 
     // TheSky follow: this window as its host.
     Window kind() const override { return Window::Main; }
@@ -316,6 +321,10 @@ private:
     QWidget *PromptParent() override { return this; }
     bool Closing() const override { return m_unloaded; }
     TheSkyFollow m_follow{*this};
+
+    // The gotos that sent a home first, as they began: Timer3 goes on with them while wanted.
+    std::optional<StepScope> m_focusGotoStep;
+    std::optional<StepScope> m_rotatorGotoStep;
 
     std::unique_ptr<connector> MainConnector;
     ReplyState m_reply;

@@ -18,28 +18,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
 using namespace MainMessages;
 
 // Force motor off, then compensation (when the move is the focuser's), then the port.
-bool frmMain::focusMoveRefused(bool compensationGuard)
+bool frmMain::focusMoveRefused(const StepScope &step, bool compensationGuard)
 {
     if (Check1->checkState() == Qt::Checked) {
         MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
         return true;
     }
-    return (compensationGuard && compensationRefused(CompensationActive)) || portRefused();
+    return (compensationGuard && compensationRefused(step, CompensationActive)) || portRefused();
 }
 
 // The controller compensates temperature, whoever set it, as it reports now; with the port
 // closed the port's own guard speaks.
-bool frmMain::compensationRefused(const QString &active)
+bool frmMain::compensationRefused(const StepScope &step, const QString &active)
 {
     if (!portOpen())
         return false;
     const std::optional<bool> compensating = WindowRules::Compensating(GetSerial.get(), true);
-    if (m_unloaded) // closed while it asked: nothing more
-        return true;
+    WindowRules::RequireWanted(step);
     if (compensating && !*compensating)
         return false;
     if (compensating)
@@ -50,14 +50,14 @@ bool frmMain::compensationRefused(const QString &active)
 }
 
 // A goto that Timer3 repeats skips its question once; a refused one leaves no skip behind.
-void frmMain::focusGoto()
+void frmMain::focusGoto(const StepScope &step)
 {
-    if (focusMoveRefused(true) || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
-        SkipSlewConfirm = false;
+    const bool skipQuestion = std::exchange(SkipSlewConfirm, false);
+    if (focusMoveRefused(step, true) || (!skipQuestion && !Confirmed(ConfirmSlew)))
         return;
-    }
-    SkipSlewConfirm = false;
+    WindowRules::RequireWanted(step);
     const std::optional<bool> homed = WindowRules::FocuserHomed(GetSerial.get(), true);
+    WindowRules::RequireWanted(step);
     if (!homed) {
         MsgBox(NoFocuserResponse, vbconst::vbExclamation, Vkm);
         return;
@@ -76,6 +76,7 @@ void frmMain::focusGoto()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     FocusGotoPending = true;
+    m_focusGotoStep = step;
     Timer3.setInterval(2000);
     restartTimer3();
 }
@@ -103,8 +104,9 @@ void frmMain::chkRecallFocus_MouseUp()
 void frmMain::cmdHome_Click()
 {
     trapped([this] {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::Focuser);
         if (Confirmed(QStringLiteral("Confirm slew home?")))
-            send(QStringLiteral("h"));
+            sendWanted(step, QStringLiteral("h"));
     });
 }
 
@@ -127,14 +129,14 @@ void frmMain::Combo1_Click()
         const int i = Combo1->currentIndex();
         if (m.positions.FocusPositions.isEmpty() || !m.link.MainFormOpen || i < 0)
             return;
-        if (compensationRefused(CompensationActiveFocuser))
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::Focuser);
+        if (compensationRefused(step, CompensationActiveFocuser))
             return;
         const FocusRecord record = Element(m.positions.FocusPositions, i);
         txtPosition->setText(QString::number(record.Position));
         // The temperature the controller reports now; a goto without one is not compensated.
         const std::optional<double> reported = WindowRules::CompensationTemperature(GetSerial.get());
-        if (m_unloaded)
-            return;
+        WindowRules::RequireWanted(step);
         if (!reported) {
             if (i != 0)
                 MsgBox(NoTemperatureReported, vbconst::vbExclamation, Vkm);
@@ -147,8 +149,9 @@ void frmMain::Combo1_Click()
                 txtPosition->setText(QString::number(vb::CLng(record.Position + double(shift))));
             }
         }
+        WindowRules::RequireWanted(step);
         if (i != 0 && txtPosition->text() != lblActual->text())
-            focusGoto();
+            focusGoto(step);
     });
 }
 
@@ -179,13 +182,17 @@ void frmMain::cmdStore_Click()
 void frmMain::cmdSetMirrorSpacing_Click()
 {
     trapped([this] {
-        if (!WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false)) {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::None);
+        const bool homed = WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false);
+        WindowRules::RequireWanted(step);
+        if (!homed) {
             MsgBox(QStringLiteral("You must first set home position before setting ideal mirror spacing."),
                    vbconst::vbInformation, Vkm);
             return;
         }
         if (!Confirmed(QStringLiteral("Set current position for ideal mirror spacing?")))
             return;
+        WindowRules::RequireWanted(step);
         const QString actual = lblActual->text();
         const int32_t position = vb::CLng(actual);
         if (send(QStringLiteral(" E%1 ").arg(actual)))
@@ -222,7 +229,9 @@ void frmMain::cmdStepUp_Click(int Index)
 void frmMain::sendCover(const QString &command)
 {
     trapped([&] {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::None);
         const std::optional<Report> state = WindowRules::Reported(GetSerial.get(), u":CS", QStringLiteral("8 "), true);
+        WindowRules::RequireWanted(step);
         if (state && state->numeric && state->v == 9) {
             MsgBox(QStringLiteral("Stepper motors are unplugged"));
             return;

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 #include <QRadioButton>
 #include <cmath>
 #include <cstdlib>
@@ -40,12 +41,13 @@ QString relativeMove(int64_t steps)
 void frmMain::rotatorGoto()
 {
     ModuleState &m = Module();
-    if (portRefused() || (!SkipSlewConfirm && !Confirmed(ConfirmSlew))) {
-        SkipSlewConfirm = false;
+    const StepScope step = beginStep(GetSerial.get(), MovedDevice::Rotator);
+    const bool skipQuestion = std::exchange(SkipSlewConfirm, false);
+    if (portRefused() || (!skipQuestion && !Confirmed(ConfirmSlew)))
         return;
-    }
-    SkipSlewConfirm = false;
+    WindowRules::RequireWanted(step);
     const std::optional<bool> homed = WindowRules::RotatorHomed(GetSerial.get(), true);
+    WindowRules::RequireWanted(step);
     if (!homed) {
         WindowRules::WarnRotatorMove({});
         return;
@@ -55,6 +57,7 @@ void frmMain::rotatorGoto()
         if (!send(QStringLiteral("H ")))
             return;
         RotGotoPending = true;
+        m_rotatorGotoStep = step;
         Timer3.setInterval(2000);
         restartTimer3();
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -68,12 +71,14 @@ void frmMain::rotatorGoto()
     const double target = vb::Int((vb::CDbl(text) - m.thesky.ZELOffset) * RotatorStepsPerDegree);
     // From the position the controller reports now, not the one shown.
     const std::optional<int32_t> position = WindowRules::CurrentRotatorValue(GetSerial.get(), u":rt", true);
+    WindowRules::RequireWanted(step);
     if (!position) {
         WindowRules::WarnRotatorMove({});
         return;
     }
     const int32_t d = FoldRotatorMove(vb::CLng(target - *position), false);
     const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), d, m.settings.AutoReverse != 0, true);
+    WindowRules::RequireWanted(step);
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(relativeMove(move.steps));
     else
@@ -96,13 +101,14 @@ void frmMain::cmbRotStore_Click()
 void frmMain::cmdRotHome_Click()
 {
     trapped([this] {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::Rotator);
         const QString question =
             chkConnectTheSky->isChecked()
                 ? QStringLiteral("Warning:  Homing while connected to TheSky will cause loss of TheSky/ZEL "
                                  "synchronization.  Do you want to continue?")
                 : QStringLiteral("Confirm Rotate HOME");
         if (Confirmed(question))
-            send(QStringLiteral("r "));
+            sendWanted(step, QStringLiteral("r "));
     });
 }
 
@@ -140,38 +146,46 @@ void frmMain::cmdRotStore_Click()
 
 void frmMain::cmdUnwrap_Click()
 {
-    const RunningHandler running(this); // the served events may close the window
-    const int16_t choice = frmUnwrap::ask(this);
-    if (choice == 0)
-        return;
-    // Unwound from the wrap the controller reports now, not the one shown.
-    std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
-    if (wrap && choice == 2 && std::llabs(*wrap) <= RotatorStepsPerHalfTurn) {
-        if (!Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
-                                      "result in a greater wrap.  Do you wish to continue?")))
+    trapped([this] {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::Rotator);
+        const int16_t choice = frmUnwrap::ask(this);
+        WindowRules::RequireWanted(step);
+        if (choice == 0)
             return;
-        // Anything may have moved it while the question was open: the way round is decided
-        // on the wrap as reported once the operator chose.
-        wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
-    }
-    if (!wrap) {
-        WindowRules::WarnRotatorMove({});
-        return;
-    }
-    const int64_t steps = choice == 1 ? -int64_t(*wrap) : *wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
-    // Checked on the same record, with nothing served in between.
-    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, false);
-    if (move.outcome == RotatorStatus::Move::Outcome::Send)
-        send(QStringLiteral(" ") + relativeMove(move.steps));
-    else
-        WindowRules::WarnRotatorMove(move);
+        // Unwound from the wrap the controller reports now, not the one shown.
+        std::optional<int32_t> wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+        WindowRules::RequireWanted(step);
+        if (wrap && choice == 2 && std::llabs(*wrap) <= RotatorStepsPerHalfTurn) {
+            if (!Confirmed(QStringLiteral("The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will "
+                                          "result in a greater wrap.  Do you wish to continue?")))
+                return;
+            WindowRules::RequireWanted(step);
+            // Anything may have moved it while the question was open: the way round is decided
+            // on the wrap as reported once the operator chose.
+            wrap = WindowRules::CurrentRotatorValue(GetSerial.get(), u":wr", true);
+            WindowRules::RequireWanted(step);
+        }
+        if (!wrap) {
+            WindowRules::WarnRotatorMove({});
+            return;
+        }
+        const int64_t steps = choice == 1 ? -int64_t(*wrap) : *wrap > 0 ? -RotatorStepsPerTurn : RotatorStepsPerTurn;
+        // Checked on the same record, with nothing served in between.
+        const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), steps, false, false);
+        if (move.outcome == RotatorStatus::Move::Outcome::Send)
+            send(QStringLiteral(" ") + relativeMove(move.steps));
+        else
+            WindowRules::WarnRotatorMove(move);
+    });
 }
 
 void frmMain::cmdWrapZero_Click()
 {
-    const RunningHandler running(this); // the served events may close the window
-    if (Confirmed(QStringLiteral("Initialize wrap to current ZEL position?")))
-        send(QStringLiteral(" i "));
+    trapped([this] {
+        const StepScope step = beginStep(GetSerial.get(), MovedDevice::None);
+        if (Confirmed(QStringLiteral("Initialize wrap to current ZEL position?")))
+            sendWanted(step, QStringLiteral(" i "));
+    });
 }
 
 // The alignment tools window opens here once it exists.
@@ -202,7 +216,8 @@ void frmMain::Command2_Click()
     RotIndicatorForm()->showIndicator();
 }
 
-// A press moves one step at once; Timer1 repeats it while the button is held.
+// A press moves one step at once; Timer1 repeats it while the button is held, once the
+// first step went.
 void frmMain::Command1_MouseDown(int Index)
 {
     trapped([&] {
@@ -210,18 +225,22 @@ void frmMain::Command1_MouseDown(int Index)
             MsgBox(ForceMotorOff, vbconst::vbInformation, Vkm);
             return;
         }
-        if ((Index == 0 || Index == 1) && compensationRefused(CompensationActive))
+        const bool focuser = Index == 0 || Index == 1;
+        const StepScope step = beginStep(GetSerial.get(), focuser ? MovedDevice::Focuser : MovedDevice::Rotator);
+        Timer1.setEnabled(false);
+        if (focuser && compensationRefused(step, CompensationActive))
             return;
         if (portRefused())
             return;
         JogButton = int16_t(Index);
         JogTicks = 0;
         Timer1.setInterval(300);
-        Timer1.setEnabled(true);
-        if (Index == 0 || Index == 1)
-            send(QStringLiteral("m%1 ").arg(Index == 0 ? FocusJogSteps : -FocusJogSteps));
+        bool repeat = false;
+        if (focuser)
+            repeat = send(QStringLiteral("m%1 ").arg(Index == 0 ? FocusJogSteps : -FocusJogSteps));
         else if (Index == 2 || Index == 3)
-            rotatorJog(Index);
+            repeat = rotatorJog(step, Index);
+        Timer1.setEnabled(repeat);
     });
 }
 
@@ -252,25 +271,24 @@ bool frmMain::jogStepRefused()
 }
 
 // Button 2 turns the rotator down, button 3 up; near the wrap limit the move either goes the
-// other way round (AutoReverse) or is refused, and the repeat stops.
-void frmMain::rotatorJog(int Index)
+// other way round (AutoReverse) or is refused, and the repeat does not follow. True when it may.
+bool frmMain::rotatorJog(const StepScope &step, int Index)
 {
     const ModuleState &m = Module();
     const bool up = Index == 3;
     if (optRot[4]->isChecked())
         RotJogSteps = 0;
     if ((up ? RotJogSteps == 0 : RotJogSteps < 1) && jogStepRefused())
-        return;
+        return false;
     RotJogSteps = FoldRotatorHalfTurn(RotJogSteps, false);
-    const int64_t step = up ? int64_t(RotJogSteps) : -int64_t(RotJogSteps);
-    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), step, m.settings.AutoReverse != 0, true);
-    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == step) {
-        send(relativeMove(step));
-        return;
-    }
-    Timer1.setEnabled(false);
+    const int64_t jog = up ? int64_t(RotJogSteps) : -int64_t(RotJogSteps);
+    const RotatorStatus::Move move = WindowRules::RotatorMove(GetSerial.get(), jog, m.settings.AutoReverse != 0, true);
+    WindowRules::RequireWanted(step);
+    if (move.outcome == RotatorStatus::Move::Outcome::Send && move.steps == jog)
+        return send(relativeMove(jog));
     if (move.outcome == RotatorStatus::Move::Outcome::Send)
         send(relativeMove(move.steps));
     else
         WindowRules::WarnRotatorMove(move);
+    return false;
 }

@@ -6,6 +6,7 @@
 #include "link/OperatorSend.h"
 #include "link/RotatorSteps.h"
 #include "link/Serial.h"
+#include "platform/RunningHandler.h"
 #include "platform/Screen.h"
 #include "platform/UserPrompts.h"
 #include "platform/Vb.h"
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -154,6 +156,7 @@ void frmMain::repeatSend(const QString &command)
 
 void frmMain::Timer3_Timer()
 {
+    const RunningHandler running(this); // the home's check waits: the window may close
     ModuleState &m = Module();
     try {
         Screen::SetMousePointer(Screen::vbDefault);
@@ -167,27 +170,38 @@ void frmMain::Timer3_Timer()
         m.rotator.RotatorMovePending = false;
         if (FocusGotoPending) {
             FocusGotoPending = false;
-            if (WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false)) {
-                SkipSlewConfirm = true;
-                if (cmdGoto_Click)
-                    cmdGoto_Click();
-            } else {
-                MsgBox(HomeFirstWarning, vbconst::vbExclamation, QStringLiteral("ORVA"));
-            }
+            gotoAfterHome(m_focusGotoStep, WindowRules::FocuserHomed(GetSerial.get(), true).value_or(false),
+                          cmdGoto_Click);
         }
         if (RotGotoPending) {
             RotGotoPending = false;
-            if (WindowRules::RotatorHomed(GetSerial.get(), true).value_or(false)) {
-                SkipSlewConfirm = true;
-                if (cmdRotGOTO_Click)
-                    cmdRotGOTO_Click();
-            } else {
-                MsgBox(HomeFirstWarning, vbconst::vbExclamation, QStringLiteral("ORVA"));
-            }
+            gotoAfterHome(m_rotatorGotoStep, WindowRules::RotatorHomed(GetSerial.get(), true).value_or(false),
+                          cmdRotGOTO_Click);
         }
     } catch (const std::exception &e) {
         showError(e);
     }
+}
+
+// The home took effect; the goto behind it goes on only while the press that sent the home
+// still wants it, else says what was done.
+void frmMain::gotoAfterHome(std::optional<StepScope> &pressed, bool homed, const std::function<void()> &gotoClick)
+{
+    const std::optional<StepScope> step = std::exchange(pressed, std::nullopt);
+    if (m_unloaded)
+        return;
+    if (step && !step->Wanted()) {
+        MsgBox(QStringLiteral("The home was sent; the goto after it stopped: %1.").arg(step->Cause()),
+               vbconst::vbExclamation, QStringLiteral("ORVA"));
+        return;
+    }
+    if (!homed) {
+        MsgBox(HomeFirstWarning, vbconst::vbExclamation, QStringLiteral("ORVA"));
+        return;
+    }
+    SkipSlewConfirm = true;
+    if (gotoClick)
+        gotoClick();
 }
 
 void frmMain::Timer2_Timer()

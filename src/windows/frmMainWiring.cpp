@@ -8,6 +8,7 @@
 #include "platform/ControlEvents.h"
 #include "platform/RunningHandler.h"
 #include "windows/EditHold.h"
+#include "windows/WindowRules.h"
 #include "windows/frmMainCommands.h"
 
 #include <QCheckBox>
@@ -21,7 +22,7 @@ using namespace MainMessages;
 
 void frmMain::connectCommands()
 {
-    cmdGoto_Click = [this] { trapped([this] { focusGoto(); }); };
+    cmdGoto_Click = [this] { trapped([this] { focusGoto(beginStep(GetSerial.get(), MovedDevice::Focuser)); }); };
     cmdRotGOTO_Click = [this] { trapped([this] { rotatorGoto(); }); };
 
     // An option's Click runs for the option that becomes selected.
@@ -133,12 +134,13 @@ void frmMain::connectAfterLoad()
 }
 
 // Every trapped handler may serve events (a box, a modal window, a wait): the window stands
-// until it has returned.
+// until it has returned. A command no longer wanted after a wait ends quietly.
 void frmMain::trapped(const std::function<void()> &handler)
 {
     const RunningHandler running(this);
     try {
         handler();
+    } catch (const WindowRules::StepWithdrawn &) {
     } catch (const std::exception &e) {
         showError(e);
     }
@@ -147,6 +149,11 @@ void frmMain::trapped(const std::function<void()> &handler)
 bool frmMain::send(const QString &command)
 {
     return OperatorSend::Send(GetSerial.get(), command);
+}
+
+bool frmMain::sendWanted(const StepScope &step, const QString &command)
+{
+    return step.Wanted() && send(command);
 }
 
 // A check box the operator clicked sends its new state; refused, it shows the old one again.

@@ -64,7 +64,8 @@ TEST_F(ConsoleControls, HoldingRotateCcwRepeatsAt300msThenEvery50ms)
 
 TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
 {
-    struct Case { int16_t focusStep; int16_t rotateStep; const char *option; int button; const char *press; const char *repeat; };
+    // meanwhile: another sender's, while the press waits for the controller's answer.
+    struct Case { int16_t focusStep; int16_t rotateStep; const char *option; int button; const char *press; const char *repeat; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {2, 0, "0", 1, "m-25 ", "m-25 "},
         {3, 0, "0", 0, "m100 ", "m100 "},
@@ -74,6 +75,7 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         {0, 3, "0", 3, "j-9000 ", "q-9000 "},
         {0, 0, "0", 2, "j100 ", "q100 "},
         {0, 4, "-45", 2, "j100 ", "q100 "}, // a refused custom step is not taken: no turn the other way
+        {0, 0, "0", 2, " R q0  R ", "", "q0 "}, // halted meanwhile: no step after it, no repeat
     };
     for (const Case &c : cases) {
         Module().settings.FocusStep = c.focusStep;
@@ -82,10 +84,15 @@ TEST_F(ConsoleControls, JogStepsAtThePressAndOnRepeat)
         open();
         rotatorAt(0);
         focuserAt(false);
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         press(form->cmdMove[c.button]);
-        EXPECT_TRUE(form->Timer1.Enabled()) << c.press;
-        form->Timer1_Timer();
-        form->Timer1_Timer();
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
+        EXPECT_EQ(form->Timer1.Enabled(), !c.meanwhile) << c.press;
+        if (!c.meanwhile) {
+            form->Timer1_Timer();
+            form->Timer1_Timer();
+        }
         release(form->cmdMove[c.button]);
         EXPECT_EQ(sent(), QString::fromLatin1(c.press) + c.repeat + c.repeat) << c.press;
         closeWindows();
@@ -143,11 +150,13 @@ TEST_F(ConsoleControls, TheWrapGuardRefusesOrTurnsTheOtherWay)
 
 TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
 {
-    struct Case { int answer; bool stillHeld; const char *sent; bool repeats; };
+    // meanwhile: another client's command while the box is open.
+    struct Case { int answer; bool stillHeld; const char *sent; bool repeats; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {vbconst::vbOK, true, "U0 m10 ", true},
         {vbconst::vbOK, false, "U0 m10 ", false}, // let go while the box was open
         {vbconst::vbCancel, true, "", false},
+        {vbconst::vbOK, true, "S ", false, "S "}, // the focuser halted meanwhile: no step after it
     };
     Module().settings.FocusStep = 1;
     open();
@@ -157,6 +166,8 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
         bool timerOnWhileAsked = true;
         prompts.answer = [&](const MessageBoxRequest &) {
             timerOnWhileAsked = form->Timer1.Enabled();
+            if (c.meanwhile)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
             return c.answer;
         };
         prompts.boxes.clear();
@@ -167,7 +178,7 @@ TEST_F(ConsoleControls, TheForcedOffQuestionComesBeforeAnyStepOrRepeat)
         EXPECT_EQ(prompts.boxes[0].buttons, vbconst::vbOKCancel | vbconst::vbQuestion);
         EXPECT_FALSE(timerOnWhileAsked);
         EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
-        EXPECT_EQ(Module().focuser.ForceMotorOff, c.answer == vbconst::vbCancel);
+        EXPECT_EQ(Module().focuser.ForceMotorOff, c.answer == vbconst::vbCancel || c.meanwhile);
         release(form->cmdMove[0]);
         EXPECT_EQ(sent(), QString::fromLatin1(c.sent));
     }
@@ -213,7 +224,8 @@ TEST_F(ConsoleControls, PortClosedShowsEachHandlersMessageAndSendsNothing)
 TEST_F(ConsoleControls, HomeAndStopButtons)
 {
     open();
-    struct Case { QPushButton *button; int answer; const char *question; const char *sent; bool upload = false; };
+    // meanwhile: another client's command while the question is open.
+    struct Case { QPushButton *button; int answer; const char *question; const char *sent; bool upload = false; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "h"},
         {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "", true},
@@ -223,10 +235,17 @@ TEST_F(ConsoleControls, HomeAndStopButtons)
         {form->cmdRotateHome, vbconst::vbCancel, "Confirm Rotate HOME", ""},
         {form->cmdFocusStop, vbconst::vbOK, nullptr, "S "},
         {form->cmdRotateStop, vbconst::vbOK, nullptr, "q0 "},
+        {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "q0 ", false, "q0 "}, // halted meanwhile
+        {form->cmdFocusHome, vbconst::vbOK, "Confirm move focus HOME?", "S ", false, "S "},
+        {form->cmdRotateHome, vbconst::vbOK, "Confirm Rotate HOME", "S r ", false, "S "}, // the other device's halt
     };
     for (const Case &c : cases) {
         prompts.boxes.clear();
-        prompts.answer = [&](const MessageBoxRequest &) { return c.answer; };
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (c.meanwhile)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
+            return c.answer;
+        };
         Module().tools.FlashInProgress = c.upload;
         c.button->click();
         Module().tools.FlashInProgress = false;

@@ -44,6 +44,25 @@ inline void answered(ControllerSimulator &sim, const QString &query)
     sim.setSilent(silent);
 }
 
+// Once the record no longer knows where the rotator is, a window's own " R " is answered late,
+// and `meanwhile` (another sender's) lands while it waits, followed by that sender's own " R ".
+// Disconnect the returned hook and restore the answer afterwards.
+inline QMetaObject::Connection whileRotatorAsked(ControllerSimulator &sim, const char *meanwhile)
+{
+    sim.clearReceived();
+    Module().link.SharedSerial->Transmit(QStringLiteral("j0 MARK "));
+    EXPECT_TRUE(sim.waitForReceived(QStringLiteral("MARK "), 2000));
+    sim.clearReceived();
+    sim.setAnswer('R', {200});
+    return QObject::connect(&sim, &ControllerSimulator::commandReceived, [meanwhile, done = false](const QString &command) mutable {
+        if (done || command != QLatin1String("R"))
+            return;
+        done = true;
+        Module().link.SharedSerial->Transmit(QString::fromLatin1(meanwhile));
+        Module().link.SharedSerial->Transmit(QStringLiteral(" R "));
+    });
+}
+
 // A console against a silent simulated controller on port 1, the port open. The module
 // state starts fresh with one holder already counted, so closing the console never ends
 // the test program. The poll is off unless a test turns it on.

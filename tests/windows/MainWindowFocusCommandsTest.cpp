@@ -24,12 +24,14 @@ const QString PortMessage = QStringLiteral("Error:  The communications port is n
 
 TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
 {
-    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; };
+    // halt: another client's, while the goto asks the controller's mode.
+    struct Case { bool forceOff; int16_t mode; bool portOpen; QString message; int icon; const char *title; const char *clientMode = nullptr; const char *halt = nullptr; };
     const Case cases[] = {
         {true, 1, false, ForceMotorMessage, vbconst::vbInformation, "VKM"},
         {false, 2, true, CompensationMessage, vbconst::vbInformation, "VKM"},
         {false, 2, false, PortMessage, vbconst::vbExclamation, "ORVA"}, // the record knows nothing of a closed port
         {false, 0, true, CompensationMessage, vbconst::vbInformation, "VKM", " +1 "}, // a client's mode after the last report
+        {false, 0, true, QString(), 0, "", " +0 ", "S "}, // halted meanwhile: no box, nothing left to skip
     };
     form->txtPosition->setText(QStringLiteral("100"));
     for (const Case &c : cases) {
@@ -38,13 +40,23 @@ TEST_F(MainWindowFocusCommands, GotoGuardsShowOnlyTheFirstRefusal)
         if (c.clientMode)
             Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientMode));
         form->SkipSlewConfirm = true;
+        const QMetaObject::Connection hook = !c.halt ? QMetaObject::Connection()
+            : QObject::connect(&sim, &ControllerSimulator::commandReceived, [&c](const QString &command) {
+                  if (command == QLatin1String("Q"))
+                      Module().link.SharedSerial->Transmit(QString::fromLatin1(c.halt));
+              });
         form->cmdGoto->click();
+        QObject::disconnect(hook);
         sim.setSilent(true);
+        EXPECT_FALSE(form->SkipSlewConfirm) << "a refused goto leaves no skipped question behind";
+        if (c.halt) {
+            EXPECT_TRUE(prompts.boxes.isEmpty());
+            continue;
+        }
         ASSERT_EQ(prompts.boxes.size(), 1);
         EXPECT_EQ(prompts.boxes[0].prompt, c.message);
         EXPECT_EQ(prompts.boxes[0].buttons, c.icon);
         EXPECT_EQ(prompts.boxes[0].title, QString::fromLatin1(c.title));
-        EXPECT_FALSE(form->SkipSlewConfirm) << "a refused goto leaves no skipped question behind";
         prompts.boxes.clear();
     }
 }
@@ -69,17 +81,28 @@ TEST_F(MainWindowFocusCommands, GotoSendsTheWholeStepsBelowTheEntry)
 
 TEST_F(MainWindowFocusCommands, GotoBeforeTheHomeReportHomesAndRepeatsWithoutAsking)
 {
-    sim.setFocuserHomed(false);
-    answeredFor();
-    form->txtPosition->setText(QStringLiteral("100"));
-    EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
-    EXPECT_TRUE(form->FocusGotoPending);
-    EXPECT_TRUE(form->Timer3.Enabled());
-    EXPECT_EQ(form->Timer3.Interval(), 2000);
-    sim.setFocuserHomed(true);
-    answeredFor();
-    EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QStringLiteral("b100 "));
-    EXPECT_EQ(takeBoxes(), QStringList{QStringLiteral("Confirm slew?")}); // only the first press asked
+    // meanwhile: another client's command between the home and the repeat.
+    struct Case { const char *meanwhile; const char *repeated; QStringList boxes; };
+    const Case cases[] = {
+        {nullptr, "b100 ", {QStringLiteral("Confirm slew?")}}, // only the first press asked
+        {"S ", "", {QStringLiteral("Confirm slew?"),
+                    QStringLiteral("The home was sent; the goto after it stopped: the focuser was halted meanwhile.")}},
+    };
+    for (const Case &c : cases) {
+        sim.setFocuserHomed(false);
+        answeredFor();
+        form->txtPosition->setText(QStringLiteral("100"));
+        EXPECT_EQ(sentBy([&] { form->cmdGoto->click(); }), QStringLiteral("o "));
+        EXPECT_TRUE(form->FocusGotoPending);
+        EXPECT_TRUE(form->Timer3.Enabled());
+        EXPECT_EQ(form->Timer3.Interval(), 2000);
+        if (c.meanwhile)
+            Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
+        sim.setFocuserHomed(true);
+        answeredFor();
+        EXPECT_EQ(sentBy([&] { form->Timer3_Timer(); }), QString::fromLatin1(c.repeated));
+        EXPECT_EQ(takeBoxes(), c.boxes);
+    }
 }
 
 TEST_F(MainWindowFocusCommands, ButtonsAndCheckBoxesSendTheirCommands)
@@ -212,7 +235,9 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
     form->Combo1->addItem(QStringLiteral("Cold"));
     form->Combo1->addItem(QStringLiteral("Same"));
 
-    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; QStringList status = {}; bool reopened = false; };
+    // status: the codes of the controller's " Q " answer, in order; reopened: the port opened
+    // afresh, the record empty; meanwhile: another client's command while the question is open.
+    struct Case { int entry; int answer; const char *position; const char *sent; QStringList boxes; QStringList status = {}; bool reopened = false; const char *meanwhile = nullptr; };
     const QString NoTemperature = QStringLiteral(
         "No temperature reported by the controller.  The stored position is used without temperature compensation.");
     const QString question = QStringLiteral("Compensate temperature? (current=70.0, saved=60.0)");
@@ -221,13 +246,19 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
         {2, vbconst::vbYes, "4000", "b4000 ", {QStringLiteral("Confirm slew?")}},
         {1, vbconst::vbNo, "5000", "b5000 ", {question, QStringLiteral("Confirm slew?")}},
         {0, vbconst::vbNo, "0", "", {QStringLiteral("Compensate temperature? (current=70.0, saved=0.0)")}},
+        {1, vbconst::vbYes, "4975", "S ", {question}, {}, false, "S "}, // halted meanwhile: no goto after it
+        {1, vbconst::vbNo, "5000", " Q  T  Q b5000 ", {question, QStringLiteral("Confirm slew?")}, {":s", ":a", ":h"}, true},
+        {1, vbconst::vbNo, "5000", " Q  T  Q b5000 ", {question, QStringLiteral("Confirm slew?")}, {":h", ":s", ":a"}, true},
     };
     for (const Case &c : cases) {
         prompts.answer = [&](const MessageBoxRequest &box) {
+            if (c.meanwhile && box.buttonSet() == vbconst::vbYesNo)
+                Module().link.SharedSerial->Transmit(QString::fromLatin1(c.meanwhile));
             return box.buttonSet() == vbconst::vbYesNo ? c.answer : int(vbconst::vbOK);
         };
         sim.setAnswer('Q', {0, c.status});
         if (c.reopened) { // nothing reported yet; the last row's sensor is silent
+            sim.setFocuserPosition(1000);
             if (c.status.isEmpty())
                 sim.setValue(QStringLiteral(":t1"), QString());
             Module().link.SharedSerial->setConnected(false);
@@ -235,12 +266,15 @@ TEST_F(MainWindowFocusCommands, StoredFocusPositionsAreCompensatedOnRequest)
             if (c.status.isEmpty())
                 answeredFor();
         }
+        sim.setSilent(!c.reopened); // the record holds nothing: the controller answers what the choice asks
         EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, c.entry); }), QString::fromLatin1(c.sent)) << c.entry;
+        sim.setSilent(true);
         EXPECT_EQ(form->txtPosition->text(), QString::fromLatin1(c.position));
         EXPECT_EQ(takeBoxes(), c.boxes) << c.entry;
     }
 
     sim.setAnswer('Q', {});
+    answeredFor();
     // Where the focuser already stands no goto follows; compensation refuses the choice.
     form->Handle_Received(QStringLiteral(":a 4000 "));
     EXPECT_EQ(sentBy([&] { OperatorInput::choose(form->Combo1, 2); }), QString());

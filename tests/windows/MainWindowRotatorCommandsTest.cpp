@@ -35,12 +35,14 @@ protected:
         Module().rotator.LastWrap = wrap; // shown as it is: no limit crossing to stop
         ASSERT_TRUE(RotatorStatus::Ask(*Module().link.SharedSerial));
     }
+
 };
 
 TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
 {
     ModuleState &m = Module();
-    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; int32_t limit = 540; };
+    // meanwhile: what another sender sends once the goto asked where the rotator is, answered late.
+    struct Case { int32_t position; int32_t wrap; float offset; int16_t autoReverse; const char *entry; const char *sent; int32_t limit = 540; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {0, 0, 0, 1, "90", "j18000 "},
         {0, 0, 0, 1, "270", "j-18000 "},
@@ -57,6 +59,7 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         {0, 0, 0, 1, "150", "", 100},          // past the limit either way round
         {0, 30000, 0, 1, "60", "", 100},       // the other way round would end 50 past the other side
         {0, 100000, 0, 0, "-100", "j-20000 ", 100}, // past it but unwinding
+        {0, 0, 0, 1, "90", " R q0  R ", 540, "q0 "}, // halted while it waited: no move after the halt
     };
     for (const Case &c : cases) {
         m.settings.ZELLimit = c.limit;
@@ -64,7 +67,10 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
         m.thesky.ZELOffset = c.offset;
         m.settings.AutoReverse = c.autoReverse;
         form->txtRotGOTO->setText(QString::fromLatin1(c.entry));
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString::fromLatin1(c.sent)) << c.entry << " " << c.wrap;
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
         QStringList expected{QStringLiteral("Confirm slew?")};
         if (!*c.sent)
             expected << QStringLiteral("Warning:  Can not slew past wrap limit.");
@@ -183,7 +189,8 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
     const QString smallWrap = QStringLiteral(
         "The current wrap is less than 180 degrees.  Unwrapping by 360 degrees will result in a greater wrap.  Do you "
         "wish to continue?");
-    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; };
+    // clientCommand: sent by another client while the question is open, the wrap then wrapWhileAsked.
+    struct Case { int32_t wrap; const char *button; bool full; int answer; const char *sent; bool asked; int32_t limit = 540; int32_t wrapWhileAsked = 0; const char *clientCommand = "j-76000 "; bool closes = false; };
     const Case cases[] = {
         {40000, "cmdOK", true, vbconst::vbOK, " j-40000 ", false},
         {-40000, "cmdOK", true, vbconst::vbOK, " j40000 ", false},
@@ -195,13 +202,17 @@ TEST_F(MainWindowRotatorCommands, UnwrapFullyOrByOneTurn)
         {40000, "cmdCancel", true, vbconst::vbOK, "", false},
         {0, "cmdOK", false, vbconst::vbOK, "", true, 100}, // a turn would end past the limit
         {36000, "cmdOK", false, vbconst::vbOK, "j-76000  R  j72000 ", true, 540, -40000}, // a client's move meanwhile
+        {36000, "cmdOK", false, vbconst::vbOK, "q0  R ", true, 540, 36000, "q0 "}, // a client's halt: no unwrap after it
+        {36000, "cmdOK", false, vbconst::vbOK, "", true, 540, 0, "", true}, // the window closed meanwhile (last: it goes)
     };
     for (const Case &c : cases) {
         Module().settings.ZELLimit = c.limit;
         controllerAt(0, c.wrap);
         prompts.answer = [&](const MessageBoxRequest &) {
-            if (c.wrapWhileAsked && Module().link.SharedSerial->Transmit(QStringLiteral("j-76000 ")) == Serial::SendResult::Sent)
+            if (c.wrapWhileAsked && Module().link.SharedSerial->Transmit(QString::fromLatin1(c.clientCommand)) == Serial::SendResult::Sent)
                 controllerAt(0, c.wrapWhileAsked);
+            if (c.closes)
+                form->close();
             return c.answer;
         };
         WidgetInput::whenModal([&](QWidget *unwrap) {
@@ -219,7 +230,8 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
     ModuleState &m = Module();
     // The repeat runs on unless the press was refused or met the wrap limit.
     // target: where the controller is still turning to, in steps from its position.
-    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int32_t target; int16_t autoReverse; const char *sent; bool repeats; const char *message; };
+    // meanwhile: another sender's, while the press waits for the controller's answer.
+    struct Case { int button; int32_t rotSteps; const char *custom; int32_t wrap; int32_t target; int16_t autoReverse; const char *sent; bool repeats; const char *message; const char *meanwhile = nullptr; };
     const Case cases[] = {
         {0, 100, nullptr, 0, 0, 1, "m25 ", true, nullptr},
         {1, 100, nullptr, 0, 0, 1, "m-25 ", true, nullptr},
@@ -239,6 +251,7 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         {2, 0, "0", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {2, 0, "-5", 0, 0, 1, "", false, "Step size must be less than 360 degrees and positive."},
         {3, 0, "abc", 0, 0, 1, "", false, "Invalid value for rotator step size."},
+        {3, 1000, nullptr, 0, 0, 1, " R q0  R ", false, nullptr, "q0 "}, // halted meanwhile: no step after it
     };
     form->FocusJogSteps = 25;
     sim.setRotatorSpeed(1); // a turn under way goes on while the press decides
@@ -250,7 +263,10 @@ TEST_F(MainWindowRotatorCommands, JogPressMovesOnceAndStartsTheRepeat)
         m.settings.AutoReverse = c.autoReverse;
         form->JogTicks = 9;
         QPushButton *button = form->Command1[c.button];
+        const QMetaObject::Connection hook = c.meanwhile ? whileRotatorAsked(sim, c.meanwhile) : QMetaObject::Connection();
         EXPECT_EQ(sentBy([&] { press(button); }), QString::fromLatin1(c.sent)) << c.button << " " << c.sent;
+        QObject::disconnect(hook);
+        sim.setAnswer('R', {});
         EXPECT_EQ(takeBoxes(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList()) << c.sent;
         EXPECT_EQ(form->Timer1.Enabled(), c.repeats) << c.sent;
         if (*c.sent) {

@@ -235,20 +235,37 @@ TEST_F(TheSkyFollowTest, LaterConnectErrorsReportOnlyForObjectsMadeByThisClick)
     const QString unableToConnect = QStringLiteral(
         "Error:  Unable to connect to the sky.  Please make sure The Sky version 5.00.100 or greater is installed, and "
         "that the proper The Sky version is configured in VKM options.");
-    struct Case { bool fresh; const char *member; VbError error; QString box; bool utilities; bool connected; };
+    // stop: at the call `member`, instead of its failing, the operator unticks or the window closes.
+    enum Stop { None, Untick, Close };
+    struct Case { bool fresh; const char *member; VbError error; QString box; bool utilities; bool connected; Stop stop = None; };
     const Case cases[] = {
         {true, "Telescope.IsConnected", FakeTheSky::CantCreate(), unableToConnect, false, false},
         {true, "Chart.Refresh", VbError(1000, QStringLiteral("Chart refused")), "Chart refused", true, false},
         {false, "Chart.Refresh", VbError(1000, QStringLiteral("Chart refused")), QString(), true, true},
+        {true, "Telescope.IsConnected", VbError(0, QString()), QString(), false, false, Untick}, // nothing kept, nothing started
+        {true, "FOVs.Property(Camera,0,0)", VbError(0, QString()), QString(), false, false, Close},
+        {true, "CreateObject(TheSky6.RascomTele)", VbError(0, QString()), QString(), false, false, Untick},
     };
     for (const Case &c : cases) {
         if (c.fresh)
             TheSkyAutomation::ReleaseObjects();
         sky->clearFailures();
-        sky->failMember(QString::fromLatin1(c.member), c.error);
+        if (c.stop == None)
+            sky->failMember(QString::fromLatin1(c.member), c.error);
         prompts.boxes.clear();
         host = TestHost();
+        sky->journal.clear();
+        sky->onCall = [&](const QString &entry) {
+            if (c.stop == None || !entry.startsWith(QLatin1String(c.member)))
+                return;
+            sky->onCall = nullptr;
+            host.box = c.stop == Close; // the operator's untick clears the box before its click
+            host.closing = c.stop == Close;
+            if (c.stop == Untick)
+                follow.ConnectTheSky(false);
+        };
         follow.ConnectTheSky(true);
+        sky->onCall = nullptr;
         if (c.box.isEmpty()) {
             EXPECT_TRUE(prompts.boxes.isEmpty());
         } else {
@@ -257,8 +274,13 @@ TEST_F(TheSkyFollowTest, LaterConnectErrorsReportOnlyForObjectsMadeByThisClick)
             EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("VKM ERROR OCCURED"));
         }
         EXPECT_EQ(host.utilities, c.utilities) << c.member;
-        EXPECT_EQ(host.box, c.connected);
+        EXPECT_EQ(host.box, c.connected || c.stop == Close);
         EXPECT_EQ(host.followTimer, c.connected);
+        if (c.stop != None) {
+            const ModuleState::TheSky &t = Module().thesky;
+            EXPECT_FALSE(t.TheSky || t.TheSkyFOVs || t.TheSkyChart || t.TheSkyUtils || t.TheSkyTelescope) << c.member;
+            EXPECT_TRUE(sky->journal.last().startsWith(QLatin1String(c.member))) << qPrintable(sky->journal.join(' '));
+        }
     }
 }
 
