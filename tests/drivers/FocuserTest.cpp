@@ -443,6 +443,26 @@ TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
     sharedLink()->setConnected(true);
     for (const char *member : {"Position", "IsMoving", "SetPosition"})
         expectRefusal([&] { focuser.Get(QString::fromLatin1(member)); }, DriverErrors::Unavailable, "No response from focuser");
+
+    // A second object, made after the controller reported, reads the record as it stands,
+    // asking where the record cannot vouch; it has no copy of its own to answer from.
+    sim.setSilent(false);
+    sharedLink()->setConnected(false); // the queries the silence lost are owed no longer
+    sharedLink()->setConnected(true);
+    sim.setFocuserPosition(12345);
+    EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 12345);
+    sim.clearReceived();
+    // what another sender sends first, the second object's member, the wire
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        {"", "SetPosition", ""}, {"", "Position", " Q "}, {"b12345 ", "SetPosition", "b12345  Q "}};
+    for (const auto &[before, member, wire] : rows) {
+        SCOPED_TRACE(member);
+        Focuser second;
+        if (*before)
+            sharedLink()->Transmit(QString::fromLatin1(before));
+        EXPECT_EQ(second.Get(QString::fromLatin1(member)).toLong(), 12345);
+        EXPECT_EQ(sent(), QString::fromLatin1(wire)) << member;
+    }
 }
 
 TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
