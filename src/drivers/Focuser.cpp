@@ -209,11 +209,13 @@ void Focuser::setTempCompManualMode(bool value)
 Variant Focuser::Temperature()
 {
     ask(QStringLiteral(" T "), 1000);
-    // Reported since the port opened and the controller last restarted; else no number in either scale.
-    const ControllerReports::Value *value = cm->Reports().Last(u":t1");
+    // Only a report that holds, since the port opened and the controller last restarted: an
+    // Empty would pass for an answer the controller never gave.
+    const ControllerReports &reports = cm->Reports();
+    const ControllerReports::Value *value = reports.Holds(u":t1") ? reports.Last(u":t1") : nullptr;
     const std::optional<double> fahrenheit = value ? ReportValue::Temperature(value->report) : std::nullopt;
     if (!fahrenheit)
-        return Variant();
+        refuse(DriverErrors::Unavailable, NoResponse, VkmSource);
     return Variant(Module().settings.Celcius == 1 ? (*fahrenheit - 32) * 5 / 9 : *fahrenheit);
 }
 

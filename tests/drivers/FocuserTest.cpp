@@ -536,10 +536,11 @@ TEST_F(FocuserTest, RecallCodesFromTheReport)
 
 TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
 {
-    sim.setSilent(true); // no temperature reported yet: no number in either scale
+    sim.setSilent(true); // no temperature reported yet: refused in either scale, never an Empty
     for (sharedLink()->setConnected(true); int16_t celsius : {int16_t(1), int16_t(0)}) {
         Module().settings.Celcius = celsius;
-        EXPECT_TRUE(Focuser().Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
+        expectRefusal([] { Focuser().Get(QStringLiteral("Temperature")); }, DriverErrors::Unavailable,
+                      "No response from focuser");
     }
     sim.setSilent(false);
     Focuser focuser;
@@ -549,6 +550,36 @@ TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
     EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 20.0);
     Module().settings.Celcius = 0;
     EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 68.0);
+
+    // Nothing reported before a restart (told by the controller, or an upload's), or before the
+    // link was made anew, answers: the focuser's temperature as the ambient one.
+    Temperature ambient;
+    const std::pair<const char *, std::optional<double>> rows[] = {{"restart", {}}, {"upload", {}}, {"relink", 50.0}};
+    for (const auto &[what, expected] : rows) {
+        SCOPED_TRACE(what);
+        sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
+        EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 68.0);
+        EXPECT_DOUBLE_EQ(ambient.Get(QStringLiteral("AmbientTemp")).toDouble(), 68.0);
+        sim.setTemperature(ControllerSimulator::Sensor::Ambient, 50.0);
+        sim.setSilent(!expected);
+        if (QLatin1String(what) == QLatin1String("restart"))
+            report(":! ");
+        else if (QLatin1String(what) == QLatin1String("upload"))
+            sharedLink()->ControllerRestarted();
+        else
+            for (const bool on : {false, true})
+                focuser.Let(QStringLiteral("Link"), Variant(on));
+        if (expected) {
+            EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), *expected);
+            EXPECT_DOUBLE_EQ(ambient.Get(QStringLiteral("AmbientTemp")).toDouble(), *expected);
+        } else {
+            expectRefusal([&] { focuser.Get(QStringLiteral("Temperature")); }, DriverErrors::Unavailable,
+                          "No response from focuser");
+            expectRefusal([&] { ambient.Get(QStringLiteral("AmbientTemp")); }, DriverErrors::Unavailable,
+                          "No response from VKM");
+        }
+        sim.setSilent(false);
+    }
     sim.clearReceived();
     focuser.Let(QStringLiteral("TempComp"), Variant(true));
     focuser.Let(QStringLiteral("TempCompManualMode"), Variant(true));
