@@ -196,7 +196,11 @@ void Stepper::setOperationMode(int16_t mode)
 void Stepper::moveCover(const QString &command)
 {
     requireLine();
-    if (OperationMode() != 1)
+    // The mode may be asked for: a halt of the steppers or another port meanwhile ends the move.
+    const StepScope step = beginMove(MovedDevice::Stepper);
+    const int16_t mode = OperationMode();
+    requireWanted(step);
+    if (mode != 1)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Operation Mode is not set as Primary Mirror Cover"),
                OrvaSource);
     send(command);

@@ -3,6 +3,7 @@
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -218,4 +219,36 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     b.Call(QStringLiteral("PrimaryOpen"));
     EXPECT_EQ(sent(), QStringLiteral("1 71 74 960 1 930 01 1 71 "));
+
+    // While the cover move waits for the mode another command made stale, a halt of the
+    // steppers (from anyone) or an upload's restart ends it unsent; a presence query is no halt.
+    // what comes inside the wait, the refusal's number and text (none: sent), the wire
+    const std::tuple<const char *, int32_t, const char *, const char *> waits[] = {
+        {"32 ", DriverErrors::InvalidOperation, "Halted before the move was sent.", "01 1 32 "},
+        {"30 ", DriverErrors::InvalidOperation, "Halted before the move was sent.", "01 1 30 "},
+        {" 3 ", 0, nullptr, "01 1  3 71 "},
+        {"", DriverErrors::NotLinked, "VKM not connected", "01 1 "},
+    };
+    for (const auto &[inside, number, refusal, wire] : waits) {
+        SCOPED_TRACE(inside);
+        s.Let(QStringLiteral("OperationMode"), Variant(int16_t(1)));
+        sim.setAnswer('1', {300, {}});
+        ClockTimer meanwhile;
+        meanwhile.setSingleShot(true);
+        QObject::connect(&meanwhile, &ClockTimer::timeout, [&, text = inside] {
+            const QString command = QString::fromLatin1(text);
+            if (command.isEmpty())
+                sharedLink()->ControllerRestarted();
+            else if (command.startsWith(QLatin1Char('3')))
+                b.Call(QStringLiteral("Halt"), {Variant(int16_t(command.trimmed().mid(1).toInt()))});
+            else
+                sharedLink()->Transmit(command);
+        });
+        meanwhile.start(100);
+        const auto open = [&] { b.Call(QStringLiteral("PrimaryOpen")); };
+        refusal ? expectRefusal(open, number, refusal, "ORVA") : open();
+        Wait::For(400); // the late answer has come
+        EXPECT_EQ(sent(), QString::fromLatin1(wire));
+        sim.setAnswer('1', {});
+    }
 }
