@@ -93,6 +93,8 @@ protected:
     // A move of `device` begins: it goes on only while the port and the controller stay the
     // same and no halt of the device leaves the port, whoever sends it.
     StepScope beginMove(MovedDevice device) const { return StepScope(cm.get(), device); }
+    // A step that waits and then sends: it goes on only on the same port and controller.
+    StepScope beginStep() const { return StepScope(cm.get()); }
     // After a wait: the client still holds the object, the line is usable and `move` still
     // wanted; a move a halt ended refuses ("Halted before the move was sent.") and sends nothing.
     void requireWanted(const StepScope &move) const;

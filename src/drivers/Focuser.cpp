@@ -190,7 +190,9 @@ void Focuser::setTempComp(bool value)
         return;
     }
     // The client's choice of mode, else the one the controller compensates in now.
+    const StepScope step = beginStep();
     const bool manual = ManualRequestSet ? ManualRequested : compensationMode() == 2;
+    requireWanted(step);
     send(manual ? QStringLiteral(" +2 ") : QStringLiteral(" +1 "));
 }
 
@@ -253,7 +255,9 @@ float Focuser::TempCompCoefficient()
 void Focuser::setTempCompCoefficient(float value)
 {
     requireSendable(value >= -10 && value <= 10, "Temperature compensation coefficient value out of range.");
+    const StepScope step = beginStep();
     const float slope = sensorSlope();
+    requireWanted(step);
     Module().focuser.TempCompCoefficient = value;
     const float steps = value * slope * 1000.0f;
     send(QStringLiteral(" =") + QString::number(vb::CLng(double(steps))) + QLatin1Char(' '));

@@ -488,6 +488,22 @@ TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
                       "Temperature compensation movement threshold value out of range.");
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" =1000  =5000  F100 "), 1000));
     EXPECT_EQ(sim.received(), QStringLiteral(" =1000  =5000  F100 "));
+
+    // An upload restarts the controller while the coefficient waits for the slope: nothing leaves.
+    sim.setValue(QStringLiteral(":sl1"), QStringLiteral("50000"));
+    sharedLink()->setConnected(false);
+    sharedLink()->setConnected(true);
+    sim.clearReceived();
+    sim.setAnswer('l', {300, {}});
+    ClockTimer restart;
+    restart.setSingleShot(true);
+    QObject::connect(&restart, &ClockTimer::timeout, [&] { sharedLink()->ControllerRestarted(); });
+    restart.start(100);
+    expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); }, DriverErrors::NotLinked,
+                  "Serial link not established");
+    Wait::For(400); // the late answer has come
+    EXPECT_EQ(sent(), QStringLiteral(" l "));
+    sim.setAnswer('l', {});
 }
 
 TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)
