@@ -52,14 +52,11 @@ protected:
 
 private:
     enum Query { PresenceQuery, SwitchQuery, PositionQuery, MovingQuery, CoverQuery, QueryCount };
-    void query(Query kind, const QString &command, QStringView code);
+    // The status value `code` as a whole number, after the query rule of its kind.
+    int32_t query(Query kind, const QString &command, QStringView code);
     // The whole number the settings report gives for `code`, held now.
     int16_t setting(const QString &code);
     void moveCover(const QString &command);
 
     std::array<uint32_t, QueryCount> m_lastQuery{};
-    std::array<int32_t, 4> Positions{};
-    int16_t SwitchBits = 0;
-    int16_t CoverState = 0;
-    int16_t PresentBits = 0;
 };

@@ -74,8 +74,13 @@ TEST_F(StepperTest, ChannelBitsFromTheStatusReports)
             EXPECT_EQ(get(s, member), expected.contains(member)) << row.reports << qPrintable(member);
     }
     report(":S1 10 :S2 -20 :S3 30 :S4 40 :S4 abc :CS 7 ");
-    for (int n = 1; n <= 4; ++n)
-        EXPECT_EQ(s.Get(QStringLiteral("Stepper%1Position").arg(n)).toLong(), (n == 2 ? -20 : 10 * n)) << n;
+    for (int n = 1; n <= 4; ++n) {
+        const auto position = [&] { return s.Get(QStringLiteral("Stepper%1Position").arg(n)).toLong(); };
+        if (n == 4) // its last report is no number: none the controller gives
+            expectRefusal(position, DriverErrors::Unavailable, "No response from VKM", "ORVA");
+        else
+            EXPECT_EQ(position(), (n == 2 ? -20 : 10 * n)) << n;
+    }
     EXPECT_EQ(s.Get(QStringLiteral("PrimaryCoverState")).toInteger(), 7);
 }
 
@@ -98,12 +103,22 @@ TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
     EXPECT_EQ(a.Get(QStringLiteral("Stepper3Position")).toLong(), -1234);
     // Only the first limit switch asks without the leading blank.
     EXPECT_EQ(sim.received(), QStringLiteral(" 3  3 6  6  2  4  8 "));
-    // A move counts at once: the cached motion predates it, so the next read asks.
+    // A new object, its cache fresh, reads what the record holds: no copy of its own.
     sim.clearReceived();
+    Stepper c;
+    const std::pair<const char *, int32_t> fresh[] = {
+        {"StepperPresent2", -1}, {"StepperLimitSwitch1A", -1}, {"Stepper3Position", -1234}, {"PrimaryCoverState", 5}};
+    for (const auto &[member, expected] : fresh)
+        EXPECT_EQ(c.Get(QString::fromLatin1(member)).toLong(), expected) << member;
+    EXPECT_EQ(sent(), QString());
+    // A move counts at once: the cached motion predates it, so the next read asks.
     a.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(1000))});
     EXPECT_TRUE(get(a, QStringLiteral("IsMoving1")));
     EXPECT_FALSE(get(a, QStringLiteral("IsMoving2")));
     EXPECT_EQ(sim.received(), QStringLiteral("a1000  4 "));
+    // So does the position it changes, within the cache age too.
+    c.Get(QStringLiteral("Stepper1Position"));
+    EXPECT_EQ(sent(), QStringLiteral("a1000  4  2 "));
 }
 
 TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor)
