@@ -349,7 +349,7 @@ bool DriverFrame::poll(int cacheAgeMs, const QString &query, const std::function
 bool DriverFrame::poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, int waitMs, QStringView code)
 {
     requireLine();
-    if (cacheAgeMs > 0 && Clock::TicksSince(lastQuery) < uint32_t(cacheAgeMs) && cm->Reports().Last(code))
+    if (cacheAgeMs > 0 && Clock::TicksSince(lastQuery) < uint32_t(cacheAgeMs) && cm->Reports().Holds(code))
         return false;
     lastQuery = Clock::GetTickCount();
     return ask(query, waitMs);

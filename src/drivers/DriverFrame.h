@@ -58,8 +58,9 @@ protected:
               const std::function<bool()> &seen, int waitMs);
     // The polling rule on a status query the link's record knows (" Q ", "T ", " 4 " ...):
     // on a last-query tick of the caller's own, it waits for the answer to the query it
-    // wrote. A query is written also within the cache age when `code` (the value the
-    // caller returns) has not been reported since the port opened.
+    // wrote. A query is written also within the cache age when the record cannot vouch for
+    // `code` (the value the caller returns): not reported since the port opened, or changed
+    // by a command (from anyone) since.
     bool poll(uint32_t &lastQuery, int cacheAgeMs, const QString &query, int waitMs, QStringView code);
     // Writes `query` and waits up to `waitMs` for its answer; false when none came.
     bool ask(const QString &query, int waitMs);
@@ -93,6 +94,8 @@ protected:
     // A move of `device` begins: it goes on only while the port and the controller stay the
     // same and no halt of the device leaves the port, whoever sends it.
     StepScope beginMove(MovedDevice device) const { return StepScope(cm.get(), device); }
+    // A step that waits and then sends: it goes on only on the same port and controller.
+    StepScope beginStep() const { return StepScope(cm.get()); }
     // After a wait: the client still holds the object, the line is usable and `move` still
     // wanted; a move a halt ended refuses ("Halted before the move was sent.") and sends nothing.
     void requireWanted(const StepScope &move) const;

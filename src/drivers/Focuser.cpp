@@ -190,7 +190,9 @@ void Focuser::setTempComp(bool value)
         return;
     }
     // The client's choice of mode, else the one the controller compensates in now.
+    const StepScope step = beginStep();
     const bool manual = ManualRequestSet ? ManualRequested : compensationMode() == 2;
+    requireWanted(step);
     send(manual ? QStringLiteral(" +2 ") : QStringLiteral(" +1 "));
 }
 
@@ -209,11 +211,13 @@ void Focuser::setTempCompManualMode(bool value)
 Variant Focuser::Temperature()
 {
     ask(QStringLiteral(" T "), 1000);
-    // Reported since the port opened and the controller last restarted; else no number in either scale.
-    const ControllerReports::Value *value = cm->Reports().Last(u":t1");
+    // Only a report that holds, since the port opened and the controller last restarted: an
+    // Empty would pass for an answer the controller never gave.
+    const ControllerReports &reports = cm->Reports();
+    const ControllerReports::Value *value = reports.Holds(u":t1") ? reports.Last(u":t1") : nullptr;
     const std::optional<double> fahrenheit = value ? ReportValue::Temperature(value->report) : std::nullopt;
     if (!fahrenheit)
-        return Variant();
+        refuse(DriverErrors::Unavailable, NoResponse, VkmSource);
     return Variant(Module().settings.Celcius == 1 ? (*fahrenheit - 32) * 5 / 9 : *fahrenheit);
 }
 
@@ -251,7 +255,9 @@ float Focuser::TempCompCoefficient()
 void Focuser::setTempCompCoefficient(float value)
 {
     requireSendable(value >= -10 && value <= 10, "Temperature compensation coefficient value out of range.");
+    const StepScope step = beginStep();
     const float slope = sensorSlope();
+    requireWanted(step);
     Module().focuser.TempCompCoefficient = value;
     const float steps = value * slope * 1000.0f;
     send(QStringLiteral(" =") + QString::number(vb::CLng(double(steps))) + QLatin1Char(' '));

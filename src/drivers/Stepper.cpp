@@ -27,20 +27,6 @@ QString command(QLatin1Char letter, int32_t number)
     return letter + vb::CStr(number) + QLatin1Char(' ');
 }
 
-// A value that is no whole number of the field's type leaves the field as it was.
-template <typename T> bool assignWhole(T &field, const QString &text)
-{
-    try {
-        if constexpr (sizeof(T) == 2)
-            field = vb::CInt(text);
-        else
-            field = vb::CLng(text);
-        return true;
-    } catch (const VbError &) {
-        return false;
-    }
-}
-
 } // namespace
 
 Stepper::Stepper()
@@ -98,10 +84,14 @@ void Stepper::setConnected(bool value)
     linkVkmStyle(value, form);
 }
 
-void Stepper::query(Query kind, const QString &command, QStringView code)
+int32_t Stepper::query(Query kind, const QString &command, QStringView code)
 {
     poll(m_lastQuery[kind], 501, command, 500, code);
-    requireReported(code);
+    // As the record holds it: a value that is no whole number is none the controller gives.
+    const std::optional<double> value = reported(code);
+    if (!value || *value != std::trunc(*value) || *value < INT32_MIN || *value > INT32_MAX)
+        refuse(DriverErrors::Unavailable, QStringLiteral("No response from VKM"), OrvaSource);
+    return int32_t(*value);
 }
 
 int16_t Stepper::setting(const QString &code)
@@ -115,21 +105,18 @@ int16_t Stepper::setting(const QString &code)
 
 bool Stepper::StepperPresent(int channel)
 {
-    query(PresenceQuery, QStringLiteral(" 3 "), u":SP");
-    return PresentBits & PresentBit[channel - 1];
+    return query(PresenceQuery, QStringLiteral(" 3 "), u":SP") & PresentBit[channel - 1];
 }
 
 bool Stepper::StepperLimitSwitch(int channel, bool switchB)
 {
-    query(SwitchQuery, channel == 1 && !switchB ? QStringLiteral("6 ") : QStringLiteral(" 6 "), u":SW");
-    return SwitchBits & (switchB ? SwitchBBit : SwitchABit)[channel - 1];
+    const int32_t bits = query(SwitchQuery, channel == 1 && !switchB ? QStringLiteral("6 ") : QStringLiteral(" 6 "), u":SW");
+    return bits & (switchB ? SwitchBBit : SwitchABit)[channel - 1];
 }
 
 int32_t Stepper::StepperPosition(int channel)
 {
-    const QString code = QStringLiteral(":S%1").arg(channel);
-    query(PositionQuery, QStringLiteral(" 2 "), code);
-    return Positions[channel - 1];
+    return query(PositionQuery, QStringLiteral(" 2 "), QStringLiteral(":S%1").arg(channel));
 }
 
 bool Stepper::IsMoving(int channel)
@@ -153,8 +140,7 @@ bool Stepper::IsMoving(int channel)
 
 int16_t Stepper::PrimaryCoverState()
 {
-    query(CoverQuery, QStringLiteral(" 8 "), u":CS");
-    return CoverState;
+    return int16_t(query(CoverQuery, QStringLiteral(" 8 "), u":CS"));
 }
 
 double Stepper::StepperCurrent(int channel)
@@ -196,7 +182,11 @@ void Stepper::setOperationMode(int16_t mode)
 void Stepper::moveCover(const QString &command)
 {
     requireLine();
-    if (OperationMode() != 1)
+    // The mode may be asked for: a halt of the steppers or another port meanwhile ends the move.
+    const StepScope step = beginMove(MovedDevice::Stepper);
+    const int16_t mode = OperationMode();
+    requireWanted(step);
+    if (mode != 1)
         refuse(DriverErrors::InvalidOperation, QStringLiteral("Operation Mode is not set as Primary Mirror Cover"),
                OrvaSource);
     send(command);
@@ -225,32 +215,9 @@ void Stepper::MoveRelative(int channel, int32_t steps)
     send(command(QLatin1Char(Letters[channel - 1]), steps));
 }
 
-void Stepper::dispatchReport(QStringView code, QStringView value)
+void Stepper::dispatchReport(QStringView code, QStringView)
 {
-    using S = Stepper;
-    // The codes below take their value only when there is one.
-    const auto position = [](size_t i) -> ReportTable<S>::Handler {
-        return [i](S &s, const Report &r) {
-            if (r.text.isEmpty())
-                return;
-            assignWhole(s.Positions[i], r.text);
-        };
-    };
-    // The position reports name the channels 1 to 4 (the set-up reports 2 to 5).
-    static const ReportTable<S> table{
-        {":!", [](S &s, const Report &) { s.AckReceived = true; }},
-        {":S1", position(0)}, {":S2", position(1)}, {":S3", position(2)}, {":S4", position(3)},
-        {":SW", [](S &s, const Report &r) {
-             if (r.text.isEmpty())
-                 return;
-             assignWhole(s.SwitchBits, r.text);
-         }},
-        {":CS", [](S &s, const Report &r) {
-             assignWhole(s.CoverState, r.text);
-         }},
-        {":SP", [](S &s, const Report &r) {
-             assignWhole(s.PresentBits, r.text);
-         }},
-    };
-    table.dispatch(*this, code, value);
+    // The status values are read from the link's record; only the handshake's answer is ours.
+    if (code == u":!")
+        AckReceived = true;
 }

@@ -9,13 +9,16 @@
 // is closed, on the number the link already holds.
 //
 // Status getters share a query per kind (presence, limit switches, positions, motion,
-// cover): each kind asks when more than 500 ms have passed since its last query or its
-// value has not been reported since the port opened, then waits up to 500 ms for the
-// answer; a value never reported is refused. IsMovingN counts a move sent until an answer
-// to a query written after it tells otherwise. Settings getters (currents, microstep
+// cover) and read the link's record: each kind asks when more than 500 ms have passed since
+// its last query or the record cannot vouch for its value (not reported since the port
+// opened, or changed by a command since), then waits up to 500 ms for the answer; a value
+// never reported, or no whole number, is refused. IsMovingN counts a move sent until an
+// answer to a query written after it tells otherwise. Settings getters (currents, microstep
 // modes, operation mode) and the cover moves read the controller's settings report: they
 // ask "1 " when no report since the last command that changes the value (from anyone)
-// vouches for it, and refuse when none comes. Every member that
+// vouches for it, and refuse when none comes. A cover move that waited for it is not sent
+// once a halt of the steppers (from anyone) or another port or controller came meanwhile.
+// Every member that
 // reaches the controller or reads its reports refuses on a closed port or while a firmware
 // upload owns the line; a setting out of range is refused.
 class Stepper : public DriverFrame
@@ -52,14 +55,11 @@ protected:
 
 private:
     enum Query { PresenceQuery, SwitchQuery, PositionQuery, MovingQuery, CoverQuery, QueryCount };
-    void query(Query kind, const QString &command, QStringView code);
+    // The status value `code` as a whole number, after the query rule of its kind.
+    int32_t query(Query kind, const QString &command, QStringView code);
     // The whole number the settings report gives for `code`, held now.
     int16_t setting(const QString &code);
     void moveCover(const QString &command);
 
     std::array<uint32_t, QueryCount> m_lastQuery{};
-    std::array<int32_t, 4> Positions{};
-    int16_t SwitchBits = 0;
-    int16_t CoverState = 0;
-    int16_t PresentBits = 0;
 };

@@ -71,7 +71,9 @@ const Report &Temperature::current(QStringView code, const char *unavailable, bo
 
 void Temperature::requireManual(QStringView modeCode, const char *unavailable, const char *description)
 {
+    const StepScope step = beginStep();
     const Report &mode = current(modeCode, unavailable);
+    requireWanted(step); // before deciding on what another controller may have said
     if (!mode.numeric || mode.v != 0)
         refuse(DriverErrors::InvalidOperation, QString::fromLatin1(description), VkmSource);
 }
@@ -175,7 +177,9 @@ void Temperature::setFanMode(int16_t value)
     requireSendable(value >= 0 && value <= 2, "Fan Mode value out of range.");
     // Manual takes the fan speed along: the one reported now. The other modes want the
     // status reported once, as ever.
+    const StepScope step = beginStep();
     const Report &speed = current(u":fs", FanUnavailable, value != 0);
+    requireWanted(step);
     if (value == 0)
         send(command("y", vb::CInt(percent(speed).value_or(0))));
     else
@@ -204,9 +208,15 @@ void Temperature::setFanAggressiveness(float value)
 void Temperature::setSecondaryHeaterMode(int16_t value)
 {
     requireSendable(value >= 0 && value <= 2, "Secondary heater mode value out of range.");
+    if (value != 0) {
+        send(command("w", value));
+        return;
+    }
     // Manual takes the heater power along: the one reported now.
-    send(value == 0 ? command("s", ReportValue::Power(current(u":ss", HeaterUnavailable)).value_or(0))
-                    : command("w", value));
+    const StepScope step = beginStep();
+    const std::optional<int32_t> power = ReportValue::Power(current(u":ss", HeaterUnavailable));
+    requireWanted(step);
+    send(command("s", power.value_or(0)));
 }
 
 void Temperature::setSecondaryHeaterPower(int16_t value)

@@ -48,6 +48,6 @@ private:
     // after the last command that changes it): waits for it, bounded; else refuses with
     // `unavailable`.
     const Report &current(QStringView code, const char *unavailable, bool once = false);
-    // The setters' refusal of a reported mode that is not manual.
+    // The setters' refusal of a reported mode that is not manual, after the wanted rule.
     void requireManual(QStringView modeCode, const char *unavailable, const char *description);
 };

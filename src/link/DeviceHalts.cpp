@@ -13,6 +13,9 @@ void DeviceHalts::Sent(QStringView text)
             bool ok = false;
             if (token.sliced(1).toString().toLongLong(&ok) == 0 && ok)
                 ++m_rotator;
+        } else if (token.front() == u'3' && token.size() > 1) {
+            // A bare "3" asks which steppers are present.
+            ++m_stepper;
         }
     }
 }
@@ -22,6 +25,7 @@ uint64_t DeviceHalts::Count(MovedDevice device) const
     switch (device) {
     case MovedDevice::Focuser: return m_focuser;
     case MovedDevice::Rotator: return m_rotator;
+    case MovedDevice::Stepper: return m_stepper;
     case MovedDevice::None: break;
     }
     return 0;

@@ -4,10 +4,11 @@
 #include <cstdint>
 
 // A device whose moves a halt ends.
-enum class MovedDevice : uint8_t { None, Focuser, Rotator };
+enum class MovedDevice : uint8_t { None, Focuser, Rotator, Stepper };
 
 // Counts the halts of each device that left the port, whoever sent them ("S " stops the
-// focuser, "q0 " the rotator): a move that began before the count changed is no longer wanted.
+// focuser, "q0 " the rotator, "3<channel> " the steppers): a move that began before the count
+// changed is no longer wanted.
 class DeviceHalts
 {
 public:
@@ -18,4 +19,5 @@ public:
 private:
     uint64_t m_focuser = 0;
     uint64_t m_rotator = 0;
+    uint64_t m_stepper = 0;
 };

@@ -30,8 +30,13 @@ QString StepScope::Cause() const
     case Stop::Withdrawn: return m_wanted();
     case Stop::LinkChanged: return QStringLiteral("the port or the controller changed meanwhile");
     case Stop::Halted:
-        return m_device == MovedDevice::Focuser ? QStringLiteral("the focuser was halted meanwhile")
-                                                : QStringLiteral("the rotator was halted meanwhile");
+        switch (m_device) {
+        case MovedDevice::Focuser: return QStringLiteral("the focuser was halted meanwhile");
+        case MovedDevice::Rotator: return QStringLiteral("the rotator was halted meanwhile");
+        case MovedDevice::Stepper: return QStringLiteral("the steppers were halted meanwhile");
+        case MovedDevice::None: break;
+        }
+        break;
     }
     return QString();
 }

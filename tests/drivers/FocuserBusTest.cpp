@@ -131,6 +131,18 @@ TEST(FocuserOverTheBus, ActivationLinkReadsRefusalsAndTheEndWhenTheClientLeaves)
         EXPECT_EQ(position.arguments().at(0).value<QDBusVariant>().variant().toInt(), 2500);
         EXPECT_TRUE(sim.received().startsWith(QStringLiteral("! V  T l ")));
 
+        // Another client's object, made after the controller reported: the controller's values.
+        sim.setFocuserPosition(12345);
+        Client second(QStringLiteral("focuser-client-1b"));
+        const QString other = second.create();
+        ASSERT_FALSE(other.isEmpty());
+        for (const char *member : {"Position", "SetPosition"}) {
+            const QDBusMessage value = second.dispatch(other, QStringLiteral("GetProperty"), {QString::fromLatin1(member), noArgs()});
+            ASSERT_EQ(value.type(), QDBusMessage::ReplyMessage) << member << qPrintable(value.errorMessage());
+            EXPECT_EQ(value.arguments().at(0).value<QDBusVariant>().variant().toInt(), 12345) << member;
+        }
+        EXPECT_EQ(second.dispatch(other, QStringLiteral("Release"), {}).type(), QDBusMessage::ReplyMessage);
+
         // Release ends the object; being the last holder, it ends the program too.
         const QDBusMessage released = client.dispatch(path, QStringLiteral("Release"), {});
         EXPECT_EQ(released.type(), QDBusMessage::ReplyMessage);

@@ -443,6 +443,26 @@ TEST_F(FocuserTest, PositionReturnsAsSoonAsTheReportIsHandled)
     sharedLink()->setConnected(true);
     for (const char *member : {"Position", "IsMoving", "SetPosition"})
         expectRefusal([&] { focuser.Get(QString::fromLatin1(member)); }, DriverErrors::Unavailable, "No response from focuser");
+
+    // A second object, made after the controller reported, reads the record as it stands,
+    // asking where the record cannot vouch; it has no copy of its own to answer from.
+    sim.setSilent(false);
+    sharedLink()->setConnected(false); // the queries the silence lost are owed no longer
+    sharedLink()->setConnected(true);
+    sim.setFocuserPosition(12345);
+    EXPECT_EQ(focuser.Get(QStringLiteral("Position")).toLong(), 12345);
+    sim.clearReceived();
+    // what another sender sends first, the second object's member, the wire
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        {"", "SetPosition", ""}, {"", "Position", " Q "}, {"b12345 ", "SetPosition", "b12345  Q "}};
+    for (const auto &[before, member, wire] : rows) {
+        SCOPED_TRACE(member);
+        Focuser second;
+        if (*before)
+            sharedLink()->Transmit(QString::fromLatin1(before));
+        EXPECT_EQ(second.Get(QString::fromLatin1(member)).toLong(), 12345);
+        EXPECT_EQ(sent(), QString::fromLatin1(wire)) << member;
+    }
 }
 
 TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
@@ -468,6 +488,22 @@ TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
                       "Temperature compensation movement threshold value out of range.");
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral(" =1000  =5000  F100 "), 1000));
     EXPECT_EQ(sim.received(), QStringLiteral(" =1000  =5000  F100 "));
+
+    // An upload restarts the controller while the coefficient waits for the slope: nothing leaves.
+    sim.setValue(QStringLiteral(":sl1"), QStringLiteral("50000"));
+    sharedLink()->setConnected(false);
+    sharedLink()->setConnected(true);
+    sim.clearReceived();
+    sim.setAnswer('l', {300, {}});
+    ClockTimer restart;
+    restart.setSingleShot(true);
+    QObject::connect(&restart, &ClockTimer::timeout, [&] { sharedLink()->ControllerRestarted(); });
+    restart.start(100);
+    expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); }, DriverErrors::NotLinked,
+                  "Serial link not established");
+    Wait::For(400); // the late answer has come
+    EXPECT_EQ(sent(), QStringLiteral(" l "));
+    sim.setAnswer('l', {});
 }
 
 TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)
@@ -516,10 +552,11 @@ TEST_F(FocuserTest, RecallCodesFromTheReport)
 
 TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
 {
-    sim.setSilent(true); // no temperature reported yet: no number in either scale
+    sim.setSilent(true); // no temperature reported yet: refused in either scale, never an Empty
     for (sharedLink()->setConnected(true); int16_t celsius : {int16_t(1), int16_t(0)}) {
         Module().settings.Celcius = celsius;
-        EXPECT_TRUE(Focuser().Get(QStringLiteral("Temperature")).isEmpty()) << celsius;
+        expectRefusal([] { Focuser().Get(QStringLiteral("Temperature")); }, DriverErrors::Unavailable,
+                      "No response from focuser");
     }
     sim.setSilent(false);
     Focuser focuser;
@@ -529,6 +566,36 @@ TEST_F(FocuserTest, TemperatureInCelsiusAndTheCompensationSwitch)
     EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 20.0);
     Module().settings.Celcius = 0;
     EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 68.0);
+
+    // Nothing reported before a restart (told by the controller, or an upload's), or before the
+    // link was made anew, answers: the focuser's temperature as the ambient one.
+    Temperature ambient;
+    const std::pair<const char *, std::optional<double>> rows[] = {{"restart", {}}, {"upload", {}}, {"relink", 50.0}};
+    for (const auto &[what, expected] : rows) {
+        SCOPED_TRACE(what);
+        sim.setTemperature(ControllerSimulator::Sensor::Ambient, 68.0);
+        EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), 68.0);
+        EXPECT_DOUBLE_EQ(ambient.Get(QStringLiteral("AmbientTemp")).toDouble(), 68.0);
+        sim.setTemperature(ControllerSimulator::Sensor::Ambient, 50.0);
+        sim.setSilent(!expected);
+        if (QLatin1String(what) == QLatin1String("restart"))
+            report(":! ");
+        else if (QLatin1String(what) == QLatin1String("upload"))
+            sharedLink()->ControllerRestarted();
+        else
+            for (const bool on : {false, true})
+                focuser.Let(QStringLiteral("Link"), Variant(on));
+        if (expected) {
+            EXPECT_DOUBLE_EQ(focuser.Get(QStringLiteral("Temperature")).toDouble(), *expected);
+            EXPECT_DOUBLE_EQ(ambient.Get(QStringLiteral("AmbientTemp")).toDouble(), *expected);
+        } else {
+            expectRefusal([&] { focuser.Get(QStringLiteral("Temperature")); }, DriverErrors::Unavailable,
+                          "No response from focuser");
+            expectRefusal([&] { ambient.Get(QStringLiteral("AmbientTemp")); }, DriverErrors::Unavailable,
+                          "No response from VKM");
+        }
+        sim.setSilent(false);
+    }
     sim.clearReceived();
     focuser.Let(QStringLiteral("TempComp"), Variant(true));
     focuser.Let(QStringLiteral("TempCompManualMode"), Variant(true));

@@ -3,6 +3,7 @@
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -73,8 +74,13 @@ TEST_F(StepperTest, ChannelBitsFromTheStatusReports)
             EXPECT_EQ(get(s, member), expected.contains(member)) << row.reports << qPrintable(member);
     }
     report(":S1 10 :S2 -20 :S3 30 :S4 40 :S4 abc :CS 7 ");
-    for (int n = 1; n <= 4; ++n)
-        EXPECT_EQ(s.Get(QStringLiteral("Stepper%1Position").arg(n)).toLong(), (n == 2 ? -20 : 10 * n)) << n;
+    for (int n = 1; n <= 4; ++n) {
+        const auto position = [&] { return s.Get(QStringLiteral("Stepper%1Position").arg(n)).toLong(); };
+        if (n == 4) // its last report is no number: none the controller gives
+            expectRefusal(position, DriverErrors::Unavailable, "No response from VKM", "ORVA");
+        else
+            EXPECT_EQ(position(), (n == 2 ? -20 : 10 * n)) << n;
+    }
     EXPECT_EQ(s.Get(QStringLiteral("PrimaryCoverState")).toInteger(), 7);
 }
 
@@ -97,12 +103,22 @@ TEST_F(StepperTest, EachStatusQueryHasItsOwnCache)
     EXPECT_EQ(a.Get(QStringLiteral("Stepper3Position")).toLong(), -1234);
     // Only the first limit switch asks without the leading blank.
     EXPECT_EQ(sim.received(), QStringLiteral(" 3  3 6  6  2  4  8 "));
-    // A move counts at once: the cached motion predates it, so the next read asks.
+    // A new object, its cache fresh, reads what the record holds: no copy of its own.
     sim.clearReceived();
+    Stepper c;
+    const std::pair<const char *, int32_t> fresh[] = {
+        {"StepperPresent2", -1}, {"StepperLimitSwitch1A", -1}, {"Stepper3Position", -1234}, {"PrimaryCoverState", 5}};
+    for (const auto &[member, expected] : fresh)
+        EXPECT_EQ(c.Get(QString::fromLatin1(member)).toLong(), expected) << member;
+    EXPECT_EQ(sent(), QString());
+    // A move counts at once: the cached motion predates it, so the next read asks.
     a.Call(QStringLiteral("MoveRelative1"), {Variant(int32_t(1000))});
     EXPECT_TRUE(get(a, QStringLiteral("IsMoving1")));
     EXPECT_FALSE(get(a, QStringLiteral("IsMoving2")));
     EXPECT_EQ(sim.received(), QStringLiteral("a1000  4 "));
+    // So does the position it changes, within the cache age too.
+    c.Get(QStringLiteral("Stepper1Position"));
+    EXPECT_EQ(sent(), QStringLiteral("a1000  4  2 "));
 }
 
 TEST_F(StepperTest, SettingsGettersReadTheReportsAndAskForWhatTheyCannotVouchFor)
@@ -218,4 +234,36 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     EXPECT_DOUBLE_EQ(b.Get(QStringLiteral("StepperCurrent1")).toDouble(), 0.5);
     b.Call(QStringLiteral("PrimaryOpen"));
     EXPECT_EQ(sent(), QStringLiteral("1 71 74 960 1 930 01 1 71 "));
+
+    // While the cover move waits for the mode another command made stale, a halt of the
+    // steppers (from anyone) or an upload's restart ends it unsent; a presence query is no halt.
+    // what comes inside the wait, the refusal's number and text (none: sent), the wire
+    const std::tuple<const char *, int32_t, const char *, const char *> waits[] = {
+        {"32 ", DriverErrors::InvalidOperation, "Halted before the move was sent.", "01 1 32 "},
+        {"30 ", DriverErrors::InvalidOperation, "Halted before the move was sent.", "01 1 30 "},
+        {" 3 ", 0, nullptr, "01 1  3 71 "},
+        {"", DriverErrors::NotLinked, "VKM not connected", "01 1 "},
+    };
+    for (const auto &[inside, number, refusal, wire] : waits) {
+        SCOPED_TRACE(inside);
+        s.Let(QStringLiteral("OperationMode"), Variant(int16_t(1)));
+        sim.setAnswer('1', {300, {}});
+        ClockTimer meanwhile;
+        meanwhile.setSingleShot(true);
+        QObject::connect(&meanwhile, &ClockTimer::timeout, [&, text = inside] {
+            const QString command = QString::fromLatin1(text);
+            if (command.isEmpty())
+                sharedLink()->ControllerRestarted();
+            else if (command.startsWith(QLatin1Char('3')))
+                b.Call(QStringLiteral("Halt"), {Variant(int16_t(command.trimmed().mid(1).toInt()))});
+            else
+                sharedLink()->Transmit(command);
+        });
+        meanwhile.start(100);
+        const auto open = [&] { b.Call(QStringLiteral("PrimaryOpen")); };
+        refusal ? expectRefusal(open, number, refusal, "ORVA") : open();
+        Wait::For(400); // the late answer has come
+        EXPECT_EQ(sent(), QString::fromLatin1(wire));
+        sim.setAnswer('1', {});
+    }
 }

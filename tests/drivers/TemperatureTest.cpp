@@ -1,6 +1,7 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Temperature.h"
 #include "platform/Clock.h"
+#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -173,6 +174,22 @@ TEST_F(TemperatureTest, SettersWaitForTheReportedModeAndRefuseWithoutIt)
         expectRefusal([&] { t.Get(QStringLiteral("AmbientTemp")); }, DriverErrors::Unavailable, "No response from VKM", "VKM");
         EXPECT_EQ(sent(), QStringLiteral("T T ")) << member;
         sim.setSilent(false);
+        sharedLink()->setConnected(false);
+    }
+    // An upload restarts the controller while the setter waits: nothing decided on what it said goes out.
+    for (const char *member : {"FanMode", "FanSpeed", "SecondaryHeaterMode", "SecondaryHeaterPower"}) {
+        Temperature t;
+        openPort();
+        sim.setAnswer('T', {300, {}});
+        ClockTimer restart;
+        restart.setSingleShot(true);
+        QObject::connect(&restart, &ClockTimer::timeout, [&] { sharedLink()->ControllerRestarted(); });
+        restart.start(100);
+        expectRefusal([&] { t.Let(QString::fromLatin1(member), Variant(int16_t(0))); }, DriverErrors::NotLinked,
+                      "VKM not connected", "VKM");
+        Wait::For(400); // the late answer has come
+        EXPECT_EQ(sent(), QStringLiteral("T ")) << member;
+        sim.setAnswer('T', {});
         sharedLink()->setConnected(false);
     }
 }
