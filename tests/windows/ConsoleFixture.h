@@ -53,7 +53,7 @@ inline QMetaObject::Connection whileRotatorAsked(ControllerSimulator &sim, const
     Module().link.SharedSerial->Transmit(QStringLiteral("j0 MARK "));
     EXPECT_TRUE(sim.waitForReceived(QStringLiteral("MARK "), 2000));
     sim.clearReceived();
-    sim.setAnswer('R', {200});
+    sim.setAnswer('R', {.delayMs = 200, .codes = {}});
     return QObject::connect(&sim, &ControllerSimulator::commandReceived, [meanwhile, done = false](const QString &command) mutable {
         if (done || command != QLatin1String("R"))
             return;

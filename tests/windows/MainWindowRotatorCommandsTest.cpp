@@ -80,7 +80,6 @@ TEST_F(MainWindowRotatorCommands, GotoTakesTheShortWayWithinTheWrapLimit)
 
 TEST_F(MainWindowRotatorCommands, GotoRefusalsAndTheDelayedGoto)
 {
-    ModuleState &m = Module();
     form->txtRotGOTO->setText(QStringLiteral("90"));
     prompts.answer = [](const MessageBoxRequest &) { return int(vbconst::vbCancel); };
     EXPECT_EQ(sentBy([&] { form->cmdRotGOTO->click(); }), QString());

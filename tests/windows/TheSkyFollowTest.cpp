@@ -364,8 +364,9 @@ TEST_F(TheSkyFollowTest, TickTurnsTheRotatorToTheIndicatorInBothWindows)
     for (Window window : {Window::Main, Window::Console})
         for (const Case &c : cases) {
             ModuleState &m = Module();
-            if (!m.thesky.TheSky)
+            if (!m.thesky.TheSky) {
                 ASSERT_TRUE(TheSkyAutomation::CreateChartObjects());
+            }
             sky->onCall = [&](const QString &entry) {
                 if (c.untick && entry == QLatin1String("FOVs.Property(Camera,0,1)"))
                     follow.ConnectTheSky(false);
@@ -461,7 +462,7 @@ TEST_F(TheSkyFollowTest, MeridianFlipAfterALongSlew)
     enum Stop { None, Closed, Upload, SkyFails, Sends1, Sends2, ClientMove, Unticked, WindowCloses };
     struct Case {
         Window window; double lst, ra; int16_t side; const char *button; int32_t set, wrap;
-        const char *sent; double angle; int32_t setAfter; int16_t sideAfter; Stop stop = None; QString message;
+        const char *sent; double angle; int32_t setAfter; int16_t sideAfter; Stop stop = None; QString message = {};
     };
     const QString relabelled = QStringLiteral("  The ZEL position counter had already been relabelled by 180 degrees "
                                               "(p%1); nothing was recorded, so TheSky and the ZEL are not synchronised.");
