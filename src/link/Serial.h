@@ -2,6 +2,7 @@
 
 #include "link/ControllerReports.h"
 #include "link/DeviceHalts.h"
+#include "platform/PacedSerialPort.h"
 #include "platform/VbError.h"
 
 #include <QHash>
@@ -165,7 +166,7 @@ private:
     QByteArray readUpTo(qint64 maxBytes, int msecs);
     Received<QString> receiveText(qint64 readLength, const std::function<bool(const QString &)> &complete);
 
-    QSerialPort m_port;
+    PacedSerialPort m_port;
     int16_t m_commPort = 1;
     QString m_settings;
     int32_t m_receiveTimeoutMs = 5000;
