@@ -429,7 +429,8 @@ void Serial::deliver()
     const ModuleState::Tools &flash = Module().tools;
     if ((flash.FlashAckFlag && flash.FlashInProgress) || !m_port.isOpen() || m_port.bytesAvailable() == 0)
         return;
-    handOut(QString::fromLatin1(m_port.readAll()));
+    // Exactly what is buffered: readAll sizes its result for a large read and shrinks it.
+    handOut(QString::fromLatin1(m_port.read(m_port.bytesAvailable())));
 }
 
 void Serial::subscribe(QObject *receiver, std::function<void(const QString &)> handler)
