@@ -16,7 +16,8 @@
 #include <vector>
 
 // The program's only transport to the controller: one serial port, text sent exactly as
-// given, and every received chunk handed to all subscribers (their MyEvent handlers).
+// given, and every received chunk handed to all subscribers (their MyEvent handlers). The
+// bytes of a steady stream come gathered, 2 ms apart (PacedSerialPort).
 //
 // Port n is the device named by $VKM_COM<n>, else /dev/ttyS<n-1>. Text is Latin-1 both
 // ways. Members that "report" throw VbError with the number, text and source the clients
