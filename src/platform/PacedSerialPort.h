@@ -11,10 +11,15 @@ class QSocketNotifier;
 // A serial port that lets a steady trickle of bytes gather in the system's input queue.
 // Each readyRead wakes the process, and a line at 9600 baud may bring its bytes one by one,
 // a millisecond apart. Once the port's buffer is read empty three times in a row, each
-// within twice `holdMs` of the one before, the device is left unwatched and looked at every `holdMs` instead, what came meanwhile
-// announced as one readyRead, until a look finds nothing; then it is watched again. A chunk
-// after a quiet line is announced at once, and no byte waits longer than `holdMs` more.
-// Blocking waits (waitForReadyRead) look at the device themselves, held or not.
+// within twice `holdMs` of the one before, the device is left unwatched and looked at every
+// `holdMs` instead, what came meanwhile announced as one readyRead, until a look finds
+// nothing; then it is watched again. A chunk after a quiet line is announced at once, and
+// no byte waits longer than `holdMs` more. Blocking waits (waitForReadyRead) look at the
+// device themselves, held or not.
+//
+// The port watches its device with a read notifier of its own (a child QSocketNotifier)
+// and switches it back on whenever its buffer is read empty (readData). Where no such
+// notifier is found, nothing is held: the port behaves as a plain QSerialPort.
 class PacedSerialPort : public QSerialPort
 {
     Q_OBJECT
