@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -121,28 +122,78 @@ TEST_F(SerialTest, ChunksCutByArrivalReachSubscribersSeparately)
     EXPECT_EQ(chunks, QStringList({QStringLiteral(":s 1"), QStringLiteral("234 ")}));
 }
 
+TEST_F(SerialTest, ASteadyTrickleIsHandedOutGatheredWholeAndInOrderAndThePortIsWatchedAgain)
+{
+    open();
+    subscribe();
+    // A byte a millisecond, as a line at 9600 baud brings them; the port may close and
+    // open again under the stream.
+    for (const bool reopen : {false, true}) {
+        chunks.clear();
+        const QByteArray text = QByteArray(":s 1234 :a 567 :t1 89 ").repeated(4);
+        qsizetype next = 0;
+        QTimer trickle;
+        trickle.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&trickle, &QTimer::timeout, [&] { sim.sendRaw(text.mid(next++, 1)); });
+        trickle.start(1);
+        ASSERT_TRUE(Wait::Until(3000, [&] { return next >= text.size() / 2; }));
+        if (reopen) {
+            serial.setConnected(false);
+            serial.setConnected(true);
+            chunks.clear();
+            next = text.size(); // what came before the port reopened is gone with its buffer
+        }
+        EXPECT_TRUE(Wait::Until(3000, [&] { return next >= text.size(); }));
+        trickle.stop();
+        if (!reopen) {
+            EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()).toLatin1() == text; }));
+            EXPECT_LT(chunks.size(), text.size() - 20) << "a readyRead for every byte";
+        }
+        // A chunk on the quiet line is handed out as it comes.
+        Wait::For(20);
+        chunks.clear();
+        sim.sendRaw(":b 1 ");
+        EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QStringLiteral(":b 1 "); })) << reopen;
+    }
+}
+
 TEST_F(SerialTest, ArrivalsAreDeliveredWhileASubscriberPumpsInsideItsHandler)
 {
     open();
-    QStringList outer, other;
-    bool othersServedMeanwhile = false;
-    serial.subscribe(&receiver, [&](const QString &s) {
-        outer << s;
-        if (s.contains(QLatin1String("first")) && !othersServedMeanwhile) {
-            sim.sendRaw("second ");
-            // A modal box or a driver wait: the next arrival still reaches the others; this
-            // subscriber gets it after it returns, never in the middle of its handler.
-            othersServedMeanwhile =
-                Wait::Until(2000, [&] { return other.join(QString()).contains(QLatin1String("second")); });
-            EXPECT_EQ(outer.join(QString()), QStringLiteral("first "));
-        }
-    });
-    serial.subscribe(&secondReceiver, [&](const QString &s) { other << s; });
-    sim.sendRaw("first ");
-    EXPECT_TRUE(Wait::Until(3000, [&] { return outer.join(QString()).contains(QLatin1String("second")); }));
-    EXPECT_TRUE(othersServedMeanwhile);
-    EXPECT_EQ(other.join(QString()), QStringLiteral("first second "));
-    EXPECT_EQ(outer.join(QString()), QStringLiteral("first second "));
+    // "first " comes as one burst, or at the end of a steady trickle (a byte a millisecond).
+    for (const QByteArray &before : {QByteArray(), QByteArray(":s 1234 :a 567 :t1 89 ")}) {
+        const QString first = QString::fromLatin1(before) + QStringLiteral("first ");
+        QStringList outer, other;
+        bool othersServedMeanwhile = false;
+        serial.subscribe(&receiver, [&](const QString &s) {
+            outer << s;
+            if (outer.join(QString()) == first && !othersServedMeanwhile) {
+                sim.sendRaw("second ");
+                // A modal box or a driver wait: the next arrival still reaches the others; this
+                // subscriber gets it after it returns, never in the middle of its handler.
+                othersServedMeanwhile =
+                    Wait::Until(2000, [&] { return other.join(QString()).contains(QLatin1String("second")); });
+                EXPECT_EQ(outer.join(QString()), first);
+            }
+        });
+        serial.subscribe(&secondReceiver, [&](const QString &s) { other << s; });
+        const QByteArray text = before + "first ";
+        qsizetype next = 0;
+        QTimer trickle;
+        trickle.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&trickle, &QTimer::timeout, [&] {
+            sim.sendRaw(before.isEmpty() ? text : text.mid(next, 1));
+            if (++next >= text.size() || before.isEmpty())
+                trickle.stop();
+        });
+        trickle.start(1);
+        EXPECT_TRUE(Wait::Until(3000, [&] { return outer.join(QString()).contains(QLatin1String("second")); }));
+        EXPECT_TRUE(othersServedMeanwhile) << before.size();
+        EXPECT_EQ(other.join(QString()), first + QStringLiteral("second "));
+        EXPECT_EQ(outer.join(QString()), first + QStringLiteral("second "));
+        serial.unsubscribe(&receiver);
+        serial.unsubscribe(&secondReceiver);
+    }
 }
 
 TEST_F(SerialTest, ASubscriberGoneDuringDeliveryGetsNothingMore)
