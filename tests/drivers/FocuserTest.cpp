@@ -150,8 +150,9 @@ TEST_F(FocuserTest, AHandshakeCountsOnlyItsOwnAnswerAndAPortThatDoesNotOpenFails
         sim.setSilent(false);
         link();
         overtaken(0, true);
-        if (cls == std::string("Focuser"))
+        if (cls == std::string("Focuser")) {
             EXPECT_NO_THROW(second->Get(QStringLiteral("Position")));
+        }
         Module().link.PortNumber = 9;
         if (member == QStringLiteral("Connected") && cls != std::string("Temperature")) { // it would move to a port that does not open: all stays
             expectRefusal(link, 8002, "Invalid port number: /nonexistent/vkm-port (from VKM_COM9): no such device", "");
