@@ -495,16 +495,12 @@ TEST_F(FocuserTest, CompensationCoefficientAndThreshold)
     sharedLink()->setConnected(false);
     sharedLink()->setConnected(true);
     sim.clearReceived();
-    sim.setAnswer('l', {300, {}});
-    ClockTimer restart;
-    restart.setSingleShot(true);
-    QObject::connect(&restart, &ClockTimer::timeout, [&] { sharedLink()->ControllerRestarted(); });
-    restart.start(100);
-    expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); }, DriverErrors::NotLinked,
-                  "Serial link not established");
-    Wait::For(400); // the late answer has come
-    EXPECT_EQ(sent(), QStringLiteral(" l "));
-    sim.setAnswer('l', {});
+    EXPECT_EQ(sentAround('l', [&] { sharedLink()->ControllerRestarted(); },
+                         [&] {
+                             expectRefusal([&] { focuser.Let(QStringLiteral("TempCompCoefficient"), Variant(2.0)); },
+                                           DriverErrors::NotLinked, "Serial link not established");
+                         }),
+              QStringLiteral(" l "));
 }
 
 TEST_F(FocuserTest, CoefficientGetterRefusesUntilKnown)

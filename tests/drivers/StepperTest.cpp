@@ -3,7 +3,6 @@
 #include "drivers/Stepper.h"
 #include "link/DriverSettings.h"
 #include "platform/Clock.h"
-#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -247,23 +246,16 @@ TEST_F(StepperTest, CoverAndMovesRefusedOnAClosedPortOrOutsideCoverMode)
     for (const auto &[inside, number, refusal, wire] : waits) {
         SCOPED_TRACE(inside);
         s.Let(QStringLiteral("OperationMode"), Variant(int16_t(1)));
-        sim.setAnswer('1', {300, {}});
-        ClockTimer meanwhile;
-        meanwhile.setSingleShot(true);
-        QObject::connect(&meanwhile, &ClockTimer::timeout, [&, text = inside] {
-            const QString command = QString::fromLatin1(text);
-            if (command.isEmpty())
+        const auto meanwhile = [&, text = QString::fromLatin1(inside)] {
+            if (text.isEmpty())
                 sharedLink()->ControllerRestarted();
-            else if (command.startsWith(QLatin1Char('3')))
-                b.Call(QStringLiteral("Halt"), {Variant(int16_t(command.trimmed().mid(1).toInt()))});
+            else if (text.startsWith(QLatin1Char('3')))
+                b.Call(QStringLiteral("Halt"), {Variant(int16_t(text.trimmed().mid(1).toInt()))});
             else
-                sharedLink()->Transmit(command);
-        });
-        meanwhile.start(100);
+                sharedLink()->Transmit(text);
+        };
         const auto open = [&] { b.Call(QStringLiteral("PrimaryOpen")); };
-        refusal ? expectRefusal(open, number, refusal, "ORVA") : open();
-        Wait::For(400); // the late answer has come
-        EXPECT_EQ(sent(), QString::fromLatin1(wire));
-        sim.setAnswer('1', {});
+        EXPECT_EQ(sentAround('1', meanwhile, [&] { refusal ? expectRefusal(open, number, refusal, "ORVA") : open(); }),
+                  QString::fromLatin1(wire));
     }
 }

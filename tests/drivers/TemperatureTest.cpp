@@ -1,7 +1,6 @@
 #include "drivers/DriverErrors.h"
 #include "drivers/Temperature.h"
 #include "platform/Clock.h"
-#include "platform/ClockTimer.h"
 #include "platform/Wait.h"
 #include "support/ControllerBench.h"
 
@@ -180,16 +179,11 @@ TEST_F(TemperatureTest, SettersWaitForTheReportedModeAndRefuseWithoutIt)
     for (const char *member : {"FanMode", "FanSpeed", "SecondaryHeaterMode", "SecondaryHeaterPower"}) {
         Temperature t;
         openPort();
-        sim.setAnswer('T', {300, {}});
-        ClockTimer restart;
-        restart.setSingleShot(true);
-        QObject::connect(&restart, &ClockTimer::timeout, [&] { sharedLink()->ControllerRestarted(); });
-        restart.start(100);
-        expectRefusal([&] { t.Let(QString::fromLatin1(member), Variant(int16_t(0))); }, DriverErrors::NotLinked,
-                      "VKM not connected", "VKM");
-        Wait::For(400); // the late answer has come
-        EXPECT_EQ(sent(), QStringLiteral("T ")) << member;
-        sim.setAnswer('T', {});
+        const auto let = [&] {
+            expectRefusal([&] { t.Let(QString::fromLatin1(member), Variant(int16_t(0))); }, DriverErrors::NotLinked,
+                          "VKM not connected", "VKM");
+        };
+        EXPECT_EQ(sentAround('T', [&] { sharedLink()->ControllerRestarted(); }, let), QStringLiteral("T ")) << member;
         sharedLink()->setConnected(false);
     }
 }

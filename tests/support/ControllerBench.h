@@ -3,6 +3,7 @@
 #include "link/ModuleState.h"
 #include "link/Serial.h"
 #include "link/connector.h"
+#include "platform/ClockTimer.h"
 #include "platform/RegistryStore.h"
 #include "platform/Wait.h"
 #include "support/ControllerSimulator.h"
@@ -62,6 +63,21 @@ protected:
         QString all = sim.received();
         sim.clearReceived();
         return all.left(all.size() - marker.size());
+    }
+
+    // What went out for `call` while the controller answers `query` 300 ms late and
+    // `meanwhile` happens 100 ms into the wait, once the late answer has come.
+    QString sentAround(char query, const std::function<void()> &meanwhile, const std::function<void()> &call)
+    {
+        sim.setAnswer(QLatin1Char(query), {300, {}});
+        ClockTimer inside;
+        inside.setSingleShot(true);
+        QObject::connect(&inside, &ClockTimer::timeout, meanwhile);
+        inside.start(100);
+        call();
+        Wait::For(400);
+        sim.setAnswer(QLatin1Char(query), {});
+        return sent();
     }
 
     // The call fails with exactly this automation error.
