@@ -87,9 +87,15 @@ void frmMain::Timer6_Timer()
             Timer6.setEnabled(true);
             GetSerial->Transmit(QStringLiteral(" ! "));
         } else {
+            // The box serves events: the port may be reopened, or the answer come, meanwhile.
+            const StepScope step = beginStep(GetSerial.get(), MovedDevice::None);
             MsgBox(QStringLiteral("Warning:  Unable to communicate with controller."), vbconst::vbOKOnly);
-            if (!GetSerial) // the box served events: the window may have let go of the link
+            if (!GetSerial || !step.Wanted())
                 return;
+            if (GetSerial->Reports().ReportedSince(u":!", HandshakeMark)) {
+                Timer6.setEnabled(true); // answered late: the next tick goes on as answered
+                return;
+            }
             setConnectedStates(false);
             GetSerial->setConnected(false);
             HandshakeRetries = 0;

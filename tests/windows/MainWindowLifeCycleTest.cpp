@@ -179,17 +179,41 @@ TEST_F(MainWindowLifeCycle, AnAnsweredHandshakeAsksForVersionAndSettingsOnce)
 
 TEST_F(MainWindowLifeCycle, ASilentControllerGetsFourTriesThenTheWarning)
 {
-    frmMain *form = openQuiet();
-    const int64_t start = Clock::Now();
-    ASSERT_TRUE(Wait::Until(6000, [&] { return !prompts.boxes.isEmpty(); }));
-    EXPECT_GE(Clock::Now() - start, 3500);
-    EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Unable to communicate with controller."));
-    EXPECT_EQ(prompts.boxes[0].buttons, 0);
-    EXPECT_EQ(sim.received().count(QStringLiteral(" ! ")), 4);
-    EXPECT_FALSE(Module().link.SharedSerial->Connected());
-    EXPECT_TRUE(form->mnuConnect->isEnabled());
-    EXPECT_FALSE(form->mnuDisconnect->isEnabled());
-    EXPECT_EQ(form->HandshakeRetries, 0);
+    // What happens while the warning stands: nothing; the port opened anew; the answer comes late.
+    enum Meanwhile { Nothing, Reopened, Answered };
+    for (const Meanwhile meanwhile : {Nothing, Reopened, Answered}) {
+        SCOPED_TRACE(int(meanwhile));
+        frmMain *form = openQuiet();
+        Serial &link = *Module().link.SharedSerial;
+        prompts.answer = [&](const MessageBoxRequest &) {
+            if (meanwhile == Reopened) {
+                link.setConnected(false);
+                link.setConnected(true);
+            } else if (meanwhile == Answered) {
+                sim.sendRaw(":! 1 ");
+                EXPECT_TRUE(Wait::Until(1000, [&] { return link.Reports().Last(u":!"); }));
+            }
+            return int(vbconst::vbOK);
+        };
+        const int64_t start = Clock::Now();
+        ASSERT_TRUE(Wait::Until(6000, [&] { return !prompts.boxes.isEmpty(); }));
+        EXPECT_GE(Clock::Now() - start, 3500);
+        EXPECT_EQ(prompts.boxes[0].prompt, QStringLiteral("Warning:  Unable to communicate with controller."));
+        EXPECT_EQ(prompts.boxes[0].buttons, 0);
+        EXPECT_EQ(sim.received().count(QStringLiteral(" ! ")), 4);
+        // Only a port nothing touched while the box stood is closed; a late answer goes on as answered.
+        EXPECT_EQ(link.Connected(), meanwhile != Nothing);
+        EXPECT_EQ(form->mnuConnect->isEnabled(), meanwhile == Nothing);
+        EXPECT_EQ(meanwhile == Answered, sim.waitForReceived(QStringLiteral(" V  l "), meanwhile == Answered ? 3000 : 0));
+        if (meanwhile == Nothing) {
+            EXPECT_EQ(form->HandshakeRetries, 0);
+        }
+        closeMain();
+        prompts.boxes.clear();
+        prompts.answer = nullptr;
+        link.setConnected(false);
+        sim.clearReceived();
+    }
 }
 
 TEST_F(MainWindowLifeCycle, TheMenusFollowThePortWhoeverOpensOrClosesIt)
