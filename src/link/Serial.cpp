@@ -29,9 +29,6 @@ const QUuid IID_IDispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}
 
 // How long InBufferCount and OutBufferCount wait for the port at most.
 constexpr int ShortReadMs = 10;
-// How long a byte of a steady stream may wait for those that follow it: a wakeup per byte
-// would cost more than the bytes.
-constexpr int GatherMs = 2;
 
 // True once the tick `clock` is at or past `deadline`, across the 32-bit wrap.
 bool reached(uint32_t clock, uint32_t deadline)
@@ -48,7 +45,7 @@ struct BelowNormalPriority
 
 } // namespace
 
-Serial::Serial() : m_port(GatherMs)
+Serial::Serial()
 {
     m_settings = QStringLiteral("9600,N,8,1");
     m_port.setFlowControl(QSerialPort::SoftwareControl);

@@ -2,7 +2,6 @@
 
 #include "link/ControllerReports.h"
 #include "link/DeviceHalts.h"
-#include "platform/PacedSerialPort.h"
 #include "platform/VbError.h"
 
 #include <QHash>
@@ -16,8 +15,7 @@
 #include <vector>
 
 // The program's only transport to the controller: one serial port, text sent exactly as
-// given, and every received chunk handed to all subscribers (their MyEvent handlers). The
-// bytes of a steady stream come gathered, 2 ms apart (PacedSerialPort).
+// given, and every received chunk handed to all subscribers (their MyEvent handlers).
 //
 // Port n is the device named by $VKM_COM<n>, else /dev/ttyS<n-1>. Text is Latin-1 both
 // ways. Members that "report" throw VbError with the number, text and source the clients
@@ -167,7 +165,7 @@ private:
     QByteArray readUpTo(qint64 maxBytes, int msecs);
     Received<QString> receiveText(qint64 readLength, const std::function<bool(const QString &)> &complete);
 
-    PacedSerialPort m_port;
+    QSerialPort m_port;
     int16_t m_commPort = 1;
     QString m_settings;
     int32_t m_receiveTimeoutMs = 5000;

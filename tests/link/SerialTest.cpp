@@ -122,41 +122,6 @@ TEST_F(SerialTest, ChunksCutByArrivalReachSubscribersSeparately)
     EXPECT_EQ(chunks, QStringList({QStringLiteral(":s 1"), QStringLiteral("234 ")}));
 }
 
-TEST_F(SerialTest, ASteadyTrickleIsHandedOutGatheredWholeAndInOrderAndThePortIsWatchedAgain)
-{
-    open();
-    subscribe();
-    // A byte a millisecond, as a line at 9600 baud brings them; the port may close and
-    // open again under the stream.
-    for (const bool reopen : {false, true}) {
-        chunks.clear();
-        const QByteArray text = QByteArray(":s 1234 :a 567 :t1 89 ").repeated(4);
-        qsizetype next = 0;
-        QTimer trickle;
-        trickle.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&trickle, &QTimer::timeout, [&] { sim.sendRaw(text.mid(next++, 1)); });
-        trickle.start(1);
-        ASSERT_TRUE(Wait::Until(3000, [&] { return next >= text.size() / 2; }));
-        if (reopen) {
-            serial.setConnected(false);
-            serial.setConnected(true);
-            chunks.clear();
-            next = text.size(); // what came before the port reopened is gone with its buffer
-        }
-        EXPECT_TRUE(Wait::Until(3000, [&] { return next >= text.size(); }));
-        trickle.stop();
-        if (!reopen) {
-            EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()).toLatin1() == text; }));
-            EXPECT_LT(chunks.size(), text.size() - 20) << "a readyRead for every byte";
-        }
-        // A chunk on the quiet line is handed out as it comes.
-        Wait::For(20);
-        chunks.clear();
-        sim.sendRaw(":b 1 ");
-        EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QStringLiteral(":b 1 "); })) << reopen;
-    }
-}
-
 TEST_F(SerialTest, ArrivalsAreDeliveredWhileASubscriberPumpsInsideItsHandler)
 {
     open();
