@@ -29,6 +29,8 @@ const QUuid IID_IDispatch(QStringLiteral("{00020400-0000-0000-C000-000000000046}
 
 // How long InBufferCount and OutBufferCount wait for the port at most.
 constexpr int ShortReadMs = 10;
+// How long a byte of a steady trickle may wait for those behind it.
+constexpr int GatherMs = 4;
 
 // True once the tick `clock` is at or past `deadline`, across the 32-bit wrap.
 bool reached(uint32_t clock, uint32_t deadline)
@@ -46,6 +48,7 @@ struct BelowNormalPriority
 } // namespace
 
 Serial::Serial()
+    : m_gathering(m_port, GatherMs, [this] { return lookAtPort(); })
 {
     m_settings = QStringLiteral("9600,N,8,1");
     m_port.setFlowControl(QSerialPort::SoftwareControl);
@@ -395,11 +398,24 @@ void Serial::onReadyRead()
     // chunk. Inside one of the link's own blocking reads or writes the bytes are that
     // caller's first; what it leaves goes out from the event loop afterwards.
     if (m_portWaits > 0 || m_inReadyRead) {
+        if (m_portWaits == 0)
+            m_gathering.chunkRead(m_port.bytesAvailable());
         deliverLater();
         return;
     }
+    m_gathering.chunkRead(m_port.bytesAvailable());
     const QScopedValueRollback inside(m_inReadyRead, true);
     deliver();
+}
+
+bool Serial::lookAtPort()
+{
+    // The port reads what the device holds into its buffer; it hands it out only when not
+    // inside its own readyRead, so what it took in goes out from here either way.
+    const bool came = waitForPort(&QSerialPort::waitForReadyRead, 0);
+    const QScopedValueRollback inside(m_inReadyRead, true);
+    deliver();
+    return came;
 }
 
 void Serial::onAboutToBlock()

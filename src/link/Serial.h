@@ -2,6 +2,7 @@
 
 #include "link/ControllerReports.h"
 #include "link/DeviceHalts.h"
+#include "link/InputGathering.h"
 #include "platform/VbError.h"
 
 #include <QHash>
@@ -15,7 +16,8 @@
 #include <vector>
 
 // The program's only transport to the controller: one serial port, text sent exactly as
-// given, and every received chunk handed to all subscribers (their MyEvent handlers).
+// given, and every received chunk handed to all subscribers (their MyEvent handlers). The
+// bytes of a steady trickle come gathered, a few milliseconds apart (InputGathering).
 //
 // Port n is the device named by $VKM_COM<n>, else /dev/ttyS<n-1>. Text is Latin-1 both
 // ways. Members that "report" throw VbError with the number, text and source the clients
@@ -153,6 +155,8 @@ private:
     void onAboutToBlock();
     void deliverLater();
     void deliver();
+    // What the gathering's look reads; whether the device had anything.
+    bool lookAtPort();
     // One of the port's blocking waits; a readyRead inside it leaves the bytes to its caller.
     bool waitForPort(bool (QSerialPort::*wait)(int), int msecs);
     void onError(QSerialPort::SerialPortError error);
@@ -176,4 +180,5 @@ private:
     std::vector<std::shared_ptr<Subscriber>> m_subscribers;
     ControllerReports m_reports;
     DeviceHalts m_halts;
+    InputGathering m_gathering;
 };

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -119,6 +120,63 @@ TEST_F(SerialTest, ChunksCutByArrivalReachSubscribersSeparately)
     sim.sendRaw(":s 1234 ");
     EXPECT_TRUE(Wait::Until(2000, [&] { return chunks.join(QString()) == QStringLiteral(":s 1234 "); }));
     EXPECT_EQ(chunks, QStringList({QStringLiteral(":s 1"), QStringLiteral("234 ")}));
+}
+
+TEST_F(SerialTest, ASteadyTrickleIsHandedOutGatheredWholeAndInOrderAndAQuietLineAtOnce)
+{
+    open();
+    enum class Meanwhile { Nothing, Reopen, SubscriberPumps, UploadHoldsInput };
+    for (const Meanwhile meanwhile : {Meanwhile::Nothing, Meanwhile::Reopen, Meanwhile::SubscriberPumps,
+                                      Meanwhile::UploadHoldsInput}) {
+        SCOPED_TRACE(int(meanwhile));
+        QObject subscriber;
+        QStringList seen;
+        bool pumped = false;
+        serial.subscribe(&subscriber, [&](const QString &s) {
+            seen << s;
+            if (meanwhile == Meanwhile::SubscriberPumps && !pumped && seen.join(QString()).size() > 30) {
+                pumped = true; // a modal box in the middle of the stream
+                Wait::For(30);
+            }
+        });
+        // A byte a millisecond, as a line at 9600 baud brings them.
+        const QByteArray text = QByteArray(":s 1234 :a 567 :t1 89 ").repeated(4);
+        qsizetype next = 0;
+        QTimer trickle;
+        trickle.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&trickle, &QTimer::timeout, [&] {
+            if (next < text.size())
+                sim.sendRaw(text.mid(next++, 1));
+        });
+        trickle.start(1);
+        ASSERT_TRUE(Wait::Until(3000, [&] { return next >= text.size() / 2; }));
+        QByteArray expected = text;
+        if (meanwhile == Meanwhile::Reopen) {
+            serial.setConnected(false);
+            serial.setConnected(true);
+            seen.clear();
+            expected = text.mid(next); // what came before is gone with the port's buffer
+        } else if (meanwhile == Meanwhile::UploadHoldsInput) {
+            Module().tools.FlashAckFlag = Module().tools.FlashInProgress = true;
+            ASSERT_TRUE(Wait::Until(3000, [&] { return next >= text.size(); }));
+            // Held for the upload, all of it, none handed out twice.
+            EXPECT_TRUE(Wait::Until(2000, [&] { return seen.join(QString()).size() + serial.InBufferCount() == text.size(); }));
+            Module().tools = ModuleState::Tools{};
+            sim.sendRaw(" "); // the next arrival hands out what the upload held
+            expected += ' ';
+        }
+        ASSERT_TRUE(Wait::Until(3000, [&] { return next >= text.size(); }));
+        trickle.stop();
+        EXPECT_TRUE(Wait::Until(2000, [&] { return seen.join(QString()).toLatin1() == expected; }))
+            << seen.join(QLatin1Char('|')).toStdString();
+        EXPECT_LT(seen.size(), expected.size() / 2) << "a chunk for every byte";
+        // Once the trickle ended, a chunk on the quiet line comes whole.
+        Wait::For(20);
+        seen.clear();
+        sim.sendRaw(":b 1 ");
+        EXPECT_TRUE(Wait::Until(2000, [&] { return seen.join(QString()) == QStringLiteral(":b 1 "); }));
+        EXPECT_EQ(seen.size(), 1);
+    }
 }
 
 TEST_F(SerialTest, ArrivalsAreDeliveredWhileASubscriberPumpsInsideItsHandler)
