@@ -58,7 +58,9 @@ void InputGathering::onTimer()
         portClosed();
         return;
     }
-    if (!came) {
+    // A single empty look is a pause in the trickle, not its end.
+    m_emptyLooks = came ? 0 : m_emptyLooks + 1;
+    if (m_emptyLooks >= 2) {
         watch();
         return;
     }
@@ -75,6 +77,7 @@ void InputGathering::watch()
     m_unwatched.clear();
     m_timer.stop();
     m_closeChunks = 0;
+    m_emptyLooks = 0;
 }
 
 void InputGathering::portClosed()
@@ -82,4 +85,5 @@ void InputGathering::portClosed()
     m_timer.stop();
     m_unwatched.clear();
     m_closeChunks = 0;
+    m_emptyLooks = 0;
 }

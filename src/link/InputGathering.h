@@ -13,9 +13,9 @@ class QSocketNotifier;
 // Lets the bytes of a steady trickle gather in the system's input queue. A line at 9600
 // baud may bring them one at a time, a millisecond apart, and a wakeup for each costs far
 // more than the byte. After three small chunks in a row, each close behind the one before,
-// the port's device is left unwatched and looked at every `holdMs` instead, until a look
-// finds nothing; then it is watched again. A chunk on a quiet line still comes at once, and
-// no byte waits longer than `holdMs` more.
+// the port's device is left unwatched and looked at every `holdMs` instead, until two looks
+// in a row find nothing; then it is watched again. A chunk on a quiet line still comes at
+// once, and no byte waits longer than `holdMs` more.
 //
 // While the device is unwatched the look timer always runs: nothing can be left unread.
 // The port may watch again on its own (it does so when its buffer is read); that costs
@@ -42,5 +42,6 @@ private:
     ClockTimer m_timer;
     QPointer<QSocketNotifier> m_unwatched;
     int64_t m_lastChunk = std::numeric_limits<int64_t>::min() / 2;
-    int m_closeChunks = 0;
+    int m_closeChunks = 0; // small chunks in a row, each close behind the one before
+    int m_emptyLooks = 0;  // looks in a row that found nothing
 };

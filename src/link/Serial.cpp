@@ -410,11 +410,13 @@ void Serial::onReadyRead()
 
 bool Serial::lookAtPort()
 {
-    // The port reads what the device holds into its buffer; it hands it out only when not
-    // inside its own readyRead, so what it took in goes out from here either way.
-    const bool came = waitForPort(&QSerialPort::waitForReadyRead, 0);
-    const QScopedValueRollback inside(m_inReadyRead, true);
-    deliver();
+    // What the device holds goes out through the port's readyRead; inside a readyRead of its
+    // own the port takes it in without announcing it, so what it holds goes out from here.
+    const bool came = m_port.waitForReadyRead(0);
+    if (m_port.isOpen() && m_port.bytesAvailable() > 0) {
+        const QScopedValueRollback inside(m_inReadyRead, true);
+        deliver();
+    }
     return came;
 }
 
