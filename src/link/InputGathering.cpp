@@ -7,7 +7,7 @@
 
 namespace {
 
-// A chunk this small is a trickle's; a whole answer comes larger and is never held back.
+// A chunk this small is a trickle's; whole answers come larger and start no hold.
 constexpr qsizetype SmallChunk = 4;
 
 // The port's own read notifier, while it watches the device.
@@ -44,6 +44,7 @@ void InputGathering::chunkRead(qsizetype size)
     m_unwatched = watchingNotifier(m_port);
     if (!m_unwatched)
         return; // no notifier of its own: the port is left as it is
+    m_emptyLooks = 0;
     m_timer.start(m_holdMs);
     m_unwatched->setEnabled(false);
 }

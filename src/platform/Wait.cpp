@@ -24,7 +24,9 @@ bool Until(int timeoutMs, const std::function<bool()> &done)
     wake.setTimerType(Qt::PreciseTimer);
     if (!Clock::Installed())
         wake.start(std::max(timeoutMs, 0));
-    while (Clock::Now() < deadline) {
+    // A wait serves events at least once, also when the thread was held up past its
+    // deadline before it got here.
+    for (bool first = timeoutMs > 0; first || Clock::Now() < deadline; first = false) {
         if (TimeSource *source = Clock::Installed())
             source->serveEvents(deadline);
         else

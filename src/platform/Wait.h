@@ -8,7 +8,8 @@
 namespace Wait {
 
 // Serves events until `done` returns true or `timeoutMs` has passed. `done` is checked
-// before blocking and after every batch of events. Returns the last answer of `done`.
+// before blocking and after every batch of events; a wait of more than 0 ms serves at least
+// one batch. Returns the last answer of `done`.
 bool Until(int timeoutMs, const std::function<bool()> &done);
 
 // Serves events for `ms` milliseconds.

@@ -6,6 +6,7 @@
 #include "support/CpuTime.h"
 #include "support/TestClock.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -41,6 +42,23 @@ TEST(Wait, TimesOutAtItsDeadlineWithoutSpinning)
     EXPECT_GE(elapsed.elapsed(), 199);
     EXPECT_LT(elapsed.elapsed(), 600);
     EXPECT_LT(cpuSeconds() - cpuBefore, 0.03);
+}
+
+TEST(Wait, AWaitHeldUpPastItsDeadlineBeforeItBeganStillServesWhatWasPosted)
+{
+    // Every reading of this clock is a second after the one before: the thread was held up.
+    struct HeldUp : TimeSource
+    {
+        mutable int64_t t = 0;
+        int64_t now() const override { return t += 1000; }
+        void serveEvents(int64_t) override { QCoreApplication::processEvents(); }
+    } heldUp;
+    Clock::Install(&heldUp);
+    bool served = false;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
+    Wait::For(1);
+    Clock::Install(nullptr);
+    EXPECT_TRUE(served);
 }
 
 TEST(Wait, NestsLikeAStack)
