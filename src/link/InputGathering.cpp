@@ -31,7 +31,7 @@ InputGathering::InputGathering(QSerialPort &port, int holdMs, std::function<bool
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &ClockTimer::timeout, this, &InputGathering::onTimer);
-    connect(&m_port, &QIODevice::aboutToClose, this, &InputGathering::portClosed);
+    connect(&m_port, &QIODevice::aboutToClose, this, &InputGathering::endHold);
 }
 
 void InputGathering::chunkRead(qsizetype size)
@@ -56,7 +56,7 @@ void InputGathering::onTimer()
     m_timer.start(m_holdMs);
     const bool came = m_look();
     if (!m_port.isOpen()) {
-        portClosed();
+        endHold();
         return;
     }
     // A single empty look is a pause in the trickle, not its end.
@@ -75,16 +75,12 @@ void InputGathering::watch()
     // Watching first: the timer stops only once the notifier looks.
     if (m_unwatched)
         m_unwatched->setEnabled(true);
-    m_unwatched.clear();
-    m_timer.stop();
-    m_closeChunks = 0;
-    m_emptyLooks = 0;
+    endHold();
 }
 
-void InputGathering::portClosed()
+void InputGathering::endHold()
 {
     m_timer.stop();
     m_unwatched.clear();
     m_closeChunks = 0;
-    m_emptyLooks = 0;
 }

@@ -28,13 +28,13 @@ public:
 
     // A chunk of `size` bytes was read on the port's own notice.
     void chunkRead(qsizetype size);
-    // The port closed: its notifier goes with it.
-    void portClosed();
-    bool holding() const { return m_timer.isActive(); }
 
 private:
+    bool holding() const { return m_timer.isActive(); }
     void onTimer();
     void watch();
+    // Ends a hold; on its own (a close) without watching: the notifier goes with the port.
+    void endHold();
 
     QSerialPort &m_port;
     const int m_holdMs;

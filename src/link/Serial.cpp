@@ -397,13 +397,12 @@ void Serial::onReadyRead()
     // A chunk goes out at once: a turn of the event loop for each would cost more than the
     // chunk. Inside one of the link's own blocking reads or writes the bytes are that
     // caller's first; what it leaves goes out from the event loop afterwards.
+    if (m_portWaits == 0)
+        m_gathering.chunkRead(m_port.bytesAvailable());
     if (m_portWaits > 0 || m_inReadyRead) {
-        if (m_portWaits == 0)
-            m_gathering.chunkRead(m_port.bytesAvailable());
         deliverLater();
         return;
     }
-    m_gathering.chunkRead(m_port.bytesAvailable());
     const QScopedValueRollback inside(m_inReadyRead, true);
     deliver();
 }
