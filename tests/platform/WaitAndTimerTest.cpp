@@ -46,18 +46,15 @@ TEST(Wait, TimesOutAtItsDeadlineWithoutSpinning)
 
 TEST(Wait, AWaitHeldUpPastItsDeadlineBeforeItBeganStillServesWhatWasPosted)
 {
-    // Every reading of this clock is a second after the one before: the thread was held up.
-    struct HeldUp : TimeSource
+    struct HeldUp : TimeSource // every reading a second after the one before
     {
         mutable int64_t t = 0;
         int64_t now() const override { return t += 1000; }
         void serveEvents(int64_t) override { QCoreApplication::processEvents(); }
     } heldUp;
-    Clock::Install(&heldUp);
     bool served = false;
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
-    Wait::For(1);
-    Clock::Install(nullptr);
+    QMetaObject::invokeMethod(qApp, [&] { served = true; }, Qt::QueuedConnection);
+    Clock::Install(&heldUp), Wait::For(1), Clock::Install(nullptr);
     EXPECT_TRUE(served);
 }
 

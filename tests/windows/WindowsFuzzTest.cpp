@@ -82,8 +82,7 @@ TEST_F(MainWindowReportFuzz, EveryParserOfTheStreamSurvivesDamagedReports)
             // Through the port to every holder of the link.
             sim.setRandomChunking(quint32(gen.between(0, 1 << 30)), gen.between(1, 24));
             sim.sendRaw(stream);
-            // The simulator writes a cut chunk once the port took the one before, and a port
-            // gathering a trickle takes one a look: as long as the line would take, and more.
+            // A port gathering a trickle takes one lock-stepped chunk a look.
             ASSERT_TRUE(Wait::Until(2000 + 10 * int(stream.size()), [&] { return !sim.hasPendingOutput(); }))
                 << "port open " << Module().link.SharedSerial->Connected() << " sent " << sim.received().toStdString()
                 << " boxes " << prompts.takePrompts().join(QLatin1Char('|')).toStdString() << " stream " << stream.toHex().constData();
